@@ -1,0 +1,40 @@
+#pragma once
+
+#include "Clock.h"
+
+#include <QObject>
+#include <QTimer>
+
+// A window's timer (Timer1, Timer22, ...): a QTimer in the program, an alarm on the
+// manual clock in tests. Enabling it starts a fresh countdown, disabling stops it.
+class FormTimer final : public QObject {
+    Q_OBJECT
+public:
+    FormTimer(const QString &name, int intervalMs, QObject *parent);
+    ~FormTimer() override;
+
+    void setInterval(int ms);
+    int interval() const { return m_interval; }
+    void setSingleShot(bool singleShot) { m_singleShot = singleShot; }
+    bool isSingleShot() const { return m_singleShot; }
+
+    void setEnabled(bool enabled);
+    bool isEnabled() const { return m_enabled; }
+    void start() { setEnabled(true); }
+    void stop() { setEnabled(false); }
+
+signals:
+    void timeout();
+
+private:
+    void arm();
+    void disarm();
+    void fire();
+
+    int m_interval;
+    bool m_singleShot = false;
+    bool m_enabled = false;
+    QTimer m_realTimer;
+    ManualClock *m_manual = nullptr;
+    ManualClock::AlarmId m_alarm = 0;
+};

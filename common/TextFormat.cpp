@@ -1,0 +1,66 @@
+#include "TextFormat.h"
+
+namespace TextFormat {
+
+QString numberText(long long value)
+{
+    const QString digits = QString::number(value);
+    return value < 0 ? digits : QLatin1Char(' ') + digits;
+}
+
+QString hexByte(std::uint8_t value)
+{
+    return QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper();
+}
+
+QString hexBytes(std::span<const std::uint8_t> bytes)
+{
+    QString text;
+    text.reserve(static_cast<qsizetype>(bytes.size() * 2));
+    for (const std::uint8_t b : bytes)
+        text += hexByte(b);
+    return text;
+}
+
+QString hexNumber(long long value)
+{
+    // Negative words are shown as their 32-bit two's complement, as a driver word reads.
+    const auto word = static_cast<unsigned long long>(value < 0 ? value & 0xFFFFFFFFLL : value);
+    return QString::number(word, 16).toUpper();
+}
+
+namespace {
+// Codes "0" (48) to "F" (70) are read, the punctuation between "9" and "A"
+// included, exactly as the monitor's logs have always been decoded.
+int monitorDigit(QChar c)
+{
+    const int code = c.unicode();
+    if (code < '0' || code > 'F')
+        return -1;
+    return code <= '9' ? code - '0' : code - 55;
+}
+
+int domeDigit(QChar c)
+{
+    int code = c.unicode();
+    if (code > 'F')
+        code -= 32;
+    return code <= '9' ? code - '0' : code - 55;
+}
+} // namespace
+
+std::uint8_t monitorHexPairToByte(QChar high, QChar low)
+{
+    const int h = monitorDigit(high);
+    const int l = monitorDigit(low);
+    if (h < 0 || l < 0)
+        return 0x7F;
+    return static_cast<std::uint8_t>(h * 16 + l);
+}
+
+int domeHexPairToByte(QChar high, QChar low)
+{
+    return domeDigit(high) * 16 + domeDigit(low);
+}
+
+} // namespace TextFormat

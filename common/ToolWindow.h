@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QWidget>
+
+class QCloseEvent;
+
+// A tool window opened from the control panel: it runs its own shutdown when it
+// closes and then tells the panel to show itself again.
+class ToolWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit ToolWindow(QWidget *parent = nullptr);
+
+signals:
+    // Emitted while the window closes, after its shutdown ran.
+    void unloaded();
+
+protected:
+    // The window's own shutdown: release the module, close its files.
+    virtual void unloadWindow() = 0;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    bool m_unloaded = false;
+};

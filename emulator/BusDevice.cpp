@@ -1,0 +1,66 @@
+#include "BusDevice.h"
+
+#include <algorithm>
+#include <iterator>
+
+namespace emu {
+
+BusDevice::BusDevice(DeviceSpec spec) : m_spec(std::move(spec))
+{
+    Bytes identity{static_cast<std::uint8_t>(m_spec.type >> 8), static_cast<std::uint8_t>(m_spec.type & 0xFF),
+                   static_cast<std::uint8_t>(m_spec.revision >> 8),
+                   static_cast<std::uint8_t>(m_spec.revision & 0xFF)};
+    for (std::size_t i = 0; i < 6; ++i)
+        identity.push_back(i < m_spec.name.size() ? static_cast<std::uint8_t>(m_spec.name[i]) : 0);
+    m_config[IdentityBlock] = identity;
+}
+
+std::vector<Bytes> BusDevice::receive(const Bytes &message)
+{
+    if (m_spec.silent || message.size() < Bus::HeaderSize)
+        return {};
+    switch (message[Bus::Command]) {
+    case Bus::GetConfigurationBuffer:
+        return answerConfigRequest(message);
+    case Bus::SetConfigurationBuffer:
+        if (message.size() >= Bus::FirstParameter + 2) {
+            const std::uint8_t block = message[Bus::FirstParameter];
+            const auto data = message.begin() + static_cast<std::ptrdiff_t>(Bus::FirstParameter + 2);
+            setConfigBlock(block, Bytes(data, message.end()));
+        }
+        return {};
+    default:
+        return {};
+    }
+}
+
+Bytes BusDevice::configBlock(std::uint8_t block, std::size_t length) const
+{
+    Bytes data(length, 0);
+    const auto found = m_config.find(block);
+    if (found != m_config.end())
+        std::copy_n(found->second.begin(), std::min(length, found->second.size()), data.begin());
+    return data;
+}
+
+Bytes BusDevice::reply(std::uint8_t socket, std::uint8_t command, const Bytes &parameters) const
+{
+    return makeMessage(Bus::ModuleAddress, m_spec.address, 0x00, socket, command, parameters);
+}
+
+// Request: block, length. Reply: length, then that many bytes of the block.
+std::vector<Bytes> BusDevice::answerConfigRequest(const Bytes &message) const
+{
+    if (message.size() < Bus::FirstParameter + 2)
+        return {};
+    const std::uint8_t block = message[Bus::FirstParameter];
+    const std::size_t length = std::min<std::size_t>(message[Bus::FirstParameter + 1], Bus::MaxMessage - 7);
+    Bytes parameters;
+    parameters.reserve(1 + length);
+    parameters.push_back(static_cast<std::uint8_t>(length));
+    const Bytes data = configBlock(block, length);
+    std::copy(data.begin(), data.end(), std::back_inserter(parameters));
+    return {reply(Bus::SocketQuery, Bus::GetConfigurationBuffer, parameters)};
+}
+
+} // namespace emu

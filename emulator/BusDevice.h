@@ -1,0 +1,40 @@
+#pragma once
+
+#include "BusMessage.h"
+#include "Scenario.h"
+
+#include <map>
+
+namespace emu {
+
+// One emulated device: its identity, its configuration blocks, and how it answers
+// the messages addressed to it.
+class BusDevice {
+public:
+    // Configuration block that holds type, revision and name.
+    static constexpr std::uint8_t IdentityBlock = 8;
+
+    explicit BusDevice(DeviceSpec spec);
+    virtual ~BusDevice() = default;
+
+    const DeviceSpec &spec() const { return m_spec; }
+    std::uint8_t address() const { return m_spec.address; }
+
+    // Reacts to a message addressed to this device; returns its replies in sent form.
+    virtual std::vector<Bytes> receive(const Bytes &message);
+
+    // A configuration block, padded with zeros (or cut) to the length asked for.
+    Bytes configBlock(std::uint8_t block, std::size_t length) const;
+    void setConfigBlock(std::uint8_t block, Bytes data) { m_config[block] = std::move(data); }
+
+protected:
+    Bytes reply(std::uint8_t socket, std::uint8_t command, const Bytes &parameters) const;
+
+private:
+    std::vector<Bytes> answerConfigRequest(const Bytes &message) const;
+
+    DeviceSpec m_spec;
+    std::map<std::uint8_t, Bytes> m_config;
+};
+
+} // namespace emu

@@ -1,0 +1,405 @@
+#include "Emulator.h"
+
+#include <algorithm>
+#include <cstring>
+#include <iterator>
+
+namespace emu {
+
+namespace {
+constexpr const char *Open = "OpenUSBDriver";
+
+long long ptr(const void *p)
+{
+    return p ? 1 : 0;
+}
+} // namespace
+
+Emulator::Emulator(Clock &clock, const Scenario &scenario)
+    : m_clock(clock), m_scenario(scenario), m_plugged(!scenario.unplugged)
+{
+    m_trace.setFile(scenario.traceFile);
+    for (const DeviceSpec &spec : scenario.devices)
+        addDevice(std::make_unique<BusDevice>(spec));
+}
+
+Emulator::~Emulator() = default;
+
+void Emulator::unplug()
+{
+    m_plugged = false;
+    m_open = false;
+    m_capturing = false;
+    m_records.clear();
+}
+
+void Emulator::plug()
+{
+    m_plugged = true;
+}
+
+BusDevice *Emulator::device(std::uint8_t address)
+{
+    const auto found = m_devices.find(address);
+    return found == m_devices.end() ? nullptr : found->second.get();
+}
+
+void Emulator::addDevice(std::unique_ptr<BusDevice> device)
+{
+    const std::uint8_t address = device->address();
+    m_devices[address] = std::move(device);
+}
+
+void Emulator::queueRecord(RecordKind kind, const Bytes &message, int delayMs)
+{
+    if (delayMs <= 0) {
+        pushRecord(kind, message);
+        return;
+    }
+    m_inFlight.push_back({m_clock.nowMs() + delayMs, m_order++, message, kind});
+}
+
+// ---- bookkeeping -------------------------------------------------------------------
+
+std::int32_t Emulator::traced(const char *name, std::vector<long long> arguments, std::int32_t result)
+{
+    m_trace.addCall(m_clock.nowMs(), name, std::move(arguments), result);
+    return result;
+}
+
+void Emulator::countCall(const char *operation)
+{
+    const int n = ++m_callCounts[operation];
+    for (const FaultSpec &fault : m_scenario.faults) {
+        if (fault.kind == FaultSpec::Kind::UnplugOnCall && fault.operation == operation && fault.occurrence == n)
+            unplug();
+    }
+}
+
+std::int32_t Emulator::linkFault(const char *operation)
+{
+    countCall(operation);
+    if (!m_plugged)
+        return Result::UsbError;
+    if (!m_open)
+        return Result::ModuleNotOnline;
+    settle();
+    return Result::Success;
+}
+
+// ---- the bus -----------------------------------------------------------------------
+
+void Emulator::transmit(const Bytes &message)
+{
+    crossBus(message);
+    BusDevice *target = message.empty() ? nullptr : device(message[Bus::Destination]);
+    if (!target)
+        return;
+    for (const Bytes &answer : target->receive(message))
+        schedule(answer, target->spec().replyDelayMs);
+}
+
+void Emulator::schedule(const Bytes &message, int delayMs)
+{
+    m_inFlight.push_back({m_clock.nowMs() + std::max(delayMs, 0), m_order++, message, std::nullopt});
+}
+
+void Emulator::settle()
+{
+    for (;;) {
+        const std::int64_t now = m_clock.nowMs();
+        auto next = std::min_element(m_inFlight.begin(), m_inFlight.end(), [](const InFlight &a, const InFlight &b) {
+            return a.due != b.due ? a.due < b.due : a.order < b.order;
+        });
+        if (next == m_inFlight.end() || next->due > now)
+            return;
+        InFlight event = std::move(*next);
+        m_inFlight.erase(next);
+        if (!m_plugged)
+            continue; // nothing reaches a module that is not there
+        if (event.directRecord) {
+            pushRecord(*event.directRecord, event.message);
+            continue;
+        }
+        crossBus(event.message);
+        const std::uint8_t destination = event.message[Bus::Destination];
+        if (destination == Bus::ModuleAddress || destination == 0x00)
+            deliverToModule(event.message);
+        else
+            transmit(event.message);
+    }
+}
+
+void Emulator::crossBus(const Bytes &message)
+{
+    m_trace.addBusMessage(m_clock.nowMs(), message);
+    if (m_capturing)
+        pushRecord(RecordKind::BusMessage, message);
+}
+
+void Emulator::deliverToModule(const Bytes &message)
+{
+    if (m_waiter && !m_caught && m_waiter(message)) {
+        m_caught = message;
+        return;
+    }
+    // With capture on the message is already queued as a captured record.
+    if (!m_capturing)
+        pushRecord(RecordKind::BusMessage, message);
+}
+
+void Emulator::pushRecord(RecordKind kind, const Bytes &message)
+{
+    const std::size_t length = std::min(message.size(), Bus::MaxMessage);
+    const Bytes carried(message.begin(), message.begin() + static_cast<std::ptrdiff_t>(length));
+    Bytes record;
+    record.reserve(Bus::RecordHeader + length + 1);
+    record.push_back(static_cast<std::uint8_t>(kind));
+    record.push_back(0x00);
+    record.push_back(0x00);
+    std::copy(carried.begin(), carried.end(), std::back_inserter(record));
+    record.push_back(checkByte(carried));
+    m_records.push_back(std::move(record));
+}
+
+bool Emulator::waitUntil(const std::function<bool()> &ready, std::int32_t waitMs)
+{
+    const std::int64_t deadline = m_clock.nowMs() + std::max<std::int32_t>(waitMs, 0);
+    for (;;) {
+        settle();
+        if (ready() || !m_plugged)
+            return ready();
+        const std::int64_t now = m_clock.nowMs();
+        if (now >= deadline)
+            return false;
+        std::int64_t wake = deadline;
+        for (const InFlight &event : m_inFlight)
+            wake = std::min(wake, event.due);
+        m_clock.sleepMs(std::max<std::int64_t>(wake - now, 0));
+        if (wake <= now)
+            return ready(); // an event due now that settle could not take: avoid spinning
+    }
+}
+
+std::optional<Bytes> Emulator::awaitReply(const ReplyMatch &match, std::int32_t waitMs)
+{
+    m_waiter = match;
+    m_caught.reset();
+    waitUntil([this] { return m_caught.has_value(); }, waitMs);
+    m_waiter = nullptr;
+    std::optional<Bytes> reply = std::move(m_caught);
+    m_caught.reset();
+    return reply;
+}
+
+// ---- the driver's operations --------------------------------------------------------
+
+std::int32_t Emulator::OpenUSBDriver()
+{
+    countCall(Open);
+    if (!m_plugged)
+        return traced(Open, {}, Result::NoDeviceFound);
+    const std::uint32_t state = static_cast<std::uint32_t>(m_scenario.connectionWord) & 0xFFu;
+    m_open = state == 0x00 || state == 0x80 || state == 0x81;
+    return traced(Open, {}, m_scenario.connectionWord);
+}
+
+std::int32_t Emulator::CloseUSBDriver()
+{
+    countCall("CloseUSBDriver");
+    m_open = false;
+    m_capturing = false;
+    return traced("CloseUSBDriver", {}, Result::Success);
+}
+
+std::int32_t Emulator::GetDevDescr(std::uint8_t *descriptor, std::int32_t *length)
+{
+    if (const std::int32_t fault = linkFault("GetDevDescr"))
+        return traced("GetDevDescr", {}, fault);
+    // A standard 18-byte device descriptor; bcdDevice (bytes 12, 13) carries the firmware revision.
+    const std::uint8_t bytes[18] = {18,   0x01, 0x00, 0x02, 0xFF, 0x00, 0x00, 64,   0x51,
+                                    0x0B, 0x01, 0x00, m_scenario.revisionMinor, m_scenario.revisionMajor,
+                                    1,    2,    0,    1};
+    if (descriptor)
+        std::memcpy(descriptor, bytes, sizeof bytes);
+    if (length)
+        *length = static_cast<std::int32_t>(sizeof bytes);
+    return traced("GetDevDescr", {}, Result::Success);
+}
+
+std::int32_t Emulator::GetQwilUsbVersion()
+{
+    countCall("GetQwilUsbVersion");
+    return traced("GetQwilUsbVersion", {}, m_scenario.driverVersion);
+}
+
+std::int32_t Emulator::GetData(std::uint8_t *buffer, std::uint8_t *count, std::int32_t waitMs)
+{
+    if (const std::int32_t fault = linkFault("GetData"))
+        return traced("GetData", {waitMs}, fault);
+    if (!waitUntil([this] { return !m_records.empty(); }, waitMs))
+        return traced("GetData", {waitMs}, m_plugged ? Result::NoResponse : Result::UsbError);
+    const Bytes record = std::move(m_records.front());
+    m_records.pop_front();
+    // The record is followed by its check byte, which is not counted.
+    if (buffer)
+        std::memcpy(buffer, record.data(), record.size());
+    if (count)
+        *count = static_cast<std::uint8_t>(record.size() - 1);
+    return traced("GetData", {waitMs, static_cast<long long>(record.size() - 1)}, Result::Success);
+}
+
+std::int32_t Emulator::QwilAnalyzer(std::uint8_t mode, std::uint8_t channel, std::uint8_t *result)
+{
+    if (const std::int32_t fault = linkFault("QwilAnalyzer"))
+        return traced("QwilAnalyzer", {mode, channel}, fault);
+    m_capturing = mode == 1;
+    if (result)
+        *result = 0;
+    return traced("QwilAnalyzer", {mode, channel}, Result::Success);
+}
+
+std::int32_t Emulator::ConfigQwil(std::int32_t value, std::uint8_t second, std::uint8_t highestAddress)
+{
+    if (const std::int32_t fault = linkFault("ConfigQwil"))
+        return traced("ConfigQwil", {value, second, highestAddress}, fault);
+    m_busSettings = {value, second, highestAddress};
+    return traced("ConfigQwil", {value, second, highestAddress}, Result::Success);
+}
+
+std::int32_t Emulator::GetConfigData(std::uint8_t *buffer, std::uint8_t length, std::uint8_t block,
+                                     std::uint8_t address, std::int32_t waitMs)
+{
+    const std::vector<long long> arguments{length, block, address, waitMs};
+    if (const std::int32_t fault = linkFault("GetConfigData"))
+        return traced("GetConfigData", arguments, fault);
+    transmit(makeMessage(address, Bus::ModuleAddress, 0x00, Bus::SocketQuery, Bus::GetConfigurationBuffer,
+                         {block, length}));
+    const auto reply = awaitReply(
+        [address](const Bytes &m) {
+            return m.size() > Bus::Command && m[Bus::Source] == address &&
+                   m[Bus::Command] == Bus::GetConfigurationBuffer;
+        },
+        waitMs);
+    if (!reply)
+        return traced("GetConfigData", arguments, m_plugged ? Result::NoResponse : Result::UsbError);
+    if (buffer) {
+        std::memcpy(buffer, reply->data(), reply->size());
+        buffer[reply->size()] = checkByte(*reply);
+    }
+    return traced("GetConfigData", arguments, Result::Success);
+}
+
+std::int32_t Emulator::SetConfigData(std::uint8_t *buffer, std::uint8_t count, std::uint8_t block,
+                                     std::uint8_t address)
+{
+    const std::vector<long long> arguments{count, block, address};
+    if (const std::int32_t fault = linkFault("SetConfigData"))
+        return traced("SetConfigData", arguments, fault);
+    if (!buffer || count > Bus::MaxMessage - Bus::HeaderSize - 2)
+        return traced("SetConfigData", arguments, Result::InvalidCommand);
+    Bytes parameters;
+    parameters.reserve(2u + count);
+    parameters.push_back(block);
+    parameters.push_back(count);
+    std::copy(buffer, buffer + count, std::back_inserter(parameters));
+    transmit(makeMessage(address, Bus::ModuleAddress, 0x00, Bus::SocketQuery, Bus::SetConfigurationBuffer,
+                         parameters));
+    return traced("SetConfigData", arguments, Result::Success);
+}
+
+std::int32_t Emulator::SndQwilData(std::uint8_t *message, std::int16_t length)
+{
+    if (const std::int32_t fault = linkFault("SndQwilData"))
+        return traced("SndQwilData", {length}, fault);
+    if (!message || length < 1 || static_cast<std::size_t>(length) > Bus::MaxMessage)
+        return traced("SndQwilData", {length}, Result::InvalidCommand);
+    transmit(Bytes(message, message + length));
+    return traced("SndQwilData", {length}, Result::Success);
+}
+
+std::int32_t Emulator::SndModData(std::uint8_t *bytes, std::int32_t length)
+{
+    if (const std::int32_t fault = linkFault("SndModData"))
+        return traced("SndModData", {length}, fault);
+    return traced("SndModData", {length, ptr(bytes)}, Result::Success);
+}
+
+// Operations whose device behaviour is not emulated yet answer "invalid command",
+// so no caller can mistake them for a success.
+#define QWIL_NOT_EMULATED(name, ...)                                                                       \
+    if (const std::int32_t fault = linkFault(#name))                                                       \
+        return traced(#name, {__VA_ARGS__}, fault);                                                        \
+    return traced(#name, {__VA_ARGS__}, Result::InvalidCommand);
+
+std::int32_t Emulator::DevDownLoad(std::uint8_t target, std::uint8_t *message, std::uint8_t length,
+                                   std::uint8_t sequence)
+{
+    QWIL_NOT_EMULATED(DevDownLoad, target, ptr(message), length, sequence)
+}
+
+std::int32_t Emulator::DevPan(std::uint8_t command, std::uint8_t speed, std::uint8_t address, std::uint8_t recording)
+{
+    QWIL_NOT_EMULATED(DevPan, command, speed, address, recording)
+}
+
+std::int32_t Emulator::DevTilt(std::uint8_t command, std::uint8_t speed, std::uint8_t address,
+                               std::uint8_t recording)
+{
+    QWIL_NOT_EMULATED(DevTilt, command, speed, address, recording)
+}
+
+std::int32_t Emulator::DevZoom(std::uint8_t command, std::uint8_t address)
+{
+    QWIL_NOT_EMULATED(DevZoom, command, address)
+}
+
+std::int32_t Emulator::DevFocus(std::uint8_t command, std::uint8_t address)
+{
+    QWIL_NOT_EMULATED(DevFocus, command, address)
+}
+
+std::int32_t Emulator::DevIris(std::uint8_t command, std::uint8_t address)
+{
+    QWIL_NOT_EMULATED(DevIris, command, address)
+}
+
+std::int32_t Emulator::DevTarget(std::uint8_t command, std::uint8_t index, std::uint8_t address)
+{
+    QWIL_NOT_EMULATED(DevTarget, command, index, address)
+}
+
+std::int32_t Emulator::DevPattern(std::uint8_t function, std::uint8_t number, std::uint8_t address,
+                                  std::uint8_t repeat)
+{
+    QWIL_NOT_EMULATED(DevPattern, function, number, address, repeat)
+}
+
+std::int32_t Emulator::MiscDevCtrl(std::uint8_t command, std::uint8_t *data, std::uint8_t address)
+{
+    QWIL_NOT_EMULATED(MiscDevCtrl, command, ptr(data), address)
+}
+
+std::int32_t Emulator::GetABSPosition(std::uint8_t *buffer, std::uint8_t address)
+{
+    QWIL_NOT_EMULATED(GetABSPosition, ptr(buffer), address)
+}
+
+std::int32_t Emulator::GotoABSPosition(std::uint8_t *position, std::uint8_t address)
+{
+    QWIL_NOT_EMULATED(GotoABSPosition, ptr(position), address)
+}
+
+std::int32_t Emulator::GetDeviceStatus(std::uint8_t *buffer, std::uint8_t address)
+{
+    QWIL_NOT_EMULATED(GetDeviceStatus, ptr(buffer), address)
+}
+
+std::int32_t Emulator::DevPing(std::uint8_t *buffer, std::uint8_t count, std::uint8_t address, std::int32_t waitMs)
+{
+    QWIL_NOT_EMULATED(DevPing, ptr(buffer), count, address, waitMs)
+}
+
+#undef QWIL_NOT_EMULATED
+
+} // namespace emu

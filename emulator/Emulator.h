@@ -1,0 +1,109 @@
+#pragma once
+
+#include "BusDevice.h"
+#include "BusMessage.h"
+#include "Clock.h"
+#include "DriverOperations.h"
+#include "Scenario.h"
+#include "Trace.h"
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+
+namespace emu {
+
+// Driver results the emulated module gives.
+namespace Result {
+constexpr std::int32_t Success = 0;
+constexpr std::int32_t UsbError = 5;
+constexpr std::int32_t InvalidCommand = 6;
+constexpr std::int32_t NoResponse = 7;
+constexpr std::int32_t NoDeviceFound = 8;
+constexpr std::int32_t ModuleNotOnline = 13;
+} // namespace Result
+
+// The emulated module and its bus: answers the driver's 24 operations as the real
+// equipment would, keeps its own time on the given clock, and records everything
+// it sees in a trace that tests can inspect.
+class Emulator {
+public:
+    explicit Emulator(Clock &clock, const Scenario &scenario = Scenario::defaultBus());
+    ~Emulator();
+    Emulator(const Emulator &) = delete;
+    Emulator &operator=(const Emulator &) = delete;
+
+#define QWIL_DECLARE_OPERATION(name, params, args) std::int32_t name params;
+    QWIL_DRIVER_OPERATIONS(QWIL_DECLARE_OPERATION)
+#undef QWIL_DECLARE_OPERATION
+
+    // Inspection and control for tests and the scenario.
+    Trace &trace() { return m_trace; }
+    const Trace &trace() const { return m_trace; }
+    std::int64_t nowMs() const { return m_clock.nowMs(); }
+    bool isPlugged() const { return m_plugged; }
+    bool isOpen() const { return m_open; }
+    bool isCapturing() const { return m_capturing; }
+    void unplug();
+    void plug();
+    void setConnectionWord(std::int32_t word) { m_scenario.connectionWord = word; }
+
+    BusDevice *device(std::uint8_t address);
+    void addDevice(std::unique_ptr<BusDevice> device);
+
+    // Puts a record into the module's receive queue after the given delay.
+    void queueRecord(RecordKind kind, const Bytes &message, int delayMs = 0);
+    std::size_t queuedRecords() const { return m_records.size(); }
+
+    struct BusSettings {
+        std::int32_t value = 0;
+        std::uint8_t second = 0;
+        std::uint8_t highestAddress = 0;
+    };
+    const BusSettings &busSettings() const { return m_busSettings; }
+
+private:
+    // Something that will happen at a due time: a message reaching the bus, or a
+    // record reaching the module's receive queue directly.
+    struct InFlight {
+        std::int64_t due;
+        std::uint64_t order;
+        Bytes message;
+        std::optional<RecordKind> directRecord;
+    };
+    using ReplyMatch = std::function<bool(const Bytes &)>;
+
+    // A call's outcome, written to the trace before it is returned.
+    std::int32_t traced(const char *name, std::vector<long long> arguments, std::int32_t result);
+    // Link state for an operation that needs an open module; 0 when it may proceed.
+    std::int32_t linkFault(const char *operation);
+    void countCall(const char *operation);
+
+    void transmit(const Bytes &message);
+    void schedule(const Bytes &message, int delayMs);
+    void settle();
+    void crossBus(const Bytes &message);
+    void deliverToModule(const Bytes &message);
+    std::optional<Bytes> awaitReply(const ReplyMatch &match, std::int32_t waitMs);
+    void pushRecord(RecordKind kind, const Bytes &message);
+    bool waitUntil(const std::function<bool()> &ready, std::int32_t waitMs);
+
+    Clock &m_clock;
+    Scenario m_scenario;
+    Trace m_trace;
+    std::map<std::uint8_t, std::unique_ptr<BusDevice>> m_devices;
+    std::vector<InFlight> m_inFlight;
+    std::uint64_t m_order = 0;
+    std::deque<Bytes> m_records; // records ready for GetData, header and check byte included
+    std::map<std::string, int> m_callCounts;
+    BusSettings m_busSettings;
+    bool m_plugged = true;
+    bool m_open = false;
+    bool m_capturing = false;
+    ReplyMatch m_waiter;
+    std::optional<Bytes> m_caught;
+};
+
+} // namespace emu

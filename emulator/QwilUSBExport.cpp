@@ -1,0 +1,50 @@
+// The emulator as the driver library: one emulated module per process, on real time,
+// holding the bus that QWILUSB_SCENARIO names (or the built-in default bus).
+#include "Emulator.h"
+#include "QwilUSB.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+
+namespace {
+
+emu::Scenario chosenScenario()
+{
+    const char *path = std::getenv("QWILUSB_SCENARIO");
+    if (!path || !*path)
+        return emu::Scenario::defaultBus();
+    emu::ScenarioError error;
+    if (auto scenario = emu::loadScenarioFile(path, &error))
+        return *scenario;
+    // A broken scenario must not pass for a working bus: the module reads as absent.
+    std::fprintf(stderr, "QwilUSB emulator: %s line %d: %s; the module is reported as not found\n", path,
+                 error.line, error.message.c_str());
+    emu::Scenario absent;
+    absent.unplugged = true;
+    return absent;
+}
+
+struct Instance {
+    std::mutex lock;
+    SteadyClock clock;
+    emu::Emulator emulator{clock, chosenScenario()};
+};
+
+Instance &instance()
+{
+    static Instance the;
+    return the;
+}
+
+} // namespace
+
+#define QWIL_EXPORT_OPERATION(name, params, args)                                                          \
+    extern "C" __attribute__((visibility("default"))) std::int32_t name params                              \
+    {                                                                                                      \
+        Instance &i = instance();                                                                          \
+        const std::lock_guard<std::mutex> guard(i.lock);                                                   \
+        return i.emulator.name args;                                                                       \
+    }
+QWIL_DRIVER_OPERATIONS(QWIL_EXPORT_OPERATION)
+#undef QWIL_EXPORT_OPERATION

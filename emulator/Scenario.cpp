@@ -1,0 +1,300 @@
+#include "Scenario.h"
+
+#include <climits>
+#include <cstdint>
+#include <fstream>
+#include <sstream>
+
+namespace emu {
+
+const char *const DefaultScenarioText = R"(# A populated bus: domes of several types, an alarm interface, gaps between addresses.
+module mode app
+module revision 1.02
+driver version 1.05
+device 1  type 2315 rev 0200 name "HD2315"
+device 2  type 2315 rev 0201 name "HD2315"
+device 3  type 4008 rev 0105 name "PTZ408"
+device 5  type 0147 rev 0101 name "DM0147"
+device 6  type 0147 rev 0103 name "DM0147"
+device 9  type 2507 rev 0100 name "IO2507"
+device 10 type 4008 rev 0110 name "PTZ408"
+device 12 type 2315 rev 0202 name "HD2315"
+device 14 type 2507 rev 0101 name "IO2507"
+)";
+
+namespace {
+
+struct Parser {
+    int lineNumber = 0;
+    ScenarioError failure;
+
+    bool fail(const std::string &message)
+    {
+        failure = {lineNumber, message};
+        return false;
+    }
+};
+
+// Splits a line into words; a double-quoted word may hold blanks.
+bool splitWords(const std::string &line, std::vector<std::string> &words, std::string &why)
+{
+    std::size_t i = 0;
+    while (i < line.size()) {
+        if (line[i] == ' ' || line[i] == '\t') {
+            ++i;
+            continue;
+        }
+        if (line[i] == '#')
+            break;
+        if (line[i] == '"') {
+            const std::size_t end = line.find('"', i + 1);
+            if (end == std::string::npos) {
+                why = "unterminated quoted text";
+                return false;
+            }
+            words.push_back(line.substr(i + 1, end - i - 1));
+            i = end + 1;
+            continue;
+        }
+        std::size_t end = i;
+        while (end < line.size() && line[end] != ' ' && line[end] != '\t' && line[end] != '#')
+            ++end;
+        words.push_back(line.substr(i, end - i));
+        i = end;
+    }
+    return true;
+}
+
+// Whole-string number: decimal, or hexadecimal with a 0x prefix.
+std::optional<long long> parseNumber(const std::string &text, int base = 10)
+{
+    if (text.empty())
+        return std::nullopt;
+    std::string digits = text;
+    if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
+        digits = digits.substr(2);
+        base = 16;
+    }
+    try {
+        std::size_t used = 0;
+        const long long value = std::stoll(digits, &used, base);
+        if (used != digits.size())
+            return std::nullopt;
+        return value;
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+
+std::optional<std::uint16_t> parseHexWord(const std::string &text)
+{
+    const auto value = parseNumber(text, 16);
+    if (!value || *value < 0 || *value > 0xFFFF)
+        return std::nullopt;
+    return static_cast<std::uint16_t>(*value);
+}
+
+// "1.02": major and minor as the hexadecimal digits written (BCD).
+bool parseBcdRevision(const std::string &text, std::uint8_t &major, std::uint8_t &minor)
+{
+    const std::size_t dot = text.find('.');
+    if (dot == std::string::npos)
+        return false;
+    const auto hi = parseNumber(text.substr(0, dot), 16);
+    const auto lo = parseNumber(text.substr(dot + 1), 16);
+    if (!hi || !lo || *hi < 0 || *hi > 0xFF || *lo < 0 || *lo > 0xFF)
+        return false;
+    major = static_cast<std::uint8_t>(*hi);
+    minor = static_cast<std::uint8_t>(*lo);
+    return true;
+}
+
+bool parseModule(Parser &p, const std::vector<std::string> &w, Scenario &s)
+{
+    if (w.size() < 2)
+        return p.fail("module needs a setting");
+    const std::string &what = w[1];
+    if (what == "unplugged" && w.size() == 2) {
+        s.unplugged = true;
+        return true;
+    }
+    if (what == "revision" && w.size() == 3) {
+        if (!parseBcdRevision(w[2], s.revisionMajor, s.revisionMinor))
+            return p.fail("revision must read like 1.02");
+        return true;
+    }
+    if (what != "mode" || w.size() < 3)
+        return p.fail("unknown module setting '" + what + "'");
+
+    const std::string &mode = w[2];
+    const auto argument = [&]() -> std::optional<long long> {
+        return w.size() == 4 ? parseNumber(w[3]) : std::nullopt;
+    };
+    if (w.size() == 3 && (mode == "none" || mode == "app" || mode == "boot")) {
+        s.connectionWord = mode == "none" ? 0x00 : mode == "app" ? 0x80 : 0x81;
+        return true;
+    }
+    if (mode == "preapp" || mode == "preboot") {
+        const auto n = argument();
+        if (!n || *n < 1 || *n > 255)
+            return p.fail(mode + " needs a number from 1 to 255");
+        s.connectionWord = static_cast<std::int32_t>((*n << 8) | (mode == "preapp" ? 0x80 : 0x81));
+        return true;
+    }
+    if (mode == "word" || mode == "error") {
+        const auto n = argument();
+        if (!n || *n < INT32_MIN || *n > UINT32_MAX)
+            return p.fail(mode + " needs a number");
+        s.connectionWord = static_cast<std::int32_t>(static_cast<std::uint32_t>(*n));
+        return true;
+    }
+    return p.fail("unknown module mode '" + mode + "'");
+}
+
+bool parseDriver(Parser &p, const std::vector<std::string> &w, Scenario &s)
+{
+    if (w.size() != 3 || w[1] != "version")
+        return p.fail("driver takes: version 1.05");
+    const std::size_t dot = w[2].find('.');
+    if (dot == std::string::npos) {
+        const auto n = parseNumber(w[2]);
+        if (!n || *n < 0 || *n > 0xFFFF)
+            return p.fail("driver version must read like 1.05 or 0x0105");
+        s.driverVersion = static_cast<std::int32_t>(*n);
+        return true;
+    }
+    const auto major = parseNumber(w[2].substr(0, dot));
+    const auto minor = parseNumber(w[2].substr(dot + 1));
+    if (!major || !minor || *major < 0 || *major > 255 || *minor < 0 || *minor > 255)
+        return p.fail("driver version must read like 1.05 or 0x0105");
+    s.driverVersion = static_cast<std::int32_t>((*major << 8) | *minor);
+    return true;
+}
+
+bool parseDevice(Parser &p, const std::vector<std::string> &w, Scenario &s)
+{
+    if (w.size() < 2)
+        return p.fail("device needs an address");
+    const auto address = parseNumber(w[1]);
+    if (!address || *address < 1 || *address > 254)
+        return p.fail("device address must be 1 to 254");
+    DeviceSpec d;
+    d.address = static_cast<std::uint8_t>(*address);
+    d.name = "      ";
+    bool haveType = false;
+    for (std::size_t i = 2; i < w.size(); ++i) {
+        const std::string &key = w[i];
+        if (key == "silent") {
+            d.silent = true;
+            continue;
+        }
+        if (i + 1 >= w.size())
+            return p.fail("'" + key + "' needs a value");
+        const std::string &value = w[++i];
+        if (key == "type" || key == "rev") {
+            const auto word = parseHexWord(value);
+            if (!word)
+                return p.fail(key + " must be up to four hex digits");
+            (key == "type" ? d.type : d.revision) = *word;
+            haveType = haveType || key == "type";
+        } else if (key == "name") {
+            if (value.size() > 6)
+                return p.fail("name holds at most six characters");
+            d.name = value + std::string(6 - value.size(), ' ');
+        } else if (key == "delay") {
+            const auto ms = parseNumber(value);
+            if (!ms || *ms < 0 || *ms > 60000)
+                return p.fail("delay must be 0 to 60000 ms");
+            d.replyDelayMs = static_cast<int>(*ms);
+        } else {
+            return p.fail("unknown device setting '" + key + "'");
+        }
+    }
+    if (!haveType)
+        return p.fail("device needs a type");
+    if (s.device(d.address))
+        return p.fail("address " + std::to_string(d.address) + " is already taken");
+    s.devices.push_back(d);
+    return true;
+}
+
+bool parseFault(Parser &p, const std::vector<std::string> &w, Scenario &s)
+{
+    if (w.size() == 4 && w[1] == "unplug-on") {
+        const auto n = parseNumber(w[3]);
+        if (!n || *n < 1 || *n > 1000000)
+            return p.fail("unplug-on needs a call count from 1");
+        s.faults.push_back({FaultSpec::Kind::UnplugOnCall, w[2], static_cast<int>(*n)});
+        return true;
+    }
+    return p.fail("unknown fault; known: unplug-on OPERATION N");
+}
+
+} // namespace
+
+Scenario Scenario::defaultBus()
+{
+    auto parsed = parseScenario(DefaultScenarioText);
+    return parsed ? *parsed : Scenario{};
+}
+
+const DeviceSpec *Scenario::device(std::uint8_t address) const
+{
+    for (const DeviceSpec &d : devices) {
+        if (d.address == address)
+            return &d;
+    }
+    return nullptr;
+}
+
+std::optional<Scenario> parseScenario(const std::string &text, ScenarioError *error)
+{
+    Scenario scenario;
+    Parser p;
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        ++p.lineNumber;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        std::vector<std::string> words;
+        std::string why;
+        bool ok = splitWords(line, words, why) || p.fail(why);
+        if (ok && !words.empty()) {
+            const std::string &keyword = words[0];
+            if (keyword == "module")
+                ok = parseModule(p, words, scenario);
+            else if (keyword == "driver")
+                ok = parseDriver(p, words, scenario);
+            else if (keyword == "device")
+                ok = parseDevice(p, words, scenario);
+            else if (keyword == "fault")
+                ok = parseFault(p, words, scenario);
+            else if (keyword == "trace" && words.size() == 2)
+                scenario.traceFile = words[1];
+            else
+                ok = p.fail("unknown line '" + keyword + "'");
+        }
+        if (!ok) {
+            if (error)
+                *error = p.failure;
+            return std::nullopt;
+        }
+    }
+    return scenario;
+}
+
+std::optional<Scenario> loadScenarioFile(const std::string &path, ScenarioError *error)
+{
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        if (error)
+            *error = {0, "cannot read scenario file " + path};
+        return std::nullopt;
+    }
+    std::ostringstream text;
+    text << file.rdbuf();
+    return parseScenario(text.str(), error);
+}
+
+} // namespace emu

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace emu {
+
+// One device on the emulated bus.
+struct DeviceSpec {
+    std::uint8_t address = 0;
+    std::uint16_t type = 0;     // shown as four hex digits, e.g. 0x2315
+    std::uint16_t revision = 0; // shown as four hex digits, e.g. 0x0101
+    std::string name;           // six characters, blank-padded
+    bool silent = false;        // sits on the bus but never answers
+    int replyDelayMs = 5;       // how long the device takes to answer
+};
+
+// A fault that strikes while the program runs.
+struct FaultSpec {
+    enum class Kind { UnplugOnCall };
+    Kind kind = Kind::UnplugOnCall;
+    std::string operation; // driver operation that triggers it
+    int occurrence = 1;    // on its n-th call (that call already fails)
+};
+
+// What the module and the bus hold, and which faults to inject.
+struct Scenario {
+    std::int32_t connectionWord = 0x0080; // OpenUSBDriver's answer
+    std::uint8_t revisionMajor = 0x01;    // descriptor byte 13, BCD
+    std::uint8_t revisionMinor = 0x02;    // descriptor byte 12, BCD
+    bool unplugged = false;
+    std::int32_t driverVersion = 0x0105;
+    std::vector<DeviceSpec> devices;
+    std::vector<FaultSpec> faults;
+    std::string traceFile; // empty: trace kept in memory only
+
+    // The populated bus the program runs on by default.
+    static Scenario defaultBus();
+
+    const DeviceSpec *device(std::uint8_t address) const;
+};
+
+struct ScenarioError {
+    int line = 0;
+    std::string message;
+};
+
+// Parses the scenario text format (see the README's "Emulator scenarios").
+std::optional<Scenario> parseScenario(const std::string &text, ScenarioError *error = nullptr);
+std::optional<Scenario> loadScenarioFile(const std::string &path, ScenarioError *error = nullptr);
+
+// The built-in default, in the scenario format itself.
+extern const char *const DefaultScenarioText;
+
+} // namespace emu

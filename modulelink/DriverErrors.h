@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+// Words a driver result code for the windows that report driver failures.
+namespace DriverErrors {
+
+enum class Wording {
+    Monitor, // code 7 has no row of its own
+    Dome,    // code 7 names the dome that did not answer
+};
+
+// True when the code has a row of its own in the table (the monitor shows the raw
+// code before "UNDEFINED ERROR" otherwise).
+bool hasRow(std::int32_t code, Wording wording);
+
+QString message(std::int32_t code, Wording wording, int domeAddress = 0);
+
+} // namespace DriverErrors

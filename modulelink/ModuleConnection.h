@@ -1,0 +1,54 @@
+#pragma once
+
+#include "ModuleDriver.h"
+#include "ModuleStatus.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <span>
+
+// How one window connects to the module: which status form it shows, and what
+// happens to the driver before and after.
+struct ConnectOptions {
+    ModuleStatus::Form form = ModuleStatus::Form::Long;
+    bool closeFirst = false;   // close a link that may still be open before opening
+    bool drainAfter = false;   // read and discard what the module still holds
+    bool closeAfter = false;   // connect only for the moment of a report
+    QString failureStatus;     // status text when the module is not connected
+
+    // Called with the connection word as soon as it is known.
+    std::function<void(std::int32_t word)> onWord;
+    // Called once connected, before the drain starts.
+    std::function<void(const QString &status)> onConnected;
+    // Called with every record the drain discards.
+    std::function<void(std::span<const std::uint8_t> record)> onDrained;
+
+    static ConnectOptions controlPanel();
+    static ConnectOptions busMonitor();
+    static ConnectOptions flashLoader();
+    static ConnectOptions domeControl();
+};
+
+struct ConnectOutcome {
+    bool connected = false;
+    std::int32_t word = 0;
+    QString status; // the status text, or the options' failure text
+};
+
+// The one connection routine every window uses.
+class ModuleConnection {
+public:
+    // A drain stops after this many records even if the driver keeps answering,
+    // so a babbling module can never hang a window.
+    static constexpr int MaxDrainRecords = 4096;
+    static constexpr int DrainWaitMs = 100;
+    static constexpr int RecordBufferSize = 101;
+
+    static ConnectOutcome connect(ModuleDriver &driver, const ConnectOptions &options);
+
+    // Reads records until the driver answers anything but success; returns how many.
+    static int drain(ModuleDriver &driver, int waitMs,
+                     const std::function<void(std::span<const std::uint8_t>)> &onRecord = {});
+};
