@@ -1,0 +1,200 @@
+#include "EmulatedBus.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <array>
+
+using emu::Bytes;
+
+namespace {
+
+emu::Scenario scenario(const std::string &text)
+{
+    emu::ScenarioError error;
+    auto s = emu::parseScenario(text, &error);
+    EXPECT_TRUE(s.has_value()) << error.message;
+    return s.value_or(emu::Scenario{});
+}
+
+Bytes bytes(const std::uint8_t *data, std::size_t n)
+{
+    return Bytes(data, data + n);
+}
+
+} // namespace
+
+TEST(Emulator, ModuleAnswersWithItsWordDescriptorAndDriverVersion)
+{
+    EmulatedBus bus;
+    EXPECT_EQ(bus.emulator.OpenUSBDriver(), 0x0080);
+    std::array<std::uint8_t, 31> descriptor{};
+    std::int32_t length = 31;
+    EXPECT_EQ(bus.emulator.GetDevDescr(descriptor.data(), &length), 0);
+    EXPECT_EQ(descriptor[13], 0x01);
+    EXPECT_EQ(descriptor[12], 0x02);
+    EXPECT_LE(length, 31);
+    EXPECT_EQ(bus.emulator.GetQwilUsbVersion(), 0x0105);
+}
+
+TEST(Emulator, GetDataWaitsItsFullTimeWhenNothingArrives)
+{
+    EmulatedBus bus;
+    bus.emulator.OpenUSBDriver();
+    std::array<std::uint8_t, 101> buffer{};
+    std::uint8_t count = 0;
+    const auto start = bus.now();
+    EXPECT_EQ(bus.emulator.GetData(buffer.data(), &count, 1000), 7);
+    EXPECT_EQ(bus.now() - start, 1000);
+
+    // A record due within the wait ends it early, when it arrives.
+    bus.emulator.queueRecord(emu::RecordKind::Module, {0x17, 0x16, 0x00}, 40);
+    const auto second = bus.now();
+    EXPECT_EQ(bus.emulator.GetData(buffer.data(), &count, 1000), 0);
+    EXPECT_EQ(bus.now() - second, 40);
+    EXPECT_EQ(count, 6);
+    EXPECT_EQ(buffer[0], 1);
+    EXPECT_EQ(buffer[3], 0x17);
+    EXPECT_EQ(buffer[4], 0x16);
+    EXPECT_EQ(static_cast<std::uint8_t>(0x17 + 0x16 + buffer[6]), 0); // check byte after the record
+
+    // One due after the wait is not there yet.
+    bus.emulator.queueRecord(emu::RecordKind::Module, {0x17, 0x16, 0x00}, 300);
+    EXPECT_EQ(bus.emulator.GetData(buffer.data(), &count, 200), 7);
+    EXPECT_EQ(bus.emulator.GetData(buffer.data(), &count, 200), 0);
+}
+
+TEST(Emulator, DevicesAnswerConfigurationRequestsInSentForm)
+{
+    EmulatedBus bus;
+    bus.emulator.OpenUSBDriver();
+    std::array<std::uint8_t, 31> buffer{};
+    ASSERT_EQ(bus.emulator.GetConfigData(buffer.data(), 10, 8, 5, 250), 0);
+    const Bytes expected{0xF0, 0x05, 0x00, 0x02, 0x01, 0xC4, 10, 0x01, 0x47, 0x01, 0x01, 'D', 'M', '0', '1', '4', '7'};
+    EXPECT_EQ(bytes(buffer.data(), expected.size()), expected);
+    EXPECT_EQ(buffer[expected.size()], emu::checkByte(expected));
+    EXPECT_EQ(buffer[expected.size() + 1], 0) << "nothing written past the reply";
+
+    // The request and the reply both crossed the bus.
+    const auto messages = bus.emulator.trace().busMessages();
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0], (Bytes{0x05, 0xF0, 0x00, 0x02, 0x01, 0xC4, 8, 10}));
+    EXPECT_EQ(messages[1], expected);
+}
+
+TEST(Emulator, EmptyAndSilentAddressesLetTheWaitRunOut)
+{
+    EmulatedBus bus(scenario("device 3 type 2315 silent\n"));
+    bus.emulator.OpenUSBDriver();
+    std::array<std::uint8_t, 31> buffer{};
+    for (const std::uint8_t address : {std::uint8_t{3}, std::uint8_t{4}}) {
+        const auto start = bus.now();
+        EXPECT_EQ(bus.emulator.GetConfigData(buffer.data(), 10, 8, address, 250), 7);
+        EXPECT_EQ(bus.now() - start, 250);
+    }
+    EXPECT_EQ(buffer, (std::array<std::uint8_t, 31>{}));
+}
+
+TEST(Emulator, AReplyTooLateForItsRequestArrivesAsARecord)
+{
+    EmulatedBus bus(scenario("device 3 type 2315 rev 0100 name \"LATE\" delay 400\n"));
+    bus.emulator.OpenUSBDriver();
+    std::array<std::uint8_t, 101> buffer{};
+    EXPECT_EQ(bus.emulator.GetConfigData(buffer.data(), 10, 8, 3, 250), 7);
+    std::uint8_t count = 0;
+    ASSERT_EQ(bus.emulator.GetData(buffer.data(), &count, 1000), 0);
+    EXPECT_EQ(buffer[0], 2);
+    EXPECT_EQ(buffer[3 + 1], 3);    // source address
+    EXPECT_EQ(buffer[3 + 5], 0xC4); // command
+    EXPECT_EQ(count, 3 + 7 + 10);
+}
+
+TEST(Emulator, CaptureCopiesEveryBusMessageIntoTheRecords)
+{
+    EmulatedBus bus;
+    bus.emulator.OpenUSBDriver();
+    std::uint8_t result = 0xFF;
+    EXPECT_EQ(bus.emulator.QwilAnalyzer(1, 5, &result), 0);
+    std::array<std::uint8_t, 101> buffer{};
+    ASSERT_EQ(bus.emulator.GetConfigData(buffer.data(), 10, 8, 1, 250), 0);
+    std::uint8_t count = 0;
+    ASSERT_EQ(bus.emulator.GetData(buffer.data(), &count, 100), 0);
+    EXPECT_EQ(buffer[0], 2);
+    EXPECT_EQ(buffer[3], 0x01); // the request to address 1
+    EXPECT_EQ(buffer[8], 0xC4);
+    ASSERT_EQ(bus.emulator.GetData(buffer.data(), &count, 100), 0);
+    EXPECT_EQ(buffer[3], 0xF0); // its reply
+    EXPECT_EQ(buffer[4], 0x01);
+    EXPECT_EQ(bus.emulator.GetData(buffer.data(), &count, 100), 7);
+
+    bus.emulator.QwilAnalyzer(0, 5, &result);
+    bus.emulator.GetConfigData(buffer.data(), 10, 8, 1, 250);
+    EXPECT_EQ(bus.emulator.GetData(buffer.data(), &count, 100), 7);
+}
+
+TEST(Emulator, AnUnpluggedModuleFailsEveryCall)
+{
+    EmulatedBus bus(scenario("module unplugged\ndevice 1 type 2315\n"));
+    std::array<std::uint8_t, 101> buffer{};
+    std::uint8_t count = 0;
+    std::int32_t length = 0;
+    EXPECT_EQ(bus.emulator.OpenUSBDriver(), 8);
+    EXPECT_EQ(bus.emulator.GetDevDescr(buffer.data(), &length), 5);
+    EXPECT_EQ(bus.emulator.GetData(buffer.data(), &count, 100), 5);
+    EXPECT_EQ(bus.emulator.ConfigQwil(0, 1, 16), 5);
+    EXPECT_EQ(bus.emulator.GetConfigData(buffer.data(), 10, 8, 1, 250), 5);
+    EXPECT_EQ(bus.emulator.SndQwilData(buffer.data(), 6), 5);
+
+    bus.emulator.plug();
+    EXPECT_EQ(bus.emulator.GetData(buffer.data(), &count, 100), 13) << "plugged in but not opened";
+    EXPECT_EQ(bus.emulator.OpenUSBDriver(), 0x0080);
+    EXPECT_EQ(bus.emulator.GetConfigData(buffer.data(), 10, 8, 1, 250), 0);
+}
+
+TEST(Emulator, ScenarioFaultUnplugsTheModuleMidRun)
+{
+    EmulatedBus bus(scenario("device 1 type 2315\ndevice 2 type 2315\nfault unplug-on GetConfigData 2\n"));
+    bus.emulator.OpenUSBDriver();
+    std::array<std::uint8_t, 101> buffer{};
+    EXPECT_EQ(bus.emulator.GetConfigData(buffer.data(), 10, 8, 1, 250), 0);
+    EXPECT_EQ(bus.emulator.GetConfigData(buffer.data(), 10, 8, 2, 250), 5);
+    EXPECT_FALSE(bus.emulator.isPlugged());
+    EXPECT_EQ(bus.emulator.OpenUSBDriver(), 8);
+}
+
+TEST(Emulator, ConfigurationBlocksCanBeWrittenAndReadBack)
+{
+    EmulatedBus bus;
+    bus.emulator.OpenUSBDriver();
+    std::array<std::uint8_t, 3> data{0xAB, 0xCD, 0xEF};
+    EXPECT_EQ(bus.emulator.SetConfigData(data.data(), 3, 5, 1), 0);
+    std::array<std::uint8_t, 101> buffer{};
+    ASSERT_EQ(bus.emulator.GetConfigData(buffer.data(), 4, 5, 1, 250), 0);
+    EXPECT_EQ(bytes(buffer.data() + 6, 5), (Bytes{4, 0xAB, 0xCD, 0xEF, 0x00}));
+}
+
+TEST(Emulator, TraceRecordsCallsAndCanBeWrittenToAFile)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("trace.txt"));
+    EmulatedBus bus(scenario("device 1 type 2315\ntrace \"" + path.toStdString() + "\"\n"));
+    bus.emulator.OpenUSBDriver();
+    bus.emulator.ConfigQwil(1000, 1, 16);
+    std::array<std::uint8_t, 31> buffer{};
+    bus.emulator.GetConfigData(buffer.data(), 10, 8, 1, 250);
+
+    const auto configs = bus.emulator.trace().calls("ConfigQwil");
+    ASSERT_EQ(configs.size(), 1u);
+    EXPECT_EQ(configs[0].arguments, (std::vector<long long>{1000, 1, 16}));
+    EXPECT_EQ(bus.emulator.busSettings().highestAddress, 16);
+
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(file.readAll());
+    EXPECT_TRUE(text.contains(QStringLiteral("OpenUSBDriver() = 128")));
+    EXPECT_TRUE(text.contains(QStringLiteral("ConfigQwil(1000, 1, 16) = 0")));
+    EXPECT_TRUE(text.contains(QStringLiteral("bus 01F0000201C4080A")));
+    EXPECT_TRUE(text.contains(QStringLiteral("GetConfigData(10, 8, 1, 250) = 0")));
+}

@@ -1,0 +1,90 @@
+#include "Scenario.h"
+
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include <fstream>
+
+using namespace emu;
+
+TEST(Scenario, DefaultBusIsPopulatedWithGaps)
+{
+    const Scenario s = Scenario::defaultBus();
+    EXPECT_EQ(s.connectionWord, 0x0080);
+    EXPECT_EQ(s.revisionMajor, 0x01);
+    EXPECT_EQ(s.revisionMinor, 0x02);
+    EXPECT_EQ(s.driverVersion, 0x0105);
+    EXPECT_FALSE(s.unplugged);
+    ASSERT_NE(s.device(5), nullptr);
+    EXPECT_EQ(s.device(5)->type, 0x0147);
+    EXPECT_EQ(s.device(5)->revision, 0x0101);
+    EXPECT_EQ(s.device(6)->revision, 0x0103);
+    EXPECT_EQ(s.device(1)->type, 0x2315);
+    EXPECT_EQ(s.device(3)->type, 0x4008);
+    EXPECT_EQ(s.device(9)->type, 0x2507);
+    EXPECT_EQ(s.device(4), nullptr);
+    EXPECT_EQ(s.device(7), nullptr);
+    for (const DeviceSpec &d : s.devices)
+        EXPECT_EQ(d.name.size(), 6u);
+}
+
+TEST(Scenario, FileDescribesModuleBusFaultsAndTrace)
+{
+    QTemporaryDir dir;
+    const std::string path = dir.filePath(QStringLiteral("bus.scenario")).toStdString();
+    std::ofstream(path) << "# a small bus\r\n"
+                           "module mode preboot 3   # boot loader waiting\r\n"
+                           "module revision 2.10\r\n"
+                           "driver version 2.12\r\n"
+                           "device 7 type 0147 rev 0103 name \"DM 47\" delay 40\r\n"
+                           "device 96 type 2507 rev 0100 silent\r\n"
+                           "fault unplug-on GetConfigData 3\r\n"
+                           "trace /tmp/bus-trace.txt\r\n";
+    ScenarioError error;
+    const auto s = loadScenarioFile(path, &error);
+    ASSERT_TRUE(s.has_value()) << error.line << ": " << error.message;
+    EXPECT_EQ(s->connectionWord, 0x0381);
+    EXPECT_EQ(s->revisionMajor, 0x02);
+    EXPECT_EQ(s->revisionMinor, 0x10);
+    EXPECT_EQ(s->driverVersion, 0x020C);
+    ASSERT_EQ(s->devices.size(), 2u);
+    EXPECT_EQ(s->device(7)->name, "DM 47 ");
+    EXPECT_EQ(s->device(7)->replyDelayMs, 40);
+    EXPECT_TRUE(s->device(96)->silent);
+    EXPECT_EQ(s->device(96)->name, "      ");
+    ASSERT_EQ(s->faults.size(), 1u);
+    EXPECT_EQ(s->faults[0].operation, "GetConfigData");
+    EXPECT_EQ(s->faults[0].occurrence, 3);
+    EXPECT_EQ(s->traceFile, "/tmp/bus-trace.txt");
+}
+
+TEST(Scenario, MistakesAreReportedWithTheirLine)
+{
+    struct Case {
+        const char *text;
+        int line;
+    };
+    const Case cases[] = {
+        {"module mode sideways", 1},
+        {"module revision 1", 1},
+        {"\ndevice 0 type 2315", 2},
+        {"device 5 rev 0100", 1},                          // no type
+        {"device 5 type 12345", 1},                        // more than four hex digits
+        {"device 5 type 2315 name \"SEVENCH\"", 1},        // name too long
+        {"device 5 type 2315 name \"OPEN", 1},             // unterminated quote
+        {"device 5 type 2315\ndevice 5 type 4008", 2},     // address taken twice
+        {"driver version x", 1},
+        {"fault unplug-on GetData 0", 1},
+        {"bus speed 9600", 1},
+    };
+    for (const Case &c : cases) {
+        ScenarioError error;
+        EXPECT_FALSE(parseScenario(c.text, &error).has_value()) << c.text;
+        EXPECT_EQ(error.line, c.line) << c.text;
+        EXPECT_FALSE(error.message.empty());
+    }
+    ScenarioError missing;
+    EXPECT_FALSE(loadScenarioFile("/nonexistent/bus.scenario", &missing).has_value());
+    EXPECT_NE(missing.message.find("cannot read"), std::string::npos);
+}
