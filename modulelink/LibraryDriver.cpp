@@ -3,6 +3,29 @@
 #include <dlfcn.h>
 
 #include <cstdio>
+#include <filesystem>
+
+namespace {
+// Opens the library by name through the normal search. The executable's RUNPATH
+// ($ORIGIN) applies because this code is linked into it; where a runtime wraps dlopen
+// (the sanitizers do) that no longer holds, so the folder of the executable is tried
+// explicitly after the normal search.
+void *openByName(const std::string &name)
+{
+    void *handle = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle || name.find('/') != std::string::npos)
+        return handle;
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error)
+        return nullptr;
+    const std::string besideProgram = (self.parent_path() / name).string();
+    handle = dlopen(besideProgram.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle)
+        dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL); // leave the first error for dlerror()
+    return handle;
+}
+} // namespace
 
 LibraryDriver::LibraryDriver(std::string libraryName) : m_libraryName(std::move(libraryName)) {}
 
@@ -17,8 +40,7 @@ bool LibraryDriver::load()
     if (m_state != State::NotTried)
         return m_state == State::Ready;
 
-    // dlopen is called from the executable's own code, so its RUNPATH ($ORIGIN) applies.
-    m_handle = dlopen(m_libraryName.c_str(), RTLD_NOW | RTLD_LOCAL);
+    m_handle = openByName(m_libraryName);
     if (!m_handle) {
         const char *why = dlerror();
         m_loadError = why ? why : "cannot open " + m_libraryName;
