@@ -10,6 +10,10 @@ ToolWindow::ToolWindow(QWidget *parent) : QWidget(parent)
 
 void ToolWindow::closeEvent(QCloseEvent *event)
 {
+    if (deferClose()) {
+        event->ignore();
+        return;
+    }
     if (!m_unloaded) {
         m_unloaded = true;
         unloadWindow();

@@ -18,6 +18,9 @@ signals:
 protected:
     // The window's own shutdown: release the module, close its files.
     virtual void unloadWindow() = 0;
+    // True while the window runs a blocking loop that must end before the window goes;
+    // the window then asks that loop to stop and closes itself when it has.
+    virtual bool deferClose() { return false; }
     void closeEvent(QCloseEvent *event) override;
 
 private:

@@ -49,18 +49,31 @@ Bytes BusDevice::reply(std::uint8_t socket, std::uint8_t command, const Bytes &p
 }
 
 // Request: block, length. Reply: length, then that many bytes of the block.
-std::vector<Bytes> BusDevice::answerConfigRequest(const Bytes &message) const
+std::vector<Bytes> BusDevice::answerConfigRequest(const Bytes &message)
 {
     if (message.size() < Bus::FirstParameter + 2)
         return {};
+    ++m_configRequests;
+    const ConfigFault fault = m_spec.configFault;
+    if (fault == ConfigFault::RetryOnly && m_configRequests % 2 == 1)
+        return {};
+
     const std::uint8_t block = message[Bus::FirstParameter];
-    const std::size_t length = std::min<std::size_t>(message[Bus::FirstParameter + 1], Bus::MaxMessage - 7);
+    std::size_t length = std::min<std::size_t>(message[Bus::FirstParameter + 1], Bus::MaxMessage - 7);
+    if (fault == ConfigFault::WrongLength && length > 0)
+        --length;
+    if (fault == ConfigFault::Long)
+        length = 40;
     Bytes parameters;
     parameters.reserve(1 + length);
     parameters.push_back(static_cast<std::uint8_t>(length));
     const Bytes data = configBlock(block, length);
     std::copy(data.begin(), data.end(), std::back_inserter(parameters));
-    return {reply(Bus::SocketQuery, Bus::GetConfigurationBuffer, parameters)};
+    const std::uint8_t command = fault == ConfigFault::WrongCode ? Bus::SetConfigurationBuffer : Bus::GetConfigurationBuffer;
+    Bytes answer = reply(Bus::SocketQuery, command, parameters);
+    if (fault == ConfigFault::WrongAddress)
+        answer[Bus::Source] = static_cast<std::uint8_t>(m_spec.address % 250 + 1);
+    return {answer};
 }
 
 } // namespace emu

@@ -31,9 +31,10 @@ protected:
     Bytes reply(std::uint8_t socket, std::uint8_t command, const Bytes &parameters) const;
 
 private:
-    std::vector<Bytes> answerConfigRequest(const Bytes &message) const;
+    std::vector<Bytes> answerConfigRequest(const Bytes &message);
 
     DeviceSpec m_spec;
+    int m_configRequests = 0;
     std::map<std::uint8_t, Bytes> m_config;
 };
 

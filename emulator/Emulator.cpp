@@ -235,8 +235,15 @@ std::int32_t Emulator::GetQwilUsbVersion()
 
 std::int32_t Emulator::GetData(std::uint8_t *buffer, std::uint8_t *count, std::int32_t waitMs)
 {
-    if (const std::int32_t fault = linkFault("GetData"))
-        return traced("GetData", {waitMs}, fault);
+    countCall("GetData");
+    if (!m_plugged)
+        return traced("GetData", {waitMs}, Result::UsbError);
+    if (!m_open) {
+        // A module that is plugged in but not opened delivers nothing.
+        m_clock.sleepMs(std::max<std::int32_t>(waitMs, 0));
+        return traced("GetData", {waitMs}, Result::NoResponse);
+    }
+    settle();
     if (!waitUntil([this] { return !m_records.empty(); }, waitMs))
         return traced("GetData", {waitMs}, m_plugged ? Result::NoResponse : Result::UsbError);
     const Bytes record = std::move(m_records.front());
@@ -273,14 +280,22 @@ std::int32_t Emulator::GetConfigData(std::uint8_t *buffer, std::uint8_t length, 
     const std::vector<long long> arguments{length, block, address, waitMs};
     if (const std::int32_t fault = linkFault("GetConfigData"))
         return traced("GetConfigData", arguments, fault);
-    transmit(makeMessage(address, Bus::ModuleAddress, 0x00, Bus::SocketQuery, Bus::GetConfigurationBuffer,
-                         {block, length}));
+    const Bytes request =
+        makeMessage(address, Bus::ModuleAddress, 0x00, Bus::SocketQuery, Bus::GetConfigurationBuffer, {block, length});
+    transmit(request);
+    const BusDevice *target = device(address);
+    if (target && target->spec().configFault == ConfigFault::Late && !target->spec().silent) {
+        // The module answers at once with its own request frame; the device's reply
+        // arrives later as a record.
+        if (buffer) {
+            std::memcpy(buffer, request.data(), request.size());
+            buffer[request.size()] = checkByte(request);
+        }
+        return traced("GetConfigData", arguments, Result::Success);
+    }
+    // The module hands back the first query reply that reaches it within the wait.
     const auto reply = awaitReply(
-        [address](const Bytes &m) {
-            return m.size() > Bus::Command && m[Bus::Source] == address &&
-                   m[Bus::Command] == Bus::GetConfigurationBuffer;
-        },
-        waitMs);
+        [](const Bytes &m) { return m.size() > Bus::Command && m[Bus::Socket] == Bus::SocketQuery; }, waitMs);
     if (!reply)
         return traced("GetConfigData", arguments, m_plugged ? Result::NoResponse : Result::UsbError);
     if (buffer) {

@@ -201,6 +201,20 @@ bool parseDevice(Parser &p, const std::vector<std::string> &w, Scenario &s)
             if (value.size() > 6)
                 return p.fail("name holds at most six characters");
             d.name = value + std::string(6 - value.size(), ' ');
+        } else if (key == "config") {
+            static const std::pair<const char *, ConfigFault> faults[] = {
+                {"late", ConfigFault::Late},           {"wrong-address", ConfigFault::WrongAddress},
+                {"wrong-code", ConfigFault::WrongCode}, {"wrong-length", ConfigFault::WrongLength},
+                {"long", ConfigFault::Long},           {"retry-only", ConfigFault::RetryOnly}};
+            bool known = false;
+            for (const auto &[word, fault] : faults) {
+                if (value == word) {
+                    d.configFault = fault;
+                    known = true;
+                }
+            }
+            if (!known)
+                return p.fail("config takes late, wrong-address, wrong-code, wrong-length, long or retry-only");
         } else if (key == "delay") {
             const auto ms = parseNumber(value);
             if (!ms || *ms < 0 || *ms > 60000)

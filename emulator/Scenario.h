@@ -7,6 +7,17 @@
 
 namespace emu {
 
+// How a device gets its configuration replies wrong, for testing the program's checks.
+enum class ConfigFault {
+    None,
+    Late,         // the module hands back its own request frame; the reply follows as a record
+    WrongAddress, // the reply names another address in its source byte
+    WrongCode,    // the reply carries another command code
+    WrongLength,  // the reply holds one data byte fewer than asked
+    Long,         // the reply holds 40 data bytes, whatever was asked
+    RetryOnly,    // every other request goes unanswered, so only a retry is answered
+};
+
 // One device on the emulated bus.
 struct DeviceSpec {
     std::uint8_t address = 0;
@@ -15,6 +26,7 @@ struct DeviceSpec {
     std::string name;           // six characters, blank-padded
     bool silent = false;        // sits on the bus but never answers
     int replyDelayMs = 5;       // how long the device takes to answer
+    ConfigFault configFault = ConfigFault::None;
 };
 
 // A fault that strikes while the program runs.

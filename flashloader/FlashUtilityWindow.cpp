@@ -1,19 +1,721 @@
 #include "FlashUtilityWindow.h"
 
+#include "Beep.h"
+#include "DeviceSelection.h"
+#include "FileListBox.h"
+#include "FormTimer.h"
+#include "LoadStatus.h"
+#include "ModuleConnection.h"
+#include "NetworkScan.h"
+#include "ScanRules.h"
+#include "TextFormat.h"
+#include "Twips.h"
 #include "Versions.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSerialPort>
+#include <QSignalBlocker>
+
+#include <cmath>
 
 namespace {
 // The module's bus settings restored when the loader lets go of it.
 constexpr std::int32_t ReleaseBusValue = 1000;
 constexpr std::uint8_t ReleaseBusSecond = 1;
 constexpr std::uint8_t ReleaseHighestAddress = 16;
+constexpr std::int32_t ScanBusValue = 0;
+constexpr std::uint8_t ScanBusSecond = 1;
+constexpr int FlushWaitMs = 100;
+constexpr int LinkCheckWaitMs = 10;
+constexpr int StartupStep = 16, ScanPrompt = 22, Reconnect = 21, StartOfFileStep = 7, PumpStep = 2, PollStep = 9;
+const QString DirectoryPrefix = QStringLiteral("./");
+
+void showControls(std::initializer_list<QWidget *> widgets, bool visible)
+{
+    for (QWidget *w : widgets)
+        w->setVisible(visible);
+}
+
+// A box filled by a mode change, not typed: its typing check stays quiet, so the
+// mode's own prompt stays on the status line.
+void setBoxQuietly(QLineEdit *box, const QString &text)
+{
+    const QSignalBlocker quiet(box);
+    box->setText(text);
+}
+
+// Val() of a box: the leading number, rounded to a whole number.
+int boxValue(const QLineEdit *box)
+{
+    const QString text = box->text().trimmed();
+    qsizetype end = 0;
+    while (end < text.size() && (text[end].isDigit() || (text[end] == QLatin1Char('.') && !text.left(end).contains('.'))))
+        ++end;
+    bool ok = false;
+    const double value = text.left(end).toDouble(&ok);
+    return ok ? static_cast<int>(std::lround(std::min(value, 1e6))) : 0;
+}
 } // namespace
 
-FlashUtilityWindow::FlashUtilityWindow(ModuleDriver &driver, QWidget *parent) : ToolWindow(parent), m_driver(driver)
+FlashUtilityWindow::FlashUtilityWindow(ModuleDriver &driver, QWidget *parent)
+    : ToolWindow(parent), form(this), m_driver(driver), m_scan(new NetworkScan(driver, this))
 {
     setObjectName(QStringLiteral("FlashUtility"));
+    Twips::resizeWindow(this, FlashUtilityForm::Width, FlashUtilityForm::DeviceModeHeight);
+
+    m_scan->setMaxAddressSource([this] { return boxValue(form.Text10); });
+    m_scan->setDebugSource([this] { return debugOn(); });
+    connect(m_scan, &NetworkScan::started, this, [this] { form.Timer[PollStep]->setEnabled(false); });
+    connect(m_scan, &NetworkScan::progressed, this, &FlashUtilityWindow::scanProgressed);
+    connect(m_scan, &NetworkScan::rowScanned, form.List1, [this](const QString &row) { form.List1->addItem(row); });
+    connect(m_scan, &NetworkScan::dump, this, [this](const std::vector<std::uint8_t> &bytes) { dumpHex(bytes); });
+    connect(m_scan, &NetworkScan::debugCleared, form.Text8, &QPlainTextEdit::clear);
+    connect(m_scan, &NetworkScan::debugNote, this, &FlashUtilityWindow::appendDebugText);
+    connect(m_scan, &NetworkScan::completed, this, [this] {
+        showStatus(QStringLiteral("Scan Complete - Select Devices From List"), StatusColour::Information);
+        Beep::beep();
+    });
+    connect(m_scan, &NetworkScan::finished, this, &FlashUtilityWindow::scanFinished);
+
+    connect(form.Check3, &QCheckBox::clicked, this, &FlashUtilityWindow::applyModeLayout);
+    connect(form.Option1, &QRadioButton::clicked, this, [this] { optionClicked(1); });
+    connect(form.Option2, &QRadioButton::clicked, this, [this] { optionClicked(2); });
+    connect(form.Command1, &QPushButton::clicked, this, &FlashUtilityWindow::loadClicked);
+    connect(form.Command9, &QPushButton::clicked, this, &FlashUtilityWindow::scanClicked);
+    connect(form.Command10, &QPushButton::clicked, this, &FlashUtilityWindow::connectModule);
+    connect(form.Command20, &QPushButton::clicked, form.File1, &FileListBox::refresh);
+    connect(form.Check4, &QCheckBox::clicked, this, &FlashUtilityWindow::pauseClicked);
+    connect(form.Text10, &QLineEdit::textChanged, this, &FlashUtilityWindow::maxAddressChanged);
+    connect(form.Text5, &QLineEdit::textChanged, this, &FlashUtilityWindow::deviceAddressChanged);
+    connect(form.List1, &QListWidget::itemClicked, this, &FlashUtilityWindow::deviceListClicked);
+    connect(form.List1, &QListWidget::itemDoubleClicked, this, &FlashUtilityWindow::loadClicked);
+    connect(form.File1, &QListWidget::itemClicked, this, &FlashUtilityWindow::fileListClicked);
+    for (int key = 0; key < form.Command15.size(); ++key)
+        connect(form.Command15[key], &QPushButton::clicked, this, [this, key] { keypadPressed(key); });
+    connect(form.Timer[StartupStep], &FormTimer::timeout, this, &FlashUtilityWindow::startupStep);
+    connect(form.Timer[Reconnect], &FormTimer::timeout, this, &FlashUtilityWindow::reconnectStep);
+    connect(form.Timer[ScanPrompt], &FormTimer::timeout, this, &FlashUtilityWindow::promptStep);
+    form.Text1->installEventFilter(this);
+    form.Text5->installEventFilter(this);
+
+    loadWindow();
+}
+
+QColor FlashUtilityWindow::colourOf(StatusColour colour)
+{
+    switch (colour) {
+    case StatusColour::Information: return QColor(0xC0, 0xFF, 0xFF);
+    case StatusColour::Error: return QColor(0xFF, 0xC0, 0xC0);
+    case StatusColour::Success: break;
+    }
+    return QColor(0xC0, 0xFF, 0xC0);
+}
+
+// ---- start, layouts and modes ---------------------------------------------------------
+
+void FlashUtilityWindow::loadWindow()
+{
+    FlashUtilityForm &f = form;
+    f.Check1->setChecked(false);
+    showControls({f.Check4, f.Option3, f.Option4, f.Option5, f.Frame2, f.Text9, f.Text10, f.Text11, f.Label3, f.List1,
+                f.Command9, f.Command10, f.Command16, f.Command17, f.Command21, f.Label2, f.Label4, f.Label5,
+                f.Label10, f.Text5},
+               false);
+    for (QPushButton *key : f.Command15)
+        key->hide();
+    f.Command20->show();
+    f.Option1->setChecked(true);
     setWindowTitle(QStringLiteral("Flash Loader - Rev ") + Versions::FlashLoader);
-    setMinimumSize(560, 420);
+
+    for (FormTimer *timer : f.Timer) {
+        if (timer) {
+            timer->setEnabled(false);
+            timer->setSingleShot(true);
+        }
+    }
+    f.Timer[StartupStep]->setEnabled(true);
+
+    m_moduleConnected = false;
+    m_deviceAddress = 1;
+    m_loadStep = 1;
+    m_allFF = 0;
+    m_transferActive = false;
+    m_loadBusy = false;
+    m_knownType = true;
+    m_loadFileName.clear();
+    m_sendFile.clear();
+
+    setBoxQuietly(f.Text10, QStringLiteral("16"));
+    f.File1->setPattern(QStringLiteral("*.hex"));
+    f.MSComm1->setBaudRate(QSerialPort::Baud9600);
+    f.MSComm1->setParity(QSerialPort::NoParity);
+    f.MSComm1->setDataBits(QSerialPort::Data8);
+    f.MSComm1->setStopBits(QSerialPort::TwoStop);
+
+    showStatus(QStringLiteral("Select Load File"), StatusColour::Information);
+    f.Command1->setEnabled(true);
+    f.Command9->setText(QStringLiteral("Scan Network"));
+
+    f.Check3->hide();
+    f.Check3->setChecked(true);
+    applyModeLayout();
+
+    if (!m_log.open())
+        appendDebugText(QStringLiteral("Cannot write ") + QString::fromLatin1(DebugLogFile::FileName) +
+                        QStringLiteral(": ") + m_log.errorString());
+}
+
+void FlashUtilityWindow::startupStep()
+{
+    form.Timer[StartupStep]->setEnabled(false);
+    if (!form.Check3->isChecked())
+        return;
+    applyModeLayout();
+    form.Option1->setChecked(true);
+    optionClicked(1);
+}
+
+void FlashUtilityWindow::applyModeLayout()
+{
+    if (form.Check3->isChecked())
+        applyUsbLayout();
+    else
+        applyComPortLayout();
+}
+
+void FlashUtilityWindow::applyUsbLayout()
+{
+    FlashUtilityForm &f = form;
+    showControls({f.Label1, f.Label9, f.Check5}, true);
+    f.Shape3->hide();
+    f.List1->setVisible(!m_directFileMode);
+    f.File1->setVisible(m_directFileMode);
+    f.Check1->setChecked(false);
+    f.Check2->setChecked(false);
+    showControls({f.Check1, f.Check2}, false);
+    f.Check2->setText(QStringLiteral("Debug"));
+    f.Option3->setChecked(true);
+
+    showControls({f.Text2, f.Text3, f.Command2, f.Command11}, false);
+    f.Text8->clear();
+    f.Text11->clear();
+    showControls({f.Text8, f.Text11}, true);
+
+    f.Option1->setText(QStringLiteral("Qwil"));
+    f.Option2->setText(QStringLiteral("Module"));
+    f.Frame1->setTitle(QStringLiteral("Upload"));
+    showControls({f.Label3, f.Command9, f.Text10}, true);
+    f.Command10->hide();
+    if (f.Option1->isChecked()) {
+        f.Command1->setText(QStringLiteral("Load Qwil Device"));
+        f.Command20->hide();
+    } else if (f.Option2->isChecked()) {
+        f.Label3->hide();
+        f.Command1->setText(QStringLiteral("Load USB Module"));
+        f.Command20->show();
+    }
+
+    showControls({f.Command13, f.Command14, f.Command18, f.Command19, f.Command21, f.Frame3, f.Frame4, f.label7,
+                f.Label6},
+               false);
+    showControls({f.Label2, f.Label4, f.Label5}, true);
+}
+
+void FlashUtilityWindow::applyComPortLayout()
+{
+    FlashUtilityForm &f = form;
+    showControls({f.Label1, f.Label9, f.Check5, f.List1}, false);
+    showControls({f.Shape3, f.File1}, true);
+    f.Timer[4]->setEnabled(false);
+    f.Timer[PollStep]->setEnabled(false);
+
+    showControls({f.Check1, f.Check2, f.Check4, f.Option3, f.Option4, f.Option5, f.Frame2, f.Text8, f.Text11}, false);
+    f.Check2->setText(QStringLiteral("Sector Erase"));
+    showControls({f.Text2, f.Text3, f.Command2, f.Command11}, true);
+
+    f.Option1->setText(QStringLiteral("1"));
+    f.Option2->setText(QStringLiteral("2"));
+    f.Frame1->setTitle(QStringLiteral("Comm Port"));
+    f.Frame1->show();
+    f.Command1->setText(QStringLiteral("Load App"));
+
+    if (m_moduleConnected) {
+        m_driver.CloseUSBDriver();
+        m_moduleConnected = false;
+    }
+
+    showControls({f.Text9, f.Text10, f.Command9, f.Command10, f.Label3}, false);
+    for (QPushButton *key : f.Command15)
+        key->hide();
+    f.ProgressBar1->setValue(0);
+    showStatus(QStringLiteral(" Select File to Load!"), StatusColour::Information);
+}
+
+void FlashUtilityWindow::optionClicked(int option)
+{
+    // Neither a running scan nor a running load may change what is loaded.
+    if (m_scanRunning || m_scan->isActive() || m_loadBusy) {
+        const bool deviceMode = form.Command1->text() == QStringLiteral("Load Qwil Device");
+        form.Option1->setChecked(deviceMode);
+        form.Option2->setChecked(!deviceMode);
+        return;
+    }
+    if (!form.Check3->isChecked())
+        return; // in COM-port mode the options choose the serial port
+    if (option == 1)
+        enterDeviceMode();
+    else
+        enterModuleMode();
+}
+
+void FlashUtilityWindow::setWindowHeight(int twips)
+{
+    Twips::resizeWindow(this, FlashUtilityForm::Width, twips);
+}
+
+void FlashUtilityWindow::enterDeviceMode()
+{
+    FlashUtilityForm &f = form;
+    if (!m_directFileMode) {
+        setWindowHeight(FlashUtilityForm::DeviceModeHeight);
+        f.File1->hide();
+        showControls({f.List1, f.Label3, f.Command9, f.Label1, f.Label2, f.Label4, f.Label5}, true);
+        showStatus(f.Text1->text(), StatusColour::Information);
+        Twips::place(f.Text10, 3060, 1080, 620, 315);
+        setBoxQuietly(f.Text10, QStringLiteral("16"));
+        f.Command20->hide();
+    } else {
+        setWindowHeight(FlashUtilityForm::FileModeHeight);
+        f.File1->show();
+        showControls({f.List1, f.Label3, f.Command9, f.Label1, f.Label2, f.Label4, f.Label5}, false);
+        showStatus(QStringLiteral("Select Load File"), StatusColour::Information);
+        Twips::place(f.Text10, 3574, 1764, 620, 315);
+        setBoxQuietly(f.Text10, QStringLiteral("1"));
+        f.Command20->show();
+    }
+    // The debug switch and the address keypad belong to the scan layout.
+    f.Check2->setVisible(true);
+    f.Text9->setVisible(!m_directFileMode);
+    for (QPushButton *key : f.Command15)
+        key->setVisible(!m_directFileMode);
+
+    f.List1->clear();
+    f.Text10->show();
+    f.Option2->setChecked(false);
+    f.Option1->setChecked(true);
+    showControls({f.Option3, f.Option4, f.Frame2}, false);
+    f.Command1->setText(QStringLiteral("Load Qwil Device"));
+
+    m_moduleConnected = false;
+    const std::int32_t r = m_driver.CloseUSBDriver();
+    f.Text7->setText(TextFormat::hexNumber(r));
+    if (r != 0)
+        showLoadStatus(LoadStatus::UsbError);
+    else
+        f.Timer[Reconnect]->setEnabled(true);
+}
+
+void FlashUtilityWindow::enterModuleMode()
+{
+    FlashUtilityForm &f = form;
+    f.Timer[ScanPrompt]->setEnabled(false);
+    setWindowHeight(FlashUtilityForm::FileModeHeight);
+    showControls({f.Frame2, f.Option3, f.Option4, f.Option5, f.Text9, f.Text10, f.Text11, f.Label3, f.Command9}, false);
+    // The device list and its keypad have no part in loading the module.
+    showControls({f.List1, f.Label1, f.Label2, f.Label4, f.Label5}, false);
+    for (QPushButton *key : f.Command15)
+        key->hide();
+    f.Command20->show();
+    f.Option1->setChecked(false);
+    f.Option2->setChecked(true);
+    f.Command1->setText(QStringLiteral("Load USB Module"));
+    f.File1->setPattern(QStringLiteral("*.hex"));
+    f.File1->show();
+    showStatus(QStringLiteral("Select Load File"), StatusColour::Information);
+    f.Check2->hide();
+}
+
+void FlashUtilityWindow::toggleDirectFileMode()
+{
+    m_directFileMode = !m_directFileMode;
+    form.Option1->setChecked(true);
+    optionClicked(1);
+}
+
+// ---- status line ----------------------------------------------------------------------
+
+void FlashUtilityWindow::showStatus(const QString &text, StatusColour colour)
+{
+    QPalette palette = form.Text1->palette();
+    palette.setColor(QPalette::Base, colourOf(colour));
+    form.Text1->setPalette(palette);
+    form.Text1->setText(text);
+}
+
+void FlashUtilityWindow::showLoadStatus(int code)
+{
+    showStatus(LoadStatus::text(code), StatusColour::Error);
+    if (code == LoadStatus::UsbError) {
+        form.Command10->show();
+        form.Command10->setEnabled(true);
+        m_moduleConnected = false;
+    }
+    form.Command1->setEnabled(true);
+    form.Command9->setEnabled(true);
+    m_transferActive = false;
+    Beep::beep();
+}
+
+// ---- module link ----------------------------------------------------------------------
+
+void FlashUtilityWindow::connectModule()
+{
+    ConnectOptions options = ConnectOptions::flashLoader();
+    options.onWord = [this](std::int32_t word) {
+        appendDebugText(QStringLiteral("Enumeration status = ") + TextFormat::hexNumber(word));
+    };
+    options.onConnected = [this](const QString &status) {
+        showStatus(status, StatusColour::Information);
+        m_moduleConnected = true;
+        form.Command10->setEnabled(false);
+    };
+    options.onDrained = [this](std::span<const std::uint8_t> record) {
+        if (debugOn())
+            dumpHex(record);
+    };
+    const ConnectOutcome outcome = ModuleConnection::connect(m_driver, options);
+    if (outcome.connected) {
+        if (form.Option1->isChecked())
+            form.Timer[ScanPrompt]->setEnabled(true);
+        return;
+    }
+    showStatus(QStringLiteral("USB Error - Reconnect USB Module and Click Connect USB"), StatusColour::Error);
+    m_moduleConnected = false;
+    form.Command10->show();
+    form.Command10->setEnabled(true);
+    Beep::beep();
+}
+
+bool FlashUtilityWindow::checkUsbLink()
+{
+    std::array<std::uint8_t, NetworkScan::BufferSize> buffer{};
+    std::uint8_t count = 0;
+    const std::int32_t r = m_driver.GetData(buffer.data(), &count, LinkCheckWaitMs);
+    if (r == DriverResult::Success || r == DriverResult::NoResponse)
+        return true;
+    m_moduleConnected = false;
+    showStatus(QStringLiteral("USB Error - Reconnect USB Module and Click Connect USB"), StatusColour::Error);
+    form.Command10->show();
+    form.Command10->setEnabled(true);
+    form.Timer[ScanPrompt]->setEnabled(false);
+    return false;
+}
+
+void FlashUtilityWindow::flushReplies()
+{
+    ModuleConnection::drain(m_driver, FlushWaitMs, [this](std::span<const std::uint8_t> record) {
+        if (debugOn())
+            dumpHex(record);
+    });
+}
+
+void FlashUtilityWindow::reconnectStep()
+{
+    form.Timer[Reconnect]->setEnabled(false);
+    if (!m_moduleConnected)
+        connectModule();
+}
+
+void FlashUtilityWindow::promptStep()
+{
+    form.Timer[ScanPrompt]->setEnabled(false);
+    showStatus(QStringLiteral("Enter max Qwil address and press scan"), StatusColour::Information);
+}
+
+// ---- scan -----------------------------------------------------------------------------
+
+void FlashUtilityWindow::scanClicked()
+{
+    if (m_scanRunning) {
+        m_scan->requestStop();
+        m_scanRunning = false;
+        return;
+    }
+    if (m_scan->isActive())
+        return; // a stopped scan is still finishing its last address
+    form.Timer[ScanPrompt]->setEnabled(false);
+    if (!checkUsbLink())
+        return;
+    if (!m_moduleConnected) {
+        showStatus(QStringLiteral("No USB Module - Connect Module and Click Connect "), StatusColour::Error);
+        form.Command10->show();
+        form.Command10->setEnabled(true);
+        return;
+    }
+    const int highest = boxValue(form.Text10);
+    m_scanRunning = true;
+    form.Command9->setText(QStringLiteral("Stop Scan"));
+    form.Command1->setEnabled(false);
+    form.ProgressBar1->setRange(0, std::max(highest, 0));
+    form.ProgressBar1->setValue(0);
+    if (highest > ScanRules::MaxScanAddress) {
+        showStatus(QStringLiteral("Error - Maximum Scan Address is 96"), StatusColour::Error);
+        m_scanRunning = false;
+        form.Command9->setText(QStringLiteral("Scan Network"));
+        form.Command1->setEnabled(true);
+        return;
+    }
+    m_driver.ConfigQwil(ScanBusValue, ScanBusSecond, static_cast<std::uint8_t>(std::max(highest, 0)));
+    showStatus(QStringLiteral("Scanning Network for Devices"), StatusColour::Information);
+    QCoreApplication::processEvents();
+    for (int row = form.List1->count() - 1; row >= 0; --row)
+        delete form.List1->takeItem(row);
+    m_scan->drainModule();
+    m_scan->start();
+}
+
+void FlashUtilityWindow::maxAddressChanged()
+{
+    const int value = boxValue(form.Text10);
+    if (value >= 1 && value <= 255) {
+        showStatus(QStringLiteral("Click Scan Network"), StatusColour::Information);
+        return;
+    }
+    showStatus(QStringLiteral("Max Address = 1-255"), StatusColour::Error);
+    Beep::beep();
+}
+
+void FlashUtilityWindow::scanProgressed()
+{
+    QProgressBar *bar = form.ProgressBar1;
+    bar->setValue(bar->maximum() > bar->value() ? bar->value() + 1 : bar->maximum());
+}
+
+void FlashUtilityWindow::scanFinished()
+{
+    m_scanRunning = false;
+    form.Command9->setText(QStringLiteral("Scan Network"));
+    form.Command1->setEnabled(true);
+    if (m_closePending)
+        close();
+}
+
+bool FlashUtilityWindow::deferClose()
+{
+    if (!m_scan->isActive())
+        return false;
+    m_closePending = true;
+    m_scan->requestStop();
+    m_scanRunning = false;
+    return true;
+}
+
+// ---- load button ----------------------------------------------------------------------
+
+void FlashUtilityWindow::loadClicked()
+{
+    FlashUtilityForm &f = form;
+    showStatus(QString(), StatusColour::Information);
+    if (!f.Check3->isChecked())
+        return; // COM-port mode: the serial loader starts here
+    if (!checkUsbLink())
+        return;
+    flushReplies();
+
+    if (!m_directFileMode && f.Option2->isChecked()) {
+        f.ProgressBar1->setValue(0);
+        f.Text8->clear();
+        if (m_loadFileName.isEmpty())
+            showStatus(QStringLiteral(" Select File to Load!"), StatusColour::Error);
+        else
+            startFileTransfer(m_loadFileName, false);
+    } else if (!m_directFileMode) {
+        if (!m_moduleConnected) {
+            showStatus(QStringLiteral("Click Connect USB and Scan Before Starting Load"), StatusColour::Error);
+            f.Command10->show();
+            f.Command10->setEnabled(true);
+        } else {
+            f.ProgressBar1->setValue(0);
+            f.Text8->clear();
+            if (!m_fileChoicePending && !m_fileChosenByHand) {
+                m_nextRow = 0;
+                chooseNextDevice();
+            } else {
+                f.Command1->setEnabled(false);
+                f.Command9->setEnabled(false);
+                emit deviceStartRequested(m_deviceAddress);
+            }
+        }
+    } else if (!m_moduleConnected) {
+        showStatus(QStringLiteral("Click Connect USB and Scan Before Starting Load"), StatusColour::Error);
+        f.Command10->show();
+        f.Command10->setEnabled(true);
+    } else {
+        f.ProgressBar1->setValue(0);
+        f.Text8->clear();
+        const QString chosen = f.File1->selectedName();
+        if (chosen.isEmpty())
+            showStatus(QStringLiteral(" Select File to Load!"), StatusColour::Error);
+        else
+            startFileTransfer(DirectoryPrefix + chosen, true);
+    }
+    Beep::beep();
+}
+
+void FlashUtilityWindow::startFileTransfer(const QString &file, bool disableLoadButton)
+{
+    m_sendFile = file;
+    m_loadStep = 4;
+    m_transferActive = true;
+    if (disableLoadButton)
+        form.Command1->setEnabled(false);
+    form.Command9->setEnabled(false);
+    form.Timer[StartOfFileStep]->setEnabled(true);
+    showStatus(file.mid(2) + QStringLiteral(" Loading "), StatusColour::Information);
+}
+
+void FlashUtilityWindow::chooseNextDevice()
+{
+    QStringList rows;
+    std::vector<bool> selected;
+    for (int i = 0; i < form.List1->count(); ++i) {
+        rows << form.List1->item(i)->text();
+        selected.push_back(form.List1->item(i)->isSelected());
+    }
+    const DeviceSelection::Choice choice = DeviceSelection::findNextDevice(rows, selected, m_nextRow);
+    m_nextRow = choice.nextRow;
+    for (const int row : choice.rowsToDeselect)
+        form.List1->item(row)->setSelected(false);
+    if (choice.result == DeviceSelection::Choice::NoneLeft) {
+        showStatus(QStringLiteral("No Devices Selected"), StatusColour::Error);
+        return;
+    }
+    m_deviceAddress = choice.deviceAddress;
+    m_deviceType = choice.type;
+    m_deviceRevision = choice.revision;
+    m_knownType = choice.knownType;
+    if (choice.result == DeviceSelection::Choice::RefusedDome) {
+        showStatus(QStringLiteral("This dome rev does not support download, change chip!"), StatusColour::Error);
+        Beep::beep();
+        return;
+    }
+    if (choice.needsFileByHand) {
+        prepareChoiceByHand(choice.deviceAddress);
+        return;
+    }
+    form.Command9->setEnabled(false);
+    emit deviceStartRequested(m_deviceAddress);
+}
+
+void FlashUtilityWindow::prepareChoiceByHand(int address)
+{
+    FlashUtilityForm &f = form;
+    showControls({f.Label3, f.Text10, f.Command9}, false);
+    f.Text5->setText(TextFormat::numberText(address));
+    showControls({f.Text5, f.Label10}, true);
+    f.File1->setPattern(QStringLiteral("*.hex"));
+    f.File1->show();
+    showStatus(QStringLiteral("Select load file from list"), StatusColour::Information);
+    Beep::beep();
+    m_fileChosenByHand = true;
+}
+
+void FlashUtilityWindow::deviceListClicked()
+{
+    FlashUtilityForm &f = form;
+    showStatus(QStringLiteral("Click Load Qwil Device to Start"), StatusColour::Information);
+    if (!m_fileChoicePending && !m_fileChosenByHand)
+        return;
+    showControls({f.Label3, f.Text10, f.Command9}, true);
+    f.File1->clearSelection();
+    showControls({f.File1, f.Label10, f.Text5}, false);
+    m_fileChoicePending = false;
+    m_fileChosenByHand = false;
+}
+
+void FlashUtilityWindow::fileListClicked()
+{
+    m_loadFileName = DirectoryPrefix + form.File1->selectedName();
+    m_knownType = DeviceSelection::isListedType(m_loadFileName.mid(7, 4));
+    const bool deviceMode = form.Option1->isChecked();
+    const bool askedForFile = m_fileChosenByHand || m_fileChoicePending || m_directFileMode;
+    showStatus(askedForFile && deviceMode ? QStringLiteral("Click Load Qwil Device to Start")
+                                          : QStringLiteral("Click Load USB Module to Start"),
+               StatusColour::Information);
+}
+
+void FlashUtilityWindow::pauseClicked()
+{
+    if (!m_transferActive) {
+        form.Check4->setChecked(false);
+        return;
+    }
+    form.Timer[PumpStep]->setEnabled(true);
+}
+
+void FlashUtilityWindow::keypadPressed(int key)
+{
+    const AddressKeypad::Outcome outcome = m_keypad.press(key);
+    form.Text9->setText(m_keypad.text());
+    if (outcome.entered) {
+        form.Text10->setText(QString::number(*outcome.entered));
+        showStatus(QStringLiteral("Click Load Qwil Device to Start"), StatusColour::Information);
+    } else if (outcome.rejected) {
+        showLoadStatus(LoadStatus::InvalidAddress);
+    }
+}
+
+void FlashUtilityWindow::deviceAddressChanged(const QString &text)
+{
+    bool ok = false;
+    const double value = text.trimmed().toDouble(&ok);
+    // Only a value a bus address can hold is taken; anything else keeps the last address.
+    if (ok && value >= 0 && value < 255.5)
+        m_deviceAddress = static_cast<int>(std::lround(value));
+}
+
+// ---- debug ----------------------------------------------------------------------------
+
+bool FlashUtilityWindow::debugOn() const
+{
+    return form.Check2->isChecked();
+}
+
+void FlashUtilityWindow::dumpHex(std::span<const std::uint8_t> bytes)
+{
+    if (form.Check2->isHidden())
+        return;
+    const QString line = DebugDump::line(bytes);
+    m_log.writeLine(line);
+    form.Text8->setPlainText(DebugDump::appendToDebugText(form.Text8->toPlainText(), line));
+}
+
+void FlashUtilityWindow::appendDebugText(const QString &text)
+{
+    form.Text8->setPlainText(form.Text8->toPlainText() + text);
+}
+
+// ---- events and unload ----------------------------------------------------------------
+
+bool FlashUtilityWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == form.Text1 && event->type() == QEvent::MouseButtonDblClick) {
+        toggleDirectFileMode();
+        return true;
+    }
+    if (watched == form.Text5 && event->type() == QEvent::MouseButtonPress)
+        form.Text5->clear();
+    return ToolWindow::eventFilter(watched, event);
 }
 
 void FlashUtilityWindow::unloadWindow()
@@ -25,4 +727,5 @@ void FlashUtilityWindow::unloadWindow()
         m_moduleConnected = false;
     }
     emit closeResult(result);
+    m_log.close();
 }

@@ -1,22 +1,111 @@
 #pragma once
 
+#include "AddressKeypad.h"
+#include "DebugDump.h"
+#include "FlashUtilityForm.h"
 #include "ModuleDriver.h"
 #include "ToolWindow.h"
 
+#include <cstdint>
+#include <span>
+
+class NetworkScan;
+
 // The flash loader window: loads firmware into bus devices and into the module.
+// This class wires the form's controls to the scan, the status rules and the load steps.
 class FlashUtilityWindow final : public ToolWindow {
     Q_OBJECT
 public:
     explicit FlashUtilityWindow(ModuleDriver &driver, QWidget *parent = nullptr);
 
+    enum class StatusColour { Information, Error, Success };
+    static QColor colourOf(StatusColour colour);
+
+    FlashUtilityForm form;
+
+    // Window state, named as the load steps name it.
+    bool moduleConnected() const { return m_moduleConnected; }
+    bool directFileMode() const { return m_directFileMode; }
+    int deviceAddress() const { return m_deviceAddress; }
+    bool scanRunning() const { return m_scanRunning; }
+
 signals:
     // The result of the last CloseUSBDriver call at unload, 0 when none was made.
     void closeResult(int result);
+    // A device was chosen and its load should start (the download engine takes over).
+    void deviceStartRequested(int address);
 
 protected:
     void unloadWindow() override;
+    bool deferClose() override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Start and layouts.
+    void loadWindow();
+    void startupStep();
+    void applyModeLayout();
+    void applyUsbLayout();
+    void applyComPortLayout();
+    void optionClicked(int option);
+    void enterDeviceMode();
+    void enterModuleMode();
+    void toggleDirectFileMode();
+    void setWindowHeight(int twips);
+
+    // Status line.
+    void showStatus(const QString &text, StatusColour colour);
+    void showLoadStatus(int code);
+
+    // Module link.
+    void connectModule();
+    bool checkUsbLink();
+    void flushReplies();
+    void reconnectStep();
+    void promptStep();
+
+    // Scan.
+    void scanClicked();
+    void maxAddressChanged();
+    void scanProgressed();
+    void scanFinished();
+
+    // Load button and its helpers.
+    void loadClicked();
+    void startFileTransfer(const QString &file, bool disableLoadButton);
+    void chooseNextDevice();
+    void prepareChoiceByHand(int address);
+    void deviceListClicked();
+    void fileListClicked();
+    void pauseClicked();
+    void keypadPressed(int key);
+    void deviceAddressChanged(const QString &text);
+
+    // Debug.
+    void dumpHex(std::span<const std::uint8_t> bytes);
+    void appendDebugText(const QString &text);
+    bool debugOn() const;
+
     ModuleDriver &m_driver;
+    NetworkScan *m_scan;
+    AddressKeypad m_keypad;
+    DebugLogFile m_log;
+
     bool m_moduleConnected = false;
+    bool m_directFileMode = false;
+    bool m_transferActive = false;
+    bool m_loadBusy = false;
+    bool m_knownType = true;
+    bool m_scanRunning = false;
+    bool m_fileChoicePending = false;
+    bool m_fileChosenByHand = false;
+    bool m_closePending = false;
+    int m_deviceAddress = 1;
+    int m_loadStep = 1;
+    int m_nextRow = 0;
+    double m_allFF = 0;
+    QString m_loadFileName;
+    QString m_sendFile;
+    QString m_deviceType;
+    QString m_deviceRevision;
 };

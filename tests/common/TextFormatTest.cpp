@@ -1,5 +1,7 @@
 #include "TextFormat.h"
 
+#include "QtPrinters.h"
+
 #include <gtest/gtest.h>
 
 #include <array>

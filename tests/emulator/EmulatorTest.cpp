@@ -148,7 +148,8 @@ TEST(Emulator, AnUnpluggedModuleFailsEveryCall)
     EXPECT_EQ(bus.emulator.SndQwilData(buffer.data(), 6), 5);
 
     bus.emulator.plug();
-    EXPECT_EQ(bus.emulator.GetData(buffer.data(), &count, 100), 13) << "plugged in but not opened";
+    EXPECT_EQ(bus.emulator.GetData(buffer.data(), &count, 100), 7) << "plugged in but not opened";
+    EXPECT_EQ(bus.emulator.ConfigQwil(0, 1, 16), 13);
     EXPECT_EQ(bus.emulator.OpenUSBDriver(), 0x0080);
     EXPECT_EQ(bus.emulator.GetConfigData(buffer.data(), 10, 8, 1, 250), 0);
 }

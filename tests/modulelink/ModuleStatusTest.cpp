@@ -1,6 +1,8 @@
 #include "DriverErrors.h"
 #include "ModuleStatus.h"
 
+#include "QtPrinters.h"
+
 #include <gtest/gtest.h>
 
 using namespace ModuleStatus;

@@ -4,6 +4,8 @@
 #include "PanelWindow.h"
 #include "ToolWindow.h"
 
+#include "QtPrinters.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>

@@ -1,5 +1,7 @@
 #include "VersionReport.h"
 
+#include "QtPrinters.h"
+
 #include <gtest/gtest.h>
 
 TEST(VersionReport, DriverVersionShowsTheMinorWithTwoDigits)

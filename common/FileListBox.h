@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QListWidget>
+#include <QStringList>
+
+// A list of the working folder's files that match a pattern such as "*.hex": matched
+// and sorted without regard to case, as the technicians' Windows machines do.
+class FileListBox final : public QListWidget {
+    Q_OBJECT
+public:
+    explicit FileListBox(QWidget *parent = nullptr);
+
+    void setPattern(const QString &pattern);
+    const QString &pattern() const { return m_pattern; }
+
+    // Re-reads the working folder.
+    void refresh();
+
+    QStringList names() const;
+    // The selected file's name, empty when none is selected.
+    QString selectedName() const;
+
+    static QStringList matchingFiles(const QString &pattern);
+
+private:
+    QString m_pattern = QStringLiteral("*.*");
+};

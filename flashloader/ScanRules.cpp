@@ -1,0 +1,61 @@
+#include "ScanRules.h"
+
+#include "TextFormat.h"
+
+namespace ScanRules {
+
+int perAddressTimeoutMs(int maxAddress)
+{
+    if (maxAddress <= 16)
+        return 250;
+    if (maxAddress <= 32)
+        return 500;
+    if (maxAddress <= 64)
+        return 750;
+    return 1000;
+}
+
+int leadingNumber(const QString &text)
+{
+    int value = 0;
+    qsizetype i = 0;
+    while (i < text.size() && text[i] == QLatin1Char(' '))
+        ++i;
+    for (; i < text.size() && text[i].isDigit() && value < 100000; ++i)
+        value = value * 10 + text[i].digitValue();
+    return value;
+}
+
+bool isValidReply(int result, std::span<const std::uint8_t> buffer, int expectedLength, int address)
+{
+    if (result != 0 || buffer.size() <= ReplyLength)
+        return false;
+    return buffer[ReplyLength] == expectedLength && buffer[ReplyCode] == ConfigReplyCode &&
+           buffer[ReplyAddress] == address;
+}
+
+QString row(int address, std::span<const std::uint8_t> validReply)
+{
+    QString text = QStringLiteral("%1 ").arg(address, 3, 10, QLatin1Char(' '));
+    if (validReply.size() >= ReplyData + ConfigLength) {
+        const auto data = validReply.subspan(ReplyData, ConfigLength);
+        for (std::size_t i = 4; i < 10; ++i)
+            text += data[i] == 0 ? QLatin1Char(' ') : QChar(data[i]);
+        text += TextFormat::hexByte(data[0]) + TextFormat::hexByte(data[1]);
+        text += QStringLiteral("  ");
+        text += TextFormat::hexByte(data[2]) + TextFormat::hexByte(data[3]);
+    }
+    return text.leftJustified(RowWidth, QLatin1Char(' '), true);
+}
+
+QString rowType(const QString &row)
+{
+    return row.mid(10, 4);
+}
+
+QString rowRevision(const QString &row)
+{
+    return row.mid(16, 4);
+}
+
+} // namespace ScanRules

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <span>
+
+// The rules of the network scan: how long to wait per address, which configuration
+// replies count, and how a device-list row reads.
+namespace ScanRules {
+
+constexpr int MaxScanAddress = 96;
+constexpr int RowWidth = 23;
+constexpr std::uint8_t ConfigReplyCode = 0xC4;
+constexpr std::uint8_t ConfigLength = 10;
+constexpr std::uint8_t IdentityBlock = 8;
+
+// Reply layout in the receive buffer (sent form).
+constexpr int ReplyAddress = 1;
+constexpr int ReplyCode = 5;
+constexpr int ReplyLength = 6;
+constexpr int ReplyData = 7;
+
+// Per-address wait: 250 ms up to 16 addresses, 500 up to 32, 750 up to 64, 1000 above.
+int perAddressTimeoutMs(int maxAddress);
+
+// The leading number of a box's text, 0 when it starts with none.
+int leadingNumber(const QString &text);
+
+// A reply counts when the call succeeded and the reply names the asked address, the
+// configuration reply code and the expected count of data bytes.
+bool isValidReply(int result, std::span<const std::uint8_t> buffer, int expectedLength, int address);
+
+// One device-list row of exactly 23 columns: the address right-aligned in columns 1-3,
+// then, for a valid reply, the name (columns 5-10), type (11-14) and revision (17-20).
+QString row(int address, std::span<const std::uint8_t> validReply = {});
+
+// The type (columns 11-14) and revision (columns 17-20) of a row; blanks for a silent address.
+QString rowType(const QString &row);
+QString rowRevision(const QString &row);
+
+} // namespace ScanRules

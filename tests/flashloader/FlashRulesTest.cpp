@@ -1,0 +1,150 @@
+#include "AddressKeypad.h"
+#include "DebugDump.h"
+#include "DeviceSelection.h"
+#include "LoadStatus.h"
+#include "ScanRules.h"
+
+#include "QtPrinters.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+
+TEST(LoadStatus, EveryCodeHasItsWords)
+{
+    const std::pair<int, const char *> cases[] = {
+        {1, "Checksum Error"},
+        {2, "Programming Error"},
+        {3, "Address Error"},
+        {4, "Sequence Error"},
+        {5, "USB Error - Reconnect USB Module and Click Connect USB"},
+        {6, "Invalid Request"},
+        {7, "No Response From Device"},
+        {10, "Invalid Load File"},
+        {20, "Invalid Quillbus Address"},
+        {0, "Unknown Error = 0"},
+        {8, "Unknown Error = 8"},
+        {11, "Unknown Error = B"},
+        {255, "Unknown Error = FF"},
+    };
+    for (const auto &[code, text] : cases)
+        EXPECT_EQ(LoadStatus::text(code), text) << code;
+}
+
+TEST(ScanRules, WaitPerAddressGrowsWithTheRange)
+{
+    const std::pair<int, int> cases[] = {{1, 250},  {16, 250}, {17, 500},  {32, 500},
+                                         {33, 750}, {64, 750}, {65, 1000}, {96, 1000}};
+    for (const auto &[highest, wait] : cases)
+        EXPECT_EQ(ScanRules::perAddressTimeoutMs(highest), wait) << highest;
+}
+
+TEST(ScanRules, RowsKeepTheirColumns)
+{
+    // Sent form: F0, address, flags, socket, 01, C4, 10, then type, revision, name.
+    std::array<std::uint8_t, 31> reply{0xF0, 10, 0x00, 0x02, 0x01, 0xC4, 10, 0x23, 0x15, 0x01, 0x00,
+                                       'H',  'D', '2',  '3',  0x00, '5'};
+    EXPECT_EQ(ScanRules::row(10, reply), " 10 HD23 52315  0100   ");
+    EXPECT_EQ(ScanRules::row(7), "  7                    ");
+    EXPECT_EQ(ScanRules::row(96).size(), 23);
+    reply[7] = 0x01;
+    reply[8] = 0x0A;
+    EXPECT_EQ(ScanRules::rowType(ScanRules::row(10, reply)), "010A");
+    EXPECT_EQ(ScanRules::rowRevision(ScanRules::row(10, reply)), "0100");
+    EXPECT_EQ(ScanRules::rowType(ScanRules::row(7)), "    ");
+}
+
+TEST(ScanRules, OnlyAMatchingConfigurationReplyCounts)
+{
+    std::array<std::uint8_t, 31> reply{0xF0, 5, 0x00, 0x02, 0x01, 0xC4, 10};
+    EXPECT_TRUE(ScanRules::isValidReply(0, reply, 10, 5));
+    EXPECT_FALSE(ScanRules::isValidReply(7, reply, 10, 5));
+    EXPECT_FALSE(ScanRules::isValidReply(0, reply, 10, 6)) << "another device's address";
+    EXPECT_FALSE(ScanRules::isValidReply(0, reply, 9, 5)) << "another length";
+    reply[5] = 0xC5;
+    EXPECT_FALSE(ScanRules::isValidReply(0, reply, 10, 5)) << "another reply code";
+}
+
+TEST(ScanRules, BoxValueIsTheLeadingNumber)
+{
+    EXPECT_EQ(ScanRules::leadingNumber(QStringLiteral("16")), 16);
+    EXPECT_EQ(ScanRules::leadingNumber(QStringLiteral(" 97abc")), 97);
+    EXPECT_EQ(ScanRules::leadingNumber(QStringLiteral("abc")), 0);
+    EXPECT_EQ(ScanRules::leadingNumber(QString()), 0);
+}
+
+TEST(DebugDump, OneUpperCaseLineAndTheTextBoxLimit)
+{
+    const std::array<std::uint8_t, 3> bytes{0x01, 0xF0, 0x40};
+    EXPECT_EQ(DebugDump::line(bytes), "01F040");
+    EXPECT_EQ(DebugDump::appendToDebugText(QStringLiteral("AB"), QStringLiteral("01F040")), "AB\n01F040");
+    const QString full(60000, QLatin1Char('x'));
+    EXPECT_EQ(DebugDump::appendToDebugText(full, QStringLiteral("01")), full + "\n01");
+    EXPECT_EQ(DebugDump::appendToDebugText(full + "x", QStringLiteral("01")), "01");
+}
+
+TEST(AddressKeypad, EnterHandsOverBusAddressesOnly)
+{
+    AddressKeypad keypad;
+    for (const int key : {1, 4, 5}) // 2, 5, 6
+        keypad.press(key);
+    EXPECT_EQ(keypad.text(), "256");
+    AddressKeypad::Outcome outcome = keypad.press(AddressKeypad::EnterKey);
+    EXPECT_TRUE(outcome.rejected);
+    EXPECT_FALSE(outcome.entered.has_value());
+    EXPECT_EQ(keypad.text(), "");
+
+    for (const int key : {1, 4, 4}) // 2, 5, 5
+        keypad.press(key);
+    outcome = keypad.press(AddressKeypad::EnterKey);
+    ASSERT_TRUE(outcome.entered.has_value());
+    EXPECT_EQ(*outcome.entered, 255);
+
+    keypad.press(0);
+    keypad.press(AddressKeypad::ZeroKey);
+    EXPECT_EQ(keypad.text(), "10");
+    keypad.press(AddressKeypad::ClearKey);
+    EXPECT_EQ(keypad.text(), "");
+    for (int i = 0; i < 30; ++i) // a long run of digits stays a refused number
+        keypad.press(8);
+    EXPECT_TRUE(keypad.press(AddressKeypad::EnterKey).rejected);
+    EXPECT_EQ(AddressKeypad::caption(9), "Enter");
+    EXPECT_EQ(AddressKeypad::caption(10), "0");
+    EXPECT_EQ(AddressKeypad::caption(11), "Clear");
+}
+
+TEST(DeviceSelection, WalksSelectedRowsToTheNextDevice)
+{
+    using DeviceSelection::Choice;
+    const QString blank1 = QStringLiteral("  1                    ");
+    const QString dome3 = QStringLiteral("  3 PTZ4084008  0105   ");
+    const QString blank2 = QStringLiteral("  2                    ");
+
+    // Rows 0 and 2 selected, row 0 blank: row 0 is passed over, address 3 chosen.
+    Choice c = DeviceSelection::findNextDevice({blank1, blank2, dome3}, {true, false, true}, 0);
+    EXPECT_EQ(c.result, Choice::Chosen);
+    EXPECT_EQ(c.deviceAddress, 3);
+    EXPECT_EQ(c.nextRow, 3);
+    EXPECT_EQ(c.rowsToDeselect, std::vector<int>{0});
+    EXPECT_TRUE(c.knownType);
+    EXPECT_EQ(c.type, "4008");
+
+    // Nothing selected.
+    c = DeviceSelection::findNextDevice({blank1, dome3}, {false, false}, 0);
+    EXPECT_EQ(c.result, Choice::NoneLeft);
+    EXPECT_EQ(c.nextRow, 2);
+
+    // One blank row, selected: chosen, its file is picked by hand.
+    c = DeviceSelection::findNextDevice({blank1}, {true}, 0);
+    EXPECT_EQ(c.result, Choice::Chosen);
+    EXPECT_TRUE(c.needsFileByHand);
+    EXPECT_EQ(c.deviceAddress, 1);
+
+    // The old dome revisions are refused, a newer one is taken as an unlisted type.
+    c = DeviceSelection::findNextDevice({QStringLiteral("  1 DM01470147  0101   ")}, {true}, 0);
+    EXPECT_EQ(c.result, Choice::RefusedDome);
+    c = DeviceSelection::findNextDevice({QStringLiteral("  1 DM01470147  0103   ")}, {true}, 0);
+    EXPECT_EQ(c.result, Choice::Chosen);
+    EXPECT_FALSE(c.knownType);
+    EXPECT_FALSE(c.needsFileByHand);
+}

@@ -1,0 +1,455 @@
+#include "Beep.h"
+#include "EmulatedBus.h"
+#include "FileListBox.h"
+#include "FlashUtilityWindow.h"
+#include "NetworkScan.h"
+#include "FormTimer.h"
+#include "WorkingFolder.h"
+
+#include "QtPrinters.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QSignalSpy>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSerialPort>
+#include <QTest>
+
+namespace {
+
+emu::Scenario scenario(const std::string &text)
+{
+    emu::ScenarioError error;
+    auto s = emu::parseScenario(text, &error);
+    EXPECT_TRUE(s.has_value()) << error.message;
+    return s.value_or(emu::Scenario{});
+}
+
+// A flash loader on an emulated bus, in its own working folder.
+struct FlashLoader {
+    explicit FlashLoader(const emu::Scenario &s = emu::Scenario::defaultBus())
+        : bus(s), window(new FlashUtilityWindow(bus.driver))
+    {
+        window->show();
+    }
+    ~FlashLoader() { delete window; }
+
+    FlashUtilityForm &f() { return window->form; }
+    QString status() { return f().Text1->text(); }
+    QColor statusColour() { return f().Text1->palette().color(QPalette::Base); }
+    QStringList rows()
+    {
+        QStringList all;
+        for (int i = 0; i < f().List1->count(); ++i)
+            all << f().List1->item(i)->text();
+        return all;
+    }
+
+    // The start-up step, then the reconnect one second later.
+    void startUp() { bus.advance(100 + 1000); }
+
+    void scan(const QString &highest)
+    {
+        f().Text10->setText(highest);
+        QTest::mouseClick(f().Command9, Qt::LeftButton);
+        bus.advance(NetworkScan::StartDelayMs);
+    }
+
+    std::vector<std::vector<long long>> configCalls()
+    {
+        std::vector<std::vector<long long>> calls;
+        for (const auto &e : bus.emulator.trace().calls("ConfigQwil"))
+            calls.push_back(e.arguments);
+        return calls;
+    }
+
+    WorkingFolder folder;
+    EmulatedBus bus;
+    QPointer<FlashUtilityWindow> window;
+};
+
+const QColor Information(0xC0, 0xFF, 0xFF);
+const QColor Error(0xFF, 0xC0, 0xC0);
+
+} // namespace
+
+TEST(FlashUtility, OpensInUsbModeWithEveryNamedControl)
+{
+    FlashLoader loader;
+    FlashUtilityWindow &w = *loader.window;
+    EXPECT_EQ(w.objectName(), "FlashUtility");
+    EXPECT_EQ(w.windowTitle(), "Flash Loader - Rev 2.01");
+
+    QStringList names{"Text1", "Command1", "Check1", "Check2", "Check3", "Check4", "Check5", "Frame1", "Frame2",
+                      "Option1", "Option2", "Option3", "Option4", "Option5", "ProgressBar1", "Label8", "Text8",
+                      "Command11", "File1", "File2", "Command20", "Command10", "Command9", "List1", "Label1",
+                      "Label4", "Label2", "Label5", "Label3", "Text10", "Label10", "Text5", "Text9", "Text2",
+                      "Text3", "Label6", "Command2", "Frame3", "Frame4", "label7", "Command19", "Command18",
+                      "Command13", "Command14", "Command3", "Command4", "Command5", "Command6", "Command7",
+                      "Text4", "Text6", "Text7", "Text11", "Command8", "Command12", "Command16", "Command17",
+                      "Command21", "Command22", "Label9", "Shape3", "MSComm1"};
+    for (int i = 0; i < 12; ++i)
+        names << QStringLiteral("Command15_%1").arg(i);
+    for (int i = 0; i < 22; ++i)
+        names << QStringLiteral("Sector_%1").arg(i);
+    for (const QString &name : names)
+        EXPECT_NE(w.findChild<QObject *>(name), nullptr) << name.toStdString();
+
+    const std::pair<int, int> intervals[] = {{1, 1000}, {2, 50},   {3, 500},  {4, 3000},  {5, 500},  {6, 500},
+                                             {7, 100},  {8, 100},  {9, 25},   {10, 1000}, {11, 3000}, {12, 50},
+                                             {13, 100}, {14, 1},   {16, 100}, {17, 100},  {18, 100}, {20, 100},
+                                             {21, 1000}, {22, 3000}};
+    for (const auto &[n, ms] : intervals) {
+        auto *timer = w.findChild<FormTimer *>(QStringLiteral("Timer%1").arg(n));
+        ASSERT_NE(timer, nullptr) << n;
+        EXPECT_EQ(timer->interval(), ms) << n;
+    }
+    EXPECT_NE(w.findChild<FormTimer *>(QStringLiteral("Timer15")), nullptr);
+    EXPECT_NE(w.findChild<FormTimer *>(QStringLiteral("Timer19")), nullptr);
+
+    FlashUtilityForm &f = loader.f();
+    EXPECT_TRUE(f.Check3->isChecked());
+    EXPECT_TRUE(f.Check3->isHidden());
+    EXPECT_EQ(f.Command1->text(), "Load Qwil Device");
+    EXPECT_EQ(f.Option1->text(), "Qwil");
+    EXPECT_EQ(f.Option2->text(), "Module");
+    EXPECT_EQ(f.Frame1->title(), "Upload");
+    EXPECT_EQ(f.Text10->text(), "16");
+    EXPECT_EQ(loader.status(), "Select Load File");
+    EXPECT_EQ(loader.statusColour(), Information);
+    EXPECT_EQ(f.MSComm1->baudRate(), 9600);
+    EXPECT_EQ(f.MSComm1->stopBits(), QSerialPort::TwoStop);
+    EXPECT_TRUE(QFile::exists(loader.folder.path(QStringLiteral("Debuginfo.txt"))));
+    EXPECT_TRUE(loader.folder.read(QStringLiteral("Debuginfo.txt")).isEmpty());
+}
+
+TEST(FlashUtility, StartUpReconnectsTheModuleAndPrompts)
+{
+    FlashLoader loader;
+    loader.bus.advance(100);
+    EXPECT_EQ(loader.bus.callCount("CloseUSBDriver"), 1u);
+    EXPECT_EQ(loader.f().Text7->text(), "0");
+    EXPECT_FALSE(loader.window->moduleConnected());
+    loader.bus.advance(1000);
+    EXPECT_TRUE(loader.window->moduleConnected());
+    EXPECT_EQ(loader.status(), "Orvo USB Module Rev 1.02- Online(App)");
+    EXPECT_EQ(loader.statusColour(), Information);
+    EXPECT_TRUE(loader.f().Text8->toPlainText().contains(QStringLiteral("Enumeration status = 80")));
+    EXPECT_FALSE(loader.f().Command10->isEnabled());
+    loader.bus.advance(3000);
+    EXPECT_EQ(loader.status(), "Enter max Qwil address and press scan");
+}
+
+TEST(FlashUtility, ScanListsOneRowPerAddressInExactColumns)
+{
+    FlashLoader loader;
+    loader.startUp();
+    const int beeps = Beep::count();
+    loader.scan(QStringLiteral("16"));
+
+    const QStringList rows = loader.rows();
+    ASSERT_EQ(rows.size(), 16);
+    EXPECT_EQ(rows[0], "  1 HD23152315  0200   ");
+    EXPECT_EQ(rows[4], "  5 DM01470147  0101   ");
+    EXPECT_EQ(rows[6], "  7                    ");
+    EXPECT_EQ(rows[8], "  9 IO25072507  0100   ");
+    EXPECT_EQ(rows[9], " 10 PTZ4084008  0110   ");
+    EXPECT_EQ(rows[15], " 16                    ");
+    for (const QString &row : rows)
+        EXPECT_EQ(row.size(), 23);
+    EXPECT_EQ(loader.status(), "Scan Complete - Select Devices From List");
+    EXPECT_EQ(Beep::count(), beeps + 1);
+    EXPECT_EQ(loader.f().Command9->text(), "Scan Network");
+    EXPECT_TRUE(loader.f().Command1->isEnabled());
+    EXPECT_EQ(loader.f().ProgressBar1->value(), 16);
+    EXPECT_EQ(loader.configCalls(), (std::vector<std::vector<long long>>{{0, 1, 16}, {1000, 1, 16}}));
+}
+
+TEST(FlashUtility, StopScanEndsAfterTheAddressInHandAndStillTidiesUp)
+{
+    FlashLoader loader;
+    loader.startUp();
+    QObject::connect(loader.f().List1->model(), &QAbstractItemModel::rowsInserted, loader.window, [&] {
+        if (loader.f().List1->count() == 5)
+            QTest::mouseClick(loader.f().Command9, Qt::LeftButton);
+    });
+    loader.scan(QStringLiteral("20"));
+
+    EXPECT_EQ(loader.rows().size(), 5);
+    EXPECT_EQ(loader.configCalls().back(), (std::vector<long long>{1000, 1, 20}));
+    // The final drain ran after the module was set back.
+    const auto &entries = loader.bus.emulator.trace().entries();
+    auto last = std::find_if(entries.rbegin(), entries.rend(),
+                             [](const emu::TraceEntry &e) { return e.name == "ConfigQwil"; });
+    ASSERT_NE(last, entries.rend());
+    EXPECT_TRUE(std::any_of(entries.rbegin(), last, [](const emu::TraceEntry &e) {
+        return e.name == "GetData" && e.arguments.front() == 500;
+    }));
+    EXPECT_EQ(loader.f().Command9->text(), "Scan Network");
+}
+
+TEST(FlashUtility, MaximumAddressIsCheckedWhileTypingAndAgainAtTheClick)
+{
+    FlashLoader loader;
+    loader.startUp();
+    loader.scan(QStringLiteral("3"));
+    ASSERT_EQ(loader.rows().size(), 3);
+
+    int beeps = Beep::count();
+    loader.f().Text10->setText(QStringLiteral("97"));
+    EXPECT_EQ(loader.status(), "Click Scan Network");
+    EXPECT_EQ(Beep::count(), beeps);
+    QTest::mouseClick(loader.f().Command9, Qt::LeftButton);
+    EXPECT_EQ(loader.status(), "Error - Maximum Scan Address is 96");
+    EXPECT_EQ(loader.statusColour(), Error);
+    EXPECT_EQ(loader.rows().size(), 3);
+    EXPECT_EQ(loader.f().Command9->text(), "Scan Network");
+    EXPECT_TRUE(loader.f().Command1->isEnabled());
+
+    beeps = Beep::count();
+    loader.f().Text10->setText(QStringLiteral("256"));
+    EXPECT_EQ(loader.status(), "Max Address = 1-255");
+    EXPECT_EQ(Beep::count(), beeps + 1);
+}
+
+TEST(FlashUtility, KeypadEntersTheMaximumAddress)
+{
+    FlashLoader loader;
+    auto press = [&](std::initializer_list<int> keys) {
+        for (const int key : keys)
+            QTest::mouseClick(loader.f().Command15[key], Qt::LeftButton);
+    };
+    press({1, 4, 5}); // 2, 5, 6
+    EXPECT_EQ(loader.f().Text9->text(), "256");
+    press({9});
+    EXPECT_EQ(loader.status(), "Invalid Quillbus Address");
+    EXPECT_EQ(loader.statusColour(), Error);
+    EXPECT_EQ(loader.f().Text10->text(), "16");
+    EXPECT_EQ(loader.f().Text9->text(), "");
+    press({1, 4, 4, 9}); // 2, 5, 5, Enter
+    EXPECT_EQ(loader.f().Text10->text(), "255");
+    EXPECT_EQ(loader.status(), "Click Load Qwil Device to Start");
+}
+
+TEST(FlashUtility, UnpluggedModuleAtTheScanOffersConnectUsb)
+{
+    FlashLoader loader;
+    loader.startUp();
+    loader.bus.emulator.unplug();
+    QTest::mouseClick(loader.f().Command9, Qt::LeftButton);
+    EXPECT_EQ(loader.status(), "USB Error - Reconnect USB Module and Click Connect USB");
+    EXPECT_EQ(loader.statusColour(), Error);
+    EXPECT_TRUE(loader.f().Command10->isVisible());
+    EXPECT_TRUE(loader.f().Command10->isEnabled());
+    EXPECT_FALSE(loader.window->moduleConnected());
+
+    QTest::mouseClick(loader.f().Command10, Qt::LeftButton);
+    EXPECT_EQ(loader.status(), "USB Error - Reconnect USB Module and Click Connect USB");
+    loader.bus.emulator.plug();
+    QTest::mouseClick(loader.f().Command10, Qt::LeftButton);
+    EXPECT_EQ(loader.status(), "Orvo USB Module Rev 1.02- Online(App)");
+    EXPECT_TRUE(loader.window->moduleConnected());
+}
+
+TEST(FlashUtility, ScanWithoutAConnectedModuleAsksForOne)
+{
+    FlashLoader loader(scenario("module mode error 13\ndevice 1 type 2315\n"));
+    loader.startUp();
+    EXPECT_EQ(loader.status(), "USB Error - Reconnect USB Module and Click Connect USB");
+    QTest::mouseClick(loader.f().Command9, Qt::LeftButton);
+    EXPECT_EQ(loader.status(), "No USB Module - Connect Module and Click Connect ");
+    EXPECT_EQ(loader.statusColour(), Error);
+    EXPECT_TRUE(loader.f().Command10->isVisible());
+    EXPECT_EQ(loader.rows().size(), 0);
+}
+
+TEST(FlashUtility, DebugDumpsEveryMessageToTheLogAndTheDebugBox)
+{
+    FlashLoader loader(scenario("device 1 type 2315 rev 0200 name \"HD2315\"\n"));
+    loader.startUp();
+    loader.f().Check2->setChecked(true);
+    loader.scan(QStringLiteral("2"));
+
+    const QList<QByteArray> lines = loader.folder.read(QStringLiteral("Debuginfo.txt")).split('\n');
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_TRUE(lines.last().isEmpty()) << "every line ends with CR LF";
+    const QByteArray reply = "F001000201C40A2315020048443233313500";
+    int dumped = 0;
+    for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
+        ASSERT_TRUE(lines[i].endsWith('\r'));
+        const QByteArray line = lines[i].chopped(1);
+        EXPECT_FALSE(line.isEmpty());
+        for (const char c : line)
+            EXPECT_TRUE(std::isdigit(static_cast<unsigned char>(c)) || (c >= 'A' && c <= 'F')) << line.data();
+        dumped += line.startsWith(reply.left(16)) ? 1 : 0;
+    }
+    EXPECT_EQ(dumped, 1);
+    const QString debug = loader.f().Text8->toPlainText();
+    EXPECT_TRUE(debug.contains(QString::fromLatin1(reply.left(34)))) << debug.toStdString();
+    EXPECT_TRUE(debug.contains(QStringLiteral("Retry  2")));
+}
+
+TEST(FlashUtility, RepliesThatFailTheCheckLeaveTheRowBlank)
+{
+    FlashLoader loader(scenario("device 1 type 2315 rev 0200 name \"GOOD\"\n"
+                                "device 2 type 2315 config wrong-address\n"
+                                "device 3 type 2315 config wrong-code\n"
+                                "device 4 type 2315 config wrong-length\n"
+                                "device 5 type 2315 config long\n"
+                                "device 6 type 2315 rev 0101 name \"RETRY\" config retry-only\n"
+                                "device 7 type 2507 rev 0102 name \"LATE\" config late delay 300\n"
+                                "device 8 type 2315 silent\n"));
+    loader.startUp();
+    loader.scan(QStringLiteral("8"));
+    const QStringList rows = loader.rows();
+    ASSERT_EQ(rows.size(), 8);
+    EXPECT_EQ(rows[0], "  1 GOOD  2315  0200   ");
+    for (int i : {1, 2, 3, 4, 7})
+        EXPECT_EQ(rows[i], QStringLiteral("%1").arg(i + 1, 3) + QString(20, QLatin1Char(' '))) << i + 1;
+    EXPECT_EQ(rows[5], "  6 RETRY 2315  0101   ");
+    EXPECT_EQ(rows[6], "  7 LATE  2507  0102   ");
+}
+
+TEST(FlashUtility, ModuleUnpluggedMidScanLeavesTheRestBlankAndEnds)
+{
+    FlashLoader loader(scenario("device 1 type 2315 name \"ONE\"\ndevice 3 type 2315 name \"THREE\"\n"
+                                "fault unplug-on GetConfigData 2\n"));
+    loader.startUp();
+    loader.scan(QStringLiteral("4"));
+    const QStringList rows = loader.rows();
+    ASSERT_EQ(rows.size(), 4);
+    EXPECT_TRUE(rows[0].startsWith(QStringLiteral("  1 ONE")));
+    EXPECT_EQ(rows[2], "  3                    ");
+    EXPECT_EQ(loader.f().Command9->text(), "Scan Network");
+}
+
+TEST(FlashUtility, LoadButtonRefusesUntilThereIsSomethingToLoad)
+{
+    FlashLoader loader;
+    loader.bus.advance(100); // device mode entered, not yet reconnected
+    QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+    EXPECT_EQ(loader.status(), "Click Connect USB and Scan Before Starting Load");
+    EXPECT_EQ(loader.statusColour(), Error);
+    EXPECT_TRUE(loader.f().Command10->isVisible());
+
+    loader.bus.advance(1000);
+    loader.scan(QStringLiteral("6"));
+    QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+    EXPECT_EQ(loader.status(), "No Devices Selected");
+
+    loader.f().List1->item(4)->setSelected(true); // 0147 revision 0101
+    QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+    EXPECT_EQ(loader.status(), "This dome rev does not support download, change chip!");
+
+    QSignalSpy started(loader.window.data(), &FlashUtilityWindow::deviceStartRequested);
+    loader.f().List1->item(4)->setSelected(false);
+    loader.f().List1->item(2)->setSelected(true); // type 4008
+    QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+    ASSERT_EQ(started.size(), 1);
+    EXPECT_EQ(started.front().front().toInt(), 3);
+    EXPECT_FALSE(loader.f().Command9->isEnabled());
+}
+
+TEST(FlashUtility, ModuleModeAsksForAFileFirst)
+{
+    FlashLoader loader;
+    loader.folder.write(QStringLiteral("FMOD-0102.hex"), "S00600004844521B\r\n");
+    loader.startUp();
+    QTest::mouseClick(loader.f().Option2, Qt::LeftButton);
+    EXPECT_EQ(loader.f().Command1->text(), "Load USB Module");
+    EXPECT_TRUE(loader.f().Check2->isHidden());
+    EXPECT_TRUE(loader.f().Command9->isHidden());
+    EXPECT_FALSE(loader.f().File1->isHidden());
+    QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+    EXPECT_EQ(loader.status(), " Select File to Load!");
+
+    loader.f().File1->refresh();
+    ASSERT_EQ(loader.f().File1->count(), 1);
+    loader.f().File1->item(0)->setSelected(true);
+    emit loader.f().File1->itemClicked(loader.f().File1->item(0));
+    EXPECT_EQ(loader.status(), "Click Load USB Module to Start");
+    QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+    EXPECT_EQ(loader.status(), "FMOD-0102.hex Loading ");
+    EXPECT_FALSE(loader.f().Command9->isEnabled());
+    EXPECT_TRUE(loader.window->findChild<FormTimer *>(QStringLiteral("Timer7"))->isEnabled());
+
+    // No mode change while the load runs is refused only for scans and loads in progress;
+    // back in device mode the scan layout returns.
+    QTest::mouseClick(loader.f().Option1, Qt::LeftButton);
+    EXPECT_EQ(loader.f().Command1->text(), "Load Qwil Device");
+}
+
+TEST(FlashUtility, DoubleClickOnTheStatusLineSwitchesToDirectFileMode)
+{
+    FlashLoader loader;
+    loader.startUp();
+    QTest::mouseDClick(loader.f().Text1, Qt::LeftButton);
+    EXPECT_TRUE(loader.window->directFileMode());
+    EXPECT_FALSE(loader.f().File1->isHidden());
+    EXPECT_TRUE(loader.f().List1->isHidden());
+    EXPECT_TRUE(loader.f().Command9->isHidden());
+    EXPECT_EQ(loader.f().Text10->text(), "1");
+    EXPECT_EQ(loader.status(), "Select Load File");
+
+    loader.f().Text5->setText(QStringLiteral("12"));
+    EXPECT_EQ(loader.window->deviceAddress(), 12);
+    loader.f().Text5->setText(QStringLiteral("300"));
+    EXPECT_EQ(loader.window->deviceAddress(), 12);
+
+    QTest::mouseDClick(loader.f().Text1, Qt::LeftButton);
+    EXPECT_FALSE(loader.window->directFileMode());
+    EXPECT_TRUE(loader.f().File1->isHidden());
+    EXPECT_EQ(loader.f().Text10->text(), "16");
+}
+
+TEST(FlashUtility, PauseWithoutATransferStaysUnticked)
+{
+    FlashLoader loader;
+    QTest::mouseClick(loader.f().Check4, Qt::LeftButton);
+    EXPECT_FALSE(loader.f().Check4->isChecked());
+}
+
+TEST(FlashUtility, ClosingReleasesTheModuleAndClosesTheLog)
+{
+    FlashLoader loader;
+    loader.startUp();
+    QSignalSpy closed(loader.window.data(), &FlashUtilityWindow::closeResult);
+    const std::size_t configs = loader.bus.callCount("ConfigQwil");
+    loader.window->close();
+    EXPECT_EQ(loader.bus.callCount("ConfigQwil"), configs + 1);
+    EXPECT_EQ(loader.configCalls().back(), (std::vector<long long>{1000, 1, 16}));
+    EXPECT_FALSE(loader.bus.emulator.isOpen());
+    ASSERT_EQ(closed.size(), 1);
+    EXPECT_EQ(closed.front().front().toInt(), 0);
+}
+
+TEST(FlashUtility, ClosingWhileNotConnectedMakesNoDriverCall)
+{
+    FlashLoader loader;
+    const std::size_t calls = loader.bus.emulator.trace().entries().size();
+    loader.window->close();
+    EXPECT_EQ(loader.bus.emulator.trace().entries().size(), calls);
+}
+
+TEST(FlashUtility, ClosingDuringAScanWaitsForTheAddressInHand)
+{
+    FlashLoader loader;
+    loader.startUp();
+    QObject::connect(loader.f().List1->model(), &QAbstractItemModel::rowsInserted, loader.window,
+                     [&] {
+                         if (loader.f().List1->count() == 2)
+                             loader.window->close();
+                     });
+    loader.scan(QStringLiteral("10"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return loader.window.isNull(); }));
+    EXPECT_FALSE(loader.bus.emulator.isOpen());
+}
