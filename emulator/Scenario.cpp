@@ -11,15 +11,15 @@ const char *const DefaultScenarioText = R"(# A populated bus: domes of several t
 module mode app
 module revision 1.02
 driver version 1.05
-device 1  type 2315 rev 0200 name "HD2315"
-device 2  type 2315 rev 0201 name "HD2315"
-device 3  type 4008 rev 0105 name "PTZ408"
-device 5  type 0147 rev 0101 name "DM0147"
-device 6  type 0147 rev 0103 name "DM0147"
-device 9  type 2507 rev 0100 name "IO2507"
-device 10 type 4008 rev 0110 name "PTZ408"
-device 12 type 2315 rev 0202 name "HD2315"
-device 14 type 2507 rev 0101 name "IO2507"
+device 1  type 2315 rev 0200 name "HDOME "
+device 2  type 2315 rev 0201 name "HDOME "
+device 3  type 4008 rev 0105 name "PTZ   "
+device 5  type 0147 rev 0101 name "DOME  "
+device 6  type 0147 rev 0103 name "DOME  "
+device 9  type 2507 rev 0100 name "ALARM "
+device 10 type 4008 rev 0110 name "PTZ   "
+device 12 type 2315 rev 0202 name "HDOME "
+device 14 type 2507 rev 0101 name "ALARM "
 )";
 
 namespace {

@@ -93,8 +93,8 @@ FlashUtilityForm::FlashUtilityForm(QWidget *w)
 
     Label5 = make<QLabel>(w, QStringLiteral("Label5"), QStringLiteral("Quillbus Devices"), 120, 2000, 3600, 250);
     Label1 = make<QLabel>(w, QStringLiteral("Label1"), QStringLiteral("Addr"), 150, 2250, 700, 250);
-    Label4 = make<QLabel>(w, QStringLiteral("Label4"), QStringLiteral("Type"), 1330, 2250, 700, 250);
-    Label2 = make<QLabel>(w, QStringLiteral("Label2"), QStringLiteral("Rev"), 2130, 2250, 700, 250);
+    Label4 = make<QLabel>(w, QStringLiteral("Label4"), QStringLiteral("Type"), 1400, 2250, 700, 250);
+    Label2 = make<QLabel>(w, QStringLiteral("Label2"), QStringLiteral("Rev"), 1900, 2250, 700, 250);
     List1 = make<QListWidget>(w, QStringLiteral("List1"), {}, 120, 2500, 3600, 5900);
     List1->setAccessibleName(QStringLiteral("Quillbus Devices"));
     List1->setSelectionMode(QAbstractItemView::MultiSelection);

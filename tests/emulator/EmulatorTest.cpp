@@ -72,7 +72,7 @@ TEST(Emulator, DevicesAnswerConfigurationRequestsInSentForm)
     bus.emulator.OpenUSBDriver();
     std::array<std::uint8_t, 31> buffer{};
     ASSERT_EQ(bus.emulator.GetConfigData(buffer.data(), 10, 8, 5, 250), 0);
-    const Bytes expected{0xF0, 0x05, 0x00, 0x02, 0x01, 0xC4, 10, 0x01, 0x47, 0x01, 0x01, 'D', 'M', '0', '1', '4', '7'};
+    const Bytes expected{0xF0, 0x05, 0x00, 0x02, 0x01, 0xC4, 10, 0x01, 0x47, 0x01, 0x01, 'D', 'O', 'M', 'E', ' ', ' '};
     EXPECT_EQ(bytes(buffer.data(), expected.size()), expected);
     EXPECT_EQ(buffer[expected.size()], emu::checkByte(expected));
     EXPECT_EQ(buffer[expected.size() + 1], 0) << "nothing written past the reply";

@@ -158,11 +158,11 @@ TEST(FlashUtility, ScanListsOneRowPerAddressInExactColumns)
 
     const QStringList rows = loader.rows();
     ASSERT_EQ(rows.size(), 16);
-    EXPECT_EQ(rows[0], "  1 HD23152315  0200   ");
-    EXPECT_EQ(rows[4], "  5 DM01470147  0101   ");
+    EXPECT_EQ(rows[0], "  1 HDOME 2315  0200   ");
+    EXPECT_EQ(rows[4], "  5 DOME  0147  0101   ");
     EXPECT_EQ(rows[6], "  7                    ");
-    EXPECT_EQ(rows[8], "  9 IO25072507  0100   ");
-    EXPECT_EQ(rows[9], " 10 PTZ4084008  0110   ");
+    EXPECT_EQ(rows[8], "  9 ALARM 2507  0100   ");
+    EXPECT_EQ(rows[9], " 10 PTZ   4008  0110   ");
     EXPECT_EQ(rows[15], " 16                    ");
     for (const QString &row : rows)
         EXPECT_EQ(row.size(), 23);
