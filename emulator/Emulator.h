@@ -4,6 +4,7 @@
 #include "BusMessage.h"
 #include "Clock.h"
 #include "DriverOperations.h"
+#include "DriverResult.h"
 #include "Scenario.h"
 #include "Trace.h"
 
@@ -15,15 +16,7 @@
 
 namespace emu {
 
-// Driver results the emulated module gives.
-namespace Result {
-constexpr std::int32_t Success = 0;
-constexpr std::int32_t UsbError = 5;
-constexpr std::int32_t InvalidCommand = 6;
-constexpr std::int32_t NoResponse = 7;
-constexpr std::int32_t NoDeviceFound = 8;
-constexpr std::int32_t ModuleNotOnline = 13;
-} // namespace Result
+namespace Result = DriverResult;
 
 // The emulated module and its bus: answers the driver's 24 operations as the real
 // equipment would, keeps its own time on the given clock, and records everything

@@ -366,8 +366,7 @@ void FlashUtilityWindow::showLoadStatus(int code)
 {
     showStatus(LoadStatus::text(code), StatusColour::Error);
     if (code == LoadStatus::UsbError) {
-        form.Command10->show();
-        form.Command10->setEnabled(true);
+        offerConnectUsb();
         m_moduleConnected = false;
     }
     form.Command1->setEnabled(true);
@@ -401,8 +400,7 @@ void FlashUtilityWindow::connectModule()
     }
     showStatus(QStringLiteral("USB Error - Reconnect USB Module and Click Connect USB"), StatusColour::Error);
     m_moduleConnected = false;
-    form.Command10->show();
-    form.Command10->setEnabled(true);
+    offerConnectUsb();
     Beep::beep();
 }
 
@@ -415,8 +413,7 @@ bool FlashUtilityWindow::checkUsbLink()
         return true;
     m_moduleConnected = false;
     showStatus(QStringLiteral("USB Error - Reconnect USB Module and Click Connect USB"), StatusColour::Error);
-    form.Command10->show();
-    form.Command10->setEnabled(true);
+    offerConnectUsb();
     form.Timer[ScanPrompt]->setEnabled(false);
     return false;
 }
@@ -458,8 +455,7 @@ void FlashUtilityWindow::scanClicked()
         return;
     if (!m_moduleConnected) {
         showStatus(QStringLiteral("No USB Module - Connect Module and Click Connect "), StatusColour::Error);
-        form.Command10->show();
-        form.Command10->setEnabled(true);
+        offerConnectUsb();
         return;
     }
     const int highest = boxValue(form.Text10);
@@ -532,48 +528,32 @@ void FlashUtilityWindow::loadClicked()
         return;
     flushReplies();
 
-    if (!m_directFileMode && f.Option2->isChecked()) {
-        f.ProgressBar1->setValue(0);
-        f.Text8->clear();
-        if (m_loadFileName.isEmpty())
-            showStatus(QStringLiteral(" Select File to Load!"), StatusColour::Error);
-        else
-            startFileTransfer(m_loadFileName, false);
-    } else if (!m_directFileMode) {
-        if (!m_moduleConnected) {
-            showStatus(QStringLiteral("Click Connect USB and Scan Before Starting Load"), StatusColour::Error);
-            f.Command10->show();
-            f.Command10->setEnabled(true);
-        } else {
-            f.ProgressBar1->setValue(0);
-            f.Text8->clear();
-            if (!m_fileChoicePending && !m_fileChosenByHand) {
-                m_nextRow = 0;
-                chooseNextDevice();
-            } else {
-                f.Command1->setEnabled(false);
-                f.Command9->setEnabled(false);
-                emit deviceStartRequested(m_deviceAddress);
-            }
-        }
-    } else if (!m_moduleConnected) {
+    const bool moduleMode = !m_directFileMode && f.Option2->isChecked();
+    if (!moduleMode && !m_moduleConnected) {
         showStatus(QStringLiteral("Click Connect USB and Scan Before Starting Load"), StatusColour::Error);
-        f.Command10->show();
-        f.Command10->setEnabled(true);
+        offerConnectUsb();
     } else {
         f.ProgressBar1->setValue(0);
         f.Text8->clear();
-        const QString chosen = f.File1->selectedName();
-        if (chosen.isEmpty())
-            showStatus(QStringLiteral(" Select File to Load!"), StatusColour::Error);
+        if (moduleMode)
+            startChosenFile(m_loadFileName, false);
+        else if (m_directFileMode)
+            startChosenFile(f.File1->selectedName().isEmpty() ? QString() : DirectoryPrefix + f.File1->selectedName(),
+                            true);
+        else if (!m_fileChoicePending && !m_fileChosenByHand)
+            chooseFirstDevice();
         else
-            startFileTransfer(DirectoryPrefix + chosen, true);
+            startDeviceWithChosenFile();
     }
     Beep::beep();
 }
 
-void FlashUtilityWindow::startFileTransfer(const QString &file, bool disableLoadButton)
+void FlashUtilityWindow::startChosenFile(const QString &file, bool disableLoadButton)
 {
+    if (file.isEmpty()) {
+        showStatus(QStringLiteral(" Select File to Load!"), StatusColour::Error);
+        return;
+    }
     m_sendFile = file;
     m_loadStep = 4;
     m_transferActive = true;
@@ -584,7 +564,20 @@ void FlashUtilityWindow::startFileTransfer(const QString &file, bool disableLoad
     showStatus(file.mid(2) + QStringLiteral(" Loading "), StatusColour::Information);
 }
 
-void FlashUtilityWindow::chooseNextDevice()
+void FlashUtilityWindow::startDeviceWithChosenFile()
+{
+    form.Command1->setEnabled(false);
+    form.Command9->setEnabled(false);
+    emit deviceStartRequested(m_deviceAddress);
+}
+
+void FlashUtilityWindow::offerConnectUsb()
+{
+    form.Command10->show();
+    form.Command10->setEnabled(true);
+}
+
+void FlashUtilityWindow::chooseFirstDevice()
 {
     QStringList rows;
     std::vector<bool> selected;
@@ -592,6 +585,7 @@ void FlashUtilityWindow::chooseNextDevice()
         rows << form.List1->item(i)->text();
         selected.push_back(form.List1->item(i)->isSelected());
     }
+    m_nextRow = 0;
     const DeviceSelection::Choice choice = DeviceSelection::findNextDevice(rows, selected, m_nextRow);
     m_nextRow = choice.nextRow;
     for (const int row : choice.rowsToDeselect)

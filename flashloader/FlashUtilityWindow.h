@@ -72,8 +72,10 @@ private:
 
     // Load button and its helpers.
     void loadClicked();
-    void startFileTransfer(const QString &file, bool disableLoadButton);
-    void chooseNextDevice();
+    void startChosenFile(const QString &file, bool disableLoadButton);
+    void startDeviceWithChosenFile();
+    void chooseFirstDevice();
+    void offerConnectUsb();
     void prepareChoiceByHand(int address);
     void deviceListClicked();
     void fileListClicked();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DriverResult.h"
+
 #include <cstdint>
 
 // The driver's 24 operations as every window calls them; the production driver is
@@ -40,12 +42,3 @@ public:
     virtual std::int32_t DevPing(std::uint8_t *buffer, std::uint8_t count, std::uint8_t address,
                                  std::int32_t waitMs) = 0;
 };
-
-// Driver result codes the program relies on by value.
-namespace DriverResult {
-constexpr std::int32_t Success = 0;
-constexpr std::int32_t UsbError = 5;
-constexpr std::int32_t NoResponse = 7;
-constexpr std::int32_t NoDeviceFound = 8;
-constexpr std::int32_t ModuleNotOnline = 13;
-} // namespace DriverResult

@@ -11,13 +11,6 @@ using emu::Bytes;
 
 namespace {
 
-emu::Scenario scenario(const std::string &text)
-{
-    emu::ScenarioError error;
-    auto s = emu::parseScenario(text, &error);
-    EXPECT_TRUE(s.has_value()) << error.message;
-    return s.value_or(emu::Scenario{});
-}
 
 Bytes bytes(const std::uint8_t *data, std::size_t n)
 {
@@ -86,7 +79,7 @@ TEST(Emulator, DevicesAnswerConfigurationRequestsInSentForm)
 
 TEST(Emulator, EmptyAndSilentAddressesLetTheWaitRunOut)
 {
-    EmulatedBus bus(scenario("device 3 type 2315 silent\n"));
+    EmulatedBus bus(scenarioFrom("device 3 type 2315 silent\n"));
     bus.emulator.OpenUSBDriver();
     std::array<std::uint8_t, 31> buffer{};
     for (const std::uint8_t address : {std::uint8_t{3}, std::uint8_t{4}}) {
@@ -99,7 +92,7 @@ TEST(Emulator, EmptyAndSilentAddressesLetTheWaitRunOut)
 
 TEST(Emulator, AReplyTooLateForItsRequestArrivesAsARecord)
 {
-    EmulatedBus bus(scenario("device 3 type 2315 rev 0100 name \"LATE\" delay 400\n"));
+    EmulatedBus bus(scenarioFrom("device 3 type 2315 rev 0100 name \"LATE\" delay 400\n"));
     bus.emulator.OpenUSBDriver();
     std::array<std::uint8_t, 101> buffer{};
     EXPECT_EQ(bus.emulator.GetConfigData(buffer.data(), 10, 8, 3, 250), 7);
@@ -136,7 +129,7 @@ TEST(Emulator, CaptureCopiesEveryBusMessageIntoTheRecords)
 
 TEST(Emulator, AnUnpluggedModuleFailsEveryCall)
 {
-    EmulatedBus bus(scenario("module unplugged\ndevice 1 type 2315\n"));
+    EmulatedBus bus(scenarioFrom("module unplugged\ndevice 1 type 2315\n"));
     std::array<std::uint8_t, 101> buffer{};
     std::uint8_t count = 0;
     std::int32_t length = 0;
@@ -156,7 +149,7 @@ TEST(Emulator, AnUnpluggedModuleFailsEveryCall)
 
 TEST(Emulator, ScenarioFaultUnplugsTheModuleMidRun)
 {
-    EmulatedBus bus(scenario("device 1 type 2315\ndevice 2 type 2315\nfault unplug-on GetConfigData 2\n"));
+    EmulatedBus bus(scenarioFrom("device 1 type 2315\ndevice 2 type 2315\nfault unplug-on GetConfigData 2\n"));
     bus.emulator.OpenUSBDriver();
     std::array<std::uint8_t, 101> buffer{};
     EXPECT_EQ(bus.emulator.GetConfigData(buffer.data(), 10, 8, 1, 250), 0);
@@ -180,7 +173,7 @@ TEST(Emulator, TraceRecordsCallsAndCanBeWrittenToAFile)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("trace.txt"));
-    EmulatedBus bus(scenario("device 1 type 2315\ntrace \"" + path.toStdString() + "\"\n"));
+    EmulatedBus bus(scenarioFrom("device 1 type 2315\ntrace \"" + path.toStdString() + "\"\n"));
     bus.emulator.OpenUSBDriver();
     bus.emulator.ConfigQwil(1000, 1, 16);
     std::array<std::uint8_t, 31> buffer{};

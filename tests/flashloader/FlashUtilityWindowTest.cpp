@@ -26,13 +26,6 @@
 
 namespace {
 
-emu::Scenario scenario(const std::string &text)
-{
-    emu::ScenarioError error;
-    auto s = emu::parseScenario(text, &error);
-    EXPECT_TRUE(s.has_value()) << error.message;
-    return s.value_or(emu::Scenario{});
-}
 
 // A flash loader on an emulated bus, in its own working folder.
 struct FlashLoader {
@@ -262,7 +255,7 @@ TEST(FlashUtility, UnpluggedModuleAtTheScanOffersConnectUsb)
 
 TEST(FlashUtility, ScanWithoutAConnectedModuleAsksForOne)
 {
-    FlashLoader loader(scenario("module mode error 13\ndevice 1 type 2315\n"));
+    FlashLoader loader(scenarioFrom("module mode error 13\ndevice 1 type 2315\n"));
     loader.startUp();
     EXPECT_EQ(loader.status(), "USB Error - Reconnect USB Module and Click Connect USB");
     QTest::mouseClick(loader.f().Command9, Qt::LeftButton);
@@ -274,7 +267,7 @@ TEST(FlashUtility, ScanWithoutAConnectedModuleAsksForOne)
 
 TEST(FlashUtility, DebugDumpsEveryMessageToTheLogAndTheDebugBox)
 {
-    FlashLoader loader(scenario("device 1 type 2315 rev 0200 name \"HD2315\"\n"));
+    FlashLoader loader(scenarioFrom("device 1 type 2315 rev 0200 name \"HD2315\"\n"));
     loader.startUp();
     loader.f().Check2->setChecked(true);
     loader.scan(QStringLiteral("2"));
@@ -300,7 +293,7 @@ TEST(FlashUtility, DebugDumpsEveryMessageToTheLogAndTheDebugBox)
 
 TEST(FlashUtility, RepliesThatFailTheCheckLeaveTheRowBlank)
 {
-    FlashLoader loader(scenario("device 1 type 2315 rev 0200 name \"GOOD\"\n"
+    FlashLoader loader(scenarioFrom("device 1 type 2315 rev 0200 name \"GOOD\"\n"
                                 "device 2 type 2315 config wrong-address\n"
                                 "device 3 type 2315 config wrong-code\n"
                                 "device 4 type 2315 config wrong-length\n"
@@ -321,7 +314,7 @@ TEST(FlashUtility, RepliesThatFailTheCheckLeaveTheRowBlank)
 
 TEST(FlashUtility, ModuleUnpluggedMidScanLeavesTheRestBlankAndEnds)
 {
-    FlashLoader loader(scenario("device 1 type 2315 name \"ONE\"\ndevice 3 type 2315 name \"THREE\"\n"
+    FlashLoader loader(scenarioFrom("device 1 type 2315 name \"ONE\"\ndevice 3 type 2315 name \"THREE\"\n"
                                 "fault unplug-on GetConfigData 2\n"));
     loader.startUp();
     loader.scan(QStringLiteral("4"));

@@ -20,9 +20,7 @@ std::vector<std::string> callNames(const emu::Emulator &emulator)
 
 emu::Scenario withMode(const std::string &line)
 {
-    auto scenario = emu::parseScenario("module revision 1.02\n" + line + "\n");
-    EXPECT_TRUE(scenario.has_value());
-    return scenario.value_or(emu::Scenario{});
+    return scenarioFrom("module revision 1.02\n" + line + "\n");
 }
 
 } // namespace

@@ -3,7 +3,18 @@
 #include "EmulatorDriver.h"
 #include "TimeSource.h"
 
+#include <gtest/gtest.h>
+
 #include <memory>
+
+// A scenario from its text; a test fails when the text does not parse.
+inline emu::Scenario scenarioFrom(const std::string &text)
+{
+    emu::ScenarioError error;
+    auto scenario = emu::parseScenario(text, &error);
+    EXPECT_TRUE(scenario.has_value()) << "line " << error.line << ": " << error.message;
+    return scenario.value_or(emu::Scenario{});
+}
 
 // A test's whole world: manual time, the emulated module and bus on it, and the
 // driver the windows are given. Time moves only when the test advances it.

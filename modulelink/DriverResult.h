@@ -1,0 +1,13 @@
+#pragma once
+
+#include <cstdint>
+
+// Driver result codes that callers and the emulator rely on by value.
+namespace DriverResult {
+constexpr std::int32_t Success = 0;
+constexpr std::int32_t UsbError = 5;
+constexpr std::int32_t InvalidCommand = 6;
+constexpr std::int32_t NoResponse = 7;
+constexpr std::int32_t NoDeviceFound = 8;
+constexpr std::int32_t ModuleNotOnline = 13;
+} // namespace DriverResult
