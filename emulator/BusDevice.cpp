@@ -8,8 +8,7 @@ namespace emu {
 BusDevice::BusDevice(DeviceSpec spec) : m_spec(std::move(spec))
 {
     Bytes identity{static_cast<std::uint8_t>(m_spec.type >> 8), static_cast<std::uint8_t>(m_spec.type & 0xFF),
-                   static_cast<std::uint8_t>(m_spec.revision >> 8),
-                   static_cast<std::uint8_t>(m_spec.revision & 0xFF)};
+                   static_cast<std::uint8_t>(m_spec.revision >> 8), static_cast<std::uint8_t>(m_spec.revision & 0xFF)};
     for (std::size_t i = 0; i < 6; ++i)
         identity.push_back(i < m_spec.name.size() ? static_cast<std::uint8_t>(m_spec.name[i]) : 0);
     m_config[IdentityBlock] = identity;
@@ -20,8 +19,7 @@ std::vector<Bytes> BusDevice::receive(const Bytes &message)
     if (m_spec.silent || message.size() < Bus::HeaderSize)
         return {};
     switch (message[Bus::Command]) {
-    case Bus::GetConfigurationBuffer:
-        return answerConfigRequest(message);
+    case Bus::GetConfigurationBuffer: return answerConfigRequest(message);
     case Bus::SetConfigurationBuffer:
         if (message.size() >= Bus::FirstParameter + 2) {
             const std::uint8_t block = message[Bus::FirstParameter];
@@ -29,8 +27,7 @@ std::vector<Bytes> BusDevice::receive(const Bytes &message)
             setConfigBlock(block, Bytes(data, message.end()));
         }
         return {};
-    default:
-        return {};
+    default: return {};
     }
 }
 
@@ -69,7 +66,8 @@ std::vector<Bytes> BusDevice::answerConfigRequest(const Bytes &message)
     parameters.push_back(static_cast<std::uint8_t>(length));
     const Bytes data = configBlock(block, length);
     std::copy(data.begin(), data.end(), std::back_inserter(parameters));
-    const std::uint8_t command = fault == ConfigFault::WrongCode ? Bus::SetConfigurationBuffer : Bus::GetConfigurationBuffer;
+    const std::uint8_t command =
+        fault == ConfigFault::WrongCode ? Bus::SetConfigurationBuffer : Bus::GetConfigurationBuffer;
     Bytes answer = reply(Bus::SocketQuery, command, parameters);
     if (fault == ConfigFault::WrongAddress)
         answer[Bus::Source] = static_cast<std::uint8_t>(m_spec.address % 250 + 1);

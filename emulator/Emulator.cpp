@@ -217,9 +217,24 @@ std::int32_t Emulator::GetDevDescr(std::uint8_t *descriptor, std::int32_t *lengt
     if (const std::int32_t fault = linkFault("GetDevDescr"))
         return traced("GetDevDescr", {}, fault);
     // A standard 18-byte device descriptor; bcdDevice (bytes 12, 13) carries the firmware revision.
-    const std::uint8_t bytes[18] = {18,   0x01, 0x00, 0x02, 0xFF, 0x00, 0x00, 64,   0x51,
-                                    0x0B, 0x01, 0x00, m_scenario.revisionMinor, m_scenario.revisionMajor,
-                                    1,    2,    0,    1};
+    const std::uint8_t bytes[18] = {18,
+                                    0x01,
+                                    0x00,
+                                    0x02,
+                                    0xFF,
+                                    0x00,
+                                    0x00,
+                                    64,
+                                    0x51,
+                                    0x0B,
+                                    0x01,
+                                    0x00,
+                                    m_scenario.revisionMinor,
+                                    m_scenario.revisionMajor,
+                                    1,
+                                    2,
+                                    0,
+                                    1};
     if (descriptor)
         std::memcpy(descriptor, bytes, sizeof bytes);
     if (length)
@@ -305,8 +320,7 @@ std::int32_t Emulator::GetConfigData(std::uint8_t *buffer, std::uint8_t length, 
     return traced("GetConfigData", arguments, Result::Success);
 }
 
-std::int32_t Emulator::SetConfigData(std::uint8_t *buffer, std::uint8_t count, std::uint8_t block,
-                                     std::uint8_t address)
+std::int32_t Emulator::SetConfigData(std::uint8_t *buffer, std::uint8_t count, std::uint8_t block, std::uint8_t address)
 {
     const std::vector<long long> arguments{count, block, address};
     if (const std::int32_t fault = linkFault("SetConfigData"))
@@ -318,8 +332,7 @@ std::int32_t Emulator::SetConfigData(std::uint8_t *buffer, std::uint8_t count, s
     parameters.push_back(block);
     parameters.push_back(count);
     std::copy(buffer, buffer + count, std::back_inserter(parameters));
-    transmit(makeMessage(address, Bus::ModuleAddress, 0x00, Bus::SocketQuery, Bus::SetConfigurationBuffer,
-                         parameters));
+    transmit(makeMessage(address, Bus::ModuleAddress, 0x00, Bus::SocketQuery, Bus::SetConfigurationBuffer, parameters));
     return traced("SetConfigData", arguments, Result::Success);
 }
 
@@ -342,73 +355,45 @@ std::int32_t Emulator::SndModData(std::uint8_t *bytes, std::int32_t length)
 
 // Operations whose device behaviour is not emulated yet answer "invalid command",
 // so no caller can mistake them for a success.
-#define QWIL_NOT_EMULATED(name, ...)                                                                       \
-    if (const std::int32_t fault = linkFault(#name))                                                       \
-        return traced(#name, {__VA_ARGS__}, fault);                                                        \
+#define QWIL_NOT_EMULATED(name, ...)                 \
+    if (const std::int32_t fault = linkFault(#name)) \
+        return traced(#name, {__VA_ARGS__}, fault);  \
     return traced(#name, {__VA_ARGS__}, Result::InvalidCommand);
 
 std::int32_t Emulator::DevDownLoad(std::uint8_t target, std::uint8_t *message, std::uint8_t length,
-                                   std::uint8_t sequence)
-{
-    QWIL_NOT_EMULATED(DevDownLoad, target, ptr(message), length, sequence)
-}
+                                   std::uint8_t sequence){
+    QWIL_NOT_EMULATED(DevDownLoad, target, ptr(message), length, sequence)}
 
-std::int32_t Emulator::DevPan(std::uint8_t command, std::uint8_t speed, std::uint8_t address, std::uint8_t recording)
-{
-    QWIL_NOT_EMULATED(DevPan, command, speed, address, recording)
-}
+std::int32_t Emulator::DevPan(std::uint8_t command, std::uint8_t speed, std::uint8_t address,
+                              std::uint8_t recording){QWIL_NOT_EMULATED(DevPan, command, speed, address, recording)}
 
 std::int32_t Emulator::DevTilt(std::uint8_t command, std::uint8_t speed, std::uint8_t address,
-                               std::uint8_t recording)
-{
-    QWIL_NOT_EMULATED(DevTilt, command, speed, address, recording)
-}
+                               std::uint8_t recording){QWIL_NOT_EMULATED(DevTilt, command, speed, address, recording)}
 
-std::int32_t Emulator::DevZoom(std::uint8_t command, std::uint8_t address)
-{
-    QWIL_NOT_EMULATED(DevZoom, command, address)
-}
+std::int32_t Emulator::DevZoom(std::uint8_t command, std::uint8_t address){QWIL_NOT_EMULATED(DevZoom, command, address)}
 
-std::int32_t Emulator::DevFocus(std::uint8_t command, std::uint8_t address)
-{
-    QWIL_NOT_EMULATED(DevFocus, command, address)
-}
+std::int32_t Emulator::DevFocus(std::uint8_t command,
+                                std::uint8_t address){QWIL_NOT_EMULATED(DevFocus, command, address)}
 
-std::int32_t Emulator::DevIris(std::uint8_t command, std::uint8_t address)
-{
-    QWIL_NOT_EMULATED(DevIris, command, address)
-}
+std::int32_t Emulator::DevIris(std::uint8_t command, std::uint8_t address){QWIL_NOT_EMULATED(DevIris, command, address)}
 
-std::int32_t Emulator::DevTarget(std::uint8_t command, std::uint8_t index, std::uint8_t address)
-{
-    QWIL_NOT_EMULATED(DevTarget, command, index, address)
-}
+std::int32_t Emulator::DevTarget(std::uint8_t command, std::uint8_t index,
+                                 std::uint8_t address){QWIL_NOT_EMULATED(DevTarget, command, index, address)}
 
 std::int32_t Emulator::DevPattern(std::uint8_t function, std::uint8_t number, std::uint8_t address,
-                                  std::uint8_t repeat)
-{
-    QWIL_NOT_EMULATED(DevPattern, function, number, address, repeat)
-}
+                                  std::uint8_t repeat){QWIL_NOT_EMULATED(DevPattern, function, number, address, repeat)}
 
-std::int32_t Emulator::MiscDevCtrl(std::uint8_t command, std::uint8_t *data, std::uint8_t address)
-{
-    QWIL_NOT_EMULATED(MiscDevCtrl, command, ptr(data), address)
-}
+std::int32_t Emulator::MiscDevCtrl(std::uint8_t command, std::uint8_t *data,
+                                   std::uint8_t address){QWIL_NOT_EMULATED(MiscDevCtrl, command, ptr(data), address)}
 
-std::int32_t Emulator::GetABSPosition(std::uint8_t *buffer, std::uint8_t address)
-{
-    QWIL_NOT_EMULATED(GetABSPosition, ptr(buffer), address)
-}
+std::int32_t Emulator::GetABSPosition(std::uint8_t *buffer,
+                                      std::uint8_t address){QWIL_NOT_EMULATED(GetABSPosition, ptr(buffer), address)}
 
-std::int32_t Emulator::GotoABSPosition(std::uint8_t *position, std::uint8_t address)
-{
-    QWIL_NOT_EMULATED(GotoABSPosition, ptr(position), address)
-}
+std::int32_t Emulator::GotoABSPosition(std::uint8_t *position,
+                                       std::uint8_t address){QWIL_NOT_EMULATED(GotoABSPosition, ptr(position), address)}
 
-std::int32_t Emulator::GetDeviceStatus(std::uint8_t *buffer, std::uint8_t address)
-{
-    QWIL_NOT_EMULATED(GetDeviceStatus, ptr(buffer), address)
-}
+std::int32_t Emulator::GetDeviceStatus(std::uint8_t *buffer,
+                                       std::uint8_t address){QWIL_NOT_EMULATED(GetDeviceStatus, ptr(buffer), address)}
 
 std::int32_t Emulator::DevPing(std::uint8_t *buffer, std::uint8_t count, std::uint8_t address, std::int32_t waitMs)
 {

@@ -33,29 +33,56 @@ public:
 #undef QWIL_DECLARE_OPERATION
 
     // Inspection and control for tests and the scenario.
-    Trace &trace() { return m_trace; }
-    const Trace &trace() const { return m_trace; }
-    std::int64_t nowMs() const { return m_clock.nowMs(); }
-    bool isPlugged() const { return m_plugged; }
-    bool isOpen() const { return m_open; }
-    bool isCapturing() const { return m_capturing; }
+    Trace &trace()
+    {
+        return m_trace;
+    }
+    const Trace &trace() const
+    {
+        return m_trace;
+    }
+    std::int64_t nowMs() const
+    {
+        return m_clock.nowMs();
+    }
+    bool isPlugged() const
+    {
+        return m_plugged;
+    }
+    bool isOpen() const
+    {
+        return m_open;
+    }
+    bool isCapturing() const
+    {
+        return m_capturing;
+    }
     void unplug();
     void plug();
-    void setConnectionWord(std::int32_t word) { m_scenario.connectionWord = word; }
+    void setConnectionWord(std::int32_t word)
+    {
+        m_scenario.connectionWord = word;
+    }
 
     BusDevice *device(std::uint8_t address);
     void addDevice(std::unique_ptr<BusDevice> device);
 
     // Puts a record into the module's receive queue after the given delay.
     void queueRecord(RecordKind kind, const Bytes &message, int delayMs = 0);
-    std::size_t queuedRecords() const { return m_records.size(); }
+    std::size_t queuedRecords() const
+    {
+        return m_records.size();
+    }
 
     struct BusSettings {
         std::int32_t value = 0;
         std::uint8_t second = 0;
         std::uint8_t highestAddress = 0;
     };
-    const BusSettings &busSettings() const { return m_busSettings; }
+    const BusSettings &busSettings() const
+    {
+        return m_busSettings;
+    }
 
 private:
     // Something that will happen at a due time: a message reaching the bus, or a

@@ -18,8 +18,8 @@ emu::Scenario chosenScenario()
     if (auto scenario = emu::loadScenarioFile(path, &error))
         return *scenario;
     // A broken scenario must not pass for a working bus: the module reads as absent.
-    std::fprintf(stderr, "QwilUSB emulator: %s line %d: %s; the module is reported as not found\n", path,
-                 error.line, error.message.c_str());
+    std::fprintf(stderr, "QwilUSB emulator: %s line %d: %s; the module is reported as not found\n", path, error.line,
+                 error.message.c_str());
     emu::Scenario absent;
     absent.unplugged = true;
     return absent;
@@ -39,12 +39,12 @@ Instance &instance()
 
 } // namespace
 
-#define QWIL_EXPORT_OPERATION(name, params, args)                                                          \
-    extern "C" __attribute__((visibility("default"))) std::int32_t name params                              \
-    {                                                                                                      \
-        Instance &i = instance();                                                                          \
-        const std::lock_guard<std::mutex> guard(i.lock);                                                   \
-        return i.emulator.name args;                                                                       \
+#define QWIL_EXPORT_OPERATION(name, params, args)                              \
+    extern "C" __attribute__((visibility("default"))) std::int32_t name params \
+    {                                                                          \
+        Instance &i = instance();                                              \
+        const std::lock_guard<std::mutex> guard(i.lock);                       \
+        return i.emulator.name args;                                           \
     }
 QWIL_DRIVER_OPERATIONS(QWIL_EXPORT_OPERATION)
 #undef QWIL_EXPORT_OPERATION

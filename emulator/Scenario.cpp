@@ -7,7 +7,8 @@
 
 namespace emu {
 
-const char *const DefaultScenarioText = R"(# A populated bus: domes of several types, an alarm interface, gaps between addresses.
+const char *const DefaultScenarioText =
+    R"(# A populated bus: domes of several types, an alarm interface, gaps between addresses.
 module mode app
 module revision 1.02
 driver version 1.05
@@ -202,10 +203,12 @@ bool parseDevice(Parser &p, const std::vector<std::string> &w, Scenario &s)
                 return p.fail("name holds at most six characters");
             d.name = value + std::string(6 - value.size(), ' ');
         } else if (key == "config") {
-            static const std::pair<const char *, ConfigFault> faults[] = {
-                {"late", ConfigFault::Late},           {"wrong-address", ConfigFault::WrongAddress},
-                {"wrong-code", ConfigFault::WrongCode}, {"wrong-length", ConfigFault::WrongLength},
-                {"long", ConfigFault::Long},           {"retry-only", ConfigFault::RetryOnly}};
+            static const std::pair<const char *, ConfigFault> faults[] = {{"late", ConfigFault::Late},
+                                                                          {"wrong-address", ConfigFault::WrongAddress},
+                                                                          {"wrong-code", ConfigFault::WrongCode},
+                                                                          {"wrong-length", ConfigFault::WrongLength},
+                                                                          {"long", ConfigFault::Long},
+                                                                          {"retry-only", ConfigFault::RetryOnly}};
             bool known = false;
             for (const auto &[word, fault] : faults) {
                 if (value == word) {

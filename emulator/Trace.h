@@ -16,10 +16,10 @@ struct TraceEntry {
     enum class Kind { Call, BusMessage };
     Kind kind = Kind::Call;
     std::int64_t timeMs = 0;
-    std::string name;               // operation name; "bus" for a bus message
+    std::string name; // operation name; "bus" for a bus message
     std::vector<long long> arguments;
     std::int32_t result = 0;
-    Bytes message;                  // bytes in sent form, check byte excluded
+    Bytes message; // bytes in sent form, check byte excluded
 
     std::string text() const;
 };

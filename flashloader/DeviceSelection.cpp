@@ -15,9 +15,8 @@ bool isListedType(const QString &type)
 
 bool isRefusedDome(const QString &type, const QString &revision)
 {
-    return type == QStringLiteral("0147") &&
-           (revision == QStringLiteral("0100") || revision == QStringLiteral("0101") ||
-            revision == QStringLiteral("0102"));
+    return type == QStringLiteral("0147") && (revision == QStringLiteral("0100") ||
+                                              revision == QStringLiteral("0101") || revision == QStringLiteral("0102"));
 }
 
 Choice findNextDevice(const QStringList &rows, const std::vector<bool> &selected, int nextRow)

@@ -20,8 +20,7 @@
 namespace {
 
 template <typename Control>
-Control *make(QWidget *parent, const QString &name, const QString &caption, int left, int top, int width,
-              int height)
+Control *make(QWidget *parent, const QString &name, const QString &caption, int left, int top, int width, int height)
 {
     auto *control = new Control(parent);
     control->setObjectName(name);
@@ -49,8 +48,8 @@ QPlainTextEdit *multiLine(QWidget *parent, const QString &name, int left, int to
 }
 
 // Designed intervals in ms; the download engine changes some before enabling them.
-constexpr int TimerIntervals[23] = {0,    1000, 50,  500, 3000, 500, 500,  100, 100, 25,   1000, 3000,
-                                    50,   100,  1,   1000, 100, 100, 100,  100, 100, 1000, 3000};
+constexpr int TimerIntervals[23] = {0,  1000, 50, 500,  3000, 500, 500, 100, 100, 25,   1000, 3000,
+                                    50, 100,  1,  1000, 100,  100, 100, 100, 100, 1000, 3000};
 constexpr int ScanTimer = 17;
 
 } // namespace
@@ -130,8 +129,9 @@ FlashUtilityForm::FlashUtilityForm(QWidget *w)
     Command22 = make<QPushButton>(w, QStringLiteral("Command22"), QStringLiteral("Debug OFF"), 3900, 7850, 1800, 420);
     Command16 = make<QPushButton>(w, QStringLiteral("Command16"), QStringLiteral("Yes"), 1700, 5400, 900, 420);
     Command17 = make<QPushButton>(w, QStringLiteral("Command17"), QStringLiteral("Command17"), 2700, 5400, 900, 420);
-    for (QWidget *unused : {static_cast<QWidget *>(Text4), static_cast<QWidget *>(Text6), static_cast<QWidget *>(Command8),
-                            static_cast<QWidget *>(Command12), static_cast<QWidget *>(Command22)})
+    for (QWidget *unused :
+         {static_cast<QWidget *>(Text4), static_cast<QWidget *>(Text6), static_cast<QWidget *>(Command8),
+          static_cast<QWidget *>(Command12), static_cast<QWidget *>(Command22)})
         unused->hide();
 
     Text8 = multiLine(w, QStringLiteral("Text8"), 5900, 2000, 4980, 6400);
@@ -170,8 +170,8 @@ FlashUtilityForm::FlashUtilityForm(QWidget *w)
                              "Calculate Stretch Sin Data", "Calculate Stretch Cos Data"};
     QPushButton **tableButtons[] = {&Command3, &Command4, &Command5, &Command6, &Command7};
     for (int i = 0; i < 5; ++i) {
-        *tableButtons[i] = make<QPushButton>(w, QStringLiteral("Command%1").arg(i + 3), tables[i], 8000, 3500 + i * 470,
-                                             2880, 420);
+        *tableButtons[i] =
+            make<QPushButton>(w, QStringLiteral("Command%1").arg(i + 3), tables[i], 8000, 3500 + i * 470, 2880, 420);
         // The table generator shows only while its check box is ticked.
         (*tableButtons[i])->hide();
         QObject::connect(Check1, &QCheckBox::toggled, *tableButtons[i], &QWidget::setVisible);

@@ -59,7 +59,8 @@ int boxValue(const QLineEdit *box)
 {
     const QString text = box->text().trimmed();
     qsizetype end = 0;
-    while (end < text.size() && (text[end].isDigit() || (text[end] == QLatin1Char('.') && !text.left(end).contains('.'))))
+    while (end < text.size() &&
+           (text[end].isDigit() || (text[end] == QLatin1Char('.') && !text.left(end).contains('.'))))
         ++end;
     bool ok = false;
     const double value = text.left(end).toDouble(&ok);
@@ -127,10 +128,10 @@ void FlashUtilityWindow::loadWindow()
 {
     FlashUtilityForm &f = form;
     f.Check1->setChecked(false);
-    showControls({f.Check4, f.Option3, f.Option4, f.Option5, f.Frame2, f.Text9, f.Text10, f.Text11, f.Label3, f.List1,
-                f.Command9, f.Command10, f.Command16, f.Command17, f.Command21, f.Label2, f.Label4, f.Label5,
-                f.Label10, f.Text5},
-               false);
+    showControls({f.Check4,    f.Option3, f.Option4, f.Option5,  f.Frame2,    f.Text9,     f.Text10,
+                  f.Text11,    f.Label3,  f.List1,   f.Command9, f.Command10, f.Command16, f.Command17,
+                  f.Command21, f.Label2,  f.Label4,  f.Label5,   f.Label10,   f.Text5},
+                 false);
     for (QPushButton *key : f.Command15)
         key->hide();
     f.Command20->show();
@@ -225,9 +226,9 @@ void FlashUtilityWindow::applyUsbLayout()
         f.Command20->show();
     }
 
-    showControls({f.Command13, f.Command14, f.Command18, f.Command19, f.Command21, f.Frame3, f.Frame4, f.label7,
-                f.Label6},
-               false);
+    showControls(
+        {f.Command13, f.Command14, f.Command18, f.Command19, f.Command21, f.Frame3, f.Frame4, f.label7, f.Label6},
+        false);
     showControls({f.Label2, f.Label4, f.Label5}, true);
 }
 

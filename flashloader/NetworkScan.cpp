@@ -100,8 +100,8 @@ void NetworkScan::scanAddress(int address, int timeoutMs)
     const auto target = static_cast<std::uint8_t>(address);
     const int asked = ScanRules::ConfigLength;
     int expected = asked;
-    std::int32_t r = m_driver.GetConfigData(m_buffer.data(), ScanRules::ConfigLength, ScanRules::IdentityBlock,
-                                            target, timeoutMs);
+    std::int32_t r =
+        m_driver.GetConfigData(m_buffer.data(), ScanRules::ConfigLength, ScanRules::IdentityBlock, target, timeoutMs);
     const bool answered = r == DriverResult::Success;
     if (answered) {
         dumpIfDebug(std::span<const std::uint8_t>(m_buffer.data(), ReplyFieldsBeforeData + asked));

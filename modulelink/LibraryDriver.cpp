@@ -51,9 +51,9 @@ bool LibraryDriver::load()
 
     Entry entry;
     std::string missing;
-#define QWIL_RESOLVE(name, params, args)                                                                   \
-    entry.name = reinterpret_cast<decltype(entry.name)>(dlsym(m_handle, #name));                           \
-    if (!entry.name)                                                                                       \
+#define QWIL_RESOLVE(name, params, args)                                         \
+    entry.name = reinterpret_cast<decltype(entry.name)>(dlsym(m_handle, #name)); \
+    if (!entry.name)                                                             \
         missing += (missing.empty() ? "" : ", ") + std::string(#name);
     QWIL_DRIVER_OPERATIONS(QWIL_RESOLVE)
 #undef QWIL_RESOLVE
@@ -72,12 +72,12 @@ bool LibraryDriver::load()
     return true;
 }
 
-#define QWIL_DEFINE_OPERATION(name, params, args)                                                          \
-    std::int32_t LibraryDriver::name params                                                                \
-    {                                                                                                      \
-        if (!load())                                                                                       \
-            return DriverResult::NoDeviceFound;                                                            \
-        return m_entry.name args;                                                                          \
+#define QWIL_DEFINE_OPERATION(name, params, args) \
+    std::int32_t LibraryDriver::name params       \
+    {                                             \
+        if (!load())                              \
+            return DriverResult::NoDeviceFound;   \
+        return m_entry.name args;                 \
     }
 QWIL_DRIVER_OPERATIONS(QWIL_DEFINE_OPERATION)
 #undef QWIL_DEFINE_OPERATION

@@ -13,10 +13,10 @@
 // happens to the driver before and after.
 struct ConnectOptions {
     ModuleStatus::Form form = ModuleStatus::Form::Long;
-    bool closeFirst = false;   // close a link that may still be open before opening
-    bool drainAfter = false;   // read and discard what the module still holds
-    bool closeAfter = false;   // connect only for the moment of a report
-    QString failureStatus;     // status text when the module is not connected
+    bool closeFirst = false; // close a link that may still be open before opening
+    bool drainAfter = false; // read and discard what the module still holds
+    bool closeAfter = false; // connect only for the moment of a report
+    QString failureStatus;   // status text when the module is not connected
 
     // Called with the connection word as soon as it is known.
     std::function<void(std::int32_t word)> onWord;

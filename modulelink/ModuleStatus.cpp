@@ -63,10 +63,8 @@ QString statusText(std::int32_t word, std::uint8_t major, std::uint8_t minor, Fo
     switch (form) {
     case Form::Long:
         return ModuleTitle + revision + QStringLiteral("- Online") + modeSuffix(word, SuffixStyle::Brackets);
-    case Form::TitledShort:
-        return ModuleTitle + revision + modeSuffix(word, SuffixStyle::Words);
-    case Form::BareShort:
-        break;
+    case Form::TitledShort: return ModuleTitle + revision + modeSuffix(word, SuffixStyle::Words);
+    case Form::BareShort: break;
     }
     return revision + modeSuffix(word, SuffixStyle::Words);
 }

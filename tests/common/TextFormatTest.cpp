@@ -36,10 +36,10 @@ TEST(TextFormat, MonitorHexPairsReadOnlyUpperCaseDigits)
         std::uint8_t expected;
     };
     const Case cases[] = {
-        {"00", 0x00}, {"A9", 0xA9}, {"FF", 0xFF}, {"7F", 0x7F}, {"C0", 0xC0},
-        {"a9", 0x7F}, // lower case is not accepted
-        {"Af", 0x7F}, {"  ", 0x7F}, {"G0", 0x7F}, {"0G", 0x7F}, {"-1", 0x7F},
-        {":0", 0x30}, // codes between "9" and "A" still count as digits
+        {"00", 0x00}, {"A9", 0xA9}, {"FF", 0xFF},
+        {"7F", 0x7F}, {"C0", 0xC0}, {"a9", 0x7F}, // lower case is not accepted
+        {"Af", 0x7F}, {"  ", 0x7F}, {"G0", 0x7F},
+        {"0G", 0x7F}, {"-1", 0x7F}, {":0", 0x30}, // codes between "9" and "A" still count as digits
     };
     for (const Case &c : cases) {
         const QString pair = QString::fromLatin1(c.pair);
@@ -54,7 +54,11 @@ TEST(TextFormat, DomeHexPairsFoldLowerCaseAndLeaveRangeChecksToTheCaller)
         int expected;
     };
     const Case cases[] = {
-        {"00", 0x00}, {"A9", 0xA9}, {"a9", 0xA9}, {"fF", 0xFF}, {"7f", 0x7F},
+        {"00", 0x00},
+        {"A9", 0xA9},
+        {"a9", 0xA9},
+        {"fF", 0xFF},
+        {"7f", 0x7F},
         {"G0", -144}, // not hex: a value the caller must reject
         {"  ", (32 - 48) * 16 + (32 - 48)},
     };

@@ -11,7 +11,6 @@ using emu::Bytes;
 
 namespace {
 
-
 Bytes bytes(const std::uint8_t *data, std::size_t n)
 {
     return Bytes(data, data + n);

@@ -42,8 +42,8 @@ TEST(ScanRules, WaitPerAddressGrowsWithTheRange)
 TEST(ScanRules, RowsKeepTheirColumns)
 {
     // Sent form: F0, address, flags, socket, 01, C4, 10, then type, revision, name.
-    std::array<std::uint8_t, 31> reply{0xF0, 10, 0x00, 0x02, 0x01, 0xC4, 10, 0x23, 0x15, 0x01, 0x00,
-                                       'H',  'D', '2',  '3',  0x00, '5'};
+    std::array<std::uint8_t, 31> reply{0xF0, 10,   0x00, 0x02, 0x01, 0xC4, 10,   0x23, 0x15,
+                                       0x01, 0x00, 'H',  'D',  '2',  '3',  0x00, '5'};
     EXPECT_EQ(ScanRules::row(10, reply), " 10 HD23 52315  0100   ");
     EXPECT_EQ(ScanRules::row(7), "  7                    ");
     EXPECT_EQ(ScanRules::row(96).size(), 23);

@@ -1,9 +1,9 @@
+#include "FlashUtilityWindow.h"
 #include "Beep.h"
 #include "EmulatedBus.h"
 #include "FileListBox.h"
-#include "FlashUtilityWindow.h"
-#include "NetworkScan.h"
 #include "FormTimer.h"
+#include "NetworkScan.h"
 #include "WorkingFolder.h"
 
 #include "QtPrinters.h"
@@ -12,7 +12,6 @@
 
 #include <QCheckBox>
 #include <QGroupBox>
-#include <QSignalSpy>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -22,10 +21,10 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSerialPort>
+#include <QSignalSpy>
 #include <QTest>
 
 namespace {
-
 
 // A flash loader on an emulated bus, in its own working folder.
 struct FlashLoader {
@@ -82,14 +81,15 @@ TEST(FlashUtility, OpensInUsbModeWithEveryNamedControl)
     EXPECT_EQ(w.objectName(), "FlashUtility");
     EXPECT_EQ(w.windowTitle(), "Flash Loader - Rev 2.01");
 
-    QStringList names{"Text1", "Command1", "Check1", "Check2", "Check3", "Check4", "Check5", "Frame1", "Frame2",
-                      "Option1", "Option2", "Option3", "Option4", "Option5", "ProgressBar1", "Label8", "Text8",
-                      "Command11", "File1", "File2", "Command20", "Command10", "Command9", "List1", "Label1",
-                      "Label4", "Label2", "Label5", "Label3", "Text10", "Label10", "Text5", "Text9", "Text2",
-                      "Text3", "Label6", "Command2", "Frame3", "Frame4", "label7", "Command19", "Command18",
-                      "Command13", "Command14", "Command3", "Command4", "Command5", "Command6", "Command7",
-                      "Text4", "Text6", "Text7", "Text11", "Command8", "Command12", "Command16", "Command17",
-                      "Command21", "Command22", "Label9", "Shape3", "MSComm1"};
+    QStringList names{"Text1",        "Command1",  "Check1",    "Check2",    "Check3",   "Check4",    "Check5",
+                      "Frame1",       "Frame2",    "Option1",   "Option2",   "Option3",  "Option4",   "Option5",
+                      "ProgressBar1", "Label8",    "Text8",     "Command11", "File1",    "File2",     "Command20",
+                      "Command10",    "Command9",  "List1",     "Label1",    "Label4",   "Label2",    "Label5",
+                      "Label3",       "Text10",    "Label10",   "Text5",     "Text9",    "Text2",     "Text3",
+                      "Label6",       "Command2",  "Frame3",    "Frame4",    "label7",   "Command19", "Command18",
+                      "Command13",    "Command14", "Command3",  "Command4",  "Command5", "Command6",  "Command7",
+                      "Text4",        "Text6",     "Text7",     "Text11",    "Command8", "Command12", "Command16",
+                      "Command17",    "Command21", "Command22", "Label9",    "Shape3",   "MSComm1"};
     for (int i = 0; i < 12; ++i)
         names << QStringLiteral("Command15_%1").arg(i);
     for (int i = 0; i < 22; ++i)
@@ -97,10 +97,9 @@ TEST(FlashUtility, OpensInUsbModeWithEveryNamedControl)
     for (const QString &name : names)
         EXPECT_NE(w.findChild<QObject *>(name), nullptr) << name.toStdString();
 
-    const std::pair<int, int> intervals[] = {{1, 1000}, {2, 50},   {3, 500},  {4, 3000},  {5, 500},  {6, 500},
-                                             {7, 100},  {8, 100},  {9, 25},   {10, 1000}, {11, 3000}, {12, 50},
-                                             {13, 100}, {14, 1},   {16, 100}, {17, 100},  {18, 100}, {20, 100},
-                                             {21, 1000}, {22, 3000}};
+    const std::pair<int, int> intervals[] = {
+        {1, 1000},  {2, 50},  {3, 500},  {4, 3000}, {5, 500},  {6, 500},  {7, 100},  {8, 100},  {9, 25},    {10, 1000},
+        {11, 3000}, {12, 50}, {13, 100}, {14, 1},   {16, 100}, {17, 100}, {18, 100}, {20, 100}, {21, 1000}, {22, 3000}};
     for (const auto &[n, ms] : intervals) {
         auto *timer = w.findChild<FormTimer *>(QStringLiteral("Timer%1").arg(n));
         ASSERT_NE(timer, nullptr) << n;
@@ -181,8 +180,8 @@ TEST(FlashUtility, StopScanEndsAfterTheAddressInHandAndStillTidiesUp)
     EXPECT_EQ(loader.configCalls().back(), (std::vector<long long>{1000, 1, 20}));
     // The final drain ran after the module was set back.
     const auto &entries = loader.bus.emulator.trace().entries();
-    auto last = std::find_if(entries.rbegin(), entries.rend(),
-                             [](const emu::TraceEntry &e) { return e.name == "ConfigQwil"; });
+    auto last =
+        std::find_if(entries.rbegin(), entries.rend(), [](const emu::TraceEntry &e) { return e.name == "ConfigQwil"; });
     ASSERT_NE(last, entries.rend());
     EXPECT_TRUE(std::any_of(entries.rbegin(), last, [](const emu::TraceEntry &e) {
         return e.name == "GetData" && e.arguments.front() == 500;
@@ -294,13 +293,13 @@ TEST(FlashUtility, DebugDumpsEveryMessageToTheLogAndTheDebugBox)
 TEST(FlashUtility, RepliesThatFailTheCheckLeaveTheRowBlank)
 {
     FlashLoader loader(scenarioFrom("device 1 type 2315 rev 0200 name \"GOOD\"\n"
-                                "device 2 type 2315 config wrong-address\n"
-                                "device 3 type 2315 config wrong-code\n"
-                                "device 4 type 2315 config wrong-length\n"
-                                "device 5 type 2315 config long\n"
-                                "device 6 type 2315 rev 0101 name \"RETRY\" config retry-only\n"
-                                "device 7 type 2507 rev 0102 name \"LATE\" config late delay 300\n"
-                                "device 8 type 2315 silent\n"));
+                                    "device 2 type 2315 config wrong-address\n"
+                                    "device 3 type 2315 config wrong-code\n"
+                                    "device 4 type 2315 config wrong-length\n"
+                                    "device 5 type 2315 config long\n"
+                                    "device 6 type 2315 rev 0101 name \"RETRY\" config retry-only\n"
+                                    "device 7 type 2507 rev 0102 name \"LATE\" config late delay 300\n"
+                                    "device 8 type 2315 silent\n"));
     loader.startUp();
     loader.scan(QStringLiteral("8"));
     const QStringList rows = loader.rows();
@@ -315,7 +314,7 @@ TEST(FlashUtility, RepliesThatFailTheCheckLeaveTheRowBlank)
 TEST(FlashUtility, ModuleUnpluggedMidScanLeavesTheRestBlankAndEnds)
 {
     FlashLoader loader(scenarioFrom("device 1 type 2315 name \"ONE\"\ndevice 3 type 2315 name \"THREE\"\n"
-                                "fault unplug-on GetConfigData 2\n"));
+                                    "fault unplug-on GetConfigData 2\n"));
     loader.startUp();
     loader.scan(QStringLiteral("4"));
     const QStringList rows = loader.rows();
@@ -437,11 +436,10 @@ TEST(FlashUtility, ClosingDuringAScanWaitsForTheAddressInHand)
 {
     FlashLoader loader;
     loader.startUp();
-    QObject::connect(loader.f().List1->model(), &QAbstractItemModel::rowsInserted, loader.window,
-                     [&] {
-                         if (loader.f().List1->count() == 2)
-                             loader.window->close();
-                     });
+    QObject::connect(loader.f().List1->model(), &QAbstractItemModel::rowsInserted, loader.window, [&] {
+        if (loader.f().List1->count() == 2)
+            loader.window->close();
+    });
     loader.scan(QStringLiteral("10"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return loader.window.isNull(); }));
     EXPECT_FALSE(loader.bus.emulator.isOpen());

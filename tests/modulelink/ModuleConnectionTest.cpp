@@ -1,5 +1,5 @@
-#include "EmulatedBus.h"
 #include "ModuleConnection.h"
+#include "EmulatedBus.h"
 
 #include <gtest/gtest.h>
 

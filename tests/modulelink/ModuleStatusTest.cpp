@@ -1,5 +1,5 @@
-#include "DriverErrors.h"
 #include "ModuleStatus.h"
+#include "DriverErrors.h"
 
 #include "QtPrinters.h"
 

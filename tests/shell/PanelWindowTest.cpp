@@ -1,7 +1,7 @@
+#include "PanelWindow.h"
 #include "EmulatedBus.h"
 #include "FormTimer.h"
 #include "MessageBoxWatcher.h"
-#include "PanelWindow.h"
 #include "ToolWindow.h"
 
 #include "QtPrinters.h"

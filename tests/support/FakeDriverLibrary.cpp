@@ -18,7 +18,10 @@ std::int32_t fakeAnswer(std::string_view operation)
 
 // A fake ignores what it is asked.
 #pragma GCC diagnostic ignored "-Wunused-parameter"
-#define QWIL_FAKE_OPERATION(name, params, args)                                                            \
-    extern "C" __attribute__((visibility("default"))) std::int32_t name params { return fakeAnswer(#name); }
+#define QWIL_FAKE_OPERATION(name, params, args)                                \
+    extern "C" __attribute__((visibility("default"))) std::int32_t name params \
+    {                                                                          \
+        return fakeAnswer(#name);                                              \
+    }
 QWIL_DRIVER_OPERATIONS(QWIL_FAKE_OPERATION)
 #undef QWIL_FAKE_OPERATION
