@@ -5,7 +5,7 @@
 
 namespace emu {
 
-BusDevice::BusDevice(DeviceSpec spec) : m_spec(std::move(spec))
+BusDevice::BusDevice(DeviceSpec spec) : m_spec(std::move(spec)), m_loader(m_spec.loadFaults)
 {
     Bytes identity{static_cast<std::uint8_t>(m_spec.type >> 8), static_cast<std::uint8_t>(m_spec.type & 0xFF),
                    static_cast<std::uint8_t>(m_spec.revision >> 8), static_cast<std::uint8_t>(m_spec.revision & 0xFF)};

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BusMessage.h"
+#include "DeviceLoader.h"
 #include "Scenario.h"
 
 #include <map>
@@ -18,6 +19,8 @@ public:
     virtual ~BusDevice() = default;
 
     const DeviceSpec &spec() const { return m_spec; }
+    DeviceLoader &loader() { return m_loader; }
+    const DeviceLoader &loader() const { return m_loader; }
     std::uint8_t address() const { return m_spec.address; }
 
     // Reacts to a message addressed to this device; returns its replies in sent form.
@@ -34,6 +37,7 @@ private:
     std::vector<Bytes> answerConfigRequest(const Bytes &message);
 
     DeviceSpec m_spec;
+    DeviceLoader m_loader;
     int m_configRequests = 0;
     std::map<std::uint8_t, Bytes> m_config;
 };

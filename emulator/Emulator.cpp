@@ -8,6 +8,9 @@ namespace emu {
 
 namespace {
 constexpr const char *Open = "OpenUSBDriver";
+constexpr std::uint8_t StatusRequest = 0x1A;
+constexpr std::uint8_t AbortLoad = 0x1B;
+constexpr int ModuleReplyDelayMs = 5;
 
 long long ptr(const void *p)
 {
@@ -16,7 +19,7 @@ long long ptr(const void *p)
 } // namespace
 
 Emulator::Emulator(Clock &clock, const Scenario &scenario)
-    : m_clock(clock), m_scenario(scenario), m_plugged(!scenario.unplugged)
+    : m_clock(clock), m_scenario(scenario), m_plugged(!scenario.unplugged), m_moduleLoader(scenario.moduleLoadFaults)
 {
     m_trace.setFile(scenario.traceFile);
     for (const DeviceSpec &spec : scenario.devices)
@@ -263,6 +266,12 @@ std::int32_t Emulator::GetData(std::uint8_t *buffer, std::uint8_t *count, std::i
         return traced("GetData", {waitMs}, m_plugged ? Result::NoResponse : Result::UsbError);
     const Bytes record = std::move(m_records.front());
     m_records.pop_front();
+    if (m_moduleLoader.restartPending() && record[0] == static_cast<std::uint8_t>(RecordKind::Module) &&
+        record.size() > 4 && record[4] == 0x16) {
+        // The module left its loader: it restarts and must be connected again.
+        m_moduleLoader.restarted();
+        m_open = false;
+    }
     // The record is followed by its check byte, which is not counted.
     if (buffer)
         std::memcpy(buffer, record.data(), record.size());
@@ -348,58 +357,135 @@ std::int32_t Emulator::SndQwilData(std::uint8_t *message, std::int16_t length)
 
 std::int32_t Emulator::SndModData(std::uint8_t *bytes, std::int32_t length)
 {
+    const std::vector<long long> arguments{length, bytes && length > 0 ? bytes[0] : -1};
     if (const std::int32_t fault = linkFault("SndModData"))
-        return traced("SndModData", {length}, fault);
-    return traced("SndModData", {length, ptr(bytes)}, Result::Success);
+        return traced("SndModData", arguments, fault);
+    if (bytes && length == 1 && bytes[0] == StatusRequest) {
+        if (auto held = m_moduleLoader.statusRequested())
+            queueRecord(RecordKind::Module, *held, ModuleReplyDelayMs);
+        if (m_loading) {
+            if (auto status = m_loading->loader().statusRequested())
+                answerFromDevice(*m_loading, *status);
+        }
+    } else if (bytes && length == 1 && bytes[0] == AbortLoad) {
+        m_moduleLoader.abort();
+        if (m_loading)
+            m_loading->loader().abort();
+    }
+    return traced("SndModData", arguments, Result::Success);
+}
+
+std::int32_t Emulator::DevDownLoad(std::uint8_t target, std::uint8_t *message, std::uint8_t length,
+                                   std::uint8_t sequence)
+{
+    const std::vector<long long> arguments{target, length, sequence};
+    if (const std::int32_t fault = linkFault("DevDownLoad"))
+        return traced("DevDownLoad", arguments, fault);
+    if (!message || length == 0)
+        return traced("DevDownLoad", arguments, Result::InvalidCommand);
+    const Bytes bytes(message, message + length);
+    if (target == 1)
+        return traced("DevDownLoad", arguments, downloadToModule(bytes));
+    if (target == 2)
+        return traced("DevDownLoad", arguments, downloadToDevice(bytes, sequence));
+    return traced("DevDownLoad", arguments, Result::InvalidCommand);
+}
+
+std::int32_t Emulator::downloadToModule(const Bytes &message)
+{
+    if (auto reply = m_moduleLoader.receive(message))
+        queueRecord(RecordKind::Module, *reply, ModuleReplyDelayMs);
+    return Result::Success;
+}
+
+std::int32_t Emulator::downloadToDevice(const Bytes &message, std::uint8_t sequence)
+{
+    if (message.size() < Bus::HeaderSize || message.size() > Bus::MaxMessage)
+        return Result::InvalidCommand;
+    crossBus(message);
+    BusDevice *target = device(message[Bus::Destination]);
+    if (!target || target->spec().silent)
+        return Result::Success;
+    m_loading = target;
+    if (auto status = target->loader().receive(message, sequence))
+        answerFromDevice(*target, *status);
+    return Result::Success;
+}
+
+void Emulator::answerFromDevice(BusDevice &device, std::uint8_t status)
+{
+    schedule(
+        makeMessage(Bus::ModuleAddress, device.address(), 0x00, Bus::SocketDownload, DeviceLoader::Reply, {status}),
+        device.spec().replyDelayMs);
 }
 
 // Operations whose device behaviour is not emulated yet answer "invalid command",
 // so no caller can mistake them for a success.
-#define QWIL_NOT_EMULATED(name, ...)                 \
-    if (const std::int32_t fault = linkFault(#name)) \
-        return traced(#name, {__VA_ARGS__}, fault);  \
-    return traced(#name, {__VA_ARGS__}, Result::InvalidCommand);
+std::int32_t Emulator::notEmulated(const char *name, std::vector<long long> arguments)
+{
+    if (const std::int32_t fault = linkFault(name))
+        return traced(name, std::move(arguments), fault);
+    return traced(name, std::move(arguments), Result::InvalidCommand);
+}
 
-std::int32_t Emulator::DevDownLoad(std::uint8_t target, std::uint8_t *message, std::uint8_t length,
-                                   std::uint8_t sequence){
-    QWIL_NOT_EMULATED(DevDownLoad, target, ptr(message), length, sequence)}
+std::int32_t Emulator::DevPan(std::uint8_t command, std::uint8_t speed, std::uint8_t address, std::uint8_t recording)
+{
+    return notEmulated("DevPan", {command, speed, address, recording});
+}
 
-std::int32_t Emulator::DevPan(std::uint8_t command, std::uint8_t speed, std::uint8_t address,
-                              std::uint8_t recording){QWIL_NOT_EMULATED(DevPan, command, speed, address, recording)}
+std::int32_t Emulator::DevTilt(std::uint8_t command, std::uint8_t speed, std::uint8_t address, std::uint8_t recording)
+{
+    return notEmulated("DevTilt", {command, speed, address, recording});
+}
 
-std::int32_t Emulator::DevTilt(std::uint8_t command, std::uint8_t speed, std::uint8_t address,
-                               std::uint8_t recording){QWIL_NOT_EMULATED(DevTilt, command, speed, address, recording)}
+std::int32_t Emulator::DevZoom(std::uint8_t command, std::uint8_t address)
+{
+    return notEmulated("DevZoom", {command, address});
+}
 
-std::int32_t Emulator::DevZoom(std::uint8_t command, std::uint8_t address){QWIL_NOT_EMULATED(DevZoom, command, address)}
+std::int32_t Emulator::DevFocus(std::uint8_t command, std::uint8_t address)
+{
+    return notEmulated("DevFocus", {command, address});
+}
 
-std::int32_t Emulator::DevFocus(std::uint8_t command,
-                                std::uint8_t address){QWIL_NOT_EMULATED(DevFocus, command, address)}
+std::int32_t Emulator::DevIris(std::uint8_t command, std::uint8_t address)
+{
+    return notEmulated("DevIris", {command, address});
+}
 
-std::int32_t Emulator::DevIris(std::uint8_t command, std::uint8_t address){QWIL_NOT_EMULATED(DevIris, command, address)}
+std::int32_t Emulator::DevTarget(std::uint8_t command, std::uint8_t index, std::uint8_t address)
+{
+    return notEmulated("DevTarget", {command, index, address});
+}
 
-std::int32_t Emulator::DevTarget(std::uint8_t command, std::uint8_t index,
-                                 std::uint8_t address){QWIL_NOT_EMULATED(DevTarget, command, index, address)}
+std::int32_t Emulator::DevPattern(std::uint8_t function, std::uint8_t number, std::uint8_t address, std::uint8_t repeat)
+{
+    return notEmulated("DevPattern", {function, number, address, repeat});
+}
 
-std::int32_t Emulator::DevPattern(std::uint8_t function, std::uint8_t number, std::uint8_t address,
-                                  std::uint8_t repeat){QWIL_NOT_EMULATED(DevPattern, function, number, address, repeat)}
+std::int32_t Emulator::MiscDevCtrl(std::uint8_t command, std::uint8_t *data, std::uint8_t address)
+{
+    return notEmulated("MiscDevCtrl", {command, ptr(data), address});
+}
 
-std::int32_t Emulator::MiscDevCtrl(std::uint8_t command, std::uint8_t *data,
-                                   std::uint8_t address){QWIL_NOT_EMULATED(MiscDevCtrl, command, ptr(data), address)}
+std::int32_t Emulator::GetABSPosition(std::uint8_t *buffer, std::uint8_t address)
+{
+    return notEmulated("GetABSPosition", {ptr(buffer), address});
+}
 
-std::int32_t Emulator::GetABSPosition(std::uint8_t *buffer,
-                                      std::uint8_t address){QWIL_NOT_EMULATED(GetABSPosition, ptr(buffer), address)}
+std::int32_t Emulator::GotoABSPosition(std::uint8_t *position, std::uint8_t address)
+{
+    return notEmulated("GotoABSPosition", {ptr(position), address});
+}
 
-std::int32_t Emulator::GotoABSPosition(std::uint8_t *position,
-                                       std::uint8_t address){QWIL_NOT_EMULATED(GotoABSPosition, ptr(position), address)}
-
-std::int32_t Emulator::GetDeviceStatus(std::uint8_t *buffer,
-                                       std::uint8_t address){QWIL_NOT_EMULATED(GetDeviceStatus, ptr(buffer), address)}
+std::int32_t Emulator::GetDeviceStatus(std::uint8_t *buffer, std::uint8_t address)
+{
+    return notEmulated("GetDeviceStatus", {ptr(buffer), address});
+}
 
 std::int32_t Emulator::DevPing(std::uint8_t *buffer, std::uint8_t count, std::uint8_t address, std::int32_t waitMs)
 {
-    QWIL_NOT_EMULATED(DevPing, ptr(buffer), count, address, waitMs)
+    return notEmulated("DevPing", {ptr(buffer), count, address, waitMs});
 }
-
-#undef QWIL_NOT_EMULATED
 
 } // namespace emu

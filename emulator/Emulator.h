@@ -5,6 +5,7 @@
 #include "Clock.h"
 #include "DriverOperations.h"
 #include "DriverResult.h"
+#include "ModuleLoader.h"
 #include "Scenario.h"
 #include "Trace.h"
 
@@ -65,6 +66,10 @@ public:
     }
 
     BusDevice *device(std::uint8_t address);
+    const ModuleLoader &moduleLoader() const
+    {
+        return m_moduleLoader;
+    }
     void addDevice(std::unique_ptr<BusDevice> device);
 
     // Puts a record into the module's receive queue after the given delay.
@@ -122,6 +127,13 @@ private:
     bool m_plugged = true;
     bool m_open = false;
     bool m_capturing = false;
+    std::int32_t notEmulated(const char *name, std::vector<long long> arguments);
+    std::int32_t downloadToModule(const Bytes &message);
+    std::int32_t downloadToDevice(const Bytes &message, std::uint8_t sequence);
+    void answerFromDevice(BusDevice &device, std::uint8_t status);
+
+    ModuleLoader m_moduleLoader;
+    BusDevice *m_loading = nullptr; // the device the last download message went to
     ReplyMatch m_waiter;
     std::optional<Bytes> m_caught;
 };

@@ -110,6 +110,36 @@ bool parseBcdRevision(const std::string &text, std::uint8_t &major, std::uint8_t
     return true;
 }
 
+// "load-fault 67 nak 5": the step's code in hex, then silent, late or nak with a status.
+// Returns the number of words used, 0 on a mistake.
+std::size_t parseLoadFault(Parser &p, const std::vector<std::string> &w, std::size_t at, LoaderFaults &faults)
+{
+    if (at + 1 >= w.size())
+        return p.fail("load-fault needs a step code (13-16 or 63-6A) and a kind"), 0;
+    const auto step = parseNumber(w[at], 16);
+    if (!step || *step < 0x13 || *step > 0x6A)
+        return p.fail("load-fault needs a step code (13-16 or 63-6A) and a kind"), 0;
+    LoaderFault fault;
+    const std::string &kind = w[at + 1];
+    std::size_t used = 2;
+    if (kind == "silent") {
+        fault.kind = LoaderFault::Kind::Silent;
+    } else if (kind == "late") {
+        fault.kind = LoaderFault::Kind::Late;
+    } else if (kind == "nak" && at + 2 < w.size()) {
+        const auto status = parseNumber(w[at + 2]);
+        if (!status || *status < 1 || *status > 255)
+            return p.fail("nak needs a status from 1 to 255"), 0;
+        fault.kind = LoaderFault::Kind::Nak;
+        fault.status = static_cast<std::uint8_t>(*status);
+        used = 3;
+    } else {
+        return p.fail("load-fault kind is silent, late or nak STATUS"), 0;
+    }
+    faults[static_cast<std::uint8_t>(*step)] = fault;
+    return used;
+}
+
 bool parseModule(Parser &p, const std::vector<std::string> &w, Scenario &s)
 {
     if (w.size() < 2)
@@ -119,6 +149,9 @@ bool parseModule(Parser &p, const std::vector<std::string> &w, Scenario &s)
         s.unplugged = true;
         return true;
     }
+    if (what == "load-fault")
+        return parseLoadFault(p, w, 2, s.moduleLoadFaults) == w.size() - 2 ||
+               p.fail("unexpected words after load-fault");
     if (what == "revision" && w.size() == 3) {
         if (!parseBcdRevision(w[2], s.revisionMajor, s.revisionMinor))
             return p.fail("revision must read like 1.02");
@@ -187,6 +220,13 @@ bool parseDevice(Parser &p, const std::vector<std::string> &w, Scenario &s)
         const std::string &key = w[i];
         if (key == "silent") {
             d.silent = true;
+            continue;
+        }
+        if (key == "load-fault") {
+            const std::size_t used = parseLoadFault(p, w, i + 1, d.loadFaults);
+            if (used == 0)
+                return false;
+            i += used;
             continue;
         }
         if (i + 1 >= w.size())

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "LoaderFaults.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -27,6 +29,7 @@ struct DeviceSpec {
     bool silent = false;        // sits on the bus but never answers
     int replyDelayMs = 5;       // how long the device takes to answer
     ConfigFault configFault = ConfigFault::None;
+    LoaderFaults loadFaults;
 };
 
 // A fault that strikes while the program runs.
@@ -44,6 +47,7 @@ struct Scenario {
     std::uint8_t revisionMinor = 0x02;    // descriptor byte 12, BCD
     bool unplugged = false;
     std::int32_t driverVersion = 0x0105;
+    LoaderFaults moduleLoadFaults;
     std::vector<DeviceSpec> devices;
     std::vector<FaultSpec> faults;
     std::string traceFile; // empty: trace kept in memory only

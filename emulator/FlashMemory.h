@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <vector>
+
+namespace emu {
+
+// The flash of an emulated device or module: what was written where. Unwritten bytes read 0xFF.
+class FlashMemory {
+public:
+    void write(std::uint32_t address, const std::vector<std::uint8_t> &bytes)
+    {
+        for (std::size_t i = 0; i < bytes.size(); ++i)
+            m_bytes[address + static_cast<std::uint32_t>(i)] = bytes[i];
+    }
+    std::uint8_t read(std::uint32_t address) const
+    {
+        const auto found = m_bytes.find(address);
+        return found == m_bytes.end() ? 0xFF : found->second;
+    }
+    // Sum of every byte from first to last inclusive.
+    std::uint32_t sum(std::uint32_t first, std::uint32_t last) const
+    {
+        std::uint32_t total = 0;
+        for (std::uint64_t a = first; a <= last; ++a)
+            total += read(static_cast<std::uint32_t>(a));
+        return total;
+    }
+    const std::map<std::uint32_t, std::uint8_t> &written() const { return m_bytes; }
+    void clear() { m_bytes.clear(); }
+
+private:
+    std::map<std::uint32_t, std::uint8_t> m_bytes;
+};
+
+} // namespace emu
