@@ -27,7 +27,8 @@ std::optional<std::uint8_t> DeviceLoader::answer(std::uint8_t step, std::uint8_t
     switch (f.kind) {
     case LoaderFault::Kind::Silent: return std::nullopt;
     case LoaderFault::Kind::Late: m_heldBack = status; return std::nullopt;
-    case LoaderFault::Kind::Nak: return f.status;
+    case LoaderFault::Kind::Nak:
+    case LoaderFault::Kind::Corrupt: return f.status ? f.status : StatusChecksum;
     }
     return status;
 }

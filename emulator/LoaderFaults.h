@@ -11,6 +11,7 @@ struct LoaderFault {
         Silent, // the step is never answered
         Late,   // the answer waits until the module asks for the status (0x1A)
         Nak,    // the step is answered with a non-zero status
+        Corrupt, // the module reports a checksum one higher than its flash holds
     };
     Kind kind = Kind::Silent;
     std::uint8_t status = 0;

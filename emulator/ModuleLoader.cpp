@@ -27,6 +27,10 @@ std::optional<Bytes> ModuleLoader::answer(std::uint8_t code, std::uint8_t status
     case LoaderFault::Kind::Silent: return std::nullopt;
     case LoaderFault::Kind::Late: m_heldBack = reply; return std::nullopt;
     case LoaderFault::Kind::Nak: reply[2] = f.status; return reply;
+    case LoaderFault::Kind::Corrupt:
+        if (reply.size() >= 7)
+            ++reply.back();
+        return reply;
     }
     return reply;
 }

@@ -126,6 +126,8 @@ std::size_t parseLoadFault(Parser &p, const std::vector<std::string> &w, std::si
         fault.kind = LoaderFault::Kind::Silent;
     } else if (kind == "late") {
         fault.kind = LoaderFault::Kind::Late;
+    } else if (kind == "corrupt") {
+        fault.kind = LoaderFault::Kind::Corrupt;
     } else if (kind == "nak" && at + 2 < w.size()) {
         const auto status = parseNumber(w[at + 2]);
         if (!status || *status < 1 || *status > 255)
@@ -134,7 +136,7 @@ std::size_t parseLoadFault(Parser &p, const std::vector<std::string> &w, std::si
         fault.status = static_cast<std::uint8_t>(*status);
         used = 3;
     } else {
-        return p.fail("load-fault kind is silent, late or nak STATUS"), 0;
+        return p.fail("load-fault kind is silent, late, corrupt or nak STATUS"), 0;
     }
     faults[static_cast<std::uint8_t>(*step)] = fault;
     return used;

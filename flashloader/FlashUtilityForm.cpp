@@ -47,10 +47,10 @@ QPlainTextEdit *multiLine(QWidget *parent, const QString &name, int left, int to
     return box;
 }
 
-// Designed intervals in ms; the download engine changes some before enabling them.
-constexpr int TimerIntervals[23] = {0,  1000, 50, 500,  3000, 500, 500, 100, 100, 25,   1000, 3000,
-                                    50, 100,  1,  1000, 100,  100, 100, 100, 100, 1000, 3000};
-constexpr int ScanTimer = 17;
+// The window's own timers with their designed intervals in ms; the scan and the
+// download engine own the others.
+constexpr std::pair<int, int> WindowTimers[] = {{1, 1000}, {6, 500}, {10, 1000}, {15, 1000},
+                                                {16, 100}, {21, 1000}, {22, 3000}};
 
 } // namespace
 
@@ -182,8 +182,6 @@ FlashUtilityForm::FlashUtilityForm(QWidget *w)
     MSComm1->setObjectName(QStringLiteral("MSComm1"));
 
     Timer.resize(23);
-    for (int i = 1; i <= 22; ++i) {
-        if (i != ScanTimer)
-            Timer[i] = new FormTimer(QStringLiteral("Timer%1").arg(i), TimerIntervals[i], w);
-    }
+    for (const auto &[number, intervalMs] : WindowTimers)
+        Timer[number] = new FormTimer(QStringLiteral("Timer%1").arg(number), intervalMs, w);
 }

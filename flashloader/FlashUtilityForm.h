@@ -68,6 +68,7 @@ struct FlashUtilityForm {
     QFrame *Shape3;
     QSerialPort *MSComm1;
 
-    // Timer1 to Timer22 (index 0 unused); Timer17 belongs to the scan and is null here.
+    // The window's own timers by number (Timer1, Timer6, Timer10, Timer15, Timer16, Timer21,
+    // Timer22); the others belong to the scan and the download engine and are null here.
     QVector<FormTimer *> Timer;
 };

@@ -4,6 +4,7 @@
 #include "DeviceSelection.h"
 #include "FileListBox.h"
 #include "FormTimer.h"
+#include "LoadFileConversion.h"
 #include "LoadStatus.h"
 #include "ModuleConnection.h"
 #include "NetworkScan.h"
@@ -37,7 +38,7 @@ constexpr std::int32_t ScanBusValue = 0;
 constexpr std::uint8_t ScanBusSecond = 1;
 constexpr int FlushWaitMs = 100;
 constexpr int LinkCheckWaitMs = 10;
-constexpr int StartupStep = 16, ScanPrompt = 22, Reconnect = 21, StartOfFileStep = 7, PumpStep = 2, PollStep = 9;
+constexpr int StartupStep = 16, ScanPrompt = 22, Reconnect = 21;
 const QString DirectoryPrefix = QStringLiteral("./");
 
 void showControls(std::initializer_list<QWidget *> widgets, bool visible)
@@ -69,14 +70,15 @@ int boxValue(const QLineEdit *box)
 } // namespace
 
 FlashUtilityWindow::FlashUtilityWindow(ModuleDriver &driver, QWidget *parent)
-    : ToolWindow(parent), form(this), m_driver(driver), m_scan(new NetworkScan(driver, this))
+    : ToolWindow(parent), form(this), m_driver(driver), m_scan(new NetworkScan(driver, this)),
+      m_engine(new DownloadEngine(driver, *this, this))
 {
     setObjectName(QStringLiteral("FlashUtility"));
     Twips::resizeWindow(this, FlashUtilityForm::Width, FlashUtilityForm::DeviceModeHeight);
 
     m_scan->setMaxAddressSource([this] { return boxValue(form.Text10); });
     m_scan->setDebugSource([this] { return debugOn(); });
-    connect(m_scan, &NetworkScan::started, this, [this] { form.Timer[PollStep]->setEnabled(false); });
+    connect(m_scan, &NetworkScan::started, m_engine, &DownloadEngine::stopReplyWait);
     connect(m_scan, &NetworkScan::progressed, this, &FlashUtilityWindow::scanProgressed);
     connect(m_scan, &NetworkScan::rowScanned, form.List1, [this](const QString &row) { form.List1->addItem(row); });
     connect(m_scan, &NetworkScan::dump, this, [this](const std::vector<std::uint8_t> &bytes) { dumpHex(bytes); });
@@ -148,13 +150,8 @@ void FlashUtilityWindow::loadWindow()
 
     m_moduleConnected = false;
     m_deviceAddress = 1;
-    m_loadStep = 1;
-    m_allFF = 0;
-    m_transferActive = false;
-    m_loadBusy = false;
     m_knownType = true;
     m_loadFileName.clear();
-    m_sendFile.clear();
 
     setBoxQuietly(f.Text10, QStringLiteral("16"));
     f.File1->setPattern(QStringLiteral("*.hex"));
@@ -237,8 +234,7 @@ void FlashUtilityWindow::applyComPortLayout()
     FlashUtilityForm &f = form;
     showControls({f.Label1, f.Label9, f.Check5, f.List1}, false);
     showControls({f.Shape3, f.File1}, true);
-    f.Timer[4]->setEnabled(false);
-    f.Timer[PollStep]->setEnabled(false);
+    m_engine->stopReplyWait();
 
     showControls({f.Check1, f.Check2, f.Check4, f.Option3, f.Option4, f.Option5, f.Frame2, f.Text8, f.Text11}, false);
     f.Check2->setText(QStringLiteral("Sector Erase"));
@@ -265,7 +261,7 @@ void FlashUtilityWindow::applyComPortLayout()
 void FlashUtilityWindow::optionClicked(int option)
 {
     // Neither a running scan nor a running load may change what is loaded.
-    if (m_scanRunning || m_scan->isActive() || m_loadBusy) {
+    if (m_scanRunning || m_scan->isActive() || m_engine->loadBusy()) {
         const bool deviceMode = form.Command1->text() == QStringLiteral("Load Qwil Device");
         form.Option1->setChecked(deviceMode);
         form.Option2->setChecked(!deviceMode);
@@ -372,7 +368,7 @@ void FlashUtilityWindow::showLoadStatus(int code)
     }
     form.Command1->setEnabled(true);
     form.Command9->setEnabled(true);
-    m_transferActive = false;
+    m_engine->setTransferActive(false);
     Beep::beep();
 }
 
@@ -544,7 +540,7 @@ void FlashUtilityWindow::loadClicked()
         else if (!m_fileChoicePending && !m_fileChosenByHand)
             chooseFirstDevice();
         else
-            startDeviceWithChosenFile();
+            deviceStart();
     }
     Beep::beep();
 }
@@ -555,21 +551,11 @@ void FlashUtilityWindow::startChosenFile(const QString &file, bool disableLoadBu
         showStatus(QStringLiteral(" Select File to Load!"), StatusColour::Error);
         return;
     }
-    m_sendFile = file;
-    m_loadStep = 4;
-    m_transferActive = true;
     if (disableLoadButton)
         form.Command1->setEnabled(false);
     form.Command9->setEnabled(false);
-    form.Timer[StartOfFileStep]->setEnabled(true);
+    m_engine->startFile(file, static_cast<std::uint8_t>(m_deviceAddress), m_knownType);
     showStatus(file.mid(2) + QStringLiteral(" Loading "), StatusColour::Information);
-}
-
-void FlashUtilityWindow::startDeviceWithChosenFile()
-{
-    form.Command1->setEnabled(false);
-    form.Command9->setEnabled(false);
-    emit deviceStartRequested(m_deviceAddress);
 }
 
 void FlashUtilityWindow::offerConnectUsb()
@@ -580,27 +566,36 @@ void FlashUtilityWindow::offerConnectUsb()
 
 void FlashUtilityWindow::chooseFirstDevice()
 {
+    m_nextRow = 0;
+    chooseNextDevice();
+    if (m_deviceType.isEmpty() && !m_fileChosenByHand)
+        showStatus(QStringLiteral("No Devices Selected"), StatusColour::Error);
+}
+
+// Finds the next selected device and starts it; empties m_deviceType when none is left.
+void FlashUtilityWindow::chooseNextDevice()
+{
     QStringList rows;
     std::vector<bool> selected;
     for (int i = 0; i < form.List1->count(); ++i) {
         rows << form.List1->item(i)->text();
         selected.push_back(form.List1->item(i)->isSelected());
     }
-    m_nextRow = 0;
     const DeviceSelection::Choice choice = DeviceSelection::findNextDevice(rows, selected, m_nextRow);
     m_nextRow = choice.nextRow;
     for (const int row : choice.rowsToDeselect)
         form.List1->item(row)->setSelected(false);
-    if (choice.result == DeviceSelection::Choice::NoneLeft) {
-        showStatus(QStringLiteral("No Devices Selected"), StatusColour::Error);
+    m_deviceType.clear();
+    if (choice.result == DeviceSelection::Choice::NoneLeft)
         return;
-    }
     m_deviceAddress = choice.deviceAddress;
     m_deviceType = choice.type;
     m_deviceRevision = choice.revision;
     m_knownType = choice.knownType;
     if (choice.result == DeviceSelection::Choice::RefusedDome) {
         showStatus(QStringLiteral("This dome rev does not support download, change chip!"), StatusColour::Error);
+        enableLoadButtons();
+        m_engine->clearLoadBusy();
         Beep::beep();
         return;
     }
@@ -608,8 +603,80 @@ void FlashUtilityWindow::chooseFirstDevice()
         prepareChoiceByHand(choice.deviceAddress);
         return;
     }
-    form.Command9->setEnabled(false);
-    emit deviceStartRequested(m_deviceAddress);
+    deviceStart();
+}
+
+bool FlashUtilityWindow::chooseLoadFile()
+{
+    if (m_fileChoicePending) {
+        m_fileChoicePending = false;
+        m_fileChosenByHand = true;
+        return true;
+    }
+    if (m_fileChosenByHand) {
+        m_loadFileName = form.File1->selectedName();
+        return true;
+    }
+    const QString pattern = QStringLiteral("F") + m_deviceType + QStringLiteral("-*.hex");
+    form.File2->setPattern(pattern);
+    const QStringList candidates = form.File2->names();
+    if (candidates.size() == 1 || form.Check5->isChecked()) {
+        m_loadFileName = candidates.isEmpty() ? QString() : candidates.first();
+        return true;
+    }
+    form.File1->setPattern(pattern);
+    form.File1->show();
+    showControls({form.Label3, form.Text10, form.Command9}, false);
+    showStatus(QStringLiteral("Select load file from list"), StatusColour::Information);
+    Beep::beep();
+    m_fileChoicePending = true;
+    return false;
+}
+
+void FlashUtilityWindow::deviceStart()
+{
+    if (!chooseLoadFile())
+        return;
+    const auto address = static_cast<std::uint8_t>(m_deviceAddress);
+    switch (LoadFileConversion::createLoadFiles(m_loadFileName)) {
+    case LoadFileConversion::Outcome::Written:
+        form.Command1->setEnabled(false);
+        form.Command9->setEnabled(false);
+        m_engine->startDevice(address, m_loadFileName, m_knownType);
+        return;
+    case LoadFileConversion::Outcome::ImproperFormat:
+        showStatus(QStringLiteral("Improper File Format"), StatusColour::Error);
+        break;
+    case LoadFileConversion::Outcome::FileError:
+        showStatus(QStringLiteral("No Loadfile for Device Type = ") + m_deviceType + QStringLiteral(", Adr ") +
+                       TextFormat::numberText(address),
+                   StatusColour::Error);
+        break;
+    }
+    // Nothing was sent: the window is ready for another try.
+    m_engine->clearLoadBusy();
+    enableLoadButtons();
+    Beep::beep();
+}
+
+void FlashUtilityWindow::nextDeviceStep()
+{
+    FlashUtilityForm &f = form;
+    if (!m_directFileMode) {
+        if (m_nextRow >= 1 && m_nextRow <= f.List1->count())
+            f.List1->item(m_nextRow - 1)->setSelected(false);
+        if (!f.File1->isHidden()) {
+            showControls({f.Label3, f.Text10, f.Command9}, true);
+            showControls({f.File1, f.Label10, f.Text5}, false);
+        }
+    }
+    m_fileChosenByHand = false;
+    m_fileChoicePending = false;
+    chooseNextDevice();
+    if (m_deviceType.isEmpty() && !m_fileChosenByHand) {
+        m_engine->finishUpload();
+        m_fileChosenByHand = false;
+    }
 }
 
 void FlashUtilityWindow::prepareChoiceByHand(int address)
@@ -640,8 +707,11 @@ void FlashUtilityWindow::deviceListClicked()
 
 void FlashUtilityWindow::fileListClicked()
 {
-    m_loadFileName = DirectoryPrefix + form.File1->selectedName();
-    m_knownType = DeviceSelection::isListedType(m_loadFileName.mid(7, 4));
+    const QString name = form.File1->selectedName();
+    m_loadFileName = DirectoryPrefix + name;
+    // A firmware file is named F, its four-character type and "-": take the type from there.
+    m_knownType = name.size() > 5 && name[0].toUpper() == QLatin1Char('F') && name[5] == QLatin1Char('-') &&
+                  DeviceSelection::isListedType(name.mid(1, 4));
     const bool deviceMode = form.Option1->isChecked();
     const bool askedForFile = m_fileChosenByHand || m_fileChoicePending || m_directFileMode;
     showStatus(askedForFile && deviceMode ? QStringLiteral("Click Load Qwil Device to Start")
@@ -651,11 +721,11 @@ void FlashUtilityWindow::fileListClicked()
 
 void FlashUtilityWindow::pauseClicked()
 {
-    if (!m_transferActive) {
+    if (!m_engine->transferActive()) {
         form.Check4->setChecked(false);
         return;
     }
-    form.Timer[PumpStep]->setEnabled(true);
+    m_engine->resume();
 }
 
 void FlashUtilityWindow::keypadPressed(int key)
@@ -698,6 +768,60 @@ void FlashUtilityWindow::dumpHex(std::span<const std::uint8_t> bytes)
 void FlashUtilityWindow::appendDebugText(const QString &text)
 {
     form.Text8->setPlainText(form.Text8->toPlainText() + text);
+}
+
+// ---- what the download engine asks of the window ------------------------------------------
+
+bool FlashUtilityWindow::deviceMode() const
+{
+    return form.Option1->isChecked();
+}
+
+DownloadMessages::ImageType FlashUtilityWindow::imageType() const
+{
+    if (form.Option3->isChecked())
+        return DownloadMessages::ImageType::Application;
+    return form.Option4->isChecked() ? DownloadMessages::ImageType::Boot : DownloadMessages::ImageType::Fpga;
+}
+
+bool FlashUtilityWindow::pauseTicked() const
+{
+    return form.Check4->isChecked();
+}
+
+void FlashUtilityWindow::showStatus(const QString &text, Colour colour)
+{
+    showStatus(text, colour == Colour::Error     ? StatusColour::Error
+                     : colour == Colour::Success ? StatusColour::Success
+                                                 : StatusColour::Information);
+}
+
+void FlashUtilityWindow::setProgress(int value, int maximum)
+{
+    form.ProgressBar1->setRange(0, std::max(maximum, 0));
+    form.ProgressBar1->setValue(value);
+}
+
+void FlashUtilityWindow::stepProgress()
+{
+    QProgressBar *bar = form.ProgressBar1;
+    bar->setValue(std::min(bar->value() + 1, bar->maximum()));
+}
+
+void FlashUtilityWindow::completeProgress()
+{
+    form.ProgressBar1->setValue(form.ProgressBar1->maximum());
+}
+
+void FlashUtilityWindow::enableLoadButtons()
+{
+    form.Command1->setEnabled(true);
+    form.Command9->setEnabled(true);
+}
+
+void FlashUtilityWindow::moduleRestarted()
+{
+    m_moduleConnected = false;
 }
 
 // ---- events and unload ----------------------------------------------------------------

@@ -2,6 +2,7 @@
 
 #include "AddressKeypad.h"
 #include "DebugDump.h"
+#include "DownloadEngine.h"
 #include "FlashUtilityForm.h"
 #include "ModuleDriver.h"
 #include "ToolWindow.h"
@@ -13,7 +14,7 @@ class NetworkScan;
 
 // The flash loader window: loads firmware into bus devices and into the module.
 // This class wires the form's controls to the scan, the status rules and the load steps.
-class FlashUtilityWindow final : public ToolWindow {
+class FlashUtilityWindow final : public ToolWindow, private LoadHost {
     Q_OBJECT
 public:
     explicit FlashUtilityWindow(ModuleDriver &driver, QWidget *parent = nullptr);
@@ -25,15 +26,16 @@ public:
 
     // Window state, named as the load steps name it.
     bool moduleConnected() const { return m_moduleConnected; }
-    bool directFileMode() const { return m_directFileMode; }
+    bool directFileMode() const override { return m_directFileMode; }
     int deviceAddress() const { return m_deviceAddress; }
     bool scanRunning() const { return m_scanRunning; }
+    bool loadBusy() const { return m_engine->loadBusy(); }
+    bool knownType() const { return m_knownType; }
+    const QString &loadFileName() const { return m_loadFileName; }
 
 signals:
     // The result of the last CloseUSBDriver call at unload, 0 when none was made.
     void closeResult(int result);
-    // A device was chosen and its load should start (the download engine takes over).
-    void deviceStartRequested(int address);
 
 protected:
     void unloadWindow() override;
@@ -55,7 +57,22 @@ private:
 
     // Status line.
     void showStatus(const QString &text, StatusColour colour);
-    void showLoadStatus(int code);
+
+    // What the download engine asks of the window.
+    bool deviceMode() const override;
+    bool debugOn() const override;
+    DownloadMessages::ImageType imageType() const override;
+    bool pauseTicked() const override;
+    void dumpHex(std::span<const std::uint8_t> bytes) override;
+    void appendDebug(const QString &text) override { appendDebugText(text); }
+    void showStatus(const QString &text, Colour colour) override;
+    void showLoadStatus(int code) override;
+    void setProgress(int value, int maximum) override;
+    void stepProgress() override;
+    void completeProgress() override;
+    void enableLoadButtons() override;
+    void moduleRestarted() override;
+    void nextDeviceStep() override;
 
     // Module link.
     void connectModule();
@@ -73,8 +90,10 @@ private:
     // Load button and its helpers.
     void loadClicked();
     void startChosenFile(const QString &file, bool disableLoadButton);
-    void startDeviceWithChosenFile();
     void chooseFirstDevice();
+    void chooseNextDevice();
+    void deviceStart();
+    bool chooseLoadFile();
     void offerConnectUsb();
     void prepareChoiceByHand(int address);
     void deviceListClicked();
@@ -84,30 +103,24 @@ private:
     void deviceAddressChanged(const QString &text);
 
     // Debug.
-    void dumpHex(std::span<const std::uint8_t> bytes);
     void appendDebugText(const QString &text);
-    bool debugOn() const;
 
     ModuleDriver &m_driver;
     NetworkScan *m_scan;
+    DownloadEngine *m_engine;
     AddressKeypad m_keypad;
     DebugLogFile m_log;
 
     bool m_moduleConnected = false;
     bool m_directFileMode = false;
-    bool m_transferActive = false;
-    bool m_loadBusy = false;
     bool m_knownType = true;
     bool m_scanRunning = false;
     bool m_fileChoicePending = false;
     bool m_fileChosenByHand = false;
     bool m_closePending = false;
     int m_deviceAddress = 1;
-    int m_loadStep = 1;
     int m_nextRow = 0;
-    double m_allFF = 0;
     QString m_loadFileName;
-    QString m_sendFile;
     QString m_deviceType;
     QString m_deviceRevision;
 };

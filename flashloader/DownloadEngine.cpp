@@ -1,0 +1,569 @@
+#include "DownloadEngine.h"
+
+#include "FormTimer.h"
+#include "LoadStatus.h"
+#include "TextFormat.h"
+#include "TimeSource.h"
+
+#include <QCoreApplication>
+
+#include <cmath>
+
+using namespace DownloadMessages;
+
+namespace {
+constexpr std::uint8_t ToModule = 1;
+constexpr std::uint8_t ToDevice = 2;
+constexpr std::uint8_t ModuleSequence = 1;
+constexpr int ModuleStepMs = 250;
+constexpr int StartOfFileMs = 500;
+constexpr int QuickStepMs = 50;
+constexpr int PacingFirstMs = 200;
+constexpr int PacingMs = 25;
+constexpr int PacingAfterCommitMs = 5;
+constexpr int PrepareMs = 100;
+constexpr int MinimumLinesForTextFile = 10;
+constexpr int GiveUpAfterRetries = 2;
+
+QString deviceErrorText(std::uint8_t status)
+{
+    switch (status) {
+    case 3: return QStringLiteral("Buffer OverFlow, Device Adr ");
+    case 5: return QStringLiteral("Checksum Error, Device Adr ");
+    case 11: return QStringLiteral("Address Error, Device Adr ");
+    default: return QStringLiteral("Programming Error, Device Adr ");
+    }
+}
+} // namespace
+
+DownloadEngine::DownloadEngine(ModuleDriver &driver, LoadHost &host, QObject *parent)
+    : QObject(parent), m_driver(driver), m_host(host), m_reply(ReplyBufferSize, 0)
+{
+    m_pacing = makeTimer(2, 50, &DownloadEngine::pacingStep);
+    m_moduleExit = makeTimer(3, 500, &DownloadEngine::moduleExitStep);
+    m_watchdog = makeTimer(4, 3000, &DownloadEngine::watchdogExpired);
+    m_startOfFile = makeTimer(5, 500, &DownloadEngine::startOfFileStep);
+    m_start = makeTimer(7, StartStepMs, &DownloadEngine::startStep);
+    m_moduleChecksum = makeTimer(8, 100, &DownloadEngine::moduleChecksumStep);
+    m_poller = makeTimer(9, PollMs, &DownloadEngine::poll);
+    m_programRequest = makeTimer(11, 3000, &DownloadEngine::programRequest);
+    m_setAddress = makeTimer(12, 50, &DownloadEngine::setAddressStep);
+    m_commit = makeTimer(13, 100, &DownloadEngine::commitStep);
+    m_exitLoader = makeTimer(14, 1, &DownloadEngine::exitLoaderStep);
+    m_nextDevice = makeTimer(18, NextDeviceMs, &DownloadEngine::nextDeviceTimer);
+    m_shortPause = makeTimer(19, ShortPauseMs, nullptr);
+    m_prepare = makeTimer(20, 100, &DownloadEngine::prepareStep);
+}
+
+FormTimer *DownloadEngine::makeTimer(int number, int intervalMs, void (DownloadEngine::*step)())
+{
+    // Parented to the window so every timer is found there under its name.
+    auto *timer = new FormTimer(QStringLiteral("Timer%1").arg(number), intervalMs, parent());
+    timer->setSingleShot(true);
+    if (step)
+        connect(timer, &FormTimer::timeout, this, step);
+    return timer;
+}
+
+void DownloadEngine::arm(FormTimer *timer, int intervalMs)
+{
+    timer->setInterval(intervalMs);
+    timer->setEnabled(true);
+}
+
+void DownloadEngine::armWatchdog(int intervalMs, int retryCount)
+{
+    m_retryCount = retryCount;
+    arm(m_watchdog, intervalMs);
+    m_poller->setEnabled(true);
+}
+
+void DownloadEngine::stopWatchdogAndPoll()
+{
+    m_watchdog->setEnabled(false);
+    m_poller->setEnabled(false);
+}
+
+std::uint8_t DownloadEngine::advanceSequence()
+{
+    m_sequence = nextSequence(m_sequence);
+    return m_sequence;
+}
+
+std::int32_t DownloadEngine::sendToDevice(const Bytes &message, std::uint8_t sequence)
+{
+    if (m_host.debugOn())
+        m_host.dumpHex(message);
+    Bytes copy = message;
+    return m_driver.DevDownLoad(ToDevice, copy.data(), static_cast<std::uint8_t>(copy.size()), sequence);
+}
+
+std::int32_t DownloadEngine::sendToModule(const Bytes &message)
+{
+    if (m_host.debugOn())
+        m_host.dumpHex(message);
+    Bytes copy = message;
+    return m_driver.DevDownLoad(ToModule, copy.data(), static_cast<std::uint8_t>(copy.size()), ModuleSequence);
+}
+
+void DownloadEngine::sendDeviceStep(const Bytes &message, std::uint8_t replyCode, int watchdogMs)
+{
+    m_lastReplyCode = replyCode;
+    sendToDevice(message, advanceSequence());
+    armWatchdog(watchdogMs, 0);
+}
+
+bool DownloadEngine::sendModuleStep(const Bytes &message)
+{
+    const std::int32_t r = sendToModule(message);
+    if (r != 0) {
+        abandon(r);
+        return false;
+    }
+    armWatchdog(StepWatchdogMs, 0);
+    return true;
+}
+
+void DownloadEngine::shortPause()
+{
+    arm(m_shortPause, ShortPauseMs);
+    TimeSource::processEventsUntil([this] { return !m_shortPause->isEnabled(); });
+}
+
+void DownloadEngine::abandon(int loadStatus)
+{
+    m_file.close();
+    stopWatchdogAndPoll();
+    m_transferActive = false;
+    m_loadBusy = false;
+    m_host.showLoadStatus(loadStatus);
+}
+
+void DownloadEngine::flushReplies()
+{
+    for (int i = 0; i < 4096; ++i) {
+        std::uint8_t count = 0;
+        if (m_driver.GetData(m_reply.data(), &count, 100) != 0)
+            return;
+        if (m_host.debugOn())
+            m_host.dumpHex(std::span<const std::uint8_t>(m_reply.data(), std::min<std::size_t>(count, 100)));
+    }
+}
+
+// ---- starting ------------------------------------------------------------------------
+
+void DownloadEngine::startDevice(std::uint8_t address, const QString &firmwareFile, bool knownType)
+{
+    m_deviceAddress = address;
+    m_knownType = knownType;
+    m_loadFileName = firmwareFile.left(10) + QStringLiteral("a.dwn");
+    m_host.setProgress(0, 100);
+    m_host.showStatus(QStringLiteral("Requesting Reliable Connection - Device Adr ") + QString::number(address),
+                      LoadHost::Colour::Information);
+    m_sendFile = m_loadFileName;
+    m_loadStep = 4;
+    m_transferActive = true;
+    m_loadBusy = true;
+    m_start->setEnabled(true);
+}
+
+void DownloadEngine::startFile(const QString &file, std::uint8_t address, bool knownType)
+{
+    m_deviceAddress = address;
+    m_knownType = knownType;
+    m_loadFileName = file;
+    m_sendFile = file;
+    m_loadStep = 4;
+    m_transferActive = true;
+    m_loadBusy = true;
+    m_start->setEnabled(true);
+}
+
+void DownloadEngine::startStep()
+{
+    m_start->setEnabled(false);
+    if (m_host.deviceMode()) {
+        m_lastReplyCode = ReliableConnection;
+        sendToDevice(reliableConnection(m_deviceAddress, m_host.imageType()), 0);
+        armWatchdog(ConnectionWatchdogMs, 0);
+    } else {
+        const bool application = m_host.imageType() == ImageType::Application;
+        if (!sendModuleStep(moduleEnterLoader(application)))
+            return;
+    }
+    m_sequence = 1;
+}
+
+bool DownloadEngine::scanFileRange()
+{
+    const auto lines = RecordFile::readLines(m_loadFileName);
+    if (!lines)
+        return false;
+    std::optional<SRecord::Record> first;
+    std::optional<SRecord::Record> last;
+    if (!lines->isEmpty()) {
+        first = SRecord::parse(lines->first());
+        if (first && first->isHeader() && lines->size() > 1)
+            first = SRecord::parse(lines->at(1));
+        last = SRecord::parse(lines->last());
+        if (last && last->isEnd() && lines->size() > 1)
+            last = SRecord::parse(lines->at(lines->size() - 2));
+    }
+    m_firstAddress = first && first->isData() ? first->address : 0;
+    m_lastAddress = last && last->isData() ? last->address + last->count() - 1 : m_firstAddress;
+    m_host.setProgress(0, static_cast<int>(lines->size()) + 2);
+    return true;
+}
+
+void DownloadEngine::startOfFileStep()
+{
+    m_startOfFile->setEnabled(false);
+    if (!scanFileRange()) {
+        abandon(LoadStatus::InvalidLoadFile);
+        return;
+    }
+    if (m_host.deviceMode()) {
+        // Every file of a device starts its own address count.
+        m_device.startFile(m_firstAddress);
+    } else {
+        m_allFF = 255.0 * static_cast<double>(m_lastAddress - m_firstAddress + 1);
+        m_expectedChecksum = std::lround(m_allFF);
+    }
+    if (!m_file.open(m_sendFile)) {
+        abandon(LoadStatus::InvalidLoadFile);
+        return;
+    }
+    m_file.readNext();
+    m_host.stepProgress();
+    arm(m_pacing, PacingFirstMs);
+}
+
+// ---- sending -------------------------------------------------------------------------
+
+void DownloadEngine::pacingStep()
+{
+    m_pacing->setEnabled(false);
+    if (m_host.deviceMode())
+        deviceBlock();
+    else
+        moduleBlock();
+}
+
+void DownloadEngine::deviceBlock()
+{
+    if (m_lastReplyCode == SetAddress) {
+        m_setAddress->setEnabled(true);
+        return;
+    }
+    DeviceBlockSender::Hooks hooks;
+    hooks.advanceSequence = [this] { return advanceSequence(); };
+    hooks.send = [this](const Bytes &message, std::uint8_t sequence) { return sendToDevice(message, sequence); };
+    hooks.pause = [this] { shortPause(); };
+    hooks.lineRead = [this] { m_host.stepProgress(); };
+    switch (m_device.sendBlock(m_file, m_deviceAddress, hooks)) {
+    case DeviceBlockSender::Outcome::Commit: m_commit->setEnabled(true); break;
+    case DeviceBlockSender::Outcome::SendFailed: abandon(LoadStatus::UsbError); break;
+    case DeviceBlockSender::Outcome::InvalidFile: abandon(LoadStatus::InvalidLoadFile); break;
+    }
+}
+
+void DownloadEngine::moduleBlock()
+{
+    long ignored = 0;
+    const ModuleBlockSender::Block block =
+        ModuleBlockSender::next(m_file, ModuleBlockSender::UsbBlockLimit,
+                                m_loadStep == 4 ? m_expectedChecksum : ignored, [this] { m_host.stepProgress(); });
+    if (block.invalid) {
+        abandon(LoadStatus::InvalidLoadFile);
+        return;
+    }
+    if (block.data.empty()) {
+        arm(m_moduleChecksum, ModuleStepMs);
+        return;
+    }
+    const Bytes message = DownloadMessages::moduleBlock(m_sequence, block.address, block.data);
+    advanceSequence();
+    sendModuleStep(message);
+}
+
+void DownloadEngine::programRequest()
+{
+    m_programRequest->setEnabled(false);
+    m_sequence = 1;
+    m_lastReplyCode = ProgramRequest;
+    sendToDevice(DownloadMessages::programRequest(m_deviceAddress, m_host.imageType()), m_sequence);
+    // A late answer to the program request is not asked for again.
+    armWatchdog(ProgramRequestWatchdogMs, GiveUpAfterRetries);
+}
+
+void DownloadEngine::prepareStep()
+{
+    m_prepare->setEnabled(false);
+    sendDeviceStep(prepare(m_deviceAddress), Prepare, StepWatchdogMs);
+}
+
+void DownloadEngine::setAddressStep()
+{
+    m_setAddress->setEnabled(false);
+    sendDeviceStep(setAddress(m_deviceAddress, m_device.firstAddress, m_knownType), SetAddress, StepWatchdogMs);
+}
+
+void DownloadEngine::commitStep()
+{
+    m_commit->setEnabled(false);
+    sendDeviceStep(commit(m_deviceAddress), Commit, StepWatchdogMs);
+}
+
+void DownloadEngine::exitLoaderStep()
+{
+    m_exitLoader->setEnabled(false);
+    m_lastReplyCode = ExitLoader;
+    sendToDevice(exitLoader(m_deviceAddress), advanceSequence());
+    armWatchdog(ExitWatchdogMs, m_retryCount);
+}
+
+// ---- end of a file ---------------------------------------------------------------------
+
+void DownloadEngine::deviceFileChecksum()
+{
+    m_lastReplyCode = FileChecksum;
+    if (m_host.debugOn())
+        m_host.appendDebug(QStringLiteral("\nChecksum = ") + TextFormat::hexNumber(m_device.expectedChecksum));
+    const long sum = m_device.expectedChecksum;
+    m_device.expectedChecksum = -sum;
+    sendToDevice(fileChecksum(m_deviceAddress, sum), advanceSequence());
+
+    if (!m_host.directFileMode()) {
+        const QString prefix = m_loadFileName.left(10);
+        const QChar letter = m_loadFileName.size() > 10 ? m_loadFileName[10] : QChar();
+        QString next;
+        QString status;
+        if (letter == QLatin1Char('a')) {
+            next = prefix + QStringLiteral("b.dwn");
+            const auto lines = RecordFile::readLines(next);
+            if (lines && lines->size() >= MinimumLinesForTextFile) {
+                status = QStringLiteral("Loading Text File - Device Adr ");
+            } else {
+                next = prefix + QStringLiteral("c.dwn");
+                status = QStringLiteral("Loading FPGA File - Device Adr ");
+            }
+        } else if (letter == QLatin1Char('b')) {
+            next = prefix + QStringLiteral("c.dwn");
+            status = QStringLiteral("Loading FPGA File - Device Adr ");
+        }
+        if (!next.isEmpty()) {
+            m_loadFileName = next;
+            m_host.showStatus(status + QString::number(m_deviceAddress), LoadHost::Colour::Information);
+            m_sendFile = m_loadFileName;
+            scanFileRange();
+            m_device.expectedChecksum = 0;
+            m_loadStep = 1;
+            m_lastReplyCode = NextFile;
+        }
+    }
+    armWatchdog(StepWatchdogMs, 0);
+}
+
+void DownloadEngine::moduleChecksumStep()
+{
+    m_moduleChecksum->setEnabled(false);
+    m_host.showStatus(QStringLiteral("Verifying Checksum"), LoadHost::Colour::Information);
+    sendModuleStep(moduleChecksumRequest(m_firstAddress, m_lastAddress));
+}
+
+void DownloadEngine::moduleExitStep()
+{
+    m_moduleExit->setEnabled(false);
+    sendModuleStep(moduleExit(m_checksumMatched));
+}
+
+// ---- replies and the watchdog --------------------------------------------------------------
+
+void DownloadEngine::poll()
+{
+    m_poller->setEnabled(false);
+    std::uint8_t count = 0;
+    if (m_driver.GetData(m_reply.data(), &count, PollWaitMs) != 0) {
+        m_poller->setEnabled(true);
+        return;
+    }
+    const std::span<const std::uint8_t> reply(m_reply.data(), std::min<std::size_t>(count, ReplyBufferSize - 1));
+    if (m_host.debugOn()) {
+        m_host.dumpHex(reply);
+        QCoreApplication::processEvents();
+    }
+    if (reply.size() > 5 && reply[0] == 1 && reply[3] == ModuleReplyMarker) {
+        m_watchdog->setEnabled(false);
+        handleModuleReply(reply[4], reply[5], reply);
+    } else if (reply.size() > 9 && reply[0] == 2 && reply[8] == DeviceReply) {
+        m_watchdog->setEnabled(false);
+        handleDeviceReply(reply[9]);
+    } else {
+        m_poller->setEnabled(true); // not ours: keep listening
+    }
+}
+
+void DownloadEngine::handleModuleReply(std::uint8_t code, std::uint8_t status, std::span<const std::uint8_t> reply)
+{
+    switch (code) {
+    case ModuleEnterLoader:
+        if (status == 0) {
+            arm(m_startOfFile, StartOfFileMs);
+        } else {
+            if (m_host.debugOn())
+                m_host.appendDebug(QStringLiteral("\n") + TextFormat::hexNumber(static_cast<long long>(reply.size())));
+            abandon(status);
+        }
+        break;
+    case ModuleDataBlock:
+        if (status != 0)
+            abandon(status);
+        else if (m_file.exhausted())
+            arm(m_moduleChecksum, ModuleStepMs);
+        else if (!m_host.pauseTicked())
+            arm(m_pacing, PacingMs);
+        break;
+    case ModuleChecksumRequest: {
+        if (status != 0) {
+            abandon(status);
+            break;
+        }
+        const std::uint32_t reported = reply.size() > 9 ? (std::uint32_t{reply[6]} << 24) |
+                                                              (std::uint32_t{reply[7]} << 16) |
+                                                              (std::uint32_t{reply[8]} << 8) | reply[9]
+                                                        : 0;
+        if (m_host.debugOn()) {
+            m_host.appendDebug(QStringLiteral("\nAllFF = ") + TextFormat::hexNumber(std::llround(m_allFF)));
+            m_host.appendDebug(QStringLiteral("\nCalculated Checksum = ") + TextFormat::hexNumber(m_expectedChecksum));
+            m_host.appendDebug(QStringLiteral("\nReported Checksum = ") + TextFormat::hexNumber(reported));
+        }
+        m_checksumMatched = reported == static_cast<std::uint32_t>(m_expectedChecksum);
+        arm(m_moduleExit, ModuleStepMs);
+        break;
+    }
+    case ModuleExitLoader:
+        if (status != 0) {
+            abandon(status);
+            break;
+        }
+        m_file.close();
+        if (!m_checksumMatched) {
+            abandon(LoadStatus::ChecksumError);
+        } else {
+            m_host.showStatus(QStringLiteral("Load Complete - Recycle Power"), LoadHost::Colour::Success);
+            m_host.moduleRestarted();
+            m_host.enableLoadButtons();
+            m_loadBusy = false;
+        }
+        m_transferActive = false;
+        m_host.completeProgress();
+        break;
+    default:
+        break;
+    }
+}
+
+void DownloadEngine::handleDeviceReply(std::uint8_t status)
+{
+    if (status != 0) {
+        deviceError(status);
+        return;
+    }
+    m_poller->setEnabled(false);
+    switch (m_lastReplyCode) {
+    case ReliableConnection:
+        m_host.showStatus(QStringLiteral("Loading Application File - Device Adr ") + QString::number(m_deviceAddress),
+                          LoadHost::Colour::Information);
+        arm(m_programRequest, QuickStepMs);
+        break;
+    case ProgramRequest: arm(m_prepare, PrepareMs); break;
+    case Prepare:
+        m_lastReplyCode = SetAddress;
+        m_device.messageCount = 0;
+        arm(m_startOfFile, QuickStepMs);
+        break;
+    case SetAddress:
+        m_lastReplyCode = Data;
+        m_device.messageCount = 0;
+        m_pacing->setInterval(PacingMs);
+        if (!m_host.pauseTicked())
+            m_pacing->setEnabled(true);
+        break;
+    case Data:
+        if (!m_host.pauseTicked())
+            arm(m_pacing, QuickStepMs);
+        break;
+    case Commit:
+        if (m_file.exhausted()) {
+            deviceFileChecksum();
+        } else {
+            m_lastReplyCode = SetAddress;
+            m_device.firstAddress = m_device.nextAddress;
+            arm(m_pacing, PacingAfterCommitMs);
+        }
+        break;
+    case FileChecksum: m_exitLoader->setEnabled(true); break;
+    case ExitLoader:
+        m_file.close();
+        m_watchdog->setEnabled(false);
+        m_nextDevice->setEnabled(true);
+        break;
+    case NextFile: arm(m_programRequest, QuickStepMs); break;
+    default: break;
+    }
+}
+
+void DownloadEngine::deviceError(std::uint8_t status)
+{
+    m_file.close();
+    stopWatchdogAndPoll();
+    // The load ends with this device: nothing stays busy, so the next load can start.
+    m_transferActive = false;
+    m_loadBusy = false;
+    m_host.showStatus(deviceErrorText(status) + QString::number(m_deviceAddress), LoadHost::Colour::Error);
+    m_host.enableLoadButtons();
+}
+
+void DownloadEngine::watchdogExpired()
+{
+    stopWatchdogAndPoll();
+    if (m_lastReplyCode == ExitLoader) {
+        m_nextDevice->setEnabled(true);
+        return;
+    }
+    std::uint8_t byte = StatusRequest;
+    if (m_retryCount >= GiveUpAfterRetries) {
+        abandon(LoadStatus::NoResponse);
+        byte = AbortLoad;
+    } else {
+        ++m_retryCount;
+        if (m_host.debugOn())
+            m_host.appendDebug(QStringLiteral("\nResend Status Request"));
+        m_watchdog->setEnabled(true);
+        m_poller->setEnabled(true);
+    }
+    m_driver.SndModData(&byte, 1);
+    if (m_host.debugOn())
+        m_host.dumpHex(std::span<const std::uint8_t>(&byte, 1));
+}
+
+void DownloadEngine::nextDeviceTimer()
+{
+    m_nextDevice->setEnabled(false);
+    m_host.nextDeviceStep();
+}
+
+void DownloadEngine::finishUpload()
+{
+    m_host.showStatus(QStringLiteral("Upload Complete"), LoadHost::Colour::Success);
+    m_watchdog->setEnabled(false);
+    m_host.enableLoadButtons();
+    m_loadBusy = false;
+    m_transferActive = false;
+    flushReplies();
+}
+
+void DownloadEngine::resume()
+{
+    m_pacing->setEnabled(true);
+}

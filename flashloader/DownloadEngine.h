@@ -1,0 +1,143 @@
+#pragma once
+
+#include "BlockSenders.h"
+#include "DownloadMessages.h"
+#include "ModuleDriver.h"
+#include "SRecord.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <span>
+#include <vector>
+
+class FormTimer;
+
+// What the download engine needs to know from the window and tells it back.
+class LoadHost {
+public:
+    enum class Colour { Information, Error, Success };
+
+    virtual ~LoadHost() = default;
+    virtual bool deviceMode() const = 0; // the "Qwil" option: bus devices, not the module
+    virtual bool directFileMode() const = 0;
+    virtual DownloadMessages::ImageType imageType() const = 0;
+    virtual bool debugOn() const = 0;
+    virtual bool pauseTicked() const = 0;
+
+    virtual void dumpHex(std::span<const std::uint8_t> bytes) = 0;
+    virtual void appendDebug(const QString &text) = 0;
+    virtual void showStatus(const QString &text, Colour colour) = 0;
+    virtual void showLoadStatus(int code) = 0;
+    virtual void setProgress(int value, int maximum) = 0;
+    virtual void stepProgress() = 0;
+    virtual void completeProgress() = 0;
+    virtual void enableLoadButtons() = 0;
+    virtual void moduleRestarted() = 0;
+    // The device's load is over: deselect it and go on with the next selected device.
+    virtual void nextDeviceStep() = 0;
+};
+
+// Sends firmware files to a bus device or to the module as a chain of one-shot timer
+// steps: each step sends one message, arms the reply watchdog and the poller, and the
+// reply decides the next step.
+class DownloadEngine final : public QObject {
+    Q_OBJECT
+public:
+    // Intervals in milliseconds.
+    static constexpr int StartStepMs = 100;
+    static constexpr int PollMs = 25;
+    static constexpr int PollWaitMs = 2000;
+    static constexpr int ShortPauseMs = 50;
+    static constexpr int ConnectionWatchdogMs = 12000;
+    static constexpr int ProgramRequestWatchdogMs = 25000;
+    static constexpr int StepWatchdogMs = 7000;
+    static constexpr int ExitWatchdogMs = 2000;
+    static constexpr int BlockWatchdogMs = 3000;
+    static constexpr int NextDeviceMs = 100;
+    static constexpr std::size_t ReplyBufferSize = 101;
+
+    DownloadEngine(ModuleDriver &driver, LoadHost &host, QObject *parent);
+
+    // Starts a device's load with its "a" download file (the conversion has run).
+    void startDevice(std::uint8_t address, const QString &firmwareFile, bool knownType);
+    // Starts a load of one file: the module's firmware, or a device file chosen directly.
+    void startFile(const QString &file, std::uint8_t address, bool knownType);
+    // Pause was clicked while a transfer runs: the pacing step goes on.
+    void resume();
+    // Every device is done.
+    void finishUpload();
+    // Reads and discards the replies the module still holds.
+    void flushReplies();
+
+    // Stops waiting for a reply (the COM-port layout takes over).
+    void stopReplyWait() { stopWatchdogAndPoll(); }
+    bool transferActive() const { return m_transferActive; }
+    bool loadBusy() const { return m_loadBusy; }
+    void setTransferActive(bool active) { m_transferActive = active; }
+    void clearLoadBusy() { m_loadBusy = false; }
+    std::uint8_t sequenceNumber() const { return m_sequence; }
+    const QString &loadFileName() const { return m_loadFileName; }
+
+private:
+    FormTimer *makeTimer(int number, int intervalMs, void (DownloadEngine::*step)());
+    void arm(FormTimer *timer, int intervalMs);
+    void armWatchdog(int intervalMs, int retryCount);
+    void stopWatchdogAndPoll();
+
+    std::int32_t sendToDevice(const DownloadMessages::Bytes &message, std::uint8_t sequence);
+    std::int32_t sendToModule(const DownloadMessages::Bytes &message);
+    void sendDeviceStep(const DownloadMessages::Bytes &message, std::uint8_t replyCode, int watchdogMs);
+    bool sendModuleStep(const DownloadMessages::Bytes &message);
+    std::uint8_t advanceSequence();
+    void shortPause();
+    void abandon(int loadStatus);
+
+    // Timer steps.
+    void startStep();        // Timer7
+    void startOfFileStep();  // Timer5
+    void pacingStep();       // Timer2
+    void programRequest();   // Timer11
+    void prepareStep();      // Timer20
+    void setAddressStep();   // Timer12
+    void commitStep();       // Timer13
+    void exitLoaderStep();   // Timer14
+    void moduleChecksumStep(); // Timer8
+    void moduleExitStep();   // Timer3
+    void watchdogExpired();  // Timer4
+    void nextDeviceTimer();  // Timer18
+    void poll();             // Timer9
+
+    void deviceBlock();
+    void moduleBlock();
+    void deviceFileChecksum();
+    void handleModuleReply(std::uint8_t code, std::uint8_t status, std::span<const std::uint8_t> reply);
+    void handleDeviceReply(std::uint8_t status);
+    void deviceError(std::uint8_t status);
+    bool scanFileRange();
+
+    ModuleDriver &m_driver;
+    LoadHost &m_host;
+    FormTimer *m_pacing, *m_moduleExit, *m_watchdog, *m_startOfFile, *m_start, *m_moduleChecksum, *m_poller,
+        *m_programRequest, *m_setAddress, *m_commit, *m_exitLoader, *m_nextDevice, *m_shortPause, *m_prepare;
+
+    RecordFile m_file;
+    DeviceBlockSender m_device;
+    std::vector<std::uint8_t> m_reply;
+    QString m_loadFileName;
+    QString m_sendFile;
+    std::uint8_t m_deviceAddress = 1;
+    std::uint8_t m_lastReplyCode = 0;
+    std::uint8_t m_sequence = 0;
+    int m_retryCount = 0;
+    int m_loadStep = 1;
+    bool m_knownType = true;
+    bool m_transferActive = false;
+    bool m_loadBusy = false;
+    bool m_checksumMatched = false;
+    long m_firstAddress = 0;
+    long m_lastAddress = 0;
+    long m_expectedChecksum = 0;
+    double m_allFF = 0;
+};

@@ -1,0 +1,115 @@
+#include "SRecord.h"
+
+#include <QFile>
+
+namespace SRecord {
+
+int digit(QChar c)
+{
+    const char16_t code = c.unicode();
+    if (code >= u'0' && code <= u'9')
+        return code - u'0';
+    if (code >= u'A' && code <= u'F')
+        return code - u'A' + 10;
+    return -1;
+}
+
+bool opensSection(const QString &line)
+{
+    return line.size() >= 2 && line[1] == QLatin1Char('0');
+}
+
+std::optional<Record> parse(const QString &line)
+{
+    const QString text = line.trimmed();
+    if (text.size() < 2 || text[0] != QLatin1Char('S'))
+        return std::nullopt;
+    Record record;
+    record.type = text[1];
+    if (text.size() == 2)
+        return record.isEnd() ? std::optional<Record>(record) : std::nullopt;
+
+    std::vector<std::uint8_t> bytes;
+    for (qsizetype i = 2; i + 1 < text.size(); i += 2) {
+        const int high = digit(text[i]);
+        const int low = digit(text[i + 1]);
+        if (high < 0 || low < 0)
+            return std::nullopt;
+        bytes.push_back(static_cast<std::uint8_t>(high * 16 + low));
+    }
+    if (text.size() % 2 != 0 || bytes.empty() || bytes[0] + 1u != bytes.size())
+        return std::nullopt;
+    unsigned sum = 0;
+    for (std::size_t i = 0; i + 1 < bytes.size(); ++i)
+        sum += bytes[i];
+    if (static_cast<std::uint8_t>(~sum & 0xFF) != bytes.back())
+        return std::nullopt;
+
+    const std::size_t addressBytes = record.type == QLatin1Char('2') || record.type == QLatin1Char('8') ? 3
+                                     : record.type == QLatin1Char('3') || record.type == QLatin1Char('7') ? 4
+                                                                                                          : 2;
+    if (bytes.size() < 1 + addressBytes + 1)
+        return std::nullopt;
+    for (std::size_t i = 0; i < addressBytes; ++i)
+        record.address = record.address * 256 + bytes[1 + i];
+    record.data.assign(bytes.begin() + 1 + static_cast<std::ptrdiff_t>(addressBytes), bytes.end() - 1);
+    if (!record.isHeader() && !record.isData() && !record.isEnd())
+        return std::nullopt; // S3 and other types are not part of these files
+    return record;
+}
+
+} // namespace SRecord
+
+std::optional<QStringList> RecordFile::readLines(const QString &path)
+{
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    QString text = QString::fromLatin1(file.readAll());
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    QStringList lines = text.split(QLatin1Char('\n'));
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+bool RecordFile::open(const QString &path)
+{
+    close();
+    auto lines = readLines(path);
+    if (!lines)
+        return false;
+    m_lines = *lines;
+    m_open = true;
+    return true;
+}
+
+void RecordFile::close()
+{
+    m_lines.clear();
+    m_next = 0;
+    m_current.clear();
+    m_open = false;
+}
+
+bool RecordFile::readNext()
+{
+    if (atEnd())
+        return false;
+    m_current = m_lines[m_next++];
+    return true;
+}
+
+void RecordFile::consume()
+{
+    if (!readNext())
+        m_current.clear();
+}
+
+bool RecordFile::exhausted() const
+{
+    if (!atEnd())
+        return false;
+    const auto record = SRecord::parse(m_current);
+    return !record || !record->isData();
+}

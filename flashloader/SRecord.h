@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+// Motorola S-record lines as the loaders read them.
+namespace SRecord {
+
+// One hexadecimal digit: "0"-"9" and upper-case "A"-"F" only; -1 for anything else.
+int digit(QChar c);
+
+struct Record {
+    QChar type;            // '0' header, '1' or '2' data, '8' or '9' end
+    long address = 0;      // 16-bit (S1) or 24-bit (S2)
+    std::vector<std::uint8_t> data;
+
+    bool isHeader() const { return type == QLatin1Char('0'); }
+    bool isData() const { return type == QLatin1Char('1') || type == QLatin1Char('2'); }
+    bool isEnd() const { return type == QLatin1Char('8') || type == QLatin1Char('9'); }
+    long count() const { return static_cast<long>(data.size()); }
+};
+
+// A line's record, or nothing when the line is malformed: not an S-record, a digit that
+// is not upper-case hexadecimal, a count that does not match the line, or a wrong
+// checksum. A bare "S8" (the end line the conversion appends) is an end record.
+std::optional<Record> parse(const QString &line);
+
+// True for an S0 line (the second character is "0").
+bool opensSection(const QString &line);
+
+} // namespace SRecord
+
+// A text file's lines, read one after another as the loaders' input channel does.
+class RecordFile {
+public:
+    // Reads the whole file; CR LF and LF line ends both work. False when it cannot be read.
+    bool open(const QString &path);
+    void close();
+    bool isOpen() const { return m_open; }
+
+    // The line read last.
+    const QString &current() const { return m_current; }
+    bool atEnd() const { return m_next >= m_lines.size(); }
+    // Reads the next line into current(); false at the end.
+    bool readNext();
+    // Takes the current record as used: reads the next line, or leaves nothing current.
+    void consume();
+    // No data record is left to send.
+    bool exhausted() const;
+    qsizetype lineCount() const { return m_lines.size(); }
+    const QStringList &lines() const { return m_lines; }
+
+    static std::optional<QStringList> readLines(const QString &path);
+
+private:
+    QStringList m_lines;
+    qsizetype m_next = 0;
+    QString m_current;
+    bool m_open = false;
+};
