@@ -8,9 +8,9 @@ namespace emu {
 // A fault a loader shows once, at one step of a load.
 struct LoaderFault {
     enum class Kind {
-        Silent, // the step is never answered
-        Late,   // the answer waits until the module asks for the status (0x1A)
-        Nak,    // the step is answered with a non-zero status
+        Silent,  // the step is never answered
+        Late,    // the answer waits until the module asks for the status (0x1A)
+        Nak,     // the step is answered with a non-zero status
         Corrupt, // the module reports a checksum one higher than its flash holds
     };
     Kind kind = Kind::Silent;

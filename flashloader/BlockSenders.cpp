@@ -51,7 +51,9 @@ DeviceBlockSender::Outcome DeviceBlockSender::sendBlock(RecordFile &file, std::u
                                                         const Hooks &hooks)
 {
     const auto outcomeOf = [](Step step) {
-        return step == Step::Failed ? Outcome::SendFailed : step == Step::Invalid ? Outcome::InvalidFile : Outcome::Commit;
+        return step == Step::Failed    ? Outcome::SendFailed
+               : step == Step::Invalid ? Outcome::InvalidFile
+                                       : Outcome::Commit;
     };
     for (;;) {
         if (m_gapPending) {

@@ -428,10 +428,10 @@ void DownloadEngine::handleModuleReply(std::uint8_t code, std::uint8_t status, s
             abandon(status);
             break;
         }
-        const std::uint32_t reported = reply.size() > 9 ? (std::uint32_t{reply[6]} << 24) |
-                                                              (std::uint32_t{reply[7]} << 16) |
-                                                              (std::uint32_t{reply[8]} << 8) | reply[9]
-                                                        : 0;
+        const std::uint32_t reported = reply.size() > 9
+                                           ? (std::uint32_t{reply[6]} << 24) | (std::uint32_t{reply[7]} << 16) |
+                                                 (std::uint32_t{reply[8]} << 8) | reply[9]
+                                           : 0;
         if (m_host.debugOn()) {
             m_host.appendDebug(QStringLiteral("\nAllFF = ") + TextFormat::hexNumber(std::llround(m_allFF)));
             m_host.appendDebug(QStringLiteral("\nCalculated Checksum = ") + TextFormat::hexNumber(m_expectedChecksum));
@@ -458,8 +458,7 @@ void DownloadEngine::handleModuleReply(std::uint8_t code, std::uint8_t status, s
         m_transferActive = false;
         m_host.completeProgress();
         break;
-    default:
-        break;
+    default: break;
     }
 }
 

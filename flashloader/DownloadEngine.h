@@ -95,19 +95,19 @@ private:
     void abandon(int loadStatus);
 
     // Timer steps.
-    void startStep();        // Timer7
-    void startOfFileStep();  // Timer5
-    void pacingStep();       // Timer2
-    void programRequest();   // Timer11
-    void prepareStep();      // Timer20
-    void setAddressStep();   // Timer12
-    void commitStep();       // Timer13
-    void exitLoaderStep();   // Timer14
+    void startStep();          // Timer7
+    void startOfFileStep();    // Timer5
+    void pacingStep();         // Timer2
+    void programRequest();     // Timer11
+    void prepareStep();        // Timer20
+    void setAddressStep();     // Timer12
+    void commitStep();         // Timer13
+    void exitLoaderStep();     // Timer14
     void moduleChecksumStep(); // Timer8
-    void moduleExitStep();   // Timer3
-    void watchdogExpired();  // Timer4
-    void nextDeviceTimer();  // Timer18
-    void poll();             // Timer9
+    void moduleExitStep();     // Timer3
+    void watchdogExpired();    // Timer4
+    void nextDeviceTimer();    // Timer18
+    void poll();               // Timer9
 
     void deviceBlock();
     void moduleBlock();

@@ -45,7 +45,7 @@ std::optional<Record> parse(const QString &line)
     if (static_cast<std::uint8_t>(~sum & 0xFF) != bytes.back())
         return std::nullopt;
 
-    const std::size_t addressBytes = record.type == QLatin1Char('2') || record.type == QLatin1Char('8') ? 3
+    const std::size_t addressBytes = record.type == QLatin1Char('2') || record.type == QLatin1Char('8')   ? 3
                                      : record.type == QLatin1Char('3') || record.type == QLatin1Char('7') ? 4
                                                                                                           : 2;
     if (bytes.size() < 1 + addressBytes + 1)

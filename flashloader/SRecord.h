@@ -14,8 +14,8 @@ namespace SRecord {
 int digit(QChar c);
 
 struct Record {
-    QChar type;            // '0' header, '1' or '2' data, '8' or '9' end
-    long address = 0;      // 16-bit (S1) or 24-bit (S2)
+    QChar type;       // '0' header, '1' or '2' data, '8' or '9' end
+    long address = 0; // 16-bit (S1) or 24-bit (S2)
     std::vector<std::uint8_t> data;
 
     bool isHeader() const { return type == QLatin1Char('0'); }

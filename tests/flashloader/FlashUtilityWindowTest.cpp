@@ -2,6 +2,7 @@
 #include "Beep.h"
 #include "EmulatedBus.h"
 #include "FileListBox.h"
+#include "FlashLoaderFixture.h"
 #include "FormTimer.h"
 #include "NetworkScan.h"
 #include "WorkingFolder.h"
@@ -25,49 +26,6 @@
 #include <QTest>
 
 namespace {
-
-// A flash loader on an emulated bus, in its own working folder.
-struct FlashLoader {
-    explicit FlashLoader(const emu::Scenario &s = emu::Scenario::defaultBus())
-        : bus(s), window(new FlashUtilityWindow(bus.driver))
-    {
-        window->show();
-    }
-    ~FlashLoader() { delete window; }
-
-    FlashUtilityForm &f() { return window->form; }
-    QString status() { return f().Text1->text(); }
-    QColor statusColour() { return f().Text1->palette().color(QPalette::Base); }
-    QStringList rows()
-    {
-        QStringList all;
-        for (int i = 0; i < f().List1->count(); ++i)
-            all << f().List1->item(i)->text();
-        return all;
-    }
-
-    // The start-up step, then the reconnect one second later.
-    void startUp() { bus.advance(100 + 1000); }
-
-    void scan(const QString &highest)
-    {
-        f().Text10->setText(highest);
-        QTest::mouseClick(f().Command9, Qt::LeftButton);
-        bus.advance(NetworkScan::StartDelayMs);
-    }
-
-    std::vector<std::vector<long long>> configCalls()
-    {
-        std::vector<std::vector<long long>> calls;
-        for (const auto &e : bus.emulator.trace().calls("ConfigQwil"))
-            calls.push_back(e.arguments);
-        return calls;
-    }
-
-    WorkingFolder folder;
-    EmulatedBus bus;
-    QPointer<FlashUtilityWindow> window;
-};
 
 const QColor Information(0xC0, 0xFF, 0xFF);
 const QColor Error(0xFF, 0xC0, 0xC0);

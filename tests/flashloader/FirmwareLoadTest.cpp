@@ -1,0 +1,316 @@
+#include "Beep.h"
+#include "FileListBox.h"
+#include "FlashLoaderFixture.h"
+#include "QtPrinters.h"
+#include "SRecord.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QRadioButton>
+
+namespace {
+
+const QColor Success(0xC0, 0xFF, 0xC0);
+
+void copyDemoFirmware(const WorkingFolder &folder)
+{
+    const QDir demo(QStringLiteral(QUILL_DEMO_DIR));
+    for (const QString &name : demo.entryList({QStringLiteral("*.hex")}, QDir::Files))
+        QFile::copy(demo.filePath(name), folder.path(name));
+}
+
+// Every status line the window showed, in order.
+
+// The firmware's images as the device loader receives them: sections 2, 3 (when its
+// download file has ten lines or more) and 4 on; the data of every record at its address.
+std::map<long, std::uint8_t> expectedImages(const QString &firmware, long offset, bool wholeFile = false)
+{
+    const auto lines = RecordFile::readLines(firmware);
+    EXPECT_TRUE(lines.has_value());
+    QList<QStringList> sections;
+    for (qsizetype i = 0; i < lines->size(); ++i) {
+        if (i == 0 || SRecord::opensSection(lines->at(i)))
+            sections.append(QStringList());
+        sections.last().append(lines->at(i));
+    }
+    std::map<long, std::uint8_t> bytes;
+    for (qsizetype s = wholeFile ? 0 : 1; s < sections.size(); ++s) {
+        if (!wholeFile && s == 2 && sections[s].size() + 1 < 10)
+            continue; // a text file of fewer than ten lines is not sent
+        for (const QString &line : sections[s]) {
+            const auto record = SRecord::parse(line);
+            if (record && record->isData()) {
+                for (std::size_t i = 0; i < record->data.size(); ++i)
+                    bytes[record->address + offset + static_cast<long>(i)] = record->data[i];
+            }
+        }
+    }
+    return bytes;
+}
+
+// Every byte of the images is in the device's flash, and the flash holds nothing else
+// but the zeros that pad records and fill gaps.
+void expectFlashHolds(const emu::FlashMemory &flash, const std::map<long, std::uint8_t> &image)
+{
+    ASSERT_FALSE(image.empty());
+    std::size_t mismatches = 0;
+    for (const auto &[address, value] : image)
+        mismatches += flash.read(static_cast<std::uint32_t>(address)) != value ? 1 : 0;
+    EXPECT_EQ(mismatches, 0u);
+    std::size_t strays = 0;
+    for (const auto &[address, value] : flash.written())
+        strays += !image.count(address) && value != 0 ? 1 : 0;
+    EXPECT_EQ(strays, 0u);
+}
+
+void selectAddresses(FlashLoader &loader, std::initializer_list<int> addresses)
+{
+    for (const int address : addresses)
+        loader.f().List1->item(address - 1)->setSelected(true);
+}
+
+bool statusIs(FlashLoader &loader, const char *text)
+{
+    return loader.status() == QString::fromLatin1(text);
+}
+
+} // namespace
+
+TEST(FirmwareLoad, ThreeDevicesGetEveryFileAndEndWithUploadComplete)
+{
+    FlashLoader loader;
+    copyDemoFirmware(loader.folder);
+    loader.startUp();
+    loader.scan(QStringLiteral("16"));
+    QStringList statuses;
+    QObject::connect(loader.f().Text1, &QLineEdit::textChanged, loader.window,
+                     [&statuses](const QString &text) { statuses.append(text); });
+    selectAddresses(loader, {3, 6, 9});
+    QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+    ASSERT_TRUE(loader.runUntil([&] { return statusIs(loader, "Upload Complete"); })) << loader.status().toStdString();
+
+    EXPECT_EQ(loader.statusColour(), Success);
+    for (const char *expected :
+         {"Requesting Reliable Connection - Device Adr 3", "Loading Application File - Device Adr 3",
+          "Loading Text File - Device Adr 3", "Loading FPGA File - Device Adr 3",
+          "Requesting Reliable Connection - Device Adr 6", "Loading FPGA File - Device Adr 6",
+          "Loading Application File - Device Adr 9", "Loading FPGA File - Device Adr 9"})
+        EXPECT_TRUE(statuses.contains(QString::fromLatin1(expected))) << expected;
+    EXPECT_FALSE(statuses.contains(QStringLiteral("Loading Text File - Device Adr 9")))
+        << "a text file of fewer than ten lines is skipped";
+    EXPECT_TRUE(loader.f().List1->selectedItems().isEmpty());
+    EXPECT_TRUE(loader.f().Command1->isEnabled());
+    EXPECT_TRUE(loader.f().Command9->isEnabled());
+    EXPECT_FALSE(loader.window->loadBusy());
+
+    // Listed types load 40000h up; the 0147 dome is not a listed type.
+    expectFlashHolds(loader.bus.emulator.device(3)->loader().flash(),
+                     expectedImages(loader.folder.path(QStringLiteral("F4008-0111.hex")), 0x40000));
+    expectFlashHolds(loader.bus.emulator.device(6)->loader().flash(),
+                     expectedImages(loader.folder.path(QStringLiteral("F0147-0104.hex")), 0));
+    expectFlashHolds(loader.bus.emulator.device(9)->loader().flash(),
+                     expectedImages(loader.folder.path(QStringLiteral("F2507-0102.hex")), 0x40000));
+    EXPECT_EQ(loader.bus.emulator.device(3)->loader().filesAccepted(), 3);
+    EXPECT_EQ(loader.bus.emulator.device(9)->loader().filesAccepted(), 2);
+    EXPECT_FALSE(loader.bus.emulator.device(3)->loader().inLoader());
+}
+
+TEST(FirmwareLoad, TwoCandidateFilesAreChosenByHandOrTheFirstIsTaken)
+{
+    FlashLoader loader;
+    copyDemoFirmware(loader.folder);
+    loader.startUp();
+    loader.scan(QStringLiteral("2"));
+    selectAddresses(loader, {1});
+    QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+    EXPECT_EQ(loader.status(), "Select load file from list");
+    EXPECT_FALSE(loader.f().File1->isHidden());
+    EXPECT_EQ(loader.f().File1->names(), (QStringList{"F2315-0201.hex", "F2315-0202.hex"}));
+
+    // The user picks the second file and starts again.
+    loader.f().File1->item(1)->setSelected(true);
+    emit loader.f().File1->itemClicked(loader.f().File1->item(1));
+    EXPECT_EQ(loader.status(), "Click Load Qwil Device to Start");
+    EXPECT_TRUE(loader.window->knownType());
+    QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+    ASSERT_TRUE(loader.runUntil([&] { return statusIs(loader, "Upload Complete"); })) << loader.status().toStdString();
+    EXPECT_TRUE(QFile::exists(loader.folder.path(QStringLiteral("F2315-02a.dwn"))));
+    expectFlashHolds(loader.bus.emulator.device(1)->loader().flash(),
+                     expectedImages(loader.folder.path(QStringLiteral("F2315-0202.hex")), 0x40000));
+
+    // With "Upload latest Rev" the first file in the list is taken without asking.
+    loader.f().Check5->setChecked(true);
+    selectAddresses(loader, {2});
+    QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+    ASSERT_TRUE(loader.runUntil([&] { return statusIs(loader, "Upload Complete"); }));
+    EXPECT_TRUE(QFile::exists(loader.folder.path(QStringLiteral("F2315-0201a.dwn"))));
+    expectFlashHolds(loader.bus.emulator.device(2)->loader().flash(),
+                     expectedImages(loader.folder.path(QStringLiteral("F2315-0201.hex")), 0x40000));
+}
+
+TEST(FirmwareLoad, OldDomeRevisionIsRefused)
+{
+    FlashLoader loader;
+    copyDemoFirmware(loader.folder);
+    loader.startUp();
+    loader.scan(QStringLiteral("5"));
+    selectAddresses(loader, {5});
+    QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+    EXPECT_EQ(loader.status(), "This dome rev does not support download, change chip!");
+    EXPECT_EQ(loader.bus.callCount("DevDownLoad"), 0u);
+    EXPECT_TRUE(loader.f().Command1->isEnabled());
+}
+
+TEST(FirmwareLoad, ModuleLoadEndsWithRecyclePowerAndTheModuleHoldsTheFile)
+{
+    FlashLoader loader;
+    copyDemoFirmware(loader.folder);
+    loader.startUp();
+    QTest::mouseClick(loader.f().Option2, Qt::LeftButton);
+    loader.bus.advance(1000);
+    const QStringList files = loader.f().File1->names();
+    const int row = static_cast<int>(files.indexOf(QStringLiteral("UsbModule-0103.hex")));
+    ASSERT_GE(row, 0);
+    loader.f().File1->item(row)->setSelected(true);
+    emit loader.f().File1->itemClicked(loader.f().File1->item(row));
+    QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+    ASSERT_TRUE(loader.runUntil([&] { return statusIs(loader, "Load Complete - Recycle Power"); }))
+        << loader.status().toStdString();
+    EXPECT_EQ(loader.statusColour(), Success);
+    EXPECT_FALSE(loader.window->moduleConnected());
+    EXPECT_FALSE(loader.bus.emulator.isOpen()) << "the module restarted";
+    EXPECT_EQ(loader.f().ProgressBar1->value(), loader.f().ProgressBar1->maximum());
+    expectFlashHolds(loader.bus.emulator.moduleLoader().flash(),
+                     expectedImages(loader.folder.path(QStringLiteral("UsbModule-0103.hex")), 0, true));
+}
+
+TEST(FirmwareLoad, ModuleChecksumMismatchEndsInChecksumError)
+{
+    FlashLoader loader(scenarioFrom("module load-fault 15 corrupt\n"));
+    copyDemoFirmware(loader.folder);
+    loader.startUp();
+    QTest::mouseClick(loader.f().Option2, Qt::LeftButton);
+    loader.bus.advance(1000);
+    const int row = static_cast<int>(loader.f().File1->names().indexOf(QStringLiteral("UsbModule-0103.hex")));
+    loader.f().File1->item(row)->setSelected(true);
+    emit loader.f().File1->itemClicked(loader.f().File1->item(row));
+    QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+    ASSERT_TRUE(loader.runUntil([&] { return statusIs(loader, "Checksum Error"); })) << loader.status().toStdString();
+    EXPECT_FALSE(loader.window->loadBusy());
+    EXPECT_TRUE(loader.f().Command1->isEnabled());
+}
+
+TEST(FirmwareLoad, EveryFaultEndsInItsOwnMessageAndASecondLoadWorks)
+{
+    struct Case {
+        const char *fault;
+        const char *message;
+    };
+    const Case cases[] = {
+        {"load-fault 67 silent", "No Response From Device"},
+        {"load-fault 64 silent", "No Response From Device"},
+        {"load-fault 67 nak 3", "Buffer OverFlow, Device Adr 3"},
+        {"load-fault 68 nak 5", "Checksum Error, Device Adr 3"},
+        {"load-fault 65 nak 11", "Address Error, Device Adr 3"},
+        {"load-fault 6A nak 9", "Programming Error, Device Adr 3"},
+        {"load-fault 65 late", "Upload Complete"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.fault);
+        FlashLoader loader(scenarioFrom(std::string("device 3 type 4008 rev 0110 name \"PTZ\" ") + c.fault + "\n"));
+        copyDemoFirmware(loader.folder);
+        loader.startUp();
+        loader.scan(QStringLiteral("3"));
+        QStringList statuses;
+        QObject::connect(loader.f().Text1, &QLineEdit::textChanged, loader.window,
+                         [&statuses](const QString &text) { statuses.append(text); });
+        selectAddresses(loader, {3});
+        QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+        ASSERT_TRUE(loader.runUntil([&] { return statusIs(loader, c.message); })) << loader.status().toStdString();
+        EXPECT_TRUE(loader.f().Command1->isEnabled());
+        EXPECT_FALSE(loader.window->loadBusy());
+        if (QString::fromLatin1(c.message) != QStringLiteral("Upload Complete")) {
+            EXPECT_FALSE(statuses.contains(QStringLiteral("Upload Complete")));
+            loader.bus.advance(30000); // nothing more happens
+            EXPECT_EQ(loader.status(), c.message);
+            selectAddresses(loader, {3});
+            QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+            ASSERT_TRUE(loader.runUntil([&] { return statusIs(loader, "Upload Complete"); }))
+                << loader.status().toStdString();
+        }
+    }
+}
+
+TEST(FirmwareLoad, SilentDeviceGetsTwoStatusRequestsThenTheAbort)
+{
+    FlashLoader loader(scenarioFrom("device 3 type 4008 load-fault 67 silent\n"));
+    copyDemoFirmware(loader.folder);
+    loader.startUp();
+    loader.scan(QStringLiteral("3"));
+    selectAddresses(loader, {3});
+    loader.f().Check2->setChecked(true);
+    QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+    ASSERT_TRUE(loader.runUntil([&] { return statusIs(loader, "No Response From Device"); }));
+    std::vector<long long> sent;
+    for (const auto &call : loader.bus.emulator.trace().calls("SndModData"))
+        sent.push_back(call.arguments.at(1));
+    EXPECT_EQ(sent, (std::vector<long long>{0x1A, 0x1A, 0x1B}));
+    EXPECT_EQ(loader.f().Text8->toPlainText().count(QStringLiteral("Resend Status Request")), 2);
+}
+
+TEST(FirmwareLoad, ModuleFaultsEndInTheStatusTableMessage)
+{
+    struct Case {
+        const char *scenario;
+        const char *message;
+    };
+    const Case cases[] = {
+        {"module load-fault 14 nak 4", "Sequence Error"},
+        {"module load-fault 13 silent", "No Response From Device"},
+        {"module load-fault 14 late", "Load Complete - Recycle Power"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.scenario);
+        FlashLoader loader(scenarioFrom(std::string(c.scenario) + "\n"));
+        copyDemoFirmware(loader.folder);
+        loader.startUp();
+        QTest::mouseClick(loader.f().Option2, Qt::LeftButton);
+        loader.bus.advance(1000);
+        const int row = static_cast<int>(loader.f().File1->names().indexOf(QStringLiteral("UsbModule-0103.hex")));
+        loader.f().File1->item(row)->setSelected(true);
+        emit loader.f().File1->itemClicked(loader.f().File1->item(row));
+        QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+        ASSERT_TRUE(loader.runUntil([&] { return statusIs(loader, c.message); })) << loader.status().toStdString();
+        EXPECT_TRUE(loader.f().Command1->isEnabled());
+        EXPECT_FALSE(loader.window->loadBusy());
+    }
+}
+
+TEST(FirmwareLoad, UnpluggedModuleMidLoadEndsInUsbErrorAndReconnectingLoadsAgain)
+{
+    // DevDownLoad calls: connection, program request, prepare, set address, then data.
+    FlashLoader loader(scenarioFrom("device 3 type 4008 rev 0110\nfault unplug-on DevDownLoad 6\n"));
+    copyDemoFirmware(loader.folder);
+    loader.startUp();
+    loader.scan(QStringLiteral("3"));
+    selectAddresses(loader, {3});
+    QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+    ASSERT_TRUE(loader.runUntil([&] {
+        return statusIs(loader, "USB Error - Reconnect USB Module and Click Connect USB");
+    })) << loader.status().toStdString();
+    EXPECT_FALSE(loader.window->moduleConnected());
+    EXPECT_TRUE(loader.f().Command10->isVisible());
+    EXPECT_FALSE(loader.window->loadBusy());
+
+    loader.bus.emulator.plug();
+    QTest::mouseClick(loader.f().Command10, Qt::LeftButton);
+    ASSERT_TRUE(loader.window->moduleConnected());
+    selectAddresses(loader, {3});
+    QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+    ASSERT_TRUE(loader.runUntil([&] { return statusIs(loader, "Upload Complete"); })) << loader.status().toStdString();
+}
