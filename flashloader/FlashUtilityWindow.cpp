@@ -300,8 +300,9 @@ void FlashUtilityWindow::enterDeviceMode()
         setBoxQuietly(f.Text10, QStringLiteral("1"));
         f.Command20->show();
     }
-    // The debug switch and the address keypad belong to the scan layout.
+    // The debug switch and the address keypad belong to the scan layout; Pause to every load.
     f.Check2->setVisible(true);
+    f.Check4->setVisible(true);
     f.Text9->setVisible(!m_directFileMode);
     for (QPushButton *key : f.Command15)
         key->setVisible(!m_directFileMode);
@@ -333,6 +334,7 @@ void FlashUtilityWindow::enterModuleMode()
     for (QPushButton *key : f.Command15)
         key->hide();
     f.Command20->show();
+    f.Check4->show();
     f.Option1->setChecked(false);
     f.Option2->setChecked(true);
     f.Command1->setText(QStringLiteral("Load USB Module"));

@@ -314,3 +314,52 @@ TEST(FirmwareLoad, UnpluggedModuleMidLoadEndsInUsbErrorAndReconnectingLoadsAgain
     QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
     ASSERT_TRUE(loader.runUntil([&] { return statusIs(loader, "Upload Complete"); })) << loader.status().toStdString();
 }
+
+TEST(FirmwareLoad, AnAddressWithoutAReplyIsLoadedFromAFileChosenByHand)
+{
+    // The device's configuration reply is unusable, but its loader works.
+    FlashLoader loader(scenarioFrom("device 1 type 4008 rev 0110 config wrong-code\n"));
+    copyDemoFirmware(loader.folder);
+    loader.startUp();
+    loader.scan(QStringLiteral("1"));
+    ASSERT_EQ(loader.rows(), (QStringList{"  1                    "}));
+    selectAddresses(loader, {1});
+    QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+    EXPECT_EQ(loader.status(), "Select load file from list");
+    EXPECT_EQ(loader.f().Text5->text(), " 1");
+    EXPECT_FALSE(loader.f().Text5->isHidden());
+    EXPECT_TRUE(loader.f().Command9->isHidden());
+
+    const int row = static_cast<int>(loader.f().File1->names().indexOf(QStringLiteral("F4008-0111.hex")));
+    loader.f().File1->item(row)->setSelected(true);
+    emit loader.f().File1->itemClicked(loader.f().File1->item(row));
+    EXPECT_EQ(loader.status(), "Click Load Qwil Device to Start");
+    EXPECT_TRUE(loader.window->knownType()) << "the type comes from the file's name";
+    QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+    ASSERT_TRUE(loader.runUntil([&] { return statusIs(loader, "Upload Complete"); })) << loader.status().toStdString();
+    expectFlashHolds(loader.bus.emulator.device(1)->loader().flash(),
+                     expectedImages(loader.folder.path(QStringLiteral("F4008-0111.hex")), 0x40000));
+    EXPECT_FALSE(loader.f().Command9->isHidden()) << "the scan layout is back";
+}
+
+TEST(FirmwareLoad, PauseHoldsTheTransferAndResumesIt)
+{
+    FlashLoader loader;
+    copyDemoFirmware(loader.folder);
+    loader.startUp();
+    loader.scan(QStringLiteral("3"));
+    selectAddresses(loader, {3});
+    QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+    ASSERT_TRUE(loader.runUntil([&] { return loader.bus.callCount("DevDownLoad") >= 6; }));
+    ASSERT_FALSE(loader.f().Check4->isHidden());
+    QTest::mouseClick(loader.f().Check4, Qt::LeftButton);
+    ASSERT_TRUE(loader.f().Check4->isChecked());
+    loader.bus.advance(2000);
+    const std::size_t held = loader.bus.callCount("DevDownLoad");
+    loader.bus.advance(20000);
+    EXPECT_EQ(loader.bus.callCount("DevDownLoad"), held) << "nothing is sent while paused";
+    EXPECT_NE(loader.status(), "No Response From Device");
+
+    QTest::mouseClick(loader.f().Check4, Qt::LeftButton);
+    ASSERT_TRUE(loader.runUntil([&] { return statusIs(loader, "Upload Complete"); })) << loader.status().toStdString();
+}
