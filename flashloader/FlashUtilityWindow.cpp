@@ -537,8 +537,7 @@ void FlashUtilityWindow::loadClicked()
         if (moduleMode)
             startChosenFile(m_loadFileName, false);
         else if (m_directFileMode)
-            startChosenFile(f.File1->selectedName().isEmpty() ? QString() : DirectoryPrefix + f.File1->selectedName(),
-                            true);
+            startDirectFile();
         else if (!m_fileChoicePending && !m_fileChosenByHand)
             chooseFirstDevice();
         else
@@ -558,6 +557,17 @@ void FlashUtilityWindow::startChosenFile(const QString &file, bool disableLoadBu
     form.Command9->setEnabled(false);
     m_engine->startFile(file, static_cast<std::uint8_t>(m_deviceAddress), m_knownType);
     showStatus(file.mid(2) + QStringLiteral(" Loading "), StatusColour::Information);
+}
+
+// Direct file mode sends the chosen file as it is to the one device whose address the
+// address box (the only one shown in this layout) holds.
+void FlashUtilityWindow::startDirectFile()
+{
+    const int address = boxValue(form.Text10);
+    if (address >= 1 && address <= 255)
+        m_deviceAddress = address;
+    const QString chosen = form.File1->selectedName();
+    startChosenFile(chosen.isEmpty() ? QString() : DirectoryPrefix + chosen, true);
 }
 
 void FlashUtilityWindow::offerConnectUsb()

@@ -90,6 +90,7 @@ private:
     // Load button and its helpers.
     void loadClicked();
     void startChosenFile(const QString &file, bool disableLoadButton);
+    void startDirectFile();
     void chooseFirstDevice();
     void chooseNextDevice();
     void deviceStart();

@@ -363,3 +363,24 @@ TEST(FirmwareLoad, PauseHoldsTheTransferAndResumesIt)
     QTest::mouseClick(loader.f().Check4, Qt::LeftButton);
     ASSERT_TRUE(loader.runUntil([&] { return statusIs(loader, "Upload Complete"); })) << loader.status().toStdString();
 }
+
+TEST(FirmwareLoad, DirectFileModeSendsTheChosenFileToTheTypedAddress)
+{
+    FlashLoader loader;
+    copyDemoFirmware(loader.folder);
+    loader.startUp();
+    QTest::mouseDClick(loader.f().Text1, Qt::LeftButton);
+    loader.bus.advance(1000);
+    ASSERT_TRUE(loader.window->moduleConnected());
+    loader.f().Text10->setText(QStringLiteral("3"));
+    const int row = static_cast<int>(loader.f().File1->names().indexOf(QStringLiteral("F4008-0111.hex")));
+    loader.f().File1->item(row)->setSelected(true);
+    emit loader.f().File1->itemClicked(loader.f().File1->item(row));
+    QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+    EXPECT_EQ(loader.status(), "F4008-0111.hex Loading ");
+    ASSERT_TRUE(loader.runUntil([&] { return statusIs(loader, "Upload Complete"); })) << loader.status().toStdString();
+    // The whole file went as one download file, every image at its own address.
+    expectFlashHolds(loader.bus.emulator.device(3)->loader().flash(),
+                     expectedImages(loader.folder.path(QStringLiteral("F4008-0111.hex")), 0x40000, true));
+    EXPECT_EQ(loader.bus.emulator.device(3)->loader().filesAccepted(), 1);
+}
