@@ -62,10 +62,9 @@ DeviceBlockSender::Outcome DeviceBlockSender::sendBlock(RecordFile &file, std::u
                 return outcomeOf(step);
         }
 
-        if (SRecord::opensSection(file.current())) {
-            file.readNext();
+        // Header lines open the images; a file sent as it is may hold several in a row.
+        while (SRecord::opensSection(file.current()) && file.readNext())
             hooks.lineRead();
-        }
         auto record = SRecord::parse(file.current());
         if (file.current().isEmpty() && file.atEnd())
             return Outcome::Commit;
@@ -75,6 +74,14 @@ DeviceBlockSender::Outcome DeviceBlockSender::sendBlock(RecordFile &file, std::u
             file.readNext();
             return Outcome::Commit;
         }
+        // A record that does not continue the data sent so far: zeros fill the way to it.
+        if (record->address > nextAddress) {
+            m_gapPending = true;
+            m_recordAddress = record->address;
+            continue;
+        }
+        if (record->address < nextAddress)
+            return Outcome::InvalidFile;
 
         Bytes message = DownloadMessages::dataHeader(deviceAddress);
         const std::uint8_t sequence = hooks.advanceSequence();

@@ -293,6 +293,7 @@ void FlashUtilityWindow::enterDeviceMode()
         f.Command20->hide();
     } else {
         setWindowHeight(FlashUtilityForm::FileModeHeight);
+        f.File1->setPattern(QStringLiteral("*.hex"));
         f.File1->show();
         showControls({f.List1, f.Label3, f.Command9, f.Label1, f.Label2, f.Label4, f.Label5}, false);
         showStatus(QStringLiteral("Select Load File"), StatusColour::Information);
@@ -523,6 +524,8 @@ void FlashUtilityWindow::loadClicked()
     showStatus(QString(), StatusColour::Information);
     if (!f.Check3->isChecked())
         return; // COM-port mode: the serial loader starts here
+    // The scan prompt must not cover what the load reports.
+    f.Timer[ScanPrompt]->setEnabled(false);
     if (!checkUsbLink())
         return;
     flushReplies();

@@ -282,6 +282,7 @@ TEST(FirmwareLoad, ModuleFaultsEndInTheStatusTableMessage)
         QTest::mouseClick(loader.f().Option2, Qt::LeftButton);
         loader.bus.advance(1000);
         const int row = static_cast<int>(loader.f().File1->names().indexOf(QStringLiteral("UsbModule-0103.hex")));
+        ASSERT_GE(row, 0);
         loader.f().File1->item(row)->setSelected(true);
         emit loader.f().File1->itemClicked(loader.f().File1->item(row));
         QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
@@ -373,7 +374,9 @@ TEST(FirmwareLoad, DirectFileModeSendsTheChosenFileToTheTypedAddress)
     loader.bus.advance(1000);
     ASSERT_TRUE(loader.window->moduleConnected());
     loader.f().Text10->setText(QStringLiteral("3"));
+    QTest::mouseClick(loader.f().Command20, Qt::LeftButton); // Refresh
     const int row = static_cast<int>(loader.f().File1->names().indexOf(QStringLiteral("F4008-0111.hex")));
+    ASSERT_GE(row, 0);
     loader.f().File1->item(row)->setSelected(true);
     emit loader.f().File1->itemClicked(loader.f().File1->item(row));
     QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
