@@ -19,7 +19,8 @@ long long ptr(const void *p)
 } // namespace
 
 Emulator::Emulator(Clock &clock, const Scenario &scenario)
-    : m_clock(clock), m_scenario(scenario), m_plugged(!scenario.unplugged), m_moduleLoader(scenario.moduleLoadFaults)
+    : m_clock(clock), m_scenario(scenario), m_plugged(!scenario.unplugged), m_moduleLoader(scenario.moduleLoadFaults),
+      m_random(scenario.trafficSeed)
 {
     m_trace.setFile(scenario.traceFile);
     for (const DeviceSpec &spec : scenario.devices)
@@ -109,6 +110,7 @@ void Emulator::schedule(const Bytes &message, int delayMs)
 
 void Emulator::settle()
 {
+    generateTraffic();
     for (;;) {
         const std::int64_t now = m_clock.nowMs();
         auto next = std::min_element(m_inFlight.begin(), m_inFlight.end(), [](const InFlight &a, const InFlight &b) {
@@ -131,6 +133,59 @@ void Emulator::settle()
         else
             transmit(event.message);
     }
+}
+
+// Other controllers on the bus drive the domes while the module listens: pan and tilt at
+// varying speeds, stops, zoom, targets, patterns, camera calls, now and then a message
+// cut short, and the domes' answers to the module.
+void Emulator::generateTraffic()
+{
+    if (!m_capturing || !m_plugged || m_scenario.trafficPerSecond <= 0)
+        return;
+    const std::int64_t period = std::max(1000 / m_scenario.trafficPerSecond, 1);
+    const std::int64_t now = m_clock.nowMs();
+    while (m_nextTrafficMs <= now) {
+        crossBus(trafficMessage());
+        m_nextTrafficMs += period;
+    }
+}
+
+Bytes Emulator::trafficMessage()
+{
+    constexpr std::uint8_t Keyboards[] = {0xFA, 0xFB};
+    std::vector<std::uint8_t> domes;
+    for (const auto &[address, device] : m_devices)
+        domes.push_back(address);
+    if (domes.empty())
+        domes.push_back(1);
+    const auto pick = [this](int n) {
+        return static_cast<int>(std::uniform_int_distribution<int>(0, n - 1)(m_random));
+    };
+    const std::uint8_t dome = domes[static_cast<std::size_t>(pick(static_cast<int>(domes.size())))];
+    const std::uint8_t keyboard = Keyboards[pick(2)];
+    const auto control = [&](std::uint8_t command, const Bytes &parameters) {
+        return makeMessage(dome, keyboard, 0x00, Bus::SocketEngineering, command, parameters);
+    };
+    const int kind = pick(100);
+    if (kind < 35) {
+        constexpr std::uint8_t Directions[] = {0x81, 0x82, 0x84, 0x85};
+        return control(0xC0, {Directions[pick(4)], static_cast<std::uint8_t>(1 + pick(64))});
+    }
+    if (kind < 50)
+        return control(pick(2) ? 0x83 : 0x86, {});
+    if (kind < 60)
+        return control(static_cast<std::uint8_t>(0x8A + pick(3)), {});
+    if (kind < 70)
+        return control(pick(2) ? 0xA9 : 0xA8, {static_cast<std::uint8_t>(pick(32))});
+    if (kind < 78)
+        return control(0xA3, {static_cast<std::uint8_t>(pick(2)), static_cast<std::uint8_t>(pick(4))});
+    if (kind < 84)
+        return control(0xD0, {static_cast<std::uint8_t>(1 + pick(99))});
+    if (kind < 88)
+        return control(0xC0, {0x81}); // cut short: the speed never arrived
+    // A dome answers the module.
+    return makeMessage(Bus::ModuleAddress, dome, 0x00, Bus::SocketQuery, 0x94,
+                       {static_cast<std::uint8_t>(pick(256)), static_cast<std::uint8_t>(pick(256))});
 }
 
 void Emulator::crossBus(const Bytes &message)
@@ -178,6 +233,8 @@ bool Emulator::waitUntil(const std::function<bool()> &ready, std::int32_t waitMs
         std::int64_t wake = deadline;
         for (const InFlight &event : m_inFlight)
             wake = std::min(wake, event.due);
+        if (m_capturing && m_scenario.trafficPerSecond > 0)
+            wake = std::min(wake, m_nextTrafficMs);
         m_clock.sleepMs(std::max<std::int64_t>(wake - now, 0));
         if (wake <= now)
             return ready(); // an event due now that settle could not take: avoid spinning
@@ -266,6 +323,8 @@ std::int32_t Emulator::GetData(std::uint8_t *buffer, std::uint8_t *count, std::i
         return traced("GetData", {waitMs}, m_plugged ? Result::NoResponse : Result::UsbError);
     const Bytes record = std::move(m_records.front());
     m_records.pop_front();
+    if (m_capturing && record[0] == static_cast<std::uint8_t>(RecordKind::BusMessage))
+        ++m_capturedDelivered;
     if (m_moduleLoader.restartPending() && record[0] == static_cast<std::uint8_t>(RecordKind::Module) &&
         record.size() > 4 && record[4] == 0x16) {
         // The module left its loader: it restarts and must be connected again.
@@ -284,7 +343,12 @@ std::int32_t Emulator::QwilAnalyzer(std::uint8_t mode, std::uint8_t channel, std
 {
     if (const std::int32_t fault = linkFault("QwilAnalyzer"))
         return traced("QwilAnalyzer", {mode, channel}, fault);
+    const bool starting = mode == 1 && !m_capturing;
     m_capturing = mode == 1;
+    if (starting) {
+        m_capturedDelivered = 0;
+        m_nextTrafficMs = m_clock.nowMs() + (m_scenario.trafficPerSecond > 0 ? 1000 / m_scenario.trafficPerSecond : 0);
+    }
     if (result)
         *result = 0;
     return traced("QwilAnalyzer", {mode, channel}, Result::Success);

@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <random>
 
 namespace emu {
 
@@ -78,6 +79,11 @@ public:
     {
         return m_records.size();
     }
+    // Captured records handed out by GetData since capture was last switched on.
+    long long capturedRecordsDelivered() const
+    {
+        return m_capturedDelivered;
+    }
 
     struct BusSettings {
         std::int32_t value = 0;
@@ -132,7 +138,13 @@ private:
     std::int32_t downloadToDevice(const Bytes &message, std::uint8_t sequence);
     void answerFromDevice(BusDevice &device, std::uint8_t status);
 
+    void generateTraffic();
+    Bytes trafficMessage();
+
     ModuleLoader m_moduleLoader;
+    std::mt19937 m_random;
+    std::int64_t m_nextTrafficMs = 0;
+    long long m_capturedDelivered = 0;
     BusDevice *m_loading = nullptr; // the device the last download message went to
     ReplyMatch m_waiter;
     std::optional<Bytes> m_caught;

@@ -21,6 +21,7 @@ device 9  type 2507 rev 0100 name "ALARM "
 device 10 type 4008 rev 0110 name "PTZ   "
 device 12 type 2315 rev 0202 name "HDOME "
 device 14 type 2507 rev 0101 name "ALARM "
+traffic 25
 )";
 
 namespace {
@@ -277,6 +278,23 @@ bool parseDevice(Parser &p, const std::vector<std::string> &w, Scenario &s)
     return true;
 }
 
+bool parseTraffic(Parser &p, const std::vector<std::string> &w, Scenario &s)
+{
+    const auto rate = w.size() >= 2 ? parseNumber(w[1]) : std::nullopt;
+    if (!rate || *rate < 0 || *rate > 1000)
+        return p.fail("traffic takes messages per second, 0 to 1000 [seed N]");
+    s.trafficPerSecond = static_cast<int>(*rate);
+    if (w.size() == 4 && w[2] == "seed") {
+        const auto seed = parseNumber(w[3]);
+        if (!seed || *seed < 0)
+            return p.fail("seed must be a number");
+        s.trafficSeed = static_cast<unsigned>(*seed);
+    } else if (w.size() != 2) {
+        return p.fail("traffic takes messages per second, 0 to 1000 [seed N]");
+    }
+    return true;
+}
+
 bool parseFault(Parser &p, const std::vector<std::string> &w, Scenario &s)
 {
     if (w.size() == 4 && w[1] == "unplug-on") {
@@ -329,6 +347,8 @@ std::optional<Scenario> parseScenario(const std::string &text, ScenarioError *er
                 ok = parseDevice(p, words, scenario);
             else if (keyword == "fault")
                 ok = parseFault(p, words, scenario);
+            else if (keyword == "traffic")
+                ok = parseTraffic(p, words, scenario);
             else if (keyword == "trace" && words.size() == 2)
                 scenario.traceFile = words[1];
             else

@@ -50,7 +50,9 @@ struct Scenario {
     LoaderFaults moduleLoadFaults;
     std::vector<DeviceSpec> devices;
     std::vector<FaultSpec> faults;
-    std::string traceFile; // empty: trace kept in memory only
+    std::string traceFile;    // empty: trace kept in memory only
+    int trafficPerSecond = 0; // messages other controllers put on the bus
+    unsigned trafficSeed = 1;
 
     // The populated bus the program runs on by default.
     static Scenario defaultBus();

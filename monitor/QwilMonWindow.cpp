@@ -1,15 +1,410 @@
 #include "QwilMonWindow.h"
 
+#include "Beep.h"
+#include "CaptureCycle.h"
+#include "DriverErrors.h"
+#include "FileListBox.h"
+#include "FormTimer.h"
+#include "ModuleConnection.h"
+#include "TextFormat.h"
+#include "Twips.h"
 #include "Versions.h"
 
-QwilMonWindow::QwilMonWindow(ModuleDriver &driver, QWidget *parent) : ToolWindow(parent), m_driver(driver)
+#include <QDate>
+#include <QFile>
+#include <QFontDatabase>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <QTime>
+
+namespace {
+constexpr std::uint8_t CaptureOn = 1;
+constexpr std::uint8_t CaptureOff = 0;
+constexpr std::uint8_t CaptureChannel = 5;
+
+template <typename Control>
+Control *make(QWidget *parent, const QString &name, const QString &caption, int left, int top, int width, int height)
+{
+    auto *control = new Control(parent);
+    control->setObjectName(name);
+    if constexpr (requires { control->setText(caption); })
+        control->setText(caption);
+    else if constexpr (requires { control->setTitle(caption); })
+        control->setTitle(caption);
+    control->setAccessibleName(caption.isEmpty() ? name : caption);
+    Twips::place(control, left, top, width, height);
+    return control;
+}
+} // namespace
+
+QwilMonWindow::QwilMonWindow(ModuleDriver &driver, QWidget *parent)
+    : ToolWindow(parent), m_driver(driver), m_cycle(new CaptureCycle(driver, this))
 {
     setObjectName(QStringLiteral("QwilMon"));
+    buildForm();
+    m_cycle->absoluteTime = [this] { return Option1->isChecked(); };
+    m_cycle->paused = [this] { return m_paused; };
+    connect(m_cycle, &CaptureCycle::line, this, &QwilMonWindow::displayMessage);
+    connect(m_cycle, &CaptureCycle::driverError, this, &QwilMonWindow::displayError);
+    connect(m_cycle, &CaptureCycle::invalidCommand, this, [] {
+        Beep::beep();
+        Beep::beep();
+    });
+    connect(m_cycle, &CaptureCycle::endOfFile, this, &QwilMonWindow::endOfFile);
+
+    connect(Command9, &QPushButton::clicked, this, &QwilMonWindow::startStopClicked);
+    connect(Command1, &QPushButton::clicked, this, &QwilMonWindow::pauseClicked);
+    connect(Command47, &QPushButton::clicked, this, &QwilMonWindow::clearDisplay);
+    connect(Command3, &QPushButton::clicked, this, &QwilMonWindow::connectClicked);
+    connect(Command2, &QPushButton::clicked, this, &QwilMonWindow::deleteFile);
+    connect(Option3, &QRadioButton::clicked, this, &QwilMonWindow::loggingOn);
+    connect(Option4, &QRadioButton::clicked, this, &QwilMonWindow::loggingOff);
+    connect(Option5, &QRadioButton::clicked, this, &QwilMonWindow::analyzeOn);
+    connect(Option6, &QRadioButton::clicked, this, &QwilMonWindow::analyzeOff);
+    connect(File1, &QListWidget::itemClicked, this, [this] {
+        m_playbackPath = MonitorLog::DirectoryPrefix + File1->selectedName();
+        analyzeOn();
+    });
+    connect(Text5, &QLineEdit::textChanged, this,
+            [this](const QString &text) { m_logPath = MonitorLog::DirectoryPrefix + text + QStringLiteral(".mon"); });
+
+    loadWindow();
+}
+
+void QwilMonWindow::buildForm()
+{
+    QWidget *w = this;
+    Twips::resizeWindow(this, 15600, 8600);
+    Label1 = make<QLabel>(w, QStringLiteral("Label1"), QStringLiteral("Quillbus Monitor"), 120, 60, 4000, 300);
+    QFont heading = Label1->font();
+    heading.setBold(true);
+    heading.setPointSizeF(heading.pointSizeF() * 1.3);
+    Label1->setFont(heading);
+
+    Label2 = make<QLabel>(w, QStringLiteral("Label2"), QStringLiteral("Time (Sec)"), 160, 420, 1200, 250);
+    Label3 = make<QLabel>(w, QStringLiteral("Label3"), QStringLiteral("Header"), 1350, 420, 1200, 250);
+    Label12 = make<QLabel>(w, QStringLiteral("Label12"), QStringLiteral("Data"), 2900, 420, 1200, 250);
+    Label13 = make<QLabel>(w, QStringLiteral("Label13"), QStringLiteral("Description"), 9300, 420, 2000, 250);
+    Text2 = make<QPlainTextEdit>(w, QStringLiteral("Text2"), {}, 120, 680, 15360, 5300);
+    Text2->setAccessibleName(QStringLiteral("Display"));
+    Text2->setReadOnly(true);
+    Text2->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Text2->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+
+    Command9 = make<QPushButton>(w, QStringLiteral("Command9"), QStringLiteral("Start Quillbus Monitor"), 120, 6100,
+                                 2600, 420);
+    Shape2 = make<QFrame>(w, QStringLiteral("Shape2"), {}, 2800, 6160, 300, 300);
+    Command1 = make<QPushButton>(w, QStringLiteral("Command1"), QStringLiteral("Pause"), 3300, 6100, 1500, 420);
+    Shape1 = make<QFrame>(w, QStringLiteral("Shape1"), {}, 4900, 6160, 300, 300);
+    Command47 =
+        make<QPushButton>(w, QStringLiteral("Command47"), QStringLiteral("Clear Display"), 5400, 6100, 1700, 420);
+    Command3 = make<QPushButton>(w, QStringLiteral("Command3"), QStringLiteral("Connect USB"), 7300, 6100, 1700, 420);
+
+    Frame1 = make<QGroupBox>(w, QStringLiteral("Frame1"), QStringLiteral("Time"), 120, 6700, 1600, 900);
+    Option1 = make<QRadioButton>(Frame1, QStringLiteral("Option1"), QStringLiteral("Absolute"), 120, 280, 1400, 250);
+    Option2 = make<QRadioButton>(Frame1, QStringLiteral("Option2"), QStringLiteral("Delta"), 120, 560, 1400, 250);
+    Frame2 = make<QGroupBox>(w, QStringLiteral("Frame2"), QStringLiteral("Datalogging"), 1850, 6700, 1600, 900);
+    Option3 = make<QRadioButton>(Frame2, QStringLiteral("Option3"), QStringLiteral("ON"), 120, 280, 1400, 250);
+    Option4 = make<QRadioButton>(Frame2, QStringLiteral("Option4"), QStringLiteral("OFF"), 120, 560, 1400, 250);
+    Frame3 = make<QGroupBox>(w, QStringLiteral("Frame3"), QStringLiteral("Analyze"), 3580, 6700, 1600, 900);
+    Option5 = make<QRadioButton>(Frame3, QStringLiteral("Option5"), QStringLiteral("ON"), 120, 280, 1400, 250);
+    Option6 = make<QRadioButton>(Frame3, QStringLiteral("Option6"), QStringLiteral("OFF"), 120, 560, 1400, 250);
+
+    Label4 = make<QLabel>(w, QStringLiteral("Label4"), QStringLiteral("File Name"), 5400, 6700, 1500, 250);
+    Text5 = make<QLineEdit>(w, QStringLiteral("Text5"), {}, 5400, 6960, 3600, 315);
+    Text5->setAccessibleName(QStringLiteral("File Name"));
+    Command2 = make<QPushButton>(w, QStringLiteral("Command2"), QStringLiteral("Delete File"), 5400, 7400, 1700, 420);
+    Label9 = make<QLabel>(w, QStringLiteral("Label9"), QStringLiteral("Datalogging Files"), 9200, 6100, 2600, 250);
+    File1 = make<FileListBox>(w, QStringLiteral("File1"), {}, 9200, 6360, 2800, 2100);
+    File1->setAccessibleName(QStringLiteral("Datalogging Files"));
+
+    Label5 = make<QLabel>(w, QStringLiteral("Label5"), QStringLiteral("Filter Parameters"), 12300, 6100, 3000, 250);
+    Label8 = make<QLabel>(w, QStringLiteral("Label8"), QStringLiteral("Addr"), 12300, 6450, 800, 250);
+    Text8 = make<QLineEdit>(w, QStringLiteral("Text8"), {}, 13100, 6420, 2380, 315);
+    label7 = make<QLabel>(w, QStringLiteral("label7"), QStringLiteral("Sckts"), 12300, 6900, 800, 250);
+    Text7 = make<QLineEdit>(w, QStringLiteral("Text7"), {}, 13100, 6870, 2380, 315);
+    Label6 = make<QLabel>(w, QStringLiteral("Label6"), QStringLiteral("Cmds"), 12300, 7350, 800, 250);
+    Text6 = make<QLineEdit>(w, QStringLiteral("Text6"), {}, 13100, 7320, 2380, 315);
+    for (QLineEdit *box : {Text8, Text7, Text6})
+        box->setAccessibleName(box == Text8   ? QStringLiteral("Addr")
+                               : box == Text7 ? QStringLiteral("Sckts")
+                                              : QStringLiteral("Cmds"));
+
+    // Work buffers of the display routine: present under their names, never shown.
+    Text1 = make<QLineEdit>(w, QStringLiteral("Text1"), QStringLiteral("Text1"), 0, 0, 100, 100);
+    Text3 = make<QLineEdit>(w, QStringLiteral("Text3"), QStringLiteral("Text3"), 0, 0, 100, 100);
+    Text4 = make<QLineEdit>(w, QStringLiteral("Text4"), QStringLiteral("Text4"), 0, 0, 100, 100);
+    for (QLineEdit *buffer : {Text1, Text3, Text4})
+        buffer->hide();
+}
+
+void QwilMonWindow::loadWindow()
+{
     setWindowTitle(QStringLiteral("Quillbus Monitor Utility - Ver ") + Versions::BusAnalyzer);
-    setMinimumSize(560, 420);
+    m_connected = connectModule(false);
+    Command3->setEnabled(!m_connected);
+    m_cycle->captureTimer()->setEnabled(false);
+    Command9->setText(QStringLiteral("Start Quillbus Monitor"));
+    m_display.reset();
+    m_cycle->resetDelta();
+    Option2->setChecked(true);
+    Text1->clear();
+    File1->setPattern(QStringLiteral("*.mon"));
+    m_logging = false;
+    m_cycle->analyzing = false;
+    Option4->setChecked(true);
+    Option6->setChecked(true);
+    m_paused = false;
+    setIndicator(Shape1, true);
+    setIndicator(Shape2, false);
+    m_cycle->addressFilter.clear();
+    m_cycle->commandFilter.clear();
+    m_cycle->drainTimer()->setEnabled(true);
+}
+
+bool QwilMonWindow::connectModule(bool closeFirst)
+{
+    ConnectOptions options = ConnectOptions::busMonitor();
+    options.closeFirst = closeFirst;
+    const ConnectOutcome outcome = ModuleConnection::connect(m_driver, options);
+    if (outcome.connected) {
+        replaceDisplay(outcome.status);
+        std::uint8_t result = 0;
+        m_driver.QwilAnalyzer(CaptureOn, CaptureChannel, &result);
+        return true;
+    }
+    displayError(outcome.word);
+    displayMessage(QStringLiteral("Connect or Reconnect USB Module"));
+    displayMessage(QStringLiteral("Click Connect USB"));
+    Command3->setEnabled(true);
+    return false;
+}
+
+void QwilMonWindow::connectClicked()
+{
+    m_cycle->captureTimer()->setEnabled(false);
+    m_cycle->drainTimer()->setEnabled(false);
+    m_connected = connectModule(true);
+    if (!m_connected)
+        return;
+    Command3->setEnabled(false);
+    m_display.reset();
+    m_cycle->resetDelta();
+    m_cycle->drainTimer()->setEnabled(true);
+}
+
+// ---- monitoring -------------------------------------------------------------------------
+
+void QwilMonWindow::startStopClicked()
+{
+    if (m_cycle->captureTimer()->isEnabled()) {
+        stopMonitor();
+    } else if (m_connected) {
+        startMonitor();
+    } else {
+        displayMessage(QStringLiteral("Connect or Reconnect USB Module"));
+        displayMessage(QStringLiteral("Click Connect USB"));
+    }
+}
+
+void QwilMonWindow::startMonitor()
+{
+    // A log that cannot be written or a file that cannot be played is reported, not ignored.
+    if (m_logging && !m_cycle->log.create(m_logPath)) {
+        displayMessage(QStringLiteral("Cannot create ") + m_logPath.mid(2) + QStringLiteral(": ") +
+                       m_cycle->log.errorString());
+        Beep::beep();
+        return;
+    }
+    if (m_cycle->analyzing && !m_cycle->playback.open(m_playbackPath)) {
+        displayMessage(QStringLiteral("Cannot open ") + m_playbackPath.mid(2));
+        Beep::beep();
+        return;
+    }
+    Command9->setText(QStringLiteral("Stop Quillbus Monitor"));
+    setIndicator(Shape2, true);
+    m_display.clear();
+    Text2->clear();
+    m_cycle->beginRun(Text8->text(), Text6->text());
+    if (!m_cycle->analyzing)
+        m_cycle->drainTimer()->setEnabled(false);
+    m_cycle->captureTimer()->setEnabled(true);
+}
+
+void QwilMonWindow::stopMonitor()
+{
+    m_cycle->captureTimer()->setEnabled(false);
+    m_cycle->drainTimer()->setEnabled(true);
+    Command9->setText(QStringLiteral("Start Quillbus Monitor"));
+    setIndicator(Shape2, false);
+    if (m_paused) {
+        m_paused = false;
+        m_display.setPaused(false);
+        setIndicator(Shape1, true);
+    }
+    if (m_logging) {
+        m_cycle->log.close();
+        m_logging = false;
+        Text5->clear();
+        selectQuietly(Option4);
+        File1->refresh();
+    }
+}
+
+void QwilMonWindow::pauseClicked()
+{
+    m_paused = !m_paused;
+    m_display.setPaused(m_paused);
+    setIndicator(Shape1, !m_paused);
+}
+
+void QwilMonWindow::clearDisplay()
+{
+    m_display.clear();
+    Text2->clear();
+}
+
+void QwilMonWindow::endOfFile()
+{
+    displayMessage(QStringLiteral("End of file"));
+    Beep::beep();
+    stopMonitor();
+    m_cycle->playback.close();
+}
+
+// ---- logging and playback ---------------------------------------------------------------
+
+void QwilMonWindow::loggingOn()
+{
+    if (m_cycle->captureTimer()->isEnabled())
+        stopMonitor();
+    if (Text5->text().isEmpty()) {
+        const QLocale locale = QLocale::system();
+        QString time = locale.toString(QTime::currentTime(), QLocale::LongFormat);
+        Text5->setText(MonitorLog::defaultName(locale.toString(QDate::currentDate(), QLocale::ShortFormat), time,
+                                               QDate::currentDate()));
+    } else {
+        Text5->setText(QStringLiteral("DL") + Text5->text() + QStringLiteral(".mon"));
+    }
+    m_logPath = MonitorLog::DirectoryPrefix + Text5->text();
+    m_logging = true;
+    selectQuietly(Option3);
+    selectQuietly(Option6);
+    analyzeOff();
+}
+
+void QwilMonWindow::loggingOff()
+{
+    if (m_logging) {
+        m_cycle->log.close();
+        selectQuietly(Option4);
+        File1->refresh();
+    }
+    m_logging = false;
+    Text5->clear();
+}
+
+void QwilMonWindow::analyzeOn()
+{
+    if (m_cycle->captureTimer()->isEnabled())
+        stopMonitor();
+    const QString chosen = File1->selectedName();
+    if (chosen.isEmpty()) {
+        displayMessage(QStringLiteral("No file selected"));
+        Beep::beep();
+        selectQuietly(Option6);
+        analyzeOff();
+        return;
+    }
+    m_playbackPath = MonitorLog::DirectoryPrefix + chosen;
+    m_cycle->analyzing = true;
+    selectQuietly(Option4);
+    loggingOff();
+    selectQuietly(Option5);
+    m_cycle->setPlaybackTick(true);
+}
+
+void QwilMonWindow::analyzeOff()
+{
+    m_cycle->analyzing = false;
+    m_cycle->setPlaybackTick(false);
+}
+
+void QwilMonWindow::deleteFile()
+{
+    const QString chosen = File1->selectedName();
+    if (chosen.isEmpty()) {
+        displayMessage(QStringLiteral("No file selected"));
+        Beep::beep();
+        return;
+    }
+    m_playbackPath = MonitorLog::DirectoryPrefix + chosen;
+    QFile file(m_playbackPath);
+    if (!file.remove()) {
+        displayMessage(QStringLiteral("Cannot delete ") + chosen + QStringLiteral(": ") + file.errorString());
+        Beep::beep();
+    }
+    File1->refresh();
+}
+
+// ---- display ------------------------------------------------------------------------------
+
+QStringList QwilMonWindow::displayLines() const
+{
+    QString text = m_display.text();
+    if (text.endsWith(QStringLiteral("\r\n")))
+        text.chop(2);
+    return text.isEmpty() ? QStringList() : text.split(QStringLiteral("\r\n"));
+}
+
+void QwilMonWindow::replaceDisplay(const QString &text)
+{
+    m_display.setText(text);
+    Text2->setPlainText(text);
+}
+
+void QwilMonWindow::displayMessage(const QString &line)
+{
+    m_display.show(line);
+    QString shown = m_display.text();
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    Text2->setPlainText(shown);
+}
+
+void QwilMonWindow::displayError(int code)
+{
+    if (!DriverErrors::hasRow(code, DriverErrors::Wording::Monitor))
+        replaceDisplay(TextFormat::hexNumber(code));
+    displayMessage(DriverErrors::message(code, DriverErrors::Wording::Monitor));
+}
+
+void QwilMonWindow::setIndicator(QFrame *shape, bool green)
+{
+    shape->setStyleSheet(green ? QStringLiteral("background-color: #00FF00; border-radius: 5px;")
+                               : QStringLiteral("background-color: #FF0000; border-radius: 5px;"));
+    shape->setProperty("indicator", green ? QStringLiteral("green") : QStringLiteral("red"));
+}
+
+void QwilMonWindow::selectQuietly(QRadioButton *option)
+{
+    const QSignalBlocker quiet(option);
+    option->setChecked(true);
 }
 
 void QwilMonWindow::unloadWindow()
 {
+    m_cycle->captureTimer()->setEnabled(false);
+    m_cycle->drainTimer()->setEnabled(false);
+    m_cycle->log.close();
+    std::uint8_t result = 0;
+    m_driver.QwilAnalyzer(CaptureOff, CaptureChannel, &result);
     m_driver.CloseUSBDriver();
+    m_connected = false;
 }

@@ -1,7 +1,18 @@
 #pragma once
 
+#include "DisplaySweep.h"
 #include "ModuleDriver.h"
 #include "ToolWindow.h"
+
+class CaptureCycle;
+class FileListBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
 
 // The bus monitor window: captures, describes, filters, logs and replays bus traffic.
 class QwilMonWindow final : public ToolWindow {
@@ -9,9 +20,53 @@ class QwilMonWindow final : public ToolWindow {
 public:
     explicit QwilMonWindow(ModuleDriver &driver, QWidget *parent = nullptr);
 
+    // The display's lines as the technician reads them.
+    QStringList displayLines() const;
+    bool connected() const { return m_connected; }
+    bool logging() const { return m_logging; }
+    CaptureCycle &cycle() { return *m_cycle; }
+
+    QLabel *Label1, *Label2, *Label3, *Label12, *Label13, *Label4, *Label9, *Label5, *Label8, *label7, *Label6;
+    QPlainTextEdit *Text2;
+    QPushButton *Command9, *Command1, *Command47, *Command3, *Command2;
+    QFrame *Shape1, *Shape2;
+    QGroupBox *Frame1, *Frame2, *Frame3;
+    QRadioButton *Option1, *Option2, *Option3, *Option4, *Option5, *Option6;
+    QLineEdit *Text5, *Text8, *Text7, *Text6, *Text1, *Text3, *Text4;
+    FileListBox *File1;
+
 protected:
     void unloadWindow() override;
 
 private:
+    void buildForm();
+    void loadWindow();
+    bool connectModule(bool closeFirst);
+    void connectClicked();
+    void startStopClicked();
+    void startMonitor();
+    void stopMonitor();
+    void pauseClicked();
+    void clearDisplay();
+    void loggingOn();
+    void loggingOff();
+    void analyzeOn();
+    void analyzeOff();
+    void deleteFile();
+    void endOfFile();
+
+    void displayMessage(const QString &line);
+    void displayError(int code);
+    void replaceDisplay(const QString &text);
+    void setIndicator(QFrame *shape, bool green);
+    void selectQuietly(QRadioButton *option);
+
     ModuleDriver &m_driver;
+    CaptureCycle *m_cycle;
+    DisplaySweep m_display;
+    bool m_connected = false;
+    bool m_paused = false;
+    bool m_logging = false;
+    QString m_logPath;
+    QString m_playbackPath;
 };

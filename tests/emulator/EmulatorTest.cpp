@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 
 #include <array>
+#include <numeric>
 
 using emu::Bytes;
 
@@ -105,7 +106,7 @@ TEST(Emulator, AReplyTooLateForItsRequestArrivesAsARecord)
 
 TEST(Emulator, CaptureCopiesEveryBusMessageIntoTheRecords)
 {
-    EmulatedBus bus;
+    EmulatedBus bus(scenarioFrom("device 1 type 2315\n"));
     bus.emulator.OpenUSBDriver();
     std::uint8_t result = 0xFF;
     EXPECT_EQ(bus.emulator.QwilAnalyzer(1, 5, &result), 0);
@@ -190,4 +191,26 @@ TEST(Emulator, TraceRecordsCallsAndCanBeWrittenToAFile)
     EXPECT_TRUE(text.contains(QStringLiteral("ConfigQwil(1000, 1, 16) = 0")));
     EXPECT_TRUE(text.contains(QStringLiteral("bus 01F0000201C4080A")));
     EXPECT_TRUE(text.contains(QStringLiteral("GetConfigData(10, 8, 1, 250) = 0")));
+}
+
+TEST(Emulator, OtherControllersTalkWhileTheModuleListens)
+{
+    EmulatedBus bus(scenarioFrom("device 1 type 2315\ndevice 2 type 4008\ntraffic 50 seed 7\n"));
+    bus.emulator.OpenUSBDriver();
+    std::array<std::uint8_t, 101> buffer{};
+    std::uint8_t count = 0;
+    EXPECT_EQ(bus.emulator.GetData(buffer.data(), &count, 200), 7) << "nothing is heard before capture";
+    std::uint8_t result = 0;
+    bus.emulator.QwilAnalyzer(1, 5, &result);
+    int records = 0;
+    const auto start = bus.now();
+    while (bus.now() - start < 1000 && bus.emulator.GetData(buffer.data(), &count, 200) == 0) {
+        ++records;
+        EXPECT_EQ(buffer[0], 2);
+        EXPECT_GE(count, 3 + 6);
+        EXPECT_EQ(static_cast<std::uint8_t>(std::accumulate(buffer.begin() + 3, buffer.begin() + count + 1, 0)), 0);
+    }
+    EXPECT_GE(records, 45);
+    EXPECT_LE(records, 55);
+    EXPECT_EQ(bus.emulator.capturedRecordsDelivered(), records);
 }

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "ModuleDriver.h"
+#include "MonitorLog.h"
+#include "MonitorRows.h"
+
+#include <QObject>
+
+#include <functional>
+#include <vector>
+
+class FormTimer;
+
+// The monitor's capture cycle: one captured record per tick turned into a row (or one
+// log line per tick played back), and a slower tick that drains the module while no
+// capture runs. It also writes the log.
+class CaptureCycle final : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int CaptureTickMs = 1;
+    static constexpr int PlaybackTickMs = 25;
+    static constexpr int DrainTickMs = 250;
+    static constexpr int WaitMs = 200;
+    static constexpr int MaxDrainRecords = 4096;
+    static constexpr std::size_t BufferSize = 101;
+
+    CaptureCycle(ModuleDriver &driver, QObject *window);
+
+    FormTimer *captureTimer() const { return m_capture; }
+    FormTimer *drainTimer() const { return m_drain; }
+
+    // Where the cycle reads the window's choices.
+    std::function<bool()> absoluteTime;
+    std::function<bool()> paused;
+
+    // Starts a run: time counts from now; the filters are read from the boxes' texts.
+    void beginRun(const QString &addressList, const QString &commandList);
+    // The next Delta time is measured from the start of the run.
+    void resetDelta();
+    void setPlaybackTick(bool playingBack);
+
+    MonitorRows::FilterList addressFilter;
+    MonitorRows::FilterList commandFilter;
+    LogWriter log;
+    LogReader playback;
+    bool analyzing = false;
+
+    // Records the live tick fetched, and how many of them the filters hid.
+    long long recordsCaptured = 0;
+    long long rowsFiltered = 0;
+
+signals:
+    void line(const QString &text);
+    void driverError(int code);
+    void invalidCommand();
+    void endOfFile();
+
+private:
+    void captureTick();
+    void liveTick();
+    void playbackStep();
+    void drainTick();
+    double secondsSinceStart() const;
+
+    ModuleDriver &m_driver;
+    FormTimer *m_capture;
+    FormTimer *m_drain;
+    std::vector<std::uint8_t> m_buffer;
+    std::int64_t m_startMs = 0;
+    double m_previousOffset = 0;
+    bool m_firstRow = true;
+    bool m_draining = false;
+};

@@ -1,0 +1,83 @@
+#include "MonitorLog.h"
+
+#include <QDate>
+
+namespace MonitorLog {
+
+QString defaultName(const QString &dateText, const QString &timeText, const QDate &today)
+{
+    QString date = dateText;
+    const auto slashes = date.count(QLatin1Char('/'));
+    if (slashes == 2) {
+        date.remove(QLatin1Char('/'));
+        date.chop(std::min<qsizetype>(6 - slashes, date.size()));
+    } else {
+        // A regional date without slashes: month and day, as the slash form gives them.
+        date = today.toString(QStringLiteral("MMdd"));
+    }
+    QString time = timeText;
+    time.remove(QLatin1Char(':'));
+    // Drop what follows the digits ("AM", "PM", a zone) but keep every digit, so a
+    // 24-hour clock keeps its seconds too and two logs of one minute get two names.
+    while (!time.isEmpty() && !time.back().isDigit())
+        time.chop(1);
+    return QStringLiteral("DL") + date + QLatin1Char('_') + time + QStringLiteral(".mon");
+}
+
+QString aligned(const QString &field)
+{
+    const qsizetype dot = field.indexOf(QLatin1Char('.'));
+    const qsizetype column = dot < 0 ? field.size() + 1 : dot + 1;
+    return column < 4 ? QString(4 - column, QLatin1Char(' ')) + field : field;
+}
+
+} // namespace MonitorLog
+
+bool LogWriter::create(const QString &path)
+{
+    m_file.close();
+    m_file.setFileName(path);
+    return m_file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+}
+
+void LogWriter::writeRow(const QString &row)
+{
+    if (!m_file.isOpen())
+        return;
+    m_file.write(row.toLatin1());
+    m_file.write("\r\n", 2);
+    m_file.flush();
+}
+
+bool LogReader::open(const QString &path)
+{
+    close();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    QString text = QString::fromLatin1(file.readAll());
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    m_lines = text.split(QLatin1Char('\n'));
+    if (!m_lines.isEmpty() && m_lines.last().isEmpty())
+        m_lines.removeLast();
+    m_open = true;
+    return true;
+}
+
+void LogReader::close()
+{
+    m_lines.clear();
+    m_next = 0;
+    m_open = false;
+}
+
+QString LogReader::next()
+{
+    if (atEnd())
+        return {};
+    QString line = m_lines[m_next++];
+    qsizetype blanks = 0;
+    while (blanks < line.size() && line[blanks] == QLatin1Char(' '))
+        ++blanks;
+    return line.mid(blanks);
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QLocale>
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <span>
+
+// How the monitor turns a captured record into its row, and which rows it hides.
+namespace MonitorRows {
+
+constexpr int DataWidth = 53;
+constexpr int TimeWidth = 9;
+
+// Seconds with three decimals in the given number format, right-aligned to 9 columns.
+QString timeText(double seconds, const QLocale &locale);
+
+struct Row {
+    QString text;
+    std::uint8_t address = 0;
+    std::uint8_t command = 0;
+    bool beepTwice = false;
+};
+
+// buffer holds the record and the byte after it (index count).
+Row build(std::span<const std::uint8_t> buffer, int count, const QString &time);
+
+// An "Addr" or "Cmds" list: up to 26 two-digit hex values with one separator after each;
+// a 0 ends the list.
+class FilterList {
+public:
+    static constexpr int Size = 26;
+
+    void parse(const QString &text);
+    void clear() { m_entries.fill(0); }
+    bool contains(std::uint8_t value) const;
+
+private:
+    std::array<std::uint8_t, Size> m_entries{};
+};
+
+} // namespace MonitorRows
