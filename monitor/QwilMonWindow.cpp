@@ -366,7 +366,8 @@ QStringList QwilMonWindow::displayLines() const
 
 void QwilMonWindow::replaceDisplay(const QString &text)
 {
-    m_display.setText(text);
+    // A whole line, so the next message starts a line of its own.
+    m_display.setText(text + QStringLiteral("\r\n"));
     Text2->setPlainText(text);
 }
 

@@ -1,0 +1,157 @@
+#include "DisplaySweep.h"
+#include "MessageDecoder.h"
+#include "MonitorLog.h"
+#include "MonitorRows.h"
+#include "QtPrinters.h"
+
+#include <gtest/gtest.h>
+
+#include <QDate>
+
+#include <vector>
+
+TEST(MessageDecoder, DescribesEveryCommandOfTheTable)
+{
+    struct Case {
+        const char *data;
+        const char *description;
+        bool beepTwice;
+    };
+    const Case cases[] = {
+        {"63", "Update Program", false},
+        {"6A", "Stap Ack Delay", false},
+        {"80", "Reset Dome", false},
+        {"8A", "Zoom In", false},
+        {"93", "Stop All Movement", false},
+        {"9A", "Flip", false},
+        {"A005", "Define Pattern 6", false},
+        {"A30102", "Repeat Pattern 3", false},
+        {"A30002", "Run Pattern 3", false},
+        {"A80A", "Set Target 11", false},
+        {"A905", "Goto Target 6", false},
+        {"B8", "Async End of Pattern", false},
+        {"C08114", "Pan Left 20 Deg/Sec", false},
+        {"C0820A", "Pan Right 10 Deg/Sec", false},
+        {"C08405", "Tilt Up 5 Deg/Sec", false},
+        {"C08540", "Tilt Down 64 Deg/Sec", false},
+        {"C08310", "", false},
+        {"C081", "*** Invalid Command ***", true},
+        {"C07F10", "*** Invalid Command ***", true},
+        {"C4", "Get Configuration Buffer", false},
+        {"CD0007", "Quickset 7", false},
+        {"D00C", "Select Call Camera 12", false},
+        {"D1FF", "Unlock Camera 255", false},
+        {"D203", "Lock Camera 3", false},
+        {"5A", "", false},
+        {"", "", false},
+        {"a905", "", false}, // lower case reads as 0x7F, which has no entry
+    };
+    for (const Case &c : cases) {
+        const QString data = QString::fromLatin1(c.data).leftJustified(53, QLatin1Char(' '));
+        const MessageDecoder::Description d = MessageDecoder::describe(data);
+        EXPECT_EQ(d.text, c.description) << c.data;
+        EXPECT_EQ(d.beepTwice, c.beepTwice) << c.data;
+    }
+    EXPECT_EQ(MessageDecoder::commandName(0x69), "Down Load Complete");
+}
+
+TEST(MonitorRows, RowLayoutAndMarker)
+{
+    EXPECT_EQ(MonitorRows::timeText(1.5, QLocale::c()), "    1.500");
+    EXPECT_EQ(MonitorRows::timeText(1234567.25, QLocale::c()), "1234567.250");
+    EXPECT_EQ(MonitorRows::timeText(1234.5, QLocale(QLocale::English, QLocale::UnitedStates)), "1,234.500");
+
+    // Record: kind, two free bytes, message 05 FA 00 01 01 A9 05, check byte.
+    const std::vector<std::uint8_t> goto6{2, 0, 0, 0x05, 0xFA, 0x00, 0x01, 0x01, 0xA9, 0x05, 0x51};
+    const MonitorRows::Row row = MonitorRows::build(goto6, 10, QStringLiteral("    0.100"));
+    EXPECT_EQ(row.text, QStringLiteral("    0.100   05FA000101    A905") + QString(49, QLatin1Char(' ')) +
+                            QStringLiteral("  Goto Target 6"));
+    EXPECT_EQ(row.address, 0x05);
+    EXPECT_EQ(row.command, 0xA9);
+
+    // Count 8: ten header characters, no data, command reads 0x7F; the module's address is marked.
+    const std::vector<std::uint8_t> shortOne{2, 0, 0, 0xF0, 0x03, 0x00, 0x02, 0x01, 0xAA};
+    const MonitorRows::Row marked = MonitorRows::build(shortOne, 8, QStringLiteral("    0.000"));
+    EXPECT_EQ(marked.text,
+              QStringLiteral("    0.000   F003000201 ** ") + QString(53, QLatin1Char(' ')) + QStringLiteral("  "));
+    EXPECT_EQ(marked.command, 0x7F);
+
+    // A record too short to hold an address gives an empty header and never fails.
+    const std::vector<std::uint8_t> empty{2, 0, 0};
+    EXPECT_EQ(MonitorRows::build(empty, 2, QStringLiteral("x")).address, 0x7F);
+}
+
+TEST(MonitorRows, FilterListsEndAtTheFirstZero)
+{
+    MonitorRows::FilterList list;
+    list.parse(QStringLiteral("05 0A"));
+    EXPECT_TRUE(list.contains(0x05));
+    EXPECT_TRUE(list.contains(0x0A));
+    EXPECT_FALSE(list.contains(0x06));
+    EXPECT_FALSE(list.contains(0x00)) << "0 can never be hidden";
+
+    list.parse(QStringLiteral("00 8A"));
+    EXPECT_FALSE(list.contains(0x8A));
+    list.parse(QStringLiteral("05,1A,F0"));
+    EXPECT_TRUE(list.contains(0xF0));
+    list.parse(QStringLiteral("zz"));
+    EXPECT_TRUE(list.contains(0x7F)) << "an unreadable pair hides rows without a command";
+    list.parse(QStringLiteral("05 0"));
+    EXPECT_TRUE(list.contains(0x05));
+
+    // A 26th value is kept but not consulted; more values than that are ignored.
+    QStringList values;
+    for (int i = 1; i <= 30; ++i)
+        values << QStringLiteral("%1").arg(i, 2, 16, QLatin1Char('0')).toUpper();
+    list.parse(values.join(QLatin1Char(' ')));
+    EXPECT_TRUE(list.contains(25));
+    EXPECT_FALSE(list.contains(26));
+    EXPECT_FALSE(list.contains(30));
+    list.parse(QString());
+    EXPECT_FALSE(list.contains(5));
+}
+
+TEST(DisplaySweep, FillsThenSweepsWithOneBlankLine)
+{
+    DisplaySweep display;
+    display.clear();
+    for (int i = 1; i <= 24; ++i)
+        display.show(QStringLiteral("line %1").arg(i));
+    QStringList lines = display.text().split(QStringLiteral("\r\n"));
+    EXPECT_EQ(lines.size(), 25); // 24 lines and the empty text after the last CR LF
+    display.show(QStringLiteral("line 25"));
+    lines = display.text().split(QStringLiteral("\r\n"));
+    ASSERT_GE(lines.size(), 25);
+    EXPECT_EQ(lines[0], "line 25");
+    EXPECT_EQ(lines[1], "");
+    EXPECT_EQ(lines[2], "line 2");
+    EXPECT_EQ(lines[24], "line 24");
+
+    for (int i = 26; i <= 200; ++i) {
+        display.show(QStringLiteral("line %1").arg(i));
+        QString text = display.text();
+        if (text.endsWith(QStringLiteral("\r\n")))
+            text.chop(2);
+        ASSERT_LE(text.split(QStringLiteral("\r\n")).size(), 25) << i;
+        EXPECT_EQ(text.count(QStringLiteral("\r\n\r\n")), text.split(QStringLiteral("\r\n")).size() == 24 ? 0 : 1) << i;
+    }
+    display.setPaused(true);
+    const QString frozen = display.text();
+    display.show(QStringLiteral("hidden"));
+    EXPECT_EQ(display.text(), frozen);
+}
+
+TEST(MonitorLog, NamesAndPlaybackAlignment)
+{
+    const QDate day(2004, 12, 5);
+    EXPECT_EQ(MonitorLog::defaultName(QStringLiteral("12/05/2004"), QStringLiteral("10:23:45 AM"), day),
+              "DL1205_102345.mon");
+    EXPECT_EQ(MonitorLog::defaultName(QStringLiteral("12/05/2004"), QStringLiteral("07:08:23"), day),
+              "DL1205_070823.mon");
+    EXPECT_EQ(MonitorLog::defaultName(QStringLiteral("5 Dec 2004"), QStringLiteral("07:08:23 UTC"), day),
+              "DL1205_070823.mon");
+    EXPECT_EQ(MonitorLog::aligned(QStringLiteral("1.234   05FA")), "  1.234   05FA");
+    EXPECT_EQ(MonitorLog::aligned(QStringLiteral("123.456")), "123.456");
+    EXPECT_EQ(MonitorLog::aligned(QString()), "   ");
+    EXPECT_EQ(MonitorLog::aligned(QStringLiteral("End")), "End");
+}

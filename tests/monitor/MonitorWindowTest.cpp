@@ -1,0 +1,233 @@
+#include "Beep.h"
+#include "CaptureCycle.h"
+#include "EmulatedBus.h"
+#include "FileListBox.h"
+#include "FormTimer.h"
+#include "QtPrinters.h"
+#include "QwilMonWindow.h"
+#include "WorkingFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+namespace {
+
+// A monitor on an emulated bus, in its own working folder; every row it shows is kept.
+struct Monitor {
+    explicit Monitor(const emu::Scenario &s = emu::Scenario::defaultBus())
+        : bus(s), window(new QwilMonWindow(bus.driver))
+    {
+        QObject::connect(&window->cycle(), &CaptureCycle::line, [this](const QString &row) { rows.append(row); });
+        window->show();
+    }
+    ~Monitor() { delete window; }
+
+    void click(QAbstractButton *button) { button->click(); }
+    void run(std::int64_t ms) { bus.advance(ms); }
+    QString lastLine() { return window->displayLines().isEmpty() ? QString() : window->displayLines().last(); }
+
+    WorkingFolder folder;
+    EmulatedBus bus;
+    QPointer<QwilMonWindow> window;
+    QStringList rows;
+};
+
+QString addressOf(const QString &row)
+{
+    return row.mid(12, 2);
+}
+
+} // namespace
+
+TEST(QwilMon, OpensConnectedWithEveryNamedControl)
+{
+    Monitor m;
+    QwilMonWindow &w = *m.window;
+    EXPECT_EQ(w.objectName(), "QwilMon");
+    EXPECT_EQ(w.windowTitle(), "Quillbus Monitor Utility - Ver 1.00");
+    for (const char *name :
+         {"Label1",   "Label2",   "Label3",    "Label12",  "Label13", "Text2",      "Command9", "Shape2",
+          "Command1", "Shape1",   "Command47", "Command3", "Frame1",  "Option1",    "Option2",  "Frame2",
+          "Option3",  "Option4",  "Frame3",    "Option5",  "Option6", "Label4",     "Text5",    "Label9",
+          "File1",    "Command2", "Label5",    "Label8",   "Text8",   "label7",     "Text7",    "Label6",
+          "Text6",    "Text1",    "Text3",     "Text4",    "Timer2",  "FlushBuffer"})
+        EXPECT_NE(w.findChild<QObject *>(QString::fromLatin1(name)), nullptr) << name;
+    EXPECT_EQ(w.displayLines(), (QStringList{"Orvo USB Module Rev 1.02- Online(App)"}));
+    EXPECT_TRUE(w.connected());
+    EXPECT_FALSE(w.Command3->isEnabled());
+    EXPECT_TRUE(w.Option2->isChecked());
+    EXPECT_TRUE(w.Option4->isChecked());
+    EXPECT_TRUE(w.Option6->isChecked());
+    EXPECT_EQ(w.Shape2->property("indicator"), "red");
+    EXPECT_EQ(w.Shape1->property("indicator"), "green");
+    EXPECT_TRUE(w.findChild<FormTimer *>(QStringLiteral("FlushBuffer"))->isEnabled());
+    EXPECT_FALSE(w.findChild<FormTimer *>(QStringLiteral("Timer2"))->isEnabled());
+    EXPECT_TRUE(m.bus.emulator.isCapturing());
+}
+
+TEST(QwilMon, WithoutAModuleItSaysSoAndOffersConnect)
+{
+    emu::Scenario s = emu::Scenario::defaultBus();
+    s.unplugged = true;
+    Monitor m(s);
+    EXPECT_EQ(m.window->displayLines(),
+              (QStringList{"ERROR - No USB Device Found", "Connect or Reconnect USB Module", "Click Connect USB"}));
+    EXPECT_TRUE(m.window->Command3->isEnabled());
+    m.click(m.window->Command9);
+    EXPECT_EQ(m.lastLine(), "Click Connect USB");
+    EXPECT_EQ(m.window->Command9->text(), "Start Quillbus Monitor");
+
+    m.bus.emulator.plug();
+    m.click(m.window->Command3);
+    EXPECT_TRUE(m.window->connected());
+    EXPECT_EQ(m.window->displayLines().first(), "Orvo USB Module Rev 1.02- Online(App)");
+}
+
+TEST(QwilMon, LiveTrafficShowsDescribedRowsInTwentyFiveLines)
+{
+    Monitor m;
+    m.click(m.window->Command9);
+    EXPECT_EQ(m.window->Command9->text(), "Stop Quillbus Monitor");
+    EXPECT_EQ(m.window->Shape2->property("indicator"), "green");
+    m.run(5000);
+    ASSERT_GE(m.rows.size(), 100);
+    const QRegularExpression rowShape(
+        QStringLiteral("^ {0,8}\\d+\\.\\d{3}   [0-9A-F]{10}( \\*\\* |    )[0-9A-F ]{53}  "));
+    int described = 0;
+    for (const QString &row : m.rows) {
+        EXPECT_TRUE(rowShape.match(row).hasMatch()) << row.toStdString();
+        described += row.size() > 81 ? 1 : 0;
+    }
+    EXPECT_GT(described, m.rows.size() / 2);
+    EXPECT_TRUE(std::any_of(m.rows.begin(), m.rows.end(),
+                            [](const QString &r) { return r.contains(QStringLiteral("Deg/Sec")); }));
+    EXPECT_TRUE(std::any_of(m.rows.begin(), m.rows.end(), [](const QString &r) {
+        return r.endsWith(QStringLiteral("*** Invalid Command ***")) && r.contains(QStringLiteral(" ** "));
+    }));
+    EXPECT_LE(m.window->displayLines().size(), 25);
+    EXPECT_EQ(m.window->displayLines().count(QString()), 1) << "one blank line between newest and oldest";
+
+    // Every record the module handed over was shown or filtered: nothing was lost.
+    m.click(m.window->Command9);
+    EXPECT_EQ(m.bus.emulator.capturedRecordsDelivered(), m.window->cycle().recordsCaptured);
+    EXPECT_EQ(m.window->cycle().recordsCaptured, m.rows.size() + m.window->cycle().rowsFiltered);
+}
+
+TEST(QwilMon, AddressAndCommandFiltersHideRows)
+{
+    Monitor m;
+    m.window->Text8->setText(QStringLiteral("05 0A"));
+    m.click(m.window->Command9);
+    m.run(8000);
+    ASSERT_GE(m.rows.size(), 50);
+    for (const QString &row : m.rows) {
+        EXPECT_NE(addressOf(row), "05");
+        EXPECT_NE(addressOf(row), "0A");
+    }
+    EXPECT_GT(m.window->cycle().rowsFiltered, 0);
+    m.click(m.window->Command9);
+
+    m.rows.clear();
+    m.window->Text8->clear();
+    m.window->Text6->setText(QStringLiteral("C0 A9"));
+    m.click(m.window->Command9);
+    m.run(8000);
+    ASSERT_GE(m.rows.size(), 20);
+    for (const QString &row : m.rows) {
+        EXPECT_FALSE(row.mid(26, 2) == QStringLiteral("C0") || row.mid(26, 2) == QStringLiteral("A9"))
+            << row.toStdString();
+    }
+}
+
+TEST(QwilMon, PauseFreezesTheDisplayWhileTheLogGoesOn)
+{
+    Monitor m;
+    m.window->Text5->setText(QStringLiteral("test"));
+    m.click(m.window->Option3);
+    EXPECT_EQ(m.window->Text5->text(), "DLtest.mon");
+    m.click(m.window->Command9);
+    m.run(2000);
+    m.click(m.window->Command1);
+    EXPECT_EQ(m.window->Shape1->property("indicator"), "red");
+    const QStringList frozen = m.window->displayLines();
+    const qsizetype before = m.rows.size();
+    m.run(2000);
+    EXPECT_GT(m.rows.size(), before);
+    EXPECT_EQ(m.window->displayLines(), frozen);
+    m.click(m.window->Command9); // Stop closes the log and lists it
+    EXPECT_EQ(m.window->Shape1->property("indicator"), "green");
+    EXPECT_TRUE(m.window->File1->names().contains(QStringLiteral("DLtest.mon")));
+    EXPECT_TRUE(m.window->Option4->isChecked());
+    EXPECT_EQ(m.window->Text5->text(), "");
+
+    const QByteArray log = m.folder.read(QStringLiteral("DLtest.mon"));
+    EXPECT_EQ(log, (m.rows.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toLatin1());
+}
+
+TEST(QwilMon, APlayedBackLogShowsItsRowsThenEndOfFile)
+{
+    Monitor m;
+    m.folder.write(QStringLiteral("DLsaved.mon"), "    1.234   05FA000101    A905\r\n\r\n   12.500   F0\r\n");
+    m.window->File1->refresh();
+    m.click(m.window->Option5);
+    EXPECT_EQ(m.lastLine(), "No file selected");
+    EXPECT_TRUE(m.window->Option6->isChecked());
+
+    m.window->File1->item(0)->setSelected(true);
+    emit m.window->File1->itemClicked(m.window->File1->item(0));
+    EXPECT_TRUE(m.window->Option5->isChecked());
+    EXPECT_EQ(m.window->findChild<FormTimer *>(QStringLiteral("Timer2"))->interval(), 25);
+    const int beeps = Beep::count();
+    m.click(m.window->Command9);
+    m.run(200);
+    EXPECT_EQ(m.window->displayLines(),
+              (QStringList{"  1.234   05FA000101    A905", "   ", " 12.500   F0", "End of file"}));
+    EXPECT_EQ(Beep::count(), beeps + 1);
+    EXPECT_EQ(m.window->Command9->text(), "Start Quillbus Monitor");
+}
+
+TEST(QwilMon, DeleteFileRemovesTheSelectedLog)
+{
+    Monitor m;
+    m.folder.write(QStringLiteral("DLold.mon"), "x\r\n");
+    m.window->File1->refresh();
+    m.click(m.window->Command2);
+    EXPECT_EQ(m.lastLine(), "No file selected");
+    m.window->File1->item(0)->setSelected(true);
+    m.click(m.window->Command2);
+    EXPECT_FALSE(QFile::exists(m.folder.path(QStringLiteral("DLold.mon"))));
+    EXPECT_EQ(m.window->File1->count(), 0);
+}
+
+TEST(QwilMon, AVanishedPlaybackFileIsReportedAtStart)
+{
+    Monitor m;
+    m.folder.write(QStringLiteral("DLgone.mon"), "x\r\n");
+    m.window->File1->refresh();
+    m.window->File1->item(0)->setSelected(true);
+    emit m.window->File1->itemClicked(m.window->File1->item(0));
+    QFile::remove(m.folder.path(QStringLiteral("DLgone.mon")));
+    m.click(m.window->Command9);
+    EXPECT_EQ(m.lastLine(), "Cannot open DLgone.mon");
+    EXPECT_EQ(m.window->Command9->text(), "Start Quillbus Monitor");
+}
+
+TEST(QwilMon, ClosingSwitchesCaptureOffAndReleasesTheModule)
+{
+    Monitor m;
+    m.click(m.window->Command9);
+    m.run(500);
+    m.window->close();
+    EXPECT_FALSE(m.bus.emulator.isCapturing());
+    EXPECT_FALSE(m.bus.emulator.isOpen());
+    const auto analyzer = m.bus.emulator.trace().calls("QwilAnalyzer");
+    ASSERT_FALSE(analyzer.empty());
+    EXPECT_EQ(analyzer.back().arguments.front(), 0);
+}
