@@ -231,3 +231,21 @@ TEST(QwilMon, ClosingSwitchesCaptureOffAndReleasesTheModule)
     ASSERT_FALSE(analyzer.empty());
     EXPECT_EQ(analyzer.back().arguments.front(), 0);
 }
+
+TEST(QwilMon, KeepsUpWithABusfulOfTraffic)
+{
+    // 400 messages a second is more than a busy bus carries.
+    emu::Scenario s = scenarioFrom("device 1 type 2315\ndevice 2 type 4008\ndevice 5 type 0147\ntraffic 400\n");
+    Monitor m(s);
+    m.window->Text8->setText(QStringLiteral("02"));
+    m.click(m.window->Command9);
+    for (int second = 0; second < 3; ++second) {
+        m.run(1000);
+        EXPECT_LE(m.bus.emulator.queuedRecords(), 2u) << "the monitor falls behind";
+    }
+    m.click(m.window->Command9);
+    EXPECT_GE(m.window->cycle().recordsCaptured, 1100);
+    EXPECT_EQ(m.bus.emulator.capturedRecordsDelivered(), m.window->cycle().recordsCaptured);
+    EXPECT_EQ(m.window->cycle().recordsCaptured, m.rows.size() + m.window->cycle().rowsFiltered);
+    EXPECT_GT(m.window->cycle().rowsFiltered, 0);
+}

@@ -1,0 +1,84 @@
+// How fast the monitor turns captured records into rows, and what one capture tick costs.
+#include "CaptureCycle.h"
+#include "Emulator.h"
+#include "FormTimer.h"
+#include "MonitorRows.h"
+#include "TimeSource.h"
+
+#include <QCoreApplication>
+#include <QLocale>
+
+#include <benchmark/benchmark.h>
+
+#include <vector>
+
+namespace {
+
+// A pan command as captured: kind, two free bytes, the message, its check byte.
+const std::vector<std::uint8_t> PanRecord{2, 0, 0, 0x05, 0xFA, 0x00, 0x01, 0x01, 0xC0, 0x81, 0x14, 0x00};
+
+void DecodeAndFormatRow(benchmark::State &state)
+{
+    const QLocale locale = QLocale::system();
+    double seconds = 0;
+    for (auto _ : state) {
+        seconds += 0.013;
+        const MonitorRows::Row row = MonitorRows::build(PanRecord, 11, MonitorRows::timeText(seconds, locale));
+        benchmark::DoNotOptimize(row.text.data());
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(DecodeAndFormatRow);
+
+// The driver as the capture cycle sees it, backed by the emulator.
+class EmulatedDriver final : public ModuleDriver {
+public:
+    explicit EmulatedDriver(emu::Emulator &e) : m(e) {}
+#define QWIL_FORWARD(name, params, args) \
+    std::int32_t name params override    \
+    {                                    \
+        return m.name args;              \
+    }
+    QWIL_DRIVER_OPERATIONS(QWIL_FORWARD)
+#undef QWIL_FORWARD
+private:
+    emu::Emulator &m;
+};
+
+// One capture tick per record: fetch, decode, format, filter and hand the row on.
+void CaptureCyclePerRecord(benchmark::State &state)
+{
+    TimeSource::ManualTimeScope time;
+    emu::Scenario scenario;
+    emu::Emulator emulator(time.clock(), scenario);
+    EmulatedDriver driver(emulator);
+    QObject window;
+    CaptureCycle cycle(driver, &window);
+    long long rows = 0;
+    QObject::connect(&cycle, &CaptureCycle::line, [&rows](const QString &) { ++rows; });
+    emulator.OpenUSBDriver();
+    std::uint8_t result = 0;
+    emulator.QwilAnalyzer(1, 5, &result);
+    cycle.beginRun(QStringLiteral("0A"), QString());
+    cycle.captureTimer()->setEnabled(true);
+    const emu::Bytes message(PanRecord.begin() + 3, PanRecord.end() - 1);
+    for (auto _ : state) {
+        state.PauseTiming();
+        emulator.queueRecord(emu::RecordKind::BusMessage, message);
+        state.ResumeTiming();
+        time.clock().advance(CaptureCycle::CaptureTickMs);
+    }
+    state.SetItemsProcessed(rows);
+}
+BENCHMARK(CaptureCyclePerRecord);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
