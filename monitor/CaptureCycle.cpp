@@ -104,9 +104,13 @@ void CaptureCycle::drainTick()
     if (m_draining)
         return; // a tick that fell due while the drain let the window breathe
     m_draining = true;
-    // Ends when nothing is left, on a link error, or after a bounded number of records.
+    // Ends when nothing is left, on a link error, after a bounded number of records, and as
+    // soon as a capture starts: with other controllers talking the module is never empty,
+    // and a drain running on would take every other record from the capture.
     for (int i = 0; i < MaxDrainRecords; ++i) {
         QCoreApplication::processEvents();
+        if (m_capture->isEnabled() || !m_drain->isEnabled())
+            break;
         std::uint8_t count = 0;
         if (m_driver.GetData(m_buffer.data(), &count, WaitMs) != DriverResult::Success)
             break;

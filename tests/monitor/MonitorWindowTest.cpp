@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -248,4 +249,31 @@ TEST(QwilMon, KeepsUpWithABusfulOfTraffic)
     EXPECT_EQ(m.bus.emulator.capturedRecordsDelivered(), m.window->cycle().recordsCaptured);
     EXPECT_EQ(m.window->cycle().recordsCaptured, m.rows.size() + m.window->cycle().rowsFiltered);
     EXPECT_GT(m.window->cycle().rowsFiltered, 0);
+}
+
+TEST(QwilMon, DeltaTimesFollowTheTraffic)
+{
+    Monitor m(scenarioFrom("device 1 type 2315\ntraffic 25\n"));
+    m.click(m.window->Command9);
+    m.run(2000);
+    ASSERT_GE(m.rows.size(), 40);
+    for (qsizetype i = 5; i < m.rows.size(); ++i)
+        EXPECT_EQ(m.rows[i].left(9), "    0.040") << i;
+}
+
+TEST(QwilMon, StartingWhileTheDrainRunsLosesNoRecord)
+{
+    Monitor m(scenarioFrom("device 1 type 2315\ntraffic 25\n"));
+    // The start click arrives while the drain tick is busy with the steady traffic: the
+    // first time the window breathes is inside the drain loop.
+    QTimer::singleShot(0, m.window->Command9, &QPushButton::click);
+    m.run(3000);
+    ASSERT_EQ(m.window->Command9->text(), "Stop Quillbus Monitor");
+    EXPECT_LT(m.bus.now(), 10000) << "the drain went on taking records after the start";
+    const long long before = m.bus.emulator.capturedRecordsDelivered() - m.window->cycle().recordsCaptured;
+    m.run(2000);
+    EXPECT_EQ(m.bus.emulator.capturedRecordsDelivered() - m.window->cycle().recordsCaptured, before)
+        << "records went to the drain instead of the display";
+    for (qsizetype i = m.rows.size() - 20; i < m.rows.size(); ++i)
+        EXPECT_EQ(m.rows[i].left(9), "    0.040") << i;
 }
