@@ -277,3 +277,43 @@ TEST(QwilMon, StartingWhileTheDrainRunsLosesNoRecord)
     for (qsizetype i = m.rows.size() - 20; i < m.rows.size(); ++i)
         EXPECT_EQ(m.rows[i].left(9), "    0.040") << i;
 }
+
+TEST(QwilMon, ALoggedRunPlaysBackAndIsDeleted)
+{
+    Monitor m(scenarioFrom("device 1 type 2315\ntraffic 20\n"));
+    m.click(m.window->Option3); // file name from the date and time
+    const QString name = m.window->Text5->text();
+    EXPECT_TRUE(name.startsWith(QStringLiteral("DL")) && name.endsWith(QStringLiteral(".mon"))) << name.toStdString();
+    m.click(m.window->Command9);
+    m.run(1000);
+    m.click(m.window->Command9);
+    const QStringList logged = m.rows;
+    ASSERT_GE(logged.size(), 15);
+    ASSERT_TRUE(m.window->File1->names().contains(name));
+
+    m.window->File1->item(static_cast<int>(m.window->File1->names().indexOf(name)))->setSelected(true);
+    m.click(m.window->Option5);
+    m.rows.clear();
+    m.click(m.window->Command9);
+    m.run(25 * (logged.size() + 2));
+    EXPECT_EQ(m.lastLine(), "End of file");
+    ASSERT_EQ(m.rows.size(), logged.size());
+    // Played back, each row keeps its text; its "." moves to column 4.
+    for (qsizetype i = 0; i < logged.size(); ++i)
+        EXPECT_EQ(m.rows[i], QStringLiteral("  ") + logged[i].mid(4)) << i;
+
+    m.click(m.window->Command2);
+    EXPECT_FALSE(QFile::exists(m.folder.path(name)));
+    EXPECT_FALSE(m.window->File1->names().contains(name));
+}
+
+TEST(QwilMon, ALinkErrorIsWordedOnEveryTick)
+{
+    Monitor m(scenarioFrom("device 1 type 2315\ntraffic 20\n"));
+    m.click(m.window->Command9);
+    m.run(200);
+    m.bus.emulator.unplug();
+    m.run(5);
+    EXPECT_EQ(m.lastLine(), "USB_ERROR");
+    EXPECT_GE(m.window->displayLines().count(QStringLiteral("USB_ERROR")), 2);
+}
