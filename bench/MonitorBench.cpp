@@ -1,6 +1,7 @@
 // How fast the monitor turns captured records into rows, and what one capture tick costs.
 #include "CaptureCycle.h"
 #include "Emulator.h"
+#include "EmulatorDriver.h"
 #include "FormTimer.h"
 #include "MonitorRows.h"
 #include "TimeSource.h"
@@ -30,28 +31,13 @@ void DecodeAndFormatRow(benchmark::State &state)
 }
 BENCHMARK(DecodeAndFormatRow);
 
-// The driver as the capture cycle sees it, backed by the emulator.
-class EmulatedDriver final : public ModuleDriver {
-public:
-    explicit EmulatedDriver(emu::Emulator &e) : m(e) {}
-#define QWIL_FORWARD(name, params, args) \
-    std::int32_t name params override    \
-    {                                    \
-        return m.name args;              \
-    }
-    QWIL_DRIVER_OPERATIONS(QWIL_FORWARD)
-#undef QWIL_FORWARD
-private:
-    emu::Emulator &m;
-};
-
 // One capture tick per record: fetch, decode, format, filter and hand the row on.
 void CaptureCyclePerRecord(benchmark::State &state)
 {
     TimeSource::ManualTimeScope time;
     emu::Scenario scenario;
     emu::Emulator emulator(time.clock(), scenario);
-    EmulatedDriver driver(emulator);
+    EmulatorDriver driver(emulator);
     QObject window;
     CaptureCycle cycle(driver, &window);
     long long rows = 0;

@@ -1,6 +1,7 @@
 #include "FlashUtilityForm.h"
 
 #include "FileListBox.h"
+#include "FormControls.h"
 #include "FormTimer.h"
 #include "Twips.h"
 
@@ -19,30 +20,16 @@
 
 namespace {
 
-template <typename Control>
-Control *make(QWidget *parent, const QString &name, const QString &caption, int left, int top, int width, int height)
-{
-    auto *control = new Control(parent);
-    control->setObjectName(name);
-    if constexpr (requires { control->setText(caption); })
-        control->setText(caption);
-    else if constexpr (requires { control->setTitle(caption); })
-        control->setTitle(caption);
-    control->setAccessibleName(caption.isEmpty() ? name : caption);
-    Twips::place(control, left, top, width, height);
-    return control;
-}
-
 QLineEdit *textBox(QWidget *parent, const QString &name, int left, int top, int width, const QString &text = {})
 {
-    auto *box = make<QLineEdit>(parent, name, text, left, top, width, 315);
+    auto *box = makeControl<QLineEdit>(parent, name, text, left, top, width, 315);
     box->setAccessibleName(name);
     return box;
 }
 
 QPlainTextEdit *multiLine(QWidget *parent, const QString &name, int left, int top, int width, int height)
 {
-    auto *box = make<QPlainTextEdit>(parent, name, {}, left, top, width, height);
+    auto *box = makeControl<QPlainTextEdit>(parent, name, {}, left, top, width, height);
     box->setAccessibleName(name);
     return box;
 }
@@ -63,47 +50,54 @@ FlashUtilityForm::FlashUtilityForm(QWidget *w)
     Text1->setReadOnly(true);
     Text1->setMinimumHeight(Text1->height());
 
-    Frame1 = make<QGroupBox>(w, QStringLiteral("Frame1"), QStringLiteral("Comm Port"), 120, 560, 1500, 940);
-    Option1 = make<QRadioButton>(Frame1, QStringLiteral("Option1"), QStringLiteral("1"), 150, 300, 1300, 280);
-    Option2 = make<QRadioButton>(Frame1, QStringLiteral("Option2"), QStringLiteral("2"), 150, 600, 1300, 280);
-    Frame2 = make<QGroupBox>(w, QStringLiteral("Frame2"), QStringLiteral("Program"), 1700, 560, 1500, 940);
-    Option3 = make<QRadioButton>(Frame2, QStringLiteral("Option3"), QStringLiteral("App"), 150, 250, 1200, 220);
-    Option4 = make<QRadioButton>(Frame2, QStringLiteral("Option4"), QStringLiteral("Boot"), 150, 470, 1200, 220);
-    Option5 = make<QRadioButton>(Frame2, QStringLiteral("Option5"), QStringLiteral("FPGA"), 150, 690, 1200, 220);
+    Frame1 = makeControl<QGroupBox>(w, QStringLiteral("Frame1"), QStringLiteral("Comm Port"), 120, 560, 1500, 940);
+    Option1 = makeControl<QRadioButton>(Frame1, QStringLiteral("Option1"), QStringLiteral("1"), 150, 300, 1300, 280);
+    Option2 = makeControl<QRadioButton>(Frame1, QStringLiteral("Option2"), QStringLiteral("2"), 150, 600, 1300, 280);
+    Frame2 = makeControl<QGroupBox>(w, QStringLiteral("Frame2"), QStringLiteral("Program"), 1700, 560, 1500, 940);
+    Option3 = makeControl<QRadioButton>(Frame2, QStringLiteral("Option3"), QStringLiteral("App"), 150, 250, 1200, 220);
+    Option4 = makeControl<QRadioButton>(Frame2, QStringLiteral("Option4"), QStringLiteral("Boot"), 150, 470, 1200, 220);
+    Option5 = makeControl<QRadioButton>(Frame2, QStringLiteral("Option5"), QStringLiteral("FPGA"), 150, 690, 1200, 220);
 
-    Label3 = make<QLabel>(w, QStringLiteral("Label3"), QStringLiteral("Max Qwil Address"), 1700, 800, 2100, 260);
+    Label3 = makeControl<QLabel>(w, QStringLiteral("Label3"), QStringLiteral("Max Qwil Address"), 1700, 800, 2100, 260);
     Text10 = textBox(w, QStringLiteral("Text10"), 3060, 1080, 620, QStringLiteral("1"));
-    Label10 = make<QLabel>(w, QStringLiteral("Label10"), QStringLiteral("Device Add"), 1700, 800, 2100, 260);
+    Label10 = makeControl<QLabel>(w, QStringLiteral("Label10"), QStringLiteral("Device Add"), 1700, 800, 2100, 260);
     Text5 = textBox(w, QStringLiteral("Text5"), 3060, 1080, 620);
 
-    Command9 = make<QPushButton>(w, QStringLiteral("Command9"), QStringLiteral("Scan Network"), 3900, 600, 1600, 420);
-    Command10 = make<QPushButton>(w, QStringLiteral("Command10"), QStringLiteral("Connect USB"), 3900, 1080, 1600, 420);
-    Command1 = make<QPushButton>(w, QStringLiteral("Command1"), QStringLiteral("Load App"), 5700, 600, 2100, 420);
-    Check5 = make<QCheckBox>(w, QStringLiteral("Check5"), QStringLiteral("Upload latest Rev"), 5700, 1110, 2100, 300);
-    Check2 = make<QCheckBox>(w, QStringLiteral("Check2"), QStringLiteral("Sector Erase"), 8000, 600, 1300, 300);
-    Check4 = make<QCheckBox>(w, QStringLiteral("Check4"), QStringLiteral("Pause"), 8000, 1110, 1300, 300);
-    Check3 = make<QCheckBox>(w, QStringLiteral("Check3"), QStringLiteral("USB"), 9400, 1110, 1400, 300);
-    Label9 = make<QLabel>(w, QStringLiteral("Label9"), QStringLiteral("Flash #"), 9400, 600, 1400, 300);
-    Check1 = make<QCheckBox>(w, QStringLiteral("Check1"), QStringLiteral("H File Generator"), 9400, 860, 1500, 250);
+    Command9 =
+        makeControl<QPushButton>(w, QStringLiteral("Command9"), QStringLiteral("Scan Network"), 3900, 600, 1600, 420);
+    Command10 =
+        makeControl<QPushButton>(w, QStringLiteral("Command10"), QStringLiteral("Connect USB"), 3900, 1080, 1600, 420);
+    Command1 =
+        makeControl<QPushButton>(w, QStringLiteral("Command1"), QStringLiteral("Load App"), 5700, 600, 2100, 420);
+    Check5 =
+        makeControl<QCheckBox>(w, QStringLiteral("Check5"), QStringLiteral("Upload latest Rev"), 5700, 1110, 2100, 300);
+    Check2 = makeControl<QCheckBox>(w, QStringLiteral("Check2"), QStringLiteral("Sector Erase"), 8000, 600, 1300, 300);
+    Check4 = makeControl<QCheckBox>(w, QStringLiteral("Check4"), QStringLiteral("Pause"), 8000, 1110, 1300, 300);
+    Check3 = makeControl<QCheckBox>(w, QStringLiteral("Check3"), QStringLiteral("USB"), 9400, 1110, 1400, 300);
+    Label9 = makeControl<QLabel>(w, QStringLiteral("Label9"), QStringLiteral("Flash #"), 9400, 600, 1400, 300);
+    Check1 =
+        makeControl<QCheckBox>(w, QStringLiteral("Check1"), QStringLiteral("H File Generator"), 9400, 860, 1500, 250);
 
-    Label8 = make<QLabel>(w, QStringLiteral("Label8"), QStringLiteral("File Load Progress"), 120, 1620, 1750, 300);
-    ProgressBar1 = make<QProgressBar>(w, QStringLiteral("ProgressBar1"), {}, 1900, 1600, 8980, 300);
+    Label8 =
+        makeControl<QLabel>(w, QStringLiteral("Label8"), QStringLiteral("File Load Progress"), 120, 1620, 1750, 300);
+    ProgressBar1 = makeControl<QProgressBar>(w, QStringLiteral("ProgressBar1"), {}, 1900, 1600, 8980, 300);
     ProgressBar1->setTextVisible(false);
 
-    Label5 = make<QLabel>(w, QStringLiteral("Label5"), QStringLiteral("Quillbus Devices"), 120, 2000, 3600, 250);
-    Label1 = make<QLabel>(w, QStringLiteral("Label1"), QStringLiteral("Addr"), 150, 2250, 700, 250);
-    Label4 = make<QLabel>(w, QStringLiteral("Label4"), QStringLiteral("Type"), 1400, 2250, 700, 250);
-    Label2 = make<QLabel>(w, QStringLiteral("Label2"), QStringLiteral("Rev"), 1900, 2250, 700, 250);
-    List1 = make<QListWidget>(w, QStringLiteral("List1"), {}, 120, 2500, 3600, 5900);
+    Label5 = makeControl<QLabel>(w, QStringLiteral("Label5"), QStringLiteral("Quillbus Devices"), 120, 2000, 3600, 250);
+    Label1 = makeControl<QLabel>(w, QStringLiteral("Label1"), QStringLiteral("Addr"), 150, 2250, 700, 250);
+    Label4 = makeControl<QLabel>(w, QStringLiteral("Label4"), QStringLiteral("Type"), 1400, 2250, 700, 250);
+    Label2 = makeControl<QLabel>(w, QStringLiteral("Label2"), QStringLiteral("Rev"), 1900, 2250, 700, 250);
+    List1 = makeControl<QListWidget>(w, QStringLiteral("List1"), {}, 120, 2500, 3600, 5900);
     List1->setAccessibleName(QStringLiteral("Quillbus Devices"));
     List1->setSelectionMode(QAbstractItemView::MultiSelection);
     List1->setFont(fixed);
 
-    File1 = make<FileListBox>(w, QStringLiteral("File1"), {}, 120, 2000, 3600, 2900);
+    File1 = makeControl<FileListBox>(w, QStringLiteral("File1"), {}, 120, 2000, 3600, 2900);
     File1->setAccessibleName(QStringLiteral("Firmware files"));
-    File2 = make<FileListBox>(w, QStringLiteral("File2"), {}, 1700, 5000, 300, 300);
+    File2 = makeControl<FileListBox>(w, QStringLiteral("File2"), {}, 1700, 5000, 300, 300);
     File2->hide();
-    Command20 = make<QPushButton>(w, QStringLiteral("Command20"), QStringLiteral("Refresh"), 120, 5000, 1400, 420);
+    Command20 =
+        makeControl<QPushButton>(w, QStringLiteral("Command20"), QStringLiteral("Refresh"), 120, 5000, 1400, 420);
 
     Text9 = textBox(w, QStringLiteral("Text9"), 3900, 2500, 1800);
     Text9->setReadOnly(true);
@@ -112,8 +106,8 @@ FlashUtilityForm::FlashUtilityForm(QWidget *w)
     const int gridCell[12] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 11, 10, 9};
     for (int i = 0; i < 12; ++i) {
         const int cell = gridCell[i];
-        Command15.append(make<QPushButton>(w, QStringLiteral("Command15_%1").arg(i), captions[i],
-                                           3900 + (cell % 3) * 600, 2900 + (cell / 3) * 470, 580, 450));
+        Command15.append(makeControl<QPushButton>(w, QStringLiteral("Command15_%1").arg(i), captions[i],
+                                                  3900 + (cell % 3) * 600, 2900 + (cell / 3) * 470, 580, 450));
     }
 
     Text7 = textBox(w, QStringLiteral("Text7"), 3900, 4900, 1800);
@@ -121,14 +115,17 @@ FlashUtilityForm::FlashUtilityForm(QWidget *w)
     Text11 = textBox(w, QStringLiteral("Text11"), 3900, 5300, 1800);
     Text4 = textBox(w, QStringLiteral("Text4"), 3900, 5700, 1800);
     Text6 = textBox(w, QStringLiteral("Text6"), 3900, 6100, 1800);
-    Command8 = make<QPushButton>(w, QStringLiteral("Command8"), QStringLiteral("Command8"), 3900, 6500, 1800, 420);
-    Command12 =
-        make<QPushButton>(w, QStringLiteral("Command12"), QStringLiteral("Get Address Range"), 3900, 6950, 1800, 420);
-    Command21 =
-        make<QPushButton>(w, QStringLiteral("Command21"), QStringLiteral("Create Load File"), 3900, 7400, 1800, 420);
-    Command22 = make<QPushButton>(w, QStringLiteral("Command22"), QStringLiteral("Debug OFF"), 3900, 7850, 1800, 420);
-    Command16 = make<QPushButton>(w, QStringLiteral("Command16"), QStringLiteral("Yes"), 1700, 5400, 900, 420);
-    Command17 = make<QPushButton>(w, QStringLiteral("Command17"), QStringLiteral("Command17"), 2700, 5400, 900, 420);
+    Command8 =
+        makeControl<QPushButton>(w, QStringLiteral("Command8"), QStringLiteral("Command8"), 3900, 6500, 1800, 420);
+    Command12 = makeControl<QPushButton>(w, QStringLiteral("Command12"), QStringLiteral("Get Address Range"), 3900,
+                                         6950, 1800, 420);
+    Command21 = makeControl<QPushButton>(w, QStringLiteral("Command21"), QStringLiteral("Create Load File"), 3900, 7400,
+                                         1800, 420);
+    Command22 =
+        makeControl<QPushButton>(w, QStringLiteral("Command22"), QStringLiteral("Debug OFF"), 3900, 7850, 1800, 420);
+    Command16 = makeControl<QPushButton>(w, QStringLiteral("Command16"), QStringLiteral("Yes"), 1700, 5400, 900, 420);
+    Command17 =
+        makeControl<QPushButton>(w, QStringLiteral("Command17"), QStringLiteral("Command17"), 2700, 5400, 900, 420);
     for (QWidget *unused :
          {static_cast<QWidget *>(Text4), static_cast<QWidget *>(Text6), static_cast<QWidget *>(Command8),
           static_cast<QWidget *>(Command12), static_cast<QWidget *>(Command22)})
@@ -138,40 +135,46 @@ FlashUtilityForm::FlashUtilityForm(QWidget *w)
     Text8->setFont(fixed);
     Text8->setReadOnly(true);
     Text8->setAccessibleName(QStringLiteral("Debug"));
-    Command11 = make<QPushButton>(w, QStringLiteral("Command11"), QStringLiteral("Debug"), 9300, 2700, 1200, 420);
+    Command11 =
+        makeControl<QPushButton>(w, QStringLiteral("Command11"), QStringLiteral("Debug"), 9300, 2700, 1200, 420);
 
-    Shape3 = make<QFrame>(w, QStringLiteral("Shape3"), {}, 120, 2000, 5000, 1400);
+    Shape3 = makeControl<QFrame>(w, QStringLiteral("Shape3"), {}, 120, 2000, 5000, 1400);
     Shape3->setFrameShape(QFrame::Box);
     Text2 = multiLine(w, QStringLiteral("Text2"), 300, 2100, 4600, 560);
     Text2->setPlainText(QStringLiteral(" Power cycle board, select file and \nthen click Load App"));
     Text3 = multiLine(w, QStringLiteral("Text3"), 300, 2750, 4600, 560);
     Text3->setPlainText(QStringLiteral("Power cycle board, then click Erase \nFlash"));
-    Label6 = make<QLabel>(w, QStringLiteral("Label6"), QStringLiteral("Power Cycle Board"), 5300, 2000, 2400, 300);
-    Command2 = make<QPushButton>(w, QStringLiteral("Command2"), QStringLiteral("Erase All Flash Sectors"), 5300, 2700,
-                                 2600, 420);
+    Label6 =
+        makeControl<QLabel>(w, QStringLiteral("Label6"), QStringLiteral("Power Cycle Board"), 5300, 2000, 2400, 300);
+    Command2 = makeControl<QPushButton>(w, QStringLiteral("Command2"), QStringLiteral("Erase All Flash Sectors"), 5300,
+                                        2700, 2600, 420);
 
-    Frame3 = make<QGroupBox>(w, QStringLiteral("Frame3"), QStringLiteral("Bank 1"), 120, 3500, 5000, 800);
-    Frame4 = make<QGroupBox>(w, QStringLiteral("Frame4"), QStringLiteral("Bank 2"), 120, 4400, 5000, 1150);
+    Frame3 = makeControl<QGroupBox>(w, QStringLiteral("Frame3"), QStringLiteral("Bank 1"), 120, 3500, 5000, 800);
+    Frame4 = makeControl<QGroupBox>(w, QStringLiteral("Frame4"), QStringLiteral("Bank 2"), 120, 4400, 5000, 1150);
     for (int i = 0; i < 22; ++i) {
         QGroupBox *bank = i < 8 ? Frame3 : Frame4;
         const int slot = i < 8 ? i : i - 8;
         const int columns = i < 8 ? 4 : 7;
-        Sector.append(make<QCheckBox>(bank, QStringLiteral("Sector_%1").arg(i), QStringLiteral("SA%1").arg(i),
-                                      100 + (slot % columns) * 700, 250 + (slot / columns) * 300, 680, 280));
+        Sector.append(makeControl<QCheckBox>(bank, QStringLiteral("Sector_%1").arg(i), QStringLiteral("SA%1").arg(i),
+                                             100 + (slot % columns) * 700, 250 + (slot / columns) * 300, 680, 280));
     }
-    label7 = make<QLabel>(w, QStringLiteral("label7"), QStringLiteral("Sector Erase Selector"), 5300, 3500, 2600, 300);
-    Command19 = make<QPushButton>(w, QStringLiteral("Command19"), QStringLiteral("Erase Selected Sectors"), 5300, 3850,
-                                  2600, 420);
-    Command18 = make<QPushButton>(w, QStringLiteral("Command18"), QStringLiteral("Clear All"), 5300, 4320, 2600, 420);
-    Command13 = make<QPushButton>(w, QStringLiteral("Command13"), QStringLiteral("Set Bank 1"), 5300, 4790, 2600, 420);
-    Command14 = make<QPushButton>(w, QStringLiteral("Command14"), QStringLiteral("Set Bank 2"), 5300, 5260, 2600, 420);
+    label7 = makeControl<QLabel>(w, QStringLiteral("label7"), QStringLiteral("Sector Erase Selector"), 5300, 3500, 2600,
+                                 300);
+    Command19 = makeControl<QPushButton>(w, QStringLiteral("Command19"), QStringLiteral("Erase Selected Sectors"), 5300,
+                                         3850, 2600, 420);
+    Command18 =
+        makeControl<QPushButton>(w, QStringLiteral("Command18"), QStringLiteral("Clear All"), 5300, 4320, 2600, 420);
+    Command13 =
+        makeControl<QPushButton>(w, QStringLiteral("Command13"), QStringLiteral("Set Bank 1"), 5300, 4790, 2600, 420);
+    Command14 =
+        makeControl<QPushButton>(w, QStringLiteral("Command14"), QStringLiteral("Set Bank 2"), 5300, 5260, 2600, 420);
 
     const QStringList tables{"Calculate Radius Data", "Calculate Z Data", "Calculate SinPhi Data",
                              "Calculate Stretch Sin Data", "Calculate Stretch Cos Data"};
     QPushButton **tableButtons[] = {&Command3, &Command4, &Command5, &Command6, &Command7};
     for (int i = 0; i < 5; ++i) {
-        *tableButtons[i] =
-            make<QPushButton>(w, QStringLiteral("Command%1").arg(i + 3), tables[i], 8000, 3500 + i * 470, 2880, 420);
+        *tableButtons[i] = makeControl<QPushButton>(w, QStringLiteral("Command%1").arg(i + 3), tables[i], 8000,
+                                                    3500 + i * 470, 2880, 420);
         // The table generator shows only while its check box is ticked.
         (*tableButtons[i])->hide();
         QObject::connect(Check1, &QCheckBox::toggled, *tableButtons[i], &QWidget::setVisible);

@@ -4,6 +4,7 @@
 #include "CaptureCycle.h"
 #include "DriverErrors.h"
 #include "FileListBox.h"
+#include "FormControls.h"
 #include "FormTimer.h"
 #include "ModuleConnection.h"
 #include "TextFormat.h"
@@ -29,19 +30,6 @@ constexpr std::uint8_t CaptureOn = 1;
 constexpr std::uint8_t CaptureOff = 0;
 constexpr std::uint8_t CaptureChannel = 5;
 
-template <typename Control>
-Control *make(QWidget *parent, const QString &name, const QString &caption, int left, int top, int width, int height)
-{
-    auto *control = new Control(parent);
-    control->setObjectName(name);
-    if constexpr (requires { control->setText(caption); })
-        control->setText(caption);
-    else if constexpr (requires { control->setTitle(caption); })
-        control->setTitle(caption);
-    control->setAccessibleName(caption.isEmpty() ? name : caption);
-    Twips::place(control, left, top, width, height);
-    return control;
-}
 } // namespace
 
 QwilMonWindow::QwilMonWindow(ModuleDriver &driver, QWidget *parent)
@@ -82,65 +70,71 @@ void QwilMonWindow::buildForm()
 {
     QWidget *w = this;
     Twips::resizeWindow(this, 14400, 9900);
-    Label1 = make<QLabel>(w, QStringLiteral("Label1"), QStringLiteral("Quillbus Monitor"), 120, 60, 4000, 300);
+    Label1 = makeControl<QLabel>(w, QStringLiteral("Label1"), QStringLiteral("Quillbus Monitor"), 120, 60, 4000, 300);
     QFont heading = Label1->font();
     heading.setBold(true);
     heading.setPointSizeF(heading.pointSizeF() * 1.3);
     Label1->setFont(heading);
 
-    Label2 = make<QLabel>(w, QStringLiteral("Label2"), QStringLiteral("Time (Sec)"), 160, 420, 1200, 250);
-    Label3 = make<QLabel>(w, QStringLiteral("Label3"), QStringLiteral("Header"), 1350, 420, 1200, 250);
-    Label12 = make<QLabel>(w, QStringLiteral("Label12"), QStringLiteral("Data"), 2900, 420, 1200, 250);
-    Label13 = make<QLabel>(w, QStringLiteral("Label13"), QStringLiteral("Description"), 8900, 420, 2000, 250);
-    Text2 = make<QPlainTextEdit>(w, QStringLiteral("Text2"), {}, 120, 680, 14160, 6600);
+    Label2 = makeControl<QLabel>(w, QStringLiteral("Label2"), QStringLiteral("Time (Sec)"), 160, 420, 1200, 250);
+    Label3 = makeControl<QLabel>(w, QStringLiteral("Label3"), QStringLiteral("Header"), 1350, 420, 1200, 250);
+    Label12 = makeControl<QLabel>(w, QStringLiteral("Label12"), QStringLiteral("Data"), 2900, 420, 1200, 250);
+    Label13 = makeControl<QLabel>(w, QStringLiteral("Label13"), QStringLiteral("Description"), 8900, 420, 2000, 250);
+    Text2 = makeControl<QPlainTextEdit>(w, QStringLiteral("Text2"), {}, 120, 680, 14160, 6600);
     Text2->setAccessibleName(QStringLiteral("Display"));
     Text2->setReadOnly(true);
     Text2->setLineWrapMode(QPlainTextEdit::NoWrap);
     Text2->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
 
-    Command9 = make<QPushButton>(w, QStringLiteral("Command9"), QStringLiteral("Start Quillbus Monitor"), 120, 7400,
-                                 2600, 420);
-    Shape2 = make<QFrame>(w, QStringLiteral("Shape2"), {}, 2800, 7460, 300, 300);
-    Command1 = make<QPushButton>(w, QStringLiteral("Command1"), QStringLiteral("Pause"), 3300, 7400, 1500, 420);
-    Shape1 = make<QFrame>(w, QStringLiteral("Shape1"), {}, 4900, 7460, 300, 300);
-    Command47 =
-        make<QPushButton>(w, QStringLiteral("Command47"), QStringLiteral("Clear Display"), 5400, 7400, 1700, 420);
-    Command3 = make<QPushButton>(w, QStringLiteral("Command3"), QStringLiteral("Connect USB"), 7200, 7400, 1700, 420);
+    Command9 = makeControl<QPushButton>(w, QStringLiteral("Command9"), QStringLiteral("Start Quillbus Monitor"), 120,
+                                        7400, 2600, 420);
+    Shape2 = makeControl<QFrame>(w, QStringLiteral("Shape2"), {}, 2800, 7460, 300, 300);
+    Command1 = makeControl<QPushButton>(w, QStringLiteral("Command1"), QStringLiteral("Pause"), 3300, 7400, 1500, 420);
+    Shape1 = makeControl<QFrame>(w, QStringLiteral("Shape1"), {}, 4900, 7460, 300, 300);
+    Command47 = makeControl<QPushButton>(w, QStringLiteral("Command47"), QStringLiteral("Clear Display"), 5400, 7400,
+                                         1700, 420);
+    Command3 =
+        makeControl<QPushButton>(w, QStringLiteral("Command3"), QStringLiteral("Connect USB"), 7200, 7400, 1700, 420);
 
-    Frame1 = make<QGroupBox>(w, QStringLiteral("Frame1"), QStringLiteral("Time"), 120, 8000, 1600, 900);
-    Option1 = make<QRadioButton>(Frame1, QStringLiteral("Option1"), QStringLiteral("Absolute"), 120, 280, 1400, 250);
-    Option2 = make<QRadioButton>(Frame1, QStringLiteral("Option2"), QStringLiteral("Delta"), 120, 560, 1400, 250);
-    Frame2 = make<QGroupBox>(w, QStringLiteral("Frame2"), QStringLiteral("Datalogging"), 1850, 8000, 1600, 900);
-    Option3 = make<QRadioButton>(Frame2, QStringLiteral("Option3"), QStringLiteral("ON"), 120, 280, 1400, 250);
-    Option4 = make<QRadioButton>(Frame2, QStringLiteral("Option4"), QStringLiteral("OFF"), 120, 560, 1400, 250);
-    Frame3 = make<QGroupBox>(w, QStringLiteral("Frame3"), QStringLiteral("Analyze"), 3580, 8000, 1600, 900);
-    Option5 = make<QRadioButton>(Frame3, QStringLiteral("Option5"), QStringLiteral("ON"), 120, 280, 1400, 250);
-    Option6 = make<QRadioButton>(Frame3, QStringLiteral("Option6"), QStringLiteral("OFF"), 120, 560, 1400, 250);
+    Frame1 = makeControl<QGroupBox>(w, QStringLiteral("Frame1"), QStringLiteral("Time"), 120, 8000, 1600, 900);
+    Option1 =
+        makeControl<QRadioButton>(Frame1, QStringLiteral("Option1"), QStringLiteral("Absolute"), 120, 280, 1400, 250);
+    Option2 =
+        makeControl<QRadioButton>(Frame1, QStringLiteral("Option2"), QStringLiteral("Delta"), 120, 560, 1400, 250);
+    Frame2 = makeControl<QGroupBox>(w, QStringLiteral("Frame2"), QStringLiteral("Datalogging"), 1850, 8000, 1600, 900);
+    Option3 = makeControl<QRadioButton>(Frame2, QStringLiteral("Option3"), QStringLiteral("ON"), 120, 280, 1400, 250);
+    Option4 = makeControl<QRadioButton>(Frame2, QStringLiteral("Option4"), QStringLiteral("OFF"), 120, 560, 1400, 250);
+    Frame3 = makeControl<QGroupBox>(w, QStringLiteral("Frame3"), QStringLiteral("Analyze"), 3580, 8000, 1600, 900);
+    Option5 = makeControl<QRadioButton>(Frame3, QStringLiteral("Option5"), QStringLiteral("ON"), 120, 280, 1400, 250);
+    Option6 = makeControl<QRadioButton>(Frame3, QStringLiteral("Option6"), QStringLiteral("OFF"), 120, 560, 1400, 250);
 
-    Label4 = make<QLabel>(w, QStringLiteral("Label4"), QStringLiteral("File Name"), 5400, 8000, 1500, 250);
-    Text5 = make<QLineEdit>(w, QStringLiteral("Text5"), {}, 5400, 8260, 3600, 315);
+    Label4 = makeControl<QLabel>(w, QStringLiteral("Label4"), QStringLiteral("File Name"), 5400, 8000, 1500, 250);
+    Text5 = makeControl<QLineEdit>(w, QStringLiteral("Text5"), {}, 5400, 8260, 3600, 315);
     Text5->setAccessibleName(QStringLiteral("File Name"));
-    Command2 = make<QPushButton>(w, QStringLiteral("Command2"), QStringLiteral("Delete File"), 5400, 8700, 1700, 420);
-    Label9 = make<QLabel>(w, QStringLiteral("Label9"), QStringLiteral("Datalogging Files"), 9200, 7400, 2600, 250);
-    File1 = make<FileListBox>(w, QStringLiteral("File1"), {}, 9200, 7660, 1900, 2100);
+    Command2 =
+        makeControl<QPushButton>(w, QStringLiteral("Command2"), QStringLiteral("Delete File"), 5400, 8700, 1700, 420);
+    Label9 =
+        makeControl<QLabel>(w, QStringLiteral("Label9"), QStringLiteral("Datalogging Files"), 9200, 7400, 2600, 250);
+    File1 = makeControl<FileListBox>(w, QStringLiteral("File1"), {}, 9200, 7660, 1900, 2100);
     File1->setAccessibleName(QStringLiteral("Datalogging Files"));
 
-    Label5 = make<QLabel>(w, QStringLiteral("Label5"), QStringLiteral("Filter Parameters"), 11200, 7400, 3000, 250);
-    Label8 = make<QLabel>(w, QStringLiteral("Label8"), QStringLiteral("Addr"), 11200, 7750, 800, 250);
-    Text8 = make<QLineEdit>(w, QStringLiteral("Text8"), {}, 12000, 7720, 2200, 315);
-    label7 = make<QLabel>(w, QStringLiteral("label7"), QStringLiteral("Sckts"), 11200, 8200, 800, 250);
-    Text7 = make<QLineEdit>(w, QStringLiteral("Text7"), {}, 12000, 8170, 2200, 315);
-    Label6 = make<QLabel>(w, QStringLiteral("Label6"), QStringLiteral("Cmds"), 11200, 8650, 800, 250);
-    Text6 = make<QLineEdit>(w, QStringLiteral("Text6"), {}, 12000, 8620, 2200, 315);
+    Label5 =
+        makeControl<QLabel>(w, QStringLiteral("Label5"), QStringLiteral("Filter Parameters"), 11200, 7400, 3000, 250);
+    Label8 = makeControl<QLabel>(w, QStringLiteral("Label8"), QStringLiteral("Addr"), 11200, 7750, 800, 250);
+    Text8 = makeControl<QLineEdit>(w, QStringLiteral("Text8"), {}, 12000, 7720, 2200, 315);
+    label7 = makeControl<QLabel>(w, QStringLiteral("label7"), QStringLiteral("Sckts"), 11200, 8200, 800, 250);
+    Text7 = makeControl<QLineEdit>(w, QStringLiteral("Text7"), {}, 12000, 8170, 2200, 315);
+    Label6 = makeControl<QLabel>(w, QStringLiteral("Label6"), QStringLiteral("Cmds"), 11200, 8650, 800, 250);
+    Text6 = makeControl<QLineEdit>(w, QStringLiteral("Text6"), {}, 12000, 8620, 2200, 315);
     for (QLineEdit *box : {Text8, Text7, Text6})
         box->setAccessibleName(box == Text8   ? QStringLiteral("Addr")
                                : box == Text7 ? QStringLiteral("Sckts")
                                               : QStringLiteral("Cmds"));
 
     // Work buffers of the display routine: present under their names, never shown.
-    Text1 = make<QLineEdit>(w, QStringLiteral("Text1"), QStringLiteral("Text1"), 0, 0, 100, 100);
-    Text3 = make<QLineEdit>(w, QStringLiteral("Text3"), QStringLiteral("Text3"), 0, 0, 100, 100);
-    Text4 = make<QLineEdit>(w, QStringLiteral("Text4"), QStringLiteral("Text4"), 0, 0, 100, 100);
+    Text1 = makeControl<QLineEdit>(w, QStringLiteral("Text1"), QStringLiteral("Text1"), 0, 0, 100, 100);
+    Text3 = makeControl<QLineEdit>(w, QStringLiteral("Text3"), QStringLiteral("Text3"), 0, 0, 100, 100);
+    Text4 = makeControl<QLineEdit>(w, QStringLiteral("Text4"), QStringLiteral("Text4"), 0, 0, 100, 100);
     for (QLineEdit *buffer : {Text1, Text3, Text4})
         buffer->hide();
 }

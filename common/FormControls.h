@@ -1,0 +1,22 @@
+#pragma once
+
+#include "Twips.h"
+
+#include <QString>
+#include <QWidget>
+
+// Builds one control of a form: its name, caption, accessible name and designed place.
+template <typename Control>
+Control *makeControl(QWidget *parent, const QString &name, const QString &caption, int left, int top, int width,
+                     int height)
+{
+    auto *control = new Control(parent);
+    control->setObjectName(name);
+    if constexpr (requires { control->setText(caption); })
+        control->setText(caption);
+    else if constexpr (requires { control->setTitle(caption); })
+        control->setTitle(caption);
+    control->setAccessibleName(caption.isEmpty() ? name : caption);
+    Twips::place(control, left, top, width, height);
+    return control;
+}
