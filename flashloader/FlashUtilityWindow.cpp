@@ -55,17 +55,9 @@ void setBoxQuietly(QLineEdit *box, const QString &text)
     box->setText(text);
 }
 
-// Val() of a box: the leading number, rounded to a whole number.
 int boxValue(const QLineEdit *box)
 {
-    const QString text = box->text().trimmed();
-    qsizetype end = 0;
-    while (end < text.size() &&
-           (text[end].isDigit() || (text[end] == QLatin1Char('.') && !text.left(end).contains('.'))))
-        ++end;
-    bool ok = false;
-    const double value = text.left(end).toDouble(&ok);
-    return ok ? static_cast<int>(std::lround(std::min(value, 1e6))) : 0;
+    return ScanRules::boxValue(box->text());
 }
 } // namespace
 
@@ -605,7 +597,6 @@ void FlashUtilityWindow::chooseNextDevice()
         return;
     m_deviceAddress = choice.deviceAddress;
     m_deviceType = choice.type;
-    m_deviceRevision = choice.revision;
     m_knownType = choice.knownType;
     if (choice.result == DeviceSelection::Choice::RefusedDome) {
         showStatus(QStringLiteral("This dome rev does not support download, change chip!"), StatusColour::Error);

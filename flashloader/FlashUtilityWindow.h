@@ -123,5 +123,4 @@ private:
     int m_nextRow = 0;
     QString m_loadFileName;
     QString m_deviceType;
-    QString m_deviceRevision;
 };

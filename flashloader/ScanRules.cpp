@@ -2,6 +2,8 @@
 
 #include "TextFormat.h"
 
+#include <cmath>
+
 namespace ScanRules {
 
 int perAddressTimeoutMs(int maxAddress)
@@ -15,15 +17,18 @@ int perAddressTimeoutMs(int maxAddress)
     return 1000;
 }
 
-int leadingNumber(const QString &text)
+int boxValue(const QString &text)
 {
-    int value = 0;
-    qsizetype i = 0;
-    while (i < text.size() && text[i] == QLatin1Char(' '))
-        ++i;
-    for (; i < text.size() && text[i].isDigit() && value < 100000; ++i)
-        value = value * 10 + text[i].digitValue();
-    return value;
+    const QString trimmed = text.trimmed();
+    qsizetype end = 0;
+    bool point = false;
+    while (end < trimmed.size() && (trimmed[end].isDigit() || (trimmed[end] == QLatin1Char('.') && !point))) {
+        point = point || trimmed[end] == QLatin1Char('.');
+        ++end;
+    }
+    bool ok = false;
+    const double value = trimmed.left(end).toDouble(&ok);
+    return ok ? static_cast<int>(std::lround(std::min(value, 1e6))) : 0;
 }
 
 bool isValidReply(int result, std::span<const std::uint8_t> buffer, int expectedLength, int address)

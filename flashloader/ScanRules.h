@@ -24,8 +24,9 @@ constexpr int ReplyData = 7;
 // Per-address wait: 250 ms up to 16 addresses, 500 up to 32, 750 up to 64, 1000 above.
 int perAddressTimeoutMs(int maxAddress);
 
-// The leading number of a box's text, 0 when it starts with none.
-int leadingNumber(const QString &text);
+// A box's value: its leading number (a decimal point allowed), rounded to a whole
+// number; 0 when the text starts with none.
+int boxValue(const QString &text);
 
 // A reply counts when the call succeeded and the reply names the asked address, the
 // configuration reply code and the expected count of data bytes.

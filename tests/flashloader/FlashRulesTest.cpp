@@ -67,10 +67,12 @@ TEST(ScanRules, OnlyAMatchingConfigurationReplyCounts)
 
 TEST(ScanRules, BoxValueIsTheLeadingNumber)
 {
-    EXPECT_EQ(ScanRules::leadingNumber(QStringLiteral("16")), 16);
-    EXPECT_EQ(ScanRules::leadingNumber(QStringLiteral(" 97abc")), 97);
-    EXPECT_EQ(ScanRules::leadingNumber(QStringLiteral("abc")), 0);
-    EXPECT_EQ(ScanRules::leadingNumber(QString()), 0);
+    EXPECT_EQ(ScanRules::boxValue(QStringLiteral("16")), 16);
+    EXPECT_EQ(ScanRules::boxValue(QStringLiteral(" 97abc")), 97);
+    EXPECT_EQ(ScanRules::boxValue(QStringLiteral("12.6")), 13);
+    EXPECT_EQ(ScanRules::boxValue(QStringLiteral("abc")), 0);
+    EXPECT_EQ(ScanRules::boxValue(QString()), 0);
+    EXPECT_EQ(ScanRules::boxValue(QStringLiteral("99999999999")), 1000000);
 }
 
 TEST(DebugDump, OneUpperCaseLineAndTheTextBoxLimit)
