@@ -387,3 +387,69 @@ TEST(FirmwareLoad, DirectFileModeSendsTheChosenFileToTheTypedAddress)
                      expectedImages(loader.folder.path(QStringLiteral("F4008-0111.hex")), 0x40000, true));
     EXPECT_EQ(loader.bus.emulator.device(3)->loader().filesAccepted(), 1);
 }
+
+TEST(FirmwareLoad, OneRecordFileGoesAsSetAddressOneMessageCommitAndChecksum)
+{
+    FlashLoader loader;
+    // An S0 header, then one 16-byte record at 1000h.
+    loader.folder.write(QStringLiteral("ONE.hex"),
+                        "S00600004844521B\r\nS1131000000102030405060708090A0B0C0D0E0F64\r\n");
+    loader.startUp();
+    QTest::mouseDClick(loader.f().Text1, Qt::LeftButton);
+    loader.bus.advance(1000);
+    loader.f().Text10->setText(QStringLiteral("3"));
+    loader.f().File1->refresh();
+    const int row = static_cast<int>(loader.f().File1->names().indexOf(QStringLiteral("ONE.hex")));
+    ASSERT_GE(row, 0);
+    loader.f().File1->item(row)->setSelected(true);
+    emit loader.f().File1->itemClicked(loader.f().File1->item(row));
+    QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+    ASSERT_TRUE(loader.runUntil([&] { return statusIs(loader, "Upload Complete"); })) << loader.status().toStdString();
+
+    std::vector<emu::Bytes> sent;
+    for (const emu::Bytes &message : loader.bus.emulator.trace().busMessages()) {
+        if (message.size() >= 6 && message[0] == 3 && message[3] == 0x03)
+            sent.push_back(message);
+    }
+    std::vector<int> codes;
+    std::vector<std::size_t> lengths;
+    for (const emu::Bytes &m : sent) {
+        codes.push_back(m[5]);
+        lengths.push_back(m.size());
+    }
+    EXPECT_EQ(codes, (std::vector<int>{0x63, 0x64, 0x6A, 0x65, 0x66, 0x67, 0x68, 0x69}));
+    EXPECT_EQ(lengths, (std::vector<std::size_t>{7, 7, 7, 9, 22, 6, 8, 6}));
+    EXPECT_EQ(emu::Bytes(sent[3].begin() + 6, sent[3].end()), (emu::Bytes{0x00, 0x10, 0x00})) << "not a listed type";
+    // Data 00..0F sum to 0x78: the checksum is its two's complement.
+    EXPECT_EQ(emu::Bytes(sent[6].begin() + 6, sent[6].end()), (emu::Bytes{0xFF, 0x88}));
+    // Sequence numbers: 0 for the connection, 1 for the program request, then one more each.
+    std::vector<long long> sequences;
+    for (const auto &call : loader.bus.emulator.trace().calls("DevDownLoad"))
+        sequences.push_back(call.arguments.at(2));
+    EXPECT_EQ(sequences, (std::vector<long long>{0, 1, 2, 3, 4, 5, 6, 7}));
+}
+
+TEST(FirmwareLoad, ModuleBlocksCarryFortyEightBytes)
+{
+    FlashLoader loader;
+    copyDemoFirmware(loader.folder);
+    loader.startUp();
+    QTest::mouseClick(loader.f().Option2, Qt::LeftButton);
+    loader.bus.advance(1000);
+    const int row = static_cast<int>(loader.f().File1->names().indexOf(QStringLiteral("UsbModule-0103.hex")));
+    ASSERT_GE(row, 0);
+    loader.f().File1->item(row)->setSelected(true);
+    emit loader.f().File1->itemClicked(loader.f().File1->item(row));
+    QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+    ASSERT_TRUE(loader.runUntil([&] { return statusIs(loader, "Load Complete - Recycle Power"); }));
+    std::vector<long long> lengths;
+    for (const auto &call : loader.bus.emulator.trace().calls("DevDownLoad"))
+        lengths.push_back(call.arguments.at(1));
+    // Enter loader, 32 blocks of three 16-byte records, checksum request, exit.
+    ASSERT_EQ(lengths.size(), 1u + 32u + 2u);
+    EXPECT_EQ(lengths.front(), 2);
+    for (std::size_t i = 1; i <= 32; ++i)
+        EXPECT_EQ(lengths[i], 58) << i;
+    EXPECT_EQ(lengths[33], 9);
+    EXPECT_EQ(lengths[34], 2);
+}
