@@ -5,18 +5,19 @@
 
 namespace emu {
 
-BusDevice::BusDevice(DeviceSpec spec) : m_spec(std::move(spec)), m_loader(m_spec.loadFaults)
+BusDevice::BusDevice(DeviceSetup setup) : m_setup(std::move(setup)), m_loader(m_setup.loadFaults)
 {
-    Bytes identity{static_cast<std::uint8_t>(m_spec.type >> 8), static_cast<std::uint8_t>(m_spec.type & 0xFF),
-                   static_cast<std::uint8_t>(m_spec.revision >> 8), static_cast<std::uint8_t>(m_spec.revision & 0xFF)};
+    Bytes identity{static_cast<std::uint8_t>(m_setup.type >> 8), static_cast<std::uint8_t>(m_setup.type & 0xFF),
+                   static_cast<std::uint8_t>(m_setup.revision >> 8),
+                   static_cast<std::uint8_t>(m_setup.revision & 0xFF)};
     for (std::size_t i = 0; i < 6; ++i)
-        identity.push_back(i < m_spec.name.size() ? static_cast<std::uint8_t>(m_spec.name[i]) : 0);
+        identity.push_back(i < m_setup.name.size() ? static_cast<std::uint8_t>(m_setup.name[i]) : 0);
     m_config[IdentityBlock] = identity;
 }
 
 std::vector<Bytes> BusDevice::receive(const Bytes &message)
 {
-    if (m_spec.silent || message.size() < Bus::HeaderSize)
+    if (m_setup.silent || message.size() < Bus::HeaderSize)
         return {};
     switch (message[Bus::Command]) {
     case Bus::GetConfigurationBuffer: return answerConfigRequest(message);
@@ -42,7 +43,7 @@ Bytes BusDevice::configBlock(std::uint8_t block, std::size_t length) const
 
 Bytes BusDevice::reply(std::uint8_t socket, std::uint8_t command, const Bytes &parameters) const
 {
-    return makeMessage(Bus::ModuleAddress, m_spec.address, 0x00, socket, command, parameters);
+    return makeMessage(Bus::ModuleAddress, m_setup.address, 0x00, socket, command, parameters);
 }
 
 // Request: block, length. Reply: length, then that many bytes of the block.
@@ -51,7 +52,7 @@ std::vector<Bytes> BusDevice::answerConfigRequest(const Bytes &message)
     if (message.size() < Bus::FirstParameter + 2)
         return {};
     ++m_configRequests;
-    const ConfigFault fault = m_spec.configFault;
+    const ConfigFault fault = m_setup.configFault;
     if (fault == ConfigFault::RetryOnly && m_configRequests % 2 == 1)
         return {};
 
@@ -70,7 +71,7 @@ std::vector<Bytes> BusDevice::answerConfigRequest(const Bytes &message)
         fault == ConfigFault::WrongCode ? Bus::SetConfigurationBuffer : Bus::GetConfigurationBuffer;
     Bytes answer = reply(Bus::SocketQuery, command, parameters);
     if (fault == ConfigFault::WrongAddress)
-        answer[Bus::Source] = static_cast<std::uint8_t>(m_spec.address % 250 + 1);
+        answer[Bus::Source] = static_cast<std::uint8_t>(m_setup.address % 250 + 1);
     return {answer};
 }
 

@@ -15,13 +15,13 @@ public:
     // Configuration block that holds type, revision and name.
     static constexpr std::uint8_t IdentityBlock = 8;
 
-    explicit BusDevice(DeviceSpec spec);
+    explicit BusDevice(DeviceSetup setup);
     virtual ~BusDevice() = default;
 
-    const DeviceSpec &spec() const { return m_spec; }
+    const DeviceSetup &setup() const { return m_setup; }
     DeviceLoader &loader() { return m_loader; }
     const DeviceLoader &loader() const { return m_loader; }
-    std::uint8_t address() const { return m_spec.address; }
+    std::uint8_t address() const { return m_setup.address; }
 
     // Reacts to a message addressed to this device; returns its replies in sent form.
     virtual std::vector<Bytes> receive(const Bytes &message);
@@ -36,7 +36,7 @@ protected:
 private:
     std::vector<Bytes> answerConfigRequest(const Bytes &message);
 
-    DeviceSpec m_spec;
+    DeviceSetup m_setup;
     DeviceLoader m_loader;
     int m_configRequests = 0;
     std::map<std::uint8_t, Bytes> m_config;

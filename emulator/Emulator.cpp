@@ -23,8 +23,8 @@ Emulator::Emulator(Clock &clock, const Scenario &scenario)
       m_random(scenario.trafficSeed)
 {
     m_trace.setFile(scenario.traceFile);
-    for (const DeviceSpec &spec : scenario.devices)
-        addDevice(std::make_unique<BusDevice>(spec));
+    for (const DeviceSetup &setup : scenario.devices)
+        addDevice(std::make_unique<BusDevice>(setup));
 }
 
 Emulator::~Emulator() = default;
@@ -74,8 +74,8 @@ std::int32_t Emulator::traced(const char *name, std::vector<long long> arguments
 void Emulator::countCall(const char *operation)
 {
     const int n = ++m_callCounts[operation];
-    for (const FaultSpec &fault : m_scenario.faults) {
-        if (fault.kind == FaultSpec::Kind::UnplugOnCall && fault.operation == operation && fault.occurrence == n)
+    for (const FaultSetup &fault : m_scenario.faults) {
+        if (fault.kind == FaultSetup::Kind::UnplugOnCall && fault.operation == operation && fault.occurrence == n)
             unplug();
     }
 }
@@ -100,7 +100,7 @@ void Emulator::transmit(const Bytes &message)
     if (!target)
         return;
     for (const Bytes &answer : target->receive(message))
-        schedule(answer, target->spec().replyDelayMs);
+        schedule(answer, target->setup().replyDelayMs);
 }
 
 void Emulator::schedule(const Bytes &message, int delayMs)
@@ -372,7 +372,7 @@ std::int32_t Emulator::GetConfigData(std::uint8_t *buffer, std::uint8_t length, 
         makeMessage(address, Bus::ModuleAddress, 0x00, Bus::SocketQuery, Bus::GetConfigurationBuffer, {block, length});
     transmit(request);
     const BusDevice *target = device(address);
-    if (target && target->spec().configFault == ConfigFault::Late && !target->spec().silent) {
+    if (target && target->setup().configFault == ConfigFault::Late && !target->setup().silent) {
         // The module answers at once with its own request frame; the device's reply
         // arrives later as a record.
         if (buffer) {
@@ -468,7 +468,7 @@ std::int32_t Emulator::downloadToDevice(const Bytes &message, std::uint8_t seque
         return Result::InvalidCommand;
     crossBus(message);
     BusDevice *target = device(message[Bus::Destination]);
-    if (!target || target->spec().silent)
+    if (!target || target->setup().silent)
         return Result::Success;
     m_loading = target;
     if (auto status = target->loader().receive(message, sequence))
@@ -480,7 +480,7 @@ void Emulator::answerFromDevice(BusDevice &device, std::uint8_t status)
 {
     schedule(
         makeMessage(Bus::ModuleAddress, device.address(), 0x00, Bus::SocketDownload, DeviceLoader::Reply, {status}),
-        device.spec().replyDelayMs);
+        device.setup().replyDelayMs);
 }
 
 // Operations whose device behaviour is not emulated yet answer "invalid command",

@@ -215,7 +215,7 @@ bool parseDevice(Parser &p, const std::vector<std::string> &w, Scenario &s)
     const auto address = parseNumber(w[1]);
     if (!address || *address < 1 || *address > 254)
         return p.fail("device address must be 1 to 254");
-    DeviceSpec d;
+    DeviceSetup d;
     d.address = static_cast<std::uint8_t>(*address);
     d.name = "      ";
     bool haveType = false;
@@ -301,7 +301,7 @@ bool parseFault(Parser &p, const std::vector<std::string> &w, Scenario &s)
         const auto n = parseNumber(w[3]);
         if (!n || *n < 1 || *n > 1000000)
             return p.fail("unplug-on needs a call count from 1");
-        s.faults.push_back({FaultSpec::Kind::UnplugOnCall, w[2], static_cast<int>(*n)});
+        s.faults.push_back({FaultSetup::Kind::UnplugOnCall, w[2], static_cast<int>(*n)});
         return true;
     }
     return p.fail("unknown fault; known: unplug-on OPERATION N");
@@ -315,9 +315,9 @@ Scenario Scenario::defaultBus()
     return parsed ? *parsed : Scenario{};
 }
 
-const DeviceSpec *Scenario::device(std::uint8_t address) const
+const DeviceSetup *Scenario::device(std::uint8_t address) const
 {
-    for (const DeviceSpec &d : devices) {
+    for (const DeviceSetup &d : devices) {
         if (d.address == address)
             return &d;
     }

@@ -21,7 +21,7 @@ enum class ConfigFault {
 };
 
 // One device on the emulated bus.
-struct DeviceSpec {
+struct DeviceSetup {
     std::uint8_t address = 0;
     std::uint16_t type = 0;     // shown as four hex digits, e.g. 0x2315
     std::uint16_t revision = 0; // shown as four hex digits, e.g. 0x0101
@@ -33,7 +33,7 @@ struct DeviceSpec {
 };
 
 // A fault that strikes while the program runs.
-struct FaultSpec {
+struct FaultSetup {
     enum class Kind { UnplugOnCall };
     Kind kind = Kind::UnplugOnCall;
     std::string operation; // driver operation that triggers it
@@ -48,8 +48,8 @@ struct Scenario {
     bool unplugged = false;
     std::int32_t driverVersion = 0x0105;
     LoaderFaults moduleLoadFaults;
-    std::vector<DeviceSpec> devices;
-    std::vector<FaultSpec> faults;
+    std::vector<DeviceSetup> devices;
+    std::vector<FaultSetup> faults;
     std::string traceFile;    // empty: trace kept in memory only
     int trafficPerSecond = 0; // messages other controllers put on the bus
     unsigned trafficSeed = 1;
@@ -57,7 +57,7 @@ struct Scenario {
     // The populated bus the program runs on by default.
     static Scenario defaultBus();
 
-    const DeviceSpec *device(std::uint8_t address) const;
+    const DeviceSetup *device(std::uint8_t address) const;
 };
 
 struct ScenarioError {

@@ -25,7 +25,7 @@ TEST(Scenario, DefaultBusIsPopulatedWithGaps)
     EXPECT_EQ(s.device(9)->type, 0x2507);
     EXPECT_EQ(s.device(4), nullptr);
     EXPECT_EQ(s.device(7), nullptr);
-    for (const DeviceSpec &d : s.devices)
+    for (const DeviceSetup &d : s.devices)
         EXPECT_EQ(d.name.size(), 6u);
 }
 
