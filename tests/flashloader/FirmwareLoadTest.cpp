@@ -79,6 +79,29 @@ bool statusIs(FlashLoader &loader, const char *text)
     return loader.status() == QString::fromLatin1(text);
 }
 
+// Picks a file in the file list as a click would; false when it is not listed.
+bool clickFile(FlashLoader &loader, const QString &name)
+{
+    loader.f().File1->refresh();
+    const int row = static_cast<int>(loader.f().File1->names().indexOf(name));
+    if (row < 0)
+        return false;
+    loader.f().File1->item(row)->setSelected(true);
+    emit loader.f().File1->itemClicked(loader.f().File1->item(row));
+    return true;
+}
+
+// "Module", the module's firmware file and "Load USB Module".
+bool startModuleLoad(FlashLoader &loader)
+{
+    QTest::mouseClick(loader.f().Option2, Qt::LeftButton);
+    loader.bus.advance(1000);
+    if (!clickFile(loader, QStringLiteral("UsbModule-0103.hex")))
+        return false;
+    QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+    return true;
+}
+
 } // namespace
 
 TEST(FirmwareLoad, ThreeDevicesGetEveryFileAndEndWithUploadComplete)
@@ -171,14 +194,7 @@ TEST(FirmwareLoad, ModuleLoadEndsWithRecyclePowerAndTheModuleHoldsTheFile)
     FlashLoader loader;
     copyDemoFirmware(loader.folder);
     loader.startUp();
-    QTest::mouseClick(loader.f().Option2, Qt::LeftButton);
-    loader.bus.advance(1000);
-    const QStringList files = loader.f().File1->names();
-    const int row = static_cast<int>(files.indexOf(QStringLiteral("UsbModule-0103.hex")));
-    ASSERT_GE(row, 0);
-    loader.f().File1->item(row)->setSelected(true);
-    emit loader.f().File1->itemClicked(loader.f().File1->item(row));
-    QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+    ASSERT_TRUE(startModuleLoad(loader));
     ASSERT_TRUE(loader.runUntil([&] { return statusIs(loader, "Load Complete - Recycle Power"); }))
         << loader.status().toStdString();
     EXPECT_EQ(loader.statusColour(), Success);
@@ -194,12 +210,7 @@ TEST(FirmwareLoad, ModuleChecksumMismatchEndsInChecksumError)
     FlashLoader loader(scenarioFrom("module load-fault 15 corrupt\n"));
     copyDemoFirmware(loader.folder);
     loader.startUp();
-    QTest::mouseClick(loader.f().Option2, Qt::LeftButton);
-    loader.bus.advance(1000);
-    const int row = static_cast<int>(loader.f().File1->names().indexOf(QStringLiteral("UsbModule-0103.hex")));
-    loader.f().File1->item(row)->setSelected(true);
-    emit loader.f().File1->itemClicked(loader.f().File1->item(row));
-    QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+    ASSERT_TRUE(startModuleLoad(loader));
     ASSERT_TRUE(loader.runUntil([&] { return statusIs(loader, "Checksum Error"); })) << loader.status().toStdString();
     EXPECT_FALSE(loader.window->loadBusy());
     EXPECT_TRUE(loader.f().Command1->isEnabled());
@@ -279,13 +290,7 @@ TEST(FirmwareLoad, ModuleFaultsEndInTheStatusTableMessage)
         FlashLoader loader(scenarioFrom(std::string(c.scenario) + "\n"));
         copyDemoFirmware(loader.folder);
         loader.startUp();
-        QTest::mouseClick(loader.f().Option2, Qt::LeftButton);
-        loader.bus.advance(1000);
-        const int row = static_cast<int>(loader.f().File1->names().indexOf(QStringLiteral("UsbModule-0103.hex")));
-        ASSERT_GE(row, 0);
-        loader.f().File1->item(row)->setSelected(true);
-        emit loader.f().File1->itemClicked(loader.f().File1->item(row));
-        QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+        ASSERT_TRUE(startModuleLoad(loader));
         ASSERT_TRUE(loader.runUntil([&] { return statusIs(loader, c.message); })) << loader.status().toStdString();
         EXPECT_TRUE(loader.f().Command1->isEnabled());
         EXPECT_FALSE(loader.window->loadBusy());
@@ -331,9 +336,7 @@ TEST(FirmwareLoad, AnAddressWithoutAReplyIsLoadedFromAFileChosenByHand)
     EXPECT_FALSE(loader.f().Text5->isHidden());
     EXPECT_TRUE(loader.f().Command9->isHidden());
 
-    const int row = static_cast<int>(loader.f().File1->names().indexOf(QStringLiteral("F4008-0111.hex")));
-    loader.f().File1->item(row)->setSelected(true);
-    emit loader.f().File1->itemClicked(loader.f().File1->item(row));
+    ASSERT_TRUE(clickFile(loader, QStringLiteral("F4008-0111.hex")));
     EXPECT_EQ(loader.status(), "Click Load Qwil Device to Start");
     EXPECT_TRUE(loader.window->knownType()) << "the type comes from the file's name";
     QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
@@ -374,11 +377,7 @@ TEST(FirmwareLoad, DirectFileModeSendsTheChosenFileToTheTypedAddress)
     loader.bus.advance(1000);
     ASSERT_TRUE(loader.window->moduleConnected());
     loader.f().Text10->setText(QStringLiteral("3"));
-    QTest::mouseClick(loader.f().Command20, Qt::LeftButton); // Refresh
-    const int row = static_cast<int>(loader.f().File1->names().indexOf(QStringLiteral("F4008-0111.hex")));
-    ASSERT_GE(row, 0);
-    loader.f().File1->item(row)->setSelected(true);
-    emit loader.f().File1->itemClicked(loader.f().File1->item(row));
+    ASSERT_TRUE(clickFile(loader, QStringLiteral("F4008-0111.hex")));
     QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
     EXPECT_EQ(loader.status(), "F4008-0111.hex Loading ");
     ASSERT_TRUE(loader.runUntil([&] { return statusIs(loader, "Upload Complete"); })) << loader.status().toStdString();
@@ -398,11 +397,7 @@ TEST(FirmwareLoad, OneRecordFileGoesAsSetAddressOneMessageCommitAndChecksum)
     QTest::mouseDClick(loader.f().Text1, Qt::LeftButton);
     loader.bus.advance(1000);
     loader.f().Text10->setText(QStringLiteral("3"));
-    loader.f().File1->refresh();
-    const int row = static_cast<int>(loader.f().File1->names().indexOf(QStringLiteral("ONE.hex")));
-    ASSERT_GE(row, 0);
-    loader.f().File1->item(row)->setSelected(true);
-    emit loader.f().File1->itemClicked(loader.f().File1->item(row));
+    ASSERT_TRUE(clickFile(loader, QStringLiteral("ONE.hex")));
     QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
     ASSERT_TRUE(loader.runUntil([&] { return statusIs(loader, "Upload Complete"); })) << loader.status().toStdString();
 
@@ -434,13 +429,7 @@ TEST(FirmwareLoad, ModuleBlocksCarryFortyEightBytes)
     FlashLoader loader;
     copyDemoFirmware(loader.folder);
     loader.startUp();
-    QTest::mouseClick(loader.f().Option2, Qt::LeftButton);
-    loader.bus.advance(1000);
-    const int row = static_cast<int>(loader.f().File1->names().indexOf(QStringLiteral("UsbModule-0103.hex")));
-    ASSERT_GE(row, 0);
-    loader.f().File1->item(row)->setSelected(true);
-    emit loader.f().File1->itemClicked(loader.f().File1->item(row));
-    QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+    ASSERT_TRUE(startModuleLoad(loader));
     ASSERT_TRUE(loader.runUntil([&] { return statusIs(loader, "Load Complete - Recycle Power"); }));
     std::vector<long long> lengths;
     for (const auto &call : loader.bus.emulator.trace().calls("DevDownLoad"))
