@@ -636,6 +636,7 @@ bool FlashUtilityWindow::chooseLoadFile()
     showStatus(QStringLiteral("Select load file from list"), StatusColour::Information);
     Beep::beep();
     m_fileChoicePending = true;
+    waitForChoiceByHand();
     return false;
 }
 
@@ -696,6 +697,16 @@ void FlashUtilityWindow::prepareChoiceByHand(int address)
     showStatus(QStringLiteral("Select load file from list"), StatusColour::Information);
     Beep::beep();
     m_fileChosenByHand = true;
+    waitForChoiceByHand();
+}
+
+// The load goes on only when the user has picked a file and pressed the load button
+// again, so that button must be usable, also when a later device of a load asks.
+void FlashUtilityWindow::waitForChoiceByHand()
+{
+    m_engine->clearLoadBusy();
+    m_engine->setTransferActive(false);
+    enableLoadButtons();
 }
 
 void FlashUtilityWindow::deviceListClicked()

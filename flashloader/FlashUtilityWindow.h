@@ -97,6 +97,7 @@ private:
     bool chooseLoadFile();
     void offerConnectUsb();
     void prepareChoiceByHand(int address);
+    void waitForChoiceByHand();
     void deviceListClicked();
     void fileListClicked();
     void pauseClicked();

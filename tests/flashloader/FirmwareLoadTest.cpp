@@ -442,3 +442,21 @@ TEST(FirmwareLoad, ModuleBlocksCarryFortyEightBytes)
     EXPECT_EQ(lengths[33], 9);
     EXPECT_EQ(lengths[34], 2);
 }
+
+TEST(FirmwareLoad, ALaterDeviceWithTwoFilesWaitsForTheUserAndThenGoesOn)
+{
+    FlashLoader loader;
+    copyDemoFirmware(loader.folder);
+    loader.startUp();
+    loader.scan(QStringLiteral("12"));
+    selectAddresses(loader, {3, 12}); // 4008 has one file, 2315 two
+    QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+    ASSERT_TRUE(loader.runUntil([&] { return statusIs(loader, "Select load file from list"); }))
+        << loader.status().toStdString();
+    EXPECT_EQ(loader.bus.emulator.device(3)->loader().filesAccepted(), 3);
+    EXPECT_TRUE(loader.f().Command1->isEnabled()) << "the user must be able to go on";
+    ASSERT_TRUE(clickFile(loader, QStringLiteral("F2315-0202.hex")));
+    QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+    ASSERT_TRUE(loader.runUntil([&] { return statusIs(loader, "Upload Complete"); })) << loader.status().toStdString();
+    EXPECT_EQ(loader.bus.emulator.device(12)->loader().filesAccepted(), 3);
+}
