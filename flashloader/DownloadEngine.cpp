@@ -2,6 +2,7 @@
 
 #include "FormTimer.h"
 #include "LoadStatus.h"
+#include "ModuleConnection.h"
 #include "TextFormat.h"
 #include "TimeSource.h"
 
@@ -24,6 +25,7 @@ constexpr int PacingAfterCommitMs = 5;
 constexpr int PrepareMs = 100;
 constexpr int MinimumLinesForTextFile = 10;
 constexpr int GiveUpAfterRetries = 2;
+constexpr int FlushWaitMs = 100;
 
 QString deviceErrorText(std::uint8_t status)
 {
@@ -141,13 +143,10 @@ void DownloadEngine::abandon(int loadStatus)
 
 void DownloadEngine::flushReplies()
 {
-    for (int i = 0; i < 4096; ++i) {
-        std::uint8_t count = 0;
-        if (m_driver.GetData(m_reply.data(), &count, 100) != 0)
-            return;
+    ModuleConnection::drain(m_driver, FlushWaitMs, [this](std::span<const std::uint8_t> record) {
         if (m_host.debugOn())
-            m_host.dumpHex(std::span<const std::uint8_t>(m_reply.data(), std::min<std::size_t>(count, 100)));
-    }
+            m_host.dumpHex(record);
+    });
 }
 
 // ---- starting ------------------------------------------------------------------------

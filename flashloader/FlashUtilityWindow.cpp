@@ -36,7 +36,6 @@ constexpr std::uint8_t ReleaseBusSecond = 1;
 constexpr std::uint8_t ReleaseHighestAddress = 16;
 constexpr std::int32_t ScanBusValue = 0;
 constexpr std::uint8_t ScanBusSecond = 1;
-constexpr int FlushWaitMs = 100;
 constexpr int LinkCheckWaitMs = 10;
 constexpr int StartupStep = 16, ScanPrompt = 22, Reconnect = 21;
 const QString DirectoryPrefix = QStringLiteral("./");
@@ -410,14 +409,6 @@ bool FlashUtilityWindow::checkUsbLink()
     return false;
 }
 
-void FlashUtilityWindow::flushReplies()
-{
-    ModuleConnection::drain(m_driver, FlushWaitMs, [this](std::span<const std::uint8_t> record) {
-        if (debugOn())
-            dumpHex(record);
-    });
-}
-
 void FlashUtilityWindow::reconnectStep()
 {
     form.Timer[Reconnect]->setEnabled(false);
@@ -520,7 +511,7 @@ void FlashUtilityWindow::loadClicked()
     f.Timer[ScanPrompt]->setEnabled(false);
     if (!checkUsbLink())
         return;
-    flushReplies();
+    m_engine->flushReplies();
 
     const bool moduleMode = !m_directFileMode && f.Option2->isChecked();
     if (!moduleMode && !m_moduleConnected) {

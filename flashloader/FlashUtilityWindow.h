@@ -77,7 +77,6 @@ private:
     // Module link.
     void connectModule();
     bool checkUsbLink();
-    void flushReplies();
     void reconnectStep();
     void promptStep();
 

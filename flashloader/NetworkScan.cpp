@@ -1,6 +1,7 @@
 #include "NetworkScan.h"
 
 #include "FormTimer.h"
+#include "ModuleConnection.h"
 #include "ScanRules.h"
 #include "TextFormat.h"
 
@@ -36,22 +37,9 @@ void NetworkScan::requestStop()
     m_running = false;
 }
 
-void NetworkScan::drain(int waitMs, const std::function<void(std::span<std::uint8_t>)> &onRecord)
-{
-    // Ends on "nothing arrived" and also on a link failure, which would otherwise
-    // repeat for ever.
-    for (int records = 0; records < MaxDrainRecords; ++records) {
-        std::uint8_t count = 0;
-        if (m_driver.GetData(m_buffer.data(), &count, waitMs) != DriverResult::Success)
-            return;
-        if (onRecord)
-            onRecord(std::span<std::uint8_t>(m_buffer.data(), std::min<std::size_t>(count, BufferSize - 1)));
-    }
-}
-
 void NetworkScan::drainModule()
 {
-    drain(ModuleDrainWaitMs, {});
+    ModuleConnection::drain(m_driver, ModuleDrainWaitMs);
 }
 
 void NetworkScan::dumpIfDebug(std::span<const std::uint8_t> bytes)
@@ -66,7 +54,8 @@ void NetworkScan::run()
     emit started();
     std::fill(m_buffer.begin(), m_buffer.end(), 0);
     emit debugCleared();
-    drain(DrainWaitMs, [this](std::span<std::uint8_t> record) { dumpIfDebug(record); });
+    ModuleConnection::drain(m_driver, DrainWaitMs,
+                            [this](std::span<const std::uint8_t> record) { dumpIfDebug(record); });
 
     const int lastAddress = std::clamp(m_maxAddress ? m_maxAddress() : 0, 0, ScanRules::MaxScanAddress);
     const int timeoutMs = ScanRules::perAddressTimeoutMs(lastAddress);
@@ -80,7 +69,8 @@ void NetworkScan::run()
     const std::int32_t r = m_driver.ConfigQwil(IdleBusValue, BusSecond, static_cast<std::uint8_t>(highest));
     emit completed();
     if (r != DriverResult::NoResponse)
-        drain(FinalDrainWaitMs, [this](std::span<std::uint8_t> record) { dumpIfDebug(record); });
+        ModuleConnection::drain(m_driver, FinalDrainWaitMs,
+                                [this](std::span<const std::uint8_t> record) { dumpIfDebug(record); });
     m_running = false;
     m_active = false;
     emit finished();
@@ -92,9 +82,10 @@ void NetworkScan::scanAddress(int address, int timeoutMs)
     std::fill(m_buffer.begin(), m_buffer.end(), 0);
 
     // Anything still queued belongs to an earlier address; marked with '*' in the dump.
-    drain(DrainWaitMs, [this](std::span<std::uint8_t> record) {
-        m_buffer[record.size()] = DrainMarker;
-        dumpIfDebug(std::span<const std::uint8_t>(m_buffer.data(), record.size() + 1));
+    ModuleConnection::drain(m_driver, DrainWaitMs, [this](std::span<const std::uint8_t> record) {
+        std::vector<std::uint8_t> marked(record.begin(), record.end());
+        marked.push_back(DrainMarker);
+        dumpIfDebug(marked);
     });
 
     const auto target = static_cast<std::uint8_t>(address);

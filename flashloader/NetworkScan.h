@@ -28,8 +28,6 @@ public:
     static constexpr std::uint8_t BusSecond = 1;
     // Every record fits: a record is at most 100 bytes and its check byte follows.
     static constexpr std::size_t BufferSize = 101;
-    // A drain gives up after this many records even if the module keeps talking.
-    static constexpr int MaxDrainRecords = 4096;
 
     NetworkScan(ModuleDriver &driver, QObject *parent);
 
@@ -63,8 +61,6 @@ signals:
 private:
     void run();
     void scanAddress(int address, int timeoutMs);
-    // Reads until the module has nothing more; calls onRecord with each record.
-    void drain(int waitMs, const std::function<void(std::span<std::uint8_t>)> &onRecord);
     void dumpIfDebug(std::span<const std::uint8_t> bytes);
     bool debugOn() const { return m_debugOn && m_debugOn(); }
 
