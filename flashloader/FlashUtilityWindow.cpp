@@ -76,7 +76,7 @@ FlashUtilityWindow::FlashUtilityWindow(ModuleDriver &driver, QWidget *parent)
     connect(m_scan, &NetworkScan::debugCleared, form.Text8, &QPlainTextEdit::clear);
     connect(m_scan, &NetworkScan::debugNote, this, &FlashUtilityWindow::appendDebugText);
     connect(m_scan, &NetworkScan::completed, this, [this] {
-        showStatus(QStringLiteral("Scan Complete - Select Devices From List"), StatusColour::Information);
+        showStatus(QStringLiteral("Scan Complete - Select Devices From List"), Colour::Information);
         Beep::beep();
     });
     connect(m_scan, &NetworkScan::finished, this, &FlashUtilityWindow::scanFinished);
@@ -105,12 +105,12 @@ FlashUtilityWindow::FlashUtilityWindow(ModuleDriver &driver, QWidget *parent)
     loadWindow();
 }
 
-QColor FlashUtilityWindow::colourOf(StatusColour colour)
+QColor FlashUtilityWindow::colourOf(Colour colour)
 {
     switch (colour) {
-    case StatusColour::Information: return QColor(0xC0, 0xFF, 0xFF);
-    case StatusColour::Error: return QColor(0xFF, 0xC0, 0xC0);
-    case StatusColour::Success: break;
+    case Colour::Information: return QColor(0xC0, 0xFF, 0xFF);
+    case Colour::Error: return QColor(0xFF, 0xC0, 0xC0);
+    case Colour::Success: break;
     }
     return QColor(0xC0, 0xFF, 0xC0);
 }
@@ -151,7 +151,7 @@ void FlashUtilityWindow::loadWindow()
     f.MSComm1->setDataBits(QSerialPort::Data8);
     f.MSComm1->setStopBits(QSerialPort::TwoStop);
 
-    showStatus(QStringLiteral("Select Load File"), StatusColour::Information);
+    showStatus(QStringLiteral("Select Load File"), Colour::Information);
     f.Command1->setEnabled(true);
     f.Command9->setText(QStringLiteral("Scan Network"));
 
@@ -246,7 +246,7 @@ void FlashUtilityWindow::applyComPortLayout()
     for (QPushButton *key : f.Command15)
         key->hide();
     f.ProgressBar1->setValue(0);
-    showStatus(QStringLiteral(" Select File to Load!"), StatusColour::Information);
+    showStatus(QStringLiteral(" Select File to Load!"), Colour::Information);
 }
 
 void FlashUtilityWindow::optionClicked(int option)
@@ -278,7 +278,7 @@ void FlashUtilityWindow::enterDeviceMode()
         setWindowHeight(FlashUtilityForm::DeviceModeHeight);
         f.File1->hide();
         showControls({f.List1, f.Label3, f.Command9, f.Label1, f.Label2, f.Label4, f.Label5}, true);
-        showStatus(f.Text1->text(), StatusColour::Information);
+        showStatus(f.Text1->text(), Colour::Information);
         Twips::place(f.Text10, 3060, 1080, 620, 315);
         setBoxQuietly(f.Text10, QStringLiteral("16"));
         f.Command20->hide();
@@ -287,7 +287,7 @@ void FlashUtilityWindow::enterDeviceMode()
         f.File1->setPattern(QStringLiteral("*.hex"));
         f.File1->show();
         showControls({f.List1, f.Label3, f.Command9, f.Label1, f.Label2, f.Label4, f.Label5}, false);
-        showStatus(QStringLiteral("Select Load File"), StatusColour::Information);
+        showStatus(QStringLiteral("Select Load File"), Colour::Information);
         Twips::place(f.Text10, 3574, 1764, 620, 315);
         setBoxQuietly(f.Text10, QStringLiteral("1"));
         f.Command20->show();
@@ -332,7 +332,7 @@ void FlashUtilityWindow::enterModuleMode()
     f.Command1->setText(QStringLiteral("Load USB Module"));
     f.File1->setPattern(QStringLiteral("*.hex"));
     f.File1->show();
-    showStatus(QStringLiteral("Select Load File"), StatusColour::Information);
+    showStatus(QStringLiteral("Select Load File"), Colour::Information);
     f.Check2->hide();
 }
 
@@ -345,7 +345,7 @@ void FlashUtilityWindow::toggleDirectFileMode()
 
 // ---- status line ----------------------------------------------------------------------
 
-void FlashUtilityWindow::showStatus(const QString &text, StatusColour colour)
+void FlashUtilityWindow::showStatus(const QString &text, Colour colour)
 {
     QPalette palette = form.Text1->palette();
     palette.setColor(QPalette::Base, colourOf(colour));
@@ -355,7 +355,7 @@ void FlashUtilityWindow::showStatus(const QString &text, StatusColour colour)
 
 void FlashUtilityWindow::showLoadStatus(int code)
 {
-    showStatus(LoadStatus::text(code), StatusColour::Error);
+    showStatus(LoadStatus::text(code), Colour::Error);
     if (code == LoadStatus::UsbError) {
         offerConnectUsb();
         m_moduleConnected = false;
@@ -375,7 +375,7 @@ void FlashUtilityWindow::connectModule()
         appendDebugText(QStringLiteral("Enumeration status = ") + TextFormat::hexNumber(word));
     };
     options.onConnected = [this](const QString &status) {
-        showStatus(status, StatusColour::Information);
+        showStatus(status, Colour::Information);
         m_moduleConnected = true;
         form.Command10->setEnabled(false);
     };
@@ -389,7 +389,7 @@ void FlashUtilityWindow::connectModule()
             form.Timer[ScanPrompt]->setEnabled(true);
         return;
     }
-    showStatus(QStringLiteral("USB Error - Reconnect USB Module and Click Connect USB"), StatusColour::Error);
+    showStatus(QStringLiteral("USB Error - Reconnect USB Module and Click Connect USB"), Colour::Error);
     m_moduleConnected = false;
     offerConnectUsb();
     Beep::beep();
@@ -403,7 +403,7 @@ bool FlashUtilityWindow::checkUsbLink()
     if (r == DriverResult::Success || r == DriverResult::NoResponse)
         return true;
     m_moduleConnected = false;
-    showStatus(QStringLiteral("USB Error - Reconnect USB Module and Click Connect USB"), StatusColour::Error);
+    showStatus(QStringLiteral("USB Error - Reconnect USB Module and Click Connect USB"), Colour::Error);
     offerConnectUsb();
     form.Timer[ScanPrompt]->setEnabled(false);
     return false;
@@ -419,7 +419,7 @@ void FlashUtilityWindow::reconnectStep()
 void FlashUtilityWindow::promptStep()
 {
     form.Timer[ScanPrompt]->setEnabled(false);
-    showStatus(QStringLiteral("Enter max Qwil address and press scan"), StatusColour::Information);
+    showStatus(QStringLiteral("Enter max Qwil address and press scan"), Colour::Information);
 }
 
 // ---- scan -----------------------------------------------------------------------------
@@ -437,7 +437,7 @@ void FlashUtilityWindow::scanClicked()
     if (!checkUsbLink())
         return;
     if (!m_moduleConnected) {
-        showStatus(QStringLiteral("No USB Module - Connect Module and Click Connect "), StatusColour::Error);
+        showStatus(QStringLiteral("No USB Module - Connect Module and Click Connect "), Colour::Error);
         offerConnectUsb();
         return;
     }
@@ -448,14 +448,14 @@ void FlashUtilityWindow::scanClicked()
     form.ProgressBar1->setRange(0, std::max(highest, 0));
     form.ProgressBar1->setValue(0);
     if (highest > ScanRules::MaxScanAddress) {
-        showStatus(QStringLiteral("Error - Maximum Scan Address is 96"), StatusColour::Error);
+        showStatus(QStringLiteral("Error - Maximum Scan Address is 96"), Colour::Error);
         m_scanRunning = false;
         form.Command9->setText(QStringLiteral("Scan Network"));
         form.Command1->setEnabled(true);
         return;
     }
     m_driver.ConfigQwil(ScanBusValue, ScanBusSecond, static_cast<std::uint8_t>(std::max(highest, 0)));
-    showStatus(QStringLiteral("Scanning Network for Devices"), StatusColour::Information);
+    showStatus(QStringLiteral("Scanning Network for Devices"), Colour::Information);
     QCoreApplication::processEvents();
     for (int row = form.List1->count() - 1; row >= 0; --row)
         delete form.List1->takeItem(row);
@@ -467,10 +467,10 @@ void FlashUtilityWindow::maxAddressChanged()
 {
     const int value = boxValue(form.Text10);
     if (value >= 1 && value <= 255) {
-        showStatus(QStringLiteral("Click Scan Network"), StatusColour::Information);
+        showStatus(QStringLiteral("Click Scan Network"), Colour::Information);
         return;
     }
-    showStatus(QStringLiteral("Max Address = 1-255"), StatusColour::Error);
+    showStatus(QStringLiteral("Max Address = 1-255"), Colour::Error);
     Beep::beep();
 }
 
@@ -504,7 +504,7 @@ bool FlashUtilityWindow::deferClose()
 void FlashUtilityWindow::loadClicked()
 {
     FlashUtilityForm &f = form;
-    showStatus(QString(), StatusColour::Information);
+    showStatus(QString(), Colour::Information);
     if (!f.Check3->isChecked())
         return; // COM-port mode: the serial loader starts here
     // The scan prompt must not cover what the load reports.
@@ -515,7 +515,7 @@ void FlashUtilityWindow::loadClicked()
 
     const bool moduleMode = !m_directFileMode && f.Option2->isChecked();
     if (!moduleMode && !m_moduleConnected) {
-        showStatus(QStringLiteral("Click Connect USB and Scan Before Starting Load"), StatusColour::Error);
+        showStatus(QStringLiteral("Click Connect USB and Scan Before Starting Load"), Colour::Error);
         offerConnectUsb();
     } else {
         f.ProgressBar1->setValue(0);
@@ -535,14 +535,14 @@ void FlashUtilityWindow::loadClicked()
 void FlashUtilityWindow::startChosenFile(const QString &file, bool disableLoadButton)
 {
     if (file.isEmpty()) {
-        showStatus(QStringLiteral(" Select File to Load!"), StatusColour::Error);
+        showStatus(QStringLiteral(" Select File to Load!"), Colour::Error);
         return;
     }
     if (disableLoadButton)
         form.Command1->setEnabled(false);
     form.Command9->setEnabled(false);
     m_engine->startFile(file, static_cast<std::uint8_t>(m_deviceAddress), m_knownType);
-    showStatus(file.mid(2) + QStringLiteral(" Loading "), StatusColour::Information);
+    showStatus(file.mid(2) + QStringLiteral(" Loading "), Colour::Information);
 }
 
 // Direct file mode sends the chosen file as it is to the one device whose address the
@@ -567,7 +567,7 @@ void FlashUtilityWindow::chooseFirstDevice()
     m_nextRow = 0;
     chooseNextDevice();
     if (m_deviceType.isEmpty() && !m_fileChosenByHand)
-        showStatus(QStringLiteral("No Devices Selected"), StatusColour::Error);
+        showStatus(QStringLiteral("No Devices Selected"), Colour::Error);
 }
 
 // Finds the next selected device and starts it; empties m_deviceType when none is left.
@@ -590,7 +590,7 @@ void FlashUtilityWindow::chooseNextDevice()
     m_deviceType = choice.type;
     m_knownType = choice.knownType;
     if (choice.result == DeviceSelection::Choice::RefusedDome) {
-        showStatus(QStringLiteral("This dome rev does not support download, change chip!"), StatusColour::Error);
+        showStatus(QStringLiteral("This dome rev does not support download, change chip!"), Colour::Error);
         enableLoadButtons();
         m_engine->clearLoadBusy();
         Beep::beep();
@@ -624,7 +624,7 @@ bool FlashUtilityWindow::chooseLoadFile()
     form.File1->setPattern(pattern);
     form.File1->show();
     showControls({form.Label3, form.Text10, form.Command9}, false);
-    showStatus(QStringLiteral("Select load file from list"), StatusColour::Information);
+    showStatus(QStringLiteral("Select load file from list"), Colour::Information);
     Beep::beep();
     m_fileChoicePending = true;
     waitForChoiceByHand();
@@ -643,12 +643,12 @@ void FlashUtilityWindow::deviceStart()
         m_engine->startDevice(address, m_loadFileName, m_knownType);
         return;
     case LoadFileConversion::Outcome::ImproperFormat:
-        showStatus(QStringLiteral("Improper File Format"), StatusColour::Error);
+        showStatus(QStringLiteral("Improper File Format"), Colour::Error);
         break;
     case LoadFileConversion::Outcome::FileError:
         showStatus(QStringLiteral("No Loadfile for Device Type = ") + m_deviceType + QStringLiteral(", Adr ") +
                        TextFormat::numberText(address),
-                   StatusColour::Error);
+                   Colour::Error);
         break;
     }
     // Nothing was sent: the window is ready for another try.
@@ -685,7 +685,7 @@ void FlashUtilityWindow::prepareChoiceByHand(int address)
     showControls({f.Text5, f.Label10}, true);
     f.File1->setPattern(QStringLiteral("*.hex"));
     f.File1->show();
-    showStatus(QStringLiteral("Select load file from list"), StatusColour::Information);
+    showStatus(QStringLiteral("Select load file from list"), Colour::Information);
     Beep::beep();
     m_fileChosenByHand = true;
     waitForChoiceByHand();
@@ -703,7 +703,7 @@ void FlashUtilityWindow::waitForChoiceByHand()
 void FlashUtilityWindow::deviceListClicked()
 {
     FlashUtilityForm &f = form;
-    showStatus(QStringLiteral("Click Load Qwil Device to Start"), StatusColour::Information);
+    showStatus(QStringLiteral("Click Load Qwil Device to Start"), Colour::Information);
     if (!m_fileChoicePending && !m_fileChosenByHand)
         return;
     showControls({f.Label3, f.Text10, f.Command9}, true);
@@ -724,7 +724,7 @@ void FlashUtilityWindow::fileListClicked()
     const bool askedForFile = m_fileChosenByHand || m_fileChoicePending || m_directFileMode;
     showStatus(askedForFile && deviceMode ? QStringLiteral("Click Load Qwil Device to Start")
                                           : QStringLiteral("Click Load USB Module to Start"),
-               StatusColour::Information);
+               Colour::Information);
 }
 
 void FlashUtilityWindow::pauseClicked()
@@ -742,7 +742,7 @@ void FlashUtilityWindow::keypadPressed(int key)
     form.Text9->setText(m_keypad.text());
     if (outcome.entered) {
         form.Text10->setText(QString::number(*outcome.entered));
-        showStatus(QStringLiteral("Click Load Qwil Device to Start"), StatusColour::Information);
+        showStatus(QStringLiteral("Click Load Qwil Device to Start"), Colour::Information);
     } else if (outcome.rejected) {
         showLoadStatus(LoadStatus::InvalidAddress);
     }
@@ -795,13 +795,6 @@ DownloadMessages::ImageType FlashUtilityWindow::imageType() const
 bool FlashUtilityWindow::pauseTicked() const
 {
     return form.Check4->isChecked();
-}
-
-void FlashUtilityWindow::showStatus(const QString &text, Colour colour)
-{
-    showStatus(text, colour == Colour::Error     ? StatusColour::Error
-                     : colour == Colour::Success ? StatusColour::Success
-                                                 : StatusColour::Information);
 }
 
 void FlashUtilityWindow::setProgress(int value, int maximum)

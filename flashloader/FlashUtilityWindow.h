@@ -19,8 +19,8 @@ class FlashUtilityWindow final : public ToolWindow, private LoadHost {
 public:
     explicit FlashUtilityWindow(ModuleDriver &driver, QWidget *parent = nullptr);
 
-    enum class StatusColour { Information, Error, Success };
-    static QColor colourOf(StatusColour colour);
+    // The status line's background for information, errors and success.
+    static QColor colourOf(Colour colour);
 
     FlashUtilityForm form;
 
@@ -54,9 +54,6 @@ private:
     void enterModuleMode();
     void toggleDirectFileMode();
     void setWindowHeight(int twips);
-
-    // Status line.
-    void showStatus(const QString &text, StatusColour colour);
 
     // What the download engine asks of the window.
     bool deviceMode() const override;
