@@ -26,6 +26,7 @@ emu::Scenario chosenScenario()
 }
 
 struct Instance {
+    Instance() { emulator.trace().setKeptInMemory(false); }
     std::mutex lock;
     SteadyClock clock;
     emu::Emulator emulator{clock, chosenScenario()};

@@ -54,6 +54,8 @@ void Trace::append(TraceEntry entry)
 {
     if (m_file.is_open())
         m_file << entry.text() << '\n' << std::flush;
+    if (!m_keptInMemory)
+        return;
     m_entries.push_back(std::move(entry));
     if (m_entries.size() > MaxEntries)
         m_entries.pop_front();

@@ -28,6 +28,9 @@ struct TraceEntry {
 class Trace {
 public:
     void setFile(const std::string &path);
+    // The driver library serves a long-running program: it keeps no trace in memory,
+    // only the file the scenario names.
+    void setKeptInMemory(bool kept) { m_keptInMemory = kept; }
 
     void addCall(std::int64_t timeMs, std::string name, std::vector<long long> arguments, std::int32_t result);
     void addBusMessage(std::int64_t timeMs, const Bytes &message);
@@ -45,6 +48,7 @@ private:
 
     std::deque<TraceEntry> m_entries;
     std::ofstream m_file;
+    bool m_keptInMemory = true;
 };
 
 } // namespace emu
