@@ -58,6 +58,16 @@ int boxValue(const QLineEdit *box)
 {
     return ScanRules::boxValue(box->text());
 }
+// The status line's background for information, errors and success.
+QColor colourOf(LoadHost::Colour colour)
+{
+    switch (colour) {
+    case LoadHost::Colour::Information: return QColor(0xC0, 0xFF, 0xFF);
+    case LoadHost::Colour::Error: return QColor(0xFF, 0xC0, 0xC0);
+    case LoadHost::Colour::Success: break;
+    }
+    return QColor(0xC0, 0xFF, 0xC0);
+}
 } // namespace
 
 FlashUtilityWindow::FlashUtilityWindow(ModuleDriver &driver, QWidget *parent)
@@ -103,16 +113,6 @@ FlashUtilityWindow::FlashUtilityWindow(ModuleDriver &driver, QWidget *parent)
     form.Text5->installEventFilter(this);
 
     loadWindow();
-}
-
-QColor FlashUtilityWindow::colourOf(Colour colour)
-{
-    switch (colour) {
-    case Colour::Information: return QColor(0xC0, 0xFF, 0xFF);
-    case Colour::Error: return QColor(0xFF, 0xC0, 0xC0);
-    case Colour::Success: break;
-    }
-    return QColor(0xC0, 0xFF, 0xC0);
 }
 
 // ---- start, layouts and modes ---------------------------------------------------------

@@ -19,9 +19,6 @@ class FlashUtilityWindow final : public ToolWindow, private LoadHost {
 public:
     explicit FlashUtilityWindow(ModuleDriver &driver, QWidget *parent = nullptr);
 
-    // The status line's background for information, errors and success.
-    static QColor colourOf(Colour colour);
-
     FlashUtilityForm form;
 
     // Window state, named as the load steps name it.
