@@ -8,17 +8,25 @@ QString numberText(long long value)
     return value < 0 ? digits : QLatin1Char(' ') + digits;
 }
 
+namespace {
+constexpr char HexDigits[] = "0123456789ABCDEF";
+}
+
 QString hexByte(std::uint8_t value)
 {
-    return QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper();
+    const QChar pair[2] = {QLatin1Char(HexDigits[value >> 4]), QLatin1Char(HexDigits[value & 0x0F])};
+    return QString(pair, 2);
 }
 
 QString hexBytes(std::span<const std::uint8_t> bytes)
 {
-    QString text;
-    text.reserve(static_cast<qsizetype>(bytes.size() * 2));
-    for (const std::uint8_t b : bytes)
-        text += hexByte(b);
+    // Written straight into place: the monitor formats every captured record with it.
+    QString text(static_cast<qsizetype>(bytes.size() * 2), Qt::Uninitialized);
+    QChar *out = text.data();
+    for (const std::uint8_t b : bytes) {
+        *out++ = QLatin1Char(HexDigits[b >> 4]);
+        *out++ = QLatin1Char(HexDigits[b & 0x0F]);
+    }
     return text;
 }
 
