@@ -71,4 +71,15 @@ int domeHexPairToByte(QChar high, QChar low)
     return domeDigit(high) * 16 + domeDigit(low);
 }
 
+QStringList lines(const QByteArray &fileContent)
+{
+    QString text = QString::fromLatin1(fileContent);
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    QStringList result = text.split(QLatin1Char('\n'));
+    if (!result.isEmpty() && result.last().isEmpty())
+        result.removeLast();
+    return result;
+}
+
 } // namespace TextFormat

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <span>
@@ -29,5 +30,9 @@ std::uint8_t monitorHexPairToByte(QChar high, QChar low);
 // nothing else is checked, so a non-hex character yields a value outside 0..255
 // that the caller must reject.
 int domeHexPairToByte(QChar high, QChar low);
+
+// A text file's lines: CR LF, LF and CR alone all end a line; a last line end adds no
+// empty line.
+QStringList lines(const QByteArray &fileContent);
 
 } // namespace TextFormat

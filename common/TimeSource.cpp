@@ -1,8 +1,5 @@
 #include "TimeSource.h"
 
-#include <QCoreApplication>
-#include <QThread>
-
 namespace TimeSource {
 namespace {
 SteadyClock s_steady;
@@ -19,17 +16,6 @@ Clock &clock()
 ManualClock *manualClock()
 {
     return s_manual;
-}
-
-void processEventsUntil(const std::function<bool()> &done)
-{
-    while (!done()) {
-        QCoreApplication::processEvents();
-        if (s_manual)
-            s_manual->advance(1);
-        else if (!done())
-            QThread::msleep(1);
-    }
 }
 
 ManualTimeScope::ManualTimeScope()

@@ -2,7 +2,6 @@
 
 #include "Clock.h"
 
-#include <functional>
 
 // Hands out the process's clock: the steady clock unless a test installs a manual one.
 namespace TimeSource {
@@ -11,10 +10,6 @@ Clock &clock();
 
 // The installed manual clock, or nullptr when time is real.
 ManualClock *manualClock();
-
-// Lets the window breathe until done() holds: real time passes in the program, the
-// manual clock moves on in tests.
-void processEventsUntil(const std::function<bool()> &done);
 
 // Installs a manual clock for the lifetime of this guard (tests only).
 class ManualTimeScope {

@@ -5,40 +5,46 @@
 
 #include <functional>
 
-// Cuts a download file into device data messages: records of 16 bytes each (short ones
-// filled with zeros), up to 48 bytes a message and 64 messages a block, gaps between
-// records sent as zeros.
+// Cuts a download file into device data messages, one message a call: records of 16
+// bytes each (short ones filled with zeros), up to 48 bytes a message and 64 messages a
+// block, gaps between records sent as zeros.
 class DeviceBlockSender {
 public:
-    enum class Outcome {
-        Commit,      // the block is complete: commit it
-        SendFailed,  // the driver refused a data message
-        InvalidFile, // a record line is malformed or overlaps what was sent
+    struct Action {
+        enum class Kind {
+            Send,    // send message with sequence, then ask again
+            Commit,  // the block is complete: commit it
+            Invalid, // a record line is malformed or overlaps what was sent
+        };
+        Kind kind = Kind::Commit;
+        DownloadMessages::Bytes message;
+        std::uint8_t sequence = 0;
     };
 
     struct Hooks {
         std::function<std::uint8_t()> advanceSequence;
-        std::function<std::int32_t(const DownloadMessages::Bytes &, std::uint8_t sequence)> send;
-        std::function<void()> pause;    // the short pause before every data message
         std::function<void()> lineRead; // progress
     };
 
     void startFile(long firstAddress);
-    Outcome sendBlock(RecordFile &file, std::uint8_t deviceAddress, const Hooks &hooks);
+    // What to do next in the block; the caller sends a message and then asks again.
+    Action next(RecordFile &file, std::uint8_t deviceAddress, const Hooks &hooks);
 
     long firstAddress = 0;
     long nextAddress = 0;
     long expectedChecksum = 0;
     int messageCount = 0;
-    std::int32_t lastResult = 0;
 
 private:
-    enum class Step { Continue, Commit, Failed, Invalid };
-    Step sendGap(std::uint8_t deviceAddress, const Hooks &hooks);
-    Step send(DownloadMessages::Bytes &message, std::uint8_t sequence, const Hooks &hooks);
+    Action nextGapMessage(std::uint8_t deviceAddress, const Hooks &hooks);
+    Action send(DownloadMessages::Bytes message, std::uint8_t sequence);
 
     bool m_gapPending = false;
+    bool m_gapStarted = false;
+    std::uint8_t m_gapSequence = 0;
+    long m_gapSent = 0;
     long m_recordAddress = 0;
+    bool m_commitDue = false;
 };
 
 // Cuts a download file into module data blocks of consecutive records.

@@ -1,13 +1,13 @@
 #include "DownloadEngine.h"
 
 #include "FormTimer.h"
+#include "LoadFileConversion.h"
 #include "LoadStatus.h"
 #include "ModuleConnection.h"
 #include "TextFormat.h"
-#include "TimeSource.h"
+#include "DriverResult.h"
 
-#include <QCoreApplication>
-
+#include <algorithm>
 #include <cmath>
 
 using namespace DownloadMessages;
@@ -23,9 +23,14 @@ constexpr int PacingFirstMs = 200;
 constexpr int PacingMs = 25;
 constexpr int PacingAfterCommitMs = 5;
 constexpr int PrepareMs = 100;
-constexpr int MinimumLinesForTextFile = 10;
 constexpr int GiveUpAfterRetries = 2;
 constexpr int FlushWaitMs = 100;
+
+// Anything but a message taken or a reply not yet there means the module is gone.
+bool isLinkError(std::int32_t result)
+{
+    return result != DriverResult::Success && result != DriverResult::NoResponse;
+}
 
 QString deviceErrorText(std::uint8_t status)
 {
@@ -53,7 +58,7 @@ DownloadEngine::DownloadEngine(ModuleDriver &driver, LoadHost &host, QObject *pa
     m_commit = makeTimer(13, 100, &DownloadEngine::commitStep);
     m_exitLoader = makeTimer(14, 1, &DownloadEngine::exitLoaderStep);
     m_nextDevice = makeTimer(18, NextDeviceMs, &DownloadEngine::nextDeviceTimer);
-    m_shortPause = makeTimer(19, ShortPauseMs, nullptr);
+    m_shortPause = makeTimer(19, ShortPauseMs, &DownloadEngine::sendDataMessage);
     m_prepare = makeTimer(20, 100, &DownloadEngine::prepareStep);
 }
 
@@ -62,8 +67,8 @@ FormTimer *DownloadEngine::makeTimer(int number, int intervalMs, void (DownloadE
     // Parented to the window so every timer is found there under its name.
     auto *timer = new FormTimer(QStringLiteral("Timer%1").arg(number), intervalMs, parent());
     timer->setSingleShot(true);
-    if (step)
-        connect(timer, &FormTimer::timeout, this, step);
+    connect(timer, &FormTimer::timeout, this, step);
+    m_timers.push_back(timer);
     return timer;
 }
 
@@ -92,12 +97,19 @@ std::uint8_t DownloadEngine::advanceSequence()
     return m_sequence;
 }
 
-std::int32_t DownloadEngine::sendToDevice(const Bytes &message, std::uint8_t sequence)
+// False when the link is lost: the load has then ended with the USB error, which asks
+// for the module to be connected again.
+bool DownloadEngine::sendToDevice(const Bytes &message, std::uint8_t sequence)
 {
     if (m_host.debugOn())
         m_host.dumpHex(message);
     Bytes copy = message;
-    return m_driver.DevDownLoad(ToDevice, copy.data(), static_cast<std::uint8_t>(copy.size()), sequence);
+    const std::int32_t r =
+        m_driver.DevDownLoad(ToDevice, copy.data(), static_cast<std::uint8_t>(copy.size()), sequence);
+    if (!isLinkError(r))
+        return true;
+    abandon(LoadStatus::UsbError);
+    return false;
 }
 
 std::int32_t DownloadEngine::sendToModule(const Bytes &message)
@@ -111,8 +123,8 @@ std::int32_t DownloadEngine::sendToModule(const Bytes &message)
 void DownloadEngine::sendDeviceStep(const Bytes &message, std::uint8_t replyCode, int watchdogMs)
 {
     m_lastReplyCode = replyCode;
-    sendToDevice(message, advanceSequence());
-    armWatchdog(watchdogMs, 0);
+    if (sendToDevice(message, advanceSequence()))
+        armWatchdog(watchdogMs, 0);
 }
 
 bool DownloadEngine::sendModuleStep(const Bytes &message)
@@ -126,19 +138,52 @@ bool DownloadEngine::sendModuleStep(const Bytes &message)
     return true;
 }
 
-void DownloadEngine::shortPause()
+void DownloadEngine::sendAbortByte()
 {
-    arm(m_shortPause, ShortPauseMs);
-    TimeSource::processEventsUntil([this] { return !m_shortPause->isEnabled(); });
+    std::uint8_t byte = AbortLoad;
+    m_driver.SndModData(&byte, 1);
+    if (m_host.debugOn())
+        m_host.dumpHex(std::span<const std::uint8_t>(&byte, 1));
+}
+
+// A reply was handled: the next block goes out, unless Pause holds it until unticked.
+void DownloadEngine::armPacingUnlessPaused(int intervalMs)
+{
+    m_pacing->setInterval(intervalMs);
+    if (m_host.pauseTicked())
+        m_heldByPause = true;
+    else
+        m_pacing->setEnabled(true);
 }
 
 void DownloadEngine::abandon(int loadStatus)
 {
     m_file.close();
-    stopWatchdogAndPoll();
+    for (FormTimer *timer : m_timers)
+        timer->setEnabled(false);
+    m_heldByPause = false;
     m_transferActive = false;
     m_loadBusy = false;
     m_host.showLoadStatus(loadStatus);
+}
+
+bool DownloadEngine::running() const
+{
+    return m_transferActive || m_loadBusy || m_heldByPause ||
+           std::any_of(m_timers.begin(), m_timers.end(), [](const FormTimer *t) { return t->isEnabled(); });
+}
+
+void DownloadEngine::abortLoad()
+{
+    if (!running())
+        return;
+    m_file.close();
+    for (FormTimer *timer : m_timers)
+        timer->setEnabled(false);
+    m_heldByPause = false;
+    m_transferActive = false;
+    m_loadBusy = false;
+    sendAbortByte();
 }
 
 void DownloadEngine::flushReplies()
@@ -163,6 +208,7 @@ void DownloadEngine::startDevice(std::uint8_t address, const QString &firmwareFi
     m_loadStep = 4;
     m_transferActive = true;
     m_loadBusy = true;
+    m_heldByPause = false;
     m_start->setEnabled(true);
 }
 
@@ -175,6 +221,7 @@ void DownloadEngine::startFile(const QString &file, std::uint8_t address, bool k
     m_loadStep = 4;
     m_transferActive = true;
     m_loadBusy = true;
+    m_heldByPause = false;
     m_start->setEnabled(true);
 }
 
@@ -183,7 +230,8 @@ void DownloadEngine::startStep()
     m_start->setEnabled(false);
     if (m_host.deviceMode()) {
         m_lastReplyCode = ReliableConnection;
-        sendToDevice(reliableConnection(m_deviceAddress, m_host.imageType()), 0);
+        if (!sendToDevice(reliableConnection(m_deviceAddress, m_host.imageType()), 0))
+            return;
         armWatchdog(ConnectionWatchdogMs, 0);
     } else {
         const bool application = m_host.imageType() == ImageType::Application;
@@ -267,16 +315,32 @@ void DownloadEngine::deviceBlock()
         m_setAddress->setEnabled(true);
         return;
     }
+    nextDeviceAction();
+}
+
+// The data messages of a block go out one after another, each after a short pause,
+// without waiting for replies; the commit ends the block.
+void DownloadEngine::nextDeviceAction()
+{
     DeviceBlockSender::Hooks hooks;
     hooks.advanceSequence = [this] { return advanceSequence(); };
-    hooks.send = [this](const Bytes &message, std::uint8_t sequence) { return sendToDevice(message, sequence); };
-    hooks.pause = [this] { shortPause(); };
     hooks.lineRead = [this] { m_host.stepProgress(); };
-    switch (m_device.sendBlock(m_file, m_deviceAddress, hooks)) {
-    case DeviceBlockSender::Outcome::Commit: m_commit->setEnabled(true); break;
-    case DeviceBlockSender::Outcome::SendFailed: abandon(LoadStatus::UsbError); break;
-    case DeviceBlockSender::Outcome::InvalidFile: abandon(LoadStatus::InvalidLoadFile); break;
+    DeviceBlockSender::Action action = m_device.next(m_file, m_deviceAddress, hooks);
+    switch (action.kind) {
+    case DeviceBlockSender::Action::Kind::Send:
+        m_dataMessage = std::move(action);
+        arm(m_shortPause, ShortPauseMs);
+        break;
+    case DeviceBlockSender::Action::Kind::Commit: m_commit->setEnabled(true); break;
+    case DeviceBlockSender::Action::Kind::Invalid: abandon(LoadStatus::InvalidLoadFile); break;
     }
+}
+
+void DownloadEngine::sendDataMessage()
+{
+    m_shortPause->setEnabled(false);
+    if (sendToDevice(m_dataMessage.message, m_dataMessage.sequence))
+        nextDeviceAction();
 }
 
 void DownloadEngine::moduleBlock()
@@ -303,7 +367,8 @@ void DownloadEngine::programRequest()
     m_programRequest->setEnabled(false);
     m_sequence = 1;
     m_lastReplyCode = ProgramRequest;
-    sendToDevice(DownloadMessages::programRequest(m_deviceAddress, m_host.imageType()), m_sequence);
+    if (!sendToDevice(DownloadMessages::programRequest(m_deviceAddress, m_host.imageType()), m_sequence))
+        return;
     // A late answer to the program request is not asked for again.
     armWatchdog(ProgramRequestWatchdogMs, GiveUpAfterRetries);
 }
@@ -330,8 +395,8 @@ void DownloadEngine::exitLoaderStep()
 {
     m_exitLoader->setEnabled(false);
     m_lastReplyCode = ExitLoader;
-    sendToDevice(exitLoader(m_deviceAddress), advanceSequence());
-    armWatchdog(ExitWatchdogMs, m_retryCount);
+    if (sendToDevice(exitLoader(m_deviceAddress), advanceSequence()))
+        armWatchdog(ExitWatchdogMs, m_retryCount);
 }
 
 // ---- end of a file ---------------------------------------------------------------------
@@ -343,7 +408,8 @@ void DownloadEngine::deviceFileChecksum()
         m_host.appendDebug(QStringLiteral("\nChecksum = ") + TextFormat::hexNumber(m_device.expectedChecksum));
     const long sum = m_device.expectedChecksum;
     m_device.expectedChecksum = -sum;
-    sendToDevice(fileChecksum(m_deviceAddress, sum), advanceSequence());
+    if (!sendToDevice(fileChecksum(m_deviceAddress, sum), advanceSequence()))
+        return;
 
     if (!m_host.directFileMode()) {
         const QString prefix = m_loadFileName.left(10);
@@ -352,8 +418,7 @@ void DownloadEngine::deviceFileChecksum()
         QString status;
         if (letter == QLatin1Char('a')) {
             next = prefix + QStringLiteral("b.dwn");
-            const auto lines = RecordFile::readLines(next);
-            if (lines && lines->size() >= MinimumLinesForTextFile) {
+            if (LoadFileConversion::textFileIsSent(next)) {
                 status = QStringLiteral("Loading Text File - Device Adr ");
             } else {
                 next = prefix + QStringLiteral("c.dwn");
@@ -395,15 +460,18 @@ void DownloadEngine::poll()
 {
     m_poller->setEnabled(false);
     std::uint8_t count = 0;
-    if (m_driver.GetData(m_reply.data(), &count, PollWaitMs) != 0) {
+    const std::int32_t r = m_driver.GetData(m_reply.data(), &count, PollWaitMs);
+    if (isLinkError(r)) {
+        abandon(LoadStatus::UsbError);
+        return;
+    }
+    if (r != DriverResult::Success) {
         m_poller->setEnabled(true);
         return;
     }
     const std::span<const std::uint8_t> reply(m_reply.data(), std::min<std::size_t>(count, ReplyBufferSize - 1));
-    if (m_host.debugOn()) {
+    if (m_host.debugOn())
         m_host.dumpHex(reply);
-        QCoreApplication::processEvents();
-    }
     if (reply.size() > 5 && reply[0] == 1 && reply[3] == ModuleReplyMarker) {
         m_watchdog->setEnabled(false);
         handleModuleReply(reply[4], reply[5], reply);
@@ -432,8 +500,8 @@ void DownloadEngine::handleModuleReply(std::uint8_t code, std::uint8_t status, s
             abandon(status);
         else if (m_file.exhausted())
             arm(m_moduleChecksum, ModuleStepMs);
-        else if (!m_host.pauseTicked())
-            arm(m_pacing, PacingMs);
+        else
+            armPacingUnlessPaused(PacingMs);
         break;
     case ModuleChecksumRequest: {
         if (status != 0) {
@@ -496,14 +564,9 @@ void DownloadEngine::handleDeviceReply(std::uint8_t status)
     case SetAddress:
         m_lastReplyCode = Data;
         m_device.messageCount = 0;
-        m_pacing->setInterval(PacingMs);
-        if (!m_host.pauseTicked())
-            m_pacing->setEnabled(true);
+        armPacingUnlessPaused(PacingMs);
         break;
-    case Data:
-        if (!m_host.pauseTicked())
-            arm(m_pacing, QuickStepMs);
-        break;
+    case Data: armPacingUnlessPaused(QuickStepMs); break;
     case Commit:
         if (m_file.exhausted()) {
             deviceFileChecksum();
@@ -542,17 +605,17 @@ void DownloadEngine::watchdogExpired()
         m_nextDevice->setEnabled(true);
         return;
     }
-    std::uint8_t byte = StatusRequest;
     if (m_retryCount >= GiveUpAfterRetries) {
         abandon(LoadStatus::NoResponse);
-        byte = AbortLoad;
-    } else {
-        ++m_retryCount;
-        if (m_host.debugOn())
-            m_host.appendDebug(QStringLiteral("\nResend Status Request"));
-        m_watchdog->setEnabled(true);
-        m_poller->setEnabled(true);
+        sendAbortByte();
+        return;
     }
+    ++m_retryCount;
+    if (m_host.debugOn())
+        m_host.appendDebug(QStringLiteral("\nResend Status Request"));
+    m_watchdog->setEnabled(true);
+    m_poller->setEnabled(true);
+    std::uint8_t byte = StatusRequest;
     m_driver.SndModData(&byte, 1);
     if (m_host.debugOn())
         m_host.dumpHex(std::span<const std::uint8_t>(&byte, 1));
@@ -576,5 +639,8 @@ void DownloadEngine::finishUpload()
 
 void DownloadEngine::resume()
 {
+    if (!m_heldByPause || m_host.pauseTicked())
+        return;
+    m_heldByPause = false;
     m_pacing->setEnabled(true);
 }

@@ -64,8 +64,14 @@ public:
     void startDevice(std::uint8_t address, const QString &firmwareFile, bool knownType);
     // Starts a load of one file: the module's firmware, or a device file chosen directly.
     void startFile(const QString &file, std::uint8_t address, bool knownType);
-    // Pause was clicked while a transfer runs: the pacing step goes on.
+    // Pause was unticked: a load held after its last reply goes on. A reply still pending
+    // goes on by itself, so nothing is sent before it arrives.
     void resume();
+    // The window closes: the load in hand is abandoned with the abort byte, nothing more
+    // is sent and no step runs any more.
+    void abortLoad();
+    // A load is under way: a step or a reply is due, or a transfer is active.
+    bool running() const;
     // Every device is done.
     void finishUpload();
     // Reads and discards the replies the module still holds.
@@ -86,12 +92,13 @@ private:
     void armWatchdog(int intervalMs, int retryCount);
     void stopWatchdogAndPoll();
 
-    std::int32_t sendToDevice(const DownloadMessages::Bytes &message, std::uint8_t sequence);
+    bool sendToDevice(const DownloadMessages::Bytes &message, std::uint8_t sequence);
     std::int32_t sendToModule(const DownloadMessages::Bytes &message);
     void sendDeviceStep(const DownloadMessages::Bytes &message, std::uint8_t replyCode, int watchdogMs);
     bool sendModuleStep(const DownloadMessages::Bytes &message);
+    void sendAbortByte();
     std::uint8_t advanceSequence();
-    void shortPause();
+    void armPacingUnlessPaused(int intervalMs);
     void abandon(int loadStatus);
 
     // Timer steps.
@@ -110,6 +117,8 @@ private:
     void poll();               // Timer9
 
     void deviceBlock();
+    void nextDeviceAction();
+    void sendDataMessage();    // Timer19, the short pause before each data message
     void moduleBlock();
     void deviceFileChecksum();
     void handleModuleReply(std::uint8_t code, std::uint8_t status, std::span<const std::uint8_t> reply);
@@ -121,9 +130,11 @@ private:
     LoadHost &m_host;
     FormTimer *m_pacing, *m_moduleExit, *m_watchdog, *m_startOfFile, *m_start, *m_moduleChecksum, *m_poller,
         *m_programRequest, *m_setAddress, *m_commit, *m_exitLoader, *m_nextDevice, *m_shortPause, *m_prepare;
+    std::vector<FormTimer *> m_timers;
 
     RecordFile m_file;
     DeviceBlockSender m_device;
+    DeviceBlockSender::Action m_dataMessage; // sent when the short pause is over
     std::vector<std::uint8_t> m_reply;
     QString m_loadFileName;
     QString m_sendFile;
@@ -136,6 +147,7 @@ private:
     bool m_transferActive = false;
     bool m_loadBusy = false;
     bool m_checksumMatched = false;
+    bool m_heldByPause = false;
     long m_firstAddress = 0;
     long m_lastAddress = 0;
     long m_expectedChecksum = 0;

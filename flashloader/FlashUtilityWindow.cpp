@@ -14,7 +14,6 @@
 #include "Versions.h"
 
 #include <QCheckBox>
-#include <QCoreApplication>
 #include <QEvent>
 #include <QGroupBox>
 #include <QLabel>
@@ -160,8 +159,8 @@ void FlashUtilityWindow::loadWindow()
     applyModeLayout();
 
     if (!m_log.open())
-        appendDebugText(QStringLiteral("Cannot write ") + QString::fromLatin1(DebugLogFile::FileName) +
-                        QStringLiteral(": ") + m_log.errorString());
+        m_logProblem = QStringLiteral("Cannot write ") + QString::fromLatin1(DebugLogFile::FileName) +
+                       QStringLiteral(": ") + m_log.errorString();
 }
 
 void FlashUtilityWindow::startupStep()
@@ -172,6 +171,9 @@ void FlashUtilityWindow::startupStep()
     applyModeLayout();
     form.Option1->setChecked(true);
     optionClicked(1);
+    // Said after the layouts have cleared the debug box, so it stays in sight.
+    if (!m_logProblem.isEmpty())
+        appendDebugText(m_logProblem);
 }
 
 void FlashUtilityWindow::applyModeLayout()
@@ -338,6 +340,9 @@ void FlashUtilityWindow::enterModuleMode()
 
 void FlashUtilityWindow::toggleDirectFileMode()
 {
+    // The mode decides what a running load sends and what a scan fills: it waits for them.
+    if (m_scanRunning || m_scan->isActive() || m_engine->running())
+        return;
     m_directFileMode = !m_directFileMode;
     form.Option1->setChecked(true);
     optionClicked(1);
@@ -456,7 +461,6 @@ void FlashUtilityWindow::scanClicked()
     }
     m_driver.ConfigQwil(ScanBusValue, ScanBusSecond, static_cast<std::uint8_t>(std::max(highest, 0)));
     showStatus(QStringLiteral("Scanning Network for Devices"), Colour::Information);
-    QCoreApplication::processEvents();
     for (int row = form.List1->count() - 1; row >= 0; --row)
         delete form.List1->takeItem(row);
     m_scan->drainModule();
@@ -536,6 +540,12 @@ void FlashUtilityWindow::startChosenFile(const QString &file, bool disableLoadBu
 {
     if (file.isEmpty()) {
         showStatus(QStringLiteral(" Select File to Load!"), Colour::Error);
+        return;
+    }
+    // A file without a data record would load nothing and still verify.
+    const auto lines = RecordFile::readLines(file);
+    if (!lines || !SRecord::holdsData(*lines)) {
+        showStatus(LoadStatus::text(LoadStatus::InvalidLoadFile), Colour::Error);
         return;
     }
     if (disableLoadButton)
@@ -648,6 +658,11 @@ void FlashUtilityWindow::deviceStart()
     case LoadFileConversion::Outcome::FileError:
         showStatus(QStringLiteral("No Loadfile for Device Type = ") + m_deviceType + QStringLiteral(", Adr ") +
                        TextFormat::numberText(address),
+                   Colour::Error);
+        break;
+    case LoadFileConversion::Outcome::WriteError:
+        showStatus(QStringLiteral("Cannot write the download files in ") +
+                       LoadFileConversion::downloadFolder(m_loadFileName),
                    Colour::Error);
         break;
     }
@@ -840,6 +855,8 @@ bool FlashUtilityWindow::eventFilter(QObject *watched, QEvent *event)
 
 void FlashUtilityWindow::unloadWindow()
 {
+    // A device or the module left half-written is told so before the module is released.
+    m_engine->abortLoad();
     int result = 0;
     if (m_moduleConnected) {
         m_driver.ConfigQwil(ReleaseBusValue, ReleaseBusSecond, ReleaseHighestAddress);

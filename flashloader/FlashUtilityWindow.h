@@ -117,4 +117,5 @@ private:
     int m_nextRow = 0;
     QString m_loadFileName;
     QString m_deviceType;
+    QString m_logProblem; // why "Debuginfo.txt" cannot be written, when it cannot
 };

@@ -2,7 +2,9 @@
 
 #include "SRecord.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 namespace LoadFileConversion {
 namespace {
@@ -36,6 +38,17 @@ QString downloadFile(const QString &loadFileName, QChar letter)
     return base(loadFileName) + letter + QStringLiteral(".dwn");
 }
 
+QString downloadFolder(const QString &loadFileName)
+{
+    return QDir::toNativeSeparators(QFileInfo(downloadFile(loadFileName, QLatin1Char('a'))).absolutePath());
+}
+
+bool textFileIsSent(const QString &path)
+{
+    const auto lines = RecordFile::readLines(path);
+    return lines && lines->size() >= MinimumTextFileLines;
+}
+
 Outcome createLoadFiles(const QString &loadFileName)
 {
     const auto input = RecordFile::readLines(loadFileName);
@@ -57,10 +70,10 @@ Outcome createLoadFiles(const QString &loadFileName)
     else if (!input->isEmpty())
         aLines = {field(input->last())}; // no second section: the last line read is all there is
     if (!writeLines(downloadFile(loadFileName, QLatin1Char('a')), aLines))
-        return Outcome::FileError;
-    if (sections.size() >= 3 &&
-        !writeLines(downloadFile(loadFileName, QLatin1Char('b')), sections[2] + QStringList{QStringLiteral("S8")}))
-        return Outcome::FileError;
+        return Outcome::WriteError;
+    const QStringList bLines = sections.size() >= 3 ? sections[2] + QStringList{QStringLiteral("S8")} : QStringList();
+    if (sections.size() >= 3 && !writeLines(downloadFile(loadFileName, QLatin1Char('b')), bLines))
+        return Outcome::WriteError;
     if (sections.size() < 4)
         return Outcome::ImproperFormat;
 
@@ -68,7 +81,13 @@ Outcome createLoadFiles(const QString &loadFileName)
     for (qsizetype s = 3; s < sections.size(); ++s)
         cLines += sections[s];
     cLines.append(QStringLiteral("S8"));
-    return writeLines(downloadFile(loadFileName, QLatin1Char('c')), cLines) ? Outcome::Written : Outcome::FileError;
+    if (!writeLines(downloadFile(loadFileName, QLatin1Char('c')), cLines))
+        return Outcome::WriteError;
+    // A firmware file whose images hold no data would load nothing and still verify.
+    const bool textSent = bLines.size() >= MinimumTextFileLines;
+    if (!SRecord::holdsData(aLines) && !(textSent && SRecord::holdsData(bLines)) && !SRecord::holdsData(cLines))
+        return Outcome::ImproperFormat;
+    return Outcome::Written;
 }
 
 } // namespace LoadFileConversion

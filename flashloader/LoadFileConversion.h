@@ -8,10 +8,22 @@
 // section starts with an S0 line.
 namespace LoadFileConversion {
 
-enum class Outcome { Written, ImproperFormat, FileError };
+enum class Outcome {
+    Written,
+    ImproperFormat, // fewer than four sections, or no data record in what would be sent
+    FileError,      // the firmware file cannot be read
+    WriteError,     // a download file cannot be written
+};
+
+// A "b" (text) download file of fewer lines than this is not sent.
+constexpr qsizetype MinimumTextFileLines = 10;
 
 QString base(const QString &loadFileName);
 QString downloadFile(const QString &loadFileName, QChar letter);
+// The folder the download files of loadFileName go to.
+QString downloadFolder(const QString &loadFileName);
+// A "b" download file is sent only when it holds enough lines to be a text image.
+bool textFileIsSent(const QString &path);
 
 Outcome createLoadFiles(const QString &loadFileName);
 

@@ -1,6 +1,10 @@
 #include "SRecord.h"
 
+#include "TextFormat.h"
+
 #include <QFile>
+
+#include <algorithm>
 
 namespace SRecord {
 
@@ -58,6 +62,14 @@ std::optional<Record> parse(const QString &line)
     return record;
 }
 
+bool holdsData(const QStringList &lines)
+{
+    return std::any_of(lines.begin(), lines.end(), [](const QString &line) {
+        const auto record = parse(line);
+        return record && record->isData();
+    });
+}
+
 } // namespace SRecord
 
 std::optional<QStringList> RecordFile::readLines(const QString &path)
@@ -65,12 +77,7 @@ std::optional<QStringList> RecordFile::readLines(const QString &path)
     QFile file(path);
     if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    QString text = QString::fromLatin1(file.readAll());
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    QStringList lines = text.split(QLatin1Char('\n'));
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    return lines;
+    return TextFormat::lines(file.readAll());
 }
 
 bool RecordFile::open(const QString &path)

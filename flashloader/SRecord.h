@@ -32,12 +32,15 @@ std::optional<Record> parse(const QString &line);
 // True for an S0 line (the second character is "0").
 bool opensSection(const QString &line);
 
+// True when at least one line is a well-formed data record.
+bool holdsData(const QStringList &lines);
+
 } // namespace SRecord
 
 // A text file's lines, read one after another as the loaders' input channel does.
 class RecordFile {
 public:
-    // Reads the whole file; CR LF and LF line ends both work. False when it cannot be read.
+    // Reads the whole file; CR LF, LF and CR line ends all work. False when it cannot be read.
     bool open(const QString &path);
     void close();
     bool isOpen() const { return m_open; }

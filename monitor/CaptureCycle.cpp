@@ -84,7 +84,11 @@ void CaptureCycle::liveTick()
     }
     m_previousOffset = t;
     emit line(row.text);
-    log.writeRow(row.text);
+    if (!log.writeRow(row.text)) {
+        const QString error = log.errorString();
+        log.close();
+        emit logWriteFailed(error);
+    }
 }
 
 void CaptureCycle::playbackStep()

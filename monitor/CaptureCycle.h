@@ -54,6 +54,8 @@ signals:
     void driverError(int code);
     void invalidCommand();
     void endOfFile();
+    // A row could not be written to the log; the log is closed, the capture goes on.
+    void logWriteFailed(const QString &error);
 
 private:
     void captureTick();

@@ -1,5 +1,7 @@
 #include "MonitorLog.h"
 
+#include "TextFormat.h"
+
 #include <QDate>
 
 namespace MonitorLog {
@@ -40,13 +42,12 @@ bool LogWriter::create(const QString &path)
     return m_file.open(QIODevice::WriteOnly | QIODevice::Truncate);
 }
 
-void LogWriter::writeRow(const QString &row)
+bool LogWriter::writeRow(const QString &row)
 {
     if (!m_file.isOpen())
-        return;
-    m_file.write(row.toLatin1());
-    m_file.write("\r\n", 2);
-    m_file.flush();
+        return true;
+    const QByteArray line = row.toLatin1() + "\r\n";
+    return m_file.write(line) == line.size() && m_file.flush();
 }
 
 bool LogReader::open(const QString &path)
@@ -55,11 +56,7 @@ bool LogReader::open(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    QString text = QString::fromLatin1(file.readAll());
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    m_lines = text.split(QLatin1Char('\n'));
-    if (!m_lines.isEmpty() && m_lines.last().isEmpty())
-        m_lines.removeLast();
+    m_lines = TextFormat::lines(file.readAll());
     m_open = true;
     return true;
 }

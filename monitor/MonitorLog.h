@@ -7,7 +7,8 @@
 
 #include <optional>
 
-// ".mon" log files: rows written one per CR LF line, and played back line by line.
+// ".mon" log files: rows written one per CR LF line, and played back line by line
+// (CR LF, LF or CR alone ending a line).
 namespace MonitorLog {
 
 inline const QString DirectoryPrefix = QStringLiteral("./");
@@ -26,7 +27,8 @@ QString aligned(const QString &field);
 class LogWriter {
 public:
     bool create(const QString &path);
-    void writeRow(const QString &row);
+    // False when the row could not be written (a full disk, a failing device).
+    bool writeRow(const QString &row);
     void close() { m_file.close(); }
     bool isOpen() const { return m_file.isOpen(); }
     QString errorString() const { return m_file.errorString(); }

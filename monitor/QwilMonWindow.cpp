@@ -46,6 +46,7 @@ QwilMonWindow::QwilMonWindow(ModuleDriver &driver, QWidget *parent)
         Beep::beep();
     });
     connect(m_cycle, &CaptureCycle::endOfFile, this, &QwilMonWindow::endOfFile);
+    connect(m_cycle, &CaptureCycle::logWriteFailed, this, &QwilMonWindow::logWriteFailed);
 
     connect(Command9, &QPushButton::clicked, this, &QwilMonWindow::startStopClicked);
     connect(Command1, &QPushButton::clicked, this, &QwilMonWindow::pauseClicked);
@@ -263,6 +264,14 @@ void QwilMonWindow::clearDisplay()
 {
     m_display.clear();
     Text2->clear();
+}
+
+// The rows go on showing; only the log stops, and says where and why.
+void QwilMonWindow::logWriteFailed(const QString &error)
+{
+    displayMessage(QStringLiteral("Cannot write ") + m_logPath.mid(2) + QStringLiteral(": ") + error);
+    Beep::beep();
+    loggingOff();
 }
 
 void QwilMonWindow::endOfFile()

@@ -54,6 +54,7 @@ private:
     void analyzeOff();
     void deleteFile();
     void endOfFile();
+    void logWriteFailed(const QString &error);
 
     void displayMessage(const QString &line);
     void displayError(int code);

@@ -111,9 +111,11 @@ TEST(LoadFileConversion, SplitsSectionsIntoThreeDownloadFiles)
     EXPECT_EQ(linesOf(folder, QStringLiteral("F2315-0100b.dwn")), (QStringList{h3, d2, "S8"}));
     EXPECT_EQ(linesOf(folder, QStringLiteral("F2315-0100c.dwn")), (QStringList{h4, d3, h5, d1, "S8"}));
 
-    // Four S0 lines and nothing else, with a name shorter than ten characters.
+    // Four S0 lines and nothing else, with a name shorter than ten characters: the files
+    // are cut, but images without data are no firmware to load.
     folder.write(QStringLiteral("F1.hex"), crlf({h1, h2, h3, h4}));
-    EXPECT_EQ(LoadFileConversion::createLoadFiles(QStringLiteral("F1.hex")), LoadFileConversion::Outcome::Written);
+    EXPECT_EQ(LoadFileConversion::createLoadFiles(QStringLiteral("F1.hex")),
+              LoadFileConversion::Outcome::ImproperFormat);
     EXPECT_EQ(linesOf(folder, QStringLiteral("F1.hexa.dwn")), (QStringList{h2}));
     EXPECT_EQ(linesOf(folder, QStringLiteral("F1.hexb.dwn")), (QStringList{h3, "S8"}));
     EXPECT_EQ(linesOf(folder, QStringLiteral("F1.hexc.dwn")), (QStringList{h4, "S8"}));
@@ -156,19 +158,22 @@ TEST(DeviceBlockSender, PadsRecordsFillsGapsAndClosesBlocks)
     file.readNext();
     DeviceBlockSender sender;
     sender.startFile(0x100);
-    std::vector<Bytes> sent;
     std::uint8_t sequence = 4;
     DeviceBlockSender::Hooks hooks;
     hooks.advanceSequence = [&] { return sequence = DownloadMessages::nextSequence(sequence); };
-    hooks.send = [&](const Bytes &m, std::uint8_t) {
-        sent.push_back(m);
-        return 0;
-    };
-    hooks.pause = [] {};
     hooks.lineRead = [] {};
 
-    EXPECT_EQ(sender.sendBlock(file, 9, hooks), DeviceBlockSender::Outcome::Commit);
+    // One message a call until the block is to be committed.
+    std::vector<Bytes> sent;
+    std::vector<int> sequences;
+    DeviceBlockSender::Action action = sender.next(file, 9, hooks);
+    for (; action.kind == DeviceBlockSender::Action::Kind::Send; action = sender.next(file, 9, hooks)) {
+        sent.push_back(action.message);
+        sequences.push_back(action.sequence);
+    }
+    EXPECT_EQ(action.kind, DeviceBlockSender::Action::Kind::Commit);
     ASSERT_EQ(sent.size(), 4u);
+    EXPECT_EQ(sequences, (std::vector<int>{5, 6, 6, 7})) << "a gap's messages share one number";
     EXPECT_EQ(sent[0].size(), 6u + 48u); // three records of 16, the short one padded
     EXPECT_EQ(sent[0][6 + 16 + 10], 0);  // padding
     EXPECT_EQ(sent[1].size(), 6u + 48u); // the gap as zeros

@@ -309,7 +309,8 @@ TEST(FlashUtility, LoadButtonRefusesUntilThereIsSomethingToLoad)
 TEST(FlashUtility, ModuleModeAsksForAFileFirst)
 {
     FlashLoader loader;
-    loader.folder.write(QStringLiteral("FMOD-0102.hex"), "S00600004844521B\r\n");
+    loader.folder.write(QStringLiteral("FMOD-0102.hex"),
+                        "S00600004844521B\r\nS1131000000102030405060708090A0B0C0D0E0F64\r\n");
     loader.startUp();
     QTest::mouseClick(loader.f().Option2, Qt::LeftButton);
     EXPECT_EQ(loader.f().Command1->text(), "Load USB Module");
