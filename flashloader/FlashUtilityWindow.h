@@ -27,6 +27,7 @@ public:
     int deviceAddress() const { return m_deviceAddress; }
     bool scanRunning() const { return m_scanRunning; }
     bool loadBusy() const { return m_engine->loadBusy(); }
+    bool loadRunning() const { return m_engine->running(); }
     bool knownType() const { return m_knownType; }
     const QString &loadFileName() const { return m_loadFileName; }
 

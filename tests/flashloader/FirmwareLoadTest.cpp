@@ -13,111 +13,20 @@
 #include <QProgressBar>
 #include <QRadioButton>
 
-namespace {
-
-const QColor Success(0xC0, 0xFF, 0xC0);
-
-void copyDemoFirmware(const WorkingFolder &folder)
-{
-    const QDir demo(QStringLiteral(QUILL_DEMO_DIR));
-    for (const QString &name : demo.entryList({QStringLiteral("*.hex")}, QDir::Files))
-        QFile::copy(demo.filePath(name), folder.path(name));
-}
-
-// Every status line the window showed, in order.
-
-// The firmware's images as the device loader receives them: sections 2, 3 (when its
-// download file has ten lines or more) and 4 on; the data of every record at its address.
-std::map<long, std::uint8_t> expectedImages(const QString &firmware, long offset, bool wholeFile = false)
-{
-    const auto lines = RecordFile::readLines(firmware);
-    EXPECT_TRUE(lines.has_value());
-    QList<QStringList> sections;
-    for (qsizetype i = 0; i < lines->size(); ++i) {
-        if (i == 0 || SRecord::opensSection(lines->at(i)))
-            sections.append(QStringList());
-        sections.last().append(lines->at(i));
-    }
-    std::map<long, std::uint8_t> bytes;
-    for (qsizetype s = wholeFile ? 0 : 1; s < sections.size(); ++s) {
-        if (!wholeFile && s == 2 && sections[s].size() + 1 < 10)
-            continue; // a text file of fewer than ten lines is not sent
-        for (const QString &line : sections[s]) {
-            const auto record = SRecord::parse(line);
-            if (record && record->isData()) {
-                for (std::size_t i = 0; i < record->data.size(); ++i)
-                    bytes[record->address + offset + static_cast<long>(i)] = record->data[i];
-            }
-        }
-    }
-    return bytes;
-}
-
-// Every byte of the images is in the device's flash, and the flash holds nothing else
-// but the zeros that pad records and fill gaps.
-void expectFlashHolds(const emu::FlashMemory &flash, const std::map<long, std::uint8_t> &image)
-{
-    ASSERT_FALSE(image.empty());
-    std::size_t mismatches = 0;
-    for (const auto &[address, value] : image)
-        mismatches += flash.read(static_cast<std::uint32_t>(address)) != value ? 1 : 0;
-    EXPECT_EQ(mismatches, 0u);
-    std::size_t strays = 0;
-    for (const auto &[address, value] : flash.written())
-        strays += !image.count(address) && value != 0 ? 1 : 0;
-    EXPECT_EQ(strays, 0u);
-}
-
-void selectAddresses(FlashLoader &loader, std::initializer_list<int> addresses)
-{
-    for (const int address : addresses)
-        loader.f().List1->item(address - 1)->setSelected(true);
-}
-
-bool statusIs(FlashLoader &loader, const char *text)
-{
-    return loader.status() == QString::fromLatin1(text);
-}
-
-// Picks a file in the file list as a click would; false when it is not listed.
-bool clickFile(FlashLoader &loader, const QString &name)
-{
-    loader.f().File1->refresh();
-    const int row = static_cast<int>(loader.f().File1->names().indexOf(name));
-    if (row < 0)
-        return false;
-    loader.f().File1->item(row)->setSelected(true);
-    emit loader.f().File1->itemClicked(loader.f().File1->item(row));
-    return true;
-}
-
-// "Module", the module's firmware file and "Load USB Module".
-bool startModuleLoad(FlashLoader &loader)
-{
-    QTest::mouseClick(loader.f().Option2, Qt::LeftButton);
-    loader.bus.advance(1000);
-    if (!clickFile(loader, QStringLiteral("UsbModule-0103.hex")))
-        return false;
-    QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
-    return true;
-}
-
-} // namespace
-
 TEST(FirmwareLoad, ThreeDevicesGetEveryFileAndEndWithUploadComplete)
 {
     FlashLoader loader;
-    copyDemoFirmware(loader.folder);
+    loader.copyDemoFirmware();
     loader.startUp();
     loader.scan(QStringLiteral("16"));
     QStringList statuses;
     QObject::connect(loader.f().Text1, &QLineEdit::textChanged, loader.window,
                      [&statuses](const QString &text) { statuses.append(text); });
-    selectAddresses(loader, {3, 6, 9});
+    loader.select({3, 6, 9});
     QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
-    ASSERT_TRUE(loader.runUntil([&] { return statusIs(loader, "Upload Complete"); })) << loader.status().toStdString();
+    ASSERT_TRUE(loader.runUntil([&] { return loader.statusIs("Upload Complete"); })) << loader.status().toStdString();
 
-    EXPECT_EQ(loader.statusColour(), Success);
+    EXPECT_EQ(loader.statusColour(), FlashLoader::Success);
     for (const char *expected :
          {"Requesting Reliable Connection - Device Adr 3", "Loading Application File - Device Adr 3",
           "Loading Text File - Device Adr 3", "Loading FPGA File - Device Adr 3",
@@ -132,12 +41,15 @@ TEST(FirmwareLoad, ThreeDevicesGetEveryFileAndEndWithUploadComplete)
     EXPECT_FALSE(loader.window->loadBusy());
 
     // Listed types load 40000h up; the 0147 dome is not a listed type.
-    expectFlashHolds(loader.bus.emulator.device(3)->loader().flash(),
-                     expectedImages(loader.folder.path(QStringLiteral("F4008-0111.hex")), 0x40000));
-    expectFlashHolds(loader.bus.emulator.device(6)->loader().flash(),
-                     expectedImages(loader.folder.path(QStringLiteral("F0147-0104.hex")), 0));
-    expectFlashHolds(loader.bus.emulator.device(9)->loader().flash(),
-                     expectedImages(loader.folder.path(QStringLiteral("F2507-0102.hex")), 0x40000));
+    EXPECT_EQ(flashDifferences(loader.bus.emulator.device(3)->loader().flash(),
+                               expectedImages(loader.folder.path(QStringLiteral("F4008-0111.hex")), 0x40000)),
+              0u);
+    EXPECT_EQ(flashDifferences(loader.bus.emulator.device(6)->loader().flash(),
+                               expectedImages(loader.folder.path(QStringLiteral("F0147-0104.hex")), 0)),
+              0u);
+    EXPECT_EQ(flashDifferences(loader.bus.emulator.device(9)->loader().flash(),
+                               expectedImages(loader.folder.path(QStringLiteral("F2507-0102.hex")), 0x40000)),
+              0u);
     EXPECT_EQ(loader.bus.emulator.device(3)->loader().filesAccepted(), 3);
     EXPECT_EQ(loader.bus.emulator.device(9)->loader().filesAccepted(), 2);
     EXPECT_FALSE(loader.bus.emulator.device(3)->loader().inLoader());
@@ -146,10 +58,10 @@ TEST(FirmwareLoad, ThreeDevicesGetEveryFileAndEndWithUploadComplete)
 TEST(FirmwareLoad, TwoCandidateFilesAreChosenByHandOrTheFirstIsTaken)
 {
     FlashLoader loader;
-    copyDemoFirmware(loader.folder);
+    loader.copyDemoFirmware();
     loader.startUp();
     loader.scan(QStringLiteral("2"));
-    selectAddresses(loader, {1});
+    loader.select({1});
     QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
     EXPECT_EQ(loader.status(), "Select load file from list");
     EXPECT_FALSE(loader.f().File1->isHidden());
@@ -161,28 +73,30 @@ TEST(FirmwareLoad, TwoCandidateFilesAreChosenByHandOrTheFirstIsTaken)
     EXPECT_EQ(loader.status(), "Click Load Qwil Device to Start");
     EXPECT_TRUE(loader.window->knownType());
     QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
-    ASSERT_TRUE(loader.runUntil([&] { return statusIs(loader, "Upload Complete"); })) << loader.status().toStdString();
+    ASSERT_TRUE(loader.runUntil([&] { return loader.statusIs("Upload Complete"); })) << loader.status().toStdString();
     EXPECT_TRUE(QFile::exists(loader.folder.path(QStringLiteral("F2315-02a.dwn"))));
-    expectFlashHolds(loader.bus.emulator.device(1)->loader().flash(),
-                     expectedImages(loader.folder.path(QStringLiteral("F2315-0202.hex")), 0x40000));
+    EXPECT_EQ(flashDifferences(loader.bus.emulator.device(1)->loader().flash(),
+                               expectedImages(loader.folder.path(QStringLiteral("F2315-0202.hex")), 0x40000)),
+              0u);
 
     // With "Upload latest Rev" the first file in the list is taken without asking.
     loader.f().Check5->setChecked(true);
-    selectAddresses(loader, {2});
+    loader.select({2});
     QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
-    ASSERT_TRUE(loader.runUntil([&] { return statusIs(loader, "Upload Complete"); }));
+    ASSERT_TRUE(loader.runUntil([&] { return loader.statusIs("Upload Complete"); }));
     EXPECT_TRUE(QFile::exists(loader.folder.path(QStringLiteral("F2315-0201a.dwn"))));
-    expectFlashHolds(loader.bus.emulator.device(2)->loader().flash(),
-                     expectedImages(loader.folder.path(QStringLiteral("F2315-0201.hex")), 0x40000));
+    EXPECT_EQ(flashDifferences(loader.bus.emulator.device(2)->loader().flash(),
+                               expectedImages(loader.folder.path(QStringLiteral("F2315-0201.hex")), 0x40000)),
+              0u);
 }
 
 TEST(FirmwareLoad, OldDomeRevisionIsRefused)
 {
     FlashLoader loader;
-    copyDemoFirmware(loader.folder);
+    loader.copyDemoFirmware();
     loader.startUp();
     loader.scan(QStringLiteral("5"));
-    selectAddresses(loader, {5});
+    loader.select({5});
     QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
     EXPECT_EQ(loader.status(), "This dome rev does not support download, change chip!");
     EXPECT_EQ(loader.bus.callCount("DevDownLoad"), 0u);
@@ -192,26 +106,27 @@ TEST(FirmwareLoad, OldDomeRevisionIsRefused)
 TEST(FirmwareLoad, ModuleLoadEndsWithRecyclePowerAndTheModuleHoldsTheFile)
 {
     FlashLoader loader;
-    copyDemoFirmware(loader.folder);
+    loader.copyDemoFirmware();
     loader.startUp();
-    ASSERT_TRUE(startModuleLoad(loader));
-    ASSERT_TRUE(loader.runUntil([&] { return statusIs(loader, "Load Complete - Recycle Power"); }))
+    ASSERT_TRUE(loader.startModuleLoad());
+    ASSERT_TRUE(loader.runUntil([&] { return loader.statusIs("Load Complete - Recycle Power"); }))
         << loader.status().toStdString();
-    EXPECT_EQ(loader.statusColour(), Success);
+    EXPECT_EQ(loader.statusColour(), FlashLoader::Success);
     EXPECT_FALSE(loader.window->moduleConnected());
     EXPECT_FALSE(loader.bus.emulator.isOpen()) << "the module restarted";
     EXPECT_EQ(loader.f().ProgressBar1->value(), loader.f().ProgressBar1->maximum());
-    expectFlashHolds(loader.bus.emulator.moduleLoader().flash(),
-                     expectedImages(loader.folder.path(QStringLiteral("UsbModule-0103.hex")), 0, true));
+    EXPECT_EQ(flashDifferences(loader.bus.emulator.moduleLoader().flash(),
+                               expectedImages(loader.folder.path(QStringLiteral("UsbModule-0103.hex")), 0, true)),
+              0u);
 }
 
 TEST(FirmwareLoad, ModuleChecksumMismatchEndsInChecksumError)
 {
     FlashLoader loader(scenarioFrom("module load-fault 15 corrupt\n"));
-    copyDemoFirmware(loader.folder);
+    loader.copyDemoFirmware();
     loader.startUp();
-    ASSERT_TRUE(startModuleLoad(loader));
-    ASSERT_TRUE(loader.runUntil([&] { return statusIs(loader, "Checksum Error"); })) << loader.status().toStdString();
+    ASSERT_TRUE(loader.startModuleLoad());
+    ASSERT_TRUE(loader.runUntil([&] { return loader.statusIs("Checksum Error"); })) << loader.status().toStdString();
     EXPECT_FALSE(loader.window->loadBusy());
     EXPECT_TRUE(loader.f().Command1->isEnabled());
 }
@@ -234,24 +149,24 @@ TEST(FirmwareLoad, EveryFaultEndsInItsOwnMessageAndASecondLoadWorks)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.fault);
         FlashLoader loader(scenarioFrom(std::string("device 3 type 4008 rev 0110 name \"PTZ\" ") + c.fault + "\n"));
-        copyDemoFirmware(loader.folder);
+        loader.copyDemoFirmware();
         loader.startUp();
         loader.scan(QStringLiteral("3"));
         QStringList statuses;
         QObject::connect(loader.f().Text1, &QLineEdit::textChanged, loader.window,
                          [&statuses](const QString &text) { statuses.append(text); });
-        selectAddresses(loader, {3});
+        loader.select({3});
         QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
-        ASSERT_TRUE(loader.runUntil([&] { return statusIs(loader, c.message); })) << loader.status().toStdString();
+        ASSERT_TRUE(loader.runUntil([&] { return loader.statusIs(c.message); })) << loader.status().toStdString();
         EXPECT_TRUE(loader.f().Command1->isEnabled());
         EXPECT_FALSE(loader.window->loadBusy());
         if (QString::fromLatin1(c.message) != QStringLiteral("Upload Complete")) {
             EXPECT_FALSE(statuses.contains(QStringLiteral("Upload Complete")));
             loader.bus.advance(30000); // nothing more happens
             EXPECT_EQ(loader.status(), c.message);
-            selectAddresses(loader, {3});
+            loader.select({3});
             QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
-            ASSERT_TRUE(loader.runUntil([&] { return statusIs(loader, "Upload Complete"); }))
+            ASSERT_TRUE(loader.runUntil([&] { return loader.statusIs("Upload Complete"); }))
                 << loader.status().toStdString();
         }
     }
@@ -260,13 +175,13 @@ TEST(FirmwareLoad, EveryFaultEndsInItsOwnMessageAndASecondLoadWorks)
 TEST(FirmwareLoad, SilentDeviceGetsTwoStatusRequestsThenTheAbort)
 {
     FlashLoader loader(scenarioFrom("device 3 type 4008 load-fault 67 silent\n"));
-    copyDemoFirmware(loader.folder);
+    loader.copyDemoFirmware();
     loader.startUp();
     loader.scan(QStringLiteral("3"));
-    selectAddresses(loader, {3});
+    loader.select({3});
     loader.f().Check2->setChecked(true);
     QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
-    ASSERT_TRUE(loader.runUntil([&] { return statusIs(loader, "No Response From Device"); }));
+    ASSERT_TRUE(loader.runUntil([&] { return loader.statusIs("No Response From Device"); }));
     std::vector<long long> sent;
     for (const auto &call : loader.bus.emulator.trace().calls("SndModData"))
         sent.push_back(call.arguments.at(1));
@@ -288,10 +203,10 @@ TEST(FirmwareLoad, ModuleFaultsEndInTheStatusTableMessage)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.scenario);
         FlashLoader loader(scenarioFrom(std::string(c.scenario) + "\n"));
-        copyDemoFirmware(loader.folder);
+        loader.copyDemoFirmware();
         loader.startUp();
-        ASSERT_TRUE(startModuleLoad(loader));
-        ASSERT_TRUE(loader.runUntil([&] { return statusIs(loader, c.message); })) << loader.status().toStdString();
+        ASSERT_TRUE(loader.startModuleLoad());
+        ASSERT_TRUE(loader.runUntil([&] { return loader.statusIs(c.message); })) << loader.status().toStdString();
         EXPECT_TRUE(loader.f().Command1->isEnabled());
         EXPECT_FALSE(loader.window->loadBusy());
     }
@@ -301,13 +216,13 @@ TEST(FirmwareLoad, UnpluggedModuleMidLoadEndsInUsbErrorAndReconnectingLoadsAgain
 {
     // DevDownLoad calls: connection, program request, prepare, set address, then data.
     FlashLoader loader(scenarioFrom("device 3 type 4008 rev 0110\nfault unplug-on DevDownLoad 6\n"));
-    copyDemoFirmware(loader.folder);
+    loader.copyDemoFirmware();
     loader.startUp();
     loader.scan(QStringLiteral("3"));
-    selectAddresses(loader, {3});
+    loader.select({3});
     QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
     ASSERT_TRUE(loader.runUntil([&] {
-        return statusIs(loader, "USB Error - Reconnect USB Module and Click Connect USB");
+        return loader.statusIs("USB Error - Reconnect USB Module and Click Connect USB");
     })) << loader.status().toStdString();
     EXPECT_FALSE(loader.window->moduleConnected());
     EXPECT_TRUE(loader.f().Command10->isVisible());
@@ -316,43 +231,44 @@ TEST(FirmwareLoad, UnpluggedModuleMidLoadEndsInUsbErrorAndReconnectingLoadsAgain
     loader.bus.emulator.plug();
     QTest::mouseClick(loader.f().Command10, Qt::LeftButton);
     ASSERT_TRUE(loader.window->moduleConnected());
-    selectAddresses(loader, {3});
+    loader.select({3});
     QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
-    ASSERT_TRUE(loader.runUntil([&] { return statusIs(loader, "Upload Complete"); })) << loader.status().toStdString();
+    ASSERT_TRUE(loader.runUntil([&] { return loader.statusIs("Upload Complete"); })) << loader.status().toStdString();
 }
 
 TEST(FirmwareLoad, AnAddressWithoutAReplyIsLoadedFromAFileChosenByHand)
 {
     // The device's configuration reply is unusable, but its loader works.
     FlashLoader loader(scenarioFrom("device 1 type 4008 rev 0110 config wrong-code\n"));
-    copyDemoFirmware(loader.folder);
+    loader.copyDemoFirmware();
     loader.startUp();
     loader.scan(QStringLiteral("1"));
     ASSERT_EQ(loader.rows(), (QStringList{"  1                    "}));
-    selectAddresses(loader, {1});
+    loader.select({1});
     QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
     EXPECT_EQ(loader.status(), "Select load file from list");
     EXPECT_EQ(loader.f().Text5->text(), " 1");
     EXPECT_FALSE(loader.f().Text5->isHidden());
     EXPECT_TRUE(loader.f().Command9->isHidden());
 
-    ASSERT_TRUE(clickFile(loader, QStringLiteral("F4008-0111.hex")));
+    ASSERT_TRUE(loader.clickFile(QStringLiteral("F4008-0111.hex")));
     EXPECT_EQ(loader.status(), "Click Load Qwil Device to Start");
     EXPECT_TRUE(loader.window->knownType()) << "the type comes from the file's name";
     QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
-    ASSERT_TRUE(loader.runUntil([&] { return statusIs(loader, "Upload Complete"); })) << loader.status().toStdString();
-    expectFlashHolds(loader.bus.emulator.device(1)->loader().flash(),
-                     expectedImages(loader.folder.path(QStringLiteral("F4008-0111.hex")), 0x40000));
+    ASSERT_TRUE(loader.runUntil([&] { return loader.statusIs("Upload Complete"); })) << loader.status().toStdString();
+    EXPECT_EQ(flashDifferences(loader.bus.emulator.device(1)->loader().flash(),
+                               expectedImages(loader.folder.path(QStringLiteral("F4008-0111.hex")), 0x40000)),
+              0u);
     EXPECT_FALSE(loader.f().Command9->isHidden()) << "the scan layout is back";
 }
 
 TEST(FirmwareLoad, PauseHoldsTheTransferAndResumesIt)
 {
     FlashLoader loader;
-    copyDemoFirmware(loader.folder);
+    loader.copyDemoFirmware();
     loader.startUp();
     loader.scan(QStringLiteral("3"));
-    selectAddresses(loader, {3});
+    loader.select({3});
     QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
     ASSERT_TRUE(loader.runUntil([&] { return loader.bus.callCount("DevDownLoad") >= 6; }));
     ASSERT_FALSE(loader.f().Check4->isHidden());
@@ -365,25 +281,26 @@ TEST(FirmwareLoad, PauseHoldsTheTransferAndResumesIt)
     EXPECT_NE(loader.status(), "No Response From Device");
 
     QTest::mouseClick(loader.f().Check4, Qt::LeftButton);
-    ASSERT_TRUE(loader.runUntil([&] { return statusIs(loader, "Upload Complete"); })) << loader.status().toStdString();
+    ASSERT_TRUE(loader.runUntil([&] { return loader.statusIs("Upload Complete"); })) << loader.status().toStdString();
 }
 
 TEST(FirmwareLoad, DirectFileModeSendsTheChosenFileToTheTypedAddress)
 {
     FlashLoader loader;
-    copyDemoFirmware(loader.folder);
+    loader.copyDemoFirmware();
     loader.startUp();
     QTest::mouseDClick(loader.f().Text1, Qt::LeftButton);
     loader.bus.advance(1000);
     ASSERT_TRUE(loader.window->moduleConnected());
     loader.f().Text10->setText(QStringLiteral("3"));
-    ASSERT_TRUE(clickFile(loader, QStringLiteral("F4008-0111.hex")));
+    ASSERT_TRUE(loader.clickFile(QStringLiteral("F4008-0111.hex")));
     QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
     EXPECT_EQ(loader.status(), "F4008-0111.hex Loading ");
-    ASSERT_TRUE(loader.runUntil([&] { return statusIs(loader, "Upload Complete"); })) << loader.status().toStdString();
+    ASSERT_TRUE(loader.runUntil([&] { return loader.statusIs("Upload Complete"); })) << loader.status().toStdString();
     // The whole file went as one download file, every image at its own address.
-    expectFlashHolds(loader.bus.emulator.device(3)->loader().flash(),
-                     expectedImages(loader.folder.path(QStringLiteral("F4008-0111.hex")), 0x40000, true));
+    EXPECT_EQ(flashDifferences(loader.bus.emulator.device(3)->loader().flash(),
+                               expectedImages(loader.folder.path(QStringLiteral("F4008-0111.hex")), 0x40000, true)),
+              0u);
     EXPECT_EQ(loader.bus.emulator.device(3)->loader().filesAccepted(), 1);
 }
 
@@ -397,9 +314,9 @@ TEST(FirmwareLoad, OneRecordFileGoesAsSetAddressOneMessageCommitAndChecksum)
     QTest::mouseDClick(loader.f().Text1, Qt::LeftButton);
     loader.bus.advance(1000);
     loader.f().Text10->setText(QStringLiteral("3"));
-    ASSERT_TRUE(clickFile(loader, QStringLiteral("ONE.hex")));
+    ASSERT_TRUE(loader.clickFile(QStringLiteral("ONE.hex")));
     QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
-    ASSERT_TRUE(loader.runUntil([&] { return statusIs(loader, "Upload Complete"); })) << loader.status().toStdString();
+    ASSERT_TRUE(loader.runUntil([&] { return loader.statusIs("Upload Complete"); })) << loader.status().toStdString();
 
     std::vector<emu::Bytes> sent;
     for (const emu::Bytes &message : loader.bus.emulator.trace().busMessages()) {
@@ -427,10 +344,10 @@ TEST(FirmwareLoad, OneRecordFileGoesAsSetAddressOneMessageCommitAndChecksum)
 TEST(FirmwareLoad, ModuleBlocksCarryFortyEightBytes)
 {
     FlashLoader loader;
-    copyDemoFirmware(loader.folder);
+    loader.copyDemoFirmware();
     loader.startUp();
-    ASSERT_TRUE(startModuleLoad(loader));
-    ASSERT_TRUE(loader.runUntil([&] { return statusIs(loader, "Load Complete - Recycle Power"); }));
+    ASSERT_TRUE(loader.startModuleLoad());
+    ASSERT_TRUE(loader.runUntil([&] { return loader.statusIs("Load Complete - Recycle Power"); }));
     std::vector<long long> lengths;
     for (const auto &call : loader.bus.emulator.trace().calls("DevDownLoad"))
         lengths.push_back(call.arguments.at(1));
@@ -446,17 +363,17 @@ TEST(FirmwareLoad, ModuleBlocksCarryFortyEightBytes)
 TEST(FirmwareLoad, ALaterDeviceWithTwoFilesWaitsForTheUserAndThenGoesOn)
 {
     FlashLoader loader;
-    copyDemoFirmware(loader.folder);
+    loader.copyDemoFirmware();
     loader.startUp();
     loader.scan(QStringLiteral("12"));
-    selectAddresses(loader, {3, 12}); // 4008 has one file, 2315 two
+    loader.select({3, 12}); // 4008 has one file, 2315 two
     QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
-    ASSERT_TRUE(loader.runUntil([&] { return statusIs(loader, "Select load file from list"); }))
+    ASSERT_TRUE(loader.runUntil([&] { return loader.statusIs("Select load file from list"); }))
         << loader.status().toStdString();
     EXPECT_EQ(loader.bus.emulator.device(3)->loader().filesAccepted(), 3);
     EXPECT_TRUE(loader.f().Command1->isEnabled()) << "the user must be able to go on";
-    ASSERT_TRUE(clickFile(loader, QStringLiteral("F2315-0202.hex")));
+    ASSERT_TRUE(loader.clickFile(QStringLiteral("F2315-0202.hex")));
     QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
-    ASSERT_TRUE(loader.runUntil([&] { return statusIs(loader, "Upload Complete"); })) << loader.status().toStdString();
+    ASSERT_TRUE(loader.runUntil([&] { return loader.statusIs("Upload Complete"); })) << loader.status().toStdString();
     EXPECT_EQ(loader.bus.emulator.device(12)->loader().filesAccepted(), 3);
 }

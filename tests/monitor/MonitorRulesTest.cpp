@@ -3,6 +3,7 @@
 #include "MonitorLog.h"
 #include "MonitorRows.h"
 #include "QtPrinters.h"
+#include "WorkingFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -154,4 +155,18 @@ TEST(MonitorLog, NamesAndPlaybackAlignment)
     EXPECT_EQ(MonitorLog::aligned(QStringLiteral("123.456")), "123.456");
     EXPECT_EQ(MonitorLog::aligned(QString()), "   ");
     EXPECT_EQ(MonitorLog::aligned(QStringLiteral("End")), "End");
+}
+
+TEST(MonitorLog, PlaybackReadsEveryKindOfLineEnd)
+{
+    WorkingFolder folder;
+    for (const QByteArray &text : {QByteArray("  1.000 A\r  2.000 B\r"), QByteArray("  1.000 A\n  2.000 B"),
+                                   QByteArray("  1.000 A\r\n  2.000 B\r\n")}) {
+        folder.write(QStringLiteral("DL1.mon"), text);
+        LogReader reader;
+        ASSERT_TRUE(reader.open(QStringLiteral("DL1.mon")));
+        EXPECT_EQ(reader.next(), "1.000 A") << text.toStdString();
+        EXPECT_EQ(reader.next(), "2.000 B") << text.toStdString();
+        EXPECT_TRUE(reader.atEnd());
+    }
 }

@@ -317,3 +317,21 @@ TEST(QwilMon, ALinkErrorIsWordedOnEveryTick)
     EXPECT_EQ(m.lastLine(), "USB_ERROR");
     EXPECT_GE(m.window->displayLines().count(QStringLiteral("USB_ERROR")), 2);
 }
+
+TEST(QwilMon, ALogThatCannotBeWrittenIsReportedAndTheCaptureGoesOn)
+{
+    Monitor m(scenarioFrom("device 1 type 2315\ntraffic 20\n"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), m.folder.path(QStringLiteral("DLfull.mon"))));
+    m.window->Text5->setText(QStringLiteral("full"));
+    m.click(m.window->Option3);
+    ASSERT_EQ(m.window->Text5->text(), "DLfull.mon");
+    const int beeps = Beep::count();
+    m.click(m.window->Command9);
+    m.run(1000);
+    EXPECT_EQ(m.window->displayLines().count(QStringLiteral("Cannot write DLfull.mon: No space left on device")), 1);
+    EXPECT_EQ(Beep::count(), beeps + 1);
+    EXPECT_TRUE(m.window->Option4->isChecked()) << "logging is off";
+    const qsizetype rows = m.rows.size();
+    m.run(1000);
+    EXPECT_GT(m.rows.size(), rows) << "the capture goes on";
+}

@@ -4,15 +4,23 @@
 #include "Emulator.h"
 #include "ModuleDriver.h"
 
+#include <functional>
+
 // Hands the in-process emulator to the windows as their driver.
 class EmulatorDriver final : public ModuleDriver {
 public:
     explicit EmulatorDriver(emu::Emulator &emulator) : m_emulator(emulator) {}
 
-#define QWIL_FORWARD_OPERATION(name, params, args) \
-    std::int32_t name params override              \
-    {                                              \
-        return m_emulator.name args;               \
+    // Runs after every call with the operation's name, so a test can act at a given step.
+    std::function<void(const char *operation)> afterCall;
+
+#define QWIL_FORWARD_OPERATION(name, params, args)                 \
+    std::int32_t name params override                              \
+    {                                                              \
+        const std::int32_t forwardedResult = m_emulator.name args; \
+        if (afterCall)                                             \
+            afterCall(#name);                                      \
+        return forwardedResult;                                    \
     }
     QWIL_DRIVER_OPERATIONS(QWIL_FORWARD_OPERATION)
 #undef QWIL_FORWARD_OPERATION

@@ -1,0 +1,297 @@
+#include "FlashLoaderFixture.h"
+#include "QtPrinters.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QPlainTextEdit>
+
+// A firmware load tried at bad moments: a Pause tick, a double-click on the status line or
+// a closed window, each at every step of a device load and of a module load. A load ends
+// with "complete" only over a flash that holds exactly the file.
+namespace {
+
+enum class Act { PauseHold, PauseBlink, DoubleClick, Close };
+
+const char *nameOf(Act act)
+{
+    switch (act) {
+    case Act::PauseHold: return "Pause ticked, unticked 5 s later";
+    case Act::PauseBlink: return "Pause ticked and unticked at once";
+    case Act::DoubleClick: return "status line double-clicked";
+    case Act::Close: return "window closed";
+    }
+    return "";
+}
+
+enum class Target { Device, Module };
+
+struct Outcome {
+    QStringList statuses;
+    bool closed = false;
+    std::size_t flashDifferences = 0;
+    std::size_t sentAfterClose = 0;
+    bool abortedAfterClose = false;
+    bool stillInLoader = false;
+};
+
+bool saysComplete(const QStringList &statuses)
+{
+    return statuses.contains(QStringLiteral("Upload Complete")) ||
+           statuses.contains(QStringLiteral("Load Complete - Recycle Power"));
+}
+
+// Starts a load, does act right after the driver took the step-th download message (as
+// the user's click would arrive, through the event queue), and runs until the load is over.
+Outcome loadWith(Target target, Act act, std::size_t step)
+{
+    FlashLoader loader;
+    loader.copyDemoFirmware();
+    loader.startUp();
+    Outcome outcome;
+    QObject::connect(loader.f().Text1, &QLineEdit::textChanged, loader.window,
+                     [&outcome](const QString &text) { outcome.statuses.append(text); });
+    if (target == Target::Device) {
+        loader.scan(QStringLiteral("3"));
+        loader.select({3});
+        QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+    } else {
+        EXPECT_TRUE(loader.startModuleLoad());
+    }
+
+    std::size_t downloads = 0;
+    std::int64_t untickAt = -1;
+    std::size_t sentAtClose = 0;
+    FlashUtilityWindow *window = loader.window;
+    const auto post = [window](std::function<void()> f) { QMetaObject::invokeMethod(window, f, Qt::QueuedConnection); };
+    loader.bus.driver.afterCall = [&](const char *operation) {
+        if (std::string_view(operation) != "DevDownLoad" || ++downloads != step)
+            return;
+        switch (act) {
+        case Act::PauseHold:
+            post([&] { QTest::mouseClick(loader.f().Check4, Qt::LeftButton); });
+            untickAt = loader.bus.now() + 5000;
+            break;
+        case Act::PauseBlink:
+            post([&] {
+                QTest::mouseClick(loader.f().Check4, Qt::LeftButton);
+                QTest::mouseClick(loader.f().Check4, Qt::LeftButton);
+            });
+            break;
+        case Act::DoubleClick: post([&] { QTest::mouseDClick(loader.f().Text1, Qt::LeftButton); }); break;
+        case Act::Close:
+            post([&] {
+                sentAtClose = loader.bus.callCount("DevDownLoad");
+                loader.window->close();
+            });
+            break;
+        }
+    };
+
+    for (std::int64_t ms = 0; ms < 300000; ++ms) {
+        loader.bus.advance(1);
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        if (loader.window.isNull())
+            break;
+        if (untickAt >= 0 && loader.bus.now() >= untickAt) {
+            untickAt = -1;
+            QTest::mouseClick(loader.f().Check4, Qt::LeftButton);
+        }
+        if (downloads >= step && untickAt < 0 && !loader.window->loadRunning())
+            break;
+    }
+    loader.bus.driver.afterCall = nullptr;
+
+    outcome.closed = loader.window.isNull();
+    if (outcome.closed) {
+        outcome.sentAfterClose = loader.bus.callCount("DevDownLoad") - sentAtClose;
+        const auto bytes = loader.bus.emulator.trace().calls("SndModData");
+        outcome.abortedAfterClose = !bytes.empty() && bytes.back().arguments.at(1) == 0x1B;
+    }
+    if (target == Target::Device) {
+        outcome.flashDifferences =
+            flashDifferences(loader.bus.emulator.device(3)->loader().flash(),
+                             expectedImages(loader.folder.path(QStringLiteral("F4008-0111.hex")), 0x40000));
+        outcome.stillInLoader = loader.bus.emulator.device(3)->loader().inLoader();
+    } else {
+        outcome.flashDifferences =
+            flashDifferences(loader.bus.emulator.moduleLoader().flash(),
+                             expectedImages(loader.folder.path(QStringLiteral("UsbModule-0103.hex")), 0, true));
+    }
+    return outcome;
+}
+
+std::size_t downloadMessagesOfACleanLoad(Target target)
+{
+    FlashLoader loader;
+    loader.copyDemoFirmware();
+    loader.startUp();
+    if (target == Target::Device) {
+        loader.scan(QStringLiteral("3"));
+        loader.select({3});
+        QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+    } else {
+        EXPECT_TRUE(loader.startModuleLoad());
+    }
+    EXPECT_TRUE(loader.runUntil([&] { return !loader.window->loadRunning(); }));
+    return loader.bus.callCount("DevDownLoad");
+}
+
+void tryEveryStep(Target target)
+{
+    const std::size_t steps = downloadMessagesOfACleanLoad(target);
+    ASSERT_GT(steps, 10u);
+    for (const Act act : {Act::PauseHold, Act::PauseBlink, Act::DoubleClick, Act::Close}) {
+        for (std::size_t step = 1; step <= steps; ++step) {
+            SCOPED_TRACE(std::string(nameOf(act)) + " at download message " + std::to_string(step));
+            const Outcome o = loadWith(target, act, step);
+            if (saysComplete(o.statuses)) {
+                EXPECT_EQ(o.flashDifferences, 0u) << "complete over a flash that differs from the file";
+            }
+            if (act == Act::Close) {
+                ASSERT_TRUE(o.closed);
+                EXPECT_FALSE(saysComplete(o.statuses));
+                EXPECT_EQ(o.sentAfterClose, 0u);
+                EXPECT_TRUE(o.abortedAfterClose) << "the load in hand ends with the abort byte";
+                EXPECT_FALSE(o.stillInLoader);
+            } else {
+                // Nothing here is a reason for the load to fail.
+                EXPECT_TRUE(saysComplete(o.statuses)) << o.statuses.join(QLatin1Char('|')).toStdString();
+            }
+        }
+    }
+}
+
+} // namespace
+
+TEST(LoadFaults, EveryStepOfADeviceLoadSurvivesPauseDoubleClickAndClose)
+{
+    tryEveryStep(Target::Device);
+}
+
+TEST(LoadFaults, EveryStepOfAModuleLoadSurvivesPauseDoubleClickAndClose)
+{
+    tryEveryStep(Target::Module);
+}
+
+TEST(LoadFaults, DoubleClickDuringAScanKeepsTheDeviceList)
+{
+    FlashLoader loader;
+    loader.startUp();
+    QObject::connect(loader.f().List1->model(), &QAbstractItemModel::rowsInserted, loader.window, [&] {
+        if (loader.f().List1->count() == 2)
+            QTest::mouseDClick(loader.f().Text1, Qt::LeftButton);
+    });
+    loader.scan(QStringLiteral("4"));
+    ASSERT_EQ(loader.f().List1->count(), 4);
+    EXPECT_FALSE(loader.window->directFileMode());
+    EXPECT_FALSE(loader.f().List1->isHidden());
+    EXPECT_TRUE(loader.f().File1->isHidden());
+}
+
+TEST(LoadFaults, FilesWithoutDataAreRefusedBeforeAnythingIsSent)
+{
+    const QByteArray header = "S00600004844521B\r\n", end = "S9030000FC\r\n";
+    enum class Way { Module, DirectFile, Scan };
+    struct Case {
+        Way way;
+        QByteArray content;
+        const char *message;
+    };
+    const Case cases[] = {
+        {Way::Module, "", "Invalid Load File"},
+        {Way::Module, header, "Invalid Load File"},
+        {Way::Module, end, "Invalid Load File"},
+        {Way::Module, "\r\n\r\n", "Invalid Load File"},
+        {Way::DirectFile, "", "Invalid Load File"},
+        {Way::DirectFile, end, "Invalid Load File"},
+        {Way::DirectFile, header + end, "Invalid Load File"},
+        {Way::Scan, header + header + end + header + end + header + end, "Improper File Format"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.content.toStdString());
+        FlashLoader loader;
+        loader.folder.write(QStringLiteral("F4008-0001.hex"), c.content);
+        loader.startUp();
+        switch (c.way) {
+        case Way::Module: ASSERT_TRUE(loader.startModuleLoad(QStringLiteral("F4008-0001.hex"))); break;
+        case Way::DirectFile:
+            QTest::mouseDClick(loader.f().Text1, Qt::LeftButton);
+            loader.bus.advance(1000);
+            loader.f().Text10->setText(QStringLiteral("3"));
+            ASSERT_TRUE(loader.clickFile(QStringLiteral("F4008-0001.hex")));
+            QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+            break;
+        case Way::Scan:
+            loader.scan(QStringLiteral("3"));
+            loader.select({3});
+            QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+            break;
+        }
+        loader.bus.advance(30000);
+        EXPECT_EQ(loader.status(), c.message);
+        EXPECT_EQ(loader.statusColour(), FlashLoader::Error);
+        EXPECT_EQ(loader.bus.callCount("DevDownLoad"), 0u);
+        EXPECT_TRUE(loader.f().Command1->isEnabled());
+        EXPECT_FALSE(loader.window->loadRunning());
+    }
+}
+
+TEST(LoadFaults, FilesThatCannotBeWrittenAreNamed)
+{
+    FlashLoader loader;
+    loader.copyDemoFirmware();
+    // Folders in the way of the files the loader writes.
+    delete loader.window;
+    QFile::remove(loader.folder.path(QStringLiteral("Debuginfo.txt")));
+    ASSERT_TRUE(QDir(loader.folder.path(QString())).mkdir(QStringLiteral("Debuginfo.txt")));
+    ASSERT_TRUE(QDir(loader.folder.path(QString())).mkdir(QStringLiteral("F4008-0111a.dwn")));
+    loader.window = new FlashUtilityWindow(loader.bus.driver);
+    loader.startUp();
+    EXPECT_TRUE(loader.f().Text8->toPlainText().startsWith(QStringLiteral("Cannot write Debuginfo.txt: ")))
+        << loader.f().Text8->toPlainText().toStdString();
+
+    loader.scan(QStringLiteral("3"));
+    loader.select({3});
+    QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+    EXPECT_EQ(loader.status(),
+              QStringLiteral("Cannot write the download files in ") + QDir::toNativeSeparators(QDir::currentPath()));
+    EXPECT_EQ(loader.bus.callCount("DevDownLoad"), 0u);
+    EXPECT_TRUE(loader.f().Command1->isEnabled());
+}
+
+TEST(LoadFaults, ALostLinkEndsADeviceLoadAtOnceAndOffersConnectUsb)
+{
+    struct Case {
+        const char *scenario;
+        std::size_t unplugAfterDownload; // 0: the scenario unplugs
+    };
+    const Case cases[] = {
+        {"device 3 type 4008 rev 0110\nfault unplug-on DevDownLoad 1\n", 0}, // a send fails
+        {"device 3 type 4008 rev 0110\n", 3},                                // the poll fails
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.scenario);
+        FlashLoader loader(scenarioFrom(c.scenario));
+        loader.copyDemoFirmware();
+        loader.startUp();
+        loader.scan(QStringLiteral("3"));
+        loader.select({3});
+        std::size_t downloads = 0;
+        loader.bus.driver.afterCall = [&](const char *operation) {
+            if (std::string_view(operation) == "DevDownLoad" && ++downloads == c.unplugAfterDownload)
+                loader.bus.emulator.unplug();
+        };
+        QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+        ASSERT_TRUE(loader.runUntil([&] { return !loader.bus.emulator.isPlugged(); }));
+        const std::int64_t unplugged = loader.bus.now();
+        ASSERT_TRUE(loader.runUntil([&] { return !loader.window->loadRunning(); }));
+        EXPECT_LE(loader.bus.now() - unplugged, 200);
+        EXPECT_EQ(loader.status(), "USB Error - Reconnect USB Module and Click Connect USB");
+        EXPECT_FALSE(loader.window->moduleConnected());
+        EXPECT_TRUE(loader.f().Command10->isVisible());
+        loader.bus.driver.afterCall = nullptr;
+    }
+}
