@@ -1,11 +1,11 @@
 #include "DownloadEngine.h"
 
+#include "DriverResult.h"
 #include "FormTimer.h"
 #include "LoadFileConversion.h"
 #include "LoadStatus.h"
 #include "ModuleConnection.h"
 #include "TextFormat.h"
-#include "DriverResult.h"
 
 #include <algorithm>
 #include <cmath>
@@ -156,7 +156,8 @@ void DownloadEngine::armPacingUnlessPaused(int intervalMs)
         m_pacing->setEnabled(true);
 }
 
-void DownloadEngine::abandon(int loadStatus)
+// No step runs and no reply is waited for any more.
+void DownloadEngine::stopLoad()
 {
     m_file.close();
     for (FormTimer *timer : m_timers)
@@ -164,6 +165,11 @@ void DownloadEngine::abandon(int loadStatus)
     m_heldByPause = false;
     m_transferActive = false;
     m_loadBusy = false;
+}
+
+void DownloadEngine::abandon(int loadStatus)
+{
+    stopLoad();
     m_host.showLoadStatus(loadStatus);
 }
 
@@ -177,12 +183,7 @@ void DownloadEngine::abortLoad()
 {
     if (!running())
         return;
-    m_file.close();
-    for (FormTimer *timer : m_timers)
-        timer->setEnabled(false);
-    m_heldByPause = false;
-    m_transferActive = false;
-    m_loadBusy = false;
+    stopLoad();
     sendAbortByte();
 }
 

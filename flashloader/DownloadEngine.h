@@ -99,6 +99,7 @@ private:
     void sendAbortByte();
     std::uint8_t advanceSequence();
     void armPacingUnlessPaused(int intervalMs);
+    void stopLoad();
     void abandon(int loadStatus);
 
     // Timer steps.
@@ -118,7 +119,7 @@ private:
 
     void deviceBlock();
     void nextDeviceAction();
-    void sendDataMessage();    // Timer19, the short pause before each data message
+    void sendDataMessage(); // Timer19, the short pause before each data message
     void moduleBlock();
     void deviceFileChecksum();
     void handleModuleReply(std::uint8_t code, std::uint8_t status, std::span<const std::uint8_t> reply);

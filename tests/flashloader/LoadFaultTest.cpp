@@ -36,6 +36,20 @@ struct Outcome {
     bool stillInLoader = false;
 };
 
+// Device 3 from the scanned list, or the module, with the demo firmware.
+void startLoad(FlashLoader &loader, Target target)
+{
+    loader.copyDemoFirmware();
+    loader.startUp();
+    if (target == Target::Device) {
+        loader.scan(QStringLiteral("3"));
+        loader.select({3});
+        QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+    } else {
+        EXPECT_TRUE(loader.startModuleLoad());
+    }
+}
+
 bool saysComplete(const QStringList &statuses)
 {
     return statuses.contains(QStringLiteral("Upload Complete")) ||
@@ -47,18 +61,10 @@ bool saysComplete(const QStringList &statuses)
 Outcome loadWith(Target target, Act act, std::size_t step)
 {
     FlashLoader loader;
-    loader.copyDemoFirmware();
-    loader.startUp();
     Outcome outcome;
     QObject::connect(loader.f().Text1, &QLineEdit::textChanged, loader.window,
                      [&outcome](const QString &text) { outcome.statuses.append(text); });
-    if (target == Target::Device) {
-        loader.scan(QStringLiteral("3"));
-        loader.select({3});
-        QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
-    } else {
-        EXPECT_TRUE(loader.startModuleLoad());
-    }
+    startLoad(loader, target);
 
     std::size_t downloads = 0;
     std::int64_t untickAt = -1;
@@ -126,15 +132,7 @@ Outcome loadWith(Target target, Act act, std::size_t step)
 std::size_t downloadMessagesOfACleanLoad(Target target)
 {
     FlashLoader loader;
-    loader.copyDemoFirmware();
-    loader.startUp();
-    if (target == Target::Device) {
-        loader.scan(QStringLiteral("3"));
-        loader.select({3});
-        QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
-    } else {
-        EXPECT_TRUE(loader.startModuleLoad());
-    }
+    startLoad(loader, target);
     EXPECT_TRUE(loader.runUntil([&] { return !loader.window->loadRunning(); }));
     return loader.bus.callCount("DevDownLoad");
 }
