@@ -13,13 +13,24 @@ BusDevice::BusDevice(DeviceSetup setup) : m_setup(std::move(setup)), m_loader(m_
     for (std::size_t i = 0; i < 6; ++i)
         identity.push_back(i < m_setup.name.size() ? static_cast<std::uint8_t>(m_setup.name[i]) : 0);
     m_config[IdentityBlock] = identity;
+    if (m_setup.opticalZoom() > 0)
+        m_dome = std::make_unique<DomeModel>(m_setup.opticalZoom());
 }
 
-std::vector<Bytes> BusDevice::receive(const Bytes &message)
+std::vector<Bytes> BusDevice::receive(const Bytes &message, std::int64_t nowMs)
 {
     if (m_setup.silent || message.size() < Bus::HeaderSize)
         return {};
+    const auto type = [this] {
+        return Bytes{static_cast<std::uint8_t>(m_setup.type >> 8), static_cast<std::uint8_t>(m_setup.type & 0xFF)};
+    };
     switch (message[Bus::Command]) {
+    case GetDomeType:
+        return m_dome ? std::vector<Bytes>{reply(Bus::SocketQuery, GetDomeType, type())} : std::vector<Bytes>{};
+    case MaxOpticalZoom:
+        if (!m_dome)
+            return {};
+        return {reply(Bus::SocketQuery, MaxOpticalZoom, {static_cast<std::uint8_t>(m_dome->maxZoom())})};
     case Bus::GetConfigurationBuffer: return answerConfigRequest(message);
     case Bus::SetConfigurationBuffer:
         if (message.size() >= Bus::FirstParameter + 2) {
@@ -28,7 +39,10 @@ std::vector<Bytes> BusDevice::receive(const Bytes &message)
             setConfigBlock(block, Bytes(data, message.end()));
         }
         return {};
-    default: return {};
+    default:
+        if (m_dome && message[Bus::Socket] == Bus::SocketEngineering)
+            m_dome->receive(message, nowMs);
+        return {};
     }
 }
 

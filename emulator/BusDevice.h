@@ -2,9 +2,11 @@
 
 #include "BusMessage.h"
 #include "DeviceLoader.h"
+#include "DomeModel.h"
 #include "Scenario.h"
 
 #include <map>
+#include <memory>
 
 namespace emu {
 
@@ -14,6 +16,9 @@ class BusDevice {
 public:
     // Configuration block that holds type, revision and name.
     static constexpr std::uint8_t IdentityBlock = 8;
+    // Queries a dome answers.
+    static constexpr std::uint8_t GetDomeType = 0x94;
+    static constexpr std::uint8_t MaxOpticalZoom = 0xF2;
 
     explicit BusDevice(DeviceSetup setup);
     virtual ~BusDevice() = default;
@@ -23,8 +28,12 @@ public:
     const DeviceLoader &loader() const { return m_loader; }
     std::uint8_t address() const { return m_setup.address; }
 
-    // Reacts to a message addressed to this device; returns its replies in sent form.
-    virtual std::vector<Bytes> receive(const Bytes &message);
+    // Reacts to a message addressed to this device at time nowMs; returns its replies in
+    // sent form.
+    virtual std::vector<Bytes> receive(const Bytes &message, std::int64_t nowMs);
+
+    // The camera of a dome; nullptr for a device that is no dome.
+    DomeModel *dome() { return m_dome.get(); }
 
     // A configuration block, padded with zeros (or cut) to the length asked for.
     Bytes configBlock(std::uint8_t block, std::size_t length) const;
@@ -40,6 +49,7 @@ private:
     DeviceLoader m_loader;
     int m_configRequests = 0;
     std::map<std::uint8_t, Bytes> m_config;
+    std::unique_ptr<DomeModel> m_dome;
 };
 
 } // namespace emu

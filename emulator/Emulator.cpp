@@ -11,6 +11,16 @@ constexpr const char *Open = "OpenUSBDriver";
 constexpr std::uint8_t StatusRequest = 0x1A;
 constexpr std::uint8_t AbortLoad = 0x1B;
 constexpr int ModuleReplyDelayMs = 5;
+// How long the module waits for a dome to acknowledge a command or answer a query.
+constexpr int DomeAcknowledgeWaitMs = 100;
+// Command codes of the dome messages the driver builds itself.
+constexpr std::uint8_t DomeMove = 0xC0;
+constexpr std::uint8_t DomeSpecial = 0xCC;
+constexpr std::uint8_t DomeQuickSet = 0xCD;
+// What MiscDevCtrl answers for a function no dome knows.
+constexpr std::int32_t UnknownFunction = 2;
+// The buffer a caller hands in for the zoom query's answer.
+constexpr std::size_t ZoomQueryBufferBytes = 51;
 
 long long ptr(const void *p)
 {
@@ -46,6 +56,14 @@ BusDevice *Emulator::device(std::uint8_t address)
 {
     const auto found = m_devices.find(address);
     return found == m_devices.end() ? nullptr : found->second.get();
+}
+
+std::optional<DomeState> Emulator::domeState(std::uint8_t address)
+{
+    BusDevice *target = device(address);
+    if (!target || !target->dome())
+        return std::nullopt;
+    return target->dome()->state(m_clock.nowMs());
 }
 
 void Emulator::addDevice(std::unique_ptr<BusDevice> device)
@@ -99,7 +117,7 @@ void Emulator::transmit(const Bytes &message)
     BusDevice *target = message.empty() ? nullptr : device(message[Bus::Destination]);
     if (!target)
         return;
-    for (const Bytes &answer : target->receive(message))
+    for (const Bytes &answer : target->receive(message, m_clock.nowMs()))
         schedule(answer, target->setup().replyDelayMs);
 }
 
@@ -492,44 +510,161 @@ std::int32_t Emulator::notEmulated(const char *name, std::vector<long long> argu
     return traced(name, std::move(arguments), Result::InvalidCommand);
 }
 
+bool Emulator::domeAnswers(std::uint8_t address)
+{
+    BusDevice *target = device(address);
+    return target && !target->setup().silent && target->dome();
+}
+
+std::optional<std::int32_t> Emulator::forcedResult(const std::string &operation)
+{
+    if (const auto forced = m_forcedResults.find(operation); forced != m_forcedResults.end())
+        return forced->second;
+    const int n = m_callCounts[operation];
+    for (const FaultSetup &fault : m_scenario.faults) {
+        if (fault.kind == FaultSetup::Kind::ResultOf && fault.operation == operation &&
+            (fault.occurrence == 0 || fault.occurrence == n))
+            return fault.result;
+    }
+    return std::nullopt;
+}
+
+// A dome command crosses the bus; the module then waits for the dome's acknowledgment,
+// which a missing, silent or camera-less address never gives.
+std::int32_t Emulator::domeCommand(const char *name, std::vector<long long> arguments, std::uint8_t address,
+                                   std::uint8_t command, const Bytes &parameters)
+{
+    if (const std::int32_t fault = linkFault(name))
+        return traced(name, std::move(arguments), fault);
+    if (const auto forced = forcedResult(name))
+        return traced(name, std::move(arguments), *forced);
+    transmit(makeMessage(address, Bus::ModuleAddress, 0x00, Bus::SocketEngineering, command, parameters));
+    if (!domeAnswers(address)) {
+        m_clock.sleepMs(DomeAcknowledgeWaitMs);
+        return traced(name, std::move(arguments), Result::NoResponse);
+    }
+    return traced(name, std::move(arguments), Result::Success);
+}
+
+std::int32_t Emulator::refused(const char *name, std::vector<long long> arguments, std::int32_t result)
+{
+    if (const std::int32_t fault = linkFault(name))
+        return traced(name, std::move(arguments), fault);
+    return traced(name, std::move(arguments), result);
+}
+
+// Moves at speed 0 go as the plain direction command (the dome's own speed); others as a
+// variable-speed move. The last parameter marks a move recorded into a pattern.
+std::int32_t Emulator::headCommand(const char *name, std::uint8_t command, std::uint8_t speed, std::uint8_t address,
+                                   std::uint8_t recording, std::uint8_t first, std::uint8_t stopCode)
+{
+    const std::vector<long long> arguments{command, speed, address, recording};
+    if (command == stopCode)
+        return domeCommand(name, arguments, address, command, {});
+    if (command != first && command != first + 1)
+        return refused(name, arguments, Result::InvalidCommand);
+    if (speed == 0)
+        return domeCommand(name, arguments, address, command, {recording});
+    return domeCommand(name, arguments, address, DomeMove, {command, speed, recording});
+}
+
+std::int32_t Emulator::lensCommand(const char *name, std::uint8_t command, std::uint8_t address, std::uint8_t first)
+{
+    const std::vector<long long> arguments{command, address};
+    if (command < first || command > first + 2)
+        return refused(name, arguments, Result::InvalidCommand);
+    return domeCommand(name, arguments, address, command, {});
+}
+
 std::int32_t Emulator::DevPan(std::uint8_t command, std::uint8_t speed, std::uint8_t address, std::uint8_t recording)
 {
-    return notEmulated("DevPan", {command, speed, address, recording});
+    return headCommand("DevPan", command, speed, address, recording, 0x81, 0x83);
 }
 
 std::int32_t Emulator::DevTilt(std::uint8_t command, std::uint8_t speed, std::uint8_t address, std::uint8_t recording)
 {
-    return notEmulated("DevTilt", {command, speed, address, recording});
+    return headCommand("DevTilt", command, speed, address, recording, 0x84, 0x86);
 }
 
 std::int32_t Emulator::DevZoom(std::uint8_t command, std::uint8_t address)
 {
-    return notEmulated("DevZoom", {command, address});
+    return lensCommand("DevZoom", command, address, 0x8A);
 }
 
 std::int32_t Emulator::DevFocus(std::uint8_t command, std::uint8_t address)
 {
-    return notEmulated("DevFocus", {command, address});
+    return lensCommand("DevFocus", command, address, 0x87);
 }
 
 std::int32_t Emulator::DevIris(std::uint8_t command, std::uint8_t address)
 {
-    return notEmulated("DevIris", {command, address});
+    return lensCommand("DevIris", command, address, 0x90);
 }
 
 std::int32_t Emulator::DevTarget(std::uint8_t command, std::uint8_t index, std::uint8_t address)
 {
-    return notEmulated("DevTarget", {command, index, address});
+    const std::vector<long long> arguments{command, index, address};
+    if (command != 0xA8 && command != 0xA9)
+        return refused("DevTarget", arguments, Result::InvalidCommand);
+    return domeCommand("DevTarget", arguments, address, command, {index});
 }
 
 std::int32_t Emulator::DevPattern(std::uint8_t function, std::uint8_t number, std::uint8_t address, std::uint8_t repeat)
 {
-    return notEmulated("DevPattern", {function, number, address, repeat});
+    const std::vector<long long> arguments{function, number, address, repeat};
+    switch (function) {
+    case 0: return domeCommand("DevPattern", arguments, address, 0xA0, {number});
+    case 1: return domeCommand("DevPattern", arguments, address, 0xA1, {});
+    case 2: return domeCommand("DevPattern", arguments, address, 0xA7, {});
+    case 3: return domeCommand("DevPattern", arguments, address, 0xA2, {});
+    case 4: return domeCommand("DevPattern", arguments, address, 0xA3, {repeat, number});
+    case 5: return domeCommand("DevPattern", arguments, address, 0xC9, {number});
+    default: return refused("DevPattern", arguments, Result::InvalidCommand);
+    }
 }
 
+// The functions a dome knows answer 0 once acknowledged; the zoom query also copies the
+// dome's answer into data; any other function answers 2.
 std::int32_t Emulator::MiscDevCtrl(std::uint8_t command, std::uint8_t *data, std::uint8_t address)
 {
-    return notEmulated("MiscDevCtrl", {command, ptr(data), address});
+    const long long first = data ? data[0] : -1;
+    std::vector<long long> arguments{command, first, address};
+    const auto byte = [&](std::size_t i) -> std::uint8_t { return data ? data[i] : 0; };
+    switch (command) {
+    case 0: return domeCommand("MiscDevCtrl", arguments, address, 0x80, {});
+    case 1: return domeCommand("MiscDevCtrl", arguments, address, 0x9A, {});
+    case 2: return domeCommand("MiscDevCtrl", arguments, address, 0x8D, {});
+    case 3: return domeCommand("MiscDevCtrl", arguments, address, 0x8E, {});
+    case 4: return domeCommand("MiscDevCtrl", arguments, address, 0x8F, {});
+    case 8:
+    case 9:
+    case 10: return domeCommand("MiscDevCtrl", arguments, address, DomeSpecial, {command});
+    case 11:
+        arguments.push_back(data ? data[1] : -1);
+        return domeCommand("MiscDevCtrl", arguments, address, DomeQuickSet, {byte(0), byte(1)});
+    case 0xAA: return domeCommand("MiscDevCtrl", arguments, address, 0xAA, {byte(0)});
+    case BusDevice::MaxOpticalZoom: return zoomQuery(arguments, data, address);
+    default: return refused("MiscDevCtrl", arguments, UnknownFunction);
+    }
+}
+
+std::int32_t Emulator::zoomQuery(std::vector<long long> arguments, std::uint8_t *data, std::uint8_t address)
+{
+    if (const std::int32_t fault = linkFault("MiscDevCtrl"))
+        return traced("MiscDevCtrl", std::move(arguments), fault);
+    if (const auto forced = forcedResult("MiscDevCtrl"))
+        return traced("MiscDevCtrl", std::move(arguments), *forced);
+    transmit(makeMessage(address, Bus::ModuleAddress, 0x00, Bus::SocketQuery, BusDevice::MaxOpticalZoom));
+    const auto reply = awaitReply(
+        [address](const Bytes &m) {
+            return m.size() > Bus::Command && m[Bus::Source] == address && m[Bus::Command] == BusDevice::MaxOpticalZoom;
+        },
+        DomeAcknowledgeWaitMs);
+    if (!reply)
+        return traced("MiscDevCtrl", std::move(arguments), m_plugged ? Result::NoResponse : Result::UsbError);
+    if (data)
+        std::memcpy(data, reply->data(), std::min(reply->size(), ZoomQueryBufferBytes));
+    return traced("MiscDevCtrl", std::move(arguments), Result::Success);
 }
 
 std::int32_t Emulator::GetABSPosition(std::uint8_t *buffer, std::uint8_t address)

@@ -67,6 +67,17 @@ public:
     }
 
     BusDevice *device(std::uint8_t address);
+    // What the dome at address holds now; nothing when no dome answers there.
+    std::optional<DomeState> domeState(std::uint8_t address);
+    // Makes every call of operation answer result (tests); clearOperationResult undoes it.
+    void setOperationResult(const std::string &operation, std::int32_t result)
+    {
+        m_forcedResults[operation] = result;
+    }
+    void clearOperationResult(const std::string &operation)
+    {
+        m_forcedResults.erase(operation);
+    }
     const ModuleLoader &moduleLoader() const
     {
         return m_moduleLoader;
@@ -134,6 +145,15 @@ private:
     bool m_open = false;
     bool m_capturing = false;
     std::int32_t notEmulated(const char *name, std::vector<long long> arguments);
+    bool domeAnswers(std::uint8_t address);
+    std::optional<std::int32_t> forcedResult(const std::string &operation);
+    std::int32_t domeCommand(const char *name, std::vector<long long> arguments, std::uint8_t address,
+                             std::uint8_t command, const Bytes &parameters);
+    std::int32_t refused(const char *name, std::vector<long long> arguments, std::int32_t result);
+    std::int32_t headCommand(const char *name, std::uint8_t command, std::uint8_t speed, std::uint8_t address,
+                             std::uint8_t recording, std::uint8_t first, std::uint8_t stopCode);
+    std::int32_t lensCommand(const char *name, std::uint8_t command, std::uint8_t address, std::uint8_t first);
+    std::int32_t zoomQuery(std::vector<long long> arguments, std::uint8_t *data, std::uint8_t address);
     std::int32_t downloadToModule(const Bytes &message);
     std::int32_t downloadToDevice(const Bytes &message, std::uint8_t sequence);
     void answerFromDevice(BusDevice &device, std::uint8_t status);
@@ -148,6 +168,7 @@ private:
     BusDevice *m_loading = nullptr; // the device the last download message went to
     ReplyMatch m_waiter;
     std::optional<Bytes> m_caught;
+    std::map<std::string, std::int32_t> m_forcedResults;
 };
 
 } // namespace emu

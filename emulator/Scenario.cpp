@@ -261,6 +261,11 @@ bool parseDevice(Parser &p, const std::vector<std::string> &w, Scenario &s)
             }
             if (!known)
                 return p.fail("config takes late, wrong-address, wrong-code, wrong-length, long or retry-only");
+        } else if (key == "zoom") {
+            const auto zoom = parseNumber(value);
+            if (!zoom || *zoom < 0 || *zoom > 255)
+                return p.fail("zoom must be 0 (no camera) to 255");
+            d.zoom = static_cast<int>(*zoom);
         } else if (key == "delay") {
             const auto ms = parseNumber(value);
             if (!ms || *ms < 0 || *ms > 60000)
@@ -304,10 +309,32 @@ bool parseFault(Parser &p, const std::vector<std::string> &w, Scenario &s)
         s.faults.push_back({FaultSetup::Kind::UnplugOnCall, w[2], static_cast<int>(*n)});
         return true;
     }
-    return p.fail("unknown fault; known: unplug-on OPERATION N");
+    if ((w.size() == 4 || (w.size() == 6 && w[4] == "on")) && w[1] == "result") {
+        const auto result = parseNumber(w[3]);
+        const auto n = w.size() == 6 ? parseNumber(w[5]) : std::optional<long long>(0);
+        if (!result || *result < INT32_MIN || *result > INT32_MAX || !n || *n < 0 || *n > 1000000)
+            return p.fail("result takes OPERATION CODE [on N]");
+        FaultSetup fault{FaultSetup::Kind::ResultOf, w[2], static_cast<int>(*n), static_cast<std::int32_t>(*result)};
+        s.faults.push_back(fault);
+        return true;
+    }
+    return p.fail("unknown fault; known: unplug-on OPERATION N, result OPERATION CODE [on N]");
 }
 
 } // namespace
+
+int DeviceSetup::opticalZoom() const
+{
+    if (zoom >= 0)
+        return zoom;
+    switch (type) {
+    case 0x2507: return 0; // the alarm interface has no camera
+    case 0x2315: return 23;
+    case 0x4008: return 35;
+    case 0x0147: return 18;
+    default: return 10;
+    }
+}
 
 Scenario Scenario::defaultBus()
 {

@@ -30,14 +30,22 @@ struct DeviceSetup {
     int replyDelayMs = 5;       // how long the device takes to answer
     ConfigFault configFault = ConfigFault::None;
     LoaderFaults loadFaults;
+    int zoom = -1; // maximum optical zoom; 0: no camera; -1: as the type has it
+
+    // The maximum optical zoom of the device's camera, 0 when the device is no dome.
+    int opticalZoom() const;
 };
 
 // A fault that strikes while the program runs.
 struct FaultSetup {
-    enum class Kind { UnplugOnCall };
+    enum class Kind {
+        UnplugOnCall, // the module is unplugged on the operation's n-th call
+        ResultOf,     // the operation answers result (on its n-th call, or on every call when 0)
+    };
     Kind kind = Kind::UnplugOnCall;
     std::string operation; // driver operation that triggers it
     int occurrence = 1;    // on its n-th call (that call already fails)
+    std::int32_t result = 0;
 };
 
 // What the module and the bus hold, and which faults to inject.

@@ -1,0 +1,200 @@
+#include "EmulatedBus.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+
+using emu::Bytes;
+
+namespace {
+
+// An opened module on the default bus, with the dome at address 3.
+struct DomeBus {
+    DomeBus(const emu::Scenario &s = emu::Scenario::defaultBus()) : bus(s) { bus.emulator.OpenUSBDriver(); }
+    emu::DomeState dome(std::uint8_t address = 3) { return bus.emulator.domeState(address).value(); }
+    emu::Emulator &e() { return bus.emulator; }
+    EmulatedBus bus;
+};
+
+} // namespace
+
+TEST(DomeModel, HeadAndLensMoveWhileTheirCommandsRun)
+{
+    DomeBus d;
+    EXPECT_EQ(d.e().DevPan(0x82, 0, 3, 0), 0); // the dome's own speed: 20 degrees a second
+    d.bus.advance(1000);
+    EXPECT_NEAR(d.dome().position.pan, 20, 0.01);
+    EXPECT_EQ(d.e().DevPan(0x83, 0, 3, 0), 0);
+    d.bus.advance(1000);
+    EXPECT_NEAR(d.dome().position.pan, 20, 0.01) << "a stop stops";
+
+    d.e().DevTilt(0x85, 30, 3, 0); // 30 degrees a second, held 500 ms
+    d.bus.advance(500);
+    d.e().DevTilt(0x86, 0, 3, 0);
+    EXPECT_NEAR(d.dome().position.tilt, 15, 0.01);
+
+    // A tap still moves by the smallest step; pan wraps below 0.
+    d.e().DevPan(0x81, 0, 3, 0);
+    d.e().DevPan(0x83, 0, 3, 0);
+    EXPECT_NEAR(d.dome().position.pan, 19.5, 0.01);
+
+    d.e().DevZoom(0x8A, 3);
+    d.bus.advance(400);
+    d.e().DevZoom(0x8C, 3);
+    EXPECT_NEAR(d.dome().position.zoom, 3, 0.01);
+    d.e().DevFocus(0x87, 3);
+    d.e().DevFocus(0x89, 3);
+    d.e().DevIris(0x90, 3);
+    d.e().DevIris(0x92, 3);
+    const emu::DomeState s = d.dome();
+    EXPECT_LT(s.focus, 2048);
+    EXPECT_GT(s.iris, 128);
+    EXPECT_FALSE(s.autoFocus);
+    EXPECT_FALSE(s.autoIris);
+
+    // Every command crossed the bus in sent form.
+    const std::vector<Bytes> sent = d.e().trace().busMessages();
+    EXPECT_NE(std::find(sent.begin(), sent.end(), Bytes{3, 0xF0, 0x00, 0x01, 0x01, 0x82, 0x00}), sent.end());
+    EXPECT_NE(std::find(sent.begin(), sent.end(), Bytes{3, 0xF0, 0x00, 0x01, 0x01, 0xC0, 0x85, 30, 0x00}), sent.end());
+}
+
+TEST(DomeModel, TargetsStoreAndRecallThePosition)
+{
+    DomeBus d;
+    d.e().DevPan(0x82, 0, 3, 0);
+    d.bus.advance(2000);
+    d.e().DevPan(0x83, 0, 3, 0);
+    const emu::DomePosition stored = d.dome().position;
+    EXPECT_EQ(d.e().DevTarget(0xA8, 4, 3), 0);
+    d.e().DevPan(0x81, 0, 3, 0);
+    d.bus.advance(500);
+    d.e().DevPan(0x83, 0, 3, 0);
+    EXPECT_NE(d.dome().position, stored);
+    EXPECT_EQ(d.e().DevTarget(0xA9, 4, 3), 0);
+    EXPECT_EQ(d.dome().position, stored);
+    EXPECT_EQ(d.dome().targets.at(5), stored);
+}
+
+TEST(DomeModel, APatternReplaysTheRecordedMovesOnceOrRepeatedly)
+{
+    DomeBus d;
+    d.e().DevPattern(0, 1, 3, 0); // define pattern 2
+    EXPECT_EQ(d.dome().recordingPattern, 2);
+    d.e().DevPan(0x82, 0, 3, 1);
+    d.bus.advance(1000);
+    d.e().DevPan(0x83, 0, 3, 1);
+    d.e().DevTilt(0x85, 0, 3, 1);
+    d.e().DevTilt(0x86, 0, 3, 1);
+    d.e().DevPattern(1, 0, 3, 0); // end
+    const emu::DomePosition recorded = d.dome().position;
+    EXPECT_EQ(d.dome().patternMoves.at(2), 4u);
+
+    d.e().DevTarget(0xA8, 0, 3);
+    d.e().DevPan(0x81, 0, 3, 0);
+    d.bus.advance(3000);
+    d.e().DevPan(0x83, 0, 3, 0);
+    EXPECT_EQ(d.e().DevPattern(4, 1, 3, 0), 0); // run once
+    EXPECT_EQ(d.dome().runningPattern, 2);
+    d.bus.advance(500);
+    EXPECT_NEAR(d.dome().position.pan, 10, 0.01) << "halfway through the recorded pan";
+    d.bus.advance(1000);
+    EXPECT_EQ(d.dome().position, recorded);
+    EXPECT_EQ(d.dome().runningPattern, 0);
+
+    d.e().DevPattern(4, 1, 3, 1); // repeat: it starts over from where the recording began
+    d.bus.advance(1200);
+    EXPECT_TRUE(d.dome().repeating);
+    EXPECT_NEAR(d.dome().position.pan, 4, 0.01);
+    d.e().DevPan(0x82, 0, 3, 0); // a hand on the head ends it
+    EXPECT_EQ(d.dome().runningPattern, 0);
+}
+
+TEST(DomeModel, FunctionsChangeTheDomesState)
+{
+    DomeBus d;
+    std::array<std::uint8_t, 6> data{};
+    const auto misc = [&](std::uint8_t code, std::uint8_t b0 = 0, std::uint8_t b1 = 0) {
+        data = {b0, b1};
+        return d.e().MiscDevCtrl(code, data.data(), 3);
+    };
+    EXPECT_EQ(misc(0xAA, 0x05), 0);
+    EXPECT_EQ(d.dome().outputs, 0x05);
+    misc(8);
+    EXPECT_TRUE(d.dome().menuOpen);
+    misc(9);
+    EXPECT_FALSE(d.dome().menuOpen);
+    misc(1);
+    EXPECT_TRUE(d.dome().flipped);
+    EXPECT_NEAR(d.dome().position.pan, 180, 0.01);
+
+    struct Quick {
+        std::uint8_t number;
+        std::function<bool(const emu::DomeState &)> holds;
+    };
+    const Quick quick[] = {
+        {10, [](const emu::DomeState &s) { return s.dayNight == emu::DayNight::Night; }},
+        {11, [](const emu::DomeState &s) { return s.dayNight == emu::DayNight::Day; }},
+        {13, [](const emu::DomeState &s) { return s.wdr; }},
+        {50, [](const emu::DomeState &s) { return s.eisHz == 10; }},
+        {16, [](const emu::DomeState &s) { return s.scan == 16; }},
+        {57, [](const emu::DomeState &s) { return s.sequence == 7; }},
+        {0, [](const emu::DomeState &s) { return s.quickMenuOpen; }},
+        {20, [](const emu::DomeState &s) { return s.informationShown; }},
+    };
+    for (const Quick &q : quick) {
+        EXPECT_EQ(misc(11, 0, q.number), 0);
+        EXPECT_TRUE(q.holds(d.dome())) << int(q.number);
+    }
+    d.e().DevFocus(0x87, 3);
+    misc(10);
+    EXPECT_TRUE(d.dome().autoFocus && d.dome().autoIris);
+    d.e().DevPan(0x82, 0, 3, 0);
+    misc(0);
+    EXPECT_EQ(d.dome().resets, 1);
+    d.bus.advance(1000);
+    EXPECT_EQ(d.dome().position, emu::DomePosition{}) << "reset brings the head home and stops it";
+    EXPECT_EQ(misc(0x77), 2) << "no dome knows this function";
+}
+
+TEST(DomeModel, QueriesAreAnsweredAndSilentAddressesAreNot)
+{
+    DomeBus d;
+    std::array<std::uint8_t, 51> buffer{};
+    EXPECT_EQ(d.e().MiscDevCtrl(0xF2, buffer.data(), 3), 0);
+    EXPECT_EQ(buffer[5], 0xF2);
+    EXPECT_EQ(buffer[6], 35) << "type 4008";
+    EXPECT_EQ(d.e().MiscDevCtrl(0xF2, buffer.data(), 1), 0);
+    EXPECT_EQ(buffer[6], 23) << "type 2315";
+
+    // The greeting query is answered as a record the module hands out.
+    std::array<std::uint8_t, 6> greeting{3, 0xF0, 0x00, 0x02, 0x01, 0x94};
+    EXPECT_EQ(d.e().SndQwilData(greeting.data(), 6), 0);
+    d.bus.advance(10);
+    std::array<std::uint8_t, 101> record{};
+    std::uint8_t count = 0;
+    ASSERT_EQ(d.e().GetData(record.data(), &count, 200), 0);
+    EXPECT_EQ(record[0], 2);
+    EXPECT_EQ(record[4], 3);
+    EXPECT_EQ(record[8], 0x94);
+    EXPECT_EQ(record[9], 0x40);
+    EXPECT_EQ(record[10], 0x08);
+
+    // No dome at 4, no camera at 9: nothing acknowledges.
+    EXPECT_EQ(d.e().DevPan(0x82, 0, 4, 0), 7);
+    EXPECT_EQ(d.e().DevZoom(0x8A, 9), 7);
+    EXPECT_EQ(d.e().MiscDevCtrl(0xF2, buffer.data(), 9), 7);
+    EXPECT_FALSE(d.e().domeState(9).has_value());
+}
+
+TEST(DomeModel, TheScenarioCanMakeAnOperationFail)
+{
+    DomeBus d(scenarioFrom("device 3 type 4008\nfault result DevPan 5\nfault result DevTilt 2 on 2\n"));
+    EXPECT_EQ(d.e().DevPan(0x82, 0, 3, 0), 5);
+    EXPECT_EQ(d.e().DevTilt(0x84, 0, 3, 0), 0);
+    EXPECT_EQ(d.e().DevTilt(0x86, 0, 3, 0), 2);
+    EXPECT_EQ(d.e().DevTilt(0x84, 0, 3, 0), 0);
+    d.e().setOperationResult("DevZoom", 7);
+    EXPECT_EQ(d.e().DevZoom(0x8A, 3), 7);
+    d.e().clearOperationResult("DevZoom");
+    EXPECT_EQ(d.e().DevZoom(0x8A, 3), 0);
+}
