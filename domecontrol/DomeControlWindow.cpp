@@ -1,15 +1,333 @@
 #include "DomeControlWindow.h"
 
+#include "DomeTexts.h"
+#include "FormTimer.h"
+#include "ModuleConnection.h"
+#include "StatusLine.h"
+#include "TextFormat.h"
+#include "Twips.h"
 #include "Versions.h"
 
-DomeControlWindow::DomeControlWindow(ModuleDriver &driver, QWidget *parent) : ToolWindow(parent), m_driver(driver)
+#include <QCheckBox>
+#include <QEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+// The module's bus settings while the window drives domes, and for a dome above them.
+constexpr std::int32_t DomeBusValue = 200;
+constexpr std::int32_t WideBusValue = 1000;
+constexpr std::uint8_t BusSecond = 1;
+constexpr int GreetingMs = 1000;
+} // namespace
+
+DomeControlWindow::DomeControlWindow(ModuleDriver &driver, QWidget *parent)
+    : ToolWindow(parent), m_driver(driver), m_scroll(nullptr), m_face(makeFace()), form(m_face, this),
+      m_status(new StatusLine(
+          form.Text2, form.Timer4, [this] { return m_state.DomeAddress; }, this)),
+      m_motion({m_driver, m_state, *this}), m_targets({m_driver, m_state, *this}),
+      m_functions({m_driver, m_state, *this}, form.Timer5)
 {
     setObjectName(QStringLiteral("DomeControl"));
+    wireKeys();
+    loadWindow();
+}
+
+// The face holds every control at its designed place; the window shows the part its
+// size designs, and a scroll bar leads to the right-hand column beyond it.
+QWidget *DomeControlWindow::makeFace()
+{
+    m_scroll = new QScrollArea(this);
+    m_scroll->setObjectName(QStringLiteral("FaceScroller"));
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_scroll);
+    auto *face = new QWidget;
+    face->setObjectName(QStringLiteral("Face"));
+    const int dpi = logicalDpiY();
+    face->setFixedSize(Twips::toPixels(DomeControlForm::FaceWidth, dpi),
+                       Twips::toPixels(DomeControlForm::TallHeight, dpi));
+    m_scroll->setWidget(face);
+    return face;
+}
+
+void DomeControlWindow::holdKey(QWidget *key, std::function<void()> pressed, std::function<void()> released)
+{
+    key->installEventFilter(this);
+    m_holdKeys[key] = {std::move(pressed), std::move(released)};
+}
+
+void DomeControlWindow::wireKeys()
+{
+    DomeControlForm &f = form;
+    for (int key = 0; key < f.Command15.size(); ++key)
+        connect(f.Command15[key], &QPushButton::clicked, this, [this, key] { keypadPressed(key); });
+
+    holdKey(
+        f.Command8, [this] { m_motion.zoomPressed(MotionKeys::ZoomIn); }, [this] { m_motion.zoomReleased(); });
+    holdKey(
+        f.Command4, [this] { m_motion.zoomPressed(MotionKeys::ZoomOut); }, [this] { m_motion.zoomReleased(); });
+    holdKey(
+        f.Command12, [this] { m_motion.focusPressed(MotionKeys::FocusNear); }, [this] { m_motion.focusReleased(); });
+    holdKey(
+        f.Command13, [this] { m_motion.focusPressed(MotionKeys::FocusFar); }, [this] { m_motion.focusReleased(); });
+    holdKey(
+        f.Command52, [this] { m_motion.irisPressed(MotionKeys::IrisOpen); }, [this] { m_motion.irisReleased(); });
+    holdKey(
+        f.Command53, [this] { m_motion.irisPressed(MotionKeys::IrisClose); }, [this] { m_motion.irisReleased(); });
+    holdKey(
+        f.Command2, [this] { m_motion.vphasePressed(MotionKeys::VphaseIncrement); },
+        [this] { m_motion.vphaseReleased(); });
+    holdKey(
+        f.Command51, [this] { m_motion.vphasePressed(MotionKeys::VphaseDecrement); },
+        [this] { m_motion.vphaseReleased(); });
+
+    connect(f.UpArrow, &QToolButton::clicked, this, [this] { m_motion.tiltTap(MotionKeys::TiltUp); });
+    connect(f.DownArrow, &QToolButton::clicked, this, [this] { m_motion.tiltTap(MotionKeys::TiltDown); });
+    connect(f.LeftArrow, &QToolButton::clicked, this, [this] { m_motion.panTap(MotionKeys::PanLeft); });
+    connect(f.RightArrow, &QToolButton::clicked, this, [this] { m_motion.panTap(MotionKeys::PanRight); });
+    connect(f.Command16, &QPushButton::clicked, this, [this] { m_motion.toggleTap(); });
+    connect(f.Command14, &QPushButton::clicked, this, [this] { m_motion.select(); });
+
+    connect(f.Command35, &QPushButton::clicked, this, [this] { m_targets.view(); });
+    connect(f.Command36, &QPushButton::clicked, this, [this] { m_targets.pattern(); });
+    connect(f.Command47, &QPushButton::clicked, this, [this] { m_targets.repeat(); });
+    connect(f.Command56, &QPushButton::clicked, this, [this] { m_targets.peel(); });
+
+    QCheckBox *outputs[] = {f.Check1, f.Check2, f.Check3, f.Check4};
+    for (int i = 0; i < 4; ++i)
+        connect(outputs[i], &QCheckBox::clicked, this,
+                [this, i](bool checked) { m_functions.outputClicked(i + 1, checked); });
+    connect(f.Command10, &QPushButton::clicked, this, [this] { m_functions.menu(); });
+    connect(f.Command11, &QPushButton::clicked, this, [this] { m_functions.directSet(); });
+    connect(f.Command22, &QPushButton::clicked, this, [this] { m_functions.flip(); });
+    connect(f.Command23, &QPushButton::clicked, this, [this] { m_functions.resetClicked(); });
+    connect(f.Command54, &QPushButton::clicked, this, [this] { m_functions.autoFocusAndIris(); });
+    connect(f.Command57, &QPushButton::clicked, this, [this] { m_functions.maxOpticalZoom(); });
+
+    for (QRadioButton *focus : {f.Option10, f.Option12})
+        connect(focus, &QRadioButton::toggled, this, [this](bool on) {
+            if (on)
+                autoManSelected(true);
+        });
+    for (QRadioButton *iris : {f.Option11, f.Option13})
+        connect(iris, &QRadioButton::toggled, this, [this](bool on) {
+            if (on)
+                autoManSelected(false);
+        });
+
+    connect(f.Timer3, &FormTimer::timeout, this, &DomeControlWindow::greetingStep);
+    f.Label1->installEventFilter(this);
+    f.Label29->installEventFilter(this);
+}
+
+// ---- start, size and shutdown ------------------------------------------------------------
+
+void DomeControlWindow::loadWindow()
+{
+    DomeControlForm &f = form;
+    connectModule();
     setWindowTitle(QStringLiteral("Dome Control - Ver ") + Versions::DomeControl);
-    setMinimumSize(560, 420);
+    m_state = DomeState{};
+    m_driver.ConfigQwil(DomeBusValue, BusSecond, m_state.MaxConfiguredAddress);
+    f.Text7->clear();
+    for (QCheckBox *output : {f.Check1, f.Check2, f.Check3, f.Check4})
+        output->setChecked(false);
+    // The panel's starting choices are set, not selected: they send nothing.
+    for (QRadioButton *option : {f.Option8, f.Option1, f.Option6, f.Option4, f.Option10, f.Option11}) {
+        const QSignalBlocker quiet(option);
+        option->setChecked(true);
+    }
+    for (QFrame *alarm : {f.Shape11, f.Shape12, f.Shape13, f.Shape14, f.Shape1, f.Shape4, f.Shape2, f.Shape5})
+        paintIndicator(alarm, true);
+    f.Timer5->setEnabled(false);
+    setWindowSize(DomeControlForm::CompactWidth, DomeControlForm::CompactHeight);
+    f.Command16->hide();
+    f.Timer3->setInterval(GreetingMs);
+    f.Timer3->setEnabled(true);
+    f.Timer4->setInterval(StatusLine::MessageMs);
+}
+
+void DomeControlWindow::connectModule()
+{
+    const ConnectOutcome outcome = ModuleConnection::connect(m_driver, ConnectOptions::domeControl());
+    if (outcome.connected)
+        displayMessage(outcome.status);
+    else
+        displayError(outcome.word);
+}
+
+// The designed sizes are the face's; the scroll bar below it comes on top.
+void DomeControlWindow::setWindowSize(int widthTwips, int heightTwips)
+{
+    m_widthTwips = widthTwips;
+    m_heightTwips = heightTwips;
+    const int dpi = logicalDpiY();
+    const int bar = m_scroll->horizontalScrollBar()->sizeHint().height();
+    resize(Twips::toPixels(widthTwips, dpi), Twips::toPixels(heightTwips, dpi) + bar);
+}
+
+void DomeControlWindow::growWindow()
+{
+    if (m_heightTwips == DomeControlForm::GrownHeight)
+        setWindowSize(m_widthTwips, DomeControlForm::TallHeight);
+    else
+        setWindowSize(DomeControlForm::GrownWidth, DomeControlForm::GrownHeight);
+}
+
+void DomeControlWindow::reconnect()
+{
+    displayMessage(QString());
+    m_driver.CloseUSBDriver();
+    connectModule();
+    m_state.clearEntry();
 }
 
 void DomeControlWindow::unloadWindow()
 {
+    for (FormTimer *timer : {form.Timer1, form.Timer3, form.Timer4, form.Timer5, form.Timer6})
+        timer->setEnabled(false);
     m_driver.CloseUSBDriver();
+}
+
+bool DomeControlWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    const QEvent::Type type = event->type();
+    if (type == QEvent::MouseButtonDblClick && watched == form.Label29) {
+        growWindow();
+        return true;
+    }
+    if (type == QEvent::MouseButtonDblClick && watched == form.Label1) {
+        reconnect();
+        return true;
+    }
+    // Hold keys: any mouse button presses, its release stops; a double-click is a press.
+    if (const auto key = m_holdKeys.find(watched); key != m_holdKeys.end()) {
+        if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick)
+            key->second.first();
+        else if (type == QEvent::MouseButtonRelease)
+            key->second.second();
+    }
+    return ToolWindow::eventFilter(watched, event);
+}
+
+// ---- keypad and greeting -------------------------------------------------------------------
+
+void DomeControlWindow::keypadPressed(int key)
+{
+    constexpr int SetKey = 9, ZeroKey = 10;
+    DomeKeypad::Outcome outcome;
+    if (key == SetKey)
+        outcome = DomeKeypad::selectCamera(m_state);
+    else if (key == ZeroKey)
+        outcome = DomeKeypad::addDigit(m_state, 0);
+    else if (key < SetKey)
+        outcome = DomeKeypad::addDigit(m_state, key + 1);
+    else
+        outcome = DomeKeypad::clear(m_state);
+
+    if (outcome.show == DomeKeypad::Outcome::Show::Message)
+        displayMessage(outcome.text);
+    else if (outcome.show == DomeKeypad::Outcome::Show::Number)
+        m_status->showNumber(outcome.text);
+    if (outcome.reconfigure)
+        m_driver.ConfigQwil(WideBusValue, BusSecond, m_state.DomeAddress);
+    if (outcome.greet) {
+        form.Timer3->setInterval(GreetingMs);
+        form.Timer3->setEnabled(true);
+    }
+}
+
+void DomeControlWindow::greetingStep()
+{
+    form.Timer3->setEnabled(false);
+    sendDomeQuery(DomeMessages::GetDomeType);
+}
+
+void DomeControlWindow::sendDomeQuery(std::uint8_t code)
+{
+    DomeMessages::Bytes message = DomeMessages::domeQuery(m_state.DomeAddress, code);
+    m_driver.SndQwilData(message.data(), static_cast<std::int16_t>(message.size()));
+    showMessageBytes(message);
+}
+
+void DomeControlWindow::showMessageBytes(const DomeMessages::Bytes &bytes)
+{
+    form.Text8->setText(TextFormat::hexBytes(bytes));
+}
+
+// ---- the engineering panel's Auto/Man options ------------------------------------------------
+
+void DomeControlWindow::autoManSelected(bool focusPair)
+{
+    const DomeState &s = m_state;
+    if (s.AutoKeyActive || s.NudgeActive || (focusPair ? s.FocusKeyActive : s.IrisKeyActive))
+        return;
+    DomeMessages::Bytes message = DomeMessages::autoMan(
+        s.DomeAddress, form.Option8->isChecked(), form.Option10->isChecked(), form.Option11->isChecked(), units());
+    m_driver.SndQwilData(message.data(), static_cast<std::int16_t>(message.size()));
+    showMessageBytes(message);
+}
+
+DomeMessages::Units DomeControlWindow::units() const
+{
+    if (form.Option4->isChecked())
+        return DomeMessages::Units::Degrees;
+    return form.Option3->isChecked() ? DomeMessages::Units::Counts : DomeMessages::Units::Frames;
+}
+
+// An alarm indicator: green for normal, red for an alarm.
+void DomeControlWindow::paintIndicator(QFrame *shape, bool green)
+{
+    shape->setStyleSheet(green ? QStringLiteral("background-color: #00FF00; border-radius: 6px;")
+                               : QStringLiteral("background-color: #FF0000; border-radius: 6px;"));
+    shape->setProperty("indicator", green ? QStringLiteral("green") : QStringLiteral("red"));
+}
+
+// ---- what the keys report ------------------------------------------------------------------
+
+void DomeControlWindow::displayMessage(const QString &text)
+{
+    m_status->displayMessage(text);
+}
+
+void DomeControlWindow::displayError(std::int32_t code)
+{
+    displayMessage(DomeTexts::error(code, m_state.DomeAddress));
+}
+
+void DomeControlWindow::selectFocusManual()
+{
+    form.Option12->setChecked(true);
+}
+
+void DomeControlWindow::selectIrisManual()
+{
+    form.Option13->setChecked(true);
+}
+
+void DomeControlWindow::selectAutoFocusAndIris()
+{
+    form.Option10->setChecked(true);
+    form.Option11->setChecked(true);
+}
+
+void DomeControlWindow::showMenuKeys(bool menuOpen)
+{
+    for (QPushButton *key : form.Command15)
+        key->setVisible(!menuOpen);
+    for (QWidget *menuKey : {static_cast<QWidget *>(form.Command16), static_cast<QWidget *>(form.UpArrow),
+                             static_cast<QWidget *>(form.DownArrow), static_cast<QWidget *>(form.LeftArrow),
+                             static_cast<QWidget *>(form.RightArrow)})
+        menuKey->setVisible(menuOpen);
 }

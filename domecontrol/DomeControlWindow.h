@@ -1,17 +1,74 @@
 #pragma once
 
+#include "DomeControlForm.h"
+#include "DomeFunctions.h"
+#include "DomeLink.h"
+#include "DomeMessages.h"
+#include "DomeState.h"
 #include "ModuleDriver.h"
+#include "MotionKeys.h"
+#include "TargetKeys.h"
 #include "ToolWindow.h"
 
+class QFrame;
+class QScrollArea;
+class StatusLine;
+
 // The dome control window: drives one dome at a time like a CCTV keyboard.
-class DomeControlWindow final : public ToolWindow {
+// This class wires the form's keys to the dome's state and its key groups.
+class DomeControlWindow final : public ToolWindow, private DomeReport {
     Q_OBJECT
 public:
     explicit DomeControlWindow(ModuleDriver &driver, QWidget *parent = nullptr);
 
+    const DomeState &state() const { return m_state; }
+    // The designed size of the face in view, in twips.
+    int widthTwips() const { return m_widthTwips; }
+    int heightTwips() const { return m_heightTwips; }
+
 protected:
     void unloadWindow() override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    QWidget *makeFace();
+    void wireKeys();
+    void holdKey(QWidget *key, std::function<void()> pressed, std::function<void()> released);
+    void loadWindow();
+    void connectModule();
+    void setWindowSize(int widthTwips, int heightTwips);
+    void growWindow();
+    void reconnect();
+    void keypadPressed(int key);
+    void greetingStep();
+    void sendDomeQuery(std::uint8_t code);
+    void showMessageBytes(const DomeMessages::Bytes &bytes);
+    void autoManSelected(bool focusPair);
+    DomeMessages::Units units() const;
+    static void paintIndicator(QFrame *shape, bool green);
+
+    // DomeReport.
+    void displayMessage(const QString &text) override;
+    void displayError(std::int32_t code) override;
+    void selectFocusManual() override;
+    void selectIrisManual() override;
+    void selectAutoFocusAndIris() override;
+    void showMenuKeys(bool menuOpen) override;
+
     ModuleDriver &m_driver;
+    QScrollArea *m_scroll;
+    QWidget *m_face;
+
+public:
+    DomeControlForm form;
+
+private:
+    DomeState m_state;
+    StatusLine *m_status;
+    MotionKeys m_motion;
+    TargetKeys m_targets;
+    DomeFunctions m_functions;
+    std::map<QObject *, std::pair<std::function<void()>, std::function<void()>>> m_holdKeys;
+    int m_widthTwips = DomeControlForm::CompactWidth;
+    int m_heightTwips = DomeControlForm::CompactHeight;
 };

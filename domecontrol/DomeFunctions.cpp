@@ -1,0 +1,121 @@
+#include "DomeFunctions.h"
+
+#include "DomeTexts.h"
+#include "FormTimer.h"
+#include "TextFormat.h"
+
+#include <QObject>
+
+#include <array>
+
+namespace {
+constexpr std::int32_t DriverNoAnswer = 3;
+constexpr std::int32_t NoResponse = 7;
+} // namespace
+
+DomeFunctions::DomeFunctions(DomeLink link, FormTimer *resetTimer) : m_link(link), m_resetTimer(resetTimer)
+{
+    m_resetTimer->setInterval(ResetWindowMs);
+    QObject::connect(m_resetTimer, &FormTimer::timeout, m_resetTimer, [this] { resetTimerFired(); });
+}
+
+// The whole mask goes every time; the box and the mask keep the new state even if the
+// dome did not take it.
+void DomeFunctions::outputClicked(int output, bool checked)
+{
+    DomeState &s = m_link.state;
+    const auto bit = static_cast<std::uint8_t>(1u << (output - 1));
+    s.OutputMask = static_cast<std::uint8_t>(checked ? s.OutputMask | bit : s.OutputMask & ~bit);
+    std::array<std::uint8_t, 6> buffer{s.OutputMask};
+    const std::int32_t r = m_link.driver.MiscDevCtrl(SetOutputs, buffer.data(), s.DomeAddress);
+    if (r == 0)
+        m_link.report.displayMessage(QStringLiteral("Set Output #") + QString::number(output) +
+                                     (checked ? QStringLiteral(" ON") : QStringLiteral(" OFF")));
+    else
+        m_link.report.displayError(DomeLink::invalidAsCommandError(r));
+}
+
+// The window's mode follows the key whatever the dome answered.
+void DomeFunctions::menu()
+{
+    DomeState &s = m_link.state;
+    std::uint8_t data = 0;
+    m_link.driver.MiscDevCtrl(s.MenuMode ? ExitMenu : ShowMenu, &data, s.DomeAddress);
+    s.MenuMode = !s.MenuMode;
+    m_link.report.showMenuKeys(s.MenuMode);
+    m_link.report.displayMessage(s.MenuMode ? QStringLiteral("Display Dome Menu") : QStringLiteral("Exit Dome Menu"));
+}
+
+void DomeFunctions::directSet()
+{
+    DomeState &s = m_link.state;
+    const int n = s.EntryNumber;
+    std::array<std::uint8_t, 6> buffer{0, static_cast<std::uint8_t>(n)};
+    const std::int32_t r = m_link.driver.MiscDevCtrl(QuickSet, buffer.data(), s.DomeAddress);
+    if (r != 0) {
+        m_link.report.displayError(DomeLink::invalidAsCommandError(r));
+    } else {
+        m_link.report.displayMessage(DomeTexts::quickSet(n, s.MenuMode));
+        if (n == 1)
+            s.MenuMode = !s.MenuMode; // the dome's menu toggles; the keypad stays
+    }
+    s.clearEntry();
+}
+
+void DomeFunctions::flip()
+{
+    std::uint8_t data = 0;
+    const std::int32_t r = m_link.driver.MiscDevCtrl(Flip, &data, m_link.state.DomeAddress);
+    if (r == 0)
+        m_link.report.displayMessage(QStringLiteral("Flip"));
+    else
+        m_link.report.displayError(DomeLink::invalidAsCommandError(r));
+}
+
+// Two clicks within half a second reset the dome; one click alone does nothing.
+void DomeFunctions::resetClicked()
+{
+    DomeState &s = m_link.state;
+    if (!s.ResetArmed) {
+        m_resetTimer->setEnabled(true);
+        s.ResetArmed = true;
+        return;
+    }
+    std::uint8_t data = 0;
+    const std::int32_t r = m_link.driver.MiscDevCtrl(ResetDome, &data, s.DomeAddress);
+    if (r == 0)
+        m_link.report.displayMessage(QStringLiteral("Reset Dome #") + TextFormat::numberText(s.DomeAddress));
+    else
+        m_link.report.displayError(r);
+}
+
+void DomeFunctions::resetTimerFired()
+{
+    m_resetTimer->setEnabled(false);
+    m_link.state.ResetArmed = false;
+}
+
+void DomeFunctions::autoFocusAndIris()
+{
+    DomeState &s = m_link.state;
+    s.AutoKeyActive = true;
+    m_link.report.selectAutoFocusAndIris();
+    std::uint8_t data = 0;
+    const std::int32_t r = m_link.driver.MiscDevCtrl(AutoFocusAndIris, &data, s.DomeAddress);
+    if (r != 0)
+        m_link.report.displayError(DomeLink::invalidAsCommandError(r));
+    s.AutoKeyActive = false;
+}
+
+void DomeFunctions::maxOpticalZoom()
+{
+    DomeState &s = m_link.state;
+    std::array<std::uint8_t, ZoomReplyBytes> buffer{};
+    const std::int32_t r = m_link.driver.MiscDevCtrl(MaxOpticalZoom, buffer.data(), s.DomeAddress);
+    if (r == 0 && buffer[5] == MaxOpticalZoom)
+        m_link.report.displayMessage(DomeTexts::maxOpticalZoom(s.DomeAddress, buffer[6]));
+    else if (r == 0)
+        m_link.report.displayMessage(DomeTexts::NoZoomAnswer); // a success text would misreport it
+    else
+        m_link.report.displayError(r == DriverNoAnswer ? NoResponse : r);
+}
