@@ -179,8 +179,8 @@ DomeControlForm::DomeControlForm(QWidget *w, QObject *timerOwner)
         *labels[i] = label(w, alarmLabels[i], number, 860 + i * 380, 4650, 300, Qt::AlignCenter, 220);
         *shapes[i] = indicator(w, alarmShapes[i], QStringLiteral("Alarm ") + number, 890 + i * 380, 4880);
     }
-    Command1 = button(w, "Command1", QStringLiteral("Flash Rev"), 2500, 4780, 860, 380);
-    Command46 = button(w, "Command46", QStringLiteral("Start Ping"), 3420, 4780, 860, 380);
+    Command1 = button(w, "Command1", QStringLiteral("Flash Rev"), 2320, 4780, 960, 380);
+    Command46 = button(w, "Command46", QStringLiteral("Start Ping"), 3320, 4780, 960, 380);
 
     Label29 = label(w, "Label29", QStringLiteral("NCPC Control"), 120, 5420, 4160, Qt::AlignCenter, 300);
     Label29->setFrameShape(QFrame::Panel);
@@ -198,8 +198,6 @@ DomeControlForm::DomeControlForm(QWidget *w, QObject *timerOwner)
         *checks[i] = makeControl<QCheckBox>(w, name(checkNames[i]), axes[i], 120, top, 820, 300);
         *values[i] = box(w, valueNames[i], axes[i] + QStringLiteral(" value"), 960, top, 880, QStringLiteral("0"));
     }
-    Command27 = button(w, "Command27", QStringLiteral("Get Target"), 120, 7960, 1200, 340);
-    Command28 = button(w, "Command28", QStringLiteral("Set Target"), 1370, 7960, 1200, 340);
 
     // Options in three columns: units and limit, form and move, focus and iris.
     Frame5 = makeControl<QGroupBox>(w, QStringLiteral("Frame5"), QStringLiteral("Units"), 1920, 6100, 1160, 1000);
@@ -224,13 +222,16 @@ DomeControlForm::DomeControlForm(QWidget *w, QObject *timerOwner)
     Option11->setAccessibleName(QStringLiteral("Iris Auto"));
     Option13->setAccessibleName(QStringLiteral("Iris Man"));
 
-    Command24 = button(w, "Command24", QStringLiteral("NCPC GET"), 120, 8400, 1200, 340);
-    Command25 = button(w, "Command25", QStringLiteral("NCPC SET"), 1370, 8400, 1200, 340);
-    Command26 = button(w, "Command26", QStringLiteral("Get Units"), 2620, 8400, 1200, 340);
-    Command18 = button(w, "Command18", QStringLiteral("Nudge NEAR"), 120, 8780, 1200, 340);
-    Command19 = button(w, "Command19", QStringLiteral("Nudge FAR"), 1370, 8780, 1200, 340);
-    Command20 = button(w, "Command20", QStringLiteral("Nudge OPEN"), 2620, 8780, 1200, 340);
-    Command21 = button(w, "Command21", QStringLiteral("Nudge CLOSE"), 3870, 8780, 1200, 340);
+    // Buttons three wide: reads and writes, then targets beside the focus and iris nudges.
+    Command24 = button(w, "Command24", QStringLiteral("NCPC GET"), 120, 7960, 1600, 340);
+    Command25 = button(w, "Command25", QStringLiteral("NCPC SET"), 1770, 7960, 1600, 340);
+    Command26 = button(w, "Command26", QStringLiteral("Get Units"), 3420, 7960, 1600, 340);
+    Command27 = button(w, "Command27", QStringLiteral("Get Target"), 120, 8340, 1600, 340);
+    Command18 = button(w, "Command18", QStringLiteral("Nudge NEAR"), 1770, 8340, 1600, 340);
+    Command19 = button(w, "Command19", QStringLiteral("Nudge FAR"), 3420, 8340, 1600, 340);
+    Command28 = button(w, "Command28", QStringLiteral("Set Target"), 120, 8720, 1600, 340);
+    Command20 = button(w, "Command20", QStringLiteral("Nudge OPEN"), 1770, 8720, 1600, 340);
+    Command21 = button(w, "Command21", QStringLiteral("Nudge CLOSE"), 3420, 8720, 1600, 340);
     Text8 = box(w, "Text8", QStringLiteral("Message sent"), 120, 9160, 4960);
     Text6 = box(w, "Text6", QStringLiteral("Received data"), 120, 9800, 4960);
     for (QLineEdit *hex : {Text8, Text6}) {
