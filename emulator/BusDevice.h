@@ -16,9 +16,22 @@ class BusDevice {
 public:
     // Configuration block that holds type, revision and name.
     static constexpr std::uint8_t IdentityBlock = 8;
-    // Queries a dome answers.
+    // Flash revision block.
+    static constexpr std::uint8_t FlashRevisionBlock = 6;
+    // Queries and commands a dome answers.
     static constexpr std::uint8_t GetDomeType = 0x94;
     static constexpr std::uint8_t MaxOpticalZoom = 0xF2;
+    static constexpr std::uint8_t SetAlarmSocket = 0xCA;
+    static constexpr std::uint8_t DomeAlarm = 0xC1;
+    static constexpr std::uint8_t GetAbsolutePosition = 0xA5;
+    static constexpr std::uint8_t GotoAbsolutePosition = 0xA6;
+    static constexpr std::uint8_t Engineering = 0xFA;
+
+    // A message the device puts on the bus, after its delay.
+    struct Answer {
+        Bytes message;
+        int delayMs = 0;
+    };
 
     explicit BusDevice(DeviceSetup setup);
     virtual ~BusDevice() = default;
@@ -30,7 +43,10 @@ public:
 
     // Reacts to a message addressed to this device at time nowMs; returns its replies in
     // sent form.
-    virtual std::vector<Bytes> receive(const Bytes &message, std::int64_t nowMs);
+    virtual std::vector<Answer> receive(const Bytes &message, std::int64_t nowMs);
+
+    // The dome's alarm report (0xC1), sent when told 0xCA and on every change after.
+    Bytes alarmReport() const;
 
     // The camera of a dome; nullptr for a device that is no dome.
     DomeModel *dome() { return m_dome.get(); }
@@ -44,6 +60,9 @@ protected:
 
 private:
     std::vector<Bytes> answerConfigRequest(const Bytes &message);
+    std::vector<Answer> answerDome(const Bytes &message, std::int64_t nowMs);
+    std::vector<Answer> answerPing(const Bytes &message);
+    int m_pings = 0;
 
     DeviceSetup m_setup;
     DeviceLoader m_loader;

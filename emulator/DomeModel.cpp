@@ -304,7 +304,6 @@ void DomeModel::receive(const Bytes &message, std::int64_t nowMs)
     }
     case RunPeel: m_state.peel = parameter(0); break;
     case Outputs: m_state.outputs = parameter(0) & 0x0F; break;
-    case SetAlarmSocket: m_state.alarmSocketSet = true; break;
     case Special:
         if (parameter(0) == ShowMenu || parameter(0) == ExitMenu)
             m_state.menuOpen = parameter(0) == ShowMenu;

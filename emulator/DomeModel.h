@@ -47,6 +47,7 @@ struct DomeState {
     int reviews = 0;
     int accepts = 0;
     bool alarmSocketSet = false;
+    std::uint8_t alarmInputs = 0x0F;         // bit k-1 set: alarm k normal
     std::map<int, DomePosition> targets;     // by target number, 1 to 96
     std::map<int, std::size_t> patternMoves; // recorded steps by pattern number, 1 to 3
 };
@@ -65,6 +66,25 @@ public:
     void receive(const Bytes &message, std::int64_t nowMs);
     DomeState state(std::int64_t nowMs);
     int maxZoom() const { return m_maxZoom; }
+
+    // The engineering (0xFA) requests: a request that reads answers with the parameters
+    // of the reply (from the 0xFA code on); one that sets acts and answers nothing.
+    std::optional<Bytes> engineering(const Bytes &message, std::int64_t nowMs);
+
+    // The absolute position as ten bytes: pan, tilt and zoom in hundredths, focus, iris
+    // and the automatic modes (bit 0 focus, bit 1 iris).
+    Bytes absolutePosition(std::int64_t nowMs);
+    void gotoAbsolutePosition(const Bytes &position, std::int64_t nowMs);
+
+    // The alarm inputs; true when the change is to be reported (the alarm socket is set).
+    bool setAlarmInputs(std::uint8_t inputs);
+    // "Set Alarm Socket": from now on the dome reports its alarms.
+    void setAlarmSocket() { m_state.alarmSocketSet = true; }
+    std::uint8_t alarmInputs() const { return m_state.alarmInputs; }
+
+    // How the dome gets its engineering replies wrong, for testing the window's decoder.
+    enum class ReplyFault { None, Short, LongTarget, BigZoom };
+    void setReplyFault(ReplyFault fault) { m_replyFault = fault; }
 
 private:
     enum AxisId { Pan, Tilt, Zoom, Focus, Iris, Vphase, AxisCount };
@@ -112,6 +132,10 @@ private:
     void quickSet(std::uint8_t number, std::int64_t nowMs);
     void reset(std::int64_t nowMs);
     void flip(std::int64_t nowMs);
+    double unitsPerDegree(std::uint8_t units, std::int64_t nowMs) const;
+    Bytes encodeAxes(std::uint8_t a, std::uint8_t units, bool shortForm, std::int64_t nowMs) const;
+    Bytes targetDefinition(std::int64_t nowMs) const;
+    void setAxes(const Bytes &message, std::int64_t nowMs);
 
     int m_maxZoom;
     std::array<Axis, AxisCount> m_axes;
@@ -120,6 +144,7 @@ private:
     std::optional<Pattern> m_recording;
     std::int64_t m_recordingSince = 0;
     std::optional<Run> m_run;
+    ReplyFault m_replyFault = ReplyFault::None;
 };
 
 } // namespace emu

@@ -19,6 +19,11 @@ constexpr std::uint8_t DomeSpecial = 0xCC;
 constexpr std::uint8_t DomeQuickSet = 0xCD;
 // What MiscDevCtrl answers for a function no dome knows.
 constexpr std::int32_t UnknownFunction = 2;
+// The absolute position's bytes, and the buffer its reply goes to.
+constexpr std::size_t PositionBytes = 10;
+constexpr std::size_t PositionBufferBytes = 26;
+// A ping's probe fills at most half of the 16-byte buffer; the echo the other half.
+constexpr std::uint8_t MaxPingBytes = 8;
 // The buffer a caller hands in for the zoom query's answer.
 constexpr std::size_t ZoomQueryBufferBytes = 51;
 
@@ -33,6 +38,8 @@ Emulator::Emulator(Clock &clock, const Scenario &scenario)
       m_random(scenario.trafficSeed)
 {
     m_trace.setFile(scenario.traceFile);
+    std::stable_sort(m_scenario.alarmChanges.begin(), m_scenario.alarmChanges.end(),
+                     [](const AlarmChange &a, const AlarmChange &b) { return a.atMs < b.atMs; });
     for (const DeviceSetup &setup : scenario.devices)
         addDevice(std::make_unique<BusDevice>(setup));
 }
@@ -117,8 +124,8 @@ void Emulator::transmit(const Bytes &message)
     BusDevice *target = message.empty() ? nullptr : device(message[Bus::Destination]);
     if (!target)
         return;
-    for (const Bytes &answer : target->receive(message, m_clock.nowMs()))
-        schedule(answer, target->setup().replyDelayMs);
+    for (const BusDevice::Answer &answer : target->receive(message, m_clock.nowMs()))
+        schedule(answer.message, answer.delayMs);
 }
 
 void Emulator::schedule(const Bytes &message, int delayMs)
@@ -129,6 +136,7 @@ void Emulator::schedule(const Bytes &message, int delayMs)
 void Emulator::settle()
 {
     generateTraffic();
+    applyAlarmChanges();
     for (;;) {
         const std::int64_t now = m_clock.nowMs();
         auto next = std::min_element(m_inFlight.begin(), m_inFlight.end(), [](const InFlight &a, const InFlight &b) {
@@ -151,6 +159,23 @@ void Emulator::settle()
         else
             transmit(event.message);
     }
+}
+
+void Emulator::applyAlarmChanges()
+{
+    const std::int64_t now = m_clock.nowMs();
+    while (m_nextAlarmChange < m_scenario.alarmChanges.size() &&
+           m_scenario.alarmChanges[m_nextAlarmChange].atMs <= now) {
+        const AlarmChange &change = m_scenario.alarmChanges[m_nextAlarmChange++];
+        setAlarmInputs(change.address, change.inputs);
+    }
+}
+
+void Emulator::setAlarmInputs(std::uint8_t address, std::uint8_t inputs)
+{
+    BusDevice *target = device(address);
+    if (target && target->dome() && target->dome()->setAlarmInputs(inputs) && !target->setup().silent)
+        schedule(target->alarmReport(), target->setup().replyDelayMs);
 }
 
 // Other controllers on the bus drive the domes while the module listens: pan and tilt at
@@ -501,15 +526,6 @@ void Emulator::answerFromDevice(BusDevice &device, std::uint8_t status)
         device.setup().replyDelayMs);
 }
 
-// Operations whose device behaviour is not emulated yet answer "invalid command",
-// so no caller can mistake them for a success.
-std::int32_t Emulator::notEmulated(const char *name, std::vector<long long> arguments)
-{
-    if (const std::int32_t fault = linkFault(name))
-        return traced(name, std::move(arguments), fault);
-    return traced(name, std::move(arguments), Result::InvalidCommand);
-}
-
 bool Emulator::domeAnswers(std::uint8_t address)
 {
     BusDevice *target = device(address);
@@ -654,12 +670,7 @@ std::int32_t Emulator::zoomQuery(std::vector<long long> arguments, std::uint8_t 
         return traced("MiscDevCtrl", std::move(arguments), fault);
     if (const auto forced = forcedResult("MiscDevCtrl"))
         return traced("MiscDevCtrl", std::move(arguments), *forced);
-    transmit(makeMessage(address, Bus::ModuleAddress, 0x00, Bus::SocketQuery, BusDevice::MaxOpticalZoom));
-    const auto reply = awaitReply(
-        [address](const Bytes &m) {
-            return m.size() > Bus::Command && m[Bus::Source] == address && m[Bus::Command] == BusDevice::MaxOpticalZoom;
-        },
-        DomeAcknowledgeWaitMs);
+    const auto reply = queryDome(address, Bus::SocketQuery, BusDevice::MaxOpticalZoom, {}, DomeAcknowledgeWaitMs);
     if (!reply)
         return traced("MiscDevCtrl", std::move(arguments), m_plugged ? Result::NoResponse : Result::UsbError);
     if (data)
@@ -667,24 +678,76 @@ std::int32_t Emulator::zoomQuery(std::vector<long long> arguments, std::uint8_t 
     return traced("MiscDevCtrl", std::move(arguments), Result::Success);
 }
 
+// A query the module puts to a dome and waits for: the answer, or nothing in time.
+std::optional<Bytes> Emulator::queryDome(std::uint8_t address, std::uint8_t socket, std::uint8_t command,
+                                         const Bytes &parameters, std::int32_t waitMs)
+{
+    transmit(makeMessage(address, Bus::ModuleAddress, 0x00, socket, command, parameters));
+    return awaitReply(
+        [address, command](const Bytes &m) {
+            return m.size() > Bus::Command && m[Bus::Source] == address && m[Bus::Command] == command;
+        },
+        waitMs);
+}
+
 std::int32_t Emulator::GetABSPosition(std::uint8_t *buffer, std::uint8_t address)
 {
-    return notEmulated("GetABSPosition", {ptr(buffer), address});
+    const std::vector<long long> arguments{ptr(buffer), address};
+    if (const std::int32_t fault = linkFault("GetABSPosition"))
+        return traced("GetABSPosition", arguments, fault);
+    if (const auto forced = forcedResult("GetABSPosition"))
+        return traced("GetABSPosition", arguments, *forced);
+    const auto reply = queryDome(address, Bus::SocketQuery, BusDevice::GetAbsolutePosition, {}, DomeAcknowledgeWaitMs);
+    if (!reply)
+        return traced("GetABSPosition", arguments, m_plugged ? Result::NoResponse : Result::UsbError);
+    if (buffer)
+        std::memcpy(buffer, reply->data(), std::min(reply->size(), PositionBufferBytes));
+    return traced("GetABSPosition", arguments, Result::Success);
 }
 
 std::int32_t Emulator::GotoABSPosition(std::uint8_t *position, std::uint8_t address)
 {
-    return notEmulated("GotoABSPosition", {ptr(position), address});
+    const Bytes parameters = position ? Bytes(position, position + PositionBytes) : Bytes(PositionBytes, 0);
+    return domeCommand("GotoABSPosition", {ptr(position), address}, address, BusDevice::GotoAbsolutePosition,
+                       parameters);
 }
 
+// The module asks the device for its identity and reports type, revision and that it is online.
 std::int32_t Emulator::GetDeviceStatus(std::uint8_t *buffer, std::uint8_t address)
 {
-    return notEmulated("GetDeviceStatus", {ptr(buffer), address});
+    const std::vector<long long> arguments{ptr(buffer), address};
+    if (const std::int32_t fault = linkFault("GetDeviceStatus"))
+        return traced("GetDeviceStatus", arguments, fault);
+    if (const auto forced = forcedResult("GetDeviceStatus"))
+        return traced("GetDeviceStatus", arguments, *forced);
+    constexpr std::uint8_t IdentityBytes = 4;
+    const auto reply = queryDome(address, Bus::SocketQuery, Bus::GetConfigurationBuffer,
+                                 {BusDevice::IdentityBlock, IdentityBytes}, DomeAcknowledgeWaitMs);
+    if (!reply || reply->size() < Bus::FirstParameter + 1 + IdentityBytes)
+        return traced("GetDeviceStatus", arguments, m_plugged ? Result::NoResponse : Result::UsbError);
+    if (buffer) {
+        std::copy_n(reply->begin() + Bus::FirstParameter + 1, IdentityBytes, buffer);
+        buffer[IdentityBytes] = 1;
+    }
+    return traced("GetDeviceStatus", arguments, Result::Success);
 }
 
+// The probe crosses the bus; bytes count to 2 count - 1 of the buffer receive the echo.
 std::int32_t Emulator::DevPing(std::uint8_t *buffer, std::uint8_t count, std::uint8_t address, std::int32_t waitMs)
 {
-    return notEmulated("DevPing", {ptr(buffer), count, address, waitMs});
+    const std::vector<long long> arguments{ptr(buffer), count, address, waitMs};
+    if (const std::int32_t fault = linkFault("DevPing"))
+        return traced("DevPing", arguments, fault);
+    if (const auto forced = forcedResult("DevPing"))
+        return traced("DevPing", arguments, *forced);
+    if (!buffer || count == 0 || count > MaxPingBytes)
+        return traced("DevPing", arguments, Result::InvalidCommand);
+    const auto echo = queryDome(address, Bus::SocketQuery, Bus::Ping, Bytes(buffer, buffer + count), waitMs);
+    if (!echo)
+        return traced("DevPing", arguments, m_plugged ? Result::NoResponse : Result::UsbError);
+    const std::size_t echoed = std::min<std::size_t>(count, echo->size() - Bus::FirstParameter);
+    std::copy_n(echo->begin() + Bus::FirstParameter, echoed, buffer + count);
+    return traced("DevPing", arguments, Result::Success);
 }
 
 } // namespace emu

@@ -74,6 +74,8 @@ public:
     {
         m_forcedResults[operation] = result;
     }
+    // Changes a dome's alarm inputs now; a dome told to report them does.
+    void setAlarmInputs(std::uint8_t address, std::uint8_t inputs);
     void clearOperationResult(const std::string &operation)
     {
         m_forcedResults.erase(operation);
@@ -144,7 +146,6 @@ private:
     bool m_plugged = true;
     bool m_open = false;
     bool m_capturing = false;
-    std::int32_t notEmulated(const char *name, std::vector<long long> arguments);
     bool domeAnswers(std::uint8_t address);
     std::optional<std::int32_t> forcedResult(const std::string &operation);
     std::int32_t domeCommand(const char *name, std::vector<long long> arguments, std::uint8_t address,
@@ -153,6 +154,9 @@ private:
     std::int32_t headCommand(const char *name, std::uint8_t command, std::uint8_t speed, std::uint8_t address,
                              std::uint8_t recording, std::uint8_t first, std::uint8_t stopCode);
     std::int32_t lensCommand(const char *name, std::uint8_t command, std::uint8_t address, std::uint8_t first);
+    std::optional<Bytes> queryDome(std::uint8_t address, std::uint8_t socket, std::uint8_t command,
+                                   const Bytes &parameters, std::int32_t waitMs);
+    void applyAlarmChanges();
     std::int32_t zoomQuery(std::vector<long long> arguments, std::uint8_t *data, std::uint8_t address);
     std::int32_t downloadToModule(const Bytes &message);
     std::int32_t downloadToDevice(const Bytes &message, std::uint8_t sequence);
@@ -169,6 +173,7 @@ private:
     ReplyMatch m_waiter;
     std::optional<Bytes> m_caught;
     std::map<std::string, std::int32_t> m_forcedResults;
+    std::size_t m_nextAlarmChange = 0;
 };
 
 } // namespace emu

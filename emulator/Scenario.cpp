@@ -261,6 +261,29 @@ bool parseDevice(Parser &p, const std::vector<std::string> &w, Scenario &s)
             }
             if (!known)
                 return p.fail("config takes late, wrong-address, wrong-code, wrong-length, long or retry-only");
+        } else if (key == "flash") {
+            if (value.size() != 12)
+                return p.fail("flash takes twelve hex digits");
+            for (std::size_t k = 0; k < 12; k += 2) {
+                const auto byte = parseHexWord(value.substr(k, 2));
+                if (!byte)
+                    return p.fail("flash takes twelve hex digits");
+                d.flashRevision.push_back(static_cast<std::uint8_t>(*byte));
+            }
+        } else if (key == "ping-loss" || key == "ping-delay") {
+            const auto n = parseNumber(value);
+            if (!n || *n < 0 || *n > 60000)
+                return p.fail(key + " takes a number from 0");
+            (key == "ping-loss" ? d.pingLossEvery : d.pingDelayMs) = static_cast<int>(*n);
+        } else if (key == "alarms") {
+            const auto bits = parseNumber(value);
+            if (!bits || *bits < 0 || *bits > 0x0F)
+                return p.fail("alarms takes the four input bits, 0 to 0x0F");
+            d.alarmInputs = static_cast<std::uint8_t>(*bits);
+        } else if (key == "ncpc-reply") {
+            if (value != "short" && value != "long-target" && value != "big-zoom")
+                return p.fail("ncpc-reply takes short, long-target or big-zoom");
+            d.engineeringReplyFault = value;
         } else if (key == "zoom") {
             const auto zoom = parseNumber(value);
             if (!zoom || *zoom < 0 || *zoom > 255)
@@ -297,6 +320,21 @@ bool parseTraffic(Parser &p, const std::vector<std::string> &w, Scenario &s)
     } else if (w.size() != 2) {
         return p.fail("traffic takes messages per second, 0 to 1000 [seed N]");
     }
+    return true;
+}
+
+// "alarm 3 0x0E at 2000": the dome's alarm inputs change at that time (ms).
+bool parseAlarm(Parser &p, const std::vector<std::string> &w, Scenario &s)
+{
+    if (w.size() != 5 || w[3] != "at")
+        return p.fail("alarm takes ADDRESS INPUTS at MS");
+    const auto address = parseNumber(w[1]);
+    const auto inputs = parseNumber(w[2]);
+    const auto at = parseNumber(w[4]);
+    if (!address || *address < 1 || *address > 254 || !inputs || *inputs < 0 || *inputs > 0x0F || !at || *at < 0)
+        return p.fail("alarm takes ADDRESS INPUTS at MS");
+    s.alarmChanges.push_back(
+        {static_cast<std::uint8_t>(*address), static_cast<std::uint8_t>(*inputs), static_cast<std::int64_t>(*at)});
     return true;
 }
 
@@ -374,6 +412,8 @@ std::optional<Scenario> parseScenario(const std::string &text, ScenarioError *er
                 ok = parseDevice(p, words, scenario);
             else if (keyword == "fault")
                 ok = parseFault(p, words, scenario);
+            else if (keyword == "alarm")
+                ok = parseAlarm(p, words, scenario);
             else if (keyword == "traffic")
                 ok = parseTraffic(p, words, scenario);
             else if (keyword == "trace" && words.size() == 2)

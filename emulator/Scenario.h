@@ -30,7 +30,12 @@ struct DeviceSetup {
     int replyDelayMs = 5;       // how long the device takes to answer
     ConfigFault configFault = ConfigFault::None;
     LoaderFaults loadFaults;
-    int zoom = -1; // maximum optical zoom; 0: no camera; -1: as the type has it
+    int zoom = -1;                           // maximum optical zoom; 0: no camera; -1: as the type has it
+    std::vector<std::uint8_t> flashRevision; // configuration block 6; empty: from type and revision
+    int pingLossEvery = 0;                   // every n-th ping goes unanswered; 0: none
+    int pingDelayMs = 0;                     // an echo's extra delay
+    std::uint8_t alarmInputs = 0x0F;         // bit k-1 set: alarm k normal
+    std::string engineeringReplyFault;       // "", "short", "long-target" or "big-zoom"
 
     // The maximum optical zoom of the device's camera, 0 when the device is no dome.
     int opticalZoom() const;
@@ -48,6 +53,13 @@ struct FaultSetup {
     std::int32_t result = 0;
 };
 
+// A dome's alarm inputs changing while the program runs.
+struct AlarmChange {
+    std::uint8_t address = 0;
+    std::uint8_t inputs = 0x0F;
+    std::int64_t atMs = 0;
+};
+
 // What the module and the bus hold, and which faults to inject.
 struct Scenario {
     std::int32_t connectionWord = 0x0080; // OpenUSBDriver's answer
@@ -58,6 +70,7 @@ struct Scenario {
     LoaderFaults moduleLoadFaults;
     std::vector<DeviceSetup> devices;
     std::vector<FaultSetup> faults;
+    std::vector<AlarmChange> alarmChanges;
     std::string traceFile;    // empty: trace kept in memory only
     int trafficPerSecond = 0; // messages other controllers put on the bus
     unsigned trafficSeed = 1;

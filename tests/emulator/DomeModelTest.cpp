@@ -198,3 +198,117 @@ TEST(DomeModel, TheScenarioCanMakeAnOperationFail)
     d.e().clearOperationResult("DevZoom");
     EXPECT_EQ(d.e().DevZoom(0x8A, 3), 0);
 }
+
+namespace {
+// The next record the module holds, as bytes from the message on (byte 3 of the record).
+Bytes nextMessage(DomeBus &d, std::uint8_t command)
+{
+    std::array<std::uint8_t, 101> record{};
+    std::uint8_t count = 0;
+    while (d.e().GetData(record.data(), &count, 200) == 0) {
+        if (record[8] == command)
+            return Bytes(record.begin() + 3, record.begin() + count);
+    }
+    return {};
+}
+
+Bytes send(DomeBus &d, Bytes message)
+{
+    d.e().SndQwilData(message.data(), static_cast<std::int16_t>(message.size()));
+    return nextMessage(d, message[5]);
+}
+} // namespace
+
+TEST(DomeModel, AlarmsAreReportedOnceTheSocketIsSetAndOnEveryChange)
+{
+    DomeBus d(scenarioFrom("device 3 type 4008 alarms 0x0D\nalarm 3 0x0E at 2000\nalarm 3 0x0E at 3000\n"));
+    std::array<std::uint8_t, 6> setSocket{3, 0xF0, 0x00, 0x02, 0x01, 0xCA};
+    d.e().SndQwilData(setSocket.data(), 6);
+    EXPECT_EQ(nextMessage(d, 0xC1), (Bytes{0xF0, 3, 0x00, 0x01, 0x01, 0xC1, 0x0D}));
+    d.bus.advance(2000);
+    EXPECT_EQ(nextMessage(d, 0xC1), (Bytes{0xF0, 3, 0x00, 0x01, 0x01, 0xC1, 0x0E}));
+    d.bus.advance(1000);
+    EXPECT_TRUE(nextMessage(d, 0xC1).empty()) << "no change, no report";
+    d.e().setAlarmInputs(3, 0x0F);
+    EXPECT_EQ(nextMessage(d, 0xC1).back(), 0x0F);
+}
+
+TEST(DomeModel, ReadBackAnswersFromTheDome)
+{
+    DomeBus d(scenarioFrom("device 3 type 4008 rev 0110 flash 0123456789AB\ndevice 4 type 4008 ping-loss 3\n"
+                           "device 5 type 4008 ping-delay 400\n"));
+    std::array<std::uint8_t, 101> config{};
+    ASSERT_EQ(d.e().GetConfigData(config.data(), 6, 6, 3, 250), 0);
+    EXPECT_EQ(Bytes(config.begin() + 7, config.begin() + 13), (Bytes{0x01, 0x23, 0x45, 0x67, 0x89, 0xAB}));
+
+    std::array<std::uint8_t, 51> status{};
+    ASSERT_EQ(d.e().GetDeviceStatus(status.data(), 3), 0);
+    EXPECT_EQ(Bytes(status.begin(), status.begin() + 5), (Bytes{0x40, 0x08, 0x01, 0x10, 0x01}));
+    EXPECT_EQ(d.e().GetDeviceStatus(status.data(), 7), 7);
+
+    // The position read, the head moved away, and driven back.
+    d.e().DevPan(0x82, 0, 3, 0);
+    d.bus.advance(1000);
+    d.e().DevPan(0x83, 0, 3, 0);
+    std::array<std::uint8_t, 26> position{};
+    ASSERT_EQ(d.e().GetABSPosition(position.data(), 3), 0);
+    EXPECT_EQ(position[5], 0xA5);
+    EXPECT_EQ(Bytes(position.begin() + 6, position.begin() + 12), (Bytes{0x07, 0xD0, 0x00, 0x00, 0x00, 0x64}));
+    const emu::DomePosition read = d.dome().position;
+    d.e().DevTilt(0x85, 0, 3, 0);
+    d.bus.advance(700);
+    d.e().DevTilt(0x86, 0, 3, 0);
+    EXPECT_EQ(d.e().GotoABSPosition(position.data() + 6, 3), 0);
+    EXPECT_EQ(d.dome().position, read);
+
+    // Pings echo their probe; dome 4 loses every third, dome 5 answers too late for 300 ms.
+    std::array<std::uint8_t, 16> ping{10, 20, 30, 40, 50};
+    EXPECT_EQ(d.e().DevPing(ping.data(), 5, 3, 300), 0);
+    EXPECT_EQ(Bytes(ping.begin() + 5, ping.begin() + 10), (Bytes{10, 20, 30, 40, 50}));
+    std::vector<int> results;
+    for (int i = 0; i < 6; ++i)
+        results.push_back(d.e().DevPing(ping.data(), 5, 4, 300));
+    EXPECT_EQ(results, (std::vector<int>{0, 0, 7, 0, 0, 7}));
+    EXPECT_EQ(d.e().DevPing(ping.data(), 5, 5, 300), 7);
+    EXPECT_EQ(d.e().DevPing(ping.data(), 5, 5, 600), 0);
+}
+
+TEST(DomeModel, EngineeringRequestsReadAndSetTheDomeInItsUnits)
+{
+    DomeBus d(scenarioFrom("device 3 type 4008\ndevice 4 type 4008 ncpc-reply short\n"
+                           "device 5 type 4008 ncpc-reply long-target\ndevice 6 type 4008 ncpc-reply big-zoom\n"));
+    const auto request = [](std::uint8_t address, Bytes tail) {
+        Bytes m{address, 0xF0, 0x00, 0x01, 0x01, 0xFA};
+        for (const std::uint8_t b : tail)
+            m.push_back(b);
+        return m;
+    };
+    // Set pan 12.5 degrees absolute in degrees (long form), then read pan, tilt and zoom.
+    d.e().DevPan(0x82, 0, 3, 0);
+    d.e().DevPan(0x83, 0, 3, 0);
+    Bytes set = request(3, {0x87, 0x01, 0x01, 0xE8, 0x48});
+    d.e().SndQwilData(set.data(), static_cast<std::int16_t>(set.size()));
+    EXPECT_NEAR(d.dome().position.pan, 12.5, 0.001);
+    const Bytes all = send(d, request(3, {0x0C, 0x01}));
+    EXPECT_EQ(Bytes(all.begin() + 5, all.end()),
+              (Bytes{0xFA, 0x0C, 0x01, 0x01, 0xE8, 0x48, 0x00, 0x00, 0x00, 0x00, 0x64}));
+    // Counts (hundredths), a short tilt request, the limits and the target definition.
+    EXPECT_EQ(send(d, request(3, {0x07, 0x00})).size(), 6u + 2 + 3) << "pan alone";
+    const Bytes shortPan = send(d, request(3, {0x47, 0x00}));
+    EXPECT_EQ(Bytes(shortPan.begin() + 8, shortPan.end()), (Bytes{0x00, 0x04, 0xE2})) << "1250 hundredths";
+    const Bytes limits = send(d, request(3, {0x1F, 0x01}));
+    EXPECT_EQ(Bytes(limits.begin() + 14, limits.end()), (Bytes{0x0D, 0xAC})) << "zoom 35.00";
+    const Bytes target = send(d, request(3, {0x1E, 0x00}));
+    EXPECT_EQ(target.size(), 6u + 2 + 21);
+    EXPECT_EQ(Bytes(target.begin() + 8, target.begin() + 11), (Bytes{0x00, 0x04, 0xE2}));
+
+    // Relative moves and the frame move go from where the head is.
+    Bytes relative = request(3, {0x87 | 0x20, 0x01, 0x01, 0xE8, 0x48});
+    d.e().SndQwilData(relative.data(), static_cast<std::int16_t>(relative.size()));
+    EXPECT_NEAR(d.dome().position.pan, 25, 0.001);
+
+    EXPECT_EQ(send(d, request(4, {0x0C, 0x01})).size(), 6u + 4 - 1) << "cut short";
+    EXPECT_EQ(send(d, request(5, {0x1E, 0x00})).size(), 6u + 2 + 60) << "a long target";
+    const Bytes big = send(d, request(6, {0x0C, 0x01}));
+    EXPECT_EQ(Bytes(big.end() - 2, big.end()), (Bytes{0xFF, 0xFF}));
+}
