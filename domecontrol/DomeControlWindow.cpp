@@ -1,8 +1,12 @@
 #include "DomeControlWindow.h"
 
+#include "Beep.h"
 #include "DomeTexts.h"
+#include "EngineeringPanel.h"
 #include "FormTimer.h"
 #include "ModuleConnection.h"
+#include "PingTest.h"
+#include "ReceivePoll.h"
 #include "StatusLine.h"
 #include "TextFormat.h"
 #include "Twips.h"
@@ -12,6 +16,7 @@
 #include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
@@ -33,7 +38,12 @@ DomeControlWindow::DomeControlWindow(ModuleDriver &driver, QWidget *parent)
       m_status(new StatusLine(
           form.Text2, form.Timer4, [this] { return m_state.DomeAddress; }, this)),
       m_motion({m_driver, m_state, *this}), m_targets({m_driver, m_state, *this}),
-      m_functions({m_driver, m_state, *this}, form.Timer5)
+      m_functions({m_driver, m_state, *this}, form.Timer5), m_statusKeys({m_driver, m_state, *this}),
+      m_raw({m_driver, m_state, *this}), m_poll(new ReceivePoll(m_driver, form.Timer6, this)),
+      m_ping(new PingTest({m_driver, m_state, *this}, form.Timer1, *m_poll, *m_status, this)),
+      m_panel(new EngineeringPanel(
+          form, {m_driver, m_state, *this}, [this](const DomeMessages::Bytes &bytes) { showMessageBytes(bytes); },
+          this))
 {
     setObjectName(QStringLiteral("DomeControl"));
     wireKeys();
@@ -115,17 +125,32 @@ void DomeControlWindow::wireKeys()
     connect(f.Command54, &QPushButton::clicked, this, [this] { m_functions.autoFocusAndIris(); });
     connect(f.Command57, &QPushButton::clicked, this, [this] { m_functions.maxOpticalZoom(); });
 
-    for (QRadioButton *focus : {f.Option10, f.Option12})
-        connect(focus, &QRadioButton::toggled, this, [this](bool on) {
-            if (on)
-                autoManSelected(true);
-        });
-    for (QRadioButton *iris : {f.Option11, f.Option13})
-        connect(iris, &QRadioButton::toggled, this, [this](bool on) {
-            if (on)
-                autoManSelected(false);
-        });
+    connect(f.Command1, &QPushButton::clicked, this, [this] { m_statusKeys.flashRevision(); });
+    connect(f.Command3, &QPushButton::clicked, this, [this] { m_statusKeys.deviceStatus(); });
+    connect(f.Command44, &QPushButton::clicked, this, [this] { m_statusKeys.readPosition(); });
+    connect(f.Command45, &QPushButton::clicked, this, [this] { m_statusKeys.gotoPosition(); });
+    connect(f.Command46, &QPushButton::clicked, m_ping, &PingTest::toggle);
+    connect(m_ping, &PingTest::runningChanged, f.Command46, [this](bool running) {
+        form.Command46->setText(running ? QStringLiteral("Stop Ping") : QStringLiteral("Start Ping"));
+    });
+    connect(f.Command55, &QPushButton::clicked, this, [this] {
+        for (QFrame *shape : {form.Shape1, form.Shape4, form.Shape2, form.Shape5})
+            paintIndicator(shape, true);
+    });
 
+    connect(f.Command5, &QPushButton::clicked, this, [this] { m_raw.sendQwilData(form.Text7->text()); });
+    connect(f.Command6, &QPushButton::clicked, this, [this] { m_raw.configureQwil(form.Text7->text()); });
+    connect(f.Command58, &QPushButton::clicked, this, [this] { m_raw.setConfigBuffer(form.Text7->text()); });
+    connect(f.Command9, &QPushButton::clicked, this, [this] { m_raw.sendDownloadPacket(); });
+
+    connect(m_poll, &ReceivePoll::alarmReport, this, &DomeControlWindow::alarmReport);
+    connect(m_poll, &ReceivePoll::domeTypeAnswered, this, [this] { sendDomeQuery(DomeMessages::SetAlarmSocket); });
+    connect(m_poll, &ReceivePoll::engineeringReply, m_panel, &EngineeringPanel::showReply);
+    connect(m_poll, &ReceivePoll::received, f.Text6, &QLineEdit::setText);
+
+    // The knob lets the pad take the mouse: a drag starts on the knob's place on the pad.
+    f.Shape7->setAttribute(Qt::WA_TransparentForMouseEvents);
+    f.Label9->installEventFilter(this);
     connect(f.Timer3, &FormTimer::timeout, this, &DomeControlWindow::greetingStep);
     f.Label1->installEventFilter(this);
     f.Label29->installEventFilter(this);
@@ -143,14 +168,11 @@ void DomeControlWindow::loadWindow()
     f.Text7->clear();
     for (QCheckBox *output : {f.Check1, f.Check2, f.Check3, f.Check4})
         output->setChecked(false);
-    // The panel's starting choices are set, not selected: they send nothing.
-    for (QRadioButton *option : {f.Option8, f.Option1, f.Option6, f.Option4, f.Option10, f.Option11}) {
-        const QSignalBlocker quiet(option);
-        option->setChecked(true);
-    }
+    m_panel->reset();
     for (QFrame *alarm : {f.Shape11, f.Shape12, f.Shape13, f.Shape14, f.Shape1, f.Shape4, f.Shape2, f.Shape5})
         paintIndicator(alarm, true);
     f.Timer5->setEnabled(false);
+    m_poll->start();
     setWindowSize(DomeControlForm::CompactWidth, DomeControlForm::CompactHeight);
     f.Command16->hide();
     f.Timer3->setInterval(GreetingMs);
@@ -211,6 +233,8 @@ bool DomeControlWindow::eventFilter(QObject *watched, QEvent *event)
         reconnect();
         return true;
     }
+    if (watched == form.Label9 && padEvent(event))
+        return true;
     // Hold keys: any mouse button presses, its release stops; a double-click is a press.
     if (const auto key = m_holdKeys.find(watched); key != m_holdKeys.end()) {
         if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick)
@@ -266,24 +290,65 @@ void DomeControlWindow::showMessageBytes(const DomeMessages::Bytes &bytes)
     form.Text8->setText(TextFormat::hexBytes(bytes));
 }
 
-// ---- the engineering panel's Auto/Man options ------------------------------------------------
+// ---- alarms and the joystick ------------------------------------------------------------------
 
-void DomeControlWindow::autoManSelected(bool focusPair)
+// A set bit is a normal input; each alarm shows its message and beeps, the last one stays.
+void DomeControlWindow::alarmReport(std::uint8_t inputs)
 {
-    const DomeState &s = m_state;
-    if (s.AutoKeyActive || s.NudgeActive || (focusPair ? s.FocusKeyActive : s.IrisKeyActive))
-        return;
-    DomeMessages::Bytes message = DomeMessages::autoMan(
-        s.DomeAddress, form.Option8->isChecked(), form.Option10->isChecked(), form.Option11->isChecked(), units());
-    m_driver.SndQwilData(message.data(), static_cast<std::int16_t>(message.size()));
-    showMessageBytes(message);
+    QFrame *shapes[] = {form.Shape11, form.Shape12, form.Shape13, form.Shape14};
+    for (int k = 0; k < 4; ++k) {
+        const bool normal = inputs & (1u << k);
+        paintIndicator(shapes[k], normal);
+        if (!normal) {
+            displayMessage(QStringLiteral("Alarm ") + QString::number(k + 1));
+            Beep::beep();
+        }
+    }
 }
 
-DomeMessages::Units DomeControlWindow::units() const
+// The pad's mouse events in twips: a press on the knob starts a drag, moves send speeds,
+// any release stops both axes.
+bool DomeControlWindow::padEvent(QEvent *event)
 {
-    if (form.Option4->isChecked())
-        return DomeMessages::Units::Degrees;
-    return form.Option3->isChecked() ? DomeMessages::Units::Counts : DomeMessages::Units::Frames;
+    const QEvent::Type type = event->type();
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove && type != QEvent::MouseButtonRelease)
+        return false;
+    const auto *mouse = static_cast<QMouseEvent *>(event);
+    const double dpi = form.Label9->logicalDpiY();
+    const double x = mouse->position().x() * 1440.0 / dpi;
+    const double y = mouse->position().y() * 1440.0 / dpi;
+    const bool leftAlone = mouse->buttons() == Qt::LeftButton;
+    switch (type) {
+    case QEvent::MouseButtonPress:
+        if (m_joystick.press(x, y, leftAlone))
+            form.Label9->setCursor(Qt::SizeAllCursor);
+        return true;
+    case QEvent::MouseMove: runJoystick(m_joystick.move(x, y, leftAlone)); return true;
+    case QEvent::MouseButtonRelease:
+        runJoystick(m_joystick.release());
+        form.Label9->setCursor(Qt::ArrowCursor);
+        return true;
+    default: return false;
+    }
+}
+
+// Stops report a failure at once; of the moves, only the last one sent.
+void DomeControlWindow::runJoystick(const Joystick::Step &step)
+{
+    std::int32_t lastMove = 0;
+    for (const Joystick::Command &c : step.commands) {
+        const std::uint8_t record = c.stop ? 0 : m_state.recordFlag();
+        const std::int32_t r = c.pan ? m_driver.DevPan(c.code, c.speed, m_state.DomeAddress, record)
+                                     : m_driver.DevTilt(c.code, c.speed, m_state.DomeAddress, record);
+        if (c.stop && r != 0)
+            displayError(r);
+        else if (!c.stop)
+            lastMove = r;
+    }
+    if (lastMove != 0)
+        displayError(lastMove);
+    if (step.knob)
+        Twips::place(form.Shape7, step.knob->left, step.knob->top, 160, 160);
 }
 
 // An alarm indicator: green for normal, red for an alarm.

@@ -5,13 +5,20 @@
 #include "DomeLink.h"
 #include "DomeMessages.h"
 #include "DomeState.h"
+#include "Joystick.h"
 #include "ModuleDriver.h"
 #include "MotionKeys.h"
+#include "RawMessageKeys.h"
+#include "StatusKeys.h"
 #include "TargetKeys.h"
 #include "ToolWindow.h"
 
+class EngineeringPanel;
+class PingTest;
 class QFrame;
+class QMouseEvent;
 class QScrollArea;
+class ReceivePoll;
 class StatusLine;
 
 // The dome control window: drives one dome at a time like a CCTV keyboard.
@@ -22,6 +29,7 @@ public:
     explicit DomeControlWindow(ModuleDriver &driver, QWidget *parent = nullptr);
 
     const DomeState &state() const { return m_state; }
+    const PingTest &pingTest() const { return *m_ping; }
     // The designed size of the face in view, in twips.
     int widthTwips() const { return m_widthTwips; }
     int heightTwips() const { return m_heightTwips; }
@@ -43,9 +51,10 @@ private:
     void greetingStep();
     void sendDomeQuery(std::uint8_t code);
     void showMessageBytes(const DomeMessages::Bytes &bytes);
-    void autoManSelected(bool focusPair);
-    DomeMessages::Units units() const;
     static void paintIndicator(QFrame *shape, bool green);
+    void alarmReport(std::uint8_t inputs);
+    bool padEvent(QEvent *event);
+    void runJoystick(const Joystick::Step &step);
 
     // DomeReport.
     void displayMessage(const QString &text) override;
@@ -68,6 +77,12 @@ private:
     MotionKeys m_motion;
     TargetKeys m_targets;
     DomeFunctions m_functions;
+    StatusKeys m_statusKeys;
+    RawMessageKeys m_raw;
+    ReceivePoll *m_poll;
+    PingTest *m_ping;
+    EngineeringPanel *m_panel;
+    Joystick m_joystick;
     std::map<QObject *, std::pair<std::function<void()>, std::function<void()>>> m_holdKeys;
     int m_widthTwips = DomeControlForm::CompactWidth;
     int m_heightTwips = DomeControlForm::CompactHeight;

@@ -32,6 +32,11 @@ struct DomeState {
     bool AutoKeyActive = false;
     bool NudgeActive = false;
     bool ResetArmed = false;
+    // True while the matching engineering check box's handler runs: it is not unchecked.
+    bool PanBoxBusy = false;
+    bool TiltBoxBusy = false;
+    bool ZoomBoxBusy = false;
+    std::array<std::uint8_t, 51> TargetData{}; // the last target reply
 
     void clearEntry()
     {

@@ -49,4 +49,34 @@ QString maxOpticalZoom(int domeAddress, int zoom)
            TextFormat::numberText(zoom);
 }
 
+QString flashRevision(std::span<const std::uint8_t> reply)
+{
+    const auto pair = [reply](std::size_t at) { return TextFormat::hexBytes(reply.subspan(at, 2)); };
+    return QStringLiteral("Flash Rev. = ") + pair(7) + QLatin1Char('-') + pair(9) + QLatin1Char('-') + pair(11);
+}
+
+QString deviceStatus(int domeAddress, std::span<const std::uint8_t> status)
+{
+    return QStringLiteral("Dev #") + TextFormat::numberText(domeAddress) + QStringLiteral(": ") +
+           QStringLiteral("Type = ") + TextFormat::hexBytes(status.subspan(0, 2)) + QStringLiteral("  ") +
+           QStringLiteral("Rev = ") + TextFormat::hexBytes(status.subspan(2, 2)) + QStringLiteral("  ") +
+           QStringLiteral("Online = ") + TextFormat::hexByte(status[4]) + QStringLiteral("  ");
+}
+
+QString absolutePosition(std::span<const std::uint8_t> position)
+{
+    QString text = QStringLiteral("ABS Pos = ");
+    for (std::size_t i = 6; i <= 15; ++i)
+        text += TextFormat::hexByte(position[i]) + QLatin1Char(' ');
+    return text;
+}
+
+QString pingLine(long sent, long echoed)
+{
+    constexpr long WideSpacerUpTo = 100;
+    return QStringLiteral("Ping Test:  Tx = ") + TextFormat::numberText(sent) +
+           (sent <= WideSpacerUpTo ? QStringLiteral("        Rx = ") : QStringLiteral("    Rx = ")) +
+           TextFormat::numberText(echoed);
+}
+
 } // namespace DomeTexts

@@ -376,10 +376,9 @@ TEST(DomeControl, TargetsAndPatternsDriveTheEmulatedDome)
     d.type("1");
     d.click(d.f().Command36);
     EXPECT_EQ(d.status(), "Run Pattern # 1");
-    d.bus.advance(100);
-    EXPECT_NEAR(d.dome().position.pan, 1.5, 0.01);
-    EXPECT_NEAR(d.dome().position.tilt, 0, 0.01);
-    d.bus.advance(200);
+    EXPECT_NEAR(d.dome().position.pan, 1.5, 0.01) << "the taps right at once";
+    EXPECT_NEAR(d.dome().position.tilt, 0, 0.01) << "the tap down 200 ms later";
+    d.bus.advance(1000);
     EXPECT_EQ(d.dome().position, recorded);
 }
 

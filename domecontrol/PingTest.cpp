@@ -1,0 +1,54 @@
+#include "PingTest.h"
+
+#include "DomeTexts.h"
+#include "FormTimer.h"
+#include "ReceivePoll.h"
+#include "StatusLine.h"
+
+#include <algorithm>
+#include <array>
+
+PingTest::PingTest(DomeLink link, FormTimer *timer, ReceivePoll &poll, StatusLine &status, QObject *parent)
+    : QObject(parent), m_link(link), m_timer(timer), m_poll(poll), m_status(status)
+{
+    m_timer->setInterval(IntervalMs);
+    m_timer->setSingleShot(false);
+    connect(m_timer, &FormTimer::timeout, this, &PingTest::tick);
+}
+
+int PingTest::waitFor(int address)
+{
+    if (address <= 16)
+        return 300;
+    if (address <= 32)
+        return 600;
+    return address <= 64 ? 900 : 1200;
+}
+
+void PingTest::toggle()
+{
+    DomeState &s = m_link.state;
+    s.PingRunning = !s.PingRunning;
+    if (s.PingRunning) {
+        m_sent = m_echoed = 0;
+        m_status.stopTimer(); // the camera text must not cover the counts
+        m_timer->setEnabled(true);
+    } else {
+        m_timer->setEnabled(false);
+        m_status.startTimer();
+    }
+    emit runningChanged(s.PingRunning);
+}
+
+void PingTest::tick()
+{
+    DomeState &s = m_link.state;
+    m_poll.stop();
+    std::array<std::uint8_t, 16> buffer{10, 20, 30, 40, 50};
+    const std::int32_t r = m_link.driver.DevPing(buffer.data(), ProbeBytes, s.DomeAddress, waitFor(s.DomeAddress));
+    if (r == 0 && std::equal(buffer.begin() + ProbeBytes, buffer.begin() + 2 * ProbeBytes, s.PingPattern.begin()))
+        ++m_echoed;
+    ++m_sent;
+    m_status.showUntimed(DomeTexts::pingLine(m_sent, m_echoed));
+    m_poll.start();
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "DomeLink.h"
+
+#include <QObject>
+
+class FormTimer;
+class ReceivePoll;
+class StatusLine;
+
+// The ping test: every 500 ms a probe to the dome, its echo compared with the expected
+// pattern, and the counts written straight into the status line. The receive poll rests
+// during each probe, so it cannot take the echo.
+class PingTest final : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int IntervalMs = 500;
+    static constexpr std::uint8_t ProbeBytes = 5;
+
+    PingTest(DomeLink link, FormTimer *timer, ReceivePoll &poll, StatusLine &status, QObject *parent);
+
+    // "Start Ping" / "Stop Ping".
+    void toggle();
+    // How long a probe waits for its echo: farther addresses wait longer.
+    static int waitFor(int address);
+
+    long sent() const { return m_sent; }
+    long echoed() const { return m_echoed; }
+
+signals:
+    void runningChanged(bool running);
+
+private:
+    void tick();
+
+    DomeLink m_link;
+    FormTimer *m_timer;
+    ReceivePoll &m_poll;
+    StatusLine &m_status;
+    long m_sent = 0;
+    long m_echoed = 0;
+};
