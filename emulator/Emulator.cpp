@@ -409,8 +409,8 @@ std::int32_t Emulator::GetConfigData(std::uint8_t *buffer, std::uint8_t length, 
                                      std::uint8_t address, std::int32_t waitMs)
 {
     const std::vector<long long> arguments{length, block, address, waitMs};
-    if (const std::int32_t fault = linkFault("GetConfigData"))
-        return traced("GetConfigData", arguments, fault);
+    if (const auto fault = callFault("GetConfigData"))
+        return traced("GetConfigData", arguments, *fault);
     const Bytes request =
         makeMessage(address, Bus::ModuleAddress, 0x00, Bus::SocketQuery, Bus::GetConfigurationBuffer, {block, length});
     transmit(request);
@@ -439,8 +439,8 @@ std::int32_t Emulator::GetConfigData(std::uint8_t *buffer, std::uint8_t length, 
 std::int32_t Emulator::SetConfigData(std::uint8_t *buffer, std::uint8_t count, std::uint8_t block, std::uint8_t address)
 {
     const std::vector<long long> arguments{count, block, address};
-    if (const std::int32_t fault = linkFault("SetConfigData"))
-        return traced("SetConfigData", arguments, fault);
+    if (const auto fault = callFault("SetConfigData"))
+        return traced("SetConfigData", arguments, *fault);
     if (!buffer || count > Bus::MaxMessage - Bus::HeaderSize - 2)
         return traced("SetConfigData", arguments, Result::InvalidCommand);
     Bytes parameters;
@@ -454,8 +454,8 @@ std::int32_t Emulator::SetConfigData(std::uint8_t *buffer, std::uint8_t count, s
 
 std::int32_t Emulator::SndQwilData(std::uint8_t *message, std::int16_t length)
 {
-    if (const std::int32_t fault = linkFault("SndQwilData"))
-        return traced("SndQwilData", {length}, fault);
+    if (const auto fault = callFault("SndQwilData"))
+        return traced("SndQwilData", {length}, *fault);
     if (!message || length < 1 || static_cast<std::size_t>(length) > Bus::MaxMessage)
         return traced("SndQwilData", {length}, Result::InvalidCommand);
     transmit(Bytes(message, message + length));
@@ -532,6 +532,15 @@ bool Emulator::domeAnswers(std::uint8_t address)
     return target && !target->setup().silent && target->dome();
 }
 
+// A call that fails before it reaches the bus: the link is down, or a test or the scenario
+// forces its result.
+std::optional<std::int32_t> Emulator::callFault(const char *operation)
+{
+    if (const std::int32_t fault = linkFault(operation))
+        return fault;
+    return forcedResult(operation);
+}
+
 std::optional<std::int32_t> Emulator::forcedResult(const std::string &operation)
 {
     if (const auto forced = m_forcedResults.find(operation); forced != m_forcedResults.end())
@@ -550,10 +559,8 @@ std::optional<std::int32_t> Emulator::forcedResult(const std::string &operation)
 std::int32_t Emulator::domeCommand(const char *name, std::vector<long long> arguments, std::uint8_t address,
                                    std::uint8_t command, const Bytes &parameters)
 {
-    if (const std::int32_t fault = linkFault(name))
-        return traced(name, std::move(arguments), fault);
-    if (const auto forced = forcedResult(name))
-        return traced(name, std::move(arguments), *forced);
+    if (const auto fault = callFault(name))
+        return traced(name, std::move(arguments), *fault);
     transmit(makeMessage(address, Bus::ModuleAddress, 0x00, Bus::SocketEngineering, command, parameters));
     if (!domeAnswers(address)) {
         m_clock.sleepMs(DomeAcknowledgeWaitMs);
@@ -666,10 +673,8 @@ std::int32_t Emulator::MiscDevCtrl(std::uint8_t command, std::uint8_t *data, std
 
 std::int32_t Emulator::zoomQuery(std::vector<long long> arguments, std::uint8_t *data, std::uint8_t address)
 {
-    if (const std::int32_t fault = linkFault("MiscDevCtrl"))
-        return traced("MiscDevCtrl", std::move(arguments), fault);
-    if (const auto forced = forcedResult("MiscDevCtrl"))
-        return traced("MiscDevCtrl", std::move(arguments), *forced);
+    if (const auto fault = callFault("MiscDevCtrl"))
+        return traced("MiscDevCtrl", std::move(arguments), *fault);
     const auto reply = queryDome(address, Bus::SocketQuery, BusDevice::MaxOpticalZoom, {}, DomeAcknowledgeWaitMs);
     if (!reply)
         return traced("MiscDevCtrl", std::move(arguments), m_plugged ? Result::NoResponse : Result::UsbError);
@@ -693,10 +698,8 @@ std::optional<Bytes> Emulator::queryDome(std::uint8_t address, std::uint8_t sock
 std::int32_t Emulator::GetABSPosition(std::uint8_t *buffer, std::uint8_t address)
 {
     const std::vector<long long> arguments{ptr(buffer), address};
-    if (const std::int32_t fault = linkFault("GetABSPosition"))
-        return traced("GetABSPosition", arguments, fault);
-    if (const auto forced = forcedResult("GetABSPosition"))
-        return traced("GetABSPosition", arguments, *forced);
+    if (const auto fault = callFault("GetABSPosition"))
+        return traced("GetABSPosition", arguments, *fault);
     const auto reply = queryDome(address, Bus::SocketQuery, BusDevice::GetAbsolutePosition, {}, DomeAcknowledgeWaitMs);
     if (!reply)
         return traced("GetABSPosition", arguments, m_plugged ? Result::NoResponse : Result::UsbError);
@@ -716,10 +719,8 @@ std::int32_t Emulator::GotoABSPosition(std::uint8_t *position, std::uint8_t addr
 std::int32_t Emulator::GetDeviceStatus(std::uint8_t *buffer, std::uint8_t address)
 {
     const std::vector<long long> arguments{ptr(buffer), address};
-    if (const std::int32_t fault = linkFault("GetDeviceStatus"))
-        return traced("GetDeviceStatus", arguments, fault);
-    if (const auto forced = forcedResult("GetDeviceStatus"))
-        return traced("GetDeviceStatus", arguments, *forced);
+    if (const auto fault = callFault("GetDeviceStatus"))
+        return traced("GetDeviceStatus", arguments, *fault);
     constexpr std::uint8_t IdentityBytes = 4;
     const auto reply = queryDome(address, Bus::SocketQuery, Bus::GetConfigurationBuffer,
                                  {BusDevice::IdentityBlock, IdentityBytes}, DomeAcknowledgeWaitMs);
@@ -736,10 +737,8 @@ std::int32_t Emulator::GetDeviceStatus(std::uint8_t *buffer, std::uint8_t addres
 std::int32_t Emulator::DevPing(std::uint8_t *buffer, std::uint8_t count, std::uint8_t address, std::int32_t waitMs)
 {
     const std::vector<long long> arguments{ptr(buffer), count, address, waitMs};
-    if (const std::int32_t fault = linkFault("DevPing"))
-        return traced("DevPing", arguments, fault);
-    if (const auto forced = forcedResult("DevPing"))
-        return traced("DevPing", arguments, *forced);
+    if (const auto fault = callFault("DevPing"))
+        return traced("DevPing", arguments, *fault);
     if (!buffer || count == 0 || count > MaxPingBytes)
         return traced("DevPing", arguments, Result::InvalidCommand);
     const auto echo = queryDome(address, Bus::SocketQuery, Bus::Ping, Bytes(buffer, buffer + count), waitMs);

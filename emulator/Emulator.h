@@ -148,6 +148,7 @@ private:
     bool m_capturing = false;
     bool domeAnswers(std::uint8_t address);
     std::optional<std::int32_t> forcedResult(const std::string &operation);
+    std::optional<std::int32_t> callFault(const char *operation);
     std::int32_t domeCommand(const char *name, std::vector<long long> arguments, std::uint8_t address,
                              std::uint8_t command, const Bytes &parameters);
     std::int32_t refused(const char *name, std::vector<long long> arguments, std::int32_t result);

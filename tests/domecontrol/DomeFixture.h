@@ -53,7 +53,8 @@ struct DomeWindow {
     void mark()
     {
         for (const char *operation : {"DevPan", "DevTilt", "DevZoom", "DevFocus", "DevIris", "DevTarget", "DevPattern",
-                                      "MiscDevCtrl", "SndQwilData", "ConfigQwil", "CloseUSBDriver", "OpenUSBDriver"})
+                                      "MiscDevCtrl", "SndQwilData", "ConfigQwil", "CloseUSBDriver", "OpenUSBDriver",
+                                      "SetConfigData", "GetConfigData", "DevPing"})
             marks[operation] = bus.emulator.trace().calls(operation).size();
     }
     emu::DomeState dome(std::uint8_t address = 1) { return bus.emulator.domeState(address).value(); }

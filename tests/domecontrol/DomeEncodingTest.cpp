@@ -1,0 +1,220 @@
+#include "DomeTexts.h"
+#include "Joystick.h"
+#include "NcpcMessages.h"
+#include "PingTest.h"
+#include "QtPrinters.h"
+#include "RawEntry.h"
+
+#include <gtest/gtest.h>
+
+using Bytes = std::vector<std::uint8_t>;
+
+TEST(RawEntry, QwilDataTakesHexPairsAndRefusesWhatItCannotHold)
+{
+    struct Case {
+        QString text;
+        std::optional<std::size_t> bytes;
+    };
+    const Case cases[] = {
+        {QStringLiteral("0AF0000201C"), std::nullopt}, // 11 characters
+        {QStringLiteral("0AF0000201CA"), 6},
+        {QStringLiteral("0AF0000201CA1"), 6},
+        {QStringLiteral("0AF0000201CA123"), 8}, // rounds up: a zero byte ends it
+        {QStringLiteral("0af0000201ca"), 6},
+        {QStringLiteral("0AF0000201CG"), std::nullopt},
+        {QString(204, QLatin1Char('1')), std::nullopt},
+        {QString(202, QLatin1Char('1')), 101},
+    };
+    for (const Case &c : cases) {
+        const auto bytes = RawEntry::qwilData(c.text);
+        ASSERT_EQ(bytes.has_value(), c.bytes.has_value()) << c.text.toStdString();
+        if (bytes) {
+            EXPECT_EQ(bytes->size(), *c.bytes) << c.text.toStdString();
+        }
+    }
+    EXPECT_EQ(*RawEntry::qwilData(QStringLiteral("0af0000201ca")), (Bytes{0x0A, 0xF0, 0x00, 0x02, 0x01, 0xCA}));
+    EXPECT_EQ(RawEntry::qwilData(QStringLiteral("0AF0000201CA123"))->back(), 0);
+}
+
+TEST(RawEntry, ConfigureQwilAndConfigBufferLayouts)
+{
+    EXPECT_FALSE(RawEntry::configureQwil(QStringLiteral("00F9-01-10")));
+    EXPECT_FALSE(RawEntry::configureQwil(QStringLiteral("00FA-00-10")));
+    EXPECT_FALSE(RawEntry::configureQwil(QStringLiteral("00FA-01-C8"))) << "highest 200";
+    EXPECT_FALSE(RawEntry::configureQwil(QStringLiteral("80FA-01-10"))) << "beyond 16 bits";
+    EXPECT_FALSE(RawEntry::configureQwil(QStringLiteral("00FZ-01-10")));
+    EXPECT_FALSE(RawEntry::configureQwil(QStringLiteral("00FA-01-100")));
+    const auto ok = RawEntry::configureQwil(QStringLiteral("00fa-01-10"));
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(ok->value, 250);
+    EXPECT_EQ(ok->second, 1);
+    EXPECT_EQ(ok->highestAddress, 16);
+
+    for (const char *refused : {"21 02 AB", "20 0B AB", "05 02 ABC", "21 02 ABCD", "20 0B ABCD", "05 02 ABCG"})
+        EXPECT_FALSE(RawEntry::setConfigBuffer(QString::fromLatin1(refused))) << refused;
+    const auto buffer = RawEntry::setConfigBuffer(QStringLiteral("05 02 abcd"));
+    ASSERT_TRUE(buffer);
+    EXPECT_EQ(buffer->block, 5);
+    EXPECT_EQ(buffer->count, 2);
+    EXPECT_EQ(buffer->data, (Bytes{0xAB, 0xCD}));
+    EXPECT_TRUE(RawEntry::setConfigBuffer(QStringLiteral("05-02-") + QString(102, QLatin1Char('A'))));
+    EXPECT_FALSE(RawEntry::setConfigBuffer(QStringLiteral("05-02-") + QString(104, QLatin1Char('A'))))
+        << "52 data bytes";
+
+    const Bytes packet = RawEntry::downloadPacket(7);
+    ASSERT_EQ(packet.size(), 54u);
+    EXPECT_EQ(Bytes(packet.begin(), packet.begin() + 6), (Bytes{7, 0xF0, 0xC0, 0x03, 0x01, 0}));
+    EXPECT_EQ(packet.back(), 48);
+}
+
+TEST(Joystick, GrabZoneSpeedsTurnsAndRelease)
+{
+    EXPECT_EQ(Joystick::speed(726), 0);
+    EXPECT_EQ(Joystick::speed(0), 25);
+    EXPECT_EQ(Joystick::speed(1452), 25);
+
+    Joystick j;
+    EXPECT_FALSE(j.press(500, 700, true));
+    EXPECT_FALSE(j.press(600, 900, true));
+    EXPECT_FALSE(j.press(600, 700, false)) << "another button";
+    EXPECT_TRUE(j.move(650, 760, true).commands.empty()) << "no drag yet";
+    ASSERT_TRUE(j.press(600, 700, true));
+
+    using C = Joystick::Command;
+    const auto same = [](const std::vector<C> &a, const std::vector<C> &b) {
+        if (a.size() != b.size())
+            return false;
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            if (a[i].pan != b[i].pan || a[i].code != b[i].code || a[i].speed != b[i].speed || a[i].stop != b[i].stop)
+                return false;
+        }
+        return true;
+    };
+    const Joystick::Step first = j.move(650, 760, true);
+    EXPECT_TRUE(same(first.commands, {{false, 0x85, 1, false}, {true, 0x82, 2, false}}));
+    ASSERT_TRUE(first.knob);
+    EXPECT_EQ(first.knob->left, 2180);
+    EXPECT_EQ(first.knob->top, 3420);
+    EXPECT_TRUE(j.move(650, 760, true).commands.empty()) << "nothing changed";
+    EXPECT_TRUE(same(j.move(650, 690, true).commands, {{false, 0x86, 0, true}, {false, 0x84, 1, false}}));
+    // Far out the speeds stop at their limits.
+    EXPECT_TRUE(same(j.move(-9000, -9000, true).commands,
+                     {{true, 0x83, 0, true}, {false, 0x84, 50, false}, {true, 0x81, 100, false}}));
+
+    const Joystick::Step stop = j.release();
+    EXPECT_TRUE(same(stop.commands, {{false, 0x86, 0, true}, {true, 0x83, 0, true}}));
+    EXPECT_EQ(stop.knob->top, 3356);
+    EXPECT_FALSE(j.dragging());
+    EXPECT_EQ(j.release().commands.size(), 2u) << "a release without a drag stops both too";
+}
+
+TEST(Ncpc, RequestsByteForByte)
+{
+    Ncpc::Choices c;
+    c.pan = c.zoom = true;
+    EXPECT_EQ(Ncpc::get(1, c), (Bytes{1, 0xF0, 0x00, 0x01, 0x01, 0xFA, 0x0C, 0x01}));
+    c.longForm = false;
+    EXPECT_EQ(Ncpc::get(1, c)[6], 0x4C);
+
+    Ncpc::Choices nudge;
+    nudge.units = Ncpc::Units::Counts;
+    EXPECT_EQ(Ncpc::nudge(2, nudge, Ncpc::Nudge::Far), (Bytes{2, 0xF0, 0x00, 0x01, 0x01, 0xFA, 0x83, 0x90}));
+    nudge.focusAuto = false;
+    nudge.units = Ncpc::Units::Frames;
+    EXPECT_EQ(Ncpc::nudge(2, nudge, Ncpc::Nudge::Close)[7], 0x22);
+    nudge.maxLimit = false;
+    nudge.longForm = false;
+    EXPECT_EQ(Ncpc::getUnits(2, nudge)[6], 0x40);
+    EXPECT_EQ(Ncpc::getTarget(2, nudge)[6], 0x5E);
+
+    const Bytes target = Ncpc::setTarget(3, Ncpc::Choices{}, {});
+    ASSERT_EQ(target.size(), 29u);
+    EXPECT_EQ(target[6], 0x9E);
+    EXPECT_EQ(Bytes(target.begin() + 8, target.end()), Bytes(21, 0)) << "no target read yet";
+    EXPECT_EQ(Ncpc::frameMove(3), (Bytes{3, 0xF0, 0x00, 0x01, 0x01, 0xFA, 0xAA, 0xC2, 0xFF, 0xEC, 0x78, 0, 0, 0}));
+}
+
+TEST(Ncpc, SetRoundsTheLongAndShortFormsDifferently)
+{
+    Ncpc::Choices c;
+    c.pan = true;
+    const auto longSet = Ncpc::set(1, c, QStringLiteral("12.5"), {}, {});
+    ASSERT_TRUE(longSet);
+    EXPECT_EQ(longSet->message, (Bytes{1, 0xF0, 0x00, 0x01, 0x01, 0xFA, 0x87, 0xC1, 0x01, 0xD4, 0xC0}));
+    EXPECT_EQ(longSet->shownValue, "120000");
+    c.longForm = false;
+    c.relative = true;
+    const auto shortSet = Ncpc::set(1, c, QStringLiteral("12.5"), {}, {});
+    EXPECT_EQ(shortSet->message, (Bytes{1, 0xF0, 0x00, 0x01, 0x01, 0xFA, 0xE7 | 0x20, 0xC1, 0x01, 0xE8, 0x48}));
+    EXPECT_EQ(shortSet->shownValue, "12.5");
+
+    // Long form, zoom: every box by its number, pan and tilt 24 bits, zoom 16, units 0.
+    Ncpc::Choices zoom;
+    zoom.pan = zoom.tilt = zoom.zoom = true;
+    const auto all = Ncpc::set(1, zoom, QStringLiteral("-2"), QStringLiteral("3"), QStringLiteral("250"));
+    EXPECT_EQ(all->message,
+              (Bytes{1, 0xF0, 0x00, 0x01, 0x01, 0xFA, 0x8C, 0xC0, 0xFF, 0xFF, 0xFE, 0, 0, 3, 0x00, 0xFA}));
+    Ncpc::Choices counts;
+    counts.pan = true;
+    counts.units = Ncpc::Units::Counts;
+    EXPECT_EQ(Ncpc::set(1, counts, QStringLiteral("4e2"), {}, {})->message.back(), 0xE2);
+    EXPECT_FALSE(Ncpc::set(1, c, QStringLiteral("300000"), {}, {})) << "beyond 32 bits once scaled";
+    EXPECT_FALSE(Ncpc::set(1, counts, QStringLiteral("1FFFFFFFF"), {}, {}));
+}
+
+TEST(Ncpc, RepliesFillTheBoxesTheyCarry)
+{
+    // A record: kind, two free bytes, the message (F0 dome 00 01 01 FA echo units values), check byte.
+    const auto record = [](std::uint8_t echo, std::uint8_t units, Bytes values) {
+        Bytes r{2, 0, 0, 0xF0, 3, 0x00, 0x01, 0x01, 0xFA, echo, units};
+        r.insert(r.end(), values.begin(), values.end());
+        const std::size_t count = r.size();
+        r.push_back(0x5C);
+        return std::pair{r, count};
+    };
+    struct Case {
+        const char *what;
+        std::uint8_t echo, units;
+        Bytes values;
+        std::optional<QString> pan, tilt, zoom;
+    };
+    const Case cases[] = {
+        {"long counts, tilt asked", 10, 0, {0x01, 0x02, 0x03, 0x04, 0x05, 0x06}, "010203", "040506", ""},
+        {"long counts, pan asked", 7, 0, {0x01, 0x02, 0x03}, "010203", "", ""},
+        {"long degrees, all", 0x0C, 1, {0x01, 0xD4, 0xC0, 0xFE, 0x79, 0x60, 0x00, 0xFA}, "12", "-10", "250"},
+        {"long zoom above 32767", 0x0C, 1, {0, 0, 0, 0, 0, 0, 0xFF, 0xFF}, "0", "0", "65535"},
+        {"short tilt degrees", 0x4A, 1, {0xFE, 0x79, 0x60}, "", "-10", ""},
+        {"short zoom counts", 0x4C, 0, {0x01, 0x02}, "", "", "0102"},
+        {"short frames", 0x47, 2, {0x01, 0x02, 0x03}, std::nullopt, std::nullopt, std::nullopt},
+        {"cut short", 0x0C, 1, {0x01}, std::nullopt, std::nullopt, std::nullopt},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto [r, count] = record(c.echo, c.units, c.values);
+        const Ncpc::ReplyView view = Ncpc::decode(r, count);
+        EXPECT_EQ(view.pan, c.pan);
+        EXPECT_EQ(view.tilt, c.tilt);
+        EXPECT_EQ(view.zoom, c.zoom);
+    }
+    // Target replies: the data and the byte after it, at most 51 bytes.
+    const auto [target, targetCount] = record(30, 0, Bytes(21, 7));
+    EXPECT_EQ(Ncpc::decode(target, targetCount).targetData->size(), 22u);
+    const auto [longTarget, longCount] = record(30, 0, Bytes(60, 7));
+    EXPECT_EQ(Ncpc::decode(longTarget, longCount).targetData->size(), 51u);
+}
+
+TEST(DomeTexts, ReadBackAndPingLines)
+{
+    const Bytes config{0xF0, 3, 0, 2, 1, 0xC4, 6, 0x01, 0x23, 0x45, 0x67, 0x89, 0xAB};
+    EXPECT_EQ(DomeTexts::flashRevision(config), "Flash Rev. = 0123-4567-89AB");
+    EXPECT_EQ(DomeTexts::deviceStatus(3, Bytes{0x40, 0x08, 0x01, 0x10, 0x01}),
+              "Dev # 3: Type = 4008  Rev = 0110  Online = 01  ");
+    Bytes position(26, 0);
+    position[6] = 0x12;
+    EXPECT_EQ(DomeTexts::absolutePosition(position), "ABS Pos = 12 00 00 00 00 00 00 00 00 00 ");
+    EXPECT_EQ(DomeTexts::pingLine(100, 99), "Ping Test:  Tx =  100        Rx =  99");
+    EXPECT_EQ(DomeTexts::pingLine(101, 99), "Ping Test:  Tx =  101    Rx =  99");
+    const std::pair<int, int> waits[] = {{16, 300}, {17, 600}, {32, 600}, {33, 900}, {64, 900}, {65, 1200}};
+    for (const auto &[address, wait] : waits)
+        EXPECT_EQ(PingTest::waitFor(address), wait) << address;
+}

@@ -1,0 +1,256 @@
+#include "Beep.h"
+#include "DomeFixture.h"
+#include "DomeTexts.h"
+#include "PingTest.h"
+#include "QtPrinters.h"
+#include "Twips.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QRadioButton>
+
+using Calls = DomeWindow::Calls;
+
+namespace {
+
+// A mouse event on the joystick pad at a position in twips.
+void onPad(DomeWindow &d, QEvent::Type type, double xTwips, double yTwips, Qt::MouseButton button = Qt::LeftButton)
+{
+    const double dpi = d.f().Label9->logicalDpiY();
+    const QPointF at(xTwips * dpi / 1440.0, yTwips * dpi / 1440.0);
+    const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);
+    QMouseEvent event(type, at, d.f().Label9->mapToGlobal(at), button, held, Qt::NoModifier);
+    QApplication::sendEvent(d.f().Label9, &event);
+}
+
+std::vector<emu::Bytes> messagesTo(DomeWindow &d, std::uint8_t command)
+{
+    std::vector<emu::Bytes> found;
+    for (const emu::Bytes &m : d.bus.emulator.trace().busMessages()) {
+        if (m.size() > 5 && m[5] == command && m[1] == 0xF0)
+            found.push_back(m);
+    }
+    return found;
+}
+
+} // namespace
+
+TEST(DomeBus, TheGreetingIsAnsweredAndAlarmsLightTheirIndicators)
+{
+    DomeWindow d(scenarioFrom("device 1 type 2315\nalarm 1 0x0E at 3000\nalarm 1 0x0F at 6000\n"));
+    d.bus.advance(1500);
+    EXPECT_EQ(messagesTo(d, 0xCA), (std::vector<emu::Bytes>{{1, 0xF0, 0x00, 0x02, 0x01, 0xCA}}))
+        << "the dome's answer to the greeting is followed by the alarm socket";
+    EXPECT_EQ(d.f().Text8->text(), "01F0000201CA");
+    const int beeps = Beep::count();
+    d.bus.advance(2500);
+    EXPECT_EQ(d.f().Shape11->property("indicator"), "red");
+    EXPECT_EQ(d.f().Shape12->property("indicator"), "green");
+    EXPECT_EQ(d.status(), "Alarm 1");
+    EXPECT_EQ(Beep::count(), beeps + 1);
+    EXPECT_EQ(d.f().Text6->text(), "C10E") << "every record is shown from its command on";
+    d.bus.advance(3000);
+    EXPECT_EQ(d.f().Shape11->property("indicator"), "green");
+
+    // A record that is not a bus message is only shown.
+    d.bus.emulator.queueRecord(emu::RecordKind::Module, {0x17, 0x13, 0x00, 0x01, 0x02, 0x03, 0x04, 0x05});
+    d.bus.advance(300);
+    EXPECT_EQ(d.f().Text6->text(), "030405");
+    d.click(d.f().Command55);
+    EXPECT_EQ(d.f().Shape1->property("indicator"), "green");
+}
+
+TEST(DomeBus, ReadBackFlashRevisionStatusAndPosition)
+{
+    DomeWindow d(scenarioFrom("device 1 type 4008 rev 0110 flash 0123456789AB\n"));
+    d.click(d.f().Command1);
+    EXPECT_EQ(d.status(), "Flash Rev. = 0123-4567-89AB");
+    EXPECT_EQ(d.calls("GetConfigData"), (Calls{{6, 6, 1, 250}}));
+    d.click(d.f().Command3);
+    EXPECT_EQ(d.status(), "Dev # 1: Type = 4008  Rev = 0110  Online = 01  ");
+
+    d.click(d.f().Command45);
+    EXPECT_EQ(d.status(), "No Abs Position Data");
+    d.bus.emulator.setOperationResult("GetABSPosition", 5);
+    d.click(d.f().Command44);
+    EXPECT_EQ(d.status(), "No Response from Device  1") << "any failure reads as no answer";
+    d.bus.emulator.clearOperationResult("GetABSPosition");
+    d.bus.emulator.setOperationResult("GetConfigData", 3);
+    d.click(d.f().Command1);
+    EXPECT_EQ(d.status(), "No Response from Device  1");
+    d.bus.emulator.clearOperationResult("GetConfigData");
+
+    // Read the position, drive the dome away with the joystick, and go back.
+    d.click(d.f().Command44);
+    EXPECT_EQ(d.status(), "ABS Pos = 00 00 00 00 00 64 08 00 80 03 ");
+    const emu::DomePosition read = d.dome().position;
+    d.mark();
+    onPad(d, QEvent::MouseButtonPress, 600, 700);
+    onPad(d, QEvent::MouseMove, 1300, 1300);
+    d.bus.advance(1000);
+    onPad(d, QEvent::MouseButtonRelease, 1300, 1300);
+    EXPECT_EQ(d.calls("DevTilt"), (Calls{{0x85, 19, 1, 0}, {0x86, 0, 1, 0}}));
+    EXPECT_EQ(d.calls("DevPan"), (Calls{{0x82, 19, 1, 0}, {0x83, 0, 1, 0}}));
+    EXPECT_NE(d.dome().position, read);
+    d.click(d.f().Command45);
+    EXPECT_EQ(d.status(), "Goto Abs Pos");
+    EXPECT_EQ(d.dome().position, read);
+}
+
+TEST(DomeBus, TheJoystickSendsOnlyChangesAndTheKnobFollows)
+{
+    DomeWindow d;
+    const int dpi = d.window->logicalDpiY();
+    d.mark();
+    onPad(d, QEvent::MouseButtonPress, 500, 700);
+    onPad(d, QEvent::MouseButtonPress, 600, 900);
+    onPad(d, QEvent::MouseButtonPress, 600, 700, Qt::RightButton);
+    onPad(d, QEvent::MouseMove, 650, 760);
+    EXPECT_TRUE(d.calls("DevPan").empty()) << "no drag started";
+
+    onPad(d, QEvent::MouseButtonPress, 600, 700);
+    EXPECT_EQ(d.f().Label9->cursor().shape(), Qt::SizeAllCursor);
+    onPad(d, QEvent::MouseMove, 650, 760);
+    onPad(d, QEvent::MouseMove, 650, 760);
+    onPad(d, QEvent::MouseMove, 650, 690);
+    EXPECT_EQ(d.calls("DevTilt"), (Calls{{0x85, 1, 1, 0}, {0x86, 0, 1, 0}, {0x84, 1, 1, 0}}));
+    EXPECT_EQ(d.calls("DevPan"), (Calls{{0x82, 2, 1, 0}}));
+    EXPECT_EQ(d.f().Shape7->x(), Twips::toPixels(2180, dpi));
+    onPad(d, QEvent::MouseButtonRelease, 650, 690);
+    EXPECT_EQ(d.calls("DevTilt").back(), (std::vector<long long>{0x86, 0, 1, 0}));
+    EXPECT_EQ(d.calls("DevPan").back(), (std::vector<long long>{0x83, 0, 1, 0}));
+    EXPECT_EQ(d.f().Shape7->y(), Twips::toPixels(3356, dpi));
+    EXPECT_EQ(d.f().Label9->cursor().shape(), Qt::ArrowCursor);
+
+    d.mark();
+    onPad(d, QEvent::MouseButtonRelease, 10, 10);
+    EXPECT_EQ(d.calls("DevTilt").size() + d.calls("DevPan").size(), 2u) << "a release always stops both";
+}
+
+TEST(DomeBus, APingTestCountsLostEchoes)
+{
+    DomeWindow d(scenarioFrom("device 1 type 2315 ping-loss 10\ndevice 17 type 2315\n"));
+    d.click(d.f().Command46);
+    EXPECT_EQ(d.f().Command46->text(), "Stop Ping");
+    while (d.window->pingTest().sent() < 20)
+        d.bus.advance(100);
+    d.click(d.f().Command46);
+    EXPECT_EQ(d.f().Command46->text(), "Start Ping");
+    const long sent = d.window->pingTest().sent();
+    EXPECT_EQ(d.window->pingTest().echoed(), sent - sent / 10);
+    EXPECT_EQ(d.status(), DomeTexts::pingLine(sent, sent - sent / 10));
+    d.bus.advance(3000);
+    EXPECT_EQ(d.status(), "Camera  1") << "the status timer runs again";
+
+    d.camera("17");
+    d.mark();
+    d.click(d.f().Command46);
+    d.bus.advance(600);
+    d.click(d.f().Command46);
+    ASSERT_FALSE(d.bus.emulator.trace().calls("DevPing").empty());
+    EXPECT_EQ(d.bus.emulator.trace().calls("DevPing").back().arguments, (std::vector<long long>{1, 5, 17, 600}));
+}
+
+TEST(DomeBus, RawEntriesGoOutAsTypedOrAreRefused)
+{
+    DomeWindow d;
+    struct Case {
+        QPushButton *key;
+        const char *entry;
+        const char *refusal; // nullptr: sent
+    };
+    const Case cases[] = {
+        {d.f().Command5, "0AF000020194", nullptr},
+        {d.f().Command5, "0AF00002019", "Invalid Quillbus Data"},
+        {d.f().Command5, "0AF0000201GG", "Invalid Quillbus Data"},
+        {d.f().Command6, "00FA-01-10", nullptr},
+        {d.f().Command6, "00F9-01-10", "Invalid Quillbus config data"},
+        {d.f().Command58, "05 02 abcd", nullptr},
+        {d.f().Command58, "05 02 ABC", "Invalid config Buffer Data Format"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.entry);
+        d.bus.advance(3000);
+        d.mark();
+        d.f().Text7->setText(QString::fromLatin1(c.entry));
+        d.click(c.key);
+        const std::size_t calls =
+            d.calls("SndQwilData").size() + d.calls("ConfigQwil").size() + d.calls("SetConfigData").size();
+        EXPECT_EQ(calls, c.refusal ? 0u : 1u);
+        EXPECT_EQ(d.status(), c.refusal ? c.refusal : "Camera  1");
+    }
+    EXPECT_EQ(d.bus.emulator.busSettings().value, 250);
+    EXPECT_EQ(d.bus.emulator.device(1)->configBlock(5, 2), (emu::Bytes{0xAB, 0xCD}));
+    d.mark();
+    d.click(d.f().Command9);
+    d.click(d.f().Command7);
+    EXPECT_EQ(d.calls("SndQwilData"), (Calls{{54}})) << "Send Module Data sends nothing";
+}
+
+TEST(DomeBus, TheEngineeringPanelAsksSetsAndShowsTheReplies)
+{
+    DomeWindow d;
+    QTest::mouseDClick(d.f().Label29, Qt::LeftButton);
+    d.bus.advance(1500);
+
+    // Zoom in the long form brings pan and tilt along; counts give way to degrees.
+    d.click(d.f().Option3);
+    d.click(d.f().Check7);
+    EXPECT_TRUE(d.f().Check5->isChecked() && d.f().Check6->isChecked());
+    EXPECT_TRUE(d.f().Option4->isChecked());
+    d.click(d.f().Command24);
+    EXPECT_EQ(d.f().Text8->text(), "01F0000101FA0C01");
+    d.bus.advance(300);
+    EXPECT_EQ(d.f().Text3->text(), "0");
+    EXPECT_EQ(d.f().Text5->text(), "100");
+
+    // "NCPC SET" long: the pan rounded before scaling; the dome turns there.
+    d.click(d.f().Check7);
+    d.click(d.f().Check6);
+    d.f().Text3->setText(QStringLiteral("12.5"));
+    d.click(d.f().Command25);
+    EXPECT_EQ(d.f().Text8->text(), "01F0000101FA87C101D4C0");
+    EXPECT_EQ(d.f().Text6->text(), "120000");
+    EXPECT_NEAR(d.dome().position.pan, 12, 0.001);
+    d.f().Text3->setText(QStringLiteral("99999999999"));
+    d.click(d.f().Command25);
+    EXPECT_EQ(d.status(), "NCPC Value Out of Range");
+
+    // Short form: one axis at a time.
+    d.click(d.f().Option9);
+    d.click(d.f().Check6);
+    EXPECT_FALSE(d.f().Check5->isChecked());
+    d.click(d.f().Option5);
+    EXPECT_TRUE(d.f().Option2->isChecked()) << "frames move relatively";
+
+    // A nudge selects Man without its own Auto/Man message.
+    d.click(d.f().Option8);
+    d.click(d.f().Option3);
+    d.mark();
+    d.click(d.f().Command19);
+    EXPECT_EQ(d.calls("SndQwilData"), (Calls{{8}}));
+    EXPECT_EQ(d.f().Text8->text(), "01F0000101FA8390");
+    EXPECT_TRUE(d.f().Option12->isChecked());
+    EXPECT_FALSE(d.dome().autoFocus);
+
+    // Set Target sends back what Get Target read.
+    d.click(d.f().Command27);
+    d.bus.advance(300);
+    d.mark();
+    d.click(d.f().Command28);
+    const emu::Bytes sent = d.bus.emulator.trace().busMessages().back();
+    ASSERT_EQ(sent.size(), 29u);
+    EXPECT_EQ(emu::Bytes(sent.begin() + 8, sent.begin() + 11), (emu::Bytes{0x00, 0x04, 0xB0})) << "12.00 degrees";
+
+    // Letting go of "Nudge OPEN" stops the tilt; "Frame Move" is not shown.
+    d.mark();
+    const QString shown = d.f().Text8->text();
+    d.click(d.f().Command17);
+    EXPECT_EQ(d.f().Text8->text(), shown);
+    d.click(d.f().Command20);
+    EXPECT_EQ(d.calls("DevTilt"), (Calls{{0x86, 0, 1, 0}}));
+}
