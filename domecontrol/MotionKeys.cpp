@@ -14,12 +14,19 @@ void MotionKeys::zoomReleased()
     m_link.showFailure(m_link.driver.DevZoom(ZoomStop, m_link.state.DomeAddress));
 }
 
+// A focus or iris start under its guard: the panel's option goes to Man without a message.
+void MotionKeys::guardedPress(bool &guard, std::int32_t (ModuleDriver::*send)(std::uint8_t, std::uint8_t),
+                              std::uint8_t code, void (DomeReport::*selectManual)())
+{
+    guard = true;
+    m_link.showFailure((m_link.driver.*send)(code, m_link.state.DomeAddress));
+    (m_link.report.*selectManual)();
+    guard = false;
+}
+
 void MotionKeys::focusPressed(std::uint8_t code)
 {
-    m_link.state.FocusKeyActive = true;
-    m_link.showFailure(m_link.driver.DevFocus(code, m_link.state.DomeAddress));
-    m_link.report.selectFocusManual();
-    m_link.state.FocusKeyActive = false;
+    guardedPress(m_link.state.FocusKeyActive, &ModuleDriver::DevFocus, code, &DomeReport::selectFocusManual);
 }
 
 void MotionKeys::focusReleased()
@@ -29,10 +36,7 @@ void MotionKeys::focusReleased()
 
 void MotionKeys::irisPressed(std::uint8_t code)
 {
-    m_link.state.IrisKeyActive = true;
-    m_link.showFailure(m_link.driver.DevIris(code, m_link.state.DomeAddress));
-    m_link.report.selectIrisManual();
-    m_link.state.IrisKeyActive = false;
+    guardedPress(m_link.state.IrisKeyActive, &ModuleDriver::DevIris, code, &DomeReport::selectIrisManual);
 }
 
 void MotionKeys::irisReleased()

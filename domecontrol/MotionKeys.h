@@ -29,6 +29,8 @@ public:
 
 private:
     void vphase(std::uint8_t code, const QString &done);
+    void guardedPress(bool &guard, std::int32_t (ModuleDriver::*send)(std::uint8_t, std::uint8_t), std::uint8_t code,
+                      void (DomeReport::*selectManual)());
 
     DomeLink m_link;
 };

@@ -70,14 +70,32 @@ Bytes DomeModel::encodeAxes(std::uint8_t a, std::uint8_t units, bool shortForm, 
     return out;
 }
 
-Bytes DomeModel::targetDefinition(std::int64_t nowMs) const
+// Pan and tilt in hundredths in headBytes each, zoom in hundredths, focus, then iris.
+Bytes DomeModel::lensPosition(int headBytes, std::int64_t nowMs) const
 {
     Bytes out;
-    put(out, std::llround(m_axes[Pan].at(nowMs) * 100), 3);
-    put(out, std::llround(m_axes[Tilt].at(nowMs) * 100), 3);
+    put(out, std::llround(m_axes[Pan].at(nowMs) * 100), headBytes);
+    put(out, std::llround(m_axes[Tilt].at(nowMs) * 100), headBytes);
     put(out, std::llround(m_axes[Zoom].at(nowMs) * 100), 2);
     put(out, std::llround(m_axes[Focus].at(nowMs)), 2);
     put(out, std::llround(m_axes[Iris].at(nowMs)), 1);
+    return out;
+}
+
+void DomeModel::placeLens(const Bytes &in, std::size_t at, int headBytes)
+{
+    m_run.reset();
+    const auto h = static_cast<std::size_t>(headBytes);
+    m_axes[Pan].set(static_cast<double>(get(in, at, headBytes, false)) / 100);
+    m_axes[Tilt].set(static_cast<double>(get(in, at + h, headBytes, false)) / 100);
+    m_axes[Zoom].set(static_cast<double>(get(in, at + 2 * h, 2, false)) / 100);
+    m_axes[Focus].set(static_cast<double>(get(in, at + 2 * h + 2, 2, false)));
+    m_axes[Iris].set(static_cast<double>(get(in, at + 2 * h + 4, 1, false)));
+}
+
+Bytes DomeModel::targetDefinition(std::int64_t nowMs) const
+{
+    Bytes out = lensPosition(3, nowMs);
     out.resize(TargetBytes, 0);
     if (m_replyFault == ReplyFault::LongTarget)
         out.resize(60, 0x5A);
@@ -141,12 +159,7 @@ std::optional<Bytes> DomeModel::engineering(const Bytes &m, std::int64_t nowMs)
         return std::nullopt;
     }
     if (plain == SetTargetCode) {
-        m_run.reset();
-        m_axes[Pan].set(static_cast<double>(get(m, 8, 3, false)) / 100);
-        m_axes[Tilt].set(static_cast<double>(get(m, 11, 3, false)) / 100);
-        m_axes[Zoom].set(static_cast<double>(get(m, 14, 2, false)) / 100);
-        m_axes[Focus].set(static_cast<double>(get(m, 16, 2, false)));
-        m_axes[Iris].set(static_cast<double>(get(m, 18, 1, false)));
+        placeLens(m, 8, 3);
         return std::nullopt;
     }
     if (code & Sets) {
@@ -168,12 +181,7 @@ std::optional<Bytes> DomeModel::engineering(const Bytes &m, std::int64_t nowMs)
 Bytes DomeModel::absolutePosition(std::int64_t nowMs)
 {
     runPatternsUntil(nowMs);
-    Bytes out;
-    put(out, std::llround(m_axes[Pan].at(nowMs) * 100), 2);
-    put(out, std::llround(m_axes[Tilt].at(nowMs) * 100), 2);
-    put(out, std::llround(m_axes[Zoom].at(nowMs) * 100), 2);
-    put(out, std::llround(m_axes[Focus].at(nowMs)), 2);
-    put(out, std::llround(m_axes[Iris].at(nowMs)), 1);
+    Bytes out = lensPosition(2, nowMs);
     out.push_back(static_cast<std::uint8_t>((m_state.autoFocus ? 1 : 0) | (m_state.autoIris ? 2 : 0)));
     return out;
 }
@@ -181,12 +189,7 @@ Bytes DomeModel::absolutePosition(std::int64_t nowMs)
 void DomeModel::gotoAbsolutePosition(const Bytes &p, std::int64_t nowMs)
 {
     runPatternsUntil(nowMs);
-    m_run.reset();
-    m_axes[Pan].set(static_cast<double>(get(p, 0, 2, false)) / 100);
-    m_axes[Tilt].set(static_cast<double>(get(p, 2, 2, false)) / 100);
-    m_axes[Zoom].set(static_cast<double>(get(p, 4, 2, false)) / 100);
-    m_axes[Focus].set(static_cast<double>(get(p, 6, 2, false)));
-    m_axes[Iris].set(static_cast<double>(get(p, 8, 1, false)));
+    placeLens(p, 0, 2);
     m_state.autoFocus = p.size() > 9 && (p[9] & 1);
     m_state.autoIris = p.size() > 9 && (p[9] & 2);
 }

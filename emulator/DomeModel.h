@@ -134,6 +134,8 @@ private:
     void flip(std::int64_t nowMs);
     double unitsPerDegree(std::uint8_t units, std::int64_t nowMs) const;
     Bytes encodeAxes(std::uint8_t a, std::uint8_t units, bool shortForm, std::int64_t nowMs) const;
+    Bytes lensPosition(int headBytes, std::int64_t nowMs) const;
+    void placeLens(const Bytes &in, std::size_t at, int headBytes);
     Bytes targetDefinition(std::int64_t nowMs) const;
     void setAxes(const Bytes &message, std::int64_t nowMs);
 
