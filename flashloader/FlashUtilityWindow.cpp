@@ -6,6 +6,7 @@
 #include "FormTimer.h"
 #include "LoadFileConversion.h"
 #include "LoadStatus.h"
+#include "LookupTables.h"
 #include "ModuleConnection.h"
 #include "NetworkScan.h"
 #include "ScanRules.h"
@@ -69,9 +70,9 @@ QColor colourOf(LoadHost::Colour colour)
 }
 } // namespace
 
-FlashUtilityWindow::FlashUtilityWindow(ModuleDriver &driver, QWidget *parent)
-    : ToolWindow(parent), form(this), m_driver(driver), m_scan(new NetworkScan(driver, this)),
-      m_engine(new DownloadEngine(driver, *this, this))
+FlashUtilityWindow::FlashUtilityWindow(ModuleDriver &driver, FlashLoaderOptions options, QWidget *parent)
+    : ToolWindow(parent), form(this), m_driver(driver), m_options(std::move(options)),
+      m_scan(new NetworkScan(driver, this)), m_engine(new DownloadEngine(driver, *this, this))
 {
     setObjectName(QStringLiteral("FlashUtility"));
     Twips::resizeWindow(this, FlashUtilityForm::Width, FlashUtilityForm::DeviceModeHeight);
@@ -108,6 +109,9 @@ FlashUtilityWindow::FlashUtilityWindow(ModuleDriver &driver, QWidget *parent)
     connect(form.Timer[StartupStep], &FormTimer::timeout, this, &FlashUtilityWindow::startupStep);
     connect(form.Timer[Reconnect], &FormTimer::timeout, this, &FlashUtilityWindow::reconnectStep);
     connect(form.Timer[ScanPrompt], &FormTimer::timeout, this, &FlashUtilityWindow::promptStep);
+    QPushButton *tableButtons[] = {form.Command3, form.Command4, form.Command5, form.Command6, form.Command7};
+    for (int table = 0; table < 5; ++table)
+        connect(tableButtons[table], &QPushButton::clicked, this, [this, table] { writeTable(table); });
     form.Text1->installEventFilter(this);
     form.Text5->installEventFilter(this);
 
@@ -157,6 +161,7 @@ void FlashUtilityWindow::loadWindow()
     f.Check3->hide();
     f.Check3->setChecked(true);
     applyModeLayout();
+    showEngineeringControls();
 
     if (!m_log.open())
         m_logProblem = QStringLiteral("Cannot write ") + QString::fromLatin1(DebugLogFile::FileName) +
@@ -220,6 +225,7 @@ void FlashUtilityWindow::applyUsbLayout()
         {f.Command13, f.Command14, f.Command18, f.Command19, f.Command21, f.Frame3, f.Frame4, f.label7, f.Label6},
         false);
     showControls({f.Label2, f.Label4, f.Label5}, true);
+    showEngineeringControls();
 }
 
 void FlashUtilityWindow::applyComPortLayout()
@@ -249,6 +255,26 @@ void FlashUtilityWindow::applyComPortLayout()
         key->hide();
     f.ProgressBar1->setValue(0);
     showStatus(QStringLiteral(" Select File to Load!"), Colour::Information);
+    showEngineeringControls();
+}
+
+// Started for engineering, the window offers its USB check box (the way to Comm Port
+// mode) and its table generator, which it otherwise keeps hidden.
+void FlashUtilityWindow::showEngineeringControls()
+{
+    if (!m_options.engineering)
+        return;
+    form.Check3->show();
+    form.Check1->show();
+}
+
+void FlashUtilityWindow::writeTable(int table)
+{
+    const QString failure =
+        LookupTables::write(LookupTables::All[static_cast<std::size_t>(table)], QStringLiteral("."));
+    if (!failure.isEmpty())
+        showStatus(failure, Colour::Error);
+    Beep::beep();
 }
 
 void FlashUtilityWindow::optionClicked(int option)

@@ -3,6 +3,7 @@
 #include "AddressKeypad.h"
 #include "DebugDump.h"
 #include "DownloadEngine.h"
+#include "FlashLoaderOptions.h"
 #include "FlashUtilityForm.h"
 #include "ModuleDriver.h"
 #include "ToolWindow.h"
@@ -17,7 +18,7 @@ class NetworkScan;
 class FlashUtilityWindow final : public ToolWindow, private LoadHost {
     Q_OBJECT
 public:
-    explicit FlashUtilityWindow(ModuleDriver &driver, QWidget *parent = nullptr);
+    explicit FlashUtilityWindow(ModuleDriver &driver, FlashLoaderOptions options = {}, QWidget *parent = nullptr);
 
     FlashUtilityForm form;
 
@@ -52,6 +53,8 @@ private:
     void enterModuleMode();
     void toggleDirectFileMode();
     void setWindowHeight(int twips);
+    void showEngineeringControls();
+    void writeTable(int table);
 
     // What the download engine asks of the window.
     bool deviceMode() const override;
@@ -102,6 +105,7 @@ private:
     void appendDebugText(const QString &text);
 
     ModuleDriver &m_driver;
+    FlashLoaderOptions m_options;
     NetworkScan *m_scan;
     DownloadEngine *m_engine;
     AddressKeypad m_keypad;

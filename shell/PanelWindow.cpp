@@ -49,7 +49,8 @@ QString timeFormat()
 }
 } // namespace
 
-PanelWindow::PanelWindow(ModuleDriver &driver, QWidget *parent) : QWidget(parent), m_driver(driver)
+PanelWindow::PanelWindow(ModuleDriver &driver, FlashLoaderOptions flashOptions, QWidget *parent)
+    : QWidget(parent), m_driver(driver), m_flashOptions(std::move(flashOptions))
 {
     setObjectName(QStringLiteral("panel"));
     setWindowTitle(QStringLiteral("USB Module Control Panel"));
@@ -102,7 +103,7 @@ void PanelWindow::showTime()
 
 void PanelWindow::openFlashLoader()
 {
-    auto *window = new FlashUtilityWindow(m_driver);
+    auto *window = new FlashUtilityWindow(m_driver, m_flashOptions);
     connect(window, &FlashUtilityWindow::closeResult, this,
             [this](int result) { Text1->setText(TextFormat::numberText(result)); });
     openTool(window);

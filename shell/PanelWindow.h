@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FlashLoaderOptions.h"
 #include "ModuleDriver.h"
 
 #include <QWidget>
@@ -15,7 +16,7 @@ class ToolWindow;
 class PanelWindow final : public QWidget {
     Q_OBJECT
 public:
-    explicit PanelWindow(ModuleDriver &driver, QWidget *parent = nullptr);
+    explicit PanelWindow(ModuleDriver &driver, FlashLoaderOptions flashOptions = {}, QWidget *parent = nullptr);
 
     // The module status text of the last report; empty before the first.
     const QString &moduleStatus() const { return m_moduleStatus; }
@@ -38,5 +39,6 @@ private:
     void showTime();
 
     ModuleDriver &m_driver;
+    FlashLoaderOptions m_flashOptions;
     QString m_moduleStatus;
 };

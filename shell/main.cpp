@@ -1,15 +1,34 @@
+#include "CommandLine.h"
 #include "LibraryDriver.h"
 #include "PanelWindow.h"
 
 #include <QApplication>
 
+#include <cstdio>
+
 int main(int argc, char *argv[])
 {
+    // Read before any window exists, so the tables can be written where there is no display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLine line = CommandLine::parse(arguments);
+    switch (line.action) {
+    case CommandLine::Action::ShowText: std::fputs(qPrintable(line.text), stdout); return 0;
+    case CommandLine::Action::Refuse: std::fputs(qPrintable(line.text), stderr); return 2;
+    case CommandLine::Action::WriteTables: {
+        const QString failures = writeAllTables(line.tablesDirectory);
+        std::fputs(qPrintable(failures), stderr);
+        return failures.isEmpty() ? 0 : 1;
+    }
+    case CommandLine::Action::RunWindows: break;
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillbus Service Tool"));
 
     LibraryDriver driver;
-    PanelWindow panel(driver);
+    PanelWindow panel(driver, line.flash);
     panel.show();
     return QApplication::exec();
 }

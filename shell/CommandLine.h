@@ -1,0 +1,21 @@
+#pragma once
+
+#include "FlashLoaderOptions.h"
+
+#include <QString>
+#include <QStringList>
+
+// The program's command line: what it asks for, read without a window or display.
+struct CommandLine {
+    enum class Action { RunWindows, WriteTables, ShowText, Refuse };
+
+    Action action = Action::RunWindows;
+    FlashLoaderOptions flash;
+    QString tablesDirectory;
+    QString text; // help or version text, or why the command line is refused
+
+    static CommandLine parse(const QStringList &arguments);
+};
+
+// Writes the five lookup-table headers into directory; the failures, one a line.
+QString writeAllTables(const QString &directory);

@@ -1,0 +1,79 @@
+#include "CommandLine.h"
+#include "EmulatedBus.h"
+#include "FileListBox.h"
+#include "FlashUtilityWindow.h"
+#include "QtPrinters.h"
+#include "WorkingFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QDir>
+#include <QPushButton>
+
+namespace {
+CommandLine parse(std::initializer_list<const char *> words)
+{
+    QStringList arguments{QStringLiteral("quillbus-service")};
+    for (const char *w : words)
+        arguments << QString::fromLatin1(w);
+    return CommandLine::parse(arguments);
+}
+} // namespace
+
+TEST(CommandLine, OptionsAndRefusals)
+{
+    const CommandLine plain = parse({});
+    EXPECT_EQ(plain.action, CommandLine::Action::RunWindows);
+    EXPECT_FALSE(plain.flash.engineering);
+
+    const CommandLine engineering = parse({"--engineering", "--com1", "/dev/ttyUSB0", "--com2=/dev/pts/7"});
+    EXPECT_TRUE(engineering.flash.engineering);
+    EXPECT_EQ(engineering.flash.deviceOf(1), "/dev/ttyUSB0");
+    EXPECT_EQ(engineering.flash.deviceOf(2), "/dev/pts/7");
+
+    const CommandLine tables = parse({"--write-tables", "/tmp/t"});
+    EXPECT_EQ(tables.action, CommandLine::Action::WriteTables);
+    EXPECT_EQ(tables.tablesDirectory, "/tmp/t");
+
+    const CommandLine help = parse({"--help"});
+    EXPECT_EQ(help.action, CommandLine::Action::ShowText);
+    EXPECT_TRUE(help.text.contains(QStringLiteral("Usage: quillbus-service")));
+    EXPECT_TRUE(help.text.contains(QStringLiteral("--write-tables <dir>")));
+    EXPECT_EQ(parse({"--version"}).text, "quillbus-service 2.01\n");
+
+    for (const auto &refused : {parse({"--bogus"}), parse({"stray"}), parse({"--com1"})})
+        EXPECT_EQ(refused.action, CommandLine::Action::Refuse) << refused.text.toStdString();
+}
+
+TEST(CommandLine, TheTableButtonsWriteWhatTheCommandLineWrites)
+{
+    WorkingFolder folder;
+    ASSERT_TRUE(QDir(folder.path(QString())).mkdir(QStringLiteral("cli")));
+    EXPECT_EQ(writeAllTables(folder.path(QStringLiteral("cli"))), QString());
+
+    EmulatedBus bus;
+    FlashLoaderOptions options;
+    options.engineering = true;
+    FlashUtilityWindow window(bus.driver, options);
+    window.show();
+    bus.advance(100);
+    EXPECT_FALSE(window.form.Check3->isHidden()) << "the way to Comm Port mode";
+    ASSERT_FALSE(window.form.Check1->isHidden());
+    window.form.Check1->click();
+    for (QPushButton *button : {window.form.Command3, window.form.Command4, window.form.Command5, window.form.Command6,
+                                window.form.Command7}) {
+        ASSERT_TRUE(button->isVisible());
+        button->click();
+    }
+    for (const char *name : {"lut_R.h", "lut_Z.h", "lut_S.h", "VStrSin.h", "VStrCos.h"}) {
+        const QString file = QString::fromLatin1(name);
+        EXPECT_EQ(folder.read(file), folder.read(QStringLiteral("cli/") + file)) << name;
+        EXPECT_FALSE(folder.read(file).isEmpty()) << name;
+    }
+
+    FlashUtilityWindow designed(bus.driver);
+    bus.advance(100);
+    EXPECT_TRUE(designed.form.Check3->isHidden());
+    EXPECT_TRUE(designed.form.Check1->isHidden());
+}
