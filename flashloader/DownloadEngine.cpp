@@ -247,31 +247,9 @@ bool DownloadEngine::scanFileRange()
     const auto lines = RecordFile::readLines(m_loadFileName);
     if (!lines)
         return false;
-    std::optional<SRecord::Record> first;
-    std::optional<SRecord::Record> last;
-    if (!lines->isEmpty()) {
-        first = SRecord::parse(lines->first());
-        if (first && first->isHeader() && lines->size() > 1)
-            first = SRecord::parse(lines->at(1));
-        last = SRecord::parse(lines->last());
-        if (last && last->isEnd() && lines->size() > 1)
-            last = SRecord::parse(lines->at(lines->size() - 2));
-    }
-    // A file sent as it is may open with several header lines or close with several
-    // end lines: then the first and last data records anywhere in it count.
-    const auto dataRecord = [&](auto begin, auto end) -> std::optional<SRecord::Record> {
-        for (auto it = begin; it != end; ++it) {
-            if (auto record = SRecord::parse(*it); record && record->isData())
-                return record;
-        }
-        return std::nullopt;
-    };
-    if (!first || !first->isData())
-        first = dataRecord(lines->cbegin(), lines->cend());
-    if (!last || !last->isData())
-        last = dataRecord(lines->crbegin(), lines->crend());
-    m_firstAddress = first ? first->address : 0;
-    m_lastAddress = last ? last->address + last->count() - 1 : m_firstAddress;
+    const SRecord::Range range = SRecord::addressRange(*lines);
+    m_firstAddress = range.first;
+    m_lastAddress = range.last;
     m_host.setProgress(0, static_cast<int>(lines->size()) + 2);
     return true;
 }

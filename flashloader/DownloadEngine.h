@@ -29,6 +29,8 @@ public:
     virtual void dumpHex(std::span<const std::uint8_t> bytes) = 0;
     virtual void appendDebug(const QString &text) = 0;
     virtual void showStatus(const QString &text, Colour colour) = 0;
+    // The status line's colour alone, its text kept.
+    virtual void setStatusColour(Colour colour) = 0;
     virtual void showLoadStatus(int code) = 0;
     virtual void setProgress(int value, int maximum) = 0;
     virtual void stepProgress() = 0;

@@ -10,6 +10,7 @@
 #include "ModuleConnection.h"
 #include "NetworkScan.h"
 #include "ScanRules.h"
+#include "SerialLoader.h"
 #include "TextFormat.h"
 #include "Twips.h"
 #include "Versions.h"
@@ -72,7 +73,10 @@ QColor colourOf(LoadHost::Colour colour)
 
 FlashUtilityWindow::FlashUtilityWindow(ModuleDriver &driver, FlashLoaderOptions options, QWidget *parent)
     : ToolWindow(parent), form(this), m_driver(driver), m_options(std::move(options)),
-      m_scan(new NetworkScan(driver, this)), m_engine(new DownloadEngine(driver, *this, this))
+      m_scan(new NetworkScan(driver, this)), m_engine(new DownloadEngine(driver, *this, this)),
+      m_serial(new SerialLoader(
+          form.MSComm1, *this, form.Timer[1], form.Timer[6], [this](int port) { return m_options.deviceOf(port); },
+          this))
 {
     setObjectName(QStringLiteral("FlashUtility"));
     Twips::resizeWindow(this, FlashUtilityForm::Width, FlashUtilityForm::DeviceModeHeight);
@@ -112,6 +116,7 @@ FlashUtilityWindow::FlashUtilityWindow(ModuleDriver &driver, FlashLoaderOptions 
     QPushButton *tableButtons[] = {form.Command3, form.Command4, form.Command5, form.Command6, form.Command7};
     for (int table = 0; table < 5; ++table)
         connect(tableButtons[table], &QPushButton::clicked, this, [this, table] { writeTable(table); });
+    wireCommPort();
     form.Text1->installEventFilter(this);
     form.Text5->installEventFilter(this);
 
@@ -192,6 +197,8 @@ void FlashUtilityWindow::applyModeLayout()
 void FlashUtilityWindow::applyUsbLayout()
 {
     FlashUtilityForm &f = form;
+    m_serial->stop();
+    showSectorSelector(false);
     showControls({f.Label1, f.Label9, f.Check5}, true);
     f.Shape3->hide();
     f.List1->setVisible(!m_directFileMode);
@@ -235,6 +242,8 @@ void FlashUtilityWindow::applyComPortLayout()
     showControls({f.Shape3, f.File1}, true);
     m_engine->stopReplyWait();
 
+    // The scan's prompt has no place in Comm Port mode.
+    f.Timer[ScanPrompt]->setEnabled(false);
     showControls({f.Check1, f.Check2, f.Check4, f.Option3, f.Option4, f.Option5, f.Frame2, f.Text8, f.Text11}, false);
     f.Check2->setText(QStringLiteral("Sector Erase"));
     showControls({f.Text2, f.Text3, f.Command2, f.Command11}, true);
@@ -266,6 +275,51 @@ void FlashUtilityWindow::showEngineeringControls()
         return;
     form.Check3->show();
     form.Check1->show();
+    // In Comm Port mode "Sector Erase" leads to the sector selector.
+    if (!form.Check3->isChecked())
+        form.Check2->show();
+}
+
+// Comm Port mode: the erase buttons and the sector selector of the serial loader.
+void FlashUtilityWindow::wireCommPort()
+{
+    FlashUtilityForm &f = form;
+    connect(f.Command2, &QPushButton::clicked, this, [this] {
+        showStatus(QString(), Colour::Information);
+        m_serial->start(m_loadFileName, SerialLoader::Request::EraseAll);
+    });
+    connect(f.Command19, &QPushButton::clicked, this, [this] {
+        showStatus(QString(), Colour::Information);
+        m_serial->start(m_loadFileName, SerialLoader::Request::EraseSectors);
+    });
+    for (int sector = 0; sector < f.Sector.size(); ++sector)
+        connect(f.Sector[sector], &QCheckBox::toggled, this,
+                [this, sector](bool ticked) { m_serial->sectorMask().set(sector, ticked); });
+    connect(f.Command13, &QPushButton::clicked, this, [this] { setSectors(0, 7, true); });
+    connect(f.Command14, &QPushButton::clicked, this, [this] { setSectors(8, 21, true); });
+    connect(f.Command18, &QPushButton::clicked, this, [this] {
+        setSectors(0, 21, false);
+        m_serial->sectorMask().clear();
+    });
+    connect(f.Check2, &QCheckBox::toggled, this, [this](bool ticked) {
+        if (!form.Check3->isChecked())
+            showSectorSelector(ticked);
+    });
+}
+
+void FlashUtilityWindow::setSectors(int first, int last, bool ticked)
+{
+    for (int sector = first; sector <= last; ++sector)
+        form.Sector[sector]->setChecked(ticked);
+}
+
+// The sector selector shows, and the window grows to hold it, while "Sector Erase" is ticked.
+void FlashUtilityWindow::showSectorSelector(bool shown)
+{
+    FlashUtilityForm &f = form;
+    showControls({f.Frame3, f.Frame4, f.label7, f.Command13, f.Command14, f.Command18, f.Command19}, shown);
+    if (shown)
+        setWindowHeight(FlashUtilityForm::DeviceModeHeight);
 }
 
 void FlashUtilityWindow::writeTable(int table)
@@ -286,8 +340,16 @@ void FlashUtilityWindow::optionClicked(int option)
         form.Option2->setChecked(!deviceMode);
         return;
     }
-    if (!form.Check3->isChecked())
-        return; // in COM-port mode the options choose the serial port
+    if (!form.Check3->isChecked()) {
+        // In Comm Port mode the options choose the serial port; one that cannot open is cleared.
+        if (!m_serial->choosePort(option)) {
+            QRadioButton *chosen = option == 1 ? form.Option1 : form.Option2;
+            chosen->setAutoExclusive(false); // an exclusive pair keeps one ticked otherwise
+            chosen->setChecked(false);
+            chosen->setAutoExclusive(true);
+        }
+        return;
+    }
     if (option == 1)
         enterDeviceMode();
     else
@@ -378,10 +440,15 @@ void FlashUtilityWindow::toggleDirectFileMode()
 
 void FlashUtilityWindow::showStatus(const QString &text, Colour colour)
 {
+    setStatusColour(colour);
+    form.Text1->setText(text);
+}
+
+void FlashUtilityWindow::setStatusColour(Colour colour)
+{
     QPalette palette = form.Text1->palette();
     palette.setColor(QPalette::Base, colourOf(colour));
     form.Text1->setPalette(palette);
-    form.Text1->setText(text);
 }
 
 void FlashUtilityWindow::showLoadStatus(int code)
@@ -535,8 +602,10 @@ void FlashUtilityWindow::loadClicked()
 {
     FlashUtilityForm &f = form;
     showStatus(QString(), Colour::Information);
-    if (!f.Check3->isChecked())
-        return; // COM-port mode: the serial loader starts here
+    if (!f.Check3->isChecked()) {
+        m_serial->start(m_loadFileName, SerialLoader::Request::Application);
+        return;
+    }
     // The scan prompt must not cover what the load reports.
     f.Timer[ScanPrompt]->setEnabled(false);
     if (!checkUsbLink())
@@ -883,6 +952,7 @@ void FlashUtilityWindow::unloadWindow()
 {
     // A device or the module left half-written is told so before the module is released.
     m_engine->abortLoad();
+    m_serial->stop();
     int result = 0;
     if (m_moduleConnected) {
         m_driver.ConfigQwil(ReleaseBusValue, ReleaseBusSecond, ReleaseHighestAddress);

@@ -12,6 +12,7 @@
 #include <span>
 
 class NetworkScan;
+class SerialLoader;
 
 // The flash loader window: loads firmware into bus devices and into the module.
 // This class wires the form's controls to the scan, the status rules and the load steps.
@@ -28,6 +29,7 @@ public:
     int deviceAddress() const { return m_deviceAddress; }
     bool scanRunning() const { return m_scanRunning; }
     bool loadBusy() const { return m_engine->loadBusy(); }
+    SerialLoader &serialLoader() { return *m_serial; }
     bool loadRunning() const { return m_engine->running(); }
     bool knownType() const { return m_knownType; }
     const QString &loadFileName() const { return m_loadFileName; }
@@ -54,6 +56,9 @@ private:
     void toggleDirectFileMode();
     void setWindowHeight(int twips);
     void showEngineeringControls();
+    void wireCommPort();
+    void showSectorSelector(bool shown);
+    void setSectors(int first, int last, bool ticked);
     void writeTable(int table);
 
     // What the download engine asks of the window.
@@ -64,6 +69,7 @@ private:
     void dumpHex(std::span<const std::uint8_t> bytes) override;
     void appendDebug(const QString &text) override { appendDebugText(text); }
     void showStatus(const QString &text, Colour colour) override;
+    void setStatusColour(Colour colour) override;
     void showLoadStatus(int code) override;
     void setProgress(int value, int maximum) override;
     void stepProgress() override;
@@ -108,6 +114,7 @@ private:
     FlashLoaderOptions m_options;
     NetworkScan *m_scan;
     DownloadEngine *m_engine;
+    SerialLoader *m_serial;
     AddressKeypad m_keypad;
     DebugLogFile m_log;
 

@@ -70,6 +70,37 @@ bool holdsData(const QStringList &lines)
     });
 }
 
+Range addressRange(const QStringList &lines)
+{
+    std::optional<Record> first;
+    std::optional<Record> last;
+    if (!lines.isEmpty()) {
+        first = parse(lines.first());
+        if (first && first->isHeader() && lines.size() > 1)
+            first = parse(lines.at(1));
+        last = parse(lines.last());
+        if (last && last->isEnd() && lines.size() > 1)
+            last = parse(lines.at(lines.size() - 2));
+    }
+    // A file sent as it is may open with several header lines or close with several
+    // end lines: then the first and last data records anywhere in it count.
+    const auto dataRecord = [](auto begin, auto end) -> std::optional<Record> {
+        for (auto it = begin; it != end; ++it) {
+            if (auto record = parse(*it); record && record->isData())
+                return record;
+        }
+        return std::nullopt;
+    };
+    if (!first || !first->isData())
+        first = dataRecord(lines.cbegin(), lines.cend());
+    if (!last || !last->isData())
+        last = dataRecord(lines.crbegin(), lines.crend());
+    Range range;
+    range.first = first ? first->address : 0;
+    range.last = last ? last->address + last->count() - 1 : range.first;
+    return range;
+}
+
 } // namespace SRecord
 
 std::optional<QStringList> RecordFile::readLines(const QString &path)

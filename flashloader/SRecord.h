@@ -35,6 +35,14 @@ bool opensSection(const QString &line);
 // True when at least one line is a well-formed data record.
 bool holdsData(const QStringList &lines);
 
+// The addresses a file's data covers: from its first data record to the last byte of its
+// last (the line after a leading header, the line before a trailing end record).
+struct Range {
+    long first = 0;
+    long last = 0;
+};
+Range addressRange(const QStringList &lines);
+
 } // namespace SRecord
 
 // A text file's lines, read one after another as the loaders' input channel does.

@@ -23,8 +23,8 @@ struct FlashLoader {
     inline static const QColor Success{0xC0, 0xFF, 0xC0};
     inline static const QColor Error{0xFF, 0xC0, 0xC0};
 
-    explicit FlashLoader(const emu::Scenario &s = emu::Scenario::defaultBus())
-        : bus(s), window(new FlashUtilityWindow(bus.driver))
+    explicit FlashLoader(const emu::Scenario &s = emu::Scenario::defaultBus(), FlashLoaderOptions options = {})
+        : bus(s), window(new FlashUtilityWindow(bus.driver, std::move(options)))
     {
         window->show();
     }

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "DownloadEngine.h"
+#include "SRecord.h"
+#include "SerialProtocol.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+class FormTimer;
+class QSerialPort;
+
+// Loads one board over a COM port: the boot image at 9600 baud, the flash loader in
+// framed blocks, then at 38400 baud the application with its checksum check, or an erase
+// of the whole flash or of chosen sectors. The board answers each step with one byte.
+class SerialLoader final : public QObject {
+    Q_OBJECT
+public:
+    enum class Request { Application, EraseAll, EraseSectors };
+    static constexpr int StepMs = 1000, BootCommandMs = 500, NextBlockMs = 500, ApplicationStartMs = 100,
+                         ChecksumMs = 100, StartOfFileMs = 500, FirstBlockMs = 200, NextFrameMs = 50,
+                         ReplyWatchdogMs = 3000, EraseWatchdogMs = 45000;
+    inline static const QString BootLoaderFile = QStringLiteral("./BootLdr.dwn");
+    inline static const QString FlashLoaderFile = QStringLiteral("./FlshLdr.dwn");
+
+    // stepTimer and nextBlockTimer are the window's Timer1 and Timer6; deviceOf names the
+    // serial device of COM port 1 or 2.
+    SerialLoader(QSerialPort *port, LoadHost &host, FormTimer *stepTimer, FormTimer *nextBlockTimer,
+                 std::function<QString(int)> deviceOf, QObject *parent);
+
+    // Option "1" or "2": opens that port; false (with the message shown) when it cannot.
+    bool choosePort(int port);
+    // The load button, or an erase button: runs the sequence for the request.
+    void start(const QString &applicationFile, Request request);
+    // Comm Port mode ends or the window closes: no step runs any more, the port closes.
+    void stop();
+
+    SerialProtocol::SectorMask &sectorMask() { return m_mask; }
+    long expectedChecksum() const { return m_expectedChecksum; }
+
+private:
+    FormTimer *makeTimer(const char *name, int intervalMs, void (SerialLoader::*step)());
+    bool openChosenPort();
+    void setSpeed(int baud);
+    void write(const SerialProtocol::Bytes &bytes);
+    void armWatchdog(int intervalMs);
+    void stopTimers();
+    void fail(const QString &text);
+    void finish(const QString &text, LoadHost::Colour colour);
+
+    void sendBootImage();
+    void bootCommand();      // "d" once the image is in
+    void step();             // Timer1: the next phase
+    void applicationStart(); // "d", 0x02
+    void startOfFile();
+    void pacing();
+    void nextBlock(); // Timer6: "g"
+    void checksumRequest();
+    void eraseSectors();
+    void watchdogExpired();
+    void received();
+    void acknowledged();
+
+    QSerialPort *m_port;
+    LoadHost &m_host;
+    FormTimer *m_step, *m_nextBlock;
+    FormTimer *m_bootCommand, *m_applicationStart, *m_checksum, *m_startOfFile, *m_pacing, *m_watchdog;
+    std::function<QString(int)> m_deviceOf;
+    SerialProtocol::SectorMask m_mask;
+    RecordFile m_file;
+    SerialProtocol::Bytes m_received;
+    QString m_applicationFile;
+    QString m_sendFile;
+    int m_port1Or2 = 0; // the port chosen, 0 none
+    int m_loadStep = 1;
+    int m_retries = 0;
+    int m_watchdogMs = ReplyWatchdogMs;
+    bool m_loadApplication = false;
+    bool m_eraseAll = false;
+    bool m_eraseSectors = false;
+    long m_firstAddress = 0, m_lastAddress = 0, m_expectedChecksum = 0;
+};
