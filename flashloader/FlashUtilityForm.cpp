@@ -68,15 +68,15 @@ FlashUtilityForm::FlashUtilityForm(QWidget *w)
     Command10 =
         makeControl<QPushButton>(w, QStringLiteral("Command10"), QStringLiteral("Connect USB"), 3900, 1080, 1600, 420);
     Command1 =
-        makeControl<QPushButton>(w, QStringLiteral("Command1"), QStringLiteral("Load App"), 5700, 600, 2100, 420);
+        makeControl<QPushButton>(w, QStringLiteral("Command1"), QStringLiteral("Load App"), 5700, 600, 1750, 420);
     Check5 =
         makeControl<QCheckBox>(w, QStringLiteral("Check5"), QStringLiteral("Upload latest Rev"), 5700, 1110, 2100, 300);
-    Check2 = makeControl<QCheckBox>(w, QStringLiteral("Check2"), QStringLiteral("Sector Erase"), 8000, 600, 1300, 300);
-    Check4 = makeControl<QCheckBox>(w, QStringLiteral("Check4"), QStringLiteral("Pause"), 8000, 1110, 1300, 300);
-    Check3 = makeControl<QCheckBox>(w, QStringLiteral("Check3"), QStringLiteral("USB"), 9400, 1110, 1400, 300);
-    Label9 = makeControl<QLabel>(w, QStringLiteral("Label9"), QStringLiteral("Flash #"), 9400, 600, 1400, 300);
+    Check2 = makeControl<QCheckBox>(w, QStringLiteral("Check2"), QStringLiteral("Sector Erase"), 7500, 600, 1480, 300);
+    Check4 = makeControl<QCheckBox>(w, QStringLiteral("Check4"), QStringLiteral("Pause"), 7500, 1110, 1480, 300);
+    Check3 = makeControl<QCheckBox>(w, QStringLiteral("Check3"), QStringLiteral("USB"), 9000, 1110, 1950, 300);
+    Label9 = makeControl<QLabel>(w, QStringLiteral("Label9"), QStringLiteral("Flash #"), 9000, 600, 1950, 300);
     Check1 =
-        makeControl<QCheckBox>(w, QStringLiteral("Check1"), QStringLiteral("H File Generator"), 9400, 860, 1500, 250);
+        makeControl<QCheckBox>(w, QStringLiteral("Check1"), QStringLiteral("H File Generator"), 9000, 860, 1950, 250);
 
     Label8 =
         makeControl<QLabel>(w, QStringLiteral("Label8"), QStringLiteral("File Load Progress"), 120, 1620, 1750, 300);
@@ -136,38 +136,39 @@ FlashUtilityForm::FlashUtilityForm(QWidget *w)
     Text8->setReadOnly(true);
     Text8->setAccessibleName(QStringLiteral("Debug"));
     Command11 =
-        makeControl<QPushButton>(w, QStringLiteral("Command11"), QStringLiteral("Debug"), 9300, 2700, 1200, 420);
+        makeControl<QPushButton>(w, QStringLiteral("Command11"), QStringLiteral("Debug"), 8450, 3250, 2350, 400);
 
-    Shape3 = makeControl<QFrame>(w, QStringLiteral("Shape3"), {}, 120, 2000, 5000, 1400);
+    // Comm Port mode: the instructions beside the file list, the sector selector below them.
+    Shape3 = makeControl<QFrame>(w, QStringLiteral("Shape3"), {}, 3900, 2000, 6980, 1700);
     Shape3->setFrameShape(QFrame::Box);
-    Text2 = multiLine(w, QStringLiteral("Text2"), 300, 2100, 4600, 560);
+    Text2 = multiLine(w, QStringLiteral("Text2"), 4000, 2100, 4300, 600);
     Text2->setPlainText(QStringLiteral(" Power cycle board, select file and \nthen click Load App"));
-    Text3 = multiLine(w, QStringLiteral("Text3"), 300, 2750, 4600, 560);
+    Text3 = multiLine(w, QStringLiteral("Text3"), 4000, 2800, 4300, 600);
     Text3->setPlainText(QStringLiteral("Power cycle board, then click Erase \nFlash"));
     Label6 =
-        makeControl<QLabel>(w, QStringLiteral("Label6"), QStringLiteral("Power Cycle Board"), 5300, 2000, 2400, 300);
-    Command2 = makeControl<QPushButton>(w, QStringLiteral("Command2"), QStringLiteral("Erase All Flash Sectors"), 5300,
-                                        2700, 2600, 420);
+        makeControl<QLabel>(w, QStringLiteral("Label6"), QStringLiteral("Power Cycle Board"), 8450, 2100, 2350, 300);
+    Command2 = makeControl<QPushButton>(w, QStringLiteral("Command2"), QStringLiteral("Erase All Flash Sectors"), 8450,
+                                        2800, 2350, 420);
 
-    Frame3 = makeControl<QGroupBox>(w, QStringLiteral("Frame3"), QStringLiteral("Bank 1"), 120, 3500, 5000, 800);
-    Frame4 = makeControl<QGroupBox>(w, QStringLiteral("Frame4"), QStringLiteral("Bank 2"), 120, 4400, 5000, 1150);
+    label7 = makeControl<QLabel>(w, QStringLiteral("label7"), QStringLiteral("Sector Erase Selector"), 3900, 3800, 3700,
+                                 300);
+    Frame3 = makeControl<QGroupBox>(w, QStringLiteral("Frame3"), QStringLiteral("Bank 1"), 3900, 4100, 3700, 800);
+    Frame4 = makeControl<QGroupBox>(w, QStringLiteral("Frame4"), QStringLiteral("Bank 2"), 3900, 4950, 3700, 1550);
     for (int i = 0; i < 22; ++i) {
         QGroupBox *bank = i < 8 ? Frame3 : Frame4;
         const int slot = i < 8 ? i : i - 8;
-        const int columns = i < 8 ? 4 : 7;
+        const int columns = 4;
         Sector.append(makeControl<QCheckBox>(bank, QStringLiteral("Sector_%1").arg(i), QStringLiteral("SA%1").arg(i),
-                                             100 + (slot % columns) * 700, 250 + (slot / columns) * 300, 680, 280));
+                                             100 + (slot % columns) * 880, 250 + (slot / columns) * 300, 860, 280));
     }
-    label7 = makeControl<QLabel>(w, QStringLiteral("label7"), QStringLiteral("Sector Erase Selector"), 5300, 3500, 2600,
-                                 300);
-    Command19 = makeControl<QPushButton>(w, QStringLiteral("Command19"), QStringLiteral("Erase Selected Sectors"), 5300,
-                                         3850, 2600, 420);
+    Command19 = makeControl<QPushButton>(w, QStringLiteral("Command19"), QStringLiteral("Erase Selected Sectors"), 3900,
+                                         6600, 3700, 400);
     Command18 =
-        makeControl<QPushButton>(w, QStringLiteral("Command18"), QStringLiteral("Clear All"), 5300, 4320, 2600, 420);
+        makeControl<QPushButton>(w, QStringLiteral("Command18"), QStringLiteral("Clear All"), 3900, 7050, 3700, 400);
     Command13 =
-        makeControl<QPushButton>(w, QStringLiteral("Command13"), QStringLiteral("Set Bank 1"), 5300, 4790, 2600, 420);
+        makeControl<QPushButton>(w, QStringLiteral("Command13"), QStringLiteral("Set Bank 1"), 3900, 7500, 3700, 400);
     Command14 =
-        makeControl<QPushButton>(w, QStringLiteral("Command14"), QStringLiteral("Set Bank 2"), 5300, 5260, 2600, 420);
+        makeControl<QPushButton>(w, QStringLiteral("Command14"), QStringLiteral("Set Bank 2"), 3900, 7950, 3700, 400);
 
     const QStringList tables{"Calculate Radius Data", "Calculate Z Data", "Calculate SinPhi Data",
                              "Calculate Stretch Sin Data", "Calculate Stretch Cos Data"};

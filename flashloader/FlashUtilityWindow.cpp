@@ -210,6 +210,7 @@ void FlashUtilityWindow::applyUsbLayout()
     f.Option3->setChecked(true);
 
     showControls({f.Text2, f.Text3, f.Command2, f.Command11}, false);
+    f.Text7->show();
     f.Text8->clear();
     f.Text11->clear();
     showControls({f.Text8, f.Text11}, true);
@@ -244,7 +245,8 @@ void FlashUtilityWindow::applyComPortLayout()
 
     // The scan's prompt has no place in Comm Port mode.
     f.Timer[ScanPrompt]->setEnabled(false);
-    showControls({f.Check1, f.Check2, f.Check4, f.Option3, f.Option4, f.Option5, f.Frame2, f.Text8, f.Text11}, false);
+    showControls({f.Check1, f.Check2, f.Check4, f.Option3, f.Option4, f.Option5, f.Frame2, f.Text8, f.Text11, f.Text7},
+                 false);
     f.Check2->setText(QStringLiteral("Sector Erase"));
     showControls({f.Text2, f.Text3, f.Command2, f.Command11}, true);
 

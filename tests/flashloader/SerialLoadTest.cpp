@@ -26,7 +26,7 @@ struct CommPort {
             QFile::copy(QStringLiteral(QUILL_DEMO_DIR "/") + QString::fromLatin1(file),
                         loader.folder.path(QString::fromLatin1(file)));
         loader.startUp();
-        QTest::mouseClick(loader.f().Check3, Qt::LeftButton);
+        loader.f().Check3->click();
         loader.f().Option1->click();
     }
     FlashLoaderOptions options()
