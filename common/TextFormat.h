@@ -22,8 +22,9 @@ QString hexBytes(std::span<const std::uint8_t> bytes);
 // Upper-case hexadecimal of a whole number, no leading zeros (for result words).
 QString hexNumber(long long value);
 
-// The monitor's reading of a hex pair: only "0"-"9" and "A"-"F" count, anything
-// else (lower case included) reads as 0x7F.
+// The monitor's reading of a hex pair: characters with codes from "0" (48) to "F" (70)
+// count, the seven between "9" and "A" included (each its code minus 55); anything else,
+// lower case included, makes the pair read as 0x7F.
 std::uint8_t monitorHexPairToByte(QChar high, QChar low);
 
 // The dome window's reading of a hex pair: lower-case letters fold to upper case,

@@ -1,5 +1,6 @@
 #include "DownloadEngine.h"
 
+#include "Beep.h"
 #include "DriverResult.h"
 #include "FormTimer.h"
 #include "LoadFileConversion.h"
@@ -250,7 +251,8 @@ bool DownloadEngine::scanFileRange()
     const SRecord::Range range = SRecord::addressRange(*lines);
     m_firstAddress = range.first;
     m_lastAddress = range.last;
-    m_host.setProgress(0, static_cast<int>(lines->size()) + 2);
+    // A device's second and third files count one step fewer than a first file.
+    m_host.setProgress(0, static_cast<int>(lines->size()) + (m_loadStep == 4 ? 2 : 1));
     return true;
 }
 
@@ -485,6 +487,7 @@ void DownloadEngine::handleModuleReply(std::uint8_t code, std::uint8_t status, s
     case ModuleChecksumRequest: {
         if (status != 0) {
             abandon(status);
+            Beep::beep();
             break;
         }
         const std::uint32_t reported = reply.size() > 9
@@ -498,6 +501,7 @@ void DownloadEngine::handleModuleReply(std::uint8_t code, std::uint8_t status, s
         }
         m_checksumMatched = reported == static_cast<std::uint32_t>(m_expectedChecksum);
         arm(m_moduleExit, ModuleStepMs);
+        Beep::beep();
         break;
     }
     case ModuleExitLoader:
@@ -586,6 +590,7 @@ void DownloadEngine::watchdogExpired()
     }
     if (m_retryCount >= GiveUpAfterRetries) {
         abandon(LoadStatus::NoResponse);
+        Beep::beep();
         sendAbortByte();
         return;
     }

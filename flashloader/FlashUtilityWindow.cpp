@@ -108,6 +108,7 @@ FlashUtilityWindow::FlashUtilityWindow(ModuleDriver &driver, FlashLoaderOptions 
     connect(form.List1, &QListWidget::itemClicked, this, &FlashUtilityWindow::deviceListClicked);
     connect(form.List1, &QListWidget::itemDoubleClicked, this, &FlashUtilityWindow::loadClicked);
     connect(form.File1, &QListWidget::itemClicked, this, &FlashUtilityWindow::fileListClicked);
+    connect(form.File1, &QListWidget::itemDoubleClicked, this, &FlashUtilityWindow::loadClicked);
     for (int key = 0; key < form.Command15.size(); ++key)
         connect(form.Command15[key], &QPushButton::clicked, this, [this, key] { keypadPressed(key); });
     connect(form.Timer[StartupStep], &FormTimer::timeout, this, &FlashUtilityWindow::startupStep);
@@ -384,12 +385,15 @@ void FlashUtilityWindow::enterDeviceMode()
         setBoxQuietly(f.Text10, QStringLiteral("1"));
         f.Command20->show();
     }
-    // The debug switch and the address keypad belong to the scan layout; Pause to every load.
-    f.Check2->setVisible(true);
-    f.Check4->setVisible(true);
-    f.Text9->setVisible(!m_directFileMode);
+    // Debug, Pause and the address keypad are there for a technician who asks for them.
+    const bool engineering = m_options.engineering;
+    if (!engineering)
+        f.Check2->setChecked(false);
+    f.Check2->setVisible(engineering);
+    f.Check4->setVisible(engineering);
+    f.Text9->setVisible(engineering && !m_directFileMode);
     for (QPushButton *key : f.Command15)
-        key->setVisible(!m_directFileMode);
+        key->setVisible(engineering && !m_directFileMode);
 
     f.List1->clear();
     f.Text10->show();
@@ -413,18 +417,16 @@ void FlashUtilityWindow::enterModuleMode()
     f.Timer[ScanPrompt]->setEnabled(false);
     setWindowHeight(FlashUtilityForm::FileModeHeight);
     showControls({f.Frame2, f.Option3, f.Option4, f.Option5, f.Text9, f.Text10, f.Text11, f.Label3, f.Command9}, false);
-    // The device list and its keypad have no part in loading the module.
-    showControls({f.List1, f.Label1, f.Label2, f.Label4, f.Label5}, false);
-    for (QPushButton *key : f.Command15)
-        key->hide();
     f.Command20->show();
-    f.Check4->show();
+    f.Check4->setVisible(m_options.engineering);
     f.Option1->setChecked(false);
     f.Option2->setChecked(true);
     f.Command1->setText(QStringLiteral("Load USB Module"));
     f.File1->setPattern(QStringLiteral("*.hex"));
     f.File1->show();
+    f.File1->raise(); // over the device list, which the module's layout leaves in place
     showStatus(QStringLiteral("Select Load File"), Colour::Information);
+    f.Check2->setChecked(false);
     f.Check2->hide();
 }
 
@@ -697,7 +699,7 @@ void FlashUtilityWindow::chooseNextDevice()
     m_deviceType = choice.type;
     m_knownType = choice.knownType;
     if (choice.result == DeviceSelection::Choice::RefusedDome) {
-        showStatus(QStringLiteral("This dome rev does not support download, change chip!"), Colour::Error);
+        form.Text1->setText(QStringLiteral("This dome rev does not support download, change chip!"));
         enableLoadButtons();
         m_engine->clearLoadBusy();
         Beep::beep();
@@ -862,11 +864,11 @@ void FlashUtilityWindow::keypadPressed(int key)
 
 void FlashUtilityWindow::deviceAddressChanged(const QString &text)
 {
-    bool ok = false;
-    const double value = text.trimmed().toDouble(&ok);
-    // Only a value a bus address can hold is taken; anything else keeps the last address.
-    if (ok && value >= 0 && value < 255.5)
-        m_deviceAddress = static_cast<int>(std::lround(value));
+    // The leading number, as the platform reads one ("12x" is 12, nothing is 0); an
+    // address a byte cannot hold keeps the last one.
+    const int value = ScanRules::boxValue(text);
+    if (value <= 255)
+        m_deviceAddress = value;
 }
 
 // ---- debug ----------------------------------------------------------------------------

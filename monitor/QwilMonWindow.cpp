@@ -13,6 +13,7 @@
 
 #include <QDate>
 #include <QFile>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QFrame>
 #include <QGroupBox>
@@ -168,9 +169,10 @@ bool QwilMonWindow::connectModule(bool closeFirst)
 {
     ConnectOptions options = ConnectOptions::busMonitor();
     options.closeFirst = closeFirst;
+    // The status shows before the drain, which may take a while on a busy bus.
+    options.onConnected = [this](const QString &status) { replaceDisplay(status); };
     const ConnectOutcome outcome = ModuleConnection::connect(m_driver, options);
     if (outcome.connected) {
-        replaceDisplay(outcome.status);
         std::uint8_t result = 0;
         m_driver.QwilAnalyzer(CaptureOn, CaptureChannel, &result);
         return true;
@@ -350,7 +352,12 @@ void QwilMonWindow::deleteFile()
     }
     m_playbackPath = MonitorLog::DirectoryPrefix + chosen;
     QFile file(m_playbackPath);
-    if (!file.remove()) {
+    // Removing depends on the folder here; a file marked read-only is still kept.
+    const QFileInfo info(m_playbackPath);
+    if (!info.permission(QFileDevice::WriteOwner) || !info.isWritable()) {
+        displayMessage(QStringLiteral("Cannot delete ") + chosen + QStringLiteral(": the file is read-only"));
+        Beep::beep();
+    } else if (!file.remove()) {
         displayMessage(QStringLiteral("Cannot delete ") + chosen + QStringLiteral(": ") + file.errorString());
         Beep::beep();
     }

@@ -174,7 +174,7 @@ TEST(FirmwareLoad, EveryFaultEndsInItsOwnMessageAndASecondLoadWorks)
 
 TEST(FirmwareLoad, SilentDeviceGetsTwoStatusRequestsThenTheAbort)
 {
-    FlashLoader loader(scenarioFrom("device 3 type 4008 load-fault 67 silent\n"));
+    FlashLoader loader(scenarioFrom("device 3 type 4008 load-fault 67 silent\n"), engineering());
     loader.copyDemoFirmware();
     loader.startUp();
     loader.scan(QStringLiteral("3"));
@@ -264,7 +264,7 @@ TEST(FirmwareLoad, AnAddressWithoutAReplyIsLoadedFromAFileChosenByHand)
 
 TEST(FirmwareLoad, PauseHoldsTheTransferAndResumesIt)
 {
-    FlashLoader loader;
+    FlashLoader loader(emu::Scenario::defaultBus(), engineering());
     loader.copyDemoFirmware();
     loader.startUp();
     loader.scan(QStringLiteral("3"));
@@ -376,4 +376,62 @@ TEST(FirmwareLoad, ALaterDeviceWithTwoFilesWaitsForTheUserAndThenGoesOn)
     QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
     ASSERT_TRUE(loader.runUntil([&] { return loader.statusIs("Upload Complete"); })) << loader.status().toStdString();
     EXPECT_EQ(loader.bus.emulator.device(12)->loader().filesAccepted(), 3);
+}
+
+TEST(FirmwareLoad, BeepsAsDesignedAtTheChecksumReportAndTheWatchdogsGiveUp)
+{
+    struct Case {
+        const char *scenario;
+        const char *message;
+        int beepsAtTheEnd; // from the moment the message shows
+    };
+    const Case cases[] = {
+        {"module load-fault 15 nak 4", "Sequence Error", 2},           // the status and one more
+        {"module load-fault 13 silent", "No Response From Device", 2}, // the status and one more
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.scenario);
+        FlashLoader loader(scenarioFrom(std::string(c.scenario) + "\n"));
+        loader.copyDemoFirmware();
+        loader.startUp();
+        ASSERT_TRUE(loader.startModuleLoad());
+        int beeps = Beep::count();
+        QObject::connect(loader.f().Text1, &QLineEdit::textChanged, loader.window, [&](const QString &text) {
+            if (text == QString::fromLatin1(c.message))
+                beeps = Beep::count();
+        });
+        ASSERT_TRUE(loader.runUntil([&] { return loader.statusIs(c.message); }));
+        loader.bus.advance(100);
+        EXPECT_EQ(Beep::count() - beeps, c.beepsAtTheEnd);
+    }
+
+    // A good report beeps once as it arms the exit step.
+    FlashLoader loader;
+    loader.copyDemoFirmware();
+    loader.startUp();
+    ASSERT_TRUE(loader.startModuleLoad());
+    ASSERT_TRUE(loader.runUntil([&] { return loader.statusIs("Verifying Checksum"); }));
+    const int beeps = Beep::count();
+    ASSERT_TRUE(loader.runUntil([&] { return loader.statusIs("Load Complete - Recycle Power"); }));
+    EXPECT_EQ(Beep::count(), beeps + 1);
+}
+
+TEST(FirmwareLoad, LaterFilesOfADeviceCountOneProgressStepFewer)
+{
+    FlashLoader loader;
+    loader.copyDemoFirmware();
+    loader.startUp();
+    loader.scan(QStringLiteral("3"));
+    loader.select({3});
+    QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+    ASSERT_TRUE(loader.runUntil([&] { return loader.statusIs("Loading Application File - Device Adr 3"); }));
+    ASSERT_TRUE(loader.runUntil([&] { return loader.bus.callCount("DevDownLoad") >= 5; }));
+    const auto lines = [&](const char *name) {
+        return static_cast<int>(RecordFile::readLines(loader.folder.path(QString::fromLatin1(name)))->size());
+    };
+    EXPECT_EQ(loader.f().ProgressBar1->maximum(), lines("F4008-0111a.dwn") + 2);
+    ASSERT_TRUE(loader.runUntil([&] { return loader.statusIs("Loading Text File - Device Adr 3"); }));
+    ASSERT_TRUE(
+        loader.runUntil([&] { return loader.f().ProgressBar1->maximum() == lines("F4008-0111b.dwn") + 1; }, 20000));
+    ASSERT_TRUE(loader.runUntil([&] { return loader.statusIs("Upload Complete"); }));
 }

@@ -18,6 +18,14 @@
 #include <functional>
 #include <map>
 
+// The options a technician starts the program with to see Debug, Pause and the keypad.
+inline FlashLoaderOptions engineering()
+{
+    FlashLoaderOptions options;
+    options.engineering = true;
+    return options;
+}
+
 // A flash loader on an emulated bus, in its own working folder.
 struct FlashLoader {
     inline static const QColor Success{0xC0, 0xFF, 0xC0};

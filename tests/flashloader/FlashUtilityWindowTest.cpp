@@ -173,7 +173,7 @@ TEST(FlashUtility, MaximumAddressIsCheckedWhileTypingAndAgainAtTheClick)
 
 TEST(FlashUtility, KeypadEntersTheMaximumAddress)
 {
-    FlashLoader loader;
+    FlashLoader loader(emu::Scenario::defaultBus(), engineering());
     auto press = [&](std::initializer_list<int> keys) {
         for (const int key : keys)
             QTest::mouseClick(loader.f().Command15[key], Qt::LeftButton);
@@ -224,7 +224,7 @@ TEST(FlashUtility, ScanWithoutAConnectedModuleAsksForOne)
 
 TEST(FlashUtility, DebugDumpsEveryMessageToTheLogAndTheDebugBox)
 {
-    FlashLoader loader(scenarioFrom("device 1 type 2315 rev 0200 name \"HD2315\"\n"));
+    FlashLoader loader(scenarioFrom("device 1 type 2315 rev 0200 name \"HD2315\"\n"), engineering());
     loader.startUp();
     loader.f().Check2->setChecked(true);
     loader.scan(QStringLiteral("2"));
@@ -399,4 +399,73 @@ TEST(FlashUtility, ClosingDuringAScanWaitsForTheAddressInHand)
     loader.scan(QStringLiteral("10"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return loader.window.isNull(); }));
     EXPECT_FALSE(loader.bus.emulator.isOpen());
+}
+
+TEST(FlashUtility, DebugPauseAndTheKeypadShowOnlyForEngineering)
+{
+    FlashLoader designed;
+    designed.startUp();
+    EXPECT_TRUE(designed.f().Check4->isHidden());
+    EXPECT_TRUE(designed.f().Check2->isHidden());
+    EXPECT_FALSE(designed.f().Check2->isChecked());
+    EXPECT_TRUE(designed.f().Text9->isHidden());
+    EXPECT_TRUE(designed.f().Command15[0]->isHidden());
+    designed.f().Option2->click();
+    EXPECT_TRUE(designed.f().Check4->isHidden());
+    EXPECT_FALSE(designed.f().List1->isHidden()) << "module mode leaves the device list alone";
+    EXPECT_FALSE(designed.f().Label1->isHidden());
+
+    FlashLoader asked(emu::Scenario::defaultBus(), engineering());
+    asked.startUp();
+    for (QWidget *shown : {static_cast<QWidget *>(asked.f().Check4), static_cast<QWidget *>(asked.f().Check2),
+                           static_cast<QWidget *>(asked.f().Text9), static_cast<QWidget *>(asked.f().Command15[0])})
+        EXPECT_FALSE(shown->isHidden()) << shown->objectName().toStdString();
+    asked.f().Check2->setChecked(true);
+    asked.f().Option2->click();
+    EXPECT_FALSE(asked.f().Check4->isHidden());
+    EXPECT_TRUE(asked.f().Check2->isHidden());
+    EXPECT_FALSE(asked.f().Check2->isChecked()) << "Debug is unticked with it";
+}
+
+TEST(FlashUtility, TheDeviceAddressBoxReadsItsLeadingNumber)
+{
+    FlashLoader loader;
+    loader.startUp();
+    const std::pair<const char *, int> typed[] = {{"12x", 12}, {"", 0}, {"7", 7}, {"300", 7}, {" 5.6", 6}};
+    for (const auto &[text, address] : typed) {
+        loader.f().Text5->setText(QString::fromLatin1(text));
+        EXPECT_EQ(loader.window->deviceAddress(), address) << text;
+    }
+    QTest::mouseClick(loader.f().Text5, Qt::LeftButton);
+    EXPECT_EQ(loader.f().Text5->text(), "");
+    EXPECT_EQ(loader.window->deviceAddress(), 0);
+}
+
+TEST(FlashUtility, ARefusedDomeRevisionKeepsTheStatusColour)
+{
+    FlashLoader loader;
+    loader.startUp();
+    loader.scan(QStringLiteral("5"));
+    loader.f().List1->item(4)->setSelected(true);
+    const int beeps = Beep::count();
+    QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+    EXPECT_EQ(loader.status(), "This dome rev does not support download, change chip!");
+    EXPECT_EQ(loader.statusColour(), QColor(0xC0, 0xFF, 0xFF)) << "as the load button set it";
+    EXPECT_EQ(Beep::count(), beeps + 2) << "the refusal's beep and the load button's";
+}
+
+TEST(FlashUtility, DoubleClickingAFileStartsTheLoad)
+{
+    FlashLoader loader;
+    loader.copyDemoFirmware();
+    loader.startUp();
+    loader.f().Option2->click();
+    loader.f().File1->refresh();
+    const int row = static_cast<int>(loader.f().File1->names().indexOf(QStringLiteral("UsbModule-0103.hex")));
+    ASSERT_GE(row, 0);
+    loader.f().File1->item(row)->setSelected(true);
+    emit loader.f().File1->itemClicked(loader.f().File1->item(row));
+    emit loader.f().File1->itemDoubleClicked(loader.f().File1->item(row));
+    EXPECT_EQ(loader.status(), "UsbModule-0103.hex Loading ");
+    ASSERT_TRUE(loader.runUntil([&] { return loader.statusIs("Load Complete - Recycle Power"); }));
 }

@@ -60,7 +60,7 @@ bool saysComplete(const QStringList &statuses)
 // the user's click would arrive, through the event queue), and runs until the load is over.
 Outcome loadWith(Target target, Act act, std::size_t step)
 {
-    FlashLoader loader;
+    FlashLoader loader(emu::Scenario::defaultBus(), engineering());
     Outcome outcome;
     QObject::connect(loader.f().Text1, &QLineEdit::textChanged, loader.window,
                      [&outcome](const QString &text) { outcome.statuses.append(text); });

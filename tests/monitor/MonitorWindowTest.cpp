@@ -205,6 +205,33 @@ TEST(QwilMon, DeleteFileRemovesTheSelectedLog)
     m.click(m.window->Command2);
     EXPECT_FALSE(QFile::exists(m.folder.path(QStringLiteral("DLold.mon"))));
     EXPECT_EQ(m.window->File1->count(), 0);
+
+    // A read-only log stays, whatever its folder allows, and the display says so.
+    m.folder.write(QStringLiteral("DLkept.mon"), "x\r\n");
+    QFile::setPermissions(m.folder.path(QStringLiteral("DLkept.mon")), QFileDevice::ReadOwner | QFileDevice::ReadUser);
+    m.window->File1->refresh();
+    m.window->File1->item(0)->setSelected(true);
+    const int beeps = Beep::count();
+    m.click(m.window->Command2);
+    EXPECT_TRUE(QFile::exists(m.folder.path(QStringLiteral("DLkept.mon"))));
+    EXPECT_EQ(m.lastLine(), "Cannot delete DLkept.mon: the file is read-only");
+    EXPECT_EQ(Beep::count(), beeps + 1);
+}
+
+TEST(QwilMon, TheConnectionStatusShowsBeforeTheDrain)
+{
+    Monitor m(scenarioFrom("module unplugged\n"));
+    m.bus.emulator.plug();
+    m.bus.emulator.queueRecord(emu::RecordKind::Module, {0x17, 0x13, 0x00});
+    QStringList seenDuringDrain;
+    m.bus.driver.afterCall = [&](const char *operation) {
+        if (std::string_view(operation) == "GetData")
+            seenDuringDrain << m.window->displayLines().join(QLatin1Char('|'));
+    };
+    m.click(m.window->Command3);
+    m.bus.driver.afterCall = nullptr;
+    ASSERT_FALSE(seenDuringDrain.isEmpty());
+    EXPECT_EQ(seenDuringDrain.first(), "Orvo USB Module Rev 1.02- Online(App)");
 }
 
 TEST(QwilMon, AVanishedPlaybackFileIsReportedAtStart)
