@@ -9,6 +9,10 @@
 // manual clock in tests. Enabling it starts a fresh countdown, disabling stops it.
 class FormTimer final : public QObject {
     Q_OBJECT
+    // Read as a QTimer's are, so inspection and automation tools find a form's timers by name.
+    Q_PROPERTY(int interval READ interval)
+    Q_PROPERTY(bool active READ isEnabled)
+    Q_PROPERTY(bool singleShot READ isSingleShot)
 public:
     FormTimer(const QString &name, int intervalMs, QObject *parent);
     ~FormTimer() override;

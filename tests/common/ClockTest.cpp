@@ -65,4 +65,14 @@ TEST(FormTimer, RunsOnTheManualClockWhenATestInstallsOne)
     time.clock().advance(100);
     EXPECT_EQ(ticks, 7);
     EXPECT_EQ(periodic.objectName(), "Timer1");
+
+    // Inspection reads a form's timers as it reads a QTimer's, and cannot set them.
+    EXPECT_EQ(periodic.property("interval").toInt(), 100);
+    EXPECT_TRUE(periodic.property("active").toBool());
+    EXPECT_FALSE(periodic.property("singleShot").toBool());
+    EXPECT_EQ(oneShot.property("interval").toInt(), 3000);
+    EXPECT_FALSE(oneShot.property("active").toBool());
+    EXPECT_TRUE(oneShot.property("singleShot").toBool());
+    EXPECT_FALSE(periodic.setProperty("interval", 5));
+    EXPECT_EQ(periodic.interval(), 100);
 }
