@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QVariant>
+
 #include <vector>
 
 TEST(ManualClock, FiresAlarmsInDueOrderAsTimeAdvances)
