@@ -99,6 +99,14 @@ Bytes BusDevice::configBlock(std::uint8_t block, std::size_t length) const
     const auto found = m_config.find(block);
     if (found != m_config.end())
         std::copy_n(found->second.begin(), std::min(length, found->second.size()), data.begin());
+    // A device reports the revision of the firmware it now holds.
+    const auto flashed = m_loader.flashedRevision();
+    if (block == IdentityBlock && flashed) {
+        if (length > 2)
+            data[2] = static_cast<std::uint8_t>(*flashed >> 8);
+        if (length > 3)
+            data[3] = static_cast<std::uint8_t>(*flashed & 0xFF);
+    }
     return data;
 }
 

@@ -68,6 +68,7 @@ std::optional<std::uint8_t> DeviceLoader::receive(const Bytes &message, std::uin
     if (command == ReliableConnection) {
         abort();
         m_connected = true;
+        m_filesThisConnection = 0;
         return answer(command, StatusOk);
     }
     if (!m_connected)
@@ -82,6 +83,7 @@ std::optional<std::uint8_t> DeviceLoader::receive(const Bytes &message, std::uin
         m_programming = true;
         m_fileSum = 0;
         m_block.clear();
+        m_fileStart.reset();
         return answer(command, sequence == 1 ? StatusOk : StatusSequence);
     }
     if (!m_programming)
@@ -94,6 +96,8 @@ std::optional<std::uint8_t> DeviceLoader::receive(const Bytes &message, std::uin
     case SetAddress: {
         m_blockAddress = (std::uint32_t{parameter(0)} << 16) | (std::uint32_t{parameter(1)} << 8) | parameter(2);
         m_block.clear();
+        if (!m_fileStart)
+            m_fileStart = m_blockAddress;
         return answer(command, m_blockAddress > FlashEnd ? StatusAddress : StatusOk);
     }
     case Data:
@@ -116,8 +120,13 @@ std::optional<std::uint8_t> DeviceLoader::receive(const Bytes &message, std::uin
         const std::uint16_t sent = static_cast<std::uint16_t>((parameter(0) << 8) | parameter(1));
         const bool matches = static_cast<std::uint16_t>(m_fileSum + sent) == 0;
         m_programming = false;
-        if (matches)
+        if (matches) {
             ++m_filesAccepted;
+            // The first file of a load is the application image, which names its revision.
+            if (m_filesThisConnection++ == 0 && m_fileStart)
+                if (const auto revision = m_flash.revisionAt(*m_fileStart))
+                    m_flashedRevision = revision;
+        }
         return answer(command, matches ? StatusOk : StatusChecksum);
     }
     default: return std::nullopt;

@@ -38,6 +38,8 @@ public:
     bool inLoader() const { return m_connected; }
     int filesAccepted() const { return m_filesAccepted; }
     std::uint8_t imageType() const { return m_imageType; }
+    // The revision the firmware loaded last carries, once its first file was accepted.
+    std::optional<std::uint16_t> flashedRevision() const { return m_flashedRevision; }
 
 private:
     std::optional<std::uint8_t> answer(std::uint8_t step, std::uint8_t status);
@@ -54,6 +56,9 @@ private:
     std::uint16_t m_fileSum = 0;
     int m_filesAccepted = 0;
     std::optional<std::uint8_t> m_heldBack;
+    int m_filesThisConnection = 0;
+    std::optional<std::uint32_t> m_fileStart; // the first block address of the file
+    std::optional<std::uint16_t> m_flashedRevision;
 };
 
 } // namespace emu

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <vector>
 
 namespace emu {
@@ -29,6 +30,15 @@ public:
     }
     const std::map<std::uint32_t, std::uint8_t> &written() const { return m_bytes; }
     void clear() { m_bytes.clear(); }
+
+    // Firmware carries its revision at the start of its application image: "R", "V" and
+    // the revision as two BCD bytes (01 11 for 0111, or 1.11).
+    std::optional<std::uint16_t> revisionAt(std::uint32_t start) const
+    {
+        if (read(start) != 'R' || read(start + 1) != 'V')
+            return std::nullopt;
+        return static_cast<std::uint16_t>((read(start + 2) << 8) | read(start + 3));
+    }
 
 private:
     std::map<std::uint32_t, std::uint8_t> m_bytes;

@@ -50,6 +50,7 @@ std::optional<Bytes> ModuleLoader::receive(const Bytes &message)
     if (code == EnterLoader) {
         m_active = true;
         m_nextSequence = 1;
+        m_imageStart.reset();
         return answer(code, StatusOk);
     }
     if (!m_active)
@@ -76,6 +77,8 @@ std::optional<Bytes> ModuleLoader::receive(const Bytes &message)
         if (address + length > FlashEnd + 1)
             return answer(code, StatusAddress);
         m_flash.write(address, data);
+        if (!m_imageStart)
+            m_imageStart = address;
         m_nextSequence = sequence == 255 ? 1 : static_cast<std::uint8_t>(sequence + 1);
         return answer(code, StatusOk);
     }

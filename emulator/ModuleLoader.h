@@ -36,6 +36,8 @@ public:
     // Set once the loader was left: the module restarts.
     bool restartPending() const { return m_restart; }
     void restarted() { m_restart = false; }
+    // Where the firmware loaded last begins (its first block), once one was sent.
+    std::optional<std::uint32_t> imageStart() const { return m_imageStart; }
 
 private:
     std::optional<Bytes> answer(std::uint8_t code, std::uint8_t status, const Bytes &extra = {});
@@ -46,6 +48,7 @@ private:
     bool m_restart = false;
     std::uint8_t m_nextSequence = 1;
     std::optional<Bytes> m_heldBack;
+    std::optional<std::uint32_t> m_imageStart;
 };
 
 } // namespace emu

@@ -435,3 +435,26 @@ TEST(FirmwareLoad, LaterFilesOfADeviceCountOneProgressStepFewer)
         loader.runUntil([&] { return loader.f().ProgressBar1->maximum() == lines("F4008-0111b.dwn") + 1; }, 20000));
     ASSERT_TRUE(loader.runUntil([&] { return loader.statusIs("Upload Complete"); }));
 }
+
+TEST(FirmwareLoad, ARescanShowsTheRevisionsJustLoaded)
+{
+    FlashLoader loader;
+    loader.copyDemoFirmware();
+    loader.startUp();
+    loader.scan(QStringLiteral("9"));
+    EXPECT_EQ(loader.rows()[2].mid(16, 4), "0105");
+    loader.select({3, 6, 9});
+    QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+    ASSERT_TRUE(loader.runUntil([&] { return loader.statusIs("Upload Complete"); }));
+    loader.scan(QStringLiteral("9"));
+    EXPECT_EQ(loader.rows()[2].mid(16, 4), "0111");
+    EXPECT_EQ(loader.rows()[5].mid(16, 4), "0104");
+    EXPECT_EQ(loader.rows()[8].mid(16, 4), "0102");
+
+    // The module restarts with the revision of its new firmware.
+    ASSERT_TRUE(loader.startModuleLoad());
+    ASSERT_TRUE(loader.runUntil([&] { return loader.statusIs("Load Complete - Recycle Power"); }));
+    loader.f().Option1->click(); // back to the devices: the window connects again
+    loader.bus.advance(1000);
+    EXPECT_TRUE(loader.status().startsWith(QStringLiteral("Orvo USB Module Rev 1.03"))) << loader.status().toStdString();
+}
