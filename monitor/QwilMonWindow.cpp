@@ -40,6 +40,9 @@ QwilMonWindow::QwilMonWindow(ModuleDriver &driver, QWidget *parent)
     buildForm();
     m_cycle->absoluteTime = [this] { return Option1->isChecked(); };
     m_cycle->paused = [this] { return m_paused; };
+    m_repaint = new FormTimer(QStringLiteral("DisplayRepaint"), RepaintMs, this);
+    m_repaint->setSingleShot(true);
+    connect(m_repaint, &FormTimer::timeout, this, &QwilMonWindow::repaintDisplay);
     connect(m_cycle, &CaptureCycle::line, this, &QwilMonWindow::displayMessage);
     connect(m_cycle, &CaptureCycle::driverError, this, &QwilMonWindow::displayError);
     connect(m_cycle, &CaptureCycle::invalidCommand, this, [] {
@@ -238,6 +241,7 @@ void QwilMonWindow::startMonitor()
 void QwilMonWindow::stopMonitor()
 {
     m_cycle->captureTimer()->setEnabled(false);
+    repaintDisplay();
     m_cycle->drainTimer()->setEnabled(true);
     Command9->setText(QStringLiteral("Start Quillbus Monitor"));
     setIndicator(Shape2, false);
@@ -257,6 +261,7 @@ void QwilMonWindow::stopMonitor()
 
 void QwilMonWindow::pauseClicked()
 {
+    repaintDisplay();
     m_paused = !m_paused;
     m_display.setPaused(m_paused);
     setIndicator(Shape1, !m_paused);
@@ -381,9 +386,20 @@ void QwilMonWindow::replaceDisplay(const QString &text)
     Text2->setPlainText(text);
 }
 
+// Every row goes into the display at once; while a capture runs, the box is repainted at
+// the screen's pace rather than for every row, which a person could not see anyway.
 void QwilMonWindow::displayMessage(const QString &line)
 {
     m_display.show(line);
+    if (!m_cycle->captureTimer()->isEnabled())
+        repaintDisplay();
+    else if (!m_repaint->isEnabled())
+        m_repaint->setEnabled(true);
+}
+
+void QwilMonWindow::repaintDisplay()
+{
+    m_repaint->setEnabled(false);
     QString shown = m_display.text();
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     Text2->setPlainText(shown);

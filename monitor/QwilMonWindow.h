@@ -6,6 +6,7 @@
 
 class CaptureCycle;
 class FileListBox;
+class FormTimer;
 class QFrame;
 class QGroupBox;
 class QLabel;
@@ -57,6 +58,7 @@ private:
     void logWriteFailed(const QString &error);
 
     void displayMessage(const QString &line);
+    void repaintDisplay();
     void displayError(int code);
     void replaceDisplay(const QString &text);
     void setIndicator(QFrame *shape, bool green);
@@ -64,6 +66,8 @@ private:
 
     ModuleDriver &m_driver;
     CaptureCycle *m_cycle;
+    FormTimer *m_repaint; // the display box follows the rows at most this often
+    static constexpr int RepaintMs = 40;
     DisplaySweep m_display;
     bool m_connected = false;
     bool m_paused = false;

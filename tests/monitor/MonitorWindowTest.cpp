@@ -362,3 +362,17 @@ TEST(QwilMon, ALogThatCannotBeWrittenIsReportedAndTheCaptureGoesOn)
     m.run(1000);
     EXPECT_GT(m.rows.size(), rows) << "the capture goes on";
 }
+
+TEST(QwilMon, TheDisplayFollowsAFullBusAtTheScreensPace)
+{
+    Monitor m(scenarioFrom("device 1 type 2315\ntraffic 400\n"));
+    int repaints = 0;
+    QObject::connect(m.window->Text2, &QPlainTextEdit::textChanged, [&repaints] { ++repaints; });
+    m.click(m.window->Command9);
+    m.run(1000);
+    EXPECT_GE(m.rows.size(), 300);
+    EXPECT_LE(repaints, 1000 / 40 + 2) << "not once a row";
+    m.click(m.window->Command9);
+    QString shown = m.window->Text2->toPlainText();
+    EXPECT_EQ(shown.split(QLatin1Char('\n')), m.window->displayLines()) << "the last rows show when the capture stops";
+}
