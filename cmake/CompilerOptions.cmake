@@ -10,3 +10,9 @@ if(QUILL_SANITIZE)
                                                  -fno-sanitize-recover=undefined)
   target_link_options(quill_options INTERFACE -fsanitize=address,undefined)
 endif()
+if(QUILL_FUZZ)
+  # Every library is instrumented for the fuzzers; only the fuzz targets link libFuzzer.
+  target_compile_options(quill_options INTERFACE -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer
+                                                 -fno-sanitize-recover=undefined)
+  target_link_options(quill_options INTERFACE -fsanitize=address,undefined)
+endif()

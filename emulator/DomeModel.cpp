@@ -12,7 +12,7 @@ constexpr std::uint8_t ResetDome = 0x80, PanLeft = 0x81, PanRight = 0x82, PanSto
                        VphaseStop = 0x8F, IrisOpen = 0x90, IrisClose = 0x91, IrisStop = 0x92, StopAll = 0x93,
                        Flip = 0x9A, DefinePattern = 0xA0, EndPattern = 0xA1, AcceptPattern = 0xA2, RunPattern = 0xA3,
                        ReviewPattern = 0xA7, SetTarget = 0xA8, GotoTarget = 0xA9, Outputs = 0xAA, Move = 0xC0,
-                       RunPeel = 0xC9, SetAlarmSocket = 0xCA, Special = 0xCC, QuickSet = 0xCD;
+                       RunPeel = 0xC9, Special = 0xCC, QuickSet = 0xCD;
 // Special functions (0xCC).
 constexpr std::uint8_t ShowMenu = 8, ExitMenu = 9, AutoFocusIris = 10;
 // A pattern that repeats starts again this long after its last step at the earliest.

@@ -8,6 +8,8 @@ packages=(
   qt6-base-dev qt6-serialport-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core
+  clang libclang-rt-14-dev
+  desktop-file-utils dpkg-dev
 )
 
 missing=()

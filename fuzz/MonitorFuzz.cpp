@@ -1,0 +1,37 @@
+// Captured records turned into rows and described, and log files played back.
+#include "FuzzInput.h"
+#include "MessageDecoder.h"
+#include "MonitorLog.h"
+#include "MonitorRows.h"
+
+#include <QFile>
+#include <QLocale>
+#include <QTemporaryDir>
+
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    // A record as GetData fills its 101-byte buffer, count from the first byte.
+    std::vector<std::uint8_t> buffer(101, 0);
+    const std::size_t count = size > 0 ? std::min<std::size_t>(data[0], 100) : 0;
+    for (std::size_t i = 1; i < size && i <= 101; ++i)
+        buffer[i - 1] = data[i];
+    const MonitorRows::Row row =
+        MonitorRows::build(buffer, static_cast<int>(count), MonitorRows::timeText(1.5, QLocale::c()));
+    MessageDecoder::describe(fuzzText(data, size));
+    (void)row;
+
+    static QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("DL1.mon"));
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        file.write(fuzzBytes(data, size));
+        file.close();
+        LogReader reader;
+        reader.open(path);
+        while (!reader.atEnd())
+            MonitorLog::aligned(reader.next());
+    }
+    return 0;
+}
