@@ -60,9 +60,7 @@ TEST(FirmwareLoad, TwoCandidateFilesAreChosenByHandOrTheFirstIsTaken)
     FlashLoader loader;
     loader.copyDemoFirmware();
     loader.startUp();
-    loader.scan(QStringLiteral("2"));
-    loader.select({1});
-    QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+    loader.startDeviceLoad("2", {1});
     EXPECT_EQ(loader.status(), "Select load file from list");
     EXPECT_FALSE(loader.f().File1->isHidden());
     EXPECT_EQ(loader.f().File1->names(), (QStringList{"F2315-0201.hex", "F2315-0202.hex"}));
@@ -95,9 +93,7 @@ TEST(FirmwareLoad, OldDomeRevisionIsRefused)
     FlashLoader loader;
     loader.copyDemoFirmware();
     loader.startUp();
-    loader.scan(QStringLiteral("5"));
-    loader.select({5});
-    QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+    loader.startDeviceLoad("5", {5});
     EXPECT_EQ(loader.status(), "This dome rev does not support download, change chip!");
     EXPECT_EQ(loader.bus.callCount("DevDownLoad"), 0u);
     EXPECT_TRUE(loader.f().Command1->isEnabled());
@@ -218,9 +214,7 @@ TEST(FirmwareLoad, UnpluggedModuleMidLoadEndsInUsbErrorAndReconnectingLoadsAgain
     FlashLoader loader(scenarioFrom("device 3 type 4008 rev 0110\nfault unplug-on DevDownLoad 6\n"));
     loader.copyDemoFirmware();
     loader.startUp();
-    loader.scan(QStringLiteral("3"));
-    loader.select({3});
-    QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+    loader.startDeviceLoad("3", {3});
     ASSERT_TRUE(loader.runUntil([&] {
         return loader.statusIs("USB Error - Reconnect USB Module and Click Connect USB");
     })) << loader.status().toStdString();
@@ -267,9 +261,7 @@ TEST(FirmwareLoad, PauseHoldsTheTransferAndResumesIt)
     FlashLoader loader(emu::Scenario::defaultBus(), engineering());
     loader.copyDemoFirmware();
     loader.startUp();
-    loader.scan(QStringLiteral("3"));
-    loader.select({3});
-    QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+    loader.startDeviceLoad("3", {3});
     ASSERT_TRUE(loader.runUntil([&] { return loader.bus.callCount("DevDownLoad") >= 6; }));
     ASSERT_FALSE(loader.f().Check4->isHidden());
     QTest::mouseClick(loader.f().Check4, Qt::LeftButton);
@@ -421,9 +413,7 @@ TEST(FirmwareLoad, LaterFilesOfADeviceCountOneProgressStepFewer)
     FlashLoader loader;
     loader.copyDemoFirmware();
     loader.startUp();
-    loader.scan(QStringLiteral("3"));
-    loader.select({3});
-    QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+    loader.startDeviceLoad("3", {3});
     ASSERT_TRUE(loader.runUntil([&] { return loader.statusIs("Loading Application File - Device Adr 3"); }));
     ASSERT_TRUE(loader.runUntil([&] { return loader.bus.callCount("DevDownLoad") >= 5; }));
     const auto lines = [&](const char *name) {

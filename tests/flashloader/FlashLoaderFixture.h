@@ -60,6 +60,14 @@ struct FlashLoader {
         bus.advance(NetworkScan::StartDelayMs);
     }
 
+    // Scans up to highest, selects the addresses and presses the load button.
+    void startDeviceLoad(const char *highest, std::initializer_list<int> addresses)
+    {
+        scan(QString::fromLatin1(highest));
+        select(addresses);
+        QTest::mouseClick(f().Command1, Qt::LeftButton);
+    }
+
     void copyDemoFirmware()
     {
         const QDir demo(QStringLiteral(QUILL_DEMO_DIR));

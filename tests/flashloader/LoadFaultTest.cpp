@@ -42,9 +42,7 @@ void startLoad(FlashLoader &loader, Target target)
     loader.copyDemoFirmware();
     loader.startUp();
     if (target == Target::Device) {
-        loader.scan(QStringLiteral("3"));
-        loader.select({3});
-        QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+        loader.startDeviceLoad("3", {3});
     } else {
         EXPECT_TRUE(loader.startModuleLoad());
     }
@@ -223,9 +221,7 @@ TEST(LoadFaults, FilesWithoutDataAreRefusedBeforeAnythingIsSent)
             QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
             break;
         case Way::Scan:
-            loader.scan(QStringLiteral("3"));
-            loader.select({3});
-            QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+            loader.startDeviceLoad("3", {3});
             break;
         }
         loader.bus.advance(30000);
@@ -251,9 +247,7 @@ TEST(LoadFaults, FilesThatCannotBeWrittenAreNamed)
     EXPECT_TRUE(loader.f().Text8->toPlainText().startsWith(QStringLiteral("Cannot write Debuginfo.txt: ")))
         << loader.f().Text8->toPlainText().toStdString();
 
-    loader.scan(QStringLiteral("3"));
-    loader.select({3});
-    QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+    loader.startDeviceLoad("3", {3});
     EXPECT_EQ(loader.status(),
               QStringLiteral("Cannot write the download files in ") + QDir::toNativeSeparators(QDir::currentPath()));
     EXPECT_EQ(loader.bus.callCount("DevDownLoad"), 0u);
