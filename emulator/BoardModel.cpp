@@ -118,9 +118,7 @@ std::vector<BoardModel::Reply> BoardModel::command(std::uint8_t byte)
         return frameDone();
     }
     if (c[0] == 'i') {
-        std::uint32_t sum = 0;
-        for (std::uint64_t a = bigEndian(c, 1, 4); a <= bigEndian(c, 5, 4); ++a)
-            sum += m_flash.read(static_cast<std::uint32_t>(a));
+        std::uint32_t sum = m_flash.sum(bigEndian(c, 1, 4), bigEndian(c, 5, 4));
         if (m_faults.wrongChecksum)
             ++sum;
         const Bytes report{'i', static_cast<std::uint8_t>(sum >> 24), static_cast<std::uint8_t>(sum >> 16),

@@ -1,3 +1,4 @@
+#include "BoardModel.h"
 #include "EmulatedBus.h"
 
 #include <gtest/gtest.h>
@@ -213,4 +214,25 @@ TEST(Emulator, OtherControllersTalkWhileTheModuleListens)
     EXPECT_GE(records, 45);
     EXPECT_LE(records, 55);
     EXPECT_EQ(bus.emulator.capturedRecordsDelivered(), records);
+}
+
+TEST(BoardModel, AChecksumOverAnyRangeIsAnsweredAtOnce)
+{
+    // Found by fuzzing: a request over the whole 32-bit range used to walk every address.
+    emu::BoardModel board;
+    Bytes image(emu::BoardModel::BootImageBytes, 0);
+    image.push_back('d');
+    board.receive(image, emu::BoardModel::RomBaud);
+    board.receive({'h'}, emu::BoardModel::RomBaud);
+    board.receive({'f', 0, 0, 0x10, 0, 0, 1, 0x12, 0xFF, 0xEE}, emu::BoardModel::LoaderBaud);
+    const auto replies = board.receive({'i', 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF}, emu::BoardModel::LoaderBaud);
+    ASSERT_EQ(replies.size(), 1u);
+    // 2^32 bytes of 0xFF wrap to 0; the one written byte adds 0x12 - 0xFF.
+    const std::uint32_t expected = 0x12u - 0xFFu;
+    EXPECT_EQ(replies[0].bytes,
+              (Bytes{'i', static_cast<std::uint8_t>(expected >> 24), static_cast<std::uint8_t>(expected >> 16),
+                     static_cast<std::uint8_t>(expected >> 8), static_cast<std::uint8_t>(expected)}));
+    emu::FlashMemory flash;
+    flash.write(0x1000, {0x12});
+    EXPECT_EQ(flash.sum(0x1000, 0x10FF), 65043u) << "65280 + 0x12 - 0xFF";
 }
