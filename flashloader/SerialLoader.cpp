@@ -114,11 +114,7 @@ void SerialLoader::stop()
 
 void SerialLoader::fail(const QString &text)
 {
-    stopTimers();
-    m_file.close();
-    m_host.showStatus(text, LoadHost::Colour::Error);
-    m_host.enableLoadButtons();
-    Beep::beep();
+    finish(text, LoadHost::Colour::Error);
 }
 
 void SerialLoader::finish(const QString &text, LoadHost::Colour colour)
