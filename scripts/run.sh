@@ -5,4 +5,4 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/setup.sh"
 "$root/scripts/build.sh" default
 cd "$root/demo"
-exec "$root/build/bin/quillbus-service"
+exec "$root/build/bin/quillbus-service" "$@"
