@@ -2,6 +2,7 @@
 
 #include "Twips.h"
 
+#include <QFrame>
 #include <QString>
 #include <QWidget>
 
@@ -19,4 +20,12 @@ Control *makeControl(QWidget *parent, const QString &name, const QString &captio
     control->setAccessibleName(caption.isEmpty() ? name : caption);
     Twips::place(control, left, top, width, height);
     return control;
+}
+
+// A round indicator of a form, green or red; its "indicator" property names the colour.
+inline void paintIndicator(QFrame *shape, bool green)
+{
+    shape->setStyleSheet(green ? QStringLiteral("background-color: #00FF00; border-radius: 5px;")
+                               : QStringLiteral("background-color: #FF0000; border-radius: 5px;"));
+    shape->setProperty("indicator", green ? QStringLiteral("green") : QStringLiteral("red"));
 }

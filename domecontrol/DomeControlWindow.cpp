@@ -3,6 +3,7 @@
 #include "Beep.h"
 #include "DomeTexts.h"
 #include "EngineeringPanel.h"
+#include "FormControls.h"
 #include "FormTimer.h"
 #include "ModuleConnection.h"
 #include "PingTest.h"
@@ -21,7 +22,6 @@
 #include <QRadioButton>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QSignalBlocker>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -349,14 +349,6 @@ void DomeControlWindow::runJoystick(const Joystick::Step &step)
         displayError(lastMove);
     if (step.knob)
         Twips::place(form.Shape7, step.knob->left, step.knob->top, 160, 160);
-}
-
-// An alarm indicator: green for normal, red for an alarm.
-void DomeControlWindow::paintIndicator(QFrame *shape, bool green)
-{
-    shape->setStyleSheet(green ? QStringLiteral("background-color: #00FF00; border-radius: 6px;")
-                               : QStringLiteral("background-color: #FF0000; border-radius: 6px;"));
-    shape->setProperty("indicator", green ? QStringLiteral("green") : QStringLiteral("red"));
 }
 
 // ---- what the keys report ------------------------------------------------------------------

@@ -51,7 +51,6 @@ private:
     void greetingStep();
     void sendDomeQuery(std::uint8_t code);
     void showMessageBytes(const DomeMessages::Bytes &bytes);
-    static void paintIndicator(QFrame *shape, bool green);
     void alarmReport(std::uint8_t inputs);
     bool padEvent(QEvent *event);
     void runJoystick(const Joystick::Step &step);

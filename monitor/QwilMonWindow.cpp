@@ -161,8 +161,8 @@ void QwilMonWindow::loadWindow()
     Option4->setChecked(true);
     Option6->setChecked(true);
     m_paused = false;
-    setIndicator(Shape1, true);
-    setIndicator(Shape2, false);
+    paintIndicator(Shape1, true);
+    paintIndicator(Shape2, false);
     m_cycle->addressFilter.clear();
     m_cycle->commandFilter.clear();
     m_cycle->drainTimer()->setEnabled(true);
@@ -229,7 +229,7 @@ void QwilMonWindow::startMonitor()
         return;
     }
     Command9->setText(QStringLiteral("Stop Quillbus Monitor"));
-    setIndicator(Shape2, true);
+    paintIndicator(Shape2, true);
     m_display.clear();
     Text2->clear();
     m_cycle->beginRun(Text8->text(), Text6->text());
@@ -244,11 +244,11 @@ void QwilMonWindow::stopMonitor()
     repaintDisplay();
     m_cycle->drainTimer()->setEnabled(true);
     Command9->setText(QStringLiteral("Start Quillbus Monitor"));
-    setIndicator(Shape2, false);
+    paintIndicator(Shape2, false);
     if (m_paused) {
         m_paused = false;
         m_display.setPaused(false);
-        setIndicator(Shape1, true);
+        paintIndicator(Shape1, true);
     }
     if (m_logging) {
         m_cycle->log.close();
@@ -264,7 +264,7 @@ void QwilMonWindow::pauseClicked()
     repaintDisplay();
     m_paused = !m_paused;
     m_display.setPaused(m_paused);
-    setIndicator(Shape1, !m_paused);
+    paintIndicator(Shape1, !m_paused);
 }
 
 void QwilMonWindow::clearDisplay()
@@ -410,13 +410,6 @@ void QwilMonWindow::displayError(int code)
     if (!DriverErrors::hasRow(code, DriverErrors::Wording::Monitor))
         replaceDisplay(TextFormat::hexNumber(code));
     displayMessage(DriverErrors::message(code, DriverErrors::Wording::Monitor));
-}
-
-void QwilMonWindow::setIndicator(QFrame *shape, bool green)
-{
-    shape->setStyleSheet(green ? QStringLiteral("background-color: #00FF00; border-radius: 5px;")
-                               : QStringLiteral("background-color: #FF0000; border-radius: 5px;"));
-    shape->setProperty("indicator", green ? QStringLiteral("green") : QStringLiteral("red"));
 }
 
 void QwilMonWindow::selectQuietly(QRadioButton *option)

@@ -61,7 +61,6 @@ private:
     void repaintDisplay();
     void displayError(int code);
     void replaceDisplay(const QString &text);
-    void setIndicator(QFrame *shape, bool green);
     void selectQuietly(QRadioButton *option);
 
     ModuleDriver &m_driver;
