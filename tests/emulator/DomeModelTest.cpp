@@ -58,23 +58,6 @@ TEST(DomeModel, HeadAndLensMoveWhileTheirCommandsRun)
     EXPECT_NE(std::find(sent.begin(), sent.end(), Bytes{3, 0xF0, 0x00, 0x01, 0x01, 0xC0, 0x85, 30, 0x00}), sent.end());
 }
 
-TEST(DomeModel, TargetsStoreAndRecallThePosition)
-{
-    DomeBus d;
-    d.e().DevPan(0x82, 0, 3, 0);
-    d.bus.advance(2000);
-    d.e().DevPan(0x83, 0, 3, 0);
-    const emu::DomePosition stored = d.dome().position;
-    EXPECT_EQ(d.e().DevTarget(0xA8, 4, 3), 0);
-    d.e().DevPan(0x81, 0, 3, 0);
-    d.bus.advance(500);
-    d.e().DevPan(0x83, 0, 3, 0);
-    EXPECT_NE(d.dome().position, stored);
-    EXPECT_EQ(d.e().DevTarget(0xA9, 4, 3), 0);
-    EXPECT_EQ(d.dome().position, stored);
-    EXPECT_EQ(d.dome().targets.at(5), stored);
-}
-
 TEST(DomeModel, APatternReplaysTheRecordedMovesOnceOrRepeatedly)
 {
     DomeBus d;
