@@ -2,6 +2,7 @@
 
 #include "EmulatorDriver.h"
 #include "TimeSource.h"
+#include "TraceGolden.h"
 
 #include <gtest/gtest.h>
 
@@ -24,6 +25,13 @@ public:
         : emulator(time.clock(), scenario), driver(emulator)
     {
     }
+    ~EmulatedBus()
+    {
+        if (checksTrace)
+            TraceGolden::settle(emulator.trace());
+    }
+    EmulatedBus(const EmulatedBus &) = delete;
+    EmulatedBus &operator=(const EmulatedBus &) = delete;
 
     void advance(std::int64_t ms) { time.clock().advance(ms); }
     std::int64_t now() const { return emulator.nowMs(); }
@@ -32,4 +40,6 @@ public:
     TimeSource::ManualTimeScope time;
     emu::Emulator emulator;
     EmulatorDriver driver;
+    // Off where the calls run on the driver thread, whose timing is the machine's.
+    bool checksTrace = true;
 };

@@ -1,0 +1,72 @@
+#include "TraceGolden.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QHash>
+#include <QTextStream>
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace {
+
+// golden.txt: one line per bus, "<Suite.Test>#<n> <entries> <digest>".
+const QHash<QString, QString> &goldenRecord()
+{
+    static const QHash<QString, QString> record = [] {
+        QHash<QString, QString> lines;
+        QFile file(QStringLiteral(QUILL_TRACE_GOLDEN));
+        if (file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+            QTextStream in(&file);
+            while (!in.atEnd()) {
+                const QString line = in.readLine();
+                const qsizetype blank = line.indexOf(QLatin1Char(' '));
+                if (blank > 0)
+                    lines.insert(line.left(blank), line.mid(blank + 1));
+            }
+        }
+        return lines;
+    }();
+    return record;
+}
+
+// The n-th bus of the running test.
+QString busName()
+{
+    static std::map<std::string, int> busesPerTest;
+    const testing::TestInfo *test = testing::UnitTest::GetInstance()->current_test_info();
+    const std::string name = test ? std::string(test->test_suite_name()) + "." + test->name() : "outside-tests";
+    return QString::fromStdString(name) + QLatin1Char('#') + QString::number(++busesPerTest[name]);
+}
+
+} // namespace
+
+std::string TraceGolden::fingerprint(const emu::Trace &trace)
+{
+    QCryptographicHash digest(QCryptographicHash::Sha256);
+    for (const emu::TraceEntry &entry : trace.entries()) {
+        digest.addData(QByteArray::fromStdString(entry.text()));
+        digest.addData(QByteArrayView("\n"));
+    }
+    return std::to_string(trace.entries().size()) + " " + digest.result().toHex().toStdString();
+}
+
+void TraceGolden::settle(const emu::Trace &trace)
+{
+    const QString name = busName();
+    const QString print = QString::fromStdString(fingerprint(trace));
+    const QByteArray folder = qgetenv("QUILL_TRACE_RECORD");
+    if (!folder.isEmpty()) {
+        QFile file(QDir(QString::fromLocal8Bit(folder)).filePath(name));
+        if (file.open(QIODevice::WriteOnly | QIODevice::Text))
+            file.write((name + QLatin1Char(' ') + print + QLatin1Char('\n')).toUtf8());
+        return;
+    }
+    const auto recorded = goldenRecord().constFind(name);
+    if (recorded != goldenRecord().constEnd()) {
+        EXPECT_EQ(print.toStdString(), recorded->toStdString())
+            << "the driver calls and bus messages of " << name.toStdString() << " differ from the recorded ones";
+    }
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "Trace.h"
+
+// Every test's emulated bus leaves a fingerprint of what it saw: each driver call with
+// its arguments and result, each bus message, each at its time. The fingerprints of a
+// known-good build are kept in tests/traces/golden.txt, and a bus whose fingerprint is
+// on record must match it, so a change in how the windows reach the driver cannot alter
+// a single call unnoticed. With QUILL_TRACE_RECORD=<folder> set, the fingerprints are
+// written there instead (one file per bus) to renew the record.
+namespace TraceGolden {
+
+// Called as a test's bus goes away; checks (or records) the bus's fingerprint.
+void settle(const emu::Trace &trace);
+
+// The fingerprint: how many entries, and a digest of their texts in order.
+std::string fingerprint(const emu::Trace &trace);
+
+} // namespace TraceGolden
