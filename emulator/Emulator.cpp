@@ -1,5 +1,8 @@
 #include "Emulator.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 #include <algorithm>
 #include <cstring>
 #include <iterator>
@@ -89,6 +92,20 @@ void Emulator::queueRecord(RecordKind kind, const Bytes &message, int delayMs)
 }
 
 // ---- bookkeeping -------------------------------------------------------------------
+
+Emulator::CallInProgress::CallInProgress(Emulator &emulator, const char *name) : m_emulator(emulator)
+{
+    const char *running = m_emulator.m_callInProgress.exchange(name);
+    if (running) {
+        std::fprintf(stderr, "emulated module: driver calls overlap: %s started while %s runs\n", name, running);
+        std::abort();
+    }
+}
+
+Emulator::CallInProgress::~CallInProgress()
+{
+    m_emulator.m_callInProgress = nullptr;
+}
 
 std::int32_t Emulator::traced(const char *name, std::vector<long long> arguments, std::int32_t result)
 {

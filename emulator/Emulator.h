@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <random>
+#include <atomic>
 
 namespace emu {
 
@@ -29,6 +30,20 @@ public:
     ~Emulator();
     Emulator(const Emulator &) = delete;
     Emulator &operator=(const Emulator &) = delete;
+
+    // Whoever hands the emulator out as a driver enters each call here first. The module
+    // serves one call at a time: a call that starts while another runs is a fault of the
+    // caller, and the emulator stops the program with the names of both.
+    class CallInProgress {
+    public:
+        CallInProgress(Emulator &emulator, const char *name);
+        ~CallInProgress();
+        CallInProgress(const CallInProgress &) = delete;
+        CallInProgress &operator=(const CallInProgress &) = delete;
+
+    private:
+        Emulator &m_emulator;
+    };
 
 #define QWIL_DECLARE_OPERATION(name, params, args) std::int32_t name params;
     QWIL_DRIVER_OPERATIONS(QWIL_DECLARE_OPERATION)
@@ -109,6 +124,7 @@ public:
     }
 
 private:
+    std::atomic<const char *> m_callInProgress{nullptr};
     // Something that will happen at a due time: a message reaching the bus, or a
     // record reaching the module's receive queue directly.
     struct InFlight {

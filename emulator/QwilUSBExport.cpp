@@ -5,7 +5,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <mutex>
 
 namespace {
 
@@ -27,7 +26,6 @@ emu::Scenario chosenScenario()
 
 struct Instance {
     Instance() { emulator.trace().setKeptInMemory(false); }
-    std::mutex lock;
     SteadyClock clock;
     emu::Emulator emulator{clock, chosenScenario()};
 };
@@ -44,7 +42,7 @@ Instance &instance()
     extern "C" __attribute__((visibility("default"))) std::int32_t name params \
     {                                                                          \
         Instance &i = instance();                                              \
-        const std::lock_guard<std::mutex> guard(i.lock);                       \
+        const emu::Emulator::CallInProgress entered(i.emulator, #name);        \
         return i.emulator.name args;                                           \
     }
 QWIL_DRIVER_OPERATIONS(QWIL_EXPORT_OPERATION)

@@ -2,13 +2,33 @@
 
 #include "DriverResult.h"
 
+#include <QPointer>
+
 #include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
 
 // The driver's 24 operations as every window calls them; the production driver is
-// the library loaded by name, tests hand in the emulator or a scripted fake.
+// the library loaded by name on its own thread, tests hand in the emulator or a
+// scripted fake.
 class ModuleDriver {
 public:
+    using Work = std::function<void(ModuleDriver &)>;
+    using Done = std::function<void()>;
+
     virtual ~ModuleDriver() = default;
+
+    // A waiting call, or a run of calls, that the window does not wait for: work runs
+    // against the driver after everything issued before it, then done runs on the
+    // issuing thread, unless receiver is gone by then. Work must keep to what it owns.
+    // Here work and done run at once; work submitted from a done runs right after it.
+    // The driver thread runs work on its own thread and delivers done as an event.
+    virtual void submit(const QObject *receiver, Work work, Done done);
+    // Where a long run of submitted waits (a drain, a scan) gives the windows their turn
+    // between two of its calls. Here the calls run inline, so the pending events are
+    // handled now; on the driver thread the windows run anyway and nothing is done.
+    virtual void yieldToWindows();
 
     virtual std::int32_t OpenUSBDriver() = 0;
     virtual std::int32_t CloseUSBDriver() = 0;
@@ -41,4 +61,24 @@ public:
     virtual std::int32_t GetDeviceStatus(std::uint8_t *buffer, std::uint8_t address) = 0;
     virtual std::int32_t DevPing(std::uint8_t *buffer, std::uint8_t count, std::uint8_t address,
                                  std::int32_t waitMs) = 0;
+
+private:
+    struct Submitted {
+        QPointer<const QObject> receiver;
+        Work work;
+        Done done;
+    };
+    std::deque<Submitted> m_submitted;
+    bool m_runningSubmitted = false;
 };
+
+// The one-call form of submit: done receives what work returned.
+template <typename Call, typename Answer>
+void submitCall(ModuleDriver &driver, const QObject *receiver, Call call, Answer answer)
+{
+    using Result = decltype(call(driver));
+    auto result = std::make_shared<Result>();
+    driver.submit(
+        receiver, [result, call = std::move(call)](ModuleDriver &d) mutable { *result = call(d); },
+        [result, answer = std::move(answer)]() mutable { answer(*result); });
+}

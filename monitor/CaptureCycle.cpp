@@ -3,7 +3,6 @@
 #include "FormTimer.h"
 #include "TimeSource.h"
 
-#include <QCoreApplication>
 #include <QLocale>
 
 namespace {
@@ -12,7 +11,7 @@ constexpr std::int32_t LinkNothingYet = 3;
 
 CaptureCycle::CaptureCycle(ModuleDriver &driver, QObject *window)
     : QObject(window), m_driver(driver), m_capture(new FormTimer(QStringLiteral("Timer2"), CaptureTickMs, window)),
-      m_drain(new FormTimer(QStringLiteral("FlushBuffer"), DrainTickMs, window)), m_buffer(BufferSize, 0)
+      m_drain(new FormTimer(QStringLiteral("FlushBuffer"), DrainTickMs, window))
 {
     connect(m_capture, &FormTimer::timeout, this, &CaptureCycle::captureTick);
     connect(m_drain, &FormTimer::timeout, this, &CaptureCycle::drainTick);
@@ -52,8 +51,21 @@ void CaptureCycle::captureTick()
 
 void CaptureCycle::liveTick()
 {
-    std::uint8_t count = 0;
-    std::int32_t r = m_driver.GetData(m_buffer.data(), &count, WaitMs);
+    if (m_fetching)
+        return; // the record asked for is still on its way
+    m_fetching = true;
+    auto record = std::make_shared<Record>();
+    m_driver.submit(
+        this, [record](ModuleDriver &driver) { record->result = driver.GetData(record->bytes.data(), &record->count, WaitMs); },
+        [this, record] {
+            m_fetching = false;
+            takeRecord(*record);
+        });
+}
+
+void CaptureCycle::takeRecord(const Record &record)
+{
+    std::int32_t r = record.result;
     const double t = secondsSinceStart();
     if (r == LinkNothingYet)
         r = DriverResult::NoResponse;
@@ -75,7 +87,8 @@ void CaptureCycle::liveTick()
     } else {
         seconds = t - m_previousOffset;
     }
-    const MonitorRows::Row row = MonitorRows::build(m_buffer, count, MonitorRows::timeText(seconds, QLocale::system()));
+    const MonitorRows::Row row =
+        MonitorRows::build(record.bytes, record.count, MonitorRows::timeText(seconds, QLocale::system()));
     if (row.beepTwice)
         emit invalidCommand();
     if (addressFilter.contains(row.address) || commandFilter.contains(row.command)) {
@@ -106,18 +119,33 @@ void CaptureCycle::playbackStep()
 void CaptureCycle::drainTick()
 {
     if (m_draining)
-        return; // a tick that fell due while the drain let the window breathe
+        return; // a tick that fell due while the drain runs
     m_draining = true;
-    // Ends when nothing is left, on a link error, after a bounded number of records, and as
-    // soon as a capture starts: with other controllers talking the module is never empty,
-    // and a drain running on would take every other record from the capture.
-    for (int i = 0; i < MaxDrainRecords; ++i) {
-        QCoreApplication::processEvents();
-        if (m_capture->isEnabled() || !m_drain->isEnabled())
-            break;
-        std::uint8_t count = 0;
-        if (m_driver.GetData(m_buffer.data(), &count, WaitMs) != DriverResult::Success)
-            break;
+    m_drained = 0;
+    drainNext();
+}
+
+// Ends when nothing is left, on a link error, after a bounded number of records, and as
+// soon as a capture starts: with other controllers talking the module is never empty,
+// and a drain running on would take every other record from the capture.
+void CaptureCycle::drainNext()
+{
+    m_driver.yieldToWindows();
+    if (m_drained >= MaxDrainRecords || m_capture->isEnabled() || !m_drain->isEnabled()) {
+        m_draining = false;
+        return;
     }
-    m_draining = false;
+    ++m_drained;
+    submitCall(
+        m_driver, this,
+        [](ModuleDriver &driver) {
+            Record discarded;
+            return driver.GetData(discarded.bytes.data(), &discarded.count, WaitMs);
+        },
+        [this](std::int32_t r) {
+            if (r == DriverResult::Success)
+                drainNext();
+            else
+                m_draining = false;
+        });
 }

@@ -13,7 +13,8 @@ class FormTimer;
 
 // The monitor's capture cycle: one captured record per tick turned into a row (or one
 // log line per tick played back), and a slower tick that drains the module while no
-// capture runs. It also writes the log.
+// capture runs. It also writes the log. The driver's waits run on the driver's thread:
+// a tick that falls due while its record is on its way passes.
 class CaptureCycle final : public QObject {
     Q_OBJECT
 public:
@@ -58,8 +59,16 @@ signals:
     void logWriteFailed(const QString &error);
 
 private:
+    struct Record {
+        std::vector<std::uint8_t> bytes = std::vector<std::uint8_t>(BufferSize, 0);
+        std::uint8_t count = 0;
+        std::int32_t result = 0;
+    };
+
     void captureTick();
     void liveTick();
+    void takeRecord(const Record &record);
+    void drainNext();
     void playbackStep();
     void drainTick();
     double secondsSinceStart() const;
@@ -67,9 +76,10 @@ private:
     ModuleDriver &m_driver;
     FormTimer *m_capture;
     FormTimer *m_drain;
-    std::vector<std::uint8_t> m_buffer;
     std::int64_t m_startMs = 0;
     double m_previousOffset = 0;
     bool m_firstRow = true;
+    bool m_fetching = false;
     bool m_draining = false;
+    int m_drained = 0;
 };

@@ -17,7 +17,11 @@ public:
 #define QWIL_FORWARD_OPERATION(name, params, args)                 \
     std::int32_t name params override                              \
     {                                                              \
-        const std::int32_t forwardedResult = m_emulator.name args; \
+        std::int32_t forwardedResult = 0;                          \
+        {                                                          \
+            const emu::Emulator::CallInProgress entered(m_emulator, #name); \
+            forwardedResult = m_emulator.name args;                \
+        }                                                          \
         if (afterCall)                                             \
             afterCall(#name);                                      \
         return forwardedResult;                                    \

@@ -1,0 +1,149 @@
+// How long the program's windows take to answer input while the bus is polled. The
+// control panel is started on the driver library as the program starts it, a tool is
+// opened from it as a technician would, and a probe thread posts an event to the window
+// thread every 5 ms; the time from post to delivery is the window's answer time.
+//   input_latency monitor-idle|monitor-busy|dome-idle|device-load SECONDS
+// The bus is the scenario bench/input-latency.sh writes for each case.
+#include "DomeControlWindow.h"
+#include "FlashUtilityWindow.h"
+#include "LibraryDriver.h"
+#include "PanelWindow.h"
+#include "QwilMonWindow.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTimer>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class ProbeEvent final : public QEvent {
+public:
+    static inline const Type Kind = static_cast<Type>(QEvent::registerEventType());
+    ProbeEvent() : QEvent(Kind), posted(Clock::now()) {}
+    Clock::time_point posted;
+};
+
+// Collects answer times while measuring is on.
+class Probe final : public QObject {
+public:
+    std::atomic<bool> measuring{false};
+    std::vector<double> answersMs;
+
+    bool event(QEvent *e) override
+    {
+        if (e->type() != ProbeEvent::Kind)
+            return QObject::event(e);
+        if (measuring) {
+            const auto posted = static_cast<ProbeEvent *>(e)->posted;
+            answersMs.push_back(std::chrono::duration<double, std::milli>(Clock::now() - posted).count());
+        }
+        return true;
+    }
+
+    void report(const char *what) const
+    {
+        std::vector<double> sorted = answersMs;
+        std::sort(sorted.begin(), sorted.end());
+        const auto at = [&](double share) {
+            return sorted.empty() ? 0.0 : sorted[std::min(sorted.size() - 1, static_cast<std::size_t>(share * static_cast<double>(sorted.size())))];
+        };
+        std::printf("%-13s answers %6zu  median %6.1f ms  p95 %6.1f ms  max %6.1f ms\n", what, sorted.size(), at(0.5),
+                    at(0.95), sorted.empty() ? 0.0 : sorted.back());
+    }
+};
+
+template <typename Window> Window *openedTool()
+{
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (auto *tool = qobject_cast<Window *>(w))
+            return tool;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    const QString mode = argc > 1 ? QString::fromLatin1(argv[1]) : QStringLiteral("monitor-idle");
+    const int seconds = argc > 2 ? std::atoi(argv[2]) : 10;
+
+    LibraryDriver library;
+    PanelWindow panel(library);
+    panel.show();
+
+    Probe probe;
+    QElapsedTimer run;
+    std::atomic<bool> posting{true};
+    std::thread poster([&] {
+        while (posting) {
+            QCoreApplication::postEvent(&probe, new ProbeEvent);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+
+    // Steps a technician takes, at the given times from start; measuring spans the run.
+    const auto at = [](int ms, auto step) { QTimer::singleShot(ms, step); };
+    int runStartMs = 1500;
+    if (mode.startsWith(QLatin1String("monitor"))) {
+        at(200, [&] { panel.Command2->click(); });
+        at(runStartMs, [] { openedTool<QwilMonWindow>()->Command9->click(); });
+    } else if (mode == QLatin1String("dome-idle")) {
+        at(200, [&] { panel.Command3->click(); });
+    } else {
+        runStartMs = 8000;
+        at(200, [&] { panel.Command1->click(); });
+        at(2500, [] {
+            auto *loader = openedTool<FlashUtilityWindow>();
+            loader->form.Text10->setText(QStringLiteral("3"));
+            loader->form.Command9->click();
+        });
+        at(runStartMs, [] {
+            auto *loader = openedTool<FlashUtilityWindow>();
+            loader->form.List1->item(2)->setSelected(true);
+            loader->form.Command1->click();
+        });
+    }
+    const auto finish = [&] {
+        if (!probe.measuring)
+            return;
+        probe.measuring = false;
+        probe.report(qPrintable(mode));
+        if (auto *loader = openedTool<FlashUtilityWindow>())
+            std::printf("%-13s status \"%s\" after %.1f s\n", "", qPrintable(loader->form.Text1->text()),
+                        static_cast<double>(run.elapsed()) / 1000.0);
+        QApplication::quit();
+    };
+    at(runStartMs, [&] {
+        probe.measuring = true;
+        run.start();
+    });
+    // A load is measured while it runs, at most for the time given.
+    QTimer loadWatch;
+    QObject::connect(&loadWatch, &QTimer::timeout, [&] {
+        auto *loader = openedTool<FlashUtilityWindow>();
+        if (probe.measuring && loader && loader->form.Text1->text().contains(QLatin1String("Complete")) &&
+            !loader->form.Text1->text().startsWith(QLatin1String("Scan")))
+            finish();
+    });
+    loadWatch.start(10);
+    at(runStartMs + seconds * 1000, finish);
+    const int status = QApplication::exec();
+    posting = false;
+    poster.join();
+    return status;
+}
