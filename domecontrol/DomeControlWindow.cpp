@@ -37,12 +37,12 @@ DomeControlWindow::DomeControlWindow(ModuleDriver &driver, QWidget *parent)
     : ToolWindow(parent), m_driver(driver), m_scroll(nullptr), m_face(makeFace()), form(m_face, this),
       m_status(new StatusLine(
           form.Text2, form.Timer4, [this] { return m_state.DomeAddress; }, this)),
-      m_motion({m_driver, m_state, *this}), m_targets({m_driver, m_state, *this}),
-      m_functions({m_driver, m_state, *this}, form.Timer5), m_statusKeys({m_driver, m_state, *this}),
-      m_raw({m_driver, m_state, *this}), m_poll(new ReceivePoll(m_driver, form.Timer6, this)),
-      m_ping(new PingTest({m_driver, m_state, *this}, form.Timer1, *m_poll, *m_status, this)),
+      m_motion({m_driver, m_state, *this, this}), m_targets({m_driver, m_state, *this, this}),
+      m_functions({m_driver, m_state, *this, this}, form.Timer5), m_statusKeys({m_driver, m_state, *this, this}),
+      m_raw({m_driver, m_state, *this, this}), m_poll(new ReceivePoll(m_driver, form.Timer6, this)),
+      m_ping(new PingTest({m_driver, m_state, *this, this}, form.Timer1, *m_poll, *m_status, this)),
       m_panel(new EngineeringPanel(
-          form, {m_driver, m_state, *this}, [this](const DomeMessages::Bytes &bytes) { showMessageBytes(bytes); },
+          form, {m_driver, m_state, *this, this}, [this](const DomeMessages::Bytes &bytes) { showMessageBytes(bytes); },
           this))
 {
     setObjectName(QStringLiteral("DomeControl"));

@@ -7,6 +7,7 @@
 #include <QObject>
 
 #include <array>
+#include <memory>
 
 namespace {
 constexpr std::int32_t DriverNoAnswer = 3;
@@ -109,13 +110,17 @@ void DomeFunctions::autoFocusAndIris()
 
 void DomeFunctions::maxOpticalZoom()
 {
-    DomeState &s = m_link.state;
-    std::array<std::uint8_t, ZoomReplyBytes> buffer{};
-    const std::int32_t r = m_link.driver.MiscDevCtrl(MaxOpticalZoom, buffer.data(), s.DomeAddress);
-    if (r == 0 && buffer[5] == MaxOpticalZoom)
-        m_link.report.displayMessage(DomeTexts::maxOpticalZoom(s.DomeAddress, buffer[6]));
-    else if (r == 0)
-        m_link.report.displayMessage(DomeTexts::NoZoomAnswer); // a success text would misreport it
-    else
-        m_link.report.displayError(r == DriverNoAnswer ? NoResponse : r);
+    auto buffer = std::make_shared<std::array<std::uint8_t, ZoomReplyBytes>>();
+    const std::uint8_t address = m_link.state.DomeAddress;
+    submitCall(
+        m_link.driver, m_link.window,
+        [buffer, address](ModuleDriver &driver) { return driver.MiscDevCtrl(MaxOpticalZoom, buffer->data(), address); },
+        [link = m_link, buffer, address](std::int32_t r) {
+            if (r == 0 && (*buffer)[5] == MaxOpticalZoom)
+                link.report.displayMessage(DomeTexts::maxOpticalZoom(address, (*buffer)[6]));
+            else if (r == 0)
+                link.report.displayMessage(DomeTexts::NoZoomAnswer); // a success text would misreport it
+            else
+                link.report.displayError(r == DriverNoAnswer ? NoResponse : r);
+        });
 }

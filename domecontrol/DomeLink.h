@@ -25,6 +25,8 @@ struct DomeLink {
     ModuleDriver &driver;
     DomeState &state;
     DomeReport &report;
+    // The window: an answer still on its way when it closes is dropped.
+    const QObject *window;
 
     // Shows a failed call; success shows nothing.
     void showFailure(std::int32_t result) const

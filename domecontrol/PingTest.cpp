@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <memory>
 
 PingTest::PingTest(DomeLink link, FormTimer *timer, ReceivePoll &poll, StatusLine &status, QObject *parent)
     : QObject(parent), m_link(link), m_timer(timer), m_poll(poll), m_status(status)
@@ -42,13 +43,29 @@ void PingTest::toggle()
 
 void PingTest::tick()
 {
-    DomeState &s = m_link.state;
+    if (m_probing)
+        return; // the probe in hand is still waiting for its echo
+    m_probing = true;
     m_poll.stop();
-    std::array<std::uint8_t, 16> buffer{10, 20, 30, 40, 50};
-    const std::int32_t r = m_link.driver.DevPing(buffer.data(), ProbeBytes, s.DomeAddress, waitFor(s.DomeAddress));
-    if (r == 0 && std::equal(buffer.begin() + ProbeBytes, buffer.begin() + 2 * ProbeBytes, s.PingPattern.begin()))
+    auto buffer = std::make_shared<std::array<std::uint8_t, 16>>(std::array<std::uint8_t, 16>{10, 20, 30, 40, 50});
+    const std::uint8_t address = m_link.state.DomeAddress;
+    submitCall(
+        m_link.driver, this,
+        [buffer, address](ModuleDriver &driver) {
+            return driver.DevPing(buffer->data(), ProbeBytes, address, waitFor(address));
+        },
+        [this, buffer](std::int32_t r) { echoed(r, *buffer); });
+}
+
+void PingTest::echoed(std::int32_t result, const std::array<std::uint8_t, 16> &buffer)
+{
+    m_probing = false;
+    const DomeState &s = m_link.state;
+    if (result == 0 && std::equal(buffer.begin() + ProbeBytes, buffer.begin() + 2 * ProbeBytes, s.PingPattern.begin()))
         ++m_echoed;
     ++m_sent;
-    m_status.showUntimed(DomeTexts::pingLine(m_sent, m_echoed));
+    // A probe answered after "Stop Ping" is counted but no longer shown.
+    if (s.PingRunning)
+        m_status.showUntimed(DomeTexts::pingLine(m_sent, m_echoed));
     m_poll.start();
 }

@@ -4,6 +4,8 @@
 
 #include <QObject>
 
+#include <array>
+
 class FormTimer;
 class ReceivePoll;
 class StatusLine;
@@ -32,6 +34,7 @@ signals:
 
 private:
     void tick();
+    void echoed(std::int32_t result, const std::array<std::uint8_t, 16> &buffer);
 
     DomeLink m_link;
     FormTimer *m_timer;
@@ -39,4 +42,5 @@ private:
     StatusLine &m_status;
     long m_sent = 0;
     long m_echoed = 0;
+    bool m_probing = false;
 };

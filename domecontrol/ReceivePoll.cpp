@@ -3,13 +3,15 @@
 #include "FormTimer.h"
 #include "TextFormat.h"
 
+#include <memory>
+
 namespace {
 constexpr std::uint8_t BusMessageRecord = 2;
 constexpr std::size_t CommandByte = 8;
 } // namespace
 
 ReceivePoll::ReceivePoll(ModuleDriver &driver, FormTimer *timer, QObject *parent)
-    : QObject(parent), m_driver(driver), m_timer(timer), m_buffer(BufferSize, 0)
+    : QObject(parent), m_driver(driver), m_timer(timer)
 {
     m_timer->setInterval(PollMs);
     m_timer->setSingleShot(false);
@@ -18,33 +20,49 @@ ReceivePoll::ReceivePoll(ModuleDriver &driver, FormTimer *timer, QObject *parent
 
 void ReceivePoll::start()
 {
-    m_timer->setEnabled(true);
+    m_running = true;
+    if (!m_fetching)
+        m_timer->setEnabled(true);
 }
 
 void ReceivePoll::stop()
 {
+    m_running = false;
     m_timer->setEnabled(false);
 }
 
+// The timer rests while a record is on its way and starts again once it is handled,
+// unless the poll was stopped meanwhile.
 void ReceivePoll::tick()
 {
-    stop();
-    std::uint8_t count = 0;
-    if (m_driver.GetData(m_buffer.data(), &count, WaitMs) == 0) {
-        const std::size_t length = std::min<std::size_t>(count, BufferSize - 1);
-        if (m_buffer[0] == BusMessageRecord && length > CommandByte) {
-            switch (m_buffer[CommandByte]) {
-            case DomeAlarm:
-                if (length > CommandByte + 1)
-                    emit alarmReport(m_buffer[CommandByte + 1]);
-                break;
-            case DomeType: emit domeTypeAnswered(); break;
-            case Engineering: emit engineeringReply(m_buffer, length); break;
-            default: break;
-            }
+    m_timer->setEnabled(false);
+    m_fetching = true;
+    auto record = std::make_shared<Record>();
+    m_driver.submit(
+        this, [record](ModuleDriver &driver) { record->result = driver.GetData(record->bytes.data(), &record->count, WaitMs); },
+        [this, record] {
+            m_fetching = false;
+            if (record->result == 0)
+                handOn(record->bytes, record->count);
+            if (m_running)
+                m_timer->setEnabled(true);
+        });
+}
+
+void ReceivePoll::handOn(const std::vector<std::uint8_t> &buffer, std::uint8_t count)
+{
+    const std::size_t length = std::min<std::size_t>(count, BufferSize - 1);
+    if (buffer[0] == BusMessageRecord && length > CommandByte) {
+        switch (buffer[CommandByte]) {
+        case DomeAlarm:
+            if (length > CommandByte + 1)
+                emit alarmReport(buffer[CommandByte + 1]);
+            break;
+        case DomeType: emit domeTypeAnswered(); break;
+        case Engineering: emit engineeringReply(buffer, length); break;
+        default: break;
         }
-        const std::size_t first = std::min(CommandByte, length);
-        emit received(TextFormat::hexBytes(std::span<const std::uint8_t>(m_buffer.data() + first, length - first)));
     }
-    start();
+    const std::size_t first = std::min(CommandByte, length);
+    emit received(TextFormat::hexBytes(std::span<const std::uint8_t>(buffer.data() + first, length - first)));
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <memory>
 
 namespace {
 constexpr std::int32_t DriverNoAnswer = 3;
@@ -11,35 +12,55 @@ constexpr std::int32_t NoResponse = 7;
 constexpr std::size_t PositionFirst = 6, PositionEnd = 16;
 } // namespace
 
+// Each answer is shown when it comes; the window stays free while the dome is asked.
 void StatusKeys::flashRevision()
 {
-    std::array<std::uint8_t, 101> reply{};
-    const std::int32_t r = m_link.driver.GetConfigData(reply.data(), FlashRevisionLength, FlashRevisionBlock,
-                                                       m_link.state.DomeAddress, ConfigWaitMs);
-    if (r == 0)
-        m_link.report.displayMessage(DomeTexts::flashRevision(reply));
-    else
-        m_link.report.displayError(r == DriverNoAnswer ? NoResponse : r);
+    auto reply = std::make_shared<std::array<std::uint8_t, 101>>();
+    const std::uint8_t address = m_link.state.DomeAddress;
+    submitCall(
+        m_link.driver, m_link.window,
+        [reply, address](ModuleDriver &driver) {
+            return driver.GetConfigData(reply->data(), FlashRevisionLength, FlashRevisionBlock, address, ConfigWaitMs);
+        },
+        [link = m_link, reply](std::int32_t r) {
+            if (r == 0)
+                link.report.displayMessage(DomeTexts::flashRevision(*reply));
+            else
+                link.report.displayError(r == DriverNoAnswer ? NoResponse : r);
+        });
 }
 
 void StatusKeys::deviceStatus()
 {
-    std::array<std::uint8_t, 51> status{};
-    const std::int32_t r = m_link.driver.GetDeviceStatus(status.data(), m_link.state.DomeAddress);
-    if (r == 0)
-        m_link.report.displayMessage(DomeTexts::deviceStatus(m_link.state.DomeAddress, status));
-    else
-        m_link.report.displayError(r);
+    auto status = std::make_shared<std::array<std::uint8_t, 51>>();
+    const std::uint8_t address = m_link.state.DomeAddress;
+    submitCall(
+        m_link.driver, m_link.window,
+        [status, address](ModuleDriver &driver) { return driver.GetDeviceStatus(status->data(), address); },
+        [link = m_link, status, address](std::int32_t r) {
+            if (r == 0)
+                link.report.displayMessage(DomeTexts::deviceStatus(address, *status));
+            else
+                link.report.displayError(r);
+        });
 }
 
 // Whatever went wrong, a position that could not be read reads as no answer.
 void StatusKeys::readPosition()
 {
-    DomeState &s = m_link.state;
-    if (m_link.driver.GetABSPosition(s.PositionBuffer.data(), s.DomeAddress) != 0)
-        m_link.report.displayError(NoResponse);
-    else
-        m_link.report.displayMessage(DomeTexts::absolutePosition(s.PositionBuffer));
+    // The read starts from the position held, as the driver writes only what it read.
+    auto position = std::make_shared<decltype(DomeState::PositionBuffer)>(m_link.state.PositionBuffer);
+    const std::uint8_t address = m_link.state.DomeAddress;
+    submitCall(
+        m_link.driver, m_link.window,
+        [position, address](ModuleDriver &driver) { return driver.GetABSPosition(position->data(), address); },
+        [link = m_link, position](std::int32_t r) {
+            link.state.PositionBuffer = *position;
+            if (r != 0)
+                link.report.displayError(NoResponse);
+            else
+                link.report.displayMessage(DomeTexts::absolutePosition(link.state.PositionBuffer));
+        });
 }
 
 void StatusKeys::gotoPosition()
