@@ -5,6 +5,7 @@
 //   input_latency monitor-idle|monitor-busy|dome-idle|device-load SECONDS
 // The bus is the scenario bench/input-latency.sh writes for each case.
 #include "DomeControlWindow.h"
+#include "DriverThread.h"
 #include "FlashUtilityWindow.h"
 #include "LibraryDriver.h"
 #include "PanelWindow.h"
@@ -82,8 +83,10 @@ int main(int argc, char *argv[])
     const QString mode = argc > 1 ? QString::fromLatin1(argv[1]) : QStringLiteral("monitor-idle");
     const int seconds = argc > 2 ? std::atoi(argv[2]) : 10;
 
+    // As the program starts: the library behind the driver thread.
     LibraryDriver library;
-    PanelWindow panel(library);
+    DriverThread driver(library);
+    PanelWindow panel(driver);
     panel.show();
 
     Probe probe;

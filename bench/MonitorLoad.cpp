@@ -3,6 +3,7 @@
 // peak memory and what became of every record: monitor_load SECONDS
 // The traffic rate is the scenario's: bench/monitor-load.sh writes one per rate.
 #include "CaptureCycle.h"
+#include "DriverThread.h"
 #include "LibraryDriver.h"
 #include "QwilMonWindow.h"
 
@@ -19,7 +20,8 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 10;
-    LibraryDriver driver;
+    LibraryDriver library;
+    DriverThread driver(library);
     // Quitting closes the window, which deletes itself on close.
     auto *monitor = new QwilMonWindow(driver);
     QwilMonWindow &window = *monitor;

@@ -10,6 +10,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
+#include <utility>
 
 using namespace DownloadMessages;
 
@@ -45,7 +47,7 @@ QString deviceErrorText(std::uint8_t status)
 } // namespace
 
 DownloadEngine::DownloadEngine(ModuleDriver &driver, LoadHost &host, QObject *parent)
-    : QObject(parent), m_driver(driver), m_host(host), m_reply(ReplyBufferSize, 0)
+    : QObject(parent), m_driver(driver), m_host(host)
 {
     m_pacing = makeTimer(2, 50, &DownloadEngine::pacingStep);
     m_moduleExit = makeTimer(3, 500, &DownloadEngine::moduleExitStep);
@@ -160,6 +162,7 @@ void DownloadEngine::armPacingUnlessPaused(int intervalMs)
 // No step runs and no reply is waited for any more.
 void DownloadEngine::stopLoad()
 {
+    ++m_loadNumber;
     m_file.close();
     for (FormTimer *timer : m_timers)
         timer->setEnabled(false);
@@ -176,7 +179,7 @@ void DownloadEngine::abandon(int loadStatus)
 
 bool DownloadEngine::running() const
 {
-    return m_transferActive || m_loadBusy || m_heldByPause ||
+    return m_transferActive || m_loadBusy || m_heldByPause || m_replyPending ||
            std::any_of(m_timers.begin(), m_timers.end(), [](const FormTimer *t) { return t->isEnabled(); });
 }
 
@@ -188,12 +191,17 @@ void DownloadEngine::abortLoad()
     sendAbortByte();
 }
 
-void DownloadEngine::flushReplies()
+void DownloadEngine::flushReplies(std::function<void()> then)
 {
-    ModuleConnection::drain(m_driver, FlushWaitMs, [this](std::span<const std::uint8_t> record) {
-        if (m_host.debugOn())
-            m_host.dumpHex(record);
-    });
+    ModuleConnection::drain(m_driver, this, FlushWaitMs,
+                            [this, then = std::move(then)](const ModuleConnection::Records &records) {
+                                for (const auto &record : records) {
+                                    if (m_host.debugOn())
+                                        m_host.dumpHex(record);
+                                }
+                                if (then)
+                                    then();
+                            });
 }
 
 // ---- starting ------------------------------------------------------------------------
@@ -437,31 +445,54 @@ void DownloadEngine::moduleExitStep()
 
 // ---- replies and the watchdog --------------------------------------------------------------
 
+// The reply is awaited on the driver's thread. A watchdog that falls due meanwhile waits
+// for it: a reply that is ours stops the watchdog, as it would have had the wait held
+// the window; any other outcome lets it act.
 void DownloadEngine::poll()
 {
     m_poller->setEnabled(false);
-    std::uint8_t count = 0;
-    const std::int32_t r = m_driver.GetData(m_reply.data(), &count, PollWaitMs);
+    m_replyPending = true;
+    const unsigned load = m_loadNumber;
+    auto reply = std::make_shared<std::vector<std::uint8_t>>(ReplyBufferSize, 0);
+    auto count = std::make_shared<std::uint8_t>(0);
+    submitCall(
+        m_driver, this, [reply, count](ModuleDriver &driver) { return driver.GetData(reply->data(), count.get(), PollWaitMs); },
+        [this, load, reply, count](std::int32_t r) {
+            m_replyPending = false;
+            const bool watchdogDue = std::exchange(m_watchdogDue, false);
+            if (load != m_loadNumber)
+                return; // the load ended while its reply was awaited
+            if (!takeReply(r, std::span<const std::uint8_t>(reply->data(), std::min<std::size_t>(*count, ReplyBufferSize - 1))) &&
+                watchdogDue && load == m_loadNumber)
+                watchdogExpired();
+        });
+}
+
+// True when the reply was one of the load's.
+bool DownloadEngine::takeReply(std::int32_t r, std::span<const std::uint8_t> reply)
+{
     if (isLinkError(r)) {
         abandon(LoadStatus::UsbError);
-        return;
+        return false;
     }
     if (r != DriverResult::Success) {
         m_poller->setEnabled(true);
-        return;
+        return false;
     }
-    const std::span<const std::uint8_t> reply(m_reply.data(), std::min<std::size_t>(count, ReplyBufferSize - 1));
     if (m_host.debugOn())
         m_host.dumpHex(reply);
     if (reply.size() > 5 && reply[0] == 1 && reply[3] == ModuleReplyMarker) {
         m_watchdog->setEnabled(false);
         handleModuleReply(reply[4], reply[5], reply);
-    } else if (reply.size() > 9 && reply[0] == 2 && reply[8] == DeviceReply) {
+        return true;
+    }
+    if (reply.size() > 9 && reply[0] == 2 && reply[8] == DeviceReply) {
         m_watchdog->setEnabled(false);
         handleDeviceReply(reply[9]);
-    } else {
-        m_poller->setEnabled(true); // not ours: keep listening
+        return true;
     }
+    m_poller->setEnabled(true); // not ours: keep listening
+    return false;
 }
 
 void DownloadEngine::handleModuleReply(std::uint8_t code, std::uint8_t status, std::span<const std::uint8_t> reply)
@@ -583,6 +614,10 @@ void DownloadEngine::deviceError(std::uint8_t status)
 
 void DownloadEngine::watchdogExpired()
 {
+    if (m_replyPending) {
+        m_watchdogDue = true;
+        return;
+    }
     stopWatchdogAndPoll();
     if (m_lastReplyCode == ExitLoader) {
         m_nextDevice->setEnabled(true);

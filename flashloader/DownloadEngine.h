@@ -77,7 +77,8 @@ public:
     // Every device is done.
     void finishUpload();
     // Reads and discards the replies the module still holds.
-    void flushReplies();
+    // Reads and discards the replies still queued, then goes on to then.
+    void flushReplies(std::function<void()> then = {});
 
     // Stops waiting for a reply (the COM-port layout takes over).
     void stopReplyWait() { stopWatchdogAndPoll(); }
@@ -118,6 +119,7 @@ private:
     void watchdogExpired();    // Timer4
     void nextDeviceTimer();    // Timer18
     void poll();               // Timer9
+    bool takeReply(std::int32_t result, std::span<const std::uint8_t> reply);
 
     void deviceBlock();
     void nextDeviceAction();
@@ -138,7 +140,6 @@ private:
     RecordFile m_file;
     DeviceBlockSender m_device;
     DeviceBlockSender::Action m_dataMessage; // sent when the short pause is over
-    std::vector<std::uint8_t> m_reply;
     QString m_loadFileName;
     QString m_sendFile;
     std::uint8_t m_deviceAddress = 1;
@@ -151,6 +152,9 @@ private:
     bool m_loadBusy = false;
     bool m_checksumMatched = false;
     bool m_heldByPause = false;
+    bool m_replyPending = false;
+    bool m_watchdogDue = false;
+    unsigned m_loadNumber = 0; // counts stopped loads, so a reply awaited for one is not taken by another
     long m_firstAddress = 0;
     long m_lastAddress = 0;
     long m_expectedChecksum = 0;

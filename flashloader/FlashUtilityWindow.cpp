@@ -485,30 +485,42 @@ void FlashUtilityWindow::connectModule()
         if (debugOn())
             dumpHex(record);
     };
-    const ConnectOutcome outcome = ModuleConnection::connect(m_driver, options);
-    if (outcome.connected) {
-        if (form.Option1->isChecked())
-            form.Timer[ScanPrompt]->setEnabled(true);
-        return;
-    }
-    showStatus(QStringLiteral("USB Error - Reconnect USB Module and Click Connect USB"), Colour::Error);
-    m_moduleConnected = false;
-    offerConnectUsb();
-    Beep::beep();
+    ModuleConnection::connect(m_driver, this, options, [this](const ConnectOutcome &outcome) {
+        if (outcome.connected) {
+            if (form.Option1->isChecked())
+                form.Timer[ScanPrompt]->setEnabled(true);
+            return;
+        }
+        showStatus(QStringLiteral("USB Error - Reconnect USB Module and Click Connect USB"), Colour::Error);
+        m_moduleConnected = false;
+        offerConnectUsb();
+        Beep::beep();
+    });
 }
 
-bool FlashUtilityWindow::checkUsbLink()
+// Reads one record with a short wait; a link that answers goes on to whenLinked. The
+// scan and load buttons rest until the answer is in.
+void FlashUtilityWindow::checkUsbLink(std::function<void()> whenLinked)
 {
-    std::array<std::uint8_t, NetworkScan::BufferSize> buffer{};
-    std::uint8_t count = 0;
-    const std::int32_t r = m_driver.GetData(buffer.data(), &count, LinkCheckWaitMs);
-    if (r == DriverResult::Success || r == DriverResult::NoResponse)
-        return true;
-    m_moduleConnected = false;
-    showStatus(QStringLiteral("USB Error - Reconnect USB Module and Click Connect USB"), Colour::Error);
-    offerConnectUsb();
-    form.Timer[ScanPrompt]->setEnabled(false);
-    return false;
+    m_linkCheckPending = true;
+    submitCall(
+        m_driver, this,
+        [](ModuleDriver &driver) {
+            std::array<std::uint8_t, NetworkScan::BufferSize> buffer{};
+            std::uint8_t count = 0;
+            return driver.GetData(buffer.data(), &count, LinkCheckWaitMs);
+        },
+        [this, whenLinked = std::move(whenLinked)](std::int32_t r) {
+            m_linkCheckPending = false;
+            if (r == DriverResult::Success || r == DriverResult::NoResponse) {
+                whenLinked();
+                return;
+            }
+            m_moduleConnected = false;
+            showStatus(QStringLiteral("USB Error - Reconnect USB Module and Click Connect USB"), Colour::Error);
+            offerConnectUsb();
+            form.Timer[ScanPrompt]->setEnabled(false);
+        });
 }
 
 void FlashUtilityWindow::reconnectStep()
@@ -533,11 +545,14 @@ void FlashUtilityWindow::scanClicked()
         m_scanRunning = false;
         return;
     }
-    if (m_scan->isActive())
-        return; // a stopped scan is still finishing its last address
+    if (m_scan->isActive() || m_linkCheckPending)
+        return; // a stopped scan is still finishing its last address, or the link is being checked
     form.Timer[ScanPrompt]->setEnabled(false);
-    if (!checkUsbLink())
-        return;
+    checkUsbLink([this] { startScan(); });
+}
+
+void FlashUtilityWindow::startScan()
+{
     if (!m_moduleConnected) {
         showStatus(QStringLiteral("No USB Module - Connect Module and Click Connect "), Colour::Error);
         offerConnectUsb();
@@ -560,7 +575,6 @@ void FlashUtilityWindow::scanClicked()
     showStatus(QStringLiteral("Scanning Network for Devices"), Colour::Information);
     for (int row = form.List1->count() - 1; row >= 0; --row)
         delete form.List1->takeItem(row);
-    m_scan->drainModule();
     m_scan->start();
 }
 
@@ -610,12 +624,16 @@ void FlashUtilityWindow::loadClicked()
         m_serial->start(m_loadFileName, SerialLoader::Request::Application);
         return;
     }
+    if (m_linkCheckPending)
+        return;
     // The scan prompt must not cover what the load reports.
     f.Timer[ScanPrompt]->setEnabled(false);
-    if (!checkUsbLink())
-        return;
-    m_engine->flushReplies();
+    checkUsbLink([this] { m_engine->flushReplies([this] { startLoad(); }); });
+}
 
+void FlashUtilityWindow::startLoad()
+{
+    FlashUtilityForm &f = form;
     const bool moduleMode = !m_directFileMode && f.Option2->isChecked();
     if (!moduleMode && !m_moduleConnected) {
         showStatus(QStringLiteral("Click Connect USB and Scan Before Starting Load"), Colour::Error);

@@ -80,18 +80,20 @@ private:
 
     // Module link.
     void connectModule();
-    bool checkUsbLink();
+    void checkUsbLink(std::function<void()> whenLinked);
     void reconnectStep();
     void promptStep();
 
     // Scan.
     void scanClicked();
+    void startScan();
     void maxAddressChanged();
     void scanProgressed();
     void scanFinished();
 
     // Load button and its helpers.
     void loadClicked();
+    void startLoad();
     void startChosenFile(const QString &file, bool disableLoadButton);
     void startDirectFile();
     void chooseFirstDevice();
@@ -119,6 +121,7 @@ private:
     DebugLogFile m_log;
 
     bool m_moduleConnected = false;
+    bool m_linkCheckPending = false;
     bool m_directFileMode = false;
     bool m_knownType = true;
     bool m_scanRunning = false;

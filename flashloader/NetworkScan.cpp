@@ -1,13 +1,12 @@
 #include "NetworkScan.h"
 
 #include "FormTimer.h"
-#include "ModuleConnection.h"
 #include "ScanRules.h"
 #include "TextFormat.h"
 
-#include <QCoreApplication>
-
 #include <algorithm>
+#include <cstdint>
+#include <memory>
 
 namespace {
 constexpr std::size_t RecordHeader = 3;
@@ -16,8 +15,7 @@ constexpr std::uint8_t DrainMarker = 0x2A;
 } // namespace
 
 NetworkScan::NetworkScan(ModuleDriver &driver, QObject *parent)
-    : QObject(parent), m_driver(driver), m_timer17(new FormTimer(QStringLiteral("Timer17"), StartDelayMs, parent)),
-      m_buffer(BufferSize, 0)
+    : QObject(parent), m_driver(driver), m_timer17(new FormTimer(QStringLiteral("Timer17"), StartDelayMs, parent))
 {
     m_timer17->setSingleShot(true);
     connect(m_timer17, &FormTimer::timeout, this, &NetworkScan::run);
@@ -28,7 +26,8 @@ void NetworkScan::start()
     m_running = true;
     m_active = true;
     m_stopRequested = false;
-    m_timer17->setEnabled(true);
+    ModuleConnection::drain(m_driver, this, ModuleDrainWaitMs,
+                            [this](const ModuleConnection::Records &) { m_timer17->setEnabled(true); });
 }
 
 void NetworkScan::requestStop()
@@ -37,90 +36,135 @@ void NetworkScan::requestStop()
     m_running = false;
 }
 
-void NetworkScan::drainModule()
-{
-    ModuleConnection::drain(m_driver, ModuleDrainWaitMs);
-}
-
 void NetworkScan::dumpIfDebug(std::span<const std::uint8_t> bytes)
 {
     if (debugOn())
         emit dump(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
 }
 
+void NetworkScan::dumpAll(const ModuleConnection::Records &records)
+{
+    for (const auto &record : records)
+        dumpIfDebug(record);
+}
+
+// The scan runs as a chain of submitted steps: a drain, one step per address, the bus
+// set back and a last drain. A stop request is seen between two addresses.
 void NetworkScan::run()
 {
     m_running = true;
     emit started();
-    std::fill(m_buffer.begin(), m_buffer.end(), 0);
     emit debugCleared();
-    ModuleConnection::drain(m_driver, DrainWaitMs,
-                            [this](std::span<const std::uint8_t> record) { dumpIfDebug(record); });
+    ModuleConnection::drain(m_driver, this, DrainWaitMs, [this](const ModuleConnection::Records &records) {
+        dumpAll(records);
+        m_lastAddress = std::clamp(m_maxAddress ? m_maxAddress() : 0, 0, ScanRules::MaxScanAddress);
+        m_timeoutMs = ScanRules::perAddressTimeoutMs(m_lastAddress);
+        scanFrom(1);
+    });
+}
 
-    const int lastAddress = std::clamp(m_maxAddress ? m_maxAddress() : 0, 0, ScanRules::MaxScanAddress);
-    const int timeoutMs = ScanRules::perAddressTimeoutMs(lastAddress);
-    // A stop request is seen here, once the address in hand is done.
-    for (int address = 1; address <= lastAddress && !m_stopRequested; ++address) {
-        scanAddress(address, timeoutMs);
-        QCoreApplication::processEvents();
+void NetworkScan::scanFrom(int address)
+{
+    if (address > m_lastAddress || m_stopRequested) {
+        setBusBack();
+        return;
     }
+    scanAddress(address, m_timeoutMs);
+}
 
+void NetworkScan::setBusBack()
+{
     const int highest = std::clamp(m_maxAddress ? m_maxAddress() : 0, 0, 255);
     const std::int32_t r = m_driver.ConfigQwil(IdleBusValue, BusSecond, static_cast<std::uint8_t>(highest));
     emit completed();
-    if (r != DriverResult::NoResponse)
-        ModuleConnection::drain(m_driver, FinalDrainWaitMs,
-                                [this](std::span<const std::uint8_t> record) { dumpIfDebug(record); });
+    if (r == DriverResult::NoResponse) {
+        end();
+        return;
+    }
+    ModuleConnection::drain(m_driver, this, FinalDrainWaitMs, [this](const ModuleConnection::Records &records) {
+        dumpAll(records);
+        end();
+    });
+}
+
+void NetworkScan::end()
+{
     m_running = false;
     m_active = false;
     emit finished();
 }
 
+// What one address gave: what the debug box shows of it (the records drained before it,
+// each marked with '*', the reply or the device's late record, the note of a second
+// request) and the reply.
+struct NetworkScan::AddressAnswer {
+    ModuleConnection::Records dumps;
+    std::size_t retryNoteAt = SIZE_MAX; // the retry note goes before this dump
+
+    std::int32_t result = 0;
+    int expected = ScanRules::ConfigLength;
+    std::vector<std::uint8_t> reply = std::vector<std::uint8_t>(BufferSize, 0);
+};
+
 void NetworkScan::scanAddress(int address, int timeoutMs)
 {
     emit progressed();
-    std::fill(m_buffer.begin(), m_buffer.end(), 0);
+    auto answer = std::make_shared<AddressAnswer>();
+    m_driver.submit(
+        this, [answer, address, timeoutMs](ModuleDriver &driver) { ask(driver, address, timeoutMs, *answer); },
+        [this, answer, address] {
+            for (std::size_t i = 0; i <= answer->dumps.size(); ++i) {
+                if (i == answer->retryNoteAt && debugOn())
+                    emit debugNote(QStringLiteral("\nRetry ") + TextFormat::numberText(address));
+                if (i < answer->dumps.size())
+                    dumpIfDebug(answer->dumps[i]);
+            }
+            if (ScanRules::isValidReply(answer->result, answer->reply, answer->expected, address))
+                emit rowScanned(ScanRules::row(address, answer->reply));
+            else
+                emit rowScanned(ScanRules::row(address));
+            // The window has its turn here, so a stop request is seen before the next address.
+            m_driver.yieldToWindows();
+            scanFrom(address + 1);
+        });
+}
 
+// Runs on the driver's thread: everything one address takes, in the designed order.
+void NetworkScan::ask(ModuleDriver &driver, int address, int timeoutMs, AddressAnswer &answer)
+{
+    std::vector<std::uint8_t> &buffer = answer.reply;
     // Anything still queued belongs to an earlier address; marked with '*' in the dump.
-    ModuleConnection::drain(m_driver, DrainWaitMs, [this](std::span<const std::uint8_t> record) {
+    ModuleConnection::drain(driver, DrainWaitMs, [&answer](std::span<const std::uint8_t> record) {
         std::vector<std::uint8_t> marked(record.begin(), record.end());
         marked.push_back(DrainMarker);
-        dumpIfDebug(marked);
+        answer.dumps.push_back(std::move(marked));
     });
 
     const auto target = static_cast<std::uint8_t>(address);
     const int asked = ScanRules::ConfigLength;
-    int expected = asked;
     std::int32_t r =
-        m_driver.GetConfigData(m_buffer.data(), ScanRules::ConfigLength, ScanRules::IdentityBlock, target, timeoutMs);
-    const bool answered = r == DriverResult::Success;
-    if (answered) {
-        dumpIfDebug(std::span<const std::uint8_t>(m_buffer.data(), ReplyFieldsBeforeData + asked));
-        if (!ScanRules::isValidReply(r, m_buffer, expected, address)) {
+        driver.GetConfigData(buffer.data(), ScanRules::ConfigLength, ScanRules::IdentityBlock, target, timeoutMs);
+    if (r == DriverResult::Success) {
+        answer.dumps.emplace_back(buffer.begin(), buffer.begin() + ReplyFieldsBeforeData + asked);
+        if (!ScanRules::isValidReply(r, buffer, answer.expected, address)) {
             // The module handed back something else; the device's reply may follow as a record.
             std::uint8_t count = 0;
-            r = m_driver.GetData(m_buffer.data(), &count, ExtraReadWaitMs);
+            r = driver.GetData(buffer.data(), &count, ExtraReadWaitMs);
             if (r == DriverResult::Success) {
                 const std::size_t length = std::min<std::size_t>(count, BufferSize - 1);
-                dumpIfDebug(std::span<const std::uint8_t>(m_buffer.data(), length));
-                std::copy(m_buffer.begin() + RecordHeader, m_buffer.begin() + static_cast<std::ptrdiff_t>(length + 1),
-                          m_buffer.begin());
+                answer.dumps.emplace_back(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(length));
+                std::copy(buffer.begin() + RecordHeader, buffer.begin() + static_cast<std::ptrdiff_t>(length + 1),
+                          buffer.begin());
                 // A complete reply of the asked length is accepted; anything shorter is not.
                 if (length < RecordHeader + ReplyFieldsBeforeData + asked)
-                    expected = -1;
+                    answer.expected = -1;
             }
         }
     } else {
-        if (debugOn())
-            emit debugNote(QStringLiteral("\nRetry ") + TextFormat::numberText(address));
-        r = m_driver.GetConfigData(m_buffer.data(), ScanRules::ConfigLength, ScanRules::IdentityBlock, target,
-                                   timeoutMs);
+        answer.retryNoteAt = answer.dumps.size();
+        r = driver.GetConfigData(buffer.data(), ScanRules::ConfigLength, ScanRules::IdentityBlock, target, timeoutMs);
         if (r == DriverResult::Success)
-            dumpIfDebug(std::span<const std::uint8_t>(m_buffer.data(), ReplyFieldsBeforeData + asked));
+            answer.dumps.emplace_back(buffer.begin(), buffer.begin() + ReplyFieldsBeforeData + asked);
     }
-
-    if (ScanRules::isValidReply(r, m_buffer, expected, address))
-        emit rowScanned(ScanRules::row(address, m_buffer));
-    else
-        emit rowScanned(ScanRules::row(address));
+    answer.result = r;
 }

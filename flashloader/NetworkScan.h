@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ModuleConnection.h"
 #include "ModuleDriver.h"
 
 #include <QObject>
@@ -13,8 +14,9 @@
 class FormTimer;
 
 // The network scan: asks every address from 1 up to the highest for its configuration
-// and reports one device-list row per address. It runs as one blocking loop that lets
-// the window breathe once per address, so a stop request is seen between addresses.
+// and reports one device-list row per address. Each address is one submitted step, so
+// the window stays free while the devices are asked and a stop request is seen between
+// addresses.
 class NetworkScan final : public QObject {
     Q_OBJECT
 public:
@@ -35,16 +37,14 @@ public:
     void setMaxAddressSource(std::function<int()> source) { m_maxAddress = std::move(source); }
     void setDebugSource(std::function<bool()> source) { m_debugOn = std::move(source); }
 
-    // Starts the scan engine shortly, after the click handler has returned.
+    // Reads and discards everything the module has queued (a long wait), then starts
+    // the scan engine shortly.
     void start();
     // Lets the address in hand finish, then ends the scan.
     void requestStop();
     bool isRunning() const { return m_running; }
     // From start() until finished(): also while a stopped scan completes its address.
     bool isActive() const { return m_active; }
-
-    // Reads and discards everything the module has queued (long waits).
-    void drainModule();
 
 signals:
     void started();
@@ -59,16 +59,24 @@ signals:
     void finished();
 
 private:
+    struct AddressAnswer;
+
     void run();
+    void scanFrom(int address);
     void scanAddress(int address, int timeoutMs);
+    static void ask(ModuleDriver &driver, int address, int timeoutMs, AddressAnswer &answer);
+    void setBusBack();
+    void end();
     void dumpIfDebug(std::span<const std::uint8_t> bytes);
+    void dumpAll(const ModuleConnection::Records &records);
     bool debugOn() const { return m_debugOn && m_debugOn(); }
 
     ModuleDriver &m_driver;
     FormTimer *m_timer17;
     std::function<int()> m_maxAddress;
     std::function<bool()> m_debugOn;
-    std::vector<std::uint8_t> m_buffer;
+    int m_lastAddress = 0;
+    int m_timeoutMs = 0;
     bool m_running = false;
     bool m_active = false;
     bool m_stopRequested = false;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <memory>
 
 ConnectOptions ConnectOptions::controlPanel()
 {
@@ -36,34 +37,61 @@ ConnectOptions ConnectOptions::domeControl()
     return options;
 }
 
-ConnectOutcome ModuleConnection::connect(ModuleDriver &driver, const ConnectOptions &options)
+bool ModuleConnection::open(ModuleDriver &driver, const ConnectOptions &options, ConnectOutcome &outcome)
 {
     if (options.closeFirst)
         driver.CloseUSBDriver();
 
-    ConnectOutcome outcome;
     outcome.word = driver.OpenUSBDriver();
     if (options.onWord)
         options.onWord(outcome.word);
     outcome.connected = ModuleStatus::isConnected(outcome.word);
-
-    if (outcome.connected) {
-        std::array<std::uint8_t, ModuleStatus::DescriptorSize> descriptor{};
-        std::int32_t length = ModuleStatus::DescriptorSize;
-        driver.GetDevDescr(descriptor.data(), &length);
-        outcome.status = ModuleStatus::statusText(outcome.word, descriptor[ModuleStatus::DescriptorRevisionMajor],
-                                                  descriptor[ModuleStatus::DescriptorRevisionMinor], options.form);
-        if (options.onConnected)
-            options.onConnected(outcome.status);
-        if (options.drainAfter)
-            drain(driver, DrainWaitMs, options.onDrained);
-    } else {
+    if (!outcome.connected) {
         outcome.status = options.failureStatus;
+        return false;
     }
+    std::array<std::uint8_t, ModuleStatus::DescriptorSize> descriptor{};
+    std::int32_t length = ModuleStatus::DescriptorSize;
+    driver.GetDevDescr(descriptor.data(), &length);
+    outcome.status = ModuleStatus::statusText(outcome.word, descriptor[ModuleStatus::DescriptorRevisionMajor],
+                                              descriptor[ModuleStatus::DescriptorRevisionMinor], options.form);
+    if (options.onConnected)
+        options.onConnected(outcome.status);
+    return options.drainAfter;
+}
 
+void ModuleConnection::finish(ModuleDriver &driver, const ConnectOptions &options)
+{
     if (options.closeAfter)
         driver.CloseUSBDriver();
+}
+
+ConnectOutcome ModuleConnection::connect(ModuleDriver &driver, const ConnectOptions &options)
+{
+    ConnectOutcome outcome;
+    if (open(driver, options, outcome))
+        drain(driver, DrainWaitMs, options.onDrained);
+    finish(driver, options);
     return outcome;
+}
+
+void ModuleConnection::connect(ModuleDriver &driver, const QObject *receiver, const ConnectOptions &options,
+                               std::function<void(const ConnectOutcome &)> then)
+{
+    ConnectOutcome outcome;
+    if (!open(driver, options, outcome)) {
+        finish(driver, options);
+        then(outcome);
+        return;
+    }
+    drain(driver, receiver, DrainWaitMs, [&driver, options, outcome, then = std::move(then)](const Records &records) {
+        if (options.onDrained) {
+            for (const auto &record : records)
+                options.onDrained(record);
+        }
+        finish(driver, options);
+        then(outcome);
+    });
 }
 
 int ModuleConnection::drain(ModuleDriver &driver, int waitMs,
@@ -80,4 +108,18 @@ int ModuleConnection::drain(ModuleDriver &driver, int waitMs,
             onRecord(std::span<const std::uint8_t>(buffer.data(), std::min<std::size_t>(count, buffer.size())));
     }
     return records;
+}
+
+void ModuleConnection::drain(ModuleDriver &driver, const QObject *receiver, int waitMs,
+                             std::function<void(const Records &)> then)
+{
+    auto records = std::make_shared<Records>();
+    driver.submit(
+        receiver,
+        [records, waitMs](ModuleDriver &d) {
+            drain(d, waitMs, [&records](std::span<const std::uint8_t> record) {
+                records->emplace_back(record.begin(), record.end());
+            });
+        },
+        [records, then = std::move(then)] { then(*records); });
 }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <span>
+#include <vector>
 
 // How one window connects to the module: which status form it shows, and what
 // happens to the driver before and after.
@@ -46,9 +47,23 @@ public:
     static constexpr int DrainWaitMs = 100;
     static constexpr int RecordBufferSize = 101;
 
+    using Records = std::vector<std::vector<std::uint8_t>>;
+
     static ConnectOutcome connect(ModuleDriver &driver, const ConnectOptions &options);
+    // The same, with the drain submitted: then gets the outcome once the drain is done
+    // (at once when there is none), unless receiver has gone.
+    static void connect(ModuleDriver &driver, const QObject *receiver, const ConnectOptions &options,
+                        std::function<void(const ConnectOutcome &)> then);
 
     // Reads records until the driver answers anything but success; returns how many.
     static int drain(ModuleDriver &driver, int waitMs,
                      const std::function<void(std::span<const std::uint8_t>)> &onRecord = {});
+    // The same drain submitted whole; then gets the records it read.
+    static void drain(ModuleDriver &driver, const QObject *receiver, int waitMs,
+                      std::function<void(const Records &)> then);
+
+private:
+    // Everything up to the drain; true when the drain is due.
+    static bool open(ModuleDriver &driver, const ConnectOptions &options, ConnectOutcome &outcome);
+    static void finish(ModuleDriver &driver, const ConnectOptions &options);
 };

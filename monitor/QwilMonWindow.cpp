@@ -147,7 +147,11 @@ void QwilMonWindow::buildForm()
 void QwilMonWindow::loadWindow()
 {
     setWindowTitle(QStringLiteral("Quillbus Monitor Utility - Ver ") + Versions::BusAnalyzer);
-    m_connected = connectModule(false);
+    connectModule(false, [this] { afterLoadConnect(); });
+}
+
+void QwilMonWindow::afterLoadConnect()
+{
     Command3->setEnabled(!m_connected);
     m_cycle->captureTimer()->setEnabled(false);
     Command9->setText(QStringLiteral("Start Quillbus Monitor"));
@@ -168,42 +172,52 @@ void QwilMonWindow::loadWindow()
     m_cycle->drainTimer()->setEnabled(true);
 }
 
-bool QwilMonWindow::connectModule(bool closeFirst)
+// The drain runs on the driver's thread; then follows once the module is ready.
+void QwilMonWindow::connectModule(bool closeFirst, std::function<void()> then)
 {
     ConnectOptions options = ConnectOptions::busMonitor();
     options.closeFirst = closeFirst;
     // The status shows before the drain, which may take a while on a busy bus.
     options.onConnected = [this](const QString &status) { replaceDisplay(status); };
-    const ConnectOutcome outcome = ModuleConnection::connect(m_driver, options);
-    if (outcome.connected) {
-        std::uint8_t result = 0;
-        m_driver.QwilAnalyzer(CaptureOn, CaptureChannel, &result);
-        return true;
-    }
-    displayError(outcome.word);
-    displayMessage(QStringLiteral("Connect or Reconnect USB Module"));
-    displayMessage(QStringLiteral("Click Connect USB"));
-    Command3->setEnabled(true);
-    return false;
+    m_connecting = true;
+    ModuleConnection::connect(m_driver, this, options, [this, then = std::move(then)](const ConnectOutcome &outcome) {
+        m_connecting = false;
+        m_connected = outcome.connected;
+        if (outcome.connected) {
+            std::uint8_t result = 0;
+            m_driver.QwilAnalyzer(CaptureOn, CaptureChannel, &result);
+        } else {
+            displayError(outcome.word);
+            displayMessage(QStringLiteral("Connect or Reconnect USB Module"));
+            displayMessage(QStringLiteral("Click Connect USB"));
+            Command3->setEnabled(true);
+        }
+        then();
+    });
 }
 
 void QwilMonWindow::connectClicked()
 {
+    if (m_connecting)
+        return;
     m_cycle->captureTimer()->setEnabled(false);
     m_cycle->drainTimer()->setEnabled(false);
-    m_connected = connectModule(true);
-    if (!m_connected)
-        return;
-    Command3->setEnabled(false);
-    m_display.reset();
-    m_cycle->resetDelta();
-    m_cycle->drainTimer()->setEnabled(true);
+    connectModule(true, [this] {
+        if (!m_connected)
+            return;
+        Command3->setEnabled(false);
+        m_display.reset();
+        m_cycle->resetDelta();
+        m_cycle->drainTimer()->setEnabled(true);
+    });
 }
 
 // ---- monitoring -------------------------------------------------------------------------
 
 void QwilMonWindow::startStopClicked()
 {
+    if (m_connecting)
+        return; // the module is being connected; the click would find it half ready
     if (m_cycle->captureTimer()->isEnabled()) {
         stopMonitor();
     } else if (m_connected) {

@@ -42,7 +42,8 @@ protected:
 private:
     void buildForm();
     void loadWindow();
-    bool connectModule(bool closeFirst);
+    void connectModule(bool closeFirst, std::function<void()> then);
+    void afterLoadConnect();
     void connectClicked();
     void startStopClicked();
     void startMonitor();
@@ -69,6 +70,7 @@ private:
     static constexpr int RepaintMs = 40;
     DisplaySweep m_display;
     bool m_connected = false;
+    bool m_connecting = false;
     bool m_paused = false;
     bool m_logging = false;
     QString m_logPath;

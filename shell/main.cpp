@@ -1,4 +1,5 @@
 #include "CommandLine.h"
+#include "DriverThread.h"
 #include "LibraryDriver.h"
 #include "PanelWindow.h"
 
@@ -27,7 +28,9 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillbus Service Tool"));
 
-    LibraryDriver driver;
+    // Every driver call goes through the driver thread, so the windows never wait on the bus.
+    LibraryDriver library;
+    DriverThread driver(library);
     PanelWindow panel(driver, line.flash);
     panel.show();
     return QApplication::exec();

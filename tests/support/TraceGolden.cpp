@@ -57,6 +57,14 @@ void TraceGolden::settle(const emu::Trace &trace)
 {
     const QString name = busName();
     const QString print = QString::fromStdString(fingerprint(trace));
+    const QByteArray textFolder = qgetenv("QUILL_TRACE_TEXT");
+    if (!textFolder.isEmpty()) {
+        QFile file(QDir(QString::fromLocal8Bit(textFolder)).filePath(name + QStringLiteral(".txt")));
+        if (file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+            for (const emu::TraceEntry &entry : trace.entries())
+                file.write(QByteArray::fromStdString(entry.text() + "\n"));
+        }
+    }
     const QByteArray folder = qgetenv("QUILL_TRACE_RECORD");
     if (!folder.isEmpty()) {
         QFile file(QDir(QString::fromLocal8Bit(folder)).filePath(name));

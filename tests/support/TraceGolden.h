@@ -7,7 +7,8 @@
 // known-good build are kept in tests/traces/golden.txt, and a bus whose fingerprint is
 // on record must match it, so a change in how the windows reach the driver cannot alter
 // a single call unnoticed. With QUILL_TRACE_RECORD=<folder> set, the fingerprints are
-// written there instead (one file per bus) to renew the record.
+// written there instead (one file per bus) to renew the record; QUILL_TRACE_TEXT=<folder>
+// also writes each trace in full, to see where two builds part.
 namespace TraceGolden {
 
 // Called as a test's bus goes away; checks (or records) the bus's fingerprint.
