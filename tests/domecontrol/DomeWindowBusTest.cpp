@@ -1,5 +1,6 @@
 #include "Beep.h"
 #include "DomeFixture.h"
+#include "ThreadedBus.h"
 #include "DomeTexts.h"
 #include "PingTest.h"
 #include "QtPrinters.h"
@@ -253,4 +254,23 @@ TEST(DomeBus, TheEngineeringPanelAsksSetsAndShowsTheReplies)
     EXPECT_EQ(d.f().Text8->text(), shown);
     d.click(d.f().Command20);
     EXPECT_EQ(d.calls("DevTilt"), (Calls{{0x86, 0, 1, 0}}));
+}
+
+TEST(DomeOnTheDriverThread, KeysAnswerWhileThePollWaitsAndClosingLeavesAnswersUntouched)
+{
+    ThreadedBus bus(scenarioFrom("device 1 type 4008 rev 0110 flash 0123456789AB\n"));
+    QPointer<DomeControlWindow> window = new DomeControlWindow(bus.thread);
+    window->show();
+    QTest::qWait(100); // the receive poll waits on the quiet bus
+    QTest::mouseClick(window->form.Command1, Qt::LeftButton);
+    EXPECT_NE(window->form.Text2->text(), "Flash Rev. = 0123-4567-89AB") << "the answer comes as an event, after the click";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->form.Text2->text() == "Flash Rev. = 0123-4567-89AB"; }, 2000));
+
+    QTest::qWait(30);
+    delete window; // while a read of the poll waits
+    QTest::qWait(300);
+    const std::vector<std::string> calls = bus.calls();
+    EXPECT_NE(std::find(calls.begin(), calls.end(), "GetConfigData(6, 6, 1, 250)"), calls.end());
+    QTest::qWait(300);
+    EXPECT_EQ(bus.calls().size(), calls.size()) << "nothing is asked once the window is gone";
 }

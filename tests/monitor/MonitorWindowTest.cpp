@@ -5,6 +5,7 @@
 #include "FormTimer.h"
 #include "QtPrinters.h"
 #include "QwilMonWindow.h"
+#include "ThreadedBus.h"
 #include "WorkingFolder.h"
 
 #include <gtest/gtest.h>
@@ -375,4 +376,28 @@ TEST(QwilMon, TheDisplayFollowsAFullBusAtTheScreensPace)
     m.click(m.window->Command9);
     QString shown = m.window->Text2->toPlainText();
     EXPECT_EQ(shown.split(QLatin1Char('\n')), m.window->displayLines()) << "the last rows show when the capture stops";
+}
+
+TEST(QwilMonOnTheDriverThread, EveryRecordBecomesARowAndClosingMidReadIsSafe)
+{
+    WorkingFolder folder;
+    ThreadedBus bus(scenarioFrom("device 1 type 2315\ntraffic 100\n"));
+    QPointer<QwilMonWindow> window = new QwilMonWindow(bus.thread);
+    QStringList rows;
+    QObject::connect(&window->cycle(), &CaptureCycle::line, [&rows](const QString &row) { rows.append(row); });
+    window->show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->connected(); }, 3000));
+    window->Command9->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rows.size() >= 20; }, 3000));
+    window->Command9->click();
+    QTest::qWait(50);
+    EXPECT_EQ(window->cycle().recordsCaptured, rows.size());
+
+    window->Command9->click();
+    QTest::qWait(20);
+    delete window; // its read may still be waiting on the driver thread
+    QTest::qWait(300);
+    const std::size_t asked = bus.calls().size();
+    QTest::qWait(300);
+    EXPECT_EQ(bus.calls().size(), asked) << "nothing is asked once the window is gone";
 }
