@@ -1,6 +1,7 @@
 #include "Beep.h"
 #include "FileListBox.h"
 #include "FlashLoaderFixture.h"
+#include "ThreadedBus.h"
 #include "QtPrinters.h"
 #include "SRecord.h"
 
@@ -420,4 +421,44 @@ TEST(FirmwareLoad, ARescanShowsTheRevisionsJustLoaded)
     loader.bus.advance(1000);
     EXPECT_TRUE(loader.status().startsWith(QStringLiteral("Orvo USB Module Rev 1.03")))
         << loader.status().toStdString();
+}
+
+TEST(FirmwareLoadOnTheDriverThread, ADeviceLoadCompletesAndAClosedLoadEndsWithTheAbortByte)
+{
+    WorkingFolder folder;
+    for (const QString &name : QDir(QStringLiteral(QUILL_DEMO_DIR)).entryList({QStringLiteral("F4008*.hex")}))
+        QFile::copy(QDir(QStringLiteral(QUILL_DEMO_DIR)).filePath(name), folder.path(name));
+    ThreadedBus bus;
+    QPointer<FlashUtilityWindow> window = new FlashUtilityWindow(bus.thread);
+    FlashUtilityForm &f = window->form;
+    window->show();
+    const auto statusBecomes = [&](const char *text, int ms) {
+        return QTest::qWaitFor([&] { return f.Text1->text() == QLatin1String(text); }, ms);
+    };
+    ASSERT_TRUE(statusBecomes("Enter max Qwil address and press scan", 5000)) << f.Text1->text().toStdString();
+    f.Text10->setText(QStringLiteral("3"));
+    QTest::mouseClick(f.Command9, Qt::LeftButton);
+    ASSERT_TRUE(statusBecomes("Scan Complete - Select Devices From List", 10000)) << f.Text1->text().toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.Command1->isEnabled(); }, 5000));
+
+    f.List1->item(2)->setSelected(true);
+    QTest::mouseClick(f.Command1, Qt::LeftButton);
+    ASSERT_TRUE(statusBecomes("Upload Complete", 20000)) << f.Text1->text().toStdString();
+    bus.calls(); // the driver thread is idle
+    EXPECT_EQ(flashDifferences(bus.emulator.device(3)->loader().flash(),
+                               expectedImages(folder.path(QStringLiteral("F4008-0111.hex")), 0x40000)),
+              0u);
+
+    // Again, closed while a reply is awaited.
+    f.List1->item(2)->setSelected(true);
+    QTest::mouseClick(f.Command1, Qt::LeftButton);
+    ASSERT_TRUE(statusBecomes("Loading Application File - Device Adr 3", 10000)) << f.Text1->text().toStdString();
+    window->close();
+    QTest::qWait(300);
+    const std::vector<std::string> calls = bus.calls();
+    const auto abort = std::find(calls.rbegin(), calls.rend(), "SndModData(1, 27)");
+    ASSERT_NE(abort, calls.rend());
+    EXPECT_TRUE(std::none_of(abort.base(), calls.end(), [](const std::string &c) { return c.rfind("Dev", 0) == 0; }))
+        << "nothing of the load is sent after the abort byte";
+    EXPECT_FALSE(bus.emulator.device(3)->loader().inLoader());
 }
