@@ -2,7 +2,7 @@
 // control panel is started on the driver library as the program starts it, a tool is
 // opened from it as a technician would, and a probe thread posts an event to the window
 // thread every 5 ms; the time from post to delivery is the window's answer time.
-//   input_latency monitor-idle|monitor-busy|dome-idle|device-load SECONDS
+//   input_latency monitor-idle|monitor-busy|dome-idle|dome-keys|device-load SECONDS
 // The bus is the scenario bench/input-latency.sh writes for each case.
 #include "DomeControlWindow.h"
 #include "DriverThread.h"
@@ -105,8 +105,14 @@ int main(int argc, char *argv[])
     if (mode.startsWith(QLatin1String("monitor"))) {
         at(200, [&] { panel.Command2->click(); });
         at(runStartMs, [] { openedTool<QwilMonWindow>()->Command9->click(); });
-    } else if (mode == QLatin1String("dome-idle")) {
+    } else if (mode.startsWith(QLatin1String("dome"))) {
         at(200, [&] { panel.Command3->click(); });
+        // A technician at the keys: "Flip" five times a second while the poll waits.
+        if (mode == QLatin1String("dome-keys")) {
+            auto *keys = new QTimer(&panel);
+            QObject::connect(keys, &QTimer::timeout, [] { openedTool<DomeControlWindow>()->form.Command22->click(); });
+            at(runStartMs, [keys] { keys->start(200); });
+        }
     } else {
         runStartMs = 8000;
         at(200, [&] { panel.Command1->click(); });

@@ -25,6 +25,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <memory>
+
 namespace {
 // The module's bus settings while the window drives domes, and for a dome above them.
 constexpr std::int32_t DomeBusValue = 200;
@@ -219,7 +221,8 @@ void DomeControlWindow::unloadWindow()
 {
     for (FormTimer *timer : {form.Timer1, form.Timer3, form.Timer4, form.Timer5, form.Timer6})
         timer->setEnabled(false);
-    m_driver.CloseUSBDriver();
+    // In turn after a read of the poll that may still wait; the window need not wait for it.
+    sendInTurn(m_driver, [](ModuleDriver &d) { d.CloseUSBDriver(); });
 }
 
 bool DomeControlWindow::eventFilter(QObject *watched, QEvent *event)
@@ -264,8 +267,10 @@ void DomeControlWindow::keypadPressed(int key)
         displayMessage(outcome.text);
     else if (outcome.show == DomeKeypad::Outcome::Show::Number)
         m_status->showNumber(outcome.text);
-    if (outcome.reconfigure)
-        m_driver.ConfigQwil(WideBusValue, BusSecond, m_state.DomeAddress);
+    if (outcome.reconfigure) {
+        const std::uint8_t address = m_state.DomeAddress;
+        sendInTurn(m_driver, [address](ModuleDriver &d) { d.ConfigQwil(WideBusValue, BusSecond, address); });
+    }
     if (outcome.greet) {
         form.Timer3->setInterval(GreetingMs);
         form.Timer3->setEnabled(true);
@@ -281,7 +286,9 @@ void DomeControlWindow::greetingStep()
 void DomeControlWindow::sendDomeQuery(std::uint8_t code)
 {
     DomeMessages::Bytes message = DomeMessages::domeQuery(m_state.DomeAddress, code);
-    m_driver.SndQwilData(message.data(), static_cast<std::int16_t>(message.size()));
+    sendInTurn(m_driver, [message](ModuleDriver &d) mutable {
+        d.SndQwilData(message.data(), static_cast<std::int16_t>(message.size()));
+    });
     showMessageBytes(message);
 }
 
@@ -332,21 +339,30 @@ bool DomeControlWindow::padEvent(QEvent *event)
     }
 }
 
-// Stops report a failure at once; of the moves, only the last one sent.
+// Stops report a failure as it comes; of the moves, only the last one sent, once the
+// step's last command is answered.
 void DomeControlWindow::runJoystick(const Joystick::Step &step)
 {
-    std::int32_t lastMove = 0;
-    for (const Joystick::Command &c : step.commands) {
+    auto lastMove = std::make_shared<std::int32_t>(0);
+    const std::uint8_t address = m_state.DomeAddress;
+    for (std::size_t i = 0; i < step.commands.size(); ++i) {
+        const Joystick::Command c = step.commands[i];
         const std::uint8_t record = c.stop ? 0 : m_state.recordFlag();
-        const std::int32_t r = c.pan ? m_driver.DevPan(c.code, c.speed, m_state.DomeAddress, record)
-                                     : m_driver.DevTilt(c.code, c.speed, m_state.DomeAddress, record);
-        if (c.stop && r != 0)
-            displayError(r);
-        else if (!c.stop)
-            lastMove = r;
+        const bool last = i + 1 == step.commands.size();
+        submitCall(
+            m_driver, this,
+            [c, address, record](ModuleDriver &d) {
+                return c.pan ? d.DevPan(c.code, c.speed, address, record) : d.DevTilt(c.code, c.speed, address, record);
+            },
+            [this, c, last, lastMove](std::int32_t r) {
+                if (c.stop && r != 0)
+                    displayError(r);
+                else if (!c.stop)
+                    *lastMove = r;
+                if (last && *lastMove != 0)
+                    displayError(*lastMove);
+            });
     }
-    if (lastMove != 0)
-        displayError(lastMove);
     if (step.knob)
         Twips::place(form.Shape7, step.knob->left, step.knob->top, 160, 160);
 }

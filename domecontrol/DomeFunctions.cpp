@@ -27,21 +27,21 @@ void DomeFunctions::outputClicked(int output, bool checked)
     DomeState &s = m_link.state;
     const auto bit = static_cast<std::uint8_t>(1u << (output - 1));
     s.OutputMask = static_cast<std::uint8_t>(checked ? s.OutputMask | bit : s.OutputMask & ~bit);
-    std::array<std::uint8_t, 6> buffer{s.OutputMask};
-    const std::int32_t r = m_link.driver.MiscDevCtrl(SetOutputs, buffer.data(), s.DomeAddress);
-    if (r == 0)
-        m_link.report.displayMessage(QStringLiteral("Set Output #") + QString::number(output) +
-                                     (checked ? QStringLiteral(" ON") : QStringLiteral(" OFF")));
-    else
-        m_link.report.displayError(DomeLink::invalidAsCommandError(r));
+    const QString done = QStringLiteral("Set Output #") + QString::number(output) +
+                         (checked ? QStringLiteral(" ON") : QStringLiteral(" OFF"));
+    m_link.sendMisc(SetOutputs, {s.OutputMask}, [link = m_link, done](std::int32_t r) {
+        if (r == 0)
+            link.report.displayMessage(done);
+        else
+            link.report.displayError(DomeLink::invalidAsCommandError(r));
+    });
 }
 
 // The window's mode follows the key whatever the dome answered.
 void DomeFunctions::menu()
 {
     DomeState &s = m_link.state;
-    std::uint8_t data = 0;
-    m_link.driver.MiscDevCtrl(s.MenuMode ? ExitMenu : ShowMenu, &data, s.DomeAddress);
+    m_link.sendMisc(s.MenuMode ? ExitMenu : ShowMenu, {}, [](std::int32_t) {});
     s.MenuMode = !s.MenuMode;
     m_link.report.showMenuKeys(s.MenuMode);
     m_link.report.displayMessage(s.MenuMode ? QStringLiteral("Display Dome Menu") : QStringLiteral("Exit Dome Menu"));
@@ -51,26 +51,26 @@ void DomeFunctions::directSet()
 {
     DomeState &s = m_link.state;
     const int n = s.EntryNumber;
-    std::array<std::uint8_t, 6> buffer{0, static_cast<std::uint8_t>(n)};
-    const std::int32_t r = m_link.driver.MiscDevCtrl(QuickSet, buffer.data(), s.DomeAddress);
-    if (r != 0) {
-        m_link.report.displayError(DomeLink::invalidAsCommandError(r));
-    } else {
-        m_link.report.displayMessage(DomeTexts::quickSet(n, s.MenuMode));
+    m_link.sendMisc(QuickSet, {0, static_cast<std::uint8_t>(n)}, [link = m_link, n](std::int32_t r) {
+        if (r != 0) {
+            link.report.displayError(DomeLink::invalidAsCommandError(r));
+            return;
+        }
+        link.report.displayMessage(DomeTexts::quickSet(n, link.state.MenuMode));
         if (n == 1)
-            s.MenuMode = !s.MenuMode; // the dome's menu toggles; the keypad stays
-    }
+            link.state.MenuMode = !link.state.MenuMode; // the dome's menu toggles; the keypad stays
+    });
     s.clearEntry();
 }
 
 void DomeFunctions::flip()
 {
-    std::uint8_t data = 0;
-    const std::int32_t r = m_link.driver.MiscDevCtrl(Flip, &data, m_link.state.DomeAddress);
-    if (r == 0)
-        m_link.report.displayMessage(QStringLiteral("Flip"));
-    else
-        m_link.report.displayError(DomeLink::invalidAsCommandError(r));
+    m_link.sendMisc(Flip, {}, [link = m_link](std::int32_t r) {
+        if (r == 0)
+            link.report.displayMessage(QStringLiteral("Flip"));
+        else
+            link.report.displayError(DomeLink::invalidAsCommandError(r));
+    });
 }
 
 // Two clicks within half a second reset the dome; one click alone does nothing.
@@ -82,12 +82,13 @@ void DomeFunctions::resetClicked()
         s.ResetArmed = true;
         return;
     }
-    std::uint8_t data = 0;
-    const std::int32_t r = m_link.driver.MiscDevCtrl(ResetDome, &data, s.DomeAddress);
-    if (r == 0)
-        m_link.report.displayMessage(QStringLiteral("Reset Dome #") + TextFormat::numberText(s.DomeAddress));
-    else
-        m_link.report.displayError(r);
+    const QString done = QStringLiteral("Reset Dome #") + TextFormat::numberText(s.DomeAddress);
+    m_link.sendMisc(ResetDome, {}, [link = m_link, done](std::int32_t r) {
+        if (r == 0)
+            link.report.displayMessage(done);
+        else
+            link.report.displayError(r);
+    });
 }
 
 void DomeFunctions::resetTimerFired()
@@ -101,10 +102,10 @@ void DomeFunctions::autoFocusAndIris()
     DomeState &s = m_link.state;
     s.AutoKeyActive = true;
     m_link.report.selectAutoFocusAndIris();
-    std::uint8_t data = 0;
-    const std::int32_t r = m_link.driver.MiscDevCtrl(AutoFocusAndIris, &data, s.DomeAddress);
-    if (r != 0)
-        m_link.report.displayError(DomeLink::invalidAsCommandError(r));
+    m_link.sendMisc(AutoFocusAndIris, {}, [link = m_link](std::int32_t r) {
+        if (r != 0)
+            link.report.displayError(DomeLink::invalidAsCommandError(r));
+    });
     s.AutoKeyActive = false;
 }
 

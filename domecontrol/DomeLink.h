@@ -5,7 +5,9 @@
 
 #include <QString>
 
+#include <array>
 #include <cstdint>
+#include <functional>
 
 // Where the dome keys report, and the engineering panel options they select.
 class DomeReport {
@@ -21,7 +23,12 @@ public:
 };
 
 // What every group of dome keys works with: the driver, the window's state and its report.
+// Keys send without waiting: a command goes out on the driver thread after everything
+// asked before it, so the window stays free while the receive poll waits on the bus, and
+// its result is seen when it is back. Whatever a command needs is taken when it is sent.
 struct DomeLink {
+    using Command = std::function<std::int32_t(ModuleDriver &)>;
+
     ModuleDriver &driver;
     DomeState &state;
     DomeReport &report;
@@ -33,6 +40,22 @@ struct DomeLink {
     {
         if (result != 0)
             report.displayError(result);
+    }
+    void send(Command command, std::function<void(std::int32_t)> onResult) const
+    {
+        submitCall(driver, window, std::move(command), std::move(onResult));
+    }
+    // MiscDevCtrl with its data bytes.
+    void sendMisc(std::uint8_t code, std::array<std::uint8_t, 6> data, std::function<void(std::int32_t)> onResult) const
+    {
+        const std::uint8_t address = state.DomeAddress;
+        send([code, data, address](ModuleDriver &d) mutable { return d.MiscDevCtrl(code, data.data(), address); },
+             std::move(onResult));
+    }
+    // A command whose failure is shown; success shows nothing.
+    void send(Command command) const
+    {
+        send(std::move(command), [link = *this](std::int32_t result) { link.showFailure(result); });
     }
     // Most keys word result 2 as the invalid-command error (6).
     static std::int32_t invalidAsCommandError(std::int32_t result) { return result == 2 ? 6 : result; }

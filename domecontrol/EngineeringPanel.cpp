@@ -76,11 +76,15 @@ Ncpc::Choices EngineeringPanel::choices() const
 // Every request shows what it sent; most report a failed send.
 void EngineeringPanel::send(const Ncpc::Bytes &message, bool showResult)
 {
-    Ncpc::Bytes copy = message;
-    const std::int32_t r = m_link.driver.SndQwilData(copy.data(), static_cast<std::int16_t>(copy.size()));
+    m_link.send(
+        [copy = message](ModuleDriver &d) mutable {
+            return d.SndQwilData(copy.data(), static_cast<std::int16_t>(copy.size()));
+        },
+        [link = m_link, showResult](std::int32_t r) {
+            if (showResult)
+                link.showFailure(r);
+        });
     m_showBytes(message);
-    if (showResult)
-        m_link.showFailure(r);
 }
 
 // In the short form one axis at a time; zoom in the long form goes with pan and tilt.
@@ -166,9 +170,11 @@ void EngineeringPanel::nudge(Ncpc::Nudge which)
 
 void EngineeringPanel::frameMove()
 {
-    Ncpc::Bytes message = Ncpc::frameMove(m_link.state.DomeAddress);
-    const std::int32_t r = m_link.driver.SndQwilData(message.data(), static_cast<std::int16_t>(message.size()));
-    m_link.showFailure(DomeLink::invalidAsCommandError(r));
+    m_link.send(
+        [message = Ncpc::frameMove(m_link.state.DomeAddress)](ModuleDriver &d) mutable {
+            return d.SndQwilData(message.data(), static_cast<std::int16_t>(message.size()));
+        },
+        [link = m_link](std::int32_t r) { link.showFailure(DomeLink::invalidAsCommandError(r)); });
 }
 
 void EngineeringPanel::showReply(const std::vector<std::uint8_t> &record, std::size_t count)
@@ -189,7 +195,9 @@ void EngineeringPanel::showReply(const std::vector<std::uint8_t> &record, std::s
 // Letting go of "Nudge OPEN" stops the tilt, as the keyboard always did.
 bool EngineeringPanel::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == f.Command20 && event->type() == QEvent::MouseButtonRelease)
-        m_link.showFailure(m_link.driver.DevTilt(0x86, 0, m_link.state.DomeAddress, 0));
+    if (watched == f.Command20 && event->type() == QEvent::MouseButtonRelease) {
+        const std::uint8_t address = m_link.state.DomeAddress;
+        m_link.send([address](ModuleDriver &d) { return d.DevTilt(0x86, 0, address, 0); });
+    }
     return QObject::eventFilter(watched, event);
 }

@@ -6,12 +6,14 @@ constexpr std::uint8_t ArrowSpeed = 0;
 
 void MotionKeys::zoomPressed(std::uint8_t code)
 {
-    m_link.showFailure(m_link.driver.DevZoom(code, m_link.state.DomeAddress));
+    const std::uint8_t address = m_link.state.DomeAddress;
+    m_link.send([code, address](ModuleDriver &d) { return d.DevZoom(code, address); });
 }
 
 void MotionKeys::zoomReleased()
 {
-    m_link.showFailure(m_link.driver.DevZoom(ZoomStop, m_link.state.DomeAddress));
+    const std::uint8_t address = m_link.state.DomeAddress;
+    m_link.send([address](ModuleDriver &d) { return d.DevZoom(ZoomStop, address); });
 }
 
 // A focus or iris start under its guard: the panel's option goes to Man without a message.
@@ -19,7 +21,8 @@ void MotionKeys::guardedPress(bool &guard, std::int32_t (ModuleDriver::*send)(st
                               std::uint8_t code, void (DomeReport::*selectManual)())
 {
     guard = true;
-    m_link.showFailure((m_link.driver.*send)(code, m_link.state.DomeAddress));
+    const std::uint8_t address = m_link.state.DomeAddress;
+    m_link.send([send, code, address](ModuleDriver &d) { return (d.*send)(code, address); });
     (m_link.report.*selectManual)();
     guard = false;
 }
@@ -31,7 +34,8 @@ void MotionKeys::focusPressed(std::uint8_t code)
 
 void MotionKeys::focusReleased()
 {
-    m_link.showFailure(m_link.driver.DevFocus(FocusStop, m_link.state.DomeAddress));
+    const std::uint8_t address = m_link.state.DomeAddress;
+    m_link.send([address](ModuleDriver &d) { return d.DevFocus(FocusStop, address); });
 }
 
 void MotionKeys::irisPressed(std::uint8_t code)
@@ -41,17 +45,18 @@ void MotionKeys::irisPressed(std::uint8_t code)
 
 void MotionKeys::irisReleased()
 {
-    m_link.showFailure(m_link.driver.DevIris(IrisStop, m_link.state.DomeAddress));
+    const std::uint8_t address = m_link.state.DomeAddress;
+    m_link.send([address](ModuleDriver &d) { return d.DevIris(IrisStop, address); });
 }
 
 void MotionKeys::vphase(std::uint8_t code, const QString &done)
 {
-    std::uint8_t data = 0;
-    const std::int32_t r = m_link.driver.MiscDevCtrl(code, &data, m_link.state.DomeAddress);
-    if (r == 0)
-        m_link.report.displayMessage(done);
-    else
-        m_link.report.displayError(DomeLink::invalidAsCommandError(r));
+    m_link.sendMisc(code, {}, [link = m_link, done](std::int32_t r) {
+        if (r == 0)
+            link.report.displayMessage(done);
+        else
+            link.report.displayError(DomeLink::invalidAsCommandError(r));
+    });
 }
 
 void MotionKeys::vphasePressed(std::uint8_t code)
@@ -68,25 +73,29 @@ void MotionKeys::vphaseReleased()
 void MotionKeys::panTap(std::uint8_t code)
 {
     const std::uint8_t record = m_link.state.recordFlag();
-    m_link.showFailure(m_link.driver.DevPan(code, ArrowSpeed, m_link.state.DomeAddress, record));
-    m_link.showFailure(m_link.driver.DevPan(PanStop, ArrowSpeed, m_link.state.DomeAddress, record));
+    const std::uint8_t address = m_link.state.DomeAddress;
+    m_link.send([=](ModuleDriver &d) { return d.DevPan(code, ArrowSpeed, address, record); });
+    m_link.send([=](ModuleDriver &d) { return d.DevPan(PanStop, ArrowSpeed, address, record); });
 }
 
 void MotionKeys::tiltTap(std::uint8_t code)
 {
     const std::uint8_t record = m_link.state.recordFlag();
-    m_link.showFailure(m_link.driver.DevTilt(code, ArrowSpeed, m_link.state.DomeAddress, record));
-    m_link.showFailure(m_link.driver.DevTilt(TiltStop, ArrowSpeed, m_link.state.DomeAddress, record));
+    const std::uint8_t address = m_link.state.DomeAddress;
+    m_link.send([=](ModuleDriver &d) { return d.DevTilt(code, ArrowSpeed, address, record); });
+    m_link.send([=](ModuleDriver &d) { return d.DevTilt(TiltStop, ArrowSpeed, address, record); });
 }
 
 void MotionKeys::toggleTap()
 {
-    m_link.showFailure(m_link.driver.DevZoom(ZoomIn, m_link.state.DomeAddress));
-    m_link.showFailure(m_link.driver.DevZoom(ZoomStop, m_link.state.DomeAddress));
+    const std::uint8_t address = m_link.state.DomeAddress;
+    m_link.send([address](ModuleDriver &d) { return d.DevZoom(ZoomIn, address); });
+    m_link.send([address](ModuleDriver &d) { return d.DevZoom(ZoomStop, address); });
 }
 
 // "Select" in the dome's menu is a focus-far without a stop.
 void MotionKeys::select()
 {
-    m_link.showFailure(m_link.driver.DevFocus(FocusFar, m_link.state.DomeAddress));
+    const std::uint8_t address = m_link.state.DomeAddress;
+    m_link.send([address](ModuleDriver &d) { return d.DevFocus(FocusFar, address); });
 }

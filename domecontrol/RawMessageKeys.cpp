@@ -11,7 +11,9 @@ void RawMessageKeys::sendQwilData(const QString &entry)
         m_link.report.displayMessage(QStringLiteral("Invalid Quillbus Data"));
         return;
     }
-    m_link.showFailure(m_link.driver.SndQwilData(bytes->data(), static_cast<std::int16_t>(bytes->size())));
+    m_link.send([message = *bytes](ModuleDriver &d) mutable {
+        return d.SndQwilData(message.data(), static_cast<std::int16_t>(message.size()));
+    });
 }
 
 void RawMessageKeys::configureQwil(const QString &entry)
@@ -21,7 +23,7 @@ void RawMessageKeys::configureQwil(const QString &entry)
         m_link.report.displayMessage(QStringLiteral("Invalid Quillbus config data"));
         return;
     }
-    m_link.showFailure(m_link.driver.ConfigQwil(settings->value, settings->second, settings->highestAddress));
+    m_link.send([s = *settings](ModuleDriver &d) { return d.ConfigQwil(s.value, s.second, s.highestAddress); });
 }
 
 void RawMessageKeys::setConfigBuffer(const QString &entry)
@@ -34,12 +36,16 @@ void RawMessageKeys::setConfigBuffer(const QString &entry)
     // The count goes as typed; the driver reads that many bytes, zeros past the typed data.
     std::array<std::uint8_t, RawEntry::MaxConfigDataBytes> data{};
     std::copy(buffer->data.begin(), buffer->data.end(), data.begin());
-    m_link.showFailure(
-        m_link.driver.SetConfigData(data.data(), buffer->count, buffer->block, m_link.state.DomeAddress));
+    const std::uint8_t address = m_link.state.DomeAddress;
+    m_link.send([data, count = buffer->count, block = buffer->block, address](ModuleDriver &d) mutable {
+        return d.SetConfigData(data.data(), count, block, address);
+    });
 }
 
 void RawMessageKeys::sendDownloadPacket()
 {
     RawEntry::Bytes packet = RawEntry::downloadPacket(m_link.state.DomeAddress);
-    m_link.showFailure(m_link.driver.SndQwilData(packet.data(), static_cast<std::int16_t>(packet.size())));
+    m_link.send([packet](ModuleDriver &d) mutable {
+        return d.SndQwilData(packet.data(), static_cast<std::int16_t>(packet.size()));
+    });
 }

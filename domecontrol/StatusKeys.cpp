@@ -72,9 +72,14 @@ void StatusKeys::gotoPosition()
         m_link.report.displayMessage(QStringLiteral("No Abs Position Data"));
         return;
     }
-    const std::int32_t r = m_link.driver.GotoABSPosition(&*first, s.DomeAddress);
-    if (r == 0)
-        m_link.report.displayMessage(QStringLiteral("Goto Abs Pos"));
-    else
-        m_link.report.displayError(DomeLink::invalidAsCommandError(r));
+    std::array<std::uint8_t, PositionEnd - PositionFirst> position{};
+    std::copy(first, end, position.begin());
+    const std::uint8_t address = s.DomeAddress;
+    m_link.send([position, address](ModuleDriver &d) mutable { return d.GotoABSPosition(position.data(), address); },
+                [link = m_link](std::int32_t r) {
+                    if (r == 0)
+                        link.report.displayMessage(QStringLiteral("Goto Abs Pos"));
+                    else
+                        link.report.displayError(DomeLink::invalidAsCommandError(r));
+                });
 }

@@ -10,13 +10,17 @@ void TargetKeys::view()
         m_link.report.displayMessage(QStringLiteral("Invalid Target Number!"));
     } else {
         const std::uint8_t code = s.SetLatch ? SetTarget : GotoTarget;
-        const std::int32_t r = m_link.driver.DevTarget(code, static_cast<std::uint8_t>(n - 1), s.DomeAddress);
-        if (r != 0)
-            m_link.report.displayError(r);
-        else
-            m_link.report.displayMessage(
-                (s.SetLatch ? QStringLiteral("Set Target #") : QStringLiteral("Goto Target #")) +
-                TextFormat::numberText(n));
+        const auto index = static_cast<std::uint8_t>(n - 1);
+        const std::uint8_t address = s.DomeAddress;
+        const QString done =
+            (s.SetLatch ? QStringLiteral("Set Target #") : QStringLiteral("Goto Target #")) + TextFormat::numberText(n);
+        m_link.send([=](ModuleDriver &d) { return d.DevTarget(code, index, address); },
+                    [link = m_link, done](std::int32_t r) {
+                        if (r != 0)
+                            link.report.displayError(r);
+                        else
+                            link.report.displayMessage(done);
+                    });
     }
     s.SetLatch = false;
     s.clearEntry();
@@ -50,44 +54,53 @@ void TargetKeys::patternWithoutNumber()
         function = Accept;
         done = QStringLiteral("Accept Pattern");
     }
-    const std::int32_t r = m_link.driver.DevPattern(function, 0, s.DomeAddress, 0);
-    if (r != 0) {
-        m_link.report.displayError(r);
-        return;
-    }
-    m_link.report.displayMessage(done);
-    if (function == End)
-        s.PatternState = 0;
+    const std::uint8_t address = s.DomeAddress;
+    m_link.send([=](ModuleDriver &d) { return d.DevPattern(function, 0, address, 0); },
+                [link = m_link, function, done](std::int32_t r) {
+                    if (r != 0) {
+                        link.report.displayError(r);
+                        return;
+                    }
+                    link.report.displayMessage(done);
+                    if (function == End)
+                        link.state.PatternState = 0;
+                });
 }
 
 void TargetKeys::patternNumbered(int number)
 {
     DomeState &s = m_link.state;
     const auto index = static_cast<std::uint8_t>(number - 1);
-    std::int32_t r = 0;
+    const std::uint8_t address = s.DomeAddress;
     if (s.SetLatch) {
         m_link.report.displayMessage(QStringLiteral("Define Pattern #") + TextFormat::numberText(number));
-        r = m_link.driver.DevPattern(Define, index, s.DomeAddress, 0);
-        if (r == 0)
-            s.PatternState = 1;
+        m_link.send([=](ModuleDriver &d) { return d.DevPattern(Define, index, address, 0); },
+                    [link = m_link](std::int32_t r) {
+                        if (r == 0)
+                            link.state.PatternState = 1;
+                        else
+                            link.report.displayError(r);
+                    });
     } else {
         m_link.report.displayMessage(
             (s.RepeatLatch == 1 ? QStringLiteral("Repeat Pattern #") : QStringLiteral("Run Pattern #")) +
             TextFormat::numberText(number));
-        r = m_link.driver.DevPattern(Run, index, s.DomeAddress, s.RepeatLatch);
+        const std::uint8_t repeat = s.RepeatLatch;
+        m_link.send([=](ModuleDriver &d) { return d.DevPattern(Run, index, address, repeat); });
     }
-    if (r != 0)
-        m_link.report.displayError(r);
 }
 
 void TargetKeys::peel()
 {
     DomeState &s = m_link.state;
-    const std::int32_t r =
-        m_link.driver.DevPattern(RunPeel, static_cast<std::uint8_t>(s.EntryNumber), s.DomeAddress, 0);
-    if (r != 0)
-        m_link.report.displayError(r);
-    else
-        m_link.report.displayMessage(QStringLiteral("Run Peel Pattern"));
+    const auto number = static_cast<std::uint8_t>(s.EntryNumber);
+    const std::uint8_t address = s.DomeAddress;
+    m_link.send([=](ModuleDriver &d) { return d.DevPattern(RunPeel, number, address, 0); },
+                [link = m_link](std::int32_t r) {
+                    if (r != 0)
+                        link.report.displayError(r);
+                    else
+                        link.report.displayMessage(QStringLiteral("Run Peel Pattern"));
+                });
     s.clearEntry();
 }

@@ -72,6 +72,12 @@ private:
     bool m_runningSubmitted = false;
 };
 
+// A call nobody waits for: it goes out in turn after everything issued before it.
+inline void sendInTurn(ModuleDriver &driver, ModuleDriver::Work work)
+{
+    driver.submit(nullptr, std::move(work), [] {});
+}
+
 // The one-call form of submit: done receives what work returned.
 template <typename Call, typename Answer>
 void submitCall(ModuleDriver &driver, const QObject *receiver, Call call, Answer answer)
