@@ -18,7 +18,7 @@ FormTimer::~FormTimer()
 void FormTimer::setInterval(int ms)
 {
     m_interval = ms;
-    if (m_enabled) {
+    if (m_enabled && !m_held) {
         disarm();
         arm();
     }
@@ -28,7 +28,22 @@ void FormTimer::setEnabled(bool enabled)
 {
     disarm();
     m_enabled = enabled;
-    if (enabled)
+    if (enabled && !m_held)
+        arm();
+}
+
+void FormTimer::hold()
+{
+    m_held = true;
+    disarm();
+}
+
+void FormTimer::release()
+{
+    if (!m_held)
+        return;
+    m_held = false;
+    if (m_enabled)
         arm();
 }
 
@@ -59,7 +74,7 @@ void FormTimer::fire()
     if (m_singleShot) {
         disarm();
         m_enabled = false;
-    } else if (m_manual) {
+    } else if (m_manual && !m_held) {
         arm();
     }
     emit timeout();

@@ -26,6 +26,10 @@ public:
     bool isEnabled() const { return m_enabled; }
     void start() { setEnabled(true); }
     void stop() { setEnabled(false); }
+    // Keeps the timer from ticking, enabled as it is, until release() starts a fresh
+    // countdown: for a tick whose work is still out.
+    void hold();
+    void release();
 
 signals:
     void timeout();
@@ -38,6 +42,7 @@ private:
     int m_interval;
     bool m_singleShot = false;
     bool m_enabled = false;
+    bool m_held = false;
     QTimer m_realTimer;
     ManualClock *m_manual = nullptr;
     ManualClock::AlarmId m_alarm = 0;

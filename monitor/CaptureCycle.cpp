@@ -59,8 +59,11 @@ void CaptureCycle::liveTick()
         this, [record](ModuleDriver &driver) { record->result = driver.GetData(record->bytes.data(), &record->count, WaitMs); },
         [this, record] {
             m_fetching = false;
+            m_capture->release();
             takeRecord(*record);
         });
+    if (m_fetching)
+        m_capture->hold(); // the next tick counts from the answer
 }
 
 void CaptureCycle::takeRecord(const Record &record)

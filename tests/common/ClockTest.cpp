@@ -77,4 +77,18 @@ TEST(FormTimer, RunsOnTheManualClockWhenATestInstallsOne)
     EXPECT_TRUE(oneShot.property("singleShot").toBool());
     EXPECT_FALSE(periodic.setProperty("interval", 5));
     EXPECT_EQ(periodic.interval(), 100);
+
+    // Held, it stays enabled and silent, whatever is set meanwhile; released, it counts afresh.
+    periodic.hold();
+    periodic.setEnabled(false);
+    periodic.setEnabled(true);
+    periodic.setInterval(50);
+    time.clock().advance(1000);
+    EXPECT_EQ(ticks, 7);
+    EXPECT_TRUE(periodic.isEnabled());
+    periodic.release();
+    time.clock().advance(49);
+    EXPECT_EQ(ticks, 7);
+    time.clock().advance(1);
+    EXPECT_EQ(ticks, 8);
 }
