@@ -1,9 +1,9 @@
 #include "ReceivePoll.h"
 
 #include "FormTimer.h"
+#include "ModuleConnection.h"
 #include "TextFormat.h"
 
-#include <memory>
 
 namespace {
 constexpr std::uint8_t BusMessageRecord = 2;
@@ -37,16 +37,13 @@ void ReceivePoll::tick()
 {
     m_timer->setEnabled(false);
     m_fetching = true;
-    auto record = std::make_shared<Record>();
-    m_driver.submit(
-        this, [record](ModuleDriver &driver) { record->result = driver.GetData(record->bytes.data(), &record->count, WaitMs); },
-        [this, record] {
-            m_fetching = false;
-            if (record->result == 0)
-                handOn(record->bytes, record->count);
-            if (m_running)
-                m_timer->setEnabled(true);
-        });
+    ModuleConnection::read(m_driver, this, WaitMs, [this](const ModuleRecord &record) {
+        m_fetching = false;
+        if (record.result == 0)
+            handOn(record.bytes, record.count);
+        if (m_running)
+            m_timer->setEnabled(true);
+    });
 }
 
 void ReceivePoll::handOn(const std::vector<std::uint8_t> &buffer, std::uint8_t count)

@@ -36,12 +36,6 @@ signals:
     void received(const QString &hex);
 
 private:
-    struct Record {
-        std::vector<std::uint8_t> bytes = std::vector<std::uint8_t>(BufferSize, 0);
-        std::uint8_t count = 0;
-        std::int32_t result = 0;
-    };
-
     void tick();
     void handOn(const std::vector<std::uint8_t> &buffer, std::uint8_t count);
 

@@ -453,19 +453,14 @@ void DownloadEngine::poll()
     m_poller->setEnabled(false);
     m_replyPending = true;
     const unsigned load = m_loadNumber;
-    auto reply = std::make_shared<std::vector<std::uint8_t>>(ReplyBufferSize, 0);
-    auto count = std::make_shared<std::uint8_t>(0);
-    submitCall(
-        m_driver, this, [reply, count](ModuleDriver &driver) { return driver.GetData(reply->data(), count.get(), PollWaitMs); },
-        [this, load, reply, count](std::int32_t r) {
-            m_replyPending = false;
-            const bool watchdogDue = std::exchange(m_watchdogDue, false);
-            if (load != m_loadNumber)
-                return; // the load ended while its reply was awaited
-            if (!takeReply(r, std::span<const std::uint8_t>(reply->data(), std::min<std::size_t>(*count, ReplyBufferSize - 1))) &&
-                watchdogDue && load == m_loadNumber)
-                watchdogExpired();
-        });
+    ModuleConnection::read(m_driver, this, PollWaitMs, [this, load](const ModuleRecord &reply) {
+        m_replyPending = false;
+        const bool watchdogDue = std::exchange(m_watchdogDue, false);
+        if (load != m_loadNumber)
+            return; // the load ended while its reply was awaited
+        if (!takeReply(reply.result, reply.received()) && watchdogDue && load == m_loadNumber)
+            watchdogExpired();
+    });
 }
 
 // True when the reply was one of the load's.

@@ -58,7 +58,6 @@ public:
     static constexpr int ExitWatchdogMs = 2000;
     static constexpr int BlockWatchdogMs = 3000;
     static constexpr int NextDeviceMs = 100;
-    static constexpr std::size_t ReplyBufferSize = 101;
 
     DownloadEngine(ModuleDriver &driver, LoadHost &host, QObject *parent);
 

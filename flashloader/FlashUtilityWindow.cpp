@@ -503,14 +503,9 @@ void FlashUtilityWindow::connectModule()
 void FlashUtilityWindow::checkUsbLink(std::function<void()> whenLinked)
 {
     m_linkCheckPending = true;
-    submitCall(
-        m_driver, this,
-        [](ModuleDriver &driver) {
-            std::array<std::uint8_t, NetworkScan::BufferSize> buffer{};
-            std::uint8_t count = 0;
-            return driver.GetData(buffer.data(), &count, LinkCheckWaitMs);
-        },
-        [this, whenLinked = std::move(whenLinked)](std::int32_t r) {
+    ModuleConnection::read(
+        m_driver, this, LinkCheckWaitMs, [this, whenLinked = std::move(whenLinked)](const ModuleRecord &record) {
+            const std::int32_t r = record.result;
             m_linkCheckPending = false;
             if (r == DriverResult::Success || r == DriverResult::NoResponse) {
                 whenLinked();

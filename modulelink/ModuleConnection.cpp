@@ -123,3 +123,13 @@ void ModuleConnection::drain(ModuleDriver &driver, const QObject *receiver, int 
         },
         [records, then = std::move(then)] { then(*records); });
 }
+
+void ModuleConnection::read(ModuleDriver &driver, const QObject *receiver, int waitMs,
+                            std::function<void(const ModuleRecord &)> then)
+{
+    auto record = std::make_shared<ModuleRecord>();
+    driver.submit(
+        receiver,
+        [record, waitMs](ModuleDriver &d) { record->result = d.GetData(record->bytes.data(), &record->count, waitMs); },
+        [record, then = std::move(then)] { then(*record); });
+}

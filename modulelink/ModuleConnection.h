@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -38,6 +39,20 @@ struct ConnectOutcome {
     QString status; // the status text, or the options' failure text
 };
 
+// One record read from the module: what GetData filled in and answered.
+struct ModuleRecord {
+    static constexpr std::size_t BufferSize = 101; // a record is at most 100 bytes; its check byte follows
+    std::vector<std::uint8_t> bytes = std::vector<std::uint8_t>(BufferSize, 0);
+    std::uint8_t count = 0;
+    std::int32_t result = 0;
+
+    // The record's bytes as far as the count goes, within the buffer.
+    std::span<const std::uint8_t> received() const
+    {
+        return {bytes.data(), std::min<std::size_t>(count, BufferSize - 1)};
+    }
+};
+
 // The one connection routine every window uses.
 class ModuleConnection {
 public:
@@ -58,6 +73,10 @@ public:
     // Reads records until the driver answers anything but success; returns how many.
     static int drain(ModuleDriver &driver, int waitMs,
                      const std::function<void(std::span<const std::uint8_t>)> &onRecord = {});
+    // One record read with the given wait, submitted; then gets it.
+    static void read(ModuleDriver &driver, const QObject *receiver, int waitMs,
+                     std::function<void(const ModuleRecord &)> then);
+
     // The same drain submitted whole; then gets the records it read.
     static void drain(ModuleDriver &driver, const QObject *receiver, int waitMs,
                       std::function<void(const Records &)> then);

@@ -1,6 +1,7 @@
 #include "CaptureCycle.h"
 
 #include "FormTimer.h"
+#include "ModuleConnection.h"
 #include "TimeSource.h"
 
 #include <QLocale>
@@ -54,19 +55,16 @@ void CaptureCycle::liveTick()
     if (m_fetching)
         return; // the record asked for is still on its way
     m_fetching = true;
-    auto record = std::make_shared<Record>();
-    m_driver.submit(
-        this, [record](ModuleDriver &driver) { record->result = driver.GetData(record->bytes.data(), &record->count, WaitMs); },
-        [this, record] {
-            m_fetching = false;
-            m_capture->release();
-            takeRecord(*record);
-        });
+    ModuleConnection::read(m_driver, this, WaitMs, [this](const ModuleRecord &record) {
+        m_fetching = false;
+        m_capture->release();
+        takeRecord(record);
+    });
     if (m_fetching)
         m_capture->hold(); // the next tick counts from the answer
 }
 
-void CaptureCycle::takeRecord(const Record &record)
+void CaptureCycle::takeRecord(const ModuleRecord &record)
 {
     std::int32_t r = record.result;
     const double t = secondsSinceStart();
@@ -139,16 +137,10 @@ void CaptureCycle::drainNext()
         return;
     }
     ++m_drained;
-    submitCall(
-        m_driver, this,
-        [](ModuleDriver &driver) {
-            Record discarded;
-            return driver.GetData(discarded.bytes.data(), &discarded.count, WaitMs);
-        },
-        [this](std::int32_t r) {
-            if (r == DriverResult::Success)
-                drainNext();
-            else
-                m_draining = false;
-        });
+    ModuleConnection::read(m_driver, this, WaitMs, [this](const ModuleRecord &record) {
+        if (record.result == DriverResult::Success)
+            drainNext();
+        else
+            m_draining = false;
+    });
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ModuleConnection.h"
 #include "ModuleDriver.h"
 #include "MonitorLog.h"
 #include "MonitorRows.h"
@@ -23,7 +24,6 @@ public:
     static constexpr int DrainTickMs = 250;
     static constexpr int WaitMs = 200;
     static constexpr int MaxDrainRecords = 4096;
-    static constexpr std::size_t BufferSize = 101;
 
     CaptureCycle(ModuleDriver &driver, QObject *window);
 
@@ -59,15 +59,9 @@ signals:
     void logWriteFailed(const QString &error);
 
 private:
-    struct Record {
-        std::vector<std::uint8_t> bytes = std::vector<std::uint8_t>(BufferSize, 0);
-        std::uint8_t count = 0;
-        std::int32_t result = 0;
-    };
-
     void captureTick();
     void liveTick();
-    void takeRecord(const Record &record);
+    void takeRecord(const ModuleRecord &record);
     void drainNext();
     void playbackStep();
     void drainTick();
