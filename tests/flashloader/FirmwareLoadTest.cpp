@@ -423,42 +423,86 @@ TEST(FirmwareLoad, ARescanShowsTheRevisionsJustLoaded)
         << loader.status().toStdString();
 }
 
+// A flash loader on the driver thread and real time, with the firmware for type 4008.
+struct ThreadedLoader {
+    explicit ThreadedLoader(const emu::Scenario &s = emu::Scenario::defaultBus())
+        : bus(s), window(new FlashUtilityWindow(bus.thread))
+    {
+        const QDir demo(QStringLiteral(QUILL_DEMO_DIR));
+        for (const QString &name : demo.entryList({QStringLiteral("F4008*.hex")}))
+            QFile::copy(demo.filePath(name), folder.path(name));
+        window->show();
+    }
+    ~ThreadedLoader() { delete window; }
+
+    FlashUtilityForm &f() { return window->form; }
+    bool statusBecomes(const char *text, int ms)
+    {
+        const bool shown = QTest::qWaitFor([&] { return f().Text1->text() == QLatin1String(text); }, ms);
+        EXPECT_TRUE(shown) << text << " / " << f().Text1->text().toStdString();
+        return shown;
+    }
+    // Scans up to address 3, then picks device 3 and presses the load button.
+    bool startLoadOfDevice3()
+    {
+        if (!statusBecomes("Enter max Qwil address and press scan", 5000))
+            return false;
+        f().Text10->setText(QStringLiteral("3"));
+        QTest::mouseClick(f().Command9, Qt::LeftButton);
+        if (!statusBecomes("Scan Complete - Select Devices From List", 10000) ||
+            !QTest::qWaitFor([&] { return f().Command1->isEnabled(); }, 5000))
+            return false;
+        loadDevice3();
+        return true;
+    }
+    void loadDevice3()
+    {
+        f().List1->item(2)->setSelected(true);
+        QTest::mouseClick(f().Command1, Qt::LeftButton);
+    }
+    // The calls made with the operation's name, as "Name(arguments)".
+    std::vector<std::string> calls(const std::string &operation)
+    {
+        std::vector<std::string> all = bus.calls();
+        std::erase_if(all, [&](const std::string &c) { return c.rfind(operation + "(", 0) != 0; });
+        return all;
+    }
+
+    WorkingFolder folder;
+    ThreadedBus bus;
+    QPointer<FlashUtilityWindow> window;
+};
+
 TEST(FirmwareLoadOnTheDriverThread, ADeviceLoadCompletesAndAClosedLoadEndsWithTheAbortByte)
 {
-    WorkingFolder folder;
-    for (const QString &name : QDir(QStringLiteral(QUILL_DEMO_DIR)).entryList({QStringLiteral("F4008*.hex")}))
-        QFile::copy(QDir(QStringLiteral(QUILL_DEMO_DIR)).filePath(name), folder.path(name));
-    ThreadedBus bus;
-    QPointer<FlashUtilityWindow> window = new FlashUtilityWindow(bus.thread);
-    FlashUtilityForm &f = window->form;
-    window->show();
-    const auto statusBecomes = [&](const char *text, int ms) {
-        return QTest::qWaitFor([&] { return f.Text1->text() == QLatin1String(text); }, ms);
-    };
-    ASSERT_TRUE(statusBecomes("Enter max Qwil address and press scan", 5000)) << f.Text1->text().toStdString();
-    f.Text10->setText(QStringLiteral("3"));
-    QTest::mouseClick(f.Command9, Qt::LeftButton);
-    ASSERT_TRUE(statusBecomes("Scan Complete - Select Devices From List", 10000)) << f.Text1->text().toStdString();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return f.Command1->isEnabled(); }, 5000));
-
-    f.List1->item(2)->setSelected(true);
-    QTest::mouseClick(f.Command1, Qt::LeftButton);
-    ASSERT_TRUE(statusBecomes("Upload Complete", 20000)) << f.Text1->text().toStdString();
-    bus.calls(); // the driver thread is idle
-    EXPECT_EQ(flashDifferences(bus.emulator.device(3)->loader().flash(),
-                               expectedImages(folder.path(QStringLiteral("F4008-0111.hex")), 0x40000)),
+    ThreadedLoader loader;
+    ASSERT_TRUE(loader.startLoadOfDevice3());
+    ASSERT_TRUE(loader.statusBecomes("Upload Complete", 20000));
+    loader.bus.calls(); // the driver thread is idle
+    EXPECT_EQ(flashDifferences(loader.bus.emulator.device(3)->loader().flash(),
+                               expectedImages(loader.folder.path(QStringLiteral("F4008-0111.hex")), 0x40000)),
               0u);
 
     // Again, closed while a reply is awaited.
-    f.List1->item(2)->setSelected(true);
-    QTest::mouseClick(f.Command1, Qt::LeftButton);
-    ASSERT_TRUE(statusBecomes("Loading Application File - Device Adr 3", 10000)) << f.Text1->text().toStdString();
-    window->close();
+    loader.loadDevice3();
+    ASSERT_TRUE(loader.statusBecomes("Loading Application File - Device Adr 3", 10000));
+    loader.window->close();
     QTest::qWait(300);
-    const std::vector<std::string> calls = bus.calls();
+    const std::vector<std::string> calls = loader.bus.calls();
     const auto abort = std::find(calls.rbegin(), calls.rend(), "SndModData(1, 27)");
     ASSERT_NE(abort, calls.rend());
     EXPECT_TRUE(std::none_of(abort.base(), calls.end(), [](const std::string &c) { return c.rfind("Dev", 0) == 0; }))
         << "nothing of the load is sent after the abort byte";
-    EXPECT_FALSE(bus.emulator.device(3)->loader().inLoader());
+    EXPECT_FALSE(loader.bus.emulator.device(3)->loader().inLoader());
+}
+
+// The watchdog falls due while a reply read waits on the driver thread; it acts once the
+// read is back empty, so a silent device still ends the load.
+TEST(FirmwareLoadOnTheDriverThread, AWatchdogDueDuringAReadStillGivesUpOnASilentDevice)
+{
+    ThreadedLoader loader(scenarioFrom("device 3 type 4008 load-fault 67 silent\n"));
+    ASSERT_TRUE(loader.startLoadOfDevice3());
+    ASSERT_TRUE(loader.statusBecomes("No Response From Device", 40000));
+    EXPECT_EQ(loader.calls("SndModData"),
+              (std::vector<std::string>{"SndModData(1, 26)", "SndModData(1, 26)", "SndModData(1, 27)"}));
 }
