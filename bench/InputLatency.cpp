@@ -59,7 +59,10 @@ public:
         std::vector<double> sorted = answersMs;
         std::sort(sorted.begin(), sorted.end());
         const auto at = [&](double share) {
-            return sorted.empty() ? 0.0 : sorted[std::min(sorted.size() - 1, static_cast<std::size_t>(share * static_cast<double>(sorted.size())))];
+            return sorted.empty()
+                       ? 0.0
+                       : sorted[std::min(sorted.size() - 1,
+                                         static_cast<std::size_t>(share * static_cast<double>(sorted.size())))];
         };
         std::printf("%-13s answers %6zu  median %6.1f ms  p95 %6.1f ms  max %6.1f ms\n", what, sorted.size(), at(0.5),
                     at(0.95), sorted.empty() ? 0.0 : sorted.back());

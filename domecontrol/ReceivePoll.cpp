@@ -4,7 +4,6 @@
 #include "ModuleConnection.h"
 #include "TextFormat.h"
 
-
 namespace {
 constexpr std::uint8_t BusMessageRecord = 2;
 constexpr std::size_t CommandByte = 8;

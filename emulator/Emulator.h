@@ -9,13 +9,13 @@
 #include "Scenario.h"
 #include "Trace.h"
 
+#include <atomic>
 #include <deque>
 #include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <random>
-#include <atomic>
 
 namespace emu {
 

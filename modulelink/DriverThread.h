@@ -26,9 +26,9 @@ public:
     void submit(const QObject *receiver, Work work, Done done) override;
     void yieldToWindows() override {}
 
-#define QWIL_QUEUED_OPERATION(name, params, args)                          \
-    std::int32_t name params override                                      \
-    {                                                                      \
+#define QWIL_QUEUED_OPERATION(name, params, args)                                  \
+    std::int32_t name params override                                              \
+    {                                                                              \
         return runAndWait([&](ModuleDriver &driver) { return driver.name args; }); \
     }
     QWIL_DRIVER_OPERATIONS(QWIL_QUEUED_OPERATION)

@@ -97,7 +97,7 @@ void ModuleConnection::connect(ModuleDriver &driver, const QObject *receiver, co
 int ModuleConnection::drain(ModuleDriver &driver, int waitMs,
                             const std::function<void(std::span<const std::uint8_t>)> &onRecord)
 {
-    std::array<std::uint8_t, RecordBufferSize> buffer{};
+    std::array<std::uint8_t, ModuleRecord::BufferSize> buffer{};
     int records = 0;
     while (records < MaxDrainRecords) {
         std::uint8_t count = 0;

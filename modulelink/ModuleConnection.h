@@ -60,7 +60,6 @@ public:
     // so a babbling module can never hang a window.
     static constexpr int MaxDrainRecords = 4096;
     static constexpr int DrainWaitMs = 100;
-    static constexpr int RecordBufferSize = 101;
 
     using Records = std::vector<std::vector<std::uint8_t>>;
 
@@ -73,13 +72,13 @@ public:
     // Reads records until the driver answers anything but success; returns how many.
     static int drain(ModuleDriver &driver, int waitMs,
                      const std::function<void(std::span<const std::uint8_t>)> &onRecord = {});
-    // One record read with the given wait, submitted; then gets it.
-    static void read(ModuleDriver &driver, const QObject *receiver, int waitMs,
-                     std::function<void(const ModuleRecord &)> then);
-
     // The same drain submitted whole; then gets the records it read.
     static void drain(ModuleDriver &driver, const QObject *receiver, int waitMs,
                       std::function<void(const Records &)> then);
+
+    // One record read with the given wait, submitted; then gets it.
+    static void read(ModuleDriver &driver, const QObject *receiver, int waitMs,
+                     std::function<void(const ModuleRecord &)> then);
 
 private:
     // Everything up to the drain; true when the drain is due.

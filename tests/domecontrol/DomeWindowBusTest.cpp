@@ -1,9 +1,9 @@
 #include "Beep.h"
 #include "DomeFixture.h"
-#include "ThreadedBus.h"
 #include "DomeTexts.h"
 #include "PingTest.h"
 #include "QtPrinters.h"
+#include "ThreadedBus.h"
 #include "Twips.h"
 
 #include <gtest/gtest.h>
@@ -263,7 +263,8 @@ TEST(DomeOnTheDriverThread, KeysAnswerWhileThePollWaitsAndClosingLeavesAnswersUn
     window->show();
     QTest::qWait(100); // the receive poll waits on the quiet bus
     QTest::mouseClick(window->form.Command1, Qt::LeftButton);
-    EXPECT_NE(window->form.Text2->text(), "Flash Rev. = 0123-4567-89AB") << "the answer comes as an event, after the click";
+    EXPECT_NE(window->form.Text2->text(), "Flash Rev. = 0123-4567-89AB")
+        << "the answer comes as an event, after the click";
     EXPECT_TRUE(QTest::qWaitFor([&] { return window->form.Text2->text() == "Flash Rev. = 0123-4567-89AB"; }, 2000));
 
     QTest::qWait(30);

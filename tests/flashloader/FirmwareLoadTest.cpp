@@ -1,9 +1,9 @@
 #include "Beep.h"
 #include "FileListBox.h"
 #include "FlashLoaderFixture.h"
-#include "ThreadedBus.h"
 #include "QtPrinters.h"
 #include "SRecord.h"
+#include "ThreadedBus.h"
 
 #include <gtest/gtest.h>
 

@@ -14,17 +14,17 @@ public:
     // Runs after every call with the operation's name, so a test can act at a given step.
     std::function<void(const char *operation)> afterCall;
 
-#define QWIL_FORWARD_OPERATION(name, params, args)                 \
-    std::int32_t name params override                              \
-    {                                                              \
-        std::int32_t forwardedResult = 0;                          \
-        {                                                          \
+#define QWIL_FORWARD_OPERATION(name, params, args)                          \
+    std::int32_t name params override                                       \
+    {                                                                       \
+        std::int32_t forwardedResult = 0;                                   \
+        {                                                                   \
             const emu::Emulator::CallInProgress entered(m_emulator, #name); \
-            forwardedResult = m_emulator.name args;                \
-        }                                                          \
-        if (afterCall)                                             \
-            afterCall(#name);                                      \
-        return forwardedResult;                                    \
+            forwardedResult = m_emulator.name args;                         \
+        }                                                                   \
+        if (afterCall)                                                      \
+            afterCall(#name);                                               \
+        return forwardedResult;                                             \
     }
     QWIL_DRIVER_OPERATIONS(QWIL_FORWARD_OPERATION)
 #undef QWIL_FORWARD_OPERATION
