@@ -472,29 +472,22 @@ void FlashUtilityWindow::showLoadStatus(int code)
 
 void FlashUtilityWindow::connectModule()
 {
-    ConnectOptions options = ConnectOptions::flashLoader();
-    options.onWord = [this](std::int32_t word) {
-        appendDebugText(QStringLiteral("Enumeration status = ") + TextFormat::hexNumber(word));
-    };
-    options.onConnected = [this](const QString &status) {
-        showStatus(status, Colour::Information);
-        m_moduleConnected = true;
-        form.Command10->setEnabled(false);
-    };
-    options.onDrained = [this](std::span<const std::uint8_t> record) {
-        if (debugOn())
-            dumpHex(record);
-    };
-    ModuleConnection::connect(m_driver, this, options, [this](const ConnectOutcome &outcome) {
-        if (outcome.connected) {
-            if (form.Option1->isChecked())
-                form.Timer[ScanPrompt]->setEnabled(true);
-            return;
-        }
+    const ConnectOutcome outcome = ModuleConnection::connect(m_driver, ConnectOptions::flashLoader());
+    appendDebugText(QStringLiteral("Enumeration status = ") + TextFormat::hexNumber(outcome.word));
+    if (!outcome.connected) {
         showStatus(QStringLiteral("USB Error - Reconnect USB Module and Click Connect USB"), Colour::Error);
         m_moduleConnected = false;
         offerConnectUsb();
         Beep::beep();
+        return;
+    }
+    showStatus(outcome.status, Colour::Information);
+    m_moduleConnected = true;
+    form.Command10->setEnabled(false);
+    // What the module still holds is read and discarded; the scan prompt follows.
+    m_engine->flushReplies([this] {
+        if (form.Option1->isChecked())
+            form.Timer[ScanPrompt]->setEnabled(true);
     });
 }
 

@@ -18,7 +18,6 @@ ConnectOptions ConnectOptions::busMonitor()
     ConnectOptions options;
     options.form = ModuleStatus::Form::Long;
     options.closeFirst = true;
-    options.drainAfter = true;
     return options;
 }
 
@@ -26,7 +25,6 @@ ConnectOptions ConnectOptions::flashLoader()
 {
     ConnectOptions options;
     options.form = ModuleStatus::Form::Long;
-    options.drainAfter = true;
     return options;
 }
 
@@ -37,61 +35,27 @@ ConnectOptions ConnectOptions::domeControl()
     return options;
 }
 
-bool ModuleConnection::open(ModuleDriver &driver, const ConnectOptions &options, ConnectOutcome &outcome)
+ConnectOutcome ModuleConnection::connect(ModuleDriver &driver, const ConnectOptions &options)
 {
     if (options.closeFirst)
         driver.CloseUSBDriver();
 
+    ConnectOutcome outcome;
     outcome.word = driver.OpenUSBDriver();
-    if (options.onWord)
-        options.onWord(outcome.word);
     outcome.connected = ModuleStatus::isConnected(outcome.word);
-    if (!outcome.connected) {
+    if (outcome.connected) {
+        std::array<std::uint8_t, ModuleStatus::DescriptorSize> descriptor{};
+        std::int32_t length = ModuleStatus::DescriptorSize;
+        driver.GetDevDescr(descriptor.data(), &length);
+        outcome.status = ModuleStatus::statusText(outcome.word, descriptor[ModuleStatus::DescriptorRevisionMajor],
+                                                  descriptor[ModuleStatus::DescriptorRevisionMinor], options.form);
+    } else {
         outcome.status = options.failureStatus;
-        return false;
     }
-    std::array<std::uint8_t, ModuleStatus::DescriptorSize> descriptor{};
-    std::int32_t length = ModuleStatus::DescriptorSize;
-    driver.GetDevDescr(descriptor.data(), &length);
-    outcome.status = ModuleStatus::statusText(outcome.word, descriptor[ModuleStatus::DescriptorRevisionMajor],
-                                              descriptor[ModuleStatus::DescriptorRevisionMinor], options.form);
-    if (options.onConnected)
-        options.onConnected(outcome.status);
-    return options.drainAfter;
-}
 
-void ModuleConnection::finish(ModuleDriver &driver, const ConnectOptions &options)
-{
     if (options.closeAfter)
         driver.CloseUSBDriver();
-}
-
-ConnectOutcome ModuleConnection::connect(ModuleDriver &driver, const ConnectOptions &options)
-{
-    ConnectOutcome outcome;
-    if (open(driver, options, outcome))
-        drain(driver, DrainWaitMs, options.onDrained);
-    finish(driver, options);
     return outcome;
-}
-
-void ModuleConnection::connect(ModuleDriver &driver, const QObject *receiver, const ConnectOptions &options,
-                               std::function<void(const ConnectOutcome &)> then)
-{
-    ConnectOutcome outcome;
-    if (!open(driver, options, outcome)) {
-        finish(driver, options);
-        then(outcome);
-        return;
-    }
-    drain(driver, receiver, DrainWaitMs, [&driver, options, outcome, then = std::move(then)](const Records &records) {
-        if (options.onDrained) {
-            for (const auto &record : records)
-                options.onDrained(record);
-        }
-        finish(driver, options);
-        then(outcome);
-    });
 }
 
 int ModuleConnection::drain(ModuleDriver &driver, int waitMs,

@@ -12,20 +12,13 @@
 #include <vector>
 
 // How one window connects to the module: which status form it shows, and what
-// happens to the driver before and after.
+// happens to the driver before and after. Windows that then read and discard what the
+// module still holds (the monitor, the flash loader) drain it themselves.
 struct ConnectOptions {
     ModuleStatus::Form form = ModuleStatus::Form::Long;
     bool closeFirst = false; // close a link that may still be open before opening
-    bool drainAfter = false; // read and discard what the module still holds
     bool closeAfter = false; // connect only for the moment of a report
     QString failureStatus;   // status text when the module is not connected
-
-    // Called with the connection word as soon as it is known.
-    std::function<void(std::int32_t word)> onWord;
-    // Called once connected, before the drain starts.
-    std::function<void(const QString &status)> onConnected;
-    // Called with every record the drain discards.
-    std::function<void(std::span<const std::uint8_t> record)> onDrained;
 
     static ConnectOptions controlPanel();
     static ConnectOptions busMonitor();
@@ -63,11 +56,8 @@ public:
 
     using Records = std::vector<std::vector<std::uint8_t>>;
 
+    // Calls without a wait only, so the window may make it as a plain call.
     static ConnectOutcome connect(ModuleDriver &driver, const ConnectOptions &options);
-    // The same, with the drain submitted: then gets the outcome once the drain is done
-    // (at once when there is none), unless receiver has gone.
-    static void connect(ModuleDriver &driver, const QObject *receiver, const ConnectOptions &options,
-                        std::function<void(const ConnectOutcome &)> then);
 
     // Reads records until the driver answers anything but success; returns how many.
     static int drain(ModuleDriver &driver, int waitMs,
@@ -79,9 +69,4 @@ public:
     // One record read with the given wait, submitted; then gets it.
     static void read(ModuleDriver &driver, const QObject *receiver, int waitMs,
                      std::function<void(const ModuleRecord &)> then);
-
-private:
-    // Everything up to the drain; true when the drain is due.
-    static bool open(ModuleDriver &driver, const ConnectOptions &options, ConnectOutcome &outcome);
-    static void finish(ModuleDriver &driver, const ConnectOptions &options);
 };

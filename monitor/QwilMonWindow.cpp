@@ -177,23 +177,27 @@ void QwilMonWindow::connectModule(bool closeFirst, std::function<void()> then)
 {
     ConnectOptions options = ConnectOptions::busMonitor();
     options.closeFirst = closeFirst;
-    // The status shows before the drain, which may take a while on a busy bus.
-    options.onConnected = [this](const QString &status) { replaceDisplay(status); };
-    m_connecting = true;
-    ModuleConnection::connect(m_driver, this, options, [this, then = std::move(then)](const ConnectOutcome &outcome) {
-        m_connecting = false;
-        m_connected = outcome.connected;
-        if (outcome.connected) {
-            std::uint8_t result = 0;
-            m_driver.QwilAnalyzer(CaptureOn, CaptureChannel, &result);
-        } else {
-            displayError(outcome.word);
-            displayMessage(QStringLiteral("Connect or Reconnect USB Module"));
-            displayMessage(QStringLiteral("Click Connect USB"));
-            Command3->setEnabled(true);
-        }
+    const ConnectOutcome outcome = ModuleConnection::connect(m_driver, options);
+    if (!outcome.connected) {
+        m_connected = false;
+        displayError(outcome.word);
+        displayMessage(QStringLiteral("Connect or Reconnect USB Module"));
+        displayMessage(QStringLiteral("Click Connect USB"));
+        Command3->setEnabled(true);
         then();
-    });
+        return;
+    }
+    // The status shows before the drain, which may take a while on a busy bus.
+    replaceDisplay(outcome.status);
+    m_connecting = true;
+    ModuleConnection::drain(m_driver, this, ModuleConnection::DrainWaitMs,
+                            [this, then = std::move(then)](const ModuleConnection::Records &) {
+                                m_connecting = false;
+                                m_connected = true;
+                                std::uint8_t result = 0;
+                                m_driver.QwilAnalyzer(CaptureOn, CaptureChannel, &result);
+                                then();
+                            });
 }
 
 void QwilMonWindow::connectClicked()

@@ -1,6 +1,8 @@
 #include "ModuleConnection.h"
 #include "EmulatedBus.h"
 
+#include <QObject>
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -89,27 +91,27 @@ TEST(ModuleConnection, AFailedConnectionReadsNoDescriptor)
     }
 }
 
-TEST(ModuleConnection, FlashLoaderSeesTheWordThenConnectsThenDrainsEveryRecord)
+TEST(ModuleConnection, TheDrainHandsOverEveryRecordAndEndsOnTheFirstEmptyWait)
 {
     EmulatedBus bus;
-    bus.emulator.OpenUSBDriver();
+    const ConnectOutcome outcome = ModuleConnection::connect(bus.driver, ConnectOptions::flashLoader());
+    EXPECT_TRUE(outcome.connected);
+    EXPECT_EQ(outcome.word, 128);
+    EXPECT_EQ(outcome.status, "Orvo USB Module Rev 1.02- Online(App)");
     bus.emulator.queueRecord(emu::RecordKind::Module, {0x17, 0x13, 0x00});
     bus.emulator.queueRecord(emu::RecordKind::BusMessage, {0xF0, 0x05, 0x00, 0x02, 0x01, 0xC4});
     bus.emulator.queueRecord(emu::RecordKind::BusMessage, {0xF0, 0x06, 0x00, 0x02, 0x01, 0xC4}, 50);
 
-    std::vector<std::string> events;
-    ConnectOptions options = ConnectOptions::flashLoader();
-    options.onWord = [&](std::int32_t word) { events.push_back("word " + std::to_string(word)); };
-    options.onConnected = [&](const QString &status) { events.push_back("connected " + status.toStdString()); };
-    options.onDrained = [&](std::span<const std::uint8_t> record) {
-        events.push_back("record " + std::to_string(record[0]) + " of " + std::to_string(record.size()));
-    };
-    const ConnectOutcome outcome = ModuleConnection::connect(bus.driver, options);
+    QObject window;
+    std::vector<std::string> records;
+    ModuleConnection::drain(bus.driver, &window, ModuleConnection::DrainWaitMs,
+                            [&](const ModuleConnection::Records &drained) {
+                                for (const auto &record : drained)
+                                    records.push_back(std::to_string(record[0]) + " of " +
+                                                      std::to_string(record.size()));
+                            });
 
-    EXPECT_TRUE(outcome.connected);
-    EXPECT_EQ(events, (std::vector<std::string>{"word 128", "connected Orvo USB Module Rev 1.02- Online(App)",
-                                                "record 1 of 6", "record 2 of 9", "record 2 of 9"}));
-    // The drain ends on the first wait that brings nothing.
+    EXPECT_EQ(records, (std::vector<std::string>{"1 of 6", "2 of 9", "2 of 9"}));
     const auto reads = bus.emulator.trace().calls("GetData");
     ASSERT_EQ(reads.size(), 4u);
     EXPECT_EQ(reads.back().result, 7);
