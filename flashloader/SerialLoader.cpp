@@ -334,6 +334,16 @@ void SerialLoader::received()
     }
 }
 
+// The next frame of the file goes out after the pacing pause; false when none is left.
+bool SerialLoader::paceNextFrame()
+{
+    if (m_file.exhausted())
+        return false;
+    m_pacing->setInterval(NextFrameMs);
+    m_pacing->setEnabled(true);
+    return true;
+}
+
 void SerialLoader::acknowledged()
 {
     m_host.setStatusColour(LoadHost::Colour::Information);
@@ -344,23 +354,16 @@ void SerialLoader::acknowledged()
         m_step->setEnabled(true);
         break;
     case FlashLoaderStep:
-        if (!m_file.exhausted()) {
-            m_pacing->setInterval(NextFrameMs);
-            m_pacing->setEnabled(true);
+        if (paceNextFrame())
             break;
-        }
         write(SerialProtocol::SwitchSpeed);
         m_file.close();
         m_loadStep = m_eraseAll || m_eraseSectors ? EraseStep : ApplicationStep;
         m_step->setEnabled(true);
         break;
     case ApplicationStep:
-        if (!m_file.exhausted()) {
-            m_pacing->setInterval(NextFrameMs);
-            m_pacing->setEnabled(true);
-        } else if (!m_startOfFile->isEnabled() && m_file.isOpen()) {
+        if (!paceNextFrame() && !m_startOfFile->isEnabled() && m_file.isOpen())
             m_checksum->setEnabled(true);
-        }
         break;
     case EraseStep:
         finish(m_eraseAll ? QStringLiteral("Flash Erase Complete") : QStringLiteral("Sector Erase Complete"),

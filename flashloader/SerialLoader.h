@@ -61,6 +61,7 @@ private:
     void eraseSectors();
     void watchdogExpired();
     void received();
+    bool paceNextFrame();
     void acknowledged();
 
     QSerialPort *m_port;
