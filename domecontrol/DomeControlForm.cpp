@@ -13,6 +13,8 @@
 #include <QRadioButton>
 #include <QToolButton>
 
+#include <initializer_list>
+
 namespace {
 
 QString name(const char *text)
@@ -122,20 +124,26 @@ DomeControlForm::DomeControlForm(QWidget *w, QObject *timerOwner)
     Command16 = button(w, "Command16", QStringLiteral("Toggle"), 620, 1280, 480, 380);
 
     // Function keys: caption left of the key on the left, right of it on the right.
+    struct FunctionKey {
+        QPushButton *&key;
+        const char *control, *caption;
+        int left, top, labelLeft, labelTop, labelWidth;
+        Qt::Alignment alignment;
+    };
     const Qt::Alignment right = Qt::AlignRight, left = Qt::AlignLeft;
-    Command56 = functionKey(w, "Command56", QStringLiteral("Peel"), 2440, 900, functionLabels, 1680, 900, 720, right);
-    Command47 =
-        functionKey(w, "Command47", QStringLiteral("Repeat"), 2440, 1320, functionLabels, 1680, 1320, 720, right);
-    Command10 = functionKey(w, "Command10", QStringLiteral("Menu"), 2440, 1740, functionLabels, 1680, 1740, 720, right);
-    Command23 =
-        functionKey(w, "Command23", QStringLiteral("Reset"), 2440, 2160, functionLabels, 1680, 2160, 720, right);
-    Command22 = functionKey(w, "Command22", QStringLiteral("Flip"), 2960, 900, functionLabels, 3300, 900, 980, left);
-    Command35 = functionKey(w, "Command35", QStringLiteral("View"), 2960, 1320, functionLabels, 3300, 1320, 980, left);
-    Command36 =
-        functionKey(w, "Command36", QStringLiteral("Pattern"), 2960, 1740, functionLabels, 3300, 1740, 980, left);
-    Command54 = functionKey(w, "Command54", QStringLiteral("Auto"), 2960, 2160, functionLabels, 3300, 2160, 980, left);
-    Command11 =
-        functionKey(w, "Command11", QStringLiteral("DirectSet"), 2960, 2760, functionLabels, 2960, 2480, 1320, left);
+    for (const FunctionKey &k : std::initializer_list<FunctionKey>{
+             {Command56, "Command56", "Peel", 2440, 900, 1680, 900, 720, right},
+             {Command47, "Command47", "Repeat", 2440, 1320, 1680, 1320, 720, right},
+             {Command10, "Command10", "Menu", 2440, 1740, 1680, 1740, 720, right},
+             {Command23, "Command23", "Reset", 2440, 2160, 1680, 2160, 720, right},
+             {Command22, "Command22", "Flip", 2960, 900, 3300, 900, 980, left},
+             {Command35, "Command35", "View", 2960, 1320, 3300, 1320, 980, left},
+             {Command36, "Command36", "Pattern", 2960, 1740, 3300, 1740, 980, left},
+             {Command54, "Command54", "Auto", 2960, 2160, 3300, 2160, 980, left},
+             {Command11, "Command11", "DirectSet", 2960, 2760, 2960, 2480, 1320, left},
+         })
+        k.key = functionKey(w, k.control, QString::fromLatin1(k.caption), k.left, k.top, functionLabels, k.labelLeft,
+                            k.labelTop, k.labelWidth, k.alignment);
 
     // Pad area: the joystick pad with its knob, zoom and focus keys beside it.
     Label9 = makeControl<QLabel>(w, QStringLiteral("Label9"), {}, 1570, 2675, 1335, 1455);
