@@ -85,24 +85,25 @@ void DomeControlWindow::wireKeys()
     for (int key = 0; key < f.Command15.size(); ++key)
         connect(f.Command15[key], &QPushButton::clicked, this, [this, key] { keypadPressed(key); });
 
-    holdKey(
-        f.Command8, [this] { m_motion.zoomPressed(MotionKeys::ZoomIn); }, [this] { m_motion.zoomReleased(); });
-    holdKey(
-        f.Command4, [this] { m_motion.zoomPressed(MotionKeys::ZoomOut); }, [this] { m_motion.zoomReleased(); });
-    holdKey(
-        f.Command12, [this] { m_motion.focusPressed(MotionKeys::FocusNear); }, [this] { m_motion.focusReleased(); });
-    holdKey(
-        f.Command13, [this] { m_motion.focusPressed(MotionKeys::FocusFar); }, [this] { m_motion.focusReleased(); });
-    holdKey(
-        f.Command52, [this] { m_motion.irisPressed(MotionKeys::IrisOpen); }, [this] { m_motion.irisReleased(); });
-    holdKey(
-        f.Command53, [this] { m_motion.irisPressed(MotionKeys::IrisClose); }, [this] { m_motion.irisReleased(); });
-    holdKey(
-        f.Command2, [this] { m_motion.vphasePressed(MotionKeys::VphaseIncrement); },
-        [this] { m_motion.vphaseReleased(); });
-    holdKey(
-        f.Command51, [this] { m_motion.vphasePressed(MotionKeys::VphaseDecrement); },
-        [this] { m_motion.vphaseReleased(); });
+    // Hold keys: the press sends the start, the release the stop.
+    struct HoldKey {
+        QWidget *key;
+        void (MotionKeys::*press)(std::uint8_t);
+        std::uint8_t code;
+        void (MotionKeys::*release)();
+    };
+    for (const HoldKey &k : {
+             HoldKey{f.Command8, &MotionKeys::zoomPressed, MotionKeys::ZoomIn, &MotionKeys::zoomReleased},
+             HoldKey{f.Command4, &MotionKeys::zoomPressed, MotionKeys::ZoomOut, &MotionKeys::zoomReleased},
+             HoldKey{f.Command12, &MotionKeys::focusPressed, MotionKeys::FocusNear, &MotionKeys::focusReleased},
+             HoldKey{f.Command13, &MotionKeys::focusPressed, MotionKeys::FocusFar, &MotionKeys::focusReleased},
+             HoldKey{f.Command52, &MotionKeys::irisPressed, MotionKeys::IrisOpen, &MotionKeys::irisReleased},
+             HoldKey{f.Command53, &MotionKeys::irisPressed, MotionKeys::IrisClose, &MotionKeys::irisReleased},
+             HoldKey{f.Command2, &MotionKeys::vphasePressed, MotionKeys::VphaseIncrement, &MotionKeys::vphaseReleased},
+             HoldKey{f.Command51, &MotionKeys::vphasePressed, MotionKeys::VphaseDecrement, &MotionKeys::vphaseReleased},
+         })
+        holdKey(
+            k.key, [this, k] { (m_motion.*k.press)(k.code); }, [this, k] { (m_motion.*k.release)(); });
 
     connect(f.UpArrow, &QToolButton::clicked, this, [this] { m_motion.tiltTap(MotionKeys::TiltUp); });
     connect(f.DownArrow, &QToolButton::clicked, this, [this] { m_motion.tiltTap(MotionKeys::TiltDown); });
