@@ -25,11 +25,7 @@ public:
         : emulator(time.clock(), scenario), driver(emulator)
     {
     }
-    ~EmulatedBus()
-    {
-        if (checksTrace)
-            TraceGolden::settle(emulator.trace());
-    }
+    ~EmulatedBus() { TraceGolden::settle(emulator.trace()); }
     EmulatedBus(const EmulatedBus &) = delete;
     EmulatedBus &operator=(const EmulatedBus &) = delete;
 
@@ -40,6 +36,4 @@ public:
     TimeSource::ManualTimeScope time;
     emu::Emulator emulator;
     EmulatorDriver driver;
-    // Off where the calls run on the driver thread, whose timing is the machine's.
-    bool checksTrace = true;
 };

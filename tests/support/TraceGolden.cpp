@@ -41,9 +41,8 @@ QString busName()
     return QString::fromStdString(name) + QLatin1Char('#') + QString::number(++busesPerTest[name]);
 }
 
-} // namespace
-
-std::string TraceGolden::fingerprint(const emu::Trace &trace)
+// How many entries, and a digest of their texts in order.
+std::string fingerprint(const emu::Trace &trace)
 {
     QCryptographicHash digest(QCryptographicHash::Sha256);
     for (const emu::TraceEntry &entry : trace.entries()) {
@@ -52,6 +51,8 @@ std::string TraceGolden::fingerprint(const emu::Trace &trace)
     }
     return std::to_string(trace.entries().size()) + " " + digest.result().toHex().toStdString();
 }
+
+} // namespace
 
 void TraceGolden::settle(const emu::Trace &trace)
 {

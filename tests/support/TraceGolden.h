@@ -14,7 +14,4 @@ namespace TraceGolden {
 // Called as a test's bus goes away; checks (or records) the bus's fingerprint.
 void settle(const emu::Trace &trace);
 
-// The fingerprint: how many entries, and a digest of their texts in order.
-std::string fingerprint(const emu::Trace &trace);
-
 } // namespace TraceGolden
