@@ -139,19 +139,21 @@ namespace ModuleBlockSender {
 Block next(RecordFile &file, std::size_t limit, long &erasedRangeChecksum, const std::function<void()> &lineRead)
 {
     Block block;
-    if (SRecord::opensSection(file.current())) {
-        file.readNext();
-        lineRead();
-    }
     long nextAddress = -1;
     for (;;) {
         const auto record = SRecord::parse(file.current());
-        if (!record) {
-            block.invalid = !file.current().isEmpty();
+        if (!record && !file.current().trimmed().isEmpty()) {
+            block.invalid = true;
             return block;
         }
-        if (!record->isData())
-            return block;
+        // Blank lines, headers and end records are passed over before a block; after one
+        // they end it. An empty block means no data is left.
+        if (!record || !record->isData()) {
+            if (nextAddress >= 0 || !file.readNext())
+                return block;
+            lineRead();
+            continue;
+        }
         if (nextAddress >= 0 && (record->address != nextAddress || block.data.size() + record->data.size() > limit))
             return block;
         if (nextAddress < 0)

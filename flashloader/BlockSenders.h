@@ -58,7 +58,8 @@ struct Block {
     bool invalid = false;
 };
 
-// Reads the next block; adds (byte - 255) per data byte to erasedRangeChecksum.
+// Reads the next block of consecutive data records, lines that are not data passed over;
+// an empty block when no data is left. Adds (byte - 255) per data byte to erasedRangeChecksum.
 Block next(RecordFile &file, std::size_t limit, long &erasedRangeChecksum, const std::function<void()> &lineRead);
 
 } // namespace ModuleBlockSender

@@ -10,6 +10,7 @@
 #include "ModuleConnection.h"
 #include "NetworkScan.h"
 #include "ScanRules.h"
+#include "SerialLine.h"
 #include "SerialLoader.h"
 #include "TextFormat.h"
 #include "Twips.h"
@@ -74,9 +75,8 @@ QColor colourOf(LoadHost::Colour colour)
 FlashUtilityWindow::FlashUtilityWindow(ModuleDriver &driver, FlashLoaderOptions options, QWidget *parent)
     : ToolWindow(parent), form(this), m_driver(driver), m_options(std::move(options)),
       m_scan(new NetworkScan(driver, this)), m_engine(new DownloadEngine(driver, *this, this)),
-      m_serial(new SerialLoader(
-          form.MSComm1, *this, form.Timer[1], form.Timer[6], [this](int port) { return m_options.deviceOf(port); },
-          this))
+      m_serial(new SerialLoader(*new SerialPortLine(form.MSComm1, this), *this, form.Timer[1], form.Timer[6],
+                                [this](int port) { return m_options.deviceOf(port); }, this))
 {
     setObjectName(QStringLiteral("FlashUtility"));
     Twips::resizeWindow(this, FlashUtilityForm::Width, FlashUtilityForm::DeviceModeHeight);
@@ -95,7 +95,7 @@ FlashUtilityWindow::FlashUtilityWindow(ModuleDriver &driver, FlashLoaderOptions 
     });
     connect(m_scan, &NetworkScan::finished, this, &FlashUtilityWindow::scanFinished);
 
-    connect(form.Check3, &QCheckBox::clicked, this, &FlashUtilityWindow::applyModeLayout);
+    connect(form.Check3, &QCheckBox::clicked, this, &FlashUtilityWindow::modeBoxClicked);
     connect(form.Option1, &QRadioButton::clicked, this, [this] { optionClicked(1); });
     connect(form.Option2, &QRadioButton::clicked, this, [this] { optionClicked(2); });
     connect(form.Command1, &QPushButton::clicked, this, &FlashUtilityWindow::loadClicked);
@@ -187,6 +187,23 @@ void FlashUtilityWindow::startupStep()
         appendDebugText(m_logProblem);
 }
 
+// The mode decides what a running load or scan talks to: until it ends, the box keeps
+// its state.
+void FlashUtilityWindow::modeBoxClicked()
+{
+    if (workInHand()) {
+        const QSignalBlocker quiet(form.Check3);
+        form.Check3->setChecked(!form.Check3->isChecked());
+        return;
+    }
+    applyModeLayout();
+}
+
+bool FlashUtilityWindow::workInHand() const
+{
+    return m_scanRunning || m_scan->isActive() || m_linkCheckPending || m_engine->running() || m_serial->running();
+}
+
 void FlashUtilityWindow::applyModeLayout()
 {
     if (form.Check3->isChecked())
@@ -244,12 +261,13 @@ void FlashUtilityWindow::applyComPortLayout()
     showControls({f.Shape3, f.File1}, true);
     m_engine->stopReplyWait();
 
-    // The scan's prompt has no place in Comm Port mode.
+    // Neither the module's reconnect nor the scan's prompt has a place in Comm Port mode.
+    f.Timer[Reconnect]->setEnabled(false);
     f.Timer[ScanPrompt]->setEnabled(false);
     showControls({f.Check1, f.Check2, f.Check4, f.Option3, f.Option4, f.Option5, f.Frame2, f.Text8, f.Text11, f.Text7},
                  false);
     f.Check2->setText(QStringLiteral("Sector Erase"));
-    showControls({f.Text2, f.Text3, f.Command2, f.Command11}, true);
+    showControls({f.Text2, f.Text3, f.Command2}, true);
 
     f.Option1->setText(QStringLiteral("1"));
     f.Option2->setText(QStringLiteral("2"));
@@ -287,14 +305,10 @@ void FlashUtilityWindow::showEngineeringControls()
 void FlashUtilityWindow::wireCommPort()
 {
     FlashUtilityForm &f = form;
-    connect(f.Command2, &QPushButton::clicked, this, [this] {
-        showStatus(QString(), Colour::Information);
-        m_serial->start(m_loadFileName, SerialLoader::Request::EraseAll);
-    });
-    connect(f.Command19, &QPushButton::clicked, this, [this] {
-        showStatus(QString(), Colour::Information);
-        m_serial->start(m_loadFileName, SerialLoader::Request::EraseSectors);
-    });
+    connect(f.Command2, &QPushButton::clicked, this,
+            [this] { startSerial(SerialLoader::Request::EraseAll); });
+    connect(f.Command19, &QPushButton::clicked, this,
+            [this] { startSerial(SerialLoader::Request::EraseSectors); });
     for (int sector = 0; sector < f.Sector.size(); ++sector)
         connect(f.Sector[sector], &QCheckBox::toggled, this,
                 [this, sector](bool ticked) { m_serial->sectorMask().set(sector, ticked); });
@@ -308,6 +322,15 @@ void FlashUtilityWindow::wireCommPort()
         if (!form.Check3->isChecked())
             showSectorSelector(ticked);
     });
+}
+
+// A start while a serial run is in hand does nothing: the run goes on, its status stays.
+void FlashUtilityWindow::startSerial(SerialLoader::Request request)
+{
+    if (m_serial->running())
+        return;
+    showStatus(QString(), Colour::Information);
+    m_serial->start(m_loadFileName, request);
 }
 
 void FlashUtilityWindow::setSectors(int first, int last, bool ticked)
@@ -344,7 +367,13 @@ void FlashUtilityWindow::optionClicked(int option)
         return;
     }
     if (!form.Check3->isChecked()) {
-        // In Comm Port mode the options choose the serial port; one that cannot open is cleared.
+        // In Comm Port mode the options choose the serial port; one that cannot open is
+        // cleared, and the port of a run in hand stays chosen.
+        if (m_serial->running()) {
+            form.Option1->setChecked(m_serial->chosenPort() == 1);
+            form.Option2->setChecked(m_serial->chosenPort() == 2);
+            return;
+        }
         if (!m_serial->choosePort(option)) {
             QRadioButton *chosen = option == 1 ? form.Option1 : form.Option2;
             chosen->setAutoExclusive(false); // an exclusive pair keeps one ticked otherwise
@@ -486,7 +515,7 @@ void FlashUtilityWindow::connectModule()
     form.Command10->setEnabled(false);
     // What the module still holds is read and discarded; the scan prompt follows.
     m_engine->flushReplies([this] {
-        if (form.Option1->isChecked())
+        if (form.Check3->isChecked() && form.Option1->isChecked())
             form.Timer[ScanPrompt]->setEnabled(true);
     });
 }
@@ -514,7 +543,7 @@ void FlashUtilityWindow::checkUsbLink(std::function<void()> whenLinked)
 void FlashUtilityWindow::reconnectStep()
 {
     form.Timer[Reconnect]->setEnabled(false);
-    if (!m_moduleConnected)
+    if (!m_moduleConnected && form.Check3->isChecked())
         connectModule();
 }
 
@@ -607,11 +636,11 @@ bool FlashUtilityWindow::deferClose()
 void FlashUtilityWindow::loadClicked()
 {
     FlashUtilityForm &f = form;
-    showStatus(QString(), Colour::Information);
     if (!f.Check3->isChecked()) {
-        m_serial->start(m_loadFileName, SerialLoader::Request::Application);
+        startSerial(SerialLoader::Request::Application);
         return;
     }
+    showStatus(QString(), Colour::Information);
     if (m_linkCheckPending)
         return;
     // The scan prompt must not cover what the load reports.

@@ -70,6 +70,22 @@ bool holdsData(const QStringList &lines)
     });
 }
 
+FileCheck check(const QStringList &lines)
+{
+    FileCheck result;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (lines[i].trimmed().isEmpty())
+            continue;
+        const auto record = parse(lines[i]);
+        if (!record) {
+            result.badLine = static_cast<int>(i + 1);
+            return result;
+        }
+        result.holdsData = result.holdsData || record->isData();
+    }
+    return result;
+}
+
 Range addressRange(const QStringList &lines)
 {
     std::optional<Record> first;
@@ -117,9 +133,15 @@ bool RecordFile::open(const QString &path)
     auto lines = readLines(path);
     if (!lines)
         return false;
-    m_lines = *lines;
-    m_open = true;
+    open(*lines);
     return true;
+}
+
+void RecordFile::open(const QStringList &lines)
+{
+    close();
+    m_lines = lines;
+    m_open = true;
 }
 
 void RecordFile::close()
@@ -146,8 +168,9 @@ void RecordFile::consume()
 
 bool RecordFile::exhausted() const
 {
-    if (!atEnd())
-        return false;
-    const auto record = SRecord::parse(m_current);
-    return !record || !record->isData();
+    const auto isData = [](const QString &line) {
+        const auto record = SRecord::parse(line);
+        return record && record->isData();
+    };
+    return !isData(m_current) && std::none_of(m_lines.begin() + m_next, m_lines.end(), isData);
 }

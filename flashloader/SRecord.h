@@ -35,6 +35,15 @@ bool opensSection(const QString &line);
 // True when at least one line is a well-formed data record.
 bool holdsData(const QStringList &lines);
 
+// Whether a file can be sent as it is: every line blank or a record, at least one of
+// them data. Blank lines are passed over wherever they stand.
+struct FileCheck {
+    int badLine = 0; // the first line, counted from 1, that is neither blank nor a record
+    bool holdsData = false;
+    bool sound() const { return badLine == 0 && holdsData; }
+};
+FileCheck check(const QStringList &lines);
+
 // The addresses a file's data covers: from its first data record to the last byte of its
 // last (the line after a leading header, the line before a trailing end record).
 struct Range {
@@ -50,6 +59,8 @@ class RecordFile {
 public:
     // Reads the whole file; CR LF, LF and CR line ends all work. False when it cannot be read.
     bool open(const QString &path);
+    // Lines read before, to be gone through as a file's.
+    void open(const QStringList &lines);
     void close();
     bool isOpen() const { return m_open; }
 
@@ -60,7 +71,7 @@ public:
     bool readNext();
     // Takes the current record as used: reads the next line, or leaves nothing current.
     void consume();
-    // No data record is left to send.
+    // No data record is left to send: none is current and none follows.
     bool exhausted() const;
     qsizetype lineCount() const { return m_lines.size(); }
     const QStringList &lines() const { return m_lines; }

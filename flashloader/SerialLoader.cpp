@@ -3,17 +3,17 @@
 #include "Beep.h"
 #include "FormTimer.h"
 #include "LoadStatus.h"
-
-#include <QSerialPort>
+#include "SerialLine.h"
 
 namespace {
 constexpr int BootStep = 2, FlashLoaderStep = 3, ApplicationStep = 4, EraseStep = 5;
 constexpr int GiveUpAfterRetries = 2;
+constexpr int RomSpeed = 9600, LoaderSpeed = 38400;
 } // namespace
 
-SerialLoader::SerialLoader(QSerialPort *port, LoadHost &host, FormTimer *stepTimer, FormTimer *nextBlockTimer,
+SerialLoader::SerialLoader(SerialLine &line, LoadHost &host, FormTimer *stepTimer, FormTimer *nextBlockTimer,
                            std::function<QString(int)> deviceOf, QObject *parent)
-    : QObject(parent), m_port(port), m_host(host), m_step(stepTimer), m_nextBlock(nextBlockTimer),
+    : QObject(parent), m_line(line), m_host(host), m_step(stepTimer), m_nextBlock(nextBlockTimer),
       m_deviceOf(std::move(deviceOf))
 {
     m_step->setSingleShot(true);
@@ -28,7 +28,8 @@ SerialLoader::SerialLoader(QSerialPort *port, LoadHost &host, FormTimer *stepTim
     m_startOfFile = makeTimer("SerialStartOfFile", StartOfFileMs, &SerialLoader::startOfFile);
     m_pacing = makeTimer("SerialPacing", FirstBlockMs, &SerialLoader::pacing);
     m_watchdog = makeTimer("SerialWatchdog", ReplyWatchdogMs, &SerialLoader::watchdogExpired);
-    connect(m_port, &QSerialPort::readyRead, this, &SerialLoader::received);
+    connect(&m_line, &SerialLine::received, this, &SerialLoader::received);
+    connect(&m_line, &SerialLine::lost, this, &SerialLoader::portLost);
 }
 
 FormTimer *SerialLoader::makeTimer(const char *name, int intervalMs, void (SerialLoader::*timerStep)())
@@ -43,10 +44,7 @@ FormTimer *SerialLoader::makeTimer(const char *name, int intervalMs, void (Seria
 
 bool SerialLoader::choosePort(int port)
 {
-    if (m_port->isOpen())
-        m_port->close();
-    m_port->setPortName(m_deviceOf(port));
-    const bool opened = !m_port->portName().isEmpty() && m_port->open(QIODevice::ReadWrite);
+    const bool opened = m_line.open(m_deviceOf(port));
     if (port == 1) {
         m_port1Or2 = opened ? 1 : 0;
         if (opened)
@@ -59,7 +57,7 @@ bool SerialLoader::choosePort(int port)
             m_host.showStatus(QStringLiteral(" Com2 not a valid port - Reselect Port!"), LoadHost::Colour::Error);
     }
     if (opened)
-        setSpeed(9600);
+        m_line.setSpeed(RomSpeed);
     else
         Beep::beep();
     return opened;
@@ -67,26 +65,27 @@ bool SerialLoader::choosePort(int port)
 
 bool SerialLoader::openChosenPort()
 {
-    if (m_port->isOpen())
-        m_port->close();
-    m_port->setPortName(m_deviceOf(m_port1Or2));
-    return m_port->open(QIODevice::ReadWrite);
+    return m_line.open(m_deviceOf(m_port1Or2));
 }
 
-// "n,8,2" at the given speed; a pseudo-terminal refuses some line calls, which is no fault.
-void SerialLoader::setSpeed(int baud)
+// The cable or the board went away: the port is closed already; the run in hand ends and
+// the next start opens the port again.
+void SerialLoader::portLost()
 {
-    m_port->setBaudRate(baud);
-    m_port->setParity(QSerialPort::NoParity);
-    m_port->setDataBits(QSerialPort::Data8);
-    m_port->setStopBits(QSerialPort::TwoStop);
-    m_port->setFlowControl(QSerialPort::NoFlowControl);
+    endRun();
+    m_host.showStatus(QStringLiteral("Comm Port ") + QString::number(m_port1Or2) + QStringLiteral(" Lost (") +
+                          m_line.device() + QStringLiteral(") - Check Cable"),
+                      LoadHost::Colour::Error);
+    m_host.enableLoadButtons();
+    Beep::beep();
 }
 
-void SerialLoader::write(const SerialProtocol::Bytes &bytes)
+void SerialLoader::send(const SerialProtocol::Bytes &bytes, Awaiting awaiting, int watchdogMs)
 {
-    m_port->write(reinterpret_cast<const char *>(bytes.data()), static_cast<qint64>(bytes.size()));
-    m_port->flush();
+    m_awaiting = awaiting;
+    m_line.write(bytes);
+    if (watchdogMs > 0)
+        armWatchdog(watchdogMs);
 }
 
 void SerialLoader::armWatchdog(int intervalMs)
@@ -104,12 +103,20 @@ void SerialLoader::stopTimers()
         timer->setEnabled(false);
 }
 
-void SerialLoader::stop()
+// No step runs any more and no answer is awaited; the port stays as it is.
+void SerialLoader::endRun()
 {
     stopTimers();
     m_file.close();
-    if (m_port->isOpen())
-        m_port->close();
+    m_received.clear();
+    m_awaiting = Awaiting::Nothing;
+    m_running = false;
+}
+
+void SerialLoader::stop()
+{
+    endRun();
+    m_line.close();
 }
 
 void SerialLoader::fail(const QString &text)
@@ -119,8 +126,7 @@ void SerialLoader::fail(const QString &text)
 
 void SerialLoader::finish(const QString &text, LoadHost::Colour colour)
 {
-    stopTimers();
-    m_file.close();
+    endRun();
     m_host.showStatus(text, colour);
     m_host.enableLoadButtons();
     Beep::beep();
@@ -130,10 +136,11 @@ void SerialLoader::finish(const QString &text, LoadHost::Colour colour)
 
 void SerialLoader::start(const QString &applicationFile, Request request)
 {
+    if (m_running)
+        return;
     m_eraseAll = request == Request::EraseAll;
     m_eraseSectors = request == Request::EraseSectors;
-    if (m_port->isOpen())
-        m_port->close();
+    m_line.close();
     if (m_port1Or2 == 0) {
         m_host.showStatus(QStringLiteral("No Comm Port Selected"), LoadHost::Colour::Error);
         return;
@@ -147,38 +154,76 @@ void SerialLoader::start(const QString &applicationFile, Request request)
         m_host.showStatus(QStringLiteral(" Select File to Load!"), LoadHost::Colour::Error);
         return;
     }
-    setSpeed(9600);
-    m_applicationFile = applicationFile;
-    m_loadApplication = request == Request::Application;
+    m_applicationLines.clear();
+    if (request == Request::Application) {
+        const auto lines = soundFile(applicationFile, true);
+        if (!lines)
+            return;
+        m_applicationLines = *lines;
+    }
+    if (!readLoaderFiles())
+        return;
+    m_line.setSpeed(RomSpeed);
     m_loadStep = BootStep;
+    m_running = true;
     m_host.setProgress(0, 100);
     sendBootImage();
 }
 
-void SerialLoader::sendBootImage()
+// The boot image and the flash loader, read and checked before the first byte goes out.
+bool SerialLoader::readLoaderFiles()
 {
-    const auto lines = RecordFile::readLines(BootLoaderFile);
-    if (!lines) {
-        fail(QStringLiteral("Cannot read ") + BootLoaderFile.mid(2));
-        return;
-    }
+    const auto bootLines = soundFile(BootLoaderFile, false);
+    if (!bootLines)
+        return false;
     QString why;
-    const auto image = SerialProtocol::bootImage(*lines, &why);
+    const auto image = SerialProtocol::bootImage(*bootLines, &why);
     if (!image) {
         fail(why);
-        return;
+        return false;
     }
-    m_port->clear(QSerialPort::Input);
+    m_bootImage.assign(image->begin(), image->begin() + SerialProtocol::BootImageSent);
+    const auto loaderLines = soundFile(FlashLoaderFile, false);
+    if (!loaderLines)
+        return false;
+    m_flashLoaderLines = *loaderLines;
+    return true;
+}
+
+// A file's lines when it reads and every line is blank or a record, some of them data;
+// otherwise the run fails with a message naming the file (the application's is the load
+// status text).
+std::optional<QStringList> SerialLoader::soundFile(const QString &path, bool application)
+{
+    const QString name = path.startsWith(QStringLiteral("./")) ? path.mid(2) : path;
+    const auto lines = RecordFile::readLines(path);
+    const SRecord::FileCheck check = lines ? SRecord::check(*lines) : SRecord::FileCheck{};
+    if (lines && check.sound())
+        return lines;
+    if (application)
+        fail(LoadStatus::text(LoadStatus::InvalidLoadFile));
+    else if (!lines)
+        fail(QStringLiteral("Cannot read ") + name);
+    else if (check.badLine)
+        fail(LoadStatus::text(LoadStatus::InvalidLoadFile) + QLatin1Char(' ') + name + QStringLiteral(" - Line ") +
+             QString::number(check.badLine));
+    else
+        fail(LoadStatus::text(LoadStatus::InvalidLoadFile) + QLatin1Char(' ') + name + QStringLiteral(" - No Data"));
+    return std::nullopt;
+}
+
+void SerialLoader::sendBootImage()
+{
+    m_line.clearInput();
     m_received.clear();
-    write(SerialProtocol::Bytes(image->begin(), image->begin() + SerialProtocol::BootImageSent));
+    send(m_bootImage, Awaiting::BootImage, ReplyWatchdogMs);
     m_bootCommand->setEnabled(true);
-    armWatchdog(ReplyWatchdogMs);
 }
 
 void SerialLoader::bootCommand()
 {
     m_bootCommand->setEnabled(false);
-    write(SerialProtocol::StartBootImage);
+    m_line.write(SerialProtocol::StartBootImage);
 }
 
 void SerialLoader::step()
@@ -188,23 +233,22 @@ void SerialLoader::step()
     switch (m_loadStep) {
     case FlashLoaderStep:
         m_host.showStatus(QStringLiteral("Loading Flash Loader"), LoadHost::Colour::Information);
-        m_sendFile = FlashLoaderFile;
+        m_file.open(m_flashLoaderLines);
         m_startOfFile->setEnabled(true);
         break;
     case ApplicationStep:
-        m_sendFile = m_applicationFile;
+        m_file.open(m_applicationLines);
         m_host.showStatus(QStringLiteral("Loading Application"), LoadHost::Colour::Information);
-        setSpeed(38400);
+        m_line.setSpeed(LoaderSpeed);
         m_applicationStart->setEnabled(true);
         break;
     case EraseStep:
-        setSpeed(38400);
+        m_line.setSpeed(LoaderSpeed);
         if (m_eraseSectors) {
             eraseSectors();
         } else {
             m_host.showStatus(QStringLiteral(" Erasing Flash(20 to 40 Seconds)"), LoadHost::Colour::Information);
-            write(SerialProtocol::EraseAll);
-            armWatchdog(EraseWatchdogMs);
+            send(SerialProtocol::EraseAll, Awaiting::Erase, EraseWatchdogMs);
         }
         break;
     default: break;
@@ -214,15 +258,13 @@ void SerialLoader::step()
 void SerialLoader::eraseSectors()
 {
     m_host.showStatus(QStringLiteral(" Erasing Sector(20 to 40 Seconds)"), LoadHost::Colour::Information);
-    write(SerialProtocol::eraseSectors(m_mask));
-    armWatchdog(EraseWatchdogMs);
+    send(SerialProtocol::eraseSectors(m_mask), Awaiting::Erase, EraseWatchdogMs);
 }
 
 void SerialLoader::applicationStart()
 {
     m_applicationStart->setEnabled(false);
-    write(SerialProtocol::StartApplication);
-    armWatchdog(ReplyWatchdogMs);
+    send(SerialProtocol::StartApplication, Awaiting::ApplicationStart, ReplyWatchdogMs);
     m_startOfFile->setEnabled(true);
 }
 
@@ -231,19 +273,15 @@ void SerialLoader::applicationStart()
 void SerialLoader::startOfFile()
 {
     m_startOfFile->setEnabled(false);
-    const auto lines = RecordFile::readLines(m_sendFile);
-    if (!lines || !m_file.open(m_sendFile)) {
-        fail(LoadStatus::text(LoadStatus::InvalidLoadFile));
-        return;
-    }
+    const auto lines = static_cast<int>(m_file.lineCount());
     if (m_loadStep == ApplicationStep) {
-        const SRecord::Range range = SRecord::addressRange(*lines);
+        const SRecord::Range range = SRecord::addressRange(m_file.lines());
         m_firstAddress = range.first;
         m_lastAddress = range.last;
         m_expectedChecksum = 255 * (m_lastAddress - m_firstAddress + 1);
-        m_host.setProgress(0, static_cast<int>(lines->size()) + 2);
+        m_host.setProgress(0, lines + 2);
     } else {
-        m_host.setProgress(0, static_cast<int>(lines->size()) + 1);
+        m_host.setProgress(0, lines + 1);
     }
     m_file.readNext();
     m_host.stepProgress();
@@ -251,6 +289,7 @@ void SerialLoader::startOfFile()
     m_pacing->setEnabled(true);
 }
 
+// The next frame of the file; a flash loader frame is taken once "g" follows it.
 void SerialLoader::pacing()
 {
     m_pacing->setEnabled(false);
@@ -262,23 +301,43 @@ void SerialLoader::pacing()
         fail(LoadStatus::text(LoadStatus::InvalidLoadFile));
         return;
     }
-    write(SerialProtocol::blockFrame(block.address, block.data));
-    armWatchdog(ReplyWatchdogMs);
-    if (m_loadStep == FlashLoaderStep)
+    if (block.data.empty()) {
+        fileSent();
+        return;
+    }
+    const bool flashLoader = m_loadStep == FlashLoaderStep;
+    send(SerialProtocol::blockFrame(block.address, block.data), flashLoader ? Awaiting::Nothing : Awaiting::Block,
+         ReplyWatchdogMs);
+    if (flashLoader)
         m_nextBlock->setEnabled(true);
 }
 
 void SerialLoader::nextBlock()
 {
     m_nextBlock->setEnabled(false);
-    write(SerialProtocol::NextBlock);
+    m_awaiting = Awaiting::Block;
+    m_line.write(SerialProtocol::NextBlock);
+}
+
+// The file's last data went out and was taken: the flash loader switches the speed for
+// what follows, the application asks for its checksum.
+void SerialLoader::fileSent()
+{
+    m_file.close();
+    if (m_loadStep == FlashLoaderStep) {
+        m_line.write(SerialProtocol::SwitchSpeed);
+        m_loadStep = m_eraseAll || m_eraseSectors ? EraseStep : ApplicationStep;
+        m_step->setEnabled(true);
+    } else {
+        m_checksum->setEnabled(true);
+    }
 }
 
 void SerialLoader::checksumRequest()
 {
     m_checksum->setEnabled(false);
     m_host.showStatus(QStringLiteral("Verifying Checksum"), LoadHost::Colour::Information);
-    write(SerialProtocol::checksumRequest(m_firstAddress, m_lastAddress));
+    send(SerialProtocol::checksumRequest(m_firstAddress, m_lastAddress), Awaiting::Checksum, ReplyWatchdogMs);
 }
 
 // No answer: the request stands twice more, then the load gives up with status 7. In
@@ -287,9 +346,9 @@ void SerialLoader::watchdogExpired()
 {
     m_watchdog->setEnabled(false);
     if (m_retries >= GiveUpAfterRetries) {
-        stopTimers();
-        m_file.close();
-        m_host.showLoadStatus(LoadStatus::NoResponse);
+        endRun();
+        m_host.showLoadStatus(LoadStatus::NoResponse); // beeps once as it shows the status
+        Beep::beep();
         return;
     }
     ++m_retries;
@@ -299,10 +358,13 @@ void SerialLoader::watchdogExpired()
 
 // ---- the board's answers -------------------------------------------------------------------
 
-// Each answer is one byte, but a checksum report is five: it is gathered before it is read.
+// The first byte of what arrived decides; a checksum report is five bytes and is gathered
+// first. Outside a run, and where the answer is not the one awaited, it is passed over.
 void SerialLoader::received()
 {
-    const QByteArray bytes = m_port->readAll();
+    const SerialProtocol::Bytes bytes = m_line.readAll();
+    if (!m_running)
+        return;
     m_received.insert(m_received.end(), bytes.begin(), bytes.end());
     if (m_received.empty())
         return;
@@ -316,17 +378,7 @@ void SerialLoader::received()
     case Reply::Done: acknowledged(); break;
     case Reply::EraseError: fail(QStringLiteral("Flash Erase Error!")); break;
     case Reply::ProgrammingError: fail(QStringLiteral("Programming Error!")); break;
-    case Reply::ChecksumReport: {
-        const std::uint32_t reported = *SerialProtocol::reportedChecksum(answer);
-        if (reported != static_cast<std::uint32_t>(m_expectedChecksum)) {
-            finish(QStringLiteral("Checksum Error!"), LoadHost::Colour::Error);
-        } else {
-            finish(QStringLiteral("Flash Load Complete - Cycle Module Power"), LoadHost::Colour::Success);
-            m_host.completeProgress();
-            m_host.moduleRestarted();
-        }
-        break;
-    }
+    case Reply::ChecksumReport: checksumReported(answer); break;
     case Reply::DisplayFlash:
         m_host.showStatus(QStringLiteral("Display Flash Memory"), LoadHost::Colour::Information);
         break;
@@ -334,42 +386,45 @@ void SerialLoader::received()
     }
 }
 
-// The next frame of the file goes out after the pacing pause; false when none is left.
-bool SerialLoader::paceNextFrame()
+void SerialLoader::checksumReported(const SerialProtocol::Bytes &report)
 {
-    if (m_file.exhausted())
-        return false;
-    m_pacing->setInterval(NextFrameMs);
-    m_pacing->setEnabled(true);
-    return true;
+    if (m_awaiting != Awaiting::Checksum)
+        return;
+    if (*SerialProtocol::reportedChecksum(report) != static_cast<std::uint32_t>(m_expectedChecksum)) {
+        finish(QStringLiteral("Checksum Error!"), LoadHost::Colour::Error);
+        return;
+    }
+    finish(QStringLiteral("Flash Load Complete - Cycle Module Power"), LoadHost::Colour::Success);
+    m_host.completeProgress();
+    m_host.moduleRestarted();
 }
 
 void SerialLoader::acknowledged()
 {
+    const Awaiting awaited = m_awaiting;
+    if (awaited == Awaiting::Nothing || awaited == Awaiting::Checksum)
+        return; // a "0" out of turn acknowledges nothing
+    m_awaiting = Awaiting::Nothing;
     m_host.setStatusColour(LoadHost::Colour::Information);
     m_watchdog->setEnabled(false);
-    switch (m_loadStep) {
-    case BootStep:
+    switch (awaited) {
+    case Awaiting::BootImage:
         m_loadStep = FlashLoaderStep;
         m_step->setEnabled(true);
         break;
-    case FlashLoaderStep:
-        if (paceNextFrame())
-            break;
-        write(SerialProtocol::SwitchSpeed);
-        m_file.close();
-        m_loadStep = m_eraseAll || m_eraseSectors ? EraseStep : ApplicationStep;
-        m_step->setEnabled(true);
+    case Awaiting::Block:
+        if (m_file.exhausted()) {
+            fileSent();
+        } else {
+            m_pacing->setInterval(NextFrameMs);
+            m_pacing->setEnabled(true);
+        }
         break;
-    case ApplicationStep:
-        if (!paceNextFrame() && !m_startOfFile->isEnabled() && m_file.isOpen())
-            m_checksum->setEnabled(true);
-        break;
-    case EraseStep:
+    case Awaiting::Erase:
         finish(m_eraseAll ? QStringLiteral("Flash Erase Complete") : QStringLiteral("Sector Erase Complete"),
                LoadHost::Colour::Success);
         m_eraseAll = m_eraseSectors = false;
         break;
-    default: break;
+    default: break; // the application start: its blocks follow on their own
     }
 }

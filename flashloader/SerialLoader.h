@@ -6,11 +6,12 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
 class FormTimer;
-class QSerialPort;
+class SerialLine;
 
 // Loads one board over a COM port: the boot image at 9600 baud, the flash loader in
 // framed blocks, then at 38400 baud the application with its checksum check, or an erase
@@ -27,28 +28,39 @@ public:
 
     // stepTimer and nextBlockTimer are the window's Timer1 and Timer6; deviceOf names the
     // serial device of COM port 1 or 2.
-    SerialLoader(QSerialPort *port, LoadHost &host, FormTimer *stepTimer, FormTimer *nextBlockTimer,
+    SerialLoader(SerialLine &line, LoadHost &host, FormTimer *stepTimer, FormTimer *nextBlockTimer,
                  std::function<QString(int)> deviceOf, QObject *parent);
 
     // Option "1" or "2": opens that port; false (with the message shown) when it cannot.
     bool choosePort(int port);
-    // The load button, or an erase button: runs the sequence for the request.
+    // The port chosen last, 0 for none.
+    int chosenPort() const { return m_port1Or2; }
+    // The load button, or an erase button: runs the sequence for the request once every
+    // file it sends has been read and found sound. Does nothing while a run is in hand.
     void start(const QString &applicationFile, Request request);
     // Comm Port mode ends or the window closes: no step runs any more, the port closes.
     void stop();
+    // From the first byte sent until the run completes, fails or gives up.
+    bool running() const { return m_running; }
 
     SerialProtocol::SectorMask &sectorMask() { return m_mask; }
     long expectedChecksum() const { return m_expectedChecksum; }
 
 private:
+    // What the board's next answer is expected to acknowledge.
+    enum class Awaiting { Nothing, BootImage, ApplicationStart, Block, Checksum, Erase };
+
     FormTimer *makeTimer(const char *name, int intervalMs, void (SerialLoader::*step)());
     bool openChosenPort();
-    void setSpeed(int baud);
-    void write(const SerialProtocol::Bytes &bytes);
+    bool readLoaderFiles();
+    std::optional<QStringList> soundFile(const QString &path, bool application);
+    void send(const SerialProtocol::Bytes &bytes, Awaiting awaiting, int watchdogMs);
     void armWatchdog(int intervalMs);
     void stopTimers();
+    void endRun();
     void fail(const QString &text);
     void finish(const QString &text, LoadHost::Colour colour);
+    void portLost();
 
     void sendBootImage();
     void bootCommand();      // "d" once the image is in
@@ -57,28 +69,30 @@ private:
     void startOfFile();
     void pacing();
     void nextBlock(); // Timer6: "g"
+    void fileSent();
     void checksumRequest();
     void eraseSectors();
     void watchdogExpired();
     void received();
-    bool paceNextFrame();
     void acknowledged();
+    void checksumReported(const SerialProtocol::Bytes &report);
 
-    QSerialPort *m_port;
+    SerialLine &m_line;
     LoadHost &m_host;
     FormTimer *m_step, *m_nextBlock;
     FormTimer *m_bootCommand, *m_applicationStart, *m_checksum, *m_startOfFile, *m_pacing, *m_watchdog;
     std::function<QString(int)> m_deviceOf;
     SerialProtocol::SectorMask m_mask;
+    SerialProtocol::Bytes m_bootImage;
+    QStringList m_flashLoaderLines, m_applicationLines;
     RecordFile m_file;
     SerialProtocol::Bytes m_received;
-    QString m_applicationFile;
-    QString m_sendFile;
     int m_port1Or2 = 0; // the port chosen, 0 none
     int m_loadStep = 1;
     int m_retries = 0;
     int m_watchdogMs = ReplyWatchdogMs;
-    bool m_loadApplication = false;
+    Awaiting m_awaiting = Awaiting::Nothing;
+    bool m_running = false;
     bool m_eraseAll = false;
     bool m_eraseSectors = false;
     long m_firstAddress = 0, m_lastAddress = 0, m_expectedChecksum = 0;
