@@ -32,10 +32,26 @@ PtyBoard::PtyBoard(QObject *parent) : QObject(parent)
 
 PtyBoard::~PtyBoard()
 {
+    hangUp();
+}
+
+void PtyBoard::hangUp()
+{
+    if (m_notifier) {
+        m_notifier->setEnabled(false);
+        m_notifier->deleteLater(); // hanging up may happen in its own signal
+        m_notifier = nullptr;
+    }
     if (m_master >= 0)
         ::close(m_master);
     if (m_slave >= 0)
         ::close(m_slave);
+    m_master = m_slave = -1;
+}
+
+void PtyBoard::setInterference(std::function<Answer(std::size_t)> interference)
+{
+    m_interference = std::move(interference);
 }
 
 int PtyBoard::lineSpeed() const
@@ -53,14 +69,43 @@ int PtyBoard::lineSpeed() const
     }
 }
 
+namespace {
+std::vector<emu::BoardModel::Reply> wrongAnswer(const std::vector<emu::BoardModel::Reply> &replies)
+{
+    if (replies.empty())
+        return {{emu::Bytes{'0'}}};
+    if (replies.front().bytes.front() == 'i')
+        return {{emu::Bytes{'0'}}};
+    return {{emu::Bytes{'i', 0, 0, 0, 0}}};
+}
+} // namespace
+
+// Byte by byte, so each answer is known to belong to the command that the byte completed.
 void PtyBoard::readable()
 {
     std::array<std::uint8_t, 4096> buffer{};
     const ssize_t n = ::read(m_master, buffer.data(), buffer.size());
     if (n <= 0)
         return;
-    for (const emu::BoardModel::Reply &reply :
-         m_model.receive(emu::Bytes(buffer.begin(), buffer.begin() + n), lineSpeed())) {
+    const int speed = lineSpeed();
+    for (ssize_t i = 0; i < n; ++i) {
+        const std::size_t command = m_model.commands().size();
+        std::vector<emu::BoardModel::Reply> replies = m_model.receive(emu::Bytes{buffer[static_cast<std::size_t>(i)]}, speed);
+        if (m_model.commands().size() > command && m_interference) {
+            switch (m_interference(command)) {
+            case Answer::AsUsual: break;
+            case Answer::Withheld: replies.clear(); break;
+            case Answer::Wrong: replies = wrongAnswer(replies); break;
+            case Answer::HangUp: hangUp(); return;
+            }
+        }
+        answer(replies);
+    }
+}
+
+void PtyBoard::answer(const std::vector<emu::BoardModel::Reply> &replies)
+{
+    for (const emu::BoardModel::Reply &reply : replies) {
         if (reply.delayMs <= 0)
             send(reply.bytes);
         else

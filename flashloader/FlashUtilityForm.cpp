@@ -113,7 +113,6 @@ FlashUtilityForm::FlashUtilityForm(QWidget *w)
     Text7 = textBox(w, QStringLiteral("Text7"), 3900, 4900, 1800);
     Text7->setReadOnly(true);
     Text11 = textBox(w, QStringLiteral("Text11"), 3900, 5300, 1800);
-    Text4 = textBox(w, QStringLiteral("Text4"), 3900, 5700, 1800);
     Text6 = textBox(w, QStringLiteral("Text6"), 3900, 6100, 1800);
     Command8 =
         makeControl<QPushButton>(w, QStringLiteral("Command8"), QStringLiteral("Command8"), 3900, 6500, 1800, 420);
@@ -127,7 +126,7 @@ FlashUtilityForm::FlashUtilityForm(QWidget *w)
     Command17 =
         makeControl<QPushButton>(w, QStringLiteral("Command17"), QStringLiteral("Command17"), 2700, 5400, 900, 420);
     for (QWidget *unused :
-         {static_cast<QWidget *>(Text4), static_cast<QWidget *>(Text6), static_cast<QWidget *>(Command8),
+         {static_cast<QWidget *>(Text6), static_cast<QWidget *>(Command8),
           static_cast<QWidget *>(Command12), static_cast<QWidget *>(Command22)})
         unused->hide();
 
@@ -170,15 +169,26 @@ FlashUtilityForm::FlashUtilityForm(QWidget *w)
     Command14 =
         makeControl<QPushButton>(w, QStringLiteral("Command14"), QStringLiteral("Set Bank 2"), 3900, 7950, 3700, 400);
 
+    // The table generator, framed under its heading, shows only while its check box is
+    // ticked; it fits the shortest height the window takes.
+    Shape1 = makeControl<QFrame>(w, QStringLiteral("Shape1"), {}, 7900, 3750, 3080, 2080);
+    Shape1->setFrameShape(QFrame::Box);
+    Text4 = textBox(w, QStringLiteral("Text4"), 8000, 3800, 2880, QStringLiteral("H File Generator"));
+    Text4->setReadOnly(true);
+    Text4->setAlignment(Qt::AlignCenter);
+    Text4->setAccessibleName(Text4->text());
     const QStringList tables{"Calculate Radius Data", "Calculate Z Data", "Calculate SinPhi Data",
                              "Calculate Stretch Sin Data", "Calculate Stretch Cos Data"};
     QPushButton **tableButtons[] = {&Command3, &Command4, &Command5, &Command6, &Command7};
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < 5; ++i)
         *tableButtons[i] = makeControl<QPushButton>(w, QStringLiteral("Command%1").arg(i + 3), tables[i], 8000,
-                                                    3500 + i * 470, 2880, 420);
-        // The table generator shows only while its check box is ticked.
-        (*tableButtons[i])->hide();
-        QObject::connect(Check1, &QCheckBox::toggled, *tableButtons[i], &QWidget::setVisible);
+                                                    4150 + i * 335, 2880, 320);
+    for (QWidget *generator : {static_cast<QWidget *>(Shape1), static_cast<QWidget *>(Text4),
+                               static_cast<QWidget *>(Command3), static_cast<QWidget *>(Command4),
+                               static_cast<QWidget *>(Command5), static_cast<QWidget *>(Command6),
+                               static_cast<QWidget *>(Command7)}) {
+        generator->hide();
+        QObject::connect(Check1, &QCheckBox::toggled, generator, &QWidget::setVisible);
     }
     Command11->hide();
 

@@ -65,7 +65,7 @@ struct FlashUtilityForm {
     QPushButton *Command3, *Command4, *Command5, *Command6, *Command7;
     QGroupBox *Frame3, *Frame4;
     QVector<QCheckBox *> Sector;
-    QFrame *Shape3;
+    QFrame *Shape1, *Shape3;
     QSerialPort *MSComm1;
 
     // The window's own timers by number (Timer1, Timer6, Timer10, Timer15, Timer16, Timer21,

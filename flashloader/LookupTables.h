@@ -37,4 +37,8 @@ std::optional<QByteArray> fileText(Table table, int *overflowIndex = nullptr);
 // otherwise what went wrong.
 QString write(Table table, const QString &directory);
 
+// Why no table can be written into directory (it does not exist, or is no folder); empty
+// when it is a folder.
+QString folderProblem(const QString &directory);
+
 } // namespace LookupTables

@@ -11,6 +11,7 @@ SerialPortLine::SerialPortLine(QSerialPort *port, QObject *parent) : SerialLine(
 bool SerialPortLine::open(const QString &device)
 {
     close();
+    m_device = device;
     m_port->setPortName(device);
     return !device.isEmpty() && m_port->open(QIODevice::ReadWrite);
 }
@@ -29,7 +30,7 @@ bool SerialPortLine::isOpen() const
 
 QString SerialPortLine::device() const
 {
-    return m_port->portName();
+    return m_device;
 }
 
 void SerialPortLine::setSpeed(int baud)

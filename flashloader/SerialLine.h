@@ -54,4 +54,5 @@ private:
     void failed();
 
     QSerialPort *m_port;
+    QString m_device;
 };

@@ -57,6 +57,9 @@ CommandLine CommandLine::parse(const QStringList &arguments)
 
 QString writeAllTables(const QString &directory)
 {
+    const QString problem = LookupTables::folderProblem(directory);
+    if (!problem.isEmpty())
+        return problem + QLatin1Char('\n');
     QString failures;
     for (const LookupTables::Table table : LookupTables::All) {
         const QString failure = LookupTables::write(table, directory);

@@ -12,7 +12,7 @@
 // with "complete" only over a flash that holds exactly the file.
 namespace {
 
-enum class Act { PauseHold, PauseBlink, DoubleClick, Close };
+enum class Act { PauseHold, PauseBlink, DoubleClick, LeaveUsbMode, Close };
 
 const char *nameOf(Act act)
 {
@@ -20,6 +20,7 @@ const char *nameOf(Act act)
     case Act::PauseHold: return "Pause ticked, unticked 5 s later";
     case Act::PauseBlink: return "Pause ticked and unticked at once";
     case Act::DoubleClick: return "status line double-clicked";
+    case Act::LeaveUsbMode: return "USB unticked";
     case Act::Close: return "window closed";
     }
     return "";
@@ -34,6 +35,7 @@ struct Outcome {
     std::size_t sentAfterClose = 0;
     bool abortedAfterClose = false;
     bool stillInLoader = false;
+    bool usbTicked = false;
 };
 
 // Device 3 from the scanned list, or the module, with the demo firmware.
@@ -84,6 +86,7 @@ Outcome loadWith(Target target, Act act, std::size_t step)
             });
             break;
         case Act::DoubleClick: post([&] { QTest::mouseDClick(loader.f().Text1, Qt::LeftButton); }); break;
+        case Act::LeaveUsbMode: post([&] { QTest::mouseClick(loader.f().Check3, Qt::LeftButton); }); break;
         case Act::Close:
             post([&] {
                 sentAtClose = loader.bus.callCount("DevDownLoad");
@@ -109,6 +112,7 @@ Outcome loadWith(Target target, Act act, std::size_t step)
     loader.bus.driver.afterCall = nullptr;
 
     outcome.closed = loader.window.isNull();
+    outcome.usbTicked = !outcome.closed && loader.f().Check3->isChecked();
     if (outcome.closed) {
         outcome.sentAfterClose = loader.bus.callCount("DevDownLoad") - sentAtClose;
         const auto bytes = loader.bus.emulator.trace().calls("SndModData");
@@ -139,7 +143,7 @@ void tryEveryStep(Target target)
 {
     const std::size_t steps = downloadMessagesOfACleanLoad(target);
     ASSERT_GT(steps, 10u);
-    for (const Act act : {Act::PauseHold, Act::PauseBlink, Act::DoubleClick, Act::Close}) {
+    for (const Act act : {Act::PauseHold, Act::PauseBlink, Act::DoubleClick, Act::Close, Act::LeaveUsbMode}) {
         for (std::size_t step = 1; step <= steps; ++step) {
             SCOPED_TRACE(std::string(nameOf(act)) + " at download message " + std::to_string(step));
             const Outcome o = loadWith(target, act, step);
@@ -153,8 +157,9 @@ void tryEveryStep(Target target)
                 EXPECT_TRUE(o.abortedAfterClose) << "the load in hand ends with the abort byte";
                 EXPECT_FALSE(o.stillInLoader);
             } else {
-                // Nothing here is a reason for the load to fail.
+                // Nothing here is a reason for the load to fail, nor to leave USB mode under it.
                 EXPECT_TRUE(saysComplete(o.statuses)) << o.statuses.join(QLatin1Char('|')).toStdString();
+                EXPECT_TRUE(o.usbTicked);
             }
         }
     }
@@ -286,4 +291,28 @@ TEST(LoadFaults, ALostLinkEndsADeviceLoadAtOnceAndOffersConnectUsb)
         EXPECT_TRUE(loader.f().Command10->isVisible());
         loader.bus.driver.afterCall = nullptr;
     }
+}
+
+TEST(LoadFaults, UsbModeIsLeftOnlyWithNothingInHandAndLeavesTheModuleClosed)
+{
+    // During a scan the box keeps its state and the scan fills its list.
+    FlashLoader scanning(emu::Scenario::defaultBus(), engineering());
+    scanning.startUp();
+    QObject::connect(scanning.f().List1->model(), &QAbstractItemModel::rowsInserted, scanning.window, [&] {
+        if (scanning.f().List1->count() == 2)
+            scanning.f().Check3->click();
+    });
+    scanning.scan(QStringLiteral("4"));
+    EXPECT_EQ(scanning.f().List1->count(), 4);
+    EXPECT_TRUE(scanning.f().Check3->isChecked());
+
+    // Unticked before the module's reconnect a second after opening: it is not opened.
+    FlashLoader opening(emu::Scenario::defaultBus(), engineering());
+    opening.bus.advance(500);
+    const std::size_t opens = opening.bus.callCount("OpenUSBDriver");
+    opening.f().Check3->click();
+    opening.bus.advance(5000);
+    EXPECT_EQ(opening.bus.callCount("OpenUSBDriver"), opens);
+    EXPECT_FALSE(opening.window->moduleConnected());
+    EXPECT_EQ(opening.status(), " Select File to Load!");
 }

@@ -1,4 +1,6 @@
+#include "Beep.h"
 #include "FlashLoaderFixture.h"
+#include "FormTimer.h"
 #include "PtyBoard.h"
 #include "QtPrinters.h"
 #include "SerialLoader.h"
@@ -8,8 +10,11 @@
 
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QFile>
 #include <QGroupBox>
 #include <QRadioButton>
+#include <QSerialPort>
+#include <QSignalSpy>
 
 using emu::Bytes;
 
@@ -18,9 +23,10 @@ namespace {
 // A flash loader started for engineering, its COM port 1 the emulated board's terminal
 // (COM 2 names no device), in Comm Port mode with port 1 chosen.
 struct CommPort {
-    explicit CommPort(const emu::BoardModel::Faults &faults = {}) : loader(emu::Scenario::defaultBus(), options())
+    explicit CommPort(const emu::BoardModel::Faults &faults = {})
+        : board(std::make_unique<PtyBoard>()), loader(emu::Scenario::defaultBus(), options())
     {
-        board.model().setFaults(faults);
+        board->model().setFaults(faults);
         loader.copyDemoFirmware();
         for (const char *file : {"BootLdr.dwn", "FlshLdr.dwn", "Board-0100.hex"})
             QFile::copy(QStringLiteral(QUILL_DEMO_DIR "/") + QString::fromLatin1(file),
@@ -33,7 +39,7 @@ struct CommPort {
     {
         FlashLoaderOptions o;
         o.engineering = true;
-        o.portDevice = [this](int port) { return port == 1 ? board.slaveName() : QStringLiteral("/dev/no-such-tty"); };
+        o.portDevice = [this](int port) { return port == 1 ? board->slaveName() : QStringLiteral("/dev/no-such-tty"); };
         return o;
     }
     // Moves time on while the terminal's bytes flow, until done() holds.
@@ -48,10 +54,40 @@ struct CommPort {
         return done();
     }
     bool statusIs(const char *text) { return loader.status() == QString::fromLatin1(text); }
+    SerialLoader &serial() { return loader.window->serialLoader(); }
+    void click(QAbstractButton *button) { QTest::mouseClick(button, Qt::LeftButton); }
+    // Clicks the button and runs until the run is over; false when it never ends.
+    bool run(QAbstractButton *button, int limitMs = 200000)
+    {
+        click(button);
+        return runUntil([&] { return !serial().running(); }, limitMs);
+    }
+    std::size_t flashLoadDifferences(const char *file = "Board-0100.hex")
+    {
+        return flashDifferences(board->model().flash(),
+                                expectedImages(loader.folder.path(QString::fromLatin1(file)), 0, true));
+    }
+    // The serial run's timers, the window's step timers among them.
+    bool anyTimerRunning()
+    {
+        for (const FormTimer *timer : serial().findChildren<FormTimer *>())
+            if (timer->isEnabled())
+                return true;
+        return loader.f().Timer[1]->isEnabled() || loader.f().Timer[6]->isEnabled();
+    }
+    void write(const char *name, const QByteArray &text)
+    {
+        QFile file(loader.folder.path(QString::fromLatin1(name)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    }
+    QByteArray read(const char *name) { return loader.folder.read(QString::fromLatin1(name)); }
 
-    PtyBoard board;
+    std::unique_ptr<PtyBoard> board;
     FlashLoader loader;
 };
+
+const char *const LoadComplete = "Flash Load Complete - Cycle Module Power";
 
 } // namespace
 
@@ -79,7 +115,7 @@ TEST(SerialProtocol, ImageFramesAndReports)
 TEST(SerialLoad, AnApplicationLoadsAndVerifies)
 {
     CommPort c;
-    if (!c.board.isOpen())
+    if (!c.board->isOpen())
         GTEST_SKIP() << "no pseudo-terminal on this machine";
     ASSERT_EQ(c.loader.status(), "Select Load File");
     ASSERT_TRUE(c.loader.clickFile(QStringLiteral("Board-0100.hex")));
@@ -90,33 +126,33 @@ TEST(SerialLoad, AnApplicationLoadsAndVerifies)
 
     const auto boot =
         SerialProtocol::bootImage(*RecordFile::readLines(c.loader.folder.path(QStringLiteral("BootLdr.dwn"))));
-    EXPECT_EQ(c.board.model().bootImage(), Bytes(boot->begin(), boot->begin() + 581));
-    EXPECT_EQ(flashDifferences(c.board.model().loaderMemory(),
+    EXPECT_EQ(c.board->model().bootImage(), Bytes(boot->begin(), boot->begin() + 581));
+    EXPECT_EQ(flashDifferences(c.board->model().loaderMemory(),
                                expectedImages(c.loader.folder.path(QStringLiteral("FlshLdr.dwn")), 0, true)),
               0u);
-    EXPECT_EQ(flashDifferences(c.board.model().flash(),
+    EXPECT_EQ(flashDifferences(c.board->model().flash(),
                                expectedImages(c.loader.folder.path(QStringLiteral("Board-0100.hex")), 0, true)),
               0u);
     // Four blocks of 1024 bytes, the last followed by the checksum request over the range.
-    const std::vector<Bytes> &commands = c.board.model().commands();
+    const std::vector<Bytes> &commands = c.board->model().commands();
     ASSERT_FALSE(commands.empty());
     EXPECT_EQ(commands.back(), (Bytes{'i', 0, 0x01, 0x00, 0x00, 0, 0x01, 0x0F, 0xFF}));
     EXPECT_EQ(c.loader.window->serialLoader().expectedChecksum() & 0xFF,
-              static_cast<long>(c.board.model().flash().sum(0x10000, 0x10FFF) & 0xFF));
+              static_cast<long>(c.board->model().flash().sum(0x10000, 0x10FFF) & 0xFF));
 }
 
 TEST(SerialLoad, ErasesTheWholeFlashOrTheChosenSectors)
 {
     CommPort c;
-    if (!c.board.isOpen())
+    if (!c.board->isOpen())
         GTEST_SKIP() << "no pseudo-terminal on this machine";
     QTest::mouseClick(c.loader.f().Command2, Qt::LeftButton);
     EXPECT_NE(c.loader.status(), " Select File to Load!");
     ASSERT_TRUE(c.runUntil([&] { return c.statusIs("Flash Erase Complete"); })) << c.loader.status().toStdString();
-    EXPECT_EQ(c.board.model().commands().back(), (Bytes{'d', 0x04}));
+    EXPECT_EQ(c.board->model().commands().back(), (Bytes{'d', 0x04}));
 
     // The board is power cycled before the next erase, as its instructions say.
-    c.board.model().powerCycle();
+    c.board->model().powerCycle();
     // The selector shows with "Sector Erase"; banks and single boxes build the mask.
     ASSERT_FALSE(c.loader.f().Check2->isHidden());
     c.loader.f().Check2->click();
@@ -131,7 +167,7 @@ TEST(SerialLoad, ErasesTheWholeFlashOrTheChosenSectors)
         c.loader.f().Sector[sector]->click();
     QTest::mouseClick(c.loader.f().Command19, Qt::LeftButton);
     ASSERT_TRUE(c.runUntil([&] { return c.statusIs("Sector Erase Complete"); })) << c.loader.status().toStdString();
-    EXPECT_EQ(c.board.model().commands().back(), (Bytes{'d', 0x01, 0x20, 0x02, 0x01}));
+    EXPECT_EQ(c.board->model().commands().back(), (Bytes{'d', 0x01, 0x20, 0x02, 0x01}));
 }
 
 TEST(SerialLoad, BoardFaultsEndInTheirMessages)
@@ -158,7 +194,7 @@ TEST(SerialLoad, BoardFaultsEndInTheirMessages)
     for (const Case &k : cases) {
         SCOPED_TRACE(k.what);
         CommPort c(k.faults);
-        if (!c.board.isOpen())
+        if (!c.board->isOpen())
             GTEST_SKIP() << "no pseudo-terminal on this machine";
         ASSERT_TRUE(c.loader.clickFile(QStringLiteral("Board-0100.hex")));
         QTest::mouseClick(k.erase ? c.loader.f().Command2 : c.loader.f().Command1, Qt::LeftButton);
@@ -177,7 +213,7 @@ TEST(SerialLoad, BoardFaultsEndInTheirMessages)
 TEST(SerialLoad, PortsThatCannotBeUsedAreNamed)
 {
     CommPort c;
-    if (!c.board.isOpen())
+    if (!c.board->isOpen())
         GTEST_SKIP() << "no pseudo-terminal on this machine";
     c.loader.f().Option2->click();
     EXPECT_EQ(c.loader.status(), " Com2 not a valid port - Reselect Port!");
@@ -187,4 +223,195 @@ TEST(SerialLoad, PortsThatCannotBeUsedAreNamed)
     c.loader.f().Option1->click();
     QTest::mouseClick(c.loader.f().Command1, Qt::LeftButton);
     EXPECT_EQ(c.loader.status(), " Select File to Load!");
+}
+
+namespace {
+// The text with one line's last checksum digit changed, so that line no longer reads.
+QByteArray spoilLine(QByteArray text, int line)
+{
+    QList<QByteArray> lines = text.split('\n');
+    QByteArray &spoilt = lines[line];
+    const qsizetype last = spoilt.endsWith('\r') ? spoilt.size() - 2 : spoilt.size() - 1;
+    spoilt[last] = spoilt[last] == '0' ? '1' : '0';
+    return lines.join('\n');
+}
+} // namespace
+
+TEST(SerialLoad, FilesThatAreNotSoundAreRefusedBeforeAnyByteGoesOut)
+{
+    struct Case {
+        const char *file;
+        std::function<QByteArray(const QByteArray &)> content; // nothing: the file is gone
+        bool erase;
+        const char *message;
+    };
+    const auto text = [](const char *t) { return [t](const QByteArray &) { return QByteArray(t); }; };
+    const auto spoil = [](int line) { return [line](const QByteArray &demo) { return spoilLine(demo, line); }; };
+    const Case cases[] = {
+        {"Board-0100.hex", text(""), false, "Invalid Load File"},
+        {"Board-0100.hex", text("\r\n"), false, "Invalid Load File"},
+        {"Board-0100.hex", text("S9030000FC\r\n"), false, "Invalid Load File"},
+        {"Board-0100.hex", spoil(200), false, "Invalid Load File"},
+        {"BootLdr.dwn", spoil(1), false, "Invalid Load File BootLdr.dwn - Line 2"},
+        {"BootLdr.dwn", text(""), true, "Invalid Load File BootLdr.dwn - No Data"},
+        {"BootLdr.dwn", text("garbage\r\n"), true, "Invalid Load File BootLdr.dwn - Line 1"},
+        {"FlshLdr.dwn", spoil(4), true, "Invalid Load File FlshLdr.dwn - Line 5"},
+        {"FlshLdr.dwn", nullptr, false, "Cannot read FlshLdr.dwn"},
+    };
+    for (const Case &k : cases) {
+        SCOPED_TRACE(std::string(k.file) + " -> " + k.message);
+        CommPort c;
+        if (!c.board->isOpen())
+            GTEST_SKIP() << "no pseudo-terminal on this machine";
+        if (k.content)
+            c.write(k.file, k.content(c.read(k.file)));
+        else
+            QFile::remove(c.loader.folder.path(QString::fromLatin1(k.file)));
+        ASSERT_TRUE(c.loader.clickFile(QStringLiteral("Board-0100.hex")));
+        c.click(k.erase ? c.loader.f().Command2 : c.loader.f().Command1);
+        c.runUntil([] { return false; }, 10000);
+        EXPECT_EQ(c.loader.status(), k.message);
+        EXPECT_EQ(c.loader.statusColour(), FlashLoader::Error);
+        EXPECT_TRUE(c.board->model().bootImage().empty()) << "nothing reached the board";
+        EXPECT_TRUE(c.board->model().commands().empty());
+        EXPECT_FALSE(c.serial().running());
+        EXPECT_TRUE(c.loader.f().Command1->isEnabled());
+    }
+}
+
+TEST(SerialLoad, LinesThatAreNotDataArePassedOverWhereverTheyStand)
+{
+    struct Case {
+        const char *what;
+        const char *file;
+        std::function<QByteArray(const QByteArray &)> edit;
+    };
+    const Case cases[] = {
+        {"an application with one more line end", "Board-0100.hex", [](const QByteArray &t) { return t + "\r\n"; }},
+        {"an application with a blank line in its middle", "Board-0100.hex",
+         [](QByteArray t) { return t.insert(t.indexOf("\r\nS2", 4000) + 2, "\r\n"); }},
+        {"two files joined", "Board-0100.hex",
+         [](QByteArray t) { return t.insert(t.indexOf("\r\nS2", 4000) + 2, "S9030000FC\r\nS00600004844521B\r\n"); }},
+        {"a flash loader with a blank line at its end", "FlshLdr.dwn", [](const QByteArray &t) { return t + "\r\n"; }},
+    };
+    for (const Case &k : cases) {
+        SCOPED_TRACE(k.what);
+        CommPort c;
+        if (!c.board->isOpen())
+            GTEST_SKIP() << "no pseudo-terminal on this machine";
+        c.write(k.file, k.edit(c.read(k.file)));
+        ASSERT_TRUE(c.loader.clickFile(QStringLiteral("Board-0100.hex")));
+        ASSERT_TRUE(c.run(c.loader.f().Command1));
+        EXPECT_EQ(c.loader.status(), LoadComplete);
+        EXPECT_EQ(c.flashLoadDifferences(), 0u);
+        EXPECT_EQ(flashDifferences(c.board->model().loaderMemory(),
+                                   expectedImages(c.loader.folder.path(QStringLiteral("FlshLdr.dwn")), 0, true)),
+                  0u);
+        for (const Bytes &command : c.board->model().commands())
+            EXPECT_FALSE(command[0] == 'f' && command[5] == 0 && command[6] == 0) << "an empty frame went out";
+    }
+}
+
+// Every step of a serial load and of an erase, with the board silent, the board gone, a
+// wrong reply, a second start or a switch to USB mode: each ends in its own message within
+// the watchdog's time, never "complete" over a flash that differs from the file, with no
+// timer left running; a run started afterwards on a fresh board completes.
+TEST(SerialFaults, EveryStepOfALoadAndAnEraseEndsInItsOwnMessage)
+{
+    enum class Fault { Silent, Gone, Wrong, SecondStart, LeaveMode };
+    const char *const names[] = {"board silent", "board gone", "wrong reply", "second start", "USB ticked"};
+    for (const bool erase : {false, true}) {
+        const char *const complete = erase ? "Flash Erase Complete" : LoadComplete;
+        std::vector<Bytes> steps;
+        {
+            CommPort clean;
+            if (!clean.board->isOpen())
+                GTEST_SKIP() << "no pseudo-terminal on this machine";
+            ASSERT_TRUE(clean.loader.clickFile(QStringLiteral("Board-0100.hex")));
+            ASSERT_TRUE(clean.run(erase ? clean.loader.f().Command2 : clean.loader.f().Command1));
+            ASSERT_EQ(clean.loader.status(), complete);
+            steps = clean.board->model().commands();
+        }
+        ASSERT_EQ(steps.size(), erase ? 7u : 12u) << "d, two loader frames and their g, h, then d 04 or d 02, "
+                                                     "four application frames and i";
+        bool speedSwitched = false;
+        for (std::size_t step = 0; step < steps.size(); ++step) {
+            const Bytes &command = steps[step];
+            // Loader frames are answered after "g"; "h" is not answered, and the application
+            // blocks go out whether or not "d 02" was.
+            const bool answerAwaited = !(command[0] == 'h' || (command[0] == 'f' && !speedSwitched) ||
+                                         (command[0] == 'd' && command.size() == 2 && command[1] == 0x02));
+            speedSwitched = speedSwitched || command[0] == 'h';
+            const int watchdogMs = command[0] == 'd' && command.size() > 1 && command[1] != 0x02
+                                       ? SerialLoader::EraseWatchdogMs
+                                       : SerialLoader::ReplyWatchdogMs;
+            for (const Fault fault : {Fault::Silent, Fault::Gone, Fault::Wrong, Fault::SecondStart, Fault::LeaveMode}) {
+                SCOPED_TRACE(std::string(erase ? "erase" : "load") + ", " + names[static_cast<int>(fault)] +
+                             " at command " + std::to_string(step));
+                CommPort c;
+                FlashUtilityForm &f = c.loader.f();
+                QAbstractButton *const start = erase ? f.Command2 : f.Command1;
+                ASSERT_TRUE(c.loader.clickFile(QStringLiteral("Board-0100.hex")));
+                const QString device = c.board->slaveName();
+                std::int64_t faultAt = -1;
+                int beepsAtFault = 0;
+                c.board->setInterference([&, step, fault](std::size_t taken) {
+                    if (taken != step)
+                        return PtyBoard::Answer::AsUsual;
+                    faultAt = c.loader.bus.now();
+                    beepsAtFault = Beep::count();
+                    switch (fault) {
+                    case Fault::Silent: return PtyBoard::Answer::Withheld;
+                    case Fault::Gone: return PtyBoard::Answer::HangUp;
+                    case Fault::Wrong: return PtyBoard::Answer::Wrong;
+                    case Fault::SecondStart:
+                        c.click(f.Command1);
+                        c.click(f.Command2);
+                        emit f.File1->itemDoubleClicked(f.File1->currentItem());
+                        f.Option2->click();
+                        break;
+                    case Fault::LeaveMode: f.Check3->click(); break;
+                    }
+                    return PtyBoard::Answer::AsUsual;
+                });
+                QSignalSpy portErrors(f.MSComm1, &QSerialPort::errorOccurred);
+                ASSERT_TRUE(c.run(start));
+                ASSERT_GE(faultAt, 0);
+
+                QString expected = QString::fromLatin1(complete);
+                if (fault == Fault::Gone)
+                    expected = QStringLiteral("Comm Port 1 Lost (") + device + QStringLiteral(") - Check Cable");
+                else if ((fault == Fault::Silent || fault == Fault::Wrong) && answerAwaited)
+                    expected = QStringLiteral("No Response From Device");
+                EXPECT_EQ(c.loader.status(), expected);
+                if (expected != QString::fromLatin1(complete)) {
+                    EXPECT_LE(c.loader.bus.now() - faultAt, 3 * watchdogMs + 50) << "ended within the watchdog's time";
+                }
+                if (expected == QStringLiteral("No Response From Device")) {
+                    EXPECT_EQ(Beep::count() - beepsAtFault, 2) << "the status beeps, and the give-up";
+                }
+                if (!erase && c.loader.status() == LoadComplete) {
+                    EXPECT_EQ(c.flashLoadDifferences(), 0u);
+                }
+                EXPECT_FALSE(c.anyTimerRunning());
+                EXPECT_FALSE(f.Check3->isChecked()) << "Comm Port mode stays while a run is in hand";
+                EXPECT_TRUE(f.Option1->isChecked());
+                if (fault == Fault::Gone) {
+                    EXPECT_FALSE(f.MSComm1->isOpen());
+                    c.runUntil([] { return false; }, 100);
+                    const auto failures = std::count_if(portErrors.begin(), portErrors.end(), [](const QList<QVariant> &e) {
+                        return e.at(0).value<QSerialPort::SerialPortError>() != QSerialPort::NoError;
+                    });
+                    EXPECT_LE(failures, 2) << "a lost port stops signalling";
+                }
+
+                c.board = std::make_unique<PtyBoard>();
+                ASSERT_TRUE(c.run(start));
+                EXPECT_EQ(c.loader.status(), complete);
+                if (!erase) {
+                    EXPECT_EQ(c.flashLoadDifferences(), 0u);
+                }
+            }
+        }
+    }
 }

@@ -2,6 +2,7 @@
 #include "EmulatedBus.h"
 #include "FileListBox.h"
 #include "FlashUtilityWindow.h"
+#include "LookupTables.h"
 #include "QtPrinters.h"
 #include "WorkingFolder.h"
 
@@ -9,7 +10,10 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
 #include <QPushButton>
+
+#include <unistd.h>
 
 namespace {
 CommandLine parse(std::initializer_list<const char *> words)
@@ -76,4 +80,28 @@ TEST(CommandLine, TheTableButtonsWriteWhatTheCommandLineWrites)
     bus.advance(100);
     EXPECT_TRUE(designed.form.Check3->isHidden());
     EXPECT_TRUE(designed.form.Check1->isHidden());
+}
+
+TEST(CommandLine, FoldersThatCannotTakeTheTablesAreNamedOnce)
+{
+    WorkingFolder folder;
+    const QString missing = folder.path(QStringLiteral("missing"));
+    EXPECT_EQ(writeAllTables(missing), QStringLiteral("Cannot write the tables in ") + missing +
+                                           QStringLiteral(": no such folder\n"));
+    const QString file = folder.path(QStringLiteral("lut_R.h"));
+    folder.write(QStringLiteral("lut_R.h"), "old");
+    EXPECT_EQ(writeAllTables(file), QStringLiteral("Cannot write the tables in ") + file +
+                                        QStringLiteral(": not a folder\n"));
+
+    // An existing, writable file in a folder that takes no new file is written in place.
+    if (geteuid() == 0)
+        GTEST_SKIP() << "every folder takes new files for the superuser";
+    const QString locked = folder.path(QStringLiteral("locked"));
+    ASSERT_TRUE(QDir().mkpath(locked));
+    folder.write(QStringLiteral("locked/lut_Z.h"), "old");
+    ASSERT_TRUE(QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    EXPECT_EQ(LookupTables::write(LookupTables::Table::Z, locked), QString());
+    EXPECT_TRUE(LookupTables::write(LookupTables::Table::Radius, locked).startsWith(QStringLiteral("Cannot write lut_R.h: ")));
+    QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    EXPECT_TRUE(folder.read(QStringLiteral("locked/lut_Z.h")).startsWith("#pragma region(\"const = ZTBL\")"));
 }
