@@ -90,7 +90,8 @@ void PtyBoard::readable()
     const int speed = lineSpeed();
     for (ssize_t i = 0; i < n; ++i) {
         const std::size_t command = m_model.commands().size();
-        std::vector<emu::BoardModel::Reply> replies = m_model.receive(emu::Bytes{buffer[static_cast<std::size_t>(i)]}, speed);
+        std::vector<emu::BoardModel::Reply> replies =
+            m_model.receive(emu::Bytes{buffer[static_cast<std::size_t>(i)]}, speed);
         if (m_model.commands().size() > command && m_interference) {
             switch (m_interference(command)) {
             case Answer::AsUsual: break;

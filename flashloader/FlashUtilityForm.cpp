@@ -125,9 +125,8 @@ FlashUtilityForm::FlashUtilityForm(QWidget *w)
     Command16 = makeControl<QPushButton>(w, QStringLiteral("Command16"), QStringLiteral("Yes"), 1700, 5400, 900, 420);
     Command17 =
         makeControl<QPushButton>(w, QStringLiteral("Command17"), QStringLiteral("Command17"), 2700, 5400, 900, 420);
-    for (QWidget *unused :
-         {static_cast<QWidget *>(Text6), static_cast<QWidget *>(Command8),
-          static_cast<QWidget *>(Command12), static_cast<QWidget *>(Command22)})
+    for (QWidget *unused : {static_cast<QWidget *>(Text6), static_cast<QWidget *>(Command8),
+                            static_cast<QWidget *>(Command12), static_cast<QWidget *>(Command22)})
         unused->hide();
 
     Text8 = multiLine(w, QStringLiteral("Text8"), 5900, 2000, 4980, 6400);
@@ -183,10 +182,10 @@ FlashUtilityForm::FlashUtilityForm(QWidget *w)
     for (int i = 0; i < 5; ++i)
         *tableButtons[i] = makeControl<QPushButton>(w, QStringLiteral("Command%1").arg(i + 3), tables[i], 8000,
                                                     4150 + i * 335, 2880, 320);
-    for (QWidget *generator : {static_cast<QWidget *>(Shape1), static_cast<QWidget *>(Text4),
-                               static_cast<QWidget *>(Command3), static_cast<QWidget *>(Command4),
-                               static_cast<QWidget *>(Command5), static_cast<QWidget *>(Command6),
-                               static_cast<QWidget *>(Command7)}) {
+    for (QWidget *generator :
+         {static_cast<QWidget *>(Shape1), static_cast<QWidget *>(Text4), static_cast<QWidget *>(Command3),
+          static_cast<QWidget *>(Command4), static_cast<QWidget *>(Command5), static_cast<QWidget *>(Command6),
+          static_cast<QWidget *>(Command7)}) {
         generator->hide();
         QObject::connect(Check1, &QCheckBox::toggled, generator, &QWidget::setVisible);
     }

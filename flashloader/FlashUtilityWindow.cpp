@@ -75,8 +75,9 @@ QColor colourOf(LoadHost::Colour colour)
 FlashUtilityWindow::FlashUtilityWindow(ModuleDriver &driver, FlashLoaderOptions options, QWidget *parent)
     : ToolWindow(parent), form(this), m_driver(driver), m_options(std::move(options)),
       m_scan(new NetworkScan(driver, this)), m_engine(new DownloadEngine(driver, *this, this)),
-      m_serial(new SerialLoader(*new SerialPortLine(form.MSComm1, this), *this, form.Timer[1], form.Timer[6],
-                                [this](int port) { return m_options.deviceOf(port); }, this))
+      m_serial(new SerialLoader(
+          *new SerialPortLine(form.MSComm1, this), *this, form.Timer[1], form.Timer[6],
+          [this](int port) { return m_options.deviceOf(port); }, this))
 {
     setObjectName(QStringLiteral("FlashUtility"));
     Twips::resizeWindow(this, FlashUtilityForm::Width, FlashUtilityForm::DeviceModeHeight);
@@ -305,10 +306,8 @@ void FlashUtilityWindow::showEngineeringControls()
 void FlashUtilityWindow::wireCommPort()
 {
     FlashUtilityForm &f = form;
-    connect(f.Command2, &QPushButton::clicked, this,
-            [this] { startSerial(SerialLoader::Request::EraseAll); });
-    connect(f.Command19, &QPushButton::clicked, this,
-            [this] { startSerial(SerialLoader::Request::EraseSectors); });
+    connect(f.Command2, &QPushButton::clicked, this, [this] { startSerial(SerialLoader::Request::EraseAll); });
+    connect(f.Command19, &QPushButton::clicked, this, [this] { startSerial(SerialLoader::Request::EraseSectors); });
     for (int sector = 0; sector < f.Sector.size(); ++sector)
         connect(f.Sector[sector], &QCheckBox::toggled, this,
                 [this, sector](bool ticked) { m_serial->sectorMask().set(sector, ticked); });
@@ -462,7 +461,7 @@ void FlashUtilityWindow::enterModuleMode()
 void FlashUtilityWindow::toggleDirectFileMode()
 {
     // The mode decides what a running load sends and what a scan fills: it waits for them.
-    if (m_scanRunning || m_scan->isActive() || m_engine->running())
+    if (workInHand())
         return;
     m_directFileMode = !m_directFileMode;
     form.Option1->setChecked(true);
@@ -543,7 +542,7 @@ void FlashUtilityWindow::checkUsbLink(std::function<void()> whenLinked)
 void FlashUtilityWindow::reconnectStep()
 {
     form.Timer[Reconnect]->setEnabled(false);
-    if (!m_moduleConnected && form.Check3->isChecked())
+    if (!m_moduleConnected)
         connectModule();
 }
 

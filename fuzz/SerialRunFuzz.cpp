@@ -168,19 +168,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     Host host;
     BoardLine line;
     FormTimer step(QStringLiteral("Timer1"), 1000, nullptr), nextBlock(QStringLiteral("Timer6"), 500, nullptr);
-    SerialLoader loader(line, host, &step, &nextBlock, [](int port) { return port == 1 ? QStringLiteral("/dev/fuzz") : QString(); }, nullptr);
+    SerialLoader loader(
+        line, host, &step, &nextBlock, [](int port) { return port == 1 ? QStringLiteral("/dev/fuzz") : QString(); },
+        nullptr);
     for (int sector = 0; sector < 22; ++sector)
         loader.sectorMask().set(sector, in.ConsumeBool());
     loader.choosePort(1);
-    const auto request = [&in] {
-        return static_cast<SerialLoader::Request>(in.ConsumeIntegralInRange(0, 2));
-    };
+    const auto request = [&in] { return static_cast<SerialLoader::Request>(in.ConsumeIntegralInRange(0, 2)); };
     loader.start(QStringLiteral("App.hex"), request());
 
     for (int action = 0; action < 200 && in.remaining_bytes() > 0; ++action) {
         switch (in.ConsumeIntegralInRange(0, 9)) {
-        case 0: case 1: case 2: line.deliver(std::exchange(line.pending, {})); break; // the board answers
-        case 3: line.pending.clear(); break;                                          // ... or stays silent
+        case 0:
+        case 1:
+        case 2: line.deliver(std::exchange(line.pending, {})); break; // the board answers
+        case 3: line.pending.clear(); break;                          // ... or stays silent
         case 4: line.deliver(in.ConsumeBytes<std::uint8_t>(in.ConsumeIntegralInRange(1, 6))); break;
         case 5: line.lose(); break;
         case 6: loader.start(QStringLiteral("App.hex"), request()); break;

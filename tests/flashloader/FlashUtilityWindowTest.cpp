@@ -476,13 +476,15 @@ TEST(FlashUtility, TheTableGeneratorShowsFramedUnderItsHeadingAndCommPortModeHid
     FlashLoader loader(emu::Scenario::defaultBus(), engineering());
     loader.startUp();
     FlashUtilityForm &f = loader.f();
-    const std::vector<QWidget *> generator{f.Shape1, f.Text4, f.Command3, f.Command4, f.Command5, f.Command6, f.Command7};
+    const std::vector<QWidget *> generator{f.Shape1,   f.Text4,    f.Command3, f.Command4,
+                                           f.Command5, f.Command6, f.Command7};
     for (QWidget *control : generator)
         EXPECT_TRUE(control->isHidden()) << control->objectName().toStdString();
     f.Check1->click();
     for (QWidget *control : generator) {
         EXPECT_TRUE(control->isVisible()) << control->objectName().toStdString();
-        EXPECT_LE(control->geometry().bottom(), Twips::toPixels(FlashUtilityForm::FileModeHeight, f.Text1->logicalDpiY()))
+        EXPECT_LE(control->geometry().bottom(),
+                  Twips::toPixels(FlashUtilityForm::FileModeHeight, f.Text1->logicalDpiY()))
             << "fits the shortest window";
     }
     EXPECT_EQ(f.Text4->text(), "H File Generator");

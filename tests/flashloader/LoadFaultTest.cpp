@@ -225,9 +225,7 @@ TEST(LoadFaults, FilesWithoutDataAreRefusedBeforeAnythingIsSent)
             ASSERT_TRUE(loader.clickFile(QStringLiteral("F4008-0001.hex")));
             QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
             break;
-        case Way::Scan:
-            loader.startDeviceLoad("3", {3});
-            break;
+        case Way::Scan: loader.startDeviceLoad("3", {3}); break;
         }
         loader.bus.advance(30000);
         EXPECT_EQ(loader.status(), c.message);

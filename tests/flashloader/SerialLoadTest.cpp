@@ -399,9 +399,10 @@ TEST(SerialFaults, EveryStepOfALoadAndAnEraseEndsInItsOwnMessage)
                 if (fault == Fault::Gone) {
                     EXPECT_FALSE(f.MSComm1->isOpen());
                     c.runUntil([] { return false; }, 100);
-                    const auto failures = std::count_if(portErrors.begin(), portErrors.end(), [](const QList<QVariant> &e) {
-                        return e.at(0).value<QSerialPort::SerialPortError>() != QSerialPort::NoError;
-                    });
+                    const auto failures =
+                        std::count_if(portErrors.begin(), portErrors.end(), [](const QList<QVariant> &e) {
+                            return e.at(0).value<QSerialPort::SerialPortError>() != QSerialPort::NoError;
+                        });
                     EXPECT_LE(failures, 2) << "a lost port stops signalling";
                 }
 

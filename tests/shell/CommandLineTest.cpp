@@ -86,12 +86,12 @@ TEST(CommandLine, FoldersThatCannotTakeTheTablesAreNamedOnce)
 {
     WorkingFolder folder;
     const QString missing = folder.path(QStringLiteral("missing"));
-    EXPECT_EQ(writeAllTables(missing), QStringLiteral("Cannot write the tables in ") + missing +
-                                           QStringLiteral(": no such folder\n"));
+    EXPECT_EQ(writeAllTables(missing),
+              QStringLiteral("Cannot write the tables in ") + missing + QStringLiteral(": no such folder\n"));
     const QString file = folder.path(QStringLiteral("lut_R.h"));
     folder.write(QStringLiteral("lut_R.h"), "old");
-    EXPECT_EQ(writeAllTables(file), QStringLiteral("Cannot write the tables in ") + file +
-                                        QStringLiteral(": not a folder\n"));
+    EXPECT_EQ(writeAllTables(file),
+              QStringLiteral("Cannot write the tables in ") + file + QStringLiteral(": not a folder\n"));
 
     // An existing, writable file in a folder that takes no new file is written in place.
     if (geteuid() == 0)
@@ -101,7 +101,8 @@ TEST(CommandLine, FoldersThatCannotTakeTheTablesAreNamedOnce)
     folder.write(QStringLiteral("locked/lut_Z.h"), "old");
     ASSERT_TRUE(QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
     EXPECT_EQ(LookupTables::write(LookupTables::Table::Z, locked), QString());
-    EXPECT_TRUE(LookupTables::write(LookupTables::Table::Radius, locked).startsWith(QStringLiteral("Cannot write lut_R.h: ")));
+    EXPECT_TRUE(
+        LookupTables::write(LookupTables::Table::Radius, locked).startsWith(QStringLiteral("Cannot write lut_R.h: ")));
     QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     EXPECT_TRUE(folder.read(QStringLiteral("locked/lut_Z.h")).startsWith("#pragma region(\"const = ZTBL\")"));
 }
