@@ -1,8 +1,10 @@
 #include "ToolWindow.h"
 
+#include "ActionQueue.h"
+
 #include <QCloseEvent>
 
-ToolWindow::ToolWindow(QWidget *parent) : QWidget(parent)
+ToolWindow::ToolWindow(QWidget *parent) : QWidget(parent), m_actions(new ActionQueue(this))
 {
     // Each opening starts a fresh window: closing one destroys it.
     setAttribute(Qt::WA_DeleteOnClose);
@@ -16,6 +18,7 @@ void ToolWindow::closeEvent(QCloseEvent *event)
     }
     if (!m_unloaded) {
         m_unloaded = true;
+        m_actions->dropWaiting();
         unloadWindow();
         // The panel shows itself before this window hides, so the program never
         // sees a moment without a visible window.

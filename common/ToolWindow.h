@@ -2,14 +2,18 @@
 
 #include <QWidget>
 
+class ActionQueue;
 class QCloseEvent;
 
 // A tool window opened from the control panel: it runs its own shutdown when it
-// closes and then tells the panel to show itself again.
+// closes and then tells the panel to show itself again. Its user's actions keep step
+// with its driver calls (ActionQueue); closing drops those that have not started.
 class ToolWindow : public QWidget {
     Q_OBJECT
 public:
     explicit ToolWindow(QWidget *parent = nullptr);
+
+    ActionQueue &actions() { return *m_actions; }
 
 signals:
     // Emitted while the window closes, after its shutdown ran.
@@ -24,5 +28,6 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    ActionQueue *m_actions;
     bool m_unloaded = false;
 };

@@ -1,5 +1,7 @@
 #include "DriverThread.h"
 
+#include "ActionQueue.h"
+
 #include <QMetaObject>
 
 DriverThread::DriverThread(ModuleDriver &driver) : m_driver(driver), m_thread([this] { serve(); }) {}
@@ -59,15 +61,16 @@ std::int32_t DriverThread::runAndWait(const std::function<std::int32_t(ModuleDri
     return result;
 }
 
-void DriverThread::submit(const QObject *receiver, Work work, Done done)
+void DriverThread::dispatch(Work work, Done deliver)
 {
-    // The guard is made and read on the windows' thread only.
-    auto deliver = [receiver = QPointer<const QObject>(receiver), done = std::move(done)] {
-        if (receiver)
-            done();
-    };
     enqueue([this, work = std::move(work), deliver = std::move(deliver)]() mutable {
         work(m_driver);
         QMetaObject::invokeMethod(&m_deliveries, std::move(deliver), Qt::QueuedConnection);
     });
+}
+
+// The windows run anyway; the actions that waited for the answers handled so far run now.
+void DriverThread::yieldToWindows()
+{
+    ActionQueue::runDue();
 }

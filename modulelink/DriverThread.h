@@ -23,8 +23,7 @@ public:
     DriverThread(const DriverThread &) = delete;
     DriverThread &operator=(const DriverThread &) = delete;
 
-    void submit(const QObject *receiver, Work work, Done done) override;
-    void yieldToWindows() override {}
+    void yieldToWindows() override;
 
 #define QWIL_QUEUED_OPERATION(name, params, args)                                  \
     std::int32_t name params override                                              \
@@ -33,6 +32,9 @@ public:
     }
     QWIL_DRIVER_OPERATIONS(QWIL_QUEUED_OPERATION)
 #undef QWIL_QUEUED_OPERATION
+
+protected:
+    void dispatch(Work work, Done deliver) override;
 
 private:
     std::int32_t runAndWait(const std::function<std::int32_t(ModuleDriver &)> &call);

@@ -1,10 +1,23 @@
 #include "ModuleDriver.h"
 
+#include "ActionQueue.h"
+
 #include <QCoreApplication>
 
 void ModuleDriver::submit(const QObject *receiver, Work work, Done done)
 {
-    m_submitted.push_back({QPointer<const QObject>(receiver), std::move(work), std::move(done)});
+    const ActionQueue::Ticket ticket = ActionQueue::issued(receiver);
+    dispatch(std::move(work), [ticket, receiver = QPointer<const QObject>(receiver), done = std::move(done)] {
+        ActionQueue::answered(ticket);
+        if (receiver)
+            done();
+        ActionQueue::runDue();
+    });
+}
+
+void ModuleDriver::dispatch(Work work, Done deliver)
+{
+    m_submitted.push_back({std::move(work), std::move(deliver)});
     if (m_runningSubmitted)
         return; // the outer call runs it next, so submits from a done never nest
     m_runningSubmitted = true;
@@ -12,8 +25,7 @@ void ModuleDriver::submit(const QObject *receiver, Work work, Done done)
         Submitted next = std::move(m_submitted.front());
         m_submitted.pop_front();
         next.work(*this);
-        if (next.receiver)
-            next.done();
+        next.deliver();
     }
     m_runningSubmitted = false;
 }

@@ -22,13 +22,15 @@ public:
     // A waiting call, or a run of calls, that the window does not wait for: work runs
     // against the driver after everything issued before it, then done runs on the
     // issuing thread, unless receiver is gone by then. Work must keep to what it owns.
-    // Here work and done run at once; work submitted from a done runs right after it.
-    // The driver thread runs work on its own thread and delivers done as an event.
-    virtual void submit(const QObject *receiver, Work work, Done done);
+    // The receiver's window holds back its user's actions that come meanwhile, and runs
+    // them once done has run (ActionQueue).
+    void submit(const QObject *receiver, Work work, Done done);
     // Where a long run of submitted waits (a drain, a scan) gives the windows their turn
     // between two of its calls. Here the calls run inline, so the pending events are
-    // handled now; on the driver thread the windows run anyway and nothing is done.
+    // handled now; on the driver thread the actions that waited for the answers handled
+    // so far run now.
     virtual void yieldToWindows();
+
 
     virtual std::int32_t OpenUSBDriver() = 0;
     virtual std::int32_t CloseUSBDriver() = 0;
@@ -62,11 +64,16 @@ public:
     virtual std::int32_t DevPing(std::uint8_t *buffer, std::uint8_t count, std::uint8_t address,
                                  std::int32_t waitMs) = 0;
 
+protected:
+    // Runs work in turn, then deliver on the issuing thread. Here work and deliver run at
+    // once; work submitted from a deliver runs right after it. The driver thread runs work
+    // on its own thread and posts deliver as an event.
+    virtual void dispatch(Work work, Done deliver);
+
 private:
     struct Submitted {
-        QPointer<const QObject> receiver;
         Work work;
-        Done done;
+        Done deliver;
     };
     std::deque<Submitted> m_submitted;
     bool m_runningSubmitted = false;
