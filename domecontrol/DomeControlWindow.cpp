@@ -1,5 +1,6 @@
 #include "DomeControlWindow.h"
 
+#include "ActionQueue.h"
 #include "Beep.h"
 #include "DomeTexts.h"
 #include "EngineeringPanel.h"
@@ -26,6 +27,7 @@
 #include <QVBoxLayout>
 
 #include <memory>
+#include <utility>
 
 namespace {
 // The module's bus settings while the window drives domes, and for a dome above them.
@@ -48,6 +50,8 @@ DomeControlWindow::DomeControlWindow(ModuleDriver &driver, QWidget *parent)
           this))
 {
     setObjectName(QStringLiteral("DomeControl"));
+    // The reconnect, like a close, does not wait behind the actions queued before it.
+    actions().letThrough(form.Label1);
     wireKeys();
     loadWindow();
 }
@@ -210,8 +214,19 @@ void DomeControlWindow::growWindow()
         setWindowSize(DomeControlForm::GrownWidth, DomeControlForm::GrownHeight);
 }
 
+// A key still held or a drag still on has a dome moving that no release will stop once
+// the window lets go: its stop goes out now.
+void DomeControlWindow::stopWhatMoves()
+{
+    for (QObject *key : std::exchange(m_heldKeys, {}))
+        m_holdKeys[key].second();
+    if (m_joystick.dragging())
+        runJoystick(m_joystick.release());
+}
+
 void DomeControlWindow::reconnect()
 {
+    stopWhatMoves();
     displayMessage(QString());
     m_driver.CloseUSBDriver();
     connectModule();
@@ -222,6 +237,7 @@ void DomeControlWindow::unloadWindow()
 {
     for (FormTimer *timer : {form.Timer1, form.Timer3, form.Timer4, form.Timer5, form.Timer6})
         timer->setEnabled(false);
+    stopWhatMoves();
     // In turn after a read of the poll that may still wait; the window need not wait for it.
     sendInTurn(m_driver, [](ModuleDriver &d) { d.CloseUSBDriver(); });
 }
@@ -241,10 +257,13 @@ bool DomeControlWindow::eventFilter(QObject *watched, QEvent *event)
         return true;
     // Hold keys: any mouse button presses, its release stops; a double-click is a press.
     if (const auto key = m_holdKeys.find(watched); key != m_holdKeys.end()) {
-        if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick)
+        if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) {
+            m_heldKeys.insert(watched);
             key->second.first();
-        else if (type == QEvent::MouseButtonRelease)
+        } else if (type == QEvent::MouseButtonRelease) {
+            m_heldKeys.erase(watched);
             key->second.second();
+        }
     }
     return ToolWindow::eventFilter(watched, event);
 }
@@ -355,7 +374,8 @@ void DomeControlWindow::runJoystick(const Joystick::Step &step)
             [c, address, record](ModuleDriver &d) {
                 return c.pan ? d.DevPan(c.code, c.speed, address, record) : d.DevTilt(c.code, c.speed, address, record);
             },
-            [this, c, last, lastMove](std::int32_t r) {
+            [this, c, last, lastMove, address](std::int32_t r) {
+                const Answering answering(*this, address);
                 if (c.stop && r != 0)
                     displayError(r);
                 else if (!c.stop)
@@ -377,7 +397,7 @@ void DomeControlWindow::displayMessage(const QString &text)
 
 void DomeControlWindow::displayError(std::int32_t code)
 {
-    displayMessage(DomeTexts::error(code, m_state.DomeAddress));
+    displayMessage(DomeTexts::error(code, answeringAddress().value_or(m_state.DomeAddress)));
 }
 
 void DomeControlWindow::selectFocusManual()

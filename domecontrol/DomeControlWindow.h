@@ -13,6 +13,8 @@
 #include "TargetKeys.h"
 #include "ToolWindow.h"
 
+#include <set>
+
 class EngineeringPanel;
 class PingTest;
 class QFrame;
@@ -46,6 +48,7 @@ private:
     void connectModule();
     void setWindowSize(int widthTwips, int heightTwips);
     void growWindow();
+    void stopWhatMoves();
     void reconnect();
     void keypadPressed(int key);
     void greetingStep();
@@ -83,6 +86,7 @@ private:
     EngineeringPanel *m_panel;
     Joystick m_joystick;
     std::map<QObject *, std::pair<std::function<void()>, std::function<void()>>> m_holdKeys;
+    std::set<QObject *> m_heldKeys; // pressed and not yet released
     int m_widthTwips = DomeControlForm::CompactWidth;
     int m_heightTwips = DomeControlForm::CompactHeight;
 };

@@ -113,8 +113,7 @@ void DomeFunctions::maxOpticalZoom()
 {
     auto buffer = std::make_shared<std::array<std::uint8_t, ZoomReplyBytes>>();
     const std::uint8_t address = m_link.state.DomeAddress;
-    submitCall(
-        m_link.driver, m_link.window,
+    m_link.ask(
         [buffer, address](ModuleDriver &driver) { return driver.MiscDevCtrl(MaxOpticalZoom, buffer->data(), address); },
         [link = m_link, buffer, address](std::int32_t r) {
             if (r == 0 && (*buffer)[5] == MaxOpticalZoom)

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 // Where the dome keys report, and the engineering panel options they select.
 class DomeReport {
@@ -20,6 +21,29 @@ public:
     virtual void selectAutoFocusAndIris() = 0;
     // The keypad gives way to the menu arrows and "Toggle" while the dome's menu is open.
     virtual void showMenuKeys(bool menuOpen) = 0;
+
+    // While an answer is handled, the errors shown name the address its call was sent to,
+    // whichever dome has been chosen since.
+    class Answering {
+    public:
+        Answering(DomeReport &report, std::uint8_t address) : m_report(report), m_previous(report.m_answering)
+        {
+            report.m_answering = address;
+        }
+        ~Answering() { m_report.m_answering = m_previous; }
+        Answering(const Answering &) = delete;
+        Answering &operator=(const Answering &) = delete;
+
+    private:
+        DomeReport &m_report;
+        std::optional<std::uint8_t> m_previous;
+    };
+
+protected:
+    std::optional<std::uint8_t> answeringAddress() const { return m_answering; }
+
+private:
+    std::optional<std::uint8_t> m_answering;
 };
 
 // What every group of dome keys works with: the driver, the window's state and its report.
@@ -41,9 +65,18 @@ struct DomeLink {
         if (result != 0)
             report.displayError(result);
     }
+    // A call whose answer is handled when it is back, as sent to the dome chosen now.
+    template <typename Call, typename Answer> void ask(Call call, Answer answer) const
+    {
+        submitCall(driver, window, std::move(call),
+                   [report = &report, address = state.DomeAddress, answer = std::move(answer)](auto result) mutable {
+                       const DomeReport::Answering answering(*report, address);
+                       answer(result);
+                   });
+    }
     void send(Command command, std::function<void(std::int32_t)> onResult) const
     {
-        submitCall(driver, window, std::move(command), std::move(onResult));
+        ask(std::move(command), std::move(onResult));
     }
     // MiscDevCtrl with its data bytes.
     void sendMisc(std::uint8_t code, std::array<std::uint8_t, 6> data, std::function<void(std::int32_t)> onResult) const

@@ -30,7 +30,9 @@ void PingTest::toggle()
 {
     DomeState &s = m_link.state;
     s.PingRunning = !s.PingRunning;
+    m_tickDue = false;
     if (s.PingRunning) {
+        ++m_run;
         m_sent = m_echoed = 0;
         m_status.stopTimer(); // the camera text must not cover the counts
         m_timer->setEnabled(true);
@@ -43,8 +45,10 @@ void PingTest::toggle()
 
 void PingTest::tick()
 {
-    if (m_probing)
-        return; // the probe in hand is still waiting for its echo
+    if (m_probing) {
+        m_tickDue = true; // fires when the probe in hand is back, as a late tick does
+        return;
+    }
     m_probing = true;
     m_poll.stop();
     auto buffer = std::make_shared<std::array<std::uint8_t, 16>>(std::array<std::uint8_t, 16>{10, 20, 30, 40, 50});
@@ -54,18 +58,25 @@ void PingTest::tick()
         [buffer, address](ModuleDriver &driver) {
             return driver.DevPing(buffer->data(), ProbeBytes, address, waitFor(address));
         },
-        [this, buffer](std::int32_t r) { echoed(r, *buffer); });
+        [this, buffer, run = m_run](std::int32_t r) { echoed(run, r, *buffer); });
 }
 
-void PingTest::echoed(std::int32_t result, const std::array<std::uint8_t, 16> &buffer)
+// Only the run in hand counts its probes: one sent before "Stop Ping" is passed over.
+void PingTest::echoed(long run, std::int32_t result, const std::array<std::uint8_t, 16> &buffer)
 {
     m_probing = false;
     const DomeState &s = m_link.state;
-    if (result == 0 && std::equal(buffer.begin() + ProbeBytes, buffer.begin() + 2 * ProbeBytes, s.PingPattern.begin()))
-        ++m_echoed;
-    ++m_sent;
-    // A probe answered after "Stop Ping" is counted but no longer shown.
-    if (s.PingRunning)
+    if (s.PingRunning && run == m_run) {
+        if (result == 0 &&
+            std::equal(buffer.begin() + ProbeBytes, buffer.begin() + 2 * ProbeBytes, s.PingPattern.begin()))
+            ++m_echoed;
+        ++m_sent;
         m_status.showUntimed(DomeTexts::pingLine(m_sent, m_echoed));
+    }
+    if (m_tickDue && s.PingRunning) {
+        m_tickDue = false;
+        tick();
+        return;
+    }
     m_poll.start();
 }

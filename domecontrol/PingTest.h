@@ -12,7 +12,8 @@ class StatusLine;
 
 // The ping test: every 500 ms a probe to the dome, its echo compared with the expected
 // pattern, and the counts written straight into the status line. The receive poll rests
-// during each probe, so it cannot take the echo.
+// during each probe, so it cannot take the echo; a tick that falls while a probe waits
+// sends the next one as soon as it is back.
 class PingTest final : public QObject {
     Q_OBJECT
 public:
@@ -34,7 +35,7 @@ signals:
 
 private:
     void tick();
-    void echoed(std::int32_t result, const std::array<std::uint8_t, 16> &buffer);
+    void echoed(long run, std::int32_t result, const std::array<std::uint8_t, 16> &buffer);
 
     DomeLink m_link;
     FormTimer *m_timer;
@@ -42,5 +43,7 @@ private:
     StatusLine &m_status;
     long m_sent = 0;
     long m_echoed = 0;
+    long m_run = 0;
     bool m_probing = false;
+    bool m_tickDue = false;
 };

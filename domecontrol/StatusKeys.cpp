@@ -17,8 +17,7 @@ void StatusKeys::flashRevision()
 {
     auto reply = std::make_shared<std::array<std::uint8_t, 101>>();
     const std::uint8_t address = m_link.state.DomeAddress;
-    submitCall(
-        m_link.driver, m_link.window,
+    m_link.ask(
         [reply, address](ModuleDriver &driver) {
             return driver.GetConfigData(reply->data(), FlashRevisionLength, FlashRevisionBlock, address, ConfigWaitMs);
         },
@@ -34,8 +33,7 @@ void StatusKeys::deviceStatus()
 {
     auto status = std::make_shared<std::array<std::uint8_t, 51>>();
     const std::uint8_t address = m_link.state.DomeAddress;
-    submitCall(
-        m_link.driver, m_link.window,
+    m_link.ask(
         [status, address](ModuleDriver &driver) { return driver.GetDeviceStatus(status->data(), address); },
         [link = m_link, status, address](std::int32_t r) {
             if (r == 0)
@@ -51,8 +49,7 @@ void StatusKeys::readPosition()
     // The read starts from the position held, as the driver writes only what it read.
     auto position = std::make_shared<decltype(DomeState::PositionBuffer)>(m_link.state.PositionBuffer);
     const std::uint8_t address = m_link.state.DomeAddress;
-    submitCall(
-        m_link.driver, m_link.window,
+    m_link.ask(
         [position, address](ModuleDriver &driver) { return driver.GetABSPosition(position->data(), address); },
         [link = m_link, position](std::int32_t r) {
             link.state.PositionBuffer = *position;

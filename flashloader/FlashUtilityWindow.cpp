@@ -202,7 +202,7 @@ void FlashUtilityWindow::modeBoxClicked()
 
 bool FlashUtilityWindow::workInHand() const
 {
-    return m_scanRunning || m_scan->isActive() || m_linkCheckPending || m_engine->running() || m_serial->running();
+    return m_scanRunning || m_scan->isActive() || m_engine->running() || m_serial->running();
 }
 
 void FlashUtilityWindow::applyModeLayout()
@@ -519,15 +519,13 @@ void FlashUtilityWindow::connectModule()
     });
 }
 
-// Reads one record with a short wait; a link that answers goes on to whenLinked. The
-// scan and load buttons rest until the answer is in.
+// Reads one record with a short wait; a link that answers goes on to whenLinked. A click
+// that comes meanwhile waits for the answer, as every action of the window does.
 void FlashUtilityWindow::checkUsbLink(std::function<void()> whenLinked)
 {
-    m_linkCheckPending = true;
     ModuleConnection::read(
         m_driver, this, LinkCheckWaitMs, [this, whenLinked = std::move(whenLinked)](const ModuleRecord &record) {
             const std::int32_t r = record.result;
-            m_linkCheckPending = false;
             if (r == DriverResult::Success || r == DriverResult::NoResponse) {
                 whenLinked();
                 return;
@@ -561,8 +559,8 @@ void FlashUtilityWindow::scanClicked()
         m_scanRunning = false;
         return;
     }
-    if (m_scan->isActive() || m_linkCheckPending)
-        return; // a stopped scan is still finishing its last address, or the link is being checked
+    if (m_scan->isActive())
+        return; // a stopped scan is still finishing its last address
     form.Timer[ScanPrompt]->setEnabled(false);
     checkUsbLink([this] { startScan(); });
 }
@@ -640,8 +638,6 @@ void FlashUtilityWindow::loadClicked()
         return;
     }
     showStatus(QString(), Colour::Information);
-    if (m_linkCheckPending)
-        return;
     // The scan prompt must not cover what the load reports.
     f.Timer[ScanPrompt]->setEnabled(false);
     checkUsbLink([this] { m_engine->flushReplies([this] { startLoad(); }); });

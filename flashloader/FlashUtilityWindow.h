@@ -124,7 +124,6 @@ private:
     DebugLogFile m_log;
 
     bool m_moduleConnected = false;
-    bool m_linkCheckPending = false;
     bool m_directFileMode = false;
     bool m_knownType = true;
     bool m_scanRunning = false;

@@ -189,10 +189,8 @@ void QwilMonWindow::connectModule(bool closeFirst, std::function<void()> then)
     }
     // The status shows before the drain, which may take a while on a busy bus.
     replaceDisplay(outcome.status);
-    m_connecting = true;
     ModuleConnection::drain(m_driver, this, ModuleConnection::DrainWaitMs,
                             [this, then = std::move(then)](const ModuleConnection::Records &) {
-                                m_connecting = false;
                                 m_connected = true;
                                 std::uint8_t result = 0;
                                 m_driver.QwilAnalyzer(CaptureOn, CaptureChannel, &result);
@@ -202,8 +200,6 @@ void QwilMonWindow::connectModule(bool closeFirst, std::function<void()> then)
 
 void QwilMonWindow::connectClicked()
 {
-    if (m_connecting)
-        return;
     m_cycle->captureTimer()->setEnabled(false);
     m_cycle->drainTimer()->setEnabled(false);
     connectModule(true, [this] {
@@ -220,8 +216,6 @@ void QwilMonWindow::connectClicked()
 
 void QwilMonWindow::startStopClicked()
 {
-    if (m_connecting)
-        return; // the module is being connected; the click would find it half ready
     if (m_cycle->captureTimer()->isEnabled()) {
         stopMonitor();
     } else if (m_connected) {

@@ -70,7 +70,6 @@ private:
     static constexpr int RepaintMs = 40;
     DisplaySweep m_display;
     bool m_connected = false;
-    bool m_connecting = false;
     bool m_paused = false;
     bool m_logging = false;
     QString m_logPath;
