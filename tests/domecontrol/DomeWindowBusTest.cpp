@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QRadioButton>
@@ -274,4 +275,125 @@ TEST(DomeOnTheDriverThread, KeysAnswerWhileThePollWaitsAndClosingLeavesAnswersUn
     EXPECT_NE(std::find(calls.begin(), calls.end(), "GetConfigData(6, 6, 1, 250)"), calls.end());
     QTest::qWait(300);
     EXPECT_EQ(bus.calls().size(), calls.size()) << "nothing is asked once the window is gone";
+}
+
+TEST(DomeBus, ClosingWhileAKeyIsHeldOrTheJoystickDragsStopsTheDome)
+{
+    for (const bool joystick : {false, true}) {
+        SCOPED_TRACE(joystick ? "joystick" : "zoom key");
+        DomeWindow d(scenarioFrom("device 1 type 4008 rev 0110\n"));
+        d.bus.advance(1500);
+        d.mark();
+        if (joystick) {
+            onPad(d, QEvent::MouseButtonPress, 600, 700);
+            onPad(d, QEvent::MouseMove, 900, 1000);
+        } else {
+            QTest::mousePress(d.f().Command8, Qt::LeftButton);
+        }
+        d.bus.advance(300);
+        d.window->close();
+        if (joystick) {
+            EXPECT_EQ(d.calls("DevPan").back(), (std::vector<long long>{0x83, 0, 1, 0}));
+            EXPECT_EQ(d.calls("DevTilt").back(), (std::vector<long long>{0x86, 0, 1, 0}));
+        } else {
+            EXPECT_EQ(d.calls("DevZoom"), (Calls{{0x8A, 1}, {0x8C, 1}}));
+        }
+        const emu::DomeState moving = d.dome();
+        d.bus.advance(2000);
+        EXPECT_EQ(d.dome().position, moving.position) << "the dome stands still";
+    }
+}
+
+namespace {
+std::size_t callsNamed(ThreadedBus &bus, const std::string &name)
+{
+    const std::vector<std::string> calls = bus.calls();
+    return static_cast<std::size_t>(
+        std::count_if(calls.begin(), calls.end(), [&](const std::string &c) { return c.rfind(name + "(", 0) == 0; }));
+}
+} // namespace
+
+// Clicks that come while a call is out wait for its answer and see the state it left.
+TEST(DomeOnTheDriverThread, ActionsWaitForTheAnswersBeforeThem)
+{
+    ThreadedBus bus(scenarioFrom("device 1 type 4008 rev 0110\n"));
+    QPointer<DomeControlWindow> window = new DomeControlWindow(bus.thread);
+    window->show();
+    QTest::qWait(100);
+    DomeControlForm &f = window->form;
+    // "Set", "1", "Pattern" defines pattern 1; a second "Pattern" at once ends the recording.
+    for (QWidget *key : {static_cast<QWidget *>(f.Command15[9]), static_cast<QWidget *>(f.Command15[0]),
+                         static_cast<QWidget *>(f.Command36), static_cast<QWidget *>(f.Command36)})
+        QTest::mouseClick(key, Qt::LeftButton);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return callsNamed(bus, "DevPattern") == 2; }, 3000));
+    const std::vector<std::string> calls = bus.calls();
+    std::vector<std::string> patterns;
+    std::copy_if(calls.begin(), calls.end(), std::back_inserter(patterns),
+                 [](const std::string &c) { return c.rfind("DevPattern(", 0) == 0; });
+    EXPECT_EQ(patterns, (std::vector<std::string>{"DevPattern(0, 0, 1, 0)", "DevPattern(1, 0, 1, 0)"}));
+    delete window;
+}
+
+// Dome 7 is absent: each command fails after 100 ms. Thirty quick "Flip"s send one at a
+// time; the reconnect drops those still waiting, and a failure names the dome it was for.
+TEST(DomeOnTheDriverThread, CommandsToAnAbsentDomeNeitherPileUpNorNameAnotherDome)
+{
+    ThreadedBus bus(scenarioFrom("device 1 type 4008 rev 0110\n"));
+    QPointer<DomeControlWindow> window = new DomeControlWindow(bus.thread);
+    window->show();
+    DomeControlForm &f = window->form;
+    QTest::mouseClick(f.Command15[6], Qt::LeftButton);
+    QTest::mouseClick(f.Command15[9], Qt::LeftButton);
+    QTest::qWait(300);
+    const std::size_t before = callsNamed(bus, "MiscDevCtrl");
+    for (int i = 0; i < 30; ++i)
+        QTest::mouseClick(f.Command22, Qt::LeftButton);
+    QElapsedTimer reconnect;
+    reconnect.start();
+    QTest::mouseDClick(f.Label1, Qt::LeftButton);
+    EXPECT_LT(reconnect.elapsed(), 400) << "the reconnect waits only for the call in hand";
+    QTest::qWait(600);
+    EXPECT_LE(callsNamed(bus, "MiscDevCtrl") - before, 2u);
+
+    // Sent to 7; dome 6 chosen while it is out: the failure names 7.
+    QTest::qWait(300);
+    f.Command22->click(); // handled at once, as by a path that does not wait
+    for (QPushButton *key : {f.Command15[11], f.Command15[5], f.Command15[9]})
+        key->click();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return f.Text2->text() == DomeTexts::error(7, 7); }, 2000))
+        << f.Text2->text().toStdString();
+    delete window;
+}
+
+// A slow dome above address 16: the ping keeps its 500 ms pace as far as its 600 ms
+// wait allows, and a probe of a stopped run is not counted in the next.
+TEST(DomeOnTheDriverThread, PingsKeepTheirPaceAndRunsTheirOwnCounts)
+{
+    ThreadedBus bus(scenarioFrom("device 20 type 4008 rev 0110 silent\n"));
+    QPointer<DomeControlWindow> window = new DomeControlWindow(bus.thread);
+    window->show();
+    DomeControlForm &f = window->form;
+    QTest::mouseClick(f.Command15[1], Qt::LeftButton);
+    QTest::mouseClick(f.Command15[10], Qt::LeftButton);
+    QTest::mouseClick(f.Command15[9], Qt::LeftButton);
+    QTest::qWait(300);
+    f.Command46->click();
+    QTest::qWait(3100);
+    const std::size_t pings = callsNamed(bus, "DevPing");
+    EXPECT_GE(pings, 5u) << "one every 600 ms, not every 1000";
+    f.Command46->click();
+    QTest::qWait(700);
+    // Stopped and started again while a probe waits: the new run counts from its own.
+    f.Command46->click();
+    QTest::qWait(600); // the first probe went out at 500 ms and waits for 600
+    f.Command46->click();
+    f.Command46->click();
+    QElapsedTimer restarted;
+    restarted.start();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return f.Text2->text() == DomeTexts::pingLine(1, 0); }, 3000))
+        << f.Text2->text().toStdString();
+    // The stopped run's probe is back after 500 ms; the new run's own first count comes
+    // only after its own probe's 600 ms wait on top.
+    EXPECT_GE(restarted.elapsed(), 900) << "the first count is the new run's own probe";
+    delete window;
 }

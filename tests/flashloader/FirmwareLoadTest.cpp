@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QRadioButton>
+#include <QTimer>
 
 TEST(FirmwareLoad, ThreeDevicesGetEveryFileAndEndWithUploadComplete)
 {
@@ -505,4 +506,28 @@ TEST(FirmwareLoadOnTheDriverThread, AWatchdogDueDuringAReadStillGivesUpOnASilent
     ASSERT_TRUE(loader.statusBecomes("No Response From Device", 40000));
     EXPECT_EQ(loader.calls("SndModData"),
               (std::vector<std::string>{"SndModData(1, 26)", "SndModData(1, 26)", "SndModData(1, 27)"}));
+}
+
+// No click on an enabled control is lost: "Scan Network" clicked twice at once scans and
+// then stops the scan; "Load Qwil Device" clicked as soon as the scan says it is complete
+// starts the load once the scan's last drain is over.
+TEST(FirmwareLoadOnTheDriverThread, ClicksWhileTheLinkIsCheckedOrTheScanEndsAreHandledInTurn)
+{
+    ThreadedLoader loader;
+    ASSERT_TRUE(loader.statusBecomes("Enter max Qwil address and press scan", 5000));
+    loader.f().Text10->setText(QStringLiteral("16"));
+    QTest::mouseClick(loader.f().Command9, Qt::LeftButton);
+    QTest::mouseClick(loader.f().Command9, Qt::LeftButton);
+    ASSERT_TRUE(loader.statusBecomes("Scan Complete - Select Devices From List", 10000));
+    EXPECT_LT(loader.f().List1->count(), 16) << "the second click stopped the scan";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return loader.f().Command1->isEnabled(); }, 5000));
+
+    loader.f().Text10->setText(QStringLiteral("3"));
+    QObject::connect(loader.f().Text1, &QLineEdit::textChanged, loader.window, [&](const QString &text) {
+        if (text != QLatin1String("Scan Complete - Select Devices From List"))
+            return;
+        QTimer::singleShot(0, loader.window, [&] { loader.loadDevice3(); }); // the next click the user makes
+    });
+    QTest::mouseClick(loader.f().Command9, Qt::LeftButton);
+    ASSERT_TRUE(loader.statusBecomes("Upload Complete", 30000));
 }

@@ -401,3 +401,17 @@ TEST(QwilMonOnTheDriverThread, EveryRecordBecomesARowAndClosingMidReadIsSafe)
     QTest::qWait(300);
     EXPECT_EQ(bus.calls().size(), asked) << "nothing is asked once the window is gone";
 }
+
+// "Start" clicked while the module is still drained after connecting starts the capture
+// once the drain is over; it is not lost.
+TEST(QwilMonOnTheDriverThread, StartClickedWhileConnectingStartsTheCapture)
+{
+    WorkingFolder folder;
+    ThreadedBus bus(scenarioFrom("device 1 type 2315\ntraffic 100\n"));
+    QPointer<QwilMonWindow> window = new QwilMonWindow(bus.thread);
+    window->show();
+    QTest::mouseClick(window->Command9, Qt::LeftButton);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->cycle().captureTimer()->isEnabled(); }, 3000));
+    EXPECT_TRUE(window->connected());
+    delete window;
+}
