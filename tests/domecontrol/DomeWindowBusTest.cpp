@@ -311,16 +311,33 @@ std::size_t callsNamed(ThreadedBus &bus, const std::string &name)
     return static_cast<std::size_t>(
         std::count_if(calls.begin(), calls.end(), [&](const std::string &c) { return c.rfind(name + "(", 0) == 0; }));
 }
+
+// A dome window on the real driver thread, the camera chosen by its keys ("" for none).
+struct ThreadedDome {
+    ThreadedDome(const char *scenario, const std::string &camera)
+        : bus(scenarioFrom(scenario)), window(new DomeControlWindow(bus.thread))
+    {
+        window->show();
+        for (const char c : camera)
+            QTest::mouseClick(f().Command15[c == '0' ? 10 : c - '1'], Qt::LeftButton);
+        if (!camera.empty())
+            QTest::mouseClick(f().Command15[9], Qt::LeftButton);
+        QTest::qWait(300);
+    }
+    ~ThreadedDome() { delete window; }
+    DomeControlForm &f() { return window->form; }
+
+    ThreadedBus bus;
+    QPointer<DomeControlWindow> window;
+};
 } // namespace
 
 // Clicks that come while a call is out wait for its answer and see the state it left.
 TEST(DomeOnTheDriverThread, ActionsWaitForTheAnswersBeforeThem)
 {
-    ThreadedBus bus(scenarioFrom("device 1 type 4008 rev 0110\n"));
-    QPointer<DomeControlWindow> window = new DomeControlWindow(bus.thread);
-    window->show();
-    QTest::qWait(100);
-    DomeControlForm &f = window->form;
+    ThreadedDome d("device 1 type 4008 rev 0110\n", "");
+    ThreadedBus &bus = d.bus;
+    DomeControlForm &f = d.f();
     // "Set", "1", "Pattern" defines pattern 1; a second "Pattern" at once ends the recording.
     for (QWidget *key : {static_cast<QWidget *>(f.Command15[9]), static_cast<QWidget *>(f.Command15[0]),
                          static_cast<QWidget *>(f.Command36), static_cast<QWidget *>(f.Command36)})
@@ -331,20 +348,15 @@ TEST(DomeOnTheDriverThread, ActionsWaitForTheAnswersBeforeThem)
     std::copy_if(calls.begin(), calls.end(), std::back_inserter(patterns),
                  [](const std::string &c) { return c.rfind("DevPattern(", 0) == 0; });
     EXPECT_EQ(patterns, (std::vector<std::string>{"DevPattern(0, 0, 1, 0)", "DevPattern(1, 0, 1, 0)"}));
-    delete window;
 }
 
 // Dome 7 is absent: each command fails after 100 ms. Thirty quick "Flip"s send one at a
 // time; the reconnect drops those still waiting, and a failure names the dome it was for.
 TEST(DomeOnTheDriverThread, CommandsToAnAbsentDomeNeitherPileUpNorNameAnotherDome)
 {
-    ThreadedBus bus(scenarioFrom("device 1 type 4008 rev 0110\n"));
-    QPointer<DomeControlWindow> window = new DomeControlWindow(bus.thread);
-    window->show();
-    DomeControlForm &f = window->form;
-    QTest::mouseClick(f.Command15[6], Qt::LeftButton);
-    QTest::mouseClick(f.Command15[9], Qt::LeftButton);
-    QTest::qWait(300);
+    ThreadedDome d("device 1 type 4008 rev 0110\n", "7");
+    ThreadedBus &bus = d.bus;
+    DomeControlForm &f = d.f();
     const std::size_t before = callsNamed(bus, "MiscDevCtrl");
     for (int i = 0; i < 30; ++i)
         QTest::mouseClick(f.Command22, Qt::LeftButton);
@@ -362,21 +374,15 @@ TEST(DomeOnTheDriverThread, CommandsToAnAbsentDomeNeitherPileUpNorNameAnotherDom
         key->click();
     EXPECT_TRUE(QTest::qWaitFor([&] { return f.Text2->text() == DomeTexts::error(7, 7); }, 2000))
         << f.Text2->text().toStdString();
-    delete window;
 }
 
 // A slow dome above address 16: the ping keeps its 500 ms pace as far as its 600 ms
 // wait allows, and a probe of a stopped run is not counted in the next.
 TEST(DomeOnTheDriverThread, PingsKeepTheirPaceAndRunsTheirOwnCounts)
 {
-    ThreadedBus bus(scenarioFrom("device 20 type 4008 rev 0110 silent\n"));
-    QPointer<DomeControlWindow> window = new DomeControlWindow(bus.thread);
-    window->show();
-    DomeControlForm &f = window->form;
-    QTest::mouseClick(f.Command15[1], Qt::LeftButton);
-    QTest::mouseClick(f.Command15[10], Qt::LeftButton);
-    QTest::mouseClick(f.Command15[9], Qt::LeftButton);
-    QTest::qWait(300);
+    ThreadedDome d("device 20 type 4008 rev 0110 silent\n", "20");
+    ThreadedBus &bus = d.bus;
+    DomeControlForm &f = d.f();
     f.Command46->click();
     QTest::qWait(3100);
     const std::size_t pings = callsNamed(bus, "DevPing");
@@ -395,5 +401,4 @@ TEST(DomeOnTheDriverThread, PingsKeepTheirPaceAndRunsTheirOwnCounts)
     // The stopped run's probe is back after 500 ms; the new run's own first count comes
     // only after its own probe's 600 ms wait on top.
     EXPECT_GE(restarted.elapsed(), 900) << "the first count is the new run's own probe";
-    delete window;
 }
