@@ -61,7 +61,7 @@ std::optional<std::int64_t> leadingHex(const QString &text)
     return value;
 }
 
-std::optional<std::int32_t> fitting(double value)
+std::optional<std::int64_t> fitting(double value)
 {
     const double rounded = std::nearbyint(value); // half to even
     if (!std::isfinite(rounded) || rounded < std::numeric_limits<std::int32_t>::min() ||
@@ -124,16 +124,12 @@ Bytes frameMove(std::uint8_t address)
     return m;
 }
 
-std::optional<std::int32_t> parseValue(const QString &text, const Choices &c, bool shortForm)
+std::optional<std::int64_t> parseValue(const QString &text, const Choices &c, bool shortForm)
 {
     if (c.zoom)
         return fitting(leadingNumber(text));
-    if (c.units == Units::Counts) {
-        const auto hex = leadingHex(text);
-        if (!hex)
-            return std::nullopt;
-        return static_cast<std::int32_t>(static_cast<std::uint32_t>(*hex));
-    }
+    if (c.units == Units::Counts)
+        return leadingHex(text);
     // The long form rounds the number before scaling it; the short form rounds the product.
     if (shortForm)
         return fitting(leadingNumber(text) * Scale);
@@ -142,6 +138,17 @@ std::optional<std::int32_t> parseValue(const QString &text, const Choices &c, bo
         return std::nullopt;
     return fitting(static_cast<double>(*whole) * Scale);
 }
+
+namespace {
+// A value its field holds read as signed or as unsigned: from -2^(n-1) to 2^n - 1.
+std::optional<std::int64_t> inField(std::optional<std::int64_t> value, int bytes)
+{
+    const std::int64_t span = std::int64_t{1} << (8 * bytes);
+    if (value && *value >= -span / 2 && *value < span)
+        return value;
+    return std::nullopt;
+}
+} // namespace
 
 std::optional<SetRequest> set(std::uint8_t address, const Choices &c, const QString &panText, const QString &tiltText,
                               const QString &zoomText)
@@ -152,9 +159,9 @@ std::optional<SetRequest> set(std::uint8_t address, const Choices &c, const QStr
     if (c.longForm) {
         const std::uint8_t byte6 = c.zoom ? 0x8C : c.tilt ? 0x8A : c.pan ? 0x87 : 0x00;
         const std::size_t length = c.zoom ? 16 : c.tilt ? 14 : c.pan ? 11 : 8;
-        const auto pan = parseValue(panText, c, false);
-        const auto tilt = length >= 14 ? parseValue(tiltText, c, false) : std::optional<std::int32_t>(0);
-        const auto zoom = length == 16 ? parseValue(zoomText, c, false) : std::optional<std::int32_t>(0);
+        const auto pan = inField(parseValue(panText, c, false), 3);
+        const auto tilt = length >= 14 ? inField(parseValue(tiltText, c, false), 3) : std::optional<std::int64_t>(0);
+        const auto zoom = length == 16 ? inField(parseValue(zoomText, c, false), 2) : std::optional<std::int64_t>(0);
         if (!pan || !tilt || !zoom)
             return std::nullopt;
         Bytes m = request(address, static_cast<std::uint8_t>(byte6 | relative),
@@ -168,25 +175,31 @@ std::optional<SetRequest> set(std::uint8_t address, const Choices &c, const QStr
             putBigEndian(m, 14, *zoom, 2);
         return SetRequest{m, QString::number(*pan)};
     }
+    // One axis: the first ticked of pan, tilt and zoom gives the code, and its value is
+    // scaled, counted and sized as that axis's own. The code's relative bit is the choice.
+    constexpr std::uint8_t PanCode = 0xE7, TiltCode = 0xEA, ZoomCode = 0xEC;
     std::uint8_t byte6 = ShortFlag;
     QString text;
     if (c.pan) {
-        byte6 = 0xE7;
+        byte6 = PanCode;
         text = panText;
     } else if (c.tilt) {
-        byte6 = 0xEA;
+        byte6 = TiltCode;
         text = tiltText;
     } else if (c.zoom) {
-        byte6 = 0xEC;
+        byte6 = ZoomCode;
         text = zoomText;
     }
-    const auto value = parseValue(text, c, true);
+    Choices axis = c;
+    axis.zoom = byte6 == ZoomCode;
+    const int bytes = axis.zoom ? 2 : 3;
+    const auto value = inField(parseValue(text, axis, true), bytes);
     if (!value)
         return std::nullopt;
-    Bytes m = request(address, static_cast<std::uint8_t>(byte6 | relative),
-                      static_cast<std::uint8_t>((c.zoom ? 0 : units(c)) + automatic));
-    m.resize(c.zoom ? 10 : 11, 0);
-    putBigEndian(m, 8, *value, c.zoom ? 2 : 3);
+    Bytes m = request(address, static_cast<std::uint8_t>((byte6 & ~RelativeFlag) | relative),
+                      static_cast<std::uint8_t>((axis.zoom ? 0 : units(c)) + automatic));
+    m.resize(8 + static_cast<std::size_t>(bytes), 0);
+    putBigEndian(m, 8, *value, bytes);
     return SetRequest{m, text};
 }
 

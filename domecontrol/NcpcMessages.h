@@ -35,14 +35,16 @@ enum class Nudge { Near, Far, Open, Close };
 Bytes nudge(std::uint8_t address, const Choices &c, Nudge which);
 Bytes frameMove(std::uint8_t address);
 
-// A value box read for "NCPC SET": nothing when the number does not fit 32 bits.
-std::optional<std::int32_t> parseValue(const QString &text, const Choices &c, bool shortForm);
+// A value box read for "NCPC SET": a number (nothing when it does not fit 32 bits signed),
+// or with "Counts" the hexadecimal digits unsigned (nothing beyond 32 bits).
+std::optional<std::int64_t> parseValue(const QString &text, const Choices &c, bool shortForm);
 
 struct SetRequest {
     Bytes message;
     QString shownValue; // what the received-data box shows
 };
-// "NCPC SET" in the long or the short form; nothing when a value does not fit.
+// "NCPC SET" in the long or the short form; nothing when a value does not fit its field
+// (24 bits for pan and tilt, 16 for zoom) read as signed or as unsigned.
 std::optional<SetRequest> set(std::uint8_t address, const Choices &c, const QString &panText, const QString &tiltText,
                               const QString &zoomText);
 

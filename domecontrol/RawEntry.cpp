@@ -20,13 +20,6 @@ bool allHex(const QString &text)
     return true;
 }
 
-// The configuration buffer's own rule: codes 48 to 70 or 97 to 102.
-bool configCharacter(QChar c)
-{
-    const char16_t u = c.unicode();
-    return (u >= 48 && u <= 70) || (u >= 97 && u <= 102);
-}
-
 std::uint8_t pair(const QString &text, qsizetype at)
 {
     return static_cast<std::uint8_t>(TextFormat::domeHexPairToByte(text[at], text[at + 1]));
@@ -37,7 +30,8 @@ std::uint8_t pair(const QString &text, qsizetype at)
 std::optional<Bytes> qwilData(const QString &text)
 {
     const qsizetype length = text.size();
-    if (length < MinQwilDataLength || length > MaxQwilDataLength || !allHex(text))
+    // An odd length leaves its last character unconverted: only the pairs must be hex.
+    if (length < MinQwilDataLength || length > MaxQwilDataLength || !allHex(text.left(length - length % 2)))
         return std::nullopt;
     Bytes bytes;
     for (qsizetype i = 0; i + 1 < length; i += 2)
@@ -70,14 +64,14 @@ std::optional<ConfigBuffer> setConfigBuffer(const QString &text)
     if (text.size() <= 8)
         return std::nullopt;
     for (const qsizetype at : {0, 1, 3, 4}) {
-        if (!configCharacter(text[at]))
+        if (!isHexDigit(text[at]))
             return std::nullopt;
     }
     const int block = TextFormat::domeHexPairToByte(text[0], text[1]);
     const int count = TextFormat::domeHexPairToByte(text[3], text[4]);
     ConfigBuffer buffer;
     for (qsizetype at = 6; at < text.size(); at += 2) {
-        if (at + 1 >= text.size() || !configCharacter(text[at]) || !configCharacter(text[at + 1]))
+        if (at + 1 >= text.size() || !isHexDigit(text[at]) || !isHexDigit(text[at + 1]))
             return std::nullopt;
         buffer.data.push_back(pair(text, at));
     }

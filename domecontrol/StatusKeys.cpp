@@ -9,7 +9,7 @@
 namespace {
 constexpr std::int32_t DriverNoAnswer = 3;
 constexpr std::int32_t NoResponse = 7;
-constexpr std::size_t PositionFirst = 6, PositionEnd = 16;
+constexpr std::size_t PositionFirst = 6, PositionEnd = 16, PositionPassed = 20;
 } // namespace
 
 // Each answer is shown when it comes; the window stays free while the dome is asked.
@@ -33,14 +33,13 @@ void StatusKeys::deviceStatus()
 {
     auto status = std::make_shared<std::array<std::uint8_t, 51>>();
     const std::uint8_t address = m_link.state.DomeAddress;
-    m_link.ask(
-        [status, address](ModuleDriver &driver) { return driver.GetDeviceStatus(status->data(), address); },
-        [link = m_link, status, address](std::int32_t r) {
-            if (r == 0)
-                link.report.displayMessage(DomeTexts::deviceStatus(address, *status));
-            else
-                link.report.displayError(r);
-        });
+    m_link.ask([status, address](ModuleDriver &driver) { return driver.GetDeviceStatus(status->data(), address); },
+               [link = m_link, status, address](std::int32_t r) {
+                   if (r == 0)
+                       link.report.displayMessage(DomeTexts::deviceStatus(address, *status));
+                   else
+                       link.report.displayError(r);
+               });
 }
 
 // Whatever went wrong, a position that could not be read reads as no answer.
@@ -49,15 +48,14 @@ void StatusKeys::readPosition()
     // The read starts from the position held, as the driver writes only what it read.
     auto position = std::make_shared<decltype(DomeState::PositionBuffer)>(m_link.state.PositionBuffer);
     const std::uint8_t address = m_link.state.DomeAddress;
-    m_link.ask(
-        [position, address](ModuleDriver &driver) { return driver.GetABSPosition(position->data(), address); },
-        [link = m_link, position](std::int32_t r) {
-            link.state.PositionBuffer = *position;
-            if (r != 0)
-                link.report.displayError(NoResponse);
-            else
-                link.report.displayMessage(DomeTexts::absolutePosition(link.state.PositionBuffer));
-        });
+    m_link.ask([position, address](ModuleDriver &driver) { return driver.GetABSPosition(position->data(), address); },
+               [link = m_link, position](std::int32_t r) {
+                   link.state.PositionBuffer = *position;
+                   if (r != 0)
+                       link.report.displayError(NoResponse);
+                   else
+                       link.report.displayMessage(DomeTexts::absolutePosition(link.state.PositionBuffer));
+               });
 }
 
 void StatusKeys::gotoPosition()
@@ -69,8 +67,9 @@ void StatusKeys::gotoPosition()
         m_link.report.displayMessage(QStringLiteral("No Abs Position Data"));
         return;
     }
-    std::array<std::uint8_t, PositionEnd - PositionFirst> position{};
-    std::copy(first, end, position.begin());
+    // The driver is handed the buffer from byte 6 on, all 20 bytes of it.
+    std::array<std::uint8_t, PositionPassed> position{};
+    std::copy(first, first + PositionPassed, position.begin());
     const std::uint8_t address = s.DomeAddress;
     m_link.send([position, address](ModuleDriver &d) mutable { return d.GotoABSPosition(position.data(), address); },
                 [link = m_link](std::int32_t r) {

@@ -734,6 +734,8 @@ std::int32_t Emulator::GetABSPosition(std::uint8_t *buffer, std::uint8_t address
 
 std::int32_t Emulator::GotoABSPosition(std::uint8_t *position, std::uint8_t address)
 {
+    constexpr std::size_t PositionHandedBytes = 20;
+    m_positionHanded = position ? Bytes(position, position + PositionHandedBytes) : Bytes{};
     const Bytes parameters = position ? Bytes(position, position + PositionBytes) : Bytes(PositionBytes, 0);
     return domeCommand("GotoABSPosition", {ptr(position), address}, address, BusDevice::GotoAbsolutePosition,
                        parameters);

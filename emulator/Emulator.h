@@ -122,6 +122,12 @@ public:
     {
         return m_busSettings;
     }
+    // The 20 bytes the last GotoABSPosition was handed: the position buffer from its byte 6
+    // on, all of which a driver may read (the dome is sent the first ten).
+    const Bytes &positionHanded() const
+    {
+        return m_positionHanded;
+    }
 
 private:
     std::atomic<const char *> m_callInProgress{nullptr};
@@ -159,6 +165,7 @@ private:
     std::deque<Bytes> m_records; // records ready for GetData, header and check byte included
     std::map<std::string, int> m_callCounts;
     BusSettings m_busSettings;
+    Bytes m_positionHanded;
     bool m_plugged = true;
     bool m_open = false;
     bool m_capturing = false;

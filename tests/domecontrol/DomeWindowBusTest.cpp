@@ -101,6 +101,9 @@ TEST(DomeBus, ReadBackFlashRevisionStatusAndPosition)
     d.click(d.f().Command45);
     EXPECT_EQ(d.status(), "Goto Abs Pos");
     EXPECT_EQ(d.dome().position, read);
+    const auto &held = d.window->state().PositionBuffer;
+    EXPECT_EQ(d.bus.emulator.positionHanded(), emu::Bytes(held.begin() + 6, held.end()))
+        << "the driver is handed the 20 bytes from byte 6 on";
 }
 
 TEST(DomeBus, TheJoystickSendsOnlyChangesAndTheKnobFollows)
@@ -191,6 +194,27 @@ TEST(DomeBus, RawEntriesGoOutAsTypedOrAreRefused)
     d.click(d.f().Command9);
     d.click(d.f().Command7);
     EXPECT_EQ(d.calls("SndQwilData"), (Calls{{54}})) << "Send Module Data sends nothing";
+}
+
+// Only what was typed becomes bytes: hexadecimal digits in either case, and of an odd
+// "Send Qwil Data" entry only the pairs it converts.
+TEST(DomeBus, RawEntriesTurnOnlyTypedDigitsIntoBytes)
+{
+    DomeWindow d;
+    d.bus.advance(3000);
+    for (const char *entry : {"05 02 AB@D", "05 02 :;<=", "0: 02 ABCD"}) {
+        SCOPED_TRACE(entry);
+        d.mark();
+        d.f().Text7->setText(QString::fromLatin1(entry));
+        d.click(d.f().Command58);
+        EXPECT_TRUE(d.calls("SetConfigData").empty());
+        EXPECT_EQ(d.status(), "Invalid config Buffer Data Format");
+    }
+    d.mark();
+    d.f().Text7->setText(QStringLiteral("0AF0000201CAZ"));
+    d.click(d.f().Command5);
+    EXPECT_EQ(d.calls("SndQwilData"), (Calls{{6}}));
+    EXPECT_EQ(d.bus.emulator.trace().busMessages().back(), (emu::Bytes{0x0A, 0xF0, 0x00, 0x02, 0x01, 0xCA}));
 }
 
 TEST(DomeBus, TheEngineeringPanelAsksSetsAndShowsTheReplies)
@@ -401,4 +425,111 @@ TEST(DomeOnTheDriverThread, PingsKeepTheirPaceAndRunsTheirOwnCounts)
     // The stopped run's probe is back after 500 ms; the new run's own first count comes
     // only after its own probe's 600 ms wait on top.
     EXPECT_GE(restarted.elapsed(), 900) << "the first count is the new run's own probe";
+}
+
+namespace {
+// The engineering panel shown, each "NCPC SET" read back as the message it sent.
+struct NcpcPanel {
+    NcpcPanel()
+    {
+        QTest::mouseDClick(d.f().Label29, Qt::LeftButton);
+        d.bus.advance(1500);
+    }
+    void tick(QCheckBox *axis, bool ticked)
+    {
+        if (axis->isChecked() != ticked)
+            d.click(axis);
+    }
+    // Sets the values, presses "NCPC SET"; the message shown, or the refusal.
+    QString set(const char *pan, const char *tilt, const char *zoom)
+    {
+        d.f().Text3->setText(QString::fromLatin1(pan));
+        d.f().Text4->setText(QString::fromLatin1(tilt));
+        d.f().Text5->setText(QString::fromLatin1(zoom));
+        d.f().Text8->clear();
+        d.mark();
+        d.click(d.f().Command25);
+        d.bus.advance(300);
+        return d.calls("SndQwilData").empty() ? d.status() : d.f().Text8->text();
+    }
+    DomeWindow d;
+};
+} // namespace
+
+// Short form: the axis's own code, absolute or relative, scaled as that axis; the emulated
+// dome goes to the value or moves by it.
+TEST(DomeBus, NcpcSetShortFormMovesEachAxisToOrByItsValue)
+{
+    struct Case {
+        const char *axis;
+        bool relative;
+        const char *pan, *tilt, *zoom;
+        const char *message;
+        emu::DomePosition after;
+    };
+    // From the start: pan 0, tilt 0, zoom 1; each case goes on from the one before.
+    const Case cases[] = {
+        {"pan", false, "12.5", "", "", "01F0000101FAC7C101E848", {12.5, 0, 1}},
+        {"pan", true, "12.5", "", "", "01F0000101FAE7C101E848", {25, 0, 1}},
+        {"tilt", false, "", "10", "", "01F0000101FACAC10186A0", {25, 10, 1}},
+        {"tilt", true, "", "10", "", "01F0000101FAEAC10186A0", {25, 20, 1}},
+        {"zoom", false, "", "", "300", "01F0000101FACCC0012C", {25, 20, 3}},
+        {"zoom", true, "", "", "100", "01F0000101FAECC00064", {25, 20, 4}},
+    };
+    NcpcPanel p;
+    p.d.click(p.d.f().Option9);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.axis) + (c.relative ? " Rel" : " Abs"));
+        p.tick(p.d.f().Check5, std::string(c.axis) == "pan");
+        p.tick(p.d.f().Check6, std::string(c.axis) == "tilt");
+        p.tick(p.d.f().Check7, std::string(c.axis) == "zoom");
+        p.d.click(c.relative ? p.d.f().Option2 : p.d.f().Option1);
+        EXPECT_EQ(p.set(c.pan, c.tilt, c.zoom), c.message);
+        EXPECT_NEAR(p.d.dome().position.pan, c.after.pan, 0.01);
+        EXPECT_NEAR(p.d.dome().position.tilt, c.after.tilt, 0.01);
+        EXPECT_NEAR(p.d.dome().position.zoom, c.after.zoom, 0.01);
+    }
+
+    // Zoom ticked in the long form brings pan and tilt along: the short form then sends
+    // pan, scaled and sized as pan.
+    p.d.click(p.d.f().Option8);
+    p.tick(p.d.f().Check7, false);
+    p.tick(p.d.f().Check7, true);
+    p.d.click(p.d.f().Option9);
+    p.d.click(p.d.f().Option1);
+    EXPECT_EQ(p.set("45", "10", "3"), "01F0000101FAC7C106DDD0");
+    EXPECT_NEAR(p.d.dome().position.pan, 45, 0.01);
+}
+
+// Values their field cannot hold, read as signed or as unsigned, are refused, not wrapped.
+TEST(DomeBus, NcpcSetRefusesValuesItsFieldsCannotHold)
+{
+    NcpcPanel p;
+    const char *const refused = "NCPC Value Out of Range";
+    const auto degrees = [&p] { return p.d.f().Option4; };
+    const auto counts = [&p] { return p.d.f().Option3; };
+    struct Entry {
+        bool zoomTicked;
+        bool counts;
+        const char *pan, *zoom;
+        const char *shown; // the message sent, or the refusal
+    };
+    const Entry entries[] = {
+        {false, false, "-900", "", refused},
+        {false, false, "-838", "", "01F0000101FA87C18021A0"},
+        {false, true, "1000000", "", refused},
+        {false, true, "FFFFFF", "", "01F0000101FA87C0FFFFFF"},
+        {true, false, "0", "65536", refused},
+        {true, false, "0", "70000", refused},
+        {true, false, "0", "65535", "01F0000101FA8CC0000000000000FFFF"},
+        {true, false, "0", "-32769", refused},
+    };
+    for (const Entry &e : entries) {
+        SCOPED_TRACE(std::string(e.pan) + " / " + e.zoom);
+        p.tick(p.d.f().Check7, e.zoomTicked);
+        p.tick(p.d.f().Check5, true);
+        p.tick(p.d.f().Check6, e.zoomTicked);
+        p.d.click(e.counts ? counts() : degrees());
+        EXPECT_EQ(p.set(e.pan, "0", e.zoom), e.shown);
+    }
 }
