@@ -306,8 +306,10 @@ void FlashUtilityWindow::showEngineeringControls()
 void FlashUtilityWindow::wireCommPort()
 {
     FlashUtilityForm &f = form;
-    connect(f.Command2, &QPushButton::clicked, this, [this] { startSerial(SerialLoader::Request::EraseAll); });
-    connect(f.Command19, &QPushButton::clicked, this, [this] { startSerial(SerialLoader::Request::EraseSectors); });
+    connect(f.Command2, &QPushButton::clicked, this,
+            [this] { m_serial->start(m_loadFileName, SerialLoader::Request::EraseAll); });
+    connect(f.Command19, &QPushButton::clicked, this,
+            [this] { m_serial->start(m_loadFileName, SerialLoader::Request::EraseSectors); });
     for (int sector = 0; sector < f.Sector.size(); ++sector)
         connect(f.Sector[sector], &QCheckBox::toggled, this,
                 [this, sector](bool ticked) { m_serial->sectorMask().set(sector, ticked); });
@@ -321,15 +323,6 @@ void FlashUtilityWindow::wireCommPort()
         if (!form.Check3->isChecked())
             showSectorSelector(ticked);
     });
-}
-
-// A start while a serial run is in hand does nothing: the run goes on, its status stays.
-void FlashUtilityWindow::startSerial(SerialLoader::Request request)
-{
-    if (m_serial->running())
-        return;
-    showStatus(QString(), Colour::Information);
-    m_serial->start(m_loadFileName, request);
 }
 
 void FlashUtilityWindow::setSectors(int first, int last, bool ticked)
@@ -634,7 +627,7 @@ void FlashUtilityWindow::loadClicked()
 {
     FlashUtilityForm &f = form;
     if (!f.Check3->isChecked()) {
-        startSerial(SerialLoader::Request::Application);
+        m_serial->start(m_loadFileName, SerialLoader::Request::Application);
         return;
     }
     showStatus(QString(), Colour::Information);

@@ -6,13 +6,13 @@
 #include "FlashLoaderOptions.h"
 #include "FlashUtilityForm.h"
 #include "ModuleDriver.h"
-#include "SerialLoader.h"
 #include "ToolWindow.h"
 
 #include <cstdint>
 #include <span>
 
 class NetworkScan;
+class SerialLoader;
 
 // The flash loader window: loads firmware into bus devices and into the module.
 // This class wires the form's controls to the scan, the status rules and the load steps.
@@ -59,7 +59,6 @@ private:
     void setWindowHeight(int twips);
     void showEngineeringControls();
     void wireCommPort();
-    void startSerial(SerialLoader::Request request);
     void showSectorSelector(bool shown);
     void setSectors(int first, int last, bool ticked);
     void writeTable(int table);

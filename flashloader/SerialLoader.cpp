@@ -137,7 +137,8 @@ void SerialLoader::finish(const QString &text, LoadHost::Colour colour)
 void SerialLoader::start(const QString &applicationFile, Request request)
 {
     if (m_running)
-        return;
+        return; // the run in hand goes on, its status stays
+    m_host.showStatus(QString(), LoadHost::Colour::Information);
     m_eraseAll = request == Request::EraseAll;
     m_eraseSectors = request == Request::EraseSectors;
     m_line.close();
