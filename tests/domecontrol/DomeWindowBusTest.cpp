@@ -398,6 +398,21 @@ TEST(DomeOnTheDriverThread, CommandsToAnAbsentDomeNeitherPileUpNorNameAnotherDom
         key->click();
     EXPECT_TRUE(QTest::qWaitFor([&] { return f.Text2->text() == DomeTexts::error(7, 7); }, 2000))
         << f.Text2->text().toStdString();
+
+    // Closing drops the Flips still waiting, as the reconnect does.
+    QTest::mouseClick(f.Command15[11], Qt::LeftButton);
+    QTest::mouseClick(f.Command15[6], Qt::LeftButton);
+    QTest::mouseClick(f.Command15[9], Qt::LeftButton);
+    QTest::qWait(300);
+    const std::size_t beforeClose = callsNamed(bus, "MiscDevCtrl");
+    for (int i = 0; i < 30; ++i)
+        QTest::mouseClick(f.Command22, Qt::LeftButton);
+    QElapsedTimer closing;
+    closing.start();
+    d.window->close();
+    EXPECT_LT(closing.elapsed(), 400);
+    QTest::qWait(600);
+    EXPECT_LE(callsNamed(bus, "MiscDevCtrl") - beforeClose, 1u);
 }
 
 // A slow dome above address 16: the ping keeps its 500 ms pace as far as its 600 ms

@@ -8,7 +8,6 @@
 #include "WorkingFolder.h"
 
 #include "QtPrinters.h"
-#include "Twips.h"
 
 #include <gtest/gtest.h>
 
@@ -469,33 +468,4 @@ TEST(FlashUtility, DoubleClickingAFileStartsTheLoad)
     emit loader.f().File1->itemDoubleClicked(loader.f().File1->item(row));
     EXPECT_EQ(loader.status(), "UsbModule-0103.hex Loading ");
     ASSERT_TRUE(loader.runUntil([&] { return loader.statusIs("Load Complete - Recycle Power"); }));
-}
-
-TEST(FlashUtility, TheTableGeneratorShowsFramedUnderItsHeadingAndCommPortModeHidesDebug)
-{
-    FlashLoader loader(emu::Scenario::defaultBus(), engineering());
-    loader.startUp();
-    FlashUtilityForm &f = loader.f();
-    const std::vector<QWidget *> generator{f.Shape1,   f.Text4,    f.Command3, f.Command4,
-                                           f.Command5, f.Command6, f.Command7};
-    for (QWidget *control : generator)
-        EXPECT_TRUE(control->isHidden()) << control->objectName().toStdString();
-    f.Check1->click();
-    for (QWidget *control : generator) {
-        EXPECT_TRUE(control->isVisible()) << control->objectName().toStdString();
-        EXPECT_LE(control->geometry().bottom(),
-                  Twips::toPixels(FlashUtilityForm::FileModeHeight, f.Text1->logicalDpiY()))
-            << "fits the shortest window";
-    }
-    EXPECT_EQ(f.Text4->text(), "H File Generator");
-    EXPECT_TRUE(f.Shape1->geometry().contains(f.Command7->geometry()));
-    f.Check1->click();
-    EXPECT_TRUE(f.Shape1->isHidden());
-    EXPECT_TRUE(f.Text4->isHidden());
-
-    // The Comm Port layout offers no Debug button: it has nothing to do there.
-    f.Check3->click();
-    EXPECT_EQ(f.Command1->text(), "Load App");
-    EXPECT_TRUE(f.Command11->isHidden());
-    EXPECT_TRUE(f.Command2->isVisible());
 }

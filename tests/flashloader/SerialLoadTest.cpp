@@ -187,7 +187,6 @@ TEST(SerialLoad, BoardFaultsEndInTheirMessages)
         {"erase error", faults([](auto &f) { f.eraseError = '2'; }), true, "Flash Erase Error!"},
         {"programming error", faults([](auto &f) { f.programmingError = '6'; }), false, "Programming Error!"},
         {"wrong checksum", faults([](auto &f) { f.wrongChecksum = true; }), false, "Checksum Error!"},
-        {"silence", faults([](auto &f) { f.silentBlocks = true; }), false, "No Response From Device"},
         {"split report", faults([](auto &f) { f.splitReport = true; }), false,
          "Flash Load Complete - Cycle Module Power"},
     };
@@ -215,6 +214,14 @@ TEST(SerialLoad, PortsThatCannotBeUsedAreNamed)
     CommPort c;
     if (!c.board->isOpen())
         GTEST_SKIP() << "no pseudo-terminal on this machine";
+    EXPECT_TRUE(c.loader.f().Command11->isHidden()) << "Debug has nothing to do in Comm Port mode";
+    // A chosen port whose board goes away while no run is in hand is closed and named.
+    const QString device = c.board->slaveName();
+    c.board->hangUp();
+    EXPECT_TRUE(c.runUntil([&] { return !c.loader.f().MSComm1->isOpen(); }, 1000));
+    EXPECT_EQ(c.loader.status(), QStringLiteral("Comm Port 1 Lost (") + device + QStringLiteral(") - Check Cable"));
+    c.board = std::make_unique<PtyBoard>();
+
     c.loader.f().Option2->click();
     EXPECT_EQ(c.loader.status(), " Com2 not a valid port - Reselect Port!");
     EXPECT_FALSE(c.loader.f().Option2->isChecked());

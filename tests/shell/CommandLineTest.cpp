@@ -4,12 +4,15 @@
 #include "FlashUtilityWindow.h"
 #include "LookupTables.h"
 #include "QtPrinters.h"
+#include "Twips.h"
 #include "WorkingFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
 #include <QDir>
+#include <QFrame>
+#include <QLineEdit>
 #include <QFile>
 #include <QPushButton>
 
@@ -64,9 +67,17 @@ TEST(CommandLine, TheTableButtonsWriteWhatTheCommandLineWrites)
     bus.advance(100);
     EXPECT_FALSE(window.form.Check3->isHidden()) << "the way to Comm Port mode";
     ASSERT_FALSE(window.form.Check1->isHidden());
-    window.form.Check1->click();
-    for (QPushButton *button : {window.form.Command3, window.form.Command4, window.form.Command5, window.form.Command6,
-                                window.form.Command7}) {
+    // Ticked, the five buttons show framed under their heading, within the shortest window.
+    FlashUtilityForm &f = window.form;
+    f.Check1->click();
+    EXPECT_EQ(f.Text4->text(), "H File Generator");
+    EXPECT_TRUE(f.Shape1->geometry().contains(f.Command7->geometry()));
+    for (QWidget *control : {static_cast<QWidget *>(f.Shape1), static_cast<QWidget *>(f.Text4)}) {
+        EXPECT_TRUE(control->isVisible()) << control->objectName().toStdString();
+        EXPECT_LE(control->geometry().bottom(),
+                  Twips::toPixels(FlashUtilityForm::FileModeHeight, window.logicalDpiY()));
+    }
+    for (QPushButton *button : {f.Command3, f.Command4, f.Command5, f.Command6, f.Command7}) {
         ASSERT_TRUE(button->isVisible());
         button->click();
     }
@@ -80,6 +91,8 @@ TEST(CommandLine, TheTableButtonsWriteWhatTheCommandLineWrites)
     bus.advance(100);
     EXPECT_TRUE(designed.form.Check3->isHidden());
     EXPECT_TRUE(designed.form.Check1->isHidden());
+    f.Check1->click();
+    EXPECT_TRUE(f.Shape1->isHidden() && f.Text4->isHidden());
 }
 
 TEST(CommandLine, FoldersThatCannotTakeTheTablesAreNamedOnce)
