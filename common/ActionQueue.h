@@ -36,7 +36,6 @@ public:
     void dropWaiting();
     // Input to this widget never waits: it drops what waits and is handled at once.
     void letThrough(const QWidget *widget) { m_throughWidget = widget; }
-    std::size_t waiting() const { return m_waiting.size(); }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

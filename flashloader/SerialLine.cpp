@@ -23,11 +23,6 @@ void SerialPortLine::close()
     m_port->clearError();
 }
 
-bool SerialPortLine::isOpen() const
-{
-    return m_port->isOpen();
-}
-
 QString SerialPortLine::device() const
 {
     return m_device;

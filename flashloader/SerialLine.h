@@ -19,7 +19,6 @@ public:
     // Opens the device, closing whatever was open first; false when it cannot be opened.
     virtual bool open(const QString &device) = 0;
     virtual void close() = 0;
-    virtual bool isOpen() const = 0;
     // The device opened last.
     virtual QString device() const = 0;
     // "n,8,2" at the given speed.
@@ -43,7 +42,6 @@ public:
 
     bool open(const QString &device) override;
     void close() override;
-    bool isOpen() const override;
     QString device() const override;
     void setSpeed(int baud) override;
     void write(const Bytes &bytes) override;

@@ -95,7 +95,6 @@ public:
         return m_open;
     }
     void close() override { m_open = false; }
-    bool isOpen() const override { return m_open; }
     QString device() const override { return QStringLiteral("/dev/fuzz"); }
     void setSpeed(int baud) override { m_baud = baud; }
     void write(const Bytes &bytes) override
