@@ -1,18 +1,47 @@
 #!/usr/bin/env bash
 # The monitor capturing the emulated bus offscreen at each traffic rate given (messages a
 # second; default 25 and 400): CPU share of one core, peak memory, and every record
-# accounted for. Usage: bench/monitor-load.sh [SECONDS] [RATE...]
+# accounted for.
+# Usage: bench/monitor-load.sh [--against REVISION] [SECONDS] [RATE...]
+# With --against, the same measuring program is also built on the sources of REVISION (a
+# commit, tag or branch) in a scratch tree, and the two run one after the other at every
+# rate, so the figures stand side by side from the same machine and the same run.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-"$root/scripts/build.sh" default >/dev/null
+against=""
+if [[ "${1:-}" == "--against" ]]; then
+  against="${2:?--against needs a revision}"
+  shift 2
+fi
 seconds="${1:-10}"
 shift || true
 rates=("${@:-25 400}")
 work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
+cleanup() {
+  [[ -z "$against" ]] || git -C "$root" worktree remove --force "$work/base" >/dev/null 2>&1 || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+"$root/scripts/build.sh" default >/dev/null
+declare -A programs=([this]="$root/build/bin/monitor_load")
+order=(this)
+if [[ -n "$against" ]]; then
+  git -C "$root" worktree add --detach "$work/base" "$against" >/dev/null 2>&1
+  # The revision's code under this measuring program.
+  cp "$root/bench/MonitorLoad.cpp" "$work/base/bench/MonitorLoad.cpp"
+  cmake -S "$work/base" -B "$work/base/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build "$work/base/build" --target monitor_load --parallel "$(nproc)" >/dev/null
+  programs[$against]="$work/base/build/bin/monitor_load"
+  order=("$against" this)
+fi
+
 for rate in ${rates[@]}; do
   printf 'device 1 type 2315\ndevice 3 type 4008\ndevice 9 type 2507\ntraffic %s seed 7\n' "$rate" >"$work/bus.scenario"
   echo "== $rate messages a second, $seconds s"
-  (cd "$work" && QT_QPA_PLATFORM=offscreen QWILUSB_SCENARIO="$work/bus.scenario" \
-    "$root/build/bin/monitor_load" "$seconds")
+  for name in "${order[@]}"; do
+    printf '%-12s ' "$name"
+    (cd "$work" && QT_QPA_PLATFORM=offscreen QWILUSB_SCENARIO="$work/bus.scenario" \
+      "${programs[$name]}" "$seconds" 2>/dev/null | paste -sd ';' | sed 's/;/; /')
+  done
 done

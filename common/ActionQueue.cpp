@@ -55,7 +55,7 @@ ActionQueue *ActionQueue::serving(const QObject *receiver)
     return queue == s_queues.end() ? nullptr : *queue;
 }
 
-ActionQueue::Ticket ActionQueue::issued(const QObject *receiver)
+ActionQueue::Ticket ActionQueue::issued(const QObject *receiver, std::function<void()> endSoon)
 {
     ActionQueue *queue = serving(receiver);
     if (!queue)
@@ -64,6 +64,8 @@ ActionQueue::Ticket ActionQueue::issued(const QObject *receiver)
     queue->m_outstanding.insert(ticket);
     queue->m_lastIssued = ticket;
     s_owners[ticket] = queue;
+    if (endSoon)
+        queue->m_runs.emplace(ticket, std::move(endSoon));
     return ticket;
 }
 
@@ -73,6 +75,7 @@ void ActionQueue::answered(Ticket ticket)
     if (owner == s_owners.end())
         return;
     owner->second->m_outstanding.erase(ticket);
+    owner->second->m_runs.erase(ticket);
     s_owners.erase(owner);
 }
 
@@ -138,5 +141,15 @@ bool ActionQueue::eventFilter(QObject *watched, QEvent *event)
         return true;
     }
     m_waiting.push_back({watched, std::unique_ptr<QEvent>(event->clone()), m_lastIssued});
+    askRunsToEnd();
     return true;
+}
+
+// Every run out now was issued before the action that just came to wait.
+void ActionQueue::askRunsToEnd()
+{
+    std::map<Ticket, std::function<void()>> runs;
+    runs.swap(m_runs);
+    for (auto &[ticket, endSoon] : runs)
+        endSoon();
 }

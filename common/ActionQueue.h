@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
+#include <map>
 #include <memory>
 #include <set>
 
@@ -25,8 +27,10 @@ public:
     ~ActionQueue() override;
 
     // The driver tells of a call issued for receiver (an object of a window): the ticket
-    // to hand back once its answer has been handled; 0 when no window waits on it.
-    static Ticket issued(const QObject *receiver);
+    // to hand back once its answer has been handled; 0 when no window waits on it. A long
+    // run of calls passes endSoon: it is called once an action comes to wait for the run,
+    // which then ends as soon as it can so that the action gets its turn.
+    static Ticket issued(const QObject *receiver, std::function<void()> endSoon = {});
     static void answered(Ticket ticket);
     // Where answers have been handled (after each, and at a long run's breathing point):
     // the actions that waited for them run, in order.
@@ -52,7 +56,10 @@ private:
 
     QWidget *m_window;
     const QWidget *m_throughWidget = nullptr;
+    void askRunsToEnd();
+
     std::set<Ticket> m_outstanding;
+    std::map<Ticket, std::function<void()>> m_runs; // outstanding runs not yet asked to end
     Ticket m_lastIssued = 0;
     std::deque<Action> m_waiting;
     bool m_running = false;

@@ -5,7 +5,9 @@
 
 #include <QObject>
 
+#include <chrono>
 #include <condition_variable>
+#include <map>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -14,7 +16,8 @@
 // The one thread that talks to the driver. Every call the windows make, waiting or not,
 // runs here one at a time in the order issued: a plain call blocks its caller until it
 // has run, a submitted one does not. The windows' thread stays free while the driver
-// waits for the bus.
+// waits for the bus. A run's steps follow one another here without waking the windows'
+// thread for each; its results are handed over in batches.
 class DriverThread final : public ModuleDriver {
 public:
     explicit DriverThread(ModuleDriver &driver);
@@ -35,17 +38,25 @@ public:
 
 protected:
     void dispatch(Work work, Done deliver) override;
+    void dispatchRun(Run run, RunEnd end, Done deliver) override;
 
 private:
+    using Clock = std::chrono::steady_clock;
+    struct RunState;
+
     std::int32_t runAndWait(const std::function<std::int32_t(ModuleDriver &)> &call);
     void enqueue(std::function<void()> task);
+    void enqueueAt(Clock::time_point due, std::function<void()> task);
     void serve();
+    void runStep(const std::shared_ptr<RunState> &run);
+    void handOverInTime(const std::shared_ptr<RunState> &run);
 
     ModuleDriver &m_driver;
     QObject m_deliveries; // lives on the windows' thread; done callbacks are delivered through it
     std::mutex m_lock;
     std::condition_variable m_wake;
     std::deque<std::function<void()>> m_tasks;
+    std::multimap<Clock::time_point, std::function<void()>> m_later; // join m_tasks when due
     bool m_stopping = false;
     std::thread m_thread;
 };

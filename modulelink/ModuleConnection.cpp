@@ -1,8 +1,11 @@
 #include "ModuleConnection.h"
 
+#include "TimeSource.h"
+
 #include <algorithm>
 #include <array>
 #include <memory>
+#include <mutex>
 
 ConnectOptions ConnectOptions::controlPanel()
 {
@@ -94,6 +97,39 @@ void ModuleConnection::read(ModuleDriver &driver, const QObject *receiver, int w
     auto record = std::make_shared<ModuleRecord>();
     driver.submit(
         receiver,
-        [record, waitMs](ModuleDriver &d) { record->result = d.GetData(record->bytes.data(), &record->count, waitMs); },
+        [record, waitMs](ModuleDriver &d) {
+            record->result = d.GetData(record->bytes.data(), &record->count, waitMs);
+            record->answeredMs = TimeSource::clock().nowMs();
+        },
         [record, then = std::move(then)] { then(*record); });
+}
+
+ModuleDriver::RunEnd ModuleConnection::readRun(ModuleDriver &driver, const QObject *receiver, int waitMs, int gapMs,
+                                               std::function<void(const std::vector<ModuleRecord> &)> onRecords,
+                                               std::function<void()> then)
+{
+    struct Unread {
+        std::mutex lock;
+        std::vector<ModuleRecord> records;
+    };
+    auto unread = std::make_shared<Unread>();
+    ModuleDriver::Run run;
+    run.gapMs = gapMs;
+    run.step = [unread, waitMs](ModuleDriver &d) {
+        ModuleRecord record;
+        record.result = d.GetData(record.bytes.data(), &record.count, waitMs);
+        record.answeredMs = TimeSource::clock().nowMs();
+        const std::lock_guard<std::mutex> guard(unread->lock);
+        unread->records.push_back(std::move(record));
+    };
+    run.handOver = [unread, onRecords = std::move(onRecords)] {
+        std::vector<ModuleRecord> batch;
+        {
+            const std::lock_guard<std::mutex> guard(unread->lock);
+            batch.swap(unread->records);
+        }
+        if (!batch.empty())
+            onRecords(batch);
+    };
+    return driver.submitRun(receiver, std::move(run), std::move(then));
 }

@@ -38,6 +38,7 @@ struct ModuleRecord {
     std::vector<std::uint8_t> bytes = std::vector<std::uint8_t>(BufferSize, 0);
     std::uint8_t count = 0;
     std::int32_t result = 0;
+    std::int64_t answeredMs = 0; // when GetData answered, on the process's clock
 
     // The record's bytes as far as the count goes, within the buffer.
     std::span<const std::uint8_t> received() const
@@ -69,4 +70,11 @@ public:
     // One record read with the given wait, submitted; then gets it.
     static void read(ModuleDriver &driver, const QObject *receiver, int waitMs,
                      std::function<void(const ModuleRecord &)> then);
+
+    // Records read one after another as a run (ModuleDriver::submitRun), each with the
+    // given wait and gapMs after the answer before it: onRecords gets them in order, in
+    // batches, and then runs once the run has ended. Returns the run's end switch.
+    static ModuleDriver::RunEnd readRun(ModuleDriver &driver, const QObject *receiver, int waitMs, int gapMs,
+                                        std::function<void(const std::vector<ModuleRecord> &)> onRecords,
+                                        std::function<void()> then);
 };

@@ -15,6 +15,33 @@ void ModuleDriver::submit(const QObject *receiver, Work work, Done done)
     });
 }
 
+ModuleDriver::RunEnd ModuleDriver::submitRun(const QObject *receiver, Run run, Done done)
+{
+    RunEnd end = std::make_shared<std::atomic<bool>>(false);
+    const ActionQueue::Ticket ticket = ActionQueue::issued(receiver, [end] { *end = true; });
+    const QPointer<const QObject> guard(receiver);
+    run.handOver = [guard, handOver = std::move(run.handOver)] {
+        if (guard)
+            handOver();
+    };
+    dispatchRun(std::move(run), end, [ticket, guard, done = std::move(done)] {
+        ActionQueue::answered(ticket);
+        if (guard)
+            done();
+        ActionQueue::runDue();
+    });
+    return end;
+}
+
+void ModuleDriver::dispatchRun(Run run, RunEnd end, Done deliver)
+{
+    *end = true;
+    dispatch(std::move(run.step), [handOver = std::move(run.handOver), deliver = std::move(deliver)] {
+        handOver();
+        deliver();
+    });
+}
+
 void ModuleDriver::dispatch(Work work, Done deliver)
 {
     m_submitted.push_back({std::move(work), std::move(deliver)});

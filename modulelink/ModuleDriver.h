@@ -4,6 +4,7 @@
 
 #include <QPointer>
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -25,6 +26,22 @@ public:
     // The receiver's window holds back its user's actions that come meanwhile, and runs
     // them once done has run (ActionQueue).
     void submit(const QObject *receiver, Work work, Done done);
+
+    // A run: one call made again and again on the driver's side, each gapMs after the
+    // answer before it, until the run is asked to end, either through the switch submitRun
+    // returns or because an action of the window's user comes to wait for it. Calls issued
+    // meanwhile go out between two steps. What the steps leave reaches the issuing thread
+    // through handOver: on the driver thread at most every HandOverMs while the run goes
+    // on; then once more after the last step, right before done. Inline the window's
+    // thread is the driver's, so a run makes one step and ends.
+    struct Run {
+        Work step;
+        int gapMs = 0;
+        Done handOver;
+    };
+    using RunEnd = std::shared_ptr<std::atomic<bool>>;
+    static constexpr int HandOverMs = 40;
+    RunEnd submitRun(const QObject *receiver, Run run, Done done);
     // Where a long run of submitted waits (a drain, a scan) gives the windows their turn
     // between two of its calls. Here the calls run inline, so the pending events are
     // handled now; on the driver thread the actions that waited for the answers handled
@@ -69,6 +86,8 @@ protected:
     // once; work submitted from a deliver runs right after it. The driver thread runs work
     // on its own thread and posts deliver as an event.
     virtual void dispatch(Work work, Done deliver);
+    // Runs the steps until end is set, then deliver on the issuing thread.
+    virtual void dispatchRun(Run run, RunEnd end, Done deliver);
 
 private:
     struct Submitted {

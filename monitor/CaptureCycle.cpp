@@ -18,10 +18,27 @@ CaptureCycle::CaptureCycle(ModuleDriver &driver, QObject *window)
     connect(m_drain, &FormTimer::timeout, this, &CaptureCycle::drainTick);
 }
 
-double CaptureCycle::secondsSinceStart() const
+CaptureCycle::~CaptureCycle()
+{
+    stopCapture();
+}
+
+void CaptureCycle::startCapture()
+{
+    m_capture->setEnabled(true);
+}
+
+void CaptureCycle::stopCapture()
+{
+    m_capture->setEnabled(false);
+    if (m_readsEnd)
+        *m_readsEnd = true;
+}
+
+double CaptureCycle::secondsSinceStart(std::int64_t atMs) const
 {
     // A monotonic clock: a run that crosses midnight keeps counting up.
-    return static_cast<double>(TimeSource::clock().nowMs() - m_startMs) / 1000.0;
+    return static_cast<double>(atMs - m_startMs) / 1000.0;
 }
 
 void CaptureCycle::beginRun(const QString &addressList, const QString &commandList)
@@ -55,19 +72,28 @@ void CaptureCycle::liveTick()
     if (m_fetching)
         return; // the record asked for is still on its way
     m_fetching = true;
-    ModuleConnection::read(m_driver, this, WaitMs, [this](const ModuleRecord &record) {
-        m_fetching = false;
-        m_capture->release();
-        takeRecord(record);
-    });
-    if (m_fetching)
-        m_capture->hold(); // the next tick counts from the answer
+    ModuleDriver::RunEnd end = ModuleConnection::readRun(
+        m_driver, this, WaitMs, CaptureTickMs,
+        [this](const std::vector<ModuleRecord> &records) {
+            for (const ModuleRecord &record : records)
+                takeRecord(record);
+        },
+        [this] {
+            m_fetching = false;
+            m_readsEnd.reset();
+            m_capture->release();
+        });
+    if (m_fetching) {
+        m_readsEnd = std::move(end);
+        m_capture->hold(); // the next tick counts from the run's end
+    }
 }
 
 void CaptureCycle::takeRecord(const ModuleRecord &record)
 {
     std::int32_t r = record.result;
-    const double t = secondsSinceStart();
+    // A record's time is when the module answered, however long it waited for its batch.
+    const double t = secondsSinceStart(record.answeredMs);
     if (r == LinkNothingYet)
         r = DriverResult::NoResponse;
     if (r == DriverResult::NoResponse)
@@ -80,7 +106,7 @@ void CaptureCycle::takeRecord(const ModuleRecord &record)
 
     double seconds = 0;
     if (absoluteTime && absoluteTime()) {
-        seconds = secondsSinceStart();
+        seconds = t;
     } else if (m_firstRow) {
         seconds = t;
         m_previousOffset = t;

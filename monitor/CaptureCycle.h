@@ -12,10 +12,11 @@
 
 class FormTimer;
 
-// The monitor's capture cycle: one captured record per tick turned into a row (or one
-// log line per tick played back), and a slower tick that drains the module while no
-// capture runs. It also writes the log. The driver's waits run on the driver's thread:
-// a tick that falls due while its record is on its way passes.
+// The monitor's capture cycle: captured records turned into rows (or one log line per
+// tick played back), and a slower tick that drains the module while no capture runs. It
+// also writes the log. A tick starts a run of reads, each 1 ms after the answer before it,
+// on the driver's side; the run ends when the window's user wants a turn, and the next
+// tick starts the next run.
 class CaptureCycle final : public QObject {
     Q_OBJECT
 public:
@@ -26,6 +27,7 @@ public:
     static constexpr int MaxDrainRecords = 4096;
 
     CaptureCycle(ModuleDriver &driver, QObject *window);
+    ~CaptureCycle() override;
 
     FormTimer *captureTimer() const { return m_capture; }
     FormTimer *drainTimer() const { return m_drain; }
@@ -36,6 +38,9 @@ public:
 
     // Starts a run: time counts from now; the filters are read from the boxes' texts.
     void beginRun(const QString &addressList, const QString &commandList);
+    void startCapture();
+    // No read goes out after the one in hand, whose record is still taken.
+    void stopCapture();
     // The next Delta time is measured from the start of the run.
     void resetDelta();
     void setPlaybackTick(bool playingBack);
@@ -65,7 +70,7 @@ private:
     void drainNext();
     void playbackStep();
     void drainTick();
-    double secondsSinceStart() const;
+    double secondsSinceStart(std::int64_t atMs) const;
 
     ModuleDriver &m_driver;
     FormTimer *m_capture;
@@ -74,6 +79,7 @@ private:
     double m_previousOffset = 0;
     bool m_firstRow = true;
     bool m_fetching = false;
+    ModuleDriver::RunEnd m_readsEnd; // while reads follow one another on the driver's side
     bool m_draining = false;
     int m_drained = 0;
 };

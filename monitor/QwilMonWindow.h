@@ -11,7 +11,7 @@ class QFrame;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
+class LineDisplay;
 class QPushButton;
 class QRadioButton;
 
@@ -28,7 +28,7 @@ public:
     CaptureCycle &cycle() { return *m_cycle; }
 
     QLabel *Label1, *Label2, *Label3, *Label12, *Label13, *Label4, *Label9, *Label5, *Label8, *label7, *Label6;
-    QPlainTextEdit *Text2;
+    LineDisplay *Text2;
     QPushButton *Command9, *Command1, *Command47, *Command3, *Command2;
     QFrame *Shape1, *Shape2;
     QGroupBox *Frame1, *Frame2, *Frame3;
@@ -68,6 +68,10 @@ private:
     CaptureCycle *m_cycle;
     FormTimer *m_repaint; // the display box follows the rows at most this often
     static constexpr int RepaintMs = 40;
+    static constexpr int BusyRepaintMs = 100;
+    static constexpr int BusyRows = 8; // rows between two repaints that make the display busy
+    int m_rowsSinceRepaint = 0;
+    int m_rowsLastRepaint = 0;
     DisplaySweep m_display;
     bool m_connected = false;
     bool m_paused = false;

@@ -3,6 +3,7 @@
 #include "EmulatedBus.h"
 #include "FileListBox.h"
 #include "FormTimer.h"
+#include "LineDisplay.h"
 #include "QtPrinters.h"
 #include "QwilMonWindow.h"
 #include "ThreadedBus.h"
@@ -368,7 +369,7 @@ TEST(QwilMon, TheDisplayFollowsAFullBusAtTheScreensPace)
 {
     Monitor m(scenarioFrom("device 1 type 2315\ntraffic 400\n"));
     int repaints = 0;
-    QObject::connect(m.window->Text2, &QPlainTextEdit::textChanged, [&repaints] { ++repaints; });
+    QObject::connect(m.window->Text2, &LineDisplay::textChanged, [&repaints] { ++repaints; });
     m.click(m.window->Command9);
     m.run(1000);
     EXPECT_GE(m.rows.size(), 300);
