@@ -238,16 +238,18 @@ void LineDisplay::scrollContentsBy(int, int)
     viewport()->update();
 }
 
+// Measured on the box without scroll bars, so a bar shows only when the text needs it.
 void LineDisplay::updateScrollRanges()
 {
-    const int visible = std::max((viewport()->height() - Margin) / m_lineHeight, 1);
+    const QSize area = maximumViewportSize();
+    const int visible = std::max((area.height() - Margin) / m_lineHeight, 1);
     verticalScrollBar()->setRange(0, std::max<int>(static_cast<int>(m_lines.size()) - visible, 0));
     verticalScrollBar()->setPageStep(visible);
     verticalScrollBar()->setSingleStep(1);
     const qreal widest = m_widths.empty() ? 0 : *std::max_element(m_widths.begin(), m_widths.end());
-    const int overflow = static_cast<int>(std::ceil(widest)) + 2 * Margin - viewport()->width();
+    const int overflow = static_cast<int>(std::ceil(widest)) + 2 * Margin - area.width();
     horizontalScrollBar()->setRange(0, std::max(overflow, 0));
-    horizontalScrollBar()->setPageStep(viewport()->width());
+    horizontalScrollBar()->setPageStep(area.width());
 }
 
 void LineDisplay::select(qsizetype anchor, qsizetype end)
