@@ -20,6 +20,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -160,11 +162,20 @@ int main(int argc, char *argv[])
             loader->form.Command1->click();
         });
     }
+    rusage cpuBefore{};
     const auto finish = [&] {
         if (!probe.measuring)
             return;
         probe.measuring = false;
         probe.report(qPrintable(mode));
+        rusage after{};
+        getrusage(RUSAGE_SELF, &after);
+        const auto ms = [](const timeval &t) {
+            return static_cast<double>(t.tv_sec) * 1000.0 + static_cast<double>(t.tv_usec) / 1000.0;
+        };
+        const double cpu = ms(after.ru_utime) - ms(cpuBefore.ru_utime) + ms(after.ru_stime) - ms(cpuBefore.ru_stime);
+        std::printf("%-13s cpu %.1f %% of one core (the probe's own posting included)\n", "",
+                    100.0 * cpu / static_cast<double>(std::max<qint64>(run.elapsed(), 1)));
         if (auto *loader = openedTool<FlashUtilityWindow>())
             std::printf("%-13s status \"%s\" after %.1f s\n", "", qPrintable(loader->form.Text1->text()),
                         static_cast<double>(run.elapsed()) / 1000.0);
@@ -172,6 +183,7 @@ int main(int argc, char *argv[])
     };
     at(runStartMs, [&] {
         probe.measuring = true;
+        getrusage(RUSAGE_SELF, &cpuBefore);
         run.start();
     });
     // A load is measured while it runs, at most for the time given.

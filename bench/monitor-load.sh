@@ -42,6 +42,6 @@ for rate in ${rates[@]}; do
   for name in "${order[@]}"; do
     printf '%-12s ' "$name"
     (cd "$work" && QT_QPA_PLATFORM=offscreen QWILUSB_SCENARIO="$work/bus.scenario" \
-      "${programs[$name]}" "$seconds" 2>/dev/null | paste -sd ';' | sed 's/;/; /')
+      "${programs[$name]}" "$seconds" 2>/dev/null | tr "\n" " "; echo)
   done
 done
