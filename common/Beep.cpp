@@ -10,7 +10,9 @@ int s_count = 0;
 void beep()
 {
     ++s_count;
-    QApplication::beep();
+    // Only windows beep; a command run from a terminal has no application of widgets.
+    if (qobject_cast<QApplication *>(QCoreApplication::instance()))
+        QApplication::beep();
 }
 
 int count()

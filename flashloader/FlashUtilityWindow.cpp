@@ -36,8 +36,6 @@ namespace {
 constexpr std::int32_t ReleaseBusValue = 1000;
 constexpr std::uint8_t ReleaseBusSecond = 1;
 constexpr std::uint8_t ReleaseHighestAddress = 16;
-constexpr std::int32_t ScanBusValue = 0;
-constexpr std::uint8_t ScanBusSecond = 1;
 constexpr int LinkCheckWaitMs = 10;
 constexpr int StartupStep = 16, ScanPrompt = 22, Reconnect = 21;
 const QString DirectoryPrefix = QStringLiteral("./");
@@ -566,23 +564,20 @@ void FlashUtilityWindow::startScan()
         return;
     }
     const int highest = boxValue(form.Text10);
-    m_scanRunning = true;
-    form.Command9->setText(QStringLiteral("Stop Scan"));
-    form.Command1->setEnabled(false);
     form.ProgressBar1->setRange(0, std::max(highest, 0));
     form.ProgressBar1->setValue(0);
     if (highest > ScanRules::MaxScanAddress) {
         showStatus(QStringLiteral("Error - Maximum Scan Address is 96"), Colour::Error);
-        m_scanRunning = false;
-        form.Command9->setText(QStringLiteral("Scan Network"));
         form.Command1->setEnabled(true);
         return;
     }
-    m_driver.ConfigQwil(ScanBusValue, ScanBusSecond, static_cast<std::uint8_t>(std::max(highest, 0)));
+    m_scanRunning = true;
+    form.Command9->setText(QStringLiteral("Stop Scan"));
+    form.Command1->setEnabled(false);
     showStatus(QStringLiteral("Scanning Network for Devices"), Colour::Information);
     for (int row = form.List1->count() - 1; row >= 0; --row)
         delete form.List1->takeItem(row);
-    m_scan->start();
+    m_scan->begin(highest);
 }
 
 void FlashUtilityWindow::maxAddressChanged()

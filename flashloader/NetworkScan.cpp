@@ -21,6 +21,15 @@ NetworkScan::NetworkScan(ModuleDriver &driver, QObject *parent)
     connect(m_timer17, &FormTimer::timeout, this, &NetworkScan::run);
 }
 
+bool NetworkScan::begin(int highest)
+{
+    if (highest > ScanRules::MaxScanAddress)
+        return false;
+    m_driver.ConfigQwil(ScanBusValue, BusSecond, static_cast<std::uint8_t>(std::max(highest, 0)));
+    start();
+    return true;
+}
+
 void NetworkScan::start()
 {
     m_running = true;

@@ -37,6 +37,9 @@ public:
     void setMaxAddressSource(std::function<int()> source) { m_maxAddress = std::move(source); }
     void setDebugSource(std::function<bool()> source) { m_debugOn = std::move(source); }
 
+    // Sets the bus up for a scan up to highest and starts it; false, with nothing sent,
+    // when highest is beyond the scan's range.
+    bool begin(int highest);
     // Reads and discards everything the module has queued (a long wait), then starts
     // the scan engine shortly.
     void start();

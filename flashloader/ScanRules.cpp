@@ -63,4 +63,22 @@ QString rowRevision(const QString &row)
     return row.mid(16, 4);
 }
 
+int rowAddress(const QString &row)
+{
+    return row.left(3).trimmed().toInt();
+}
+
+QString rowName(const QString &row)
+{
+    QString name = row.mid(4, 6);
+    while (name.endsWith(QLatin1Char(' ')))
+        name.chop(1);
+    return name;
+}
+
+bool rowAnswered(const QString &row)
+{
+    return !row.mid(4).trimmed().isEmpty();
+}
+
 } // namespace ScanRules

@@ -39,5 +39,10 @@ QString row(int address, std::span<const std::uint8_t> validReply = {});
 // The type (columns 11-14) and revision (columns 17-20) of a row; blanks for a silent address.
 QString rowType(const QString &row);
 QString rowRevision(const QString &row);
+// The address (columns 1-3) and the name (columns 5-10, trailing blanks dropped) of a row.
+int rowAddress(const QString &row);
+QString rowName(const QString &row);
+// The device at the row's address answered the scan.
+bool rowAnswered(const QString &row);
 
 } // namespace ScanRules

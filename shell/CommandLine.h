@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Commands.h"
 #include "FlashLoaderOptions.h"
 
 #include <QString>
@@ -7,11 +8,12 @@
 
 // The program's command line: what it asks for, read without a window or display.
 struct CommandLine {
-    enum class Action { RunWindows, WriteTables, ShowText, Refuse };
+    enum class Action { RunWindows, WriteTables, ShowText, Refuse, Scan };
 
     Action action = Action::RunWindows;
     FlashLoaderOptions flash;
     QString tablesDirectory;
+    ScanOptions scan;
     QString text; // help or version text, or why the command line is refused
 
     static CommandLine parse(const QStringList &arguments);

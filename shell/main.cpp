@@ -1,4 +1,5 @@
 #include "CommandLine.h"
+#include "Commands.h"
 #include "DriverThread.h"
 #include "LibraryDriver.h"
 #include "PanelWindow.h"
@@ -17,10 +18,12 @@ int main(int argc, char *argv[])
     switch (line.action) {
     case CommandLine::Action::ShowText: std::fputs(qPrintable(line.text), stdout); return 0;
     case CommandLine::Action::Refuse: std::fputs(qPrintable(line.text), stderr); return 2;
-    case CommandLine::Action::WriteTables: {
-        const QString failures = writeAllTables(line.tablesDirectory);
-        std::fputs(qPrintable(failures), stderr);
-        return failures.isEmpty() ? 0 : 1;
+    case CommandLine::Action::WriteTables: return runTables(line.tablesDirectory);
+    case CommandLine::Action::Scan: {
+        QCoreApplication app(argc, argv);
+        LibraryDriver library;
+        DriverThread driver(library);
+        return runScan(driver, line.scan);
     }
     case CommandLine::Action::RunWindows: break;
     }

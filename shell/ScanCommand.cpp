@@ -1,0 +1,93 @@
+#include "Commands.h"
+
+#include "CommandLine.h"
+#include "ModuleConnection.h"
+#include "NetworkScan.h"
+#include "ScanRules.h"
+#include "TerminalProgress.h"
+#include "TextFormat.h"
+
+#include <QEventLoop>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cstdio>
+
+namespace {
+
+QString listed(const QStringList &rows, ScanOptions::Format format)
+{
+    QString text;
+    QJsonArray devices;
+    if (format == ScanOptions::Format::Table)
+        text = QStringLiteral("Addr  Name    Type  Rev\n");
+    else if (format == ScanOptions::Format::Csv)
+        text = QStringLiteral("address,name,type,revision\n");
+    for (const QString &row : rows) {
+        if (!ScanRules::rowAnswered(row))
+            continue;
+        const int address = ScanRules::rowAddress(row);
+        const QString name = ScanRules::rowName(row);
+        const QString type = ScanRules::rowType(row);
+        const QString revision = ScanRules::rowRevision(row);
+        switch (format) {
+        case ScanOptions::Format::Table:
+            text += QStringLiteral("%1  %2  %3  %4\n").arg(address, 4).arg(name, -6).arg(type, revision);
+            break;
+        case ScanOptions::Format::Csv:
+            text += QStringLiteral("%1,%2,%3,%4\n").arg(address).arg(name, type, revision);
+            break;
+        case ScanOptions::Format::Json:
+            devices.append(QJsonObject{{QStringLiteral("address"), address},
+                                       {QStringLiteral("name"), name},
+                                       {QStringLiteral("type"), type},
+                                       {QStringLiteral("revision"), revision}});
+            break;
+        }
+    }
+    if (format == ScanOptions::Format::Json)
+        text = QString::fromUtf8(QJsonDocument(devices).toJson(QJsonDocument::Indented));
+    return text;
+}
+
+} // namespace
+
+int runScan(ModuleDriver &driver, const ScanOptions &options)
+{
+    if (options.highest < 1 || options.highest > ScanRules::MaxScanAddress) {
+        std::fprintf(stderr, "Error - Maximum Scan Address is %d\n", ScanRules::MaxScanAddress);
+        return ExitStatus::Usage;
+    }
+    const ConnectOutcome outcome = ModuleConnection::connect(driver, ConnectOptions::flashLoader());
+    if (!outcome.connected) {
+        std::fprintf(stderr, "No USB module: the driver answers %s. Connect the module and try again.\n",
+                     qPrintable(TextFormat::hexNumber(outcome.word)));
+        return ExitStatus::NoModule;
+    }
+    QEventLoop loop;
+    NetworkScan scan(driver, &loop);
+    scan.setMaxAddressSource([&options] { return options.highest; });
+    QStringList rows;
+    TerminalProgress progress(stderr);
+    progress.show(QStringLiteral("Scanning Network for Devices"), 0, options.highest);
+    QObject::connect(&scan, &NetworkScan::rowScanned, [&](const QString &row) {
+        rows << row;
+        progress.show(QStringLiteral("Scanning Network for Devices"), static_cast<int>(rows.size()),
+                      options.highest);
+    });
+    QObject::connect(&scan, &NetworkScan::finished, &loop, &QEventLoop::quit);
+    scan.begin(options.highest);
+    loop.exec();
+    progress.finish();
+    driver.CloseUSBDriver();
+    std::fputs(qPrintable(listed(rows, options.format)), stdout);
+    return ExitStatus::Completed;
+}
+
+int runTables(const QString &directory)
+{
+    const QString failures = writeAllTables(directory);
+    std::fputs(qPrintable(failures), stderr);
+    return failures.isEmpty() ? ExitStatus::Completed : ExitStatus::Failed;
+}
