@@ -8,7 +8,10 @@
 
 namespace {
 constexpr std::int32_t LinkNothingYet = 3;
-}
+constexpr std::uint8_t CaptureOn = 1;
+constexpr std::uint8_t CaptureOff = 0;
+constexpr std::uint8_t CaptureChannel = 5;
+} // namespace
 
 CaptureCycle::CaptureCycle(ModuleDriver &driver, QObject *window)
     : QObject(window), m_driver(driver), m_capture(new FormTimer(QStringLiteral("Timer2"), CaptureTickMs, window)),
@@ -21,6 +24,30 @@ CaptureCycle::CaptureCycle(ModuleDriver &driver, QObject *window)
 CaptureCycle::~CaptureCycle()
 {
     stopCapture();
+}
+
+void CaptureCycle::connectModule(bool closeFirst, const std::function<void(const ConnectOutcome &)> &outcome,
+                                 std::function<void()> ready)
+{
+    ConnectOptions options = ConnectOptions::busMonitor();
+    options.closeFirst = closeFirst;
+    const ConnectOutcome connected = ModuleConnection::connect(m_driver, options);
+    outcome(connected);
+    if (!connected.connected)
+        return;
+    ModuleConnection::drain(m_driver, this, ModuleConnection::DrainWaitMs,
+                            [this, ready = std::move(ready)](const ModuleConnection::Records &) {
+                                std::uint8_t result = 0;
+                                m_driver.QwilAnalyzer(CaptureOn, CaptureChannel, &result);
+                                ready();
+                            });
+}
+
+void CaptureCycle::releaseModule()
+{
+    std::uint8_t result = 0;
+    m_driver.QwilAnalyzer(CaptureOff, CaptureChannel, &result);
+    m_driver.CloseUSBDriver();
 }
 
 void CaptureCycle::startCapture()

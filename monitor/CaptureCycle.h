@@ -29,6 +29,16 @@ public:
     CaptureCycle(ModuleDriver &driver, QObject *window);
     ~CaptureCycle() override;
 
+    // Connects the module for the monitor: outcome hears at once how it went; when it is
+    // connected, what the module still holds is read and dropped, capture is switched on,
+    // and ready runs.
+    void connectModule(bool closeFirst, const std::function<void(const ConnectOutcome &)> &outcome,
+                       std::function<void()> ready);
+    // Capture switched off and the module let go.
+    void releaseModule();
+    // A run of reads is still out (after stopCapture, until its last records are taken).
+    bool reading() const { return m_fetching; }
+
     FormTimer *captureTimer() const { return m_capture; }
     FormTimer *drainTimer() const { return m_drain; }
 

@@ -26,13 +26,6 @@
 #include <QSignalBlocker>
 #include <QTime>
 
-namespace {
-constexpr std::uint8_t CaptureOn = 1;
-constexpr std::uint8_t CaptureOff = 0;
-constexpr std::uint8_t CaptureChannel = 5;
-
-} // namespace
-
 QwilMonWindow::QwilMonWindow(ModuleDriver &driver, QWidget *parent)
     : ToolWindow(parent), m_driver(driver), m_cycle(new CaptureCycle(driver, this))
 {
@@ -173,27 +166,25 @@ void QwilMonWindow::afterLoadConnect()
 // The drain runs on the driver's thread; then follows once the module is ready.
 void QwilMonWindow::connectModule(bool closeFirst, std::function<void()> then)
 {
-    ConnectOptions options = ConnectOptions::busMonitor();
-    options.closeFirst = closeFirst;
-    const ConnectOutcome outcome = ModuleConnection::connect(m_driver, options);
-    if (!outcome.connected) {
-        m_connected = false;
-        displayError(outcome.word);
-        displayMessage(QStringLiteral("Connect or Reconnect USB Module"));
-        displayMessage(QStringLiteral("Click Connect USB"));
-        Command3->setEnabled(true);
-        then();
-        return;
-    }
-    // The status shows before the drain, which may take a while on a busy bus.
-    replaceDisplay(outcome.status);
-    ModuleConnection::drain(m_driver, this, ModuleConnection::DrainWaitMs,
-                            [this, then = std::move(then)](const ModuleConnection::Records &) {
-                                m_connected = true;
-                                std::uint8_t result = 0;
-                                m_driver.QwilAnalyzer(CaptureOn, CaptureChannel, &result);
-                                then();
-                            });
+    m_cycle->connectModule(
+        closeFirst,
+        [this, then](const ConnectOutcome &outcome) {
+            if (outcome.connected) {
+                // The status shows before the drain, which may take a while on a busy bus.
+                replaceDisplay(outcome.status);
+                return;
+            }
+            m_connected = false;
+            displayError(outcome.word);
+            displayMessage(QStringLiteral("Connect or Reconnect USB Module"));
+            displayMessage(QStringLiteral("Click Connect USB"));
+            Command3->setEnabled(true);
+            then();
+        },
+        [this, then] {
+            m_connected = true;
+            then();
+        });
 }
 
 void QwilMonWindow::connectClicked()
@@ -440,8 +431,6 @@ void QwilMonWindow::unloadWindow()
     m_cycle->stopCapture();
     m_cycle->drainTimer()->setEnabled(false);
     m_cycle->log.close();
-    std::uint8_t result = 0;
-    m_driver.QwilAnalyzer(CaptureOff, CaptureChannel, &result);
-    m_driver.CloseUSBDriver();
+    m_cycle->releaseModule();
     m_connected = false;
 }

@@ -10,6 +10,7 @@ namespace {
 const QString Commands = QStringLiteral(
     "\nCommands (each has its own --help):\n"
     "  scan                  Scan the bus for devices and list those that answer.\n"
+    "  monitor               Show the bus monitor's rows; log them, or play a log back.\n"
     "  tables <dir>          Write the five lookup-table headers into dir.\n"
     "\nWithout a command the windows open.\n");
 
@@ -76,6 +77,61 @@ CommandLine parseScan(const QStringList &arguments)
     return line;
 }
 
+CommandLine parseMonitor(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Captures the bus as the monitor window does and writes its rows on standard output, one a\n"
+        "line. Ctrl-C (SIGINT) or SIGTERM stops it, the log closed whole. Filters take hexadecimal\n"
+        "pairs, one character between two (\"02 05\"), as the window's boxes do; they apply to a\n"
+        "capture, not to a log played back."));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
+    const QCommandLineOption address(QStringLiteral("address"), QStringLiteral("Hide the rows from these addresses."),
+                                     QStringLiteral("list"));
+    const QCommandLineOption command(QStringLiteral("command"), QStringLiteral("Hide the rows of these commands."),
+                                     QStringLiteral("list"));
+    const QCommandLineOption log(QStringLiteral("log"), QStringLiteral("Write the rows into file as well."),
+                                 QStringLiteral("file"));
+    const QCommandLineOption seconds(QStringLiteral("seconds"), QStringLiteral("Stop after this many seconds."),
+                                     QStringLiteral("S"));
+    const QCommandLineOption count(QStringLiteral("count"),
+                                   QStringLiteral("Stop once N rows are shown (those read with the last are kept)."),
+                                   QStringLiteral("N"));
+    const QCommandLineOption play(QStringLiteral("play"),
+                                  QStringLiteral("Play a log back instead of capturing (no module needed)."),
+                                  QStringLiteral("file"));
+    const QCommandLineOption absolute(QStringLiteral("absolute"),
+                                      QStringLiteral("Times from the start rather than from the row before."));
+    parser.addOptions({help, address, command, log, seconds, count, play, absolute});
+    const QString name = QStringLiteral("monitor");
+    if (!parser.parse(arguments))
+        return refused(parser.errorText(), name);
+    if (parser.isSet(help))
+        return shown(helpOf(parser, QStringLiteral("monitor [options]")));
+    if (!parser.positionalArguments().isEmpty())
+        return refused(QStringLiteral("Unexpected argument: ") + parser.positionalArguments().first(), name);
+    CommandLine line;
+    line.action = CommandLine::Action::Monitor;
+    MonitorOptions &m = line.monitor;
+    m.addresses = parser.value(address);
+    m.commands = parser.value(command);
+    m.logPath = parser.value(log);
+    m.playPath = parser.value(play);
+    m.absoluteTime = parser.isSet(absolute);
+    bool ok = true;
+    if (parser.isSet(seconds))
+        m.seconds = parser.value(seconds).toDouble(&ok);
+    if (!ok || m.seconds < 0)
+        return refused(QStringLiteral("--seconds takes a number of seconds"), name);
+    if (parser.isSet(count))
+        m.count = parser.value(count).toLongLong(&ok);
+    if (!ok || m.count < 0)
+        return refused(QStringLiteral("--count takes a number of rows"), name);
+    if (!m.playPath.isEmpty() && !m.logPath.isEmpty())
+        return refused(QStringLiteral("--play and --log cannot go together"), name);
+    return line;
+}
+
 CommandLine parseTables(const QStringList &arguments)
 {
     QCommandLineParser parser;
@@ -107,6 +163,8 @@ CommandLine CommandLine::parse(const QStringList &arguments)
         return parseScan(rest);
     if (command == QLatin1String("tables"))
         return parseTables(rest);
+    if (command == QLatin1String("monitor"))
+        return parseMonitor(rest);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Service tool for Quillbus domes and devices on the USB module."));

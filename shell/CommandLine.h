@@ -8,12 +8,13 @@
 
 // The program's command line: what it asks for, read without a window or display.
 struct CommandLine {
-    enum class Action { RunWindows, WriteTables, ShowText, Refuse, Scan };
+    enum class Action { RunWindows, WriteTables, ShowText, Refuse, Scan, Monitor };
 
     Action action = Action::RunWindows;
     FlashLoaderOptions flash;
     QString tablesDirectory;
     ScanOptions scan;
+    MonitorOptions monitor;
     QString text; // help or version text, or why the command line is refused
 
     static CommandLine parse(const QStringList &arguments);

@@ -25,5 +25,19 @@ struct ScanOptions {
 // The flash loader's network scan: the devices that answered, one a row.
 int runScan(ModuleDriver &driver, const ScanOptions &options);
 
+struct MonitorOptions {
+    QString addresses; // the address and command filters, as the monitor's boxes take them
+    QString commands;
+    QString logPath;
+    QString playPath; // a log to play back instead of capturing
+    bool absoluteTime = false;
+    double seconds = 0; // how long to capture; 0: until interrupted
+    long long count = 0; // rows to capture at least; 0: no limit
+};
+
+// The bus monitor: its rows on standard output, one a line as the window shows them;
+// SIGINT and SIGTERM stop it cleanly, with the log closed whole.
+int runMonitor(ModuleDriver &driver, const MonitorOptions &options);
+
 // Writes the five lookup-table headers into directory.
 int runTables(const QString &directory);

@@ -25,6 +25,12 @@ int main(int argc, char *argv[])
         DriverThread driver(library);
         return runScan(driver, line.scan);
     }
+    case CommandLine::Action::Monitor: {
+        QCoreApplication app(argc, argv);
+        LibraryDriver library;
+        DriverThread driver(library);
+        return runMonitor(driver, line.monitor);
+    }
     case CommandLine::Action::RunWindows: break;
     }
 

@@ -1,6 +1,11 @@
 // The program's commands run as a technician's script runs them: a process on the
 // emulated bus, its standard output, standard error and exit status.
+#include "CaptureCycle.h"
 #include "Commands.h"
+#include "EmulatedBus.h"
+#include "MonitorLog.h"
+#include "MonitorRows.h"
+#include "QwilMonWindow.h"
 #include "WorkingFolder.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +15,11 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <csignal>
 
 namespace {
 struct Ran {
@@ -94,4 +104,80 @@ TEST(ServiceCommands, EveryKindOfFailureHasItsOwnStatus)
         EXPECT_EQ(help.status, ExitStatus::Completed);
         EXPECT_TRUE(help.out.startsWith(QStringLiteral("Usage: quillbus-service ") + QString::fromLatin1(command)));
     }
+}
+
+namespace {
+QStringList linesOf(const QString &text)
+{
+    QString plain = text;
+    plain.remove(QLatin1Char('\r'));
+    return plain.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+QStringList withoutTimes(const QStringList &rows)
+{
+    QStringList kept;
+    for (const QString &row : rows)
+        kept << row.mid(MonitorRows::TimeWidth);
+    return kept;
+}
+} // namespace
+
+// The rows the command prints are the window's rows of the same bus, its log holds them
+// whole, an interrupt ends it cleanly, and the log plays back as the window plays it.
+TEST(ServiceCommands, MonitorRowsAndLogAreTheWindowsAndAnInterruptClosesTheLogWhole)
+{
+    WorkingFolder folder;
+    folder.write(QStringLiteral("bus.scenario"), "device 1 type 2315\ndevice 2 type 4008\ntraffic 50 seed 11\n");
+    const QString scenario = folder.path(QStringLiteral("bus.scenario"));
+    const Ran counted = service({QStringLiteral("monitor"), QStringLiteral("--count=20"), QStringLiteral("--log"),
+                                 QStringLiteral("counted.mon"), QStringLiteral("--address=02")},
+                                folder.path(QString()), scenario);
+    ASSERT_EQ(counted.status, ExitStatus::Completed) << counted.err.toStdString();
+    const QStringList rows = linesOf(counted.out);
+    ASSERT_GE(rows.size(), 20);
+    EXPECT_EQ(linesOf(QString::fromLatin1(folder.read(QStringLiteral("counted.mon")))), rows);
+    for (const QString &row : rows)
+        EXPECT_NE(row.mid(12, 2), "02") << "filtered: " << row.toStdString();
+
+    // The window on the same bus shows the same rows, in the same order.
+    QStringList windowRows;
+    {
+        EmulatedBus bus(scenarioFrom("device 1 type 2315\ndevice 2 type 4008\ntraffic 50 seed 11\n"));
+        QwilMonWindow window(bus.driver);
+        QObject::connect(&window.cycle(), &CaptureCycle::line, [&](const QString &row) { windowRows << row; });
+        window.Text8->setText(QStringLiteral("02"));
+        window.Command9->click();
+        bus.advance(3000);
+        window.Command9->click();
+    }
+    const QStringList shown = withoutTimes(rows);
+    const QStringList all = withoutTimes(windowRows);
+    const qsizetype first = all.indexOf(shown.first());
+    ASSERT_GE(first, 0);
+    EXPECT_EQ(all.mid(first, shown.size()), shown);
+
+    QProcess running;
+    running.setWorkingDirectory(folder.path(QString()));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QWILUSB_SCENARIO"), scenario);
+    running.setProcessEnvironment(environment);
+    running.start(QStringLiteral(QUILL_SERVICE_PROGRAM),
+                  {QStringLiteral("monitor"), QStringLiteral("--log"), QStringLiteral("stopped.mon")});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return running.bytesAvailable() > 400; }, 10000));
+    ::kill(static_cast<pid_t>(running.processId()), SIGINT);
+    ASSERT_TRUE(running.waitForFinished(10000));
+    EXPECT_EQ(running.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(running.exitCode(), ExitStatus::Completed);
+    const QStringList printed = linesOf(QString::fromLocal8Bit(running.readAllStandardOutput()));
+    EXPECT_GE(printed.size(), 5);
+    EXPECT_EQ(linesOf(QString::fromLatin1(folder.read(QStringLiteral("stopped.mon")))), printed);
+
+    const Ran played = service({QStringLiteral("monitor"), QStringLiteral("--play"), QStringLiteral("counted.mon")},
+                               folder.path(QString()), folder.path(QStringLiteral("no.scenario")));
+    ASSERT_EQ(played.status, ExitStatus::Completed) << played.err.toStdString();
+    QStringList aligned;
+    for (const QString &row : rows)
+        aligned << MonitorLog::aligned(row.trimmed());
+    EXPECT_EQ(linesOf(played.out), aligned);
 }

@@ -1,0 +1,162 @@
+#include "Commands.h"
+
+#include "CaptureCycle.h"
+#include "DriverErrors.h"
+#include "FormTimer.h"
+#include "TextFormat.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+
+namespace {
+std::atomic<bool> s_interrupted{false};
+
+void interrupted(int)
+{
+    s_interrupted = true;
+}
+
+// The capture or playback of one command, and how it ends.
+class MonitorRun {
+public:
+    MonitorRun(ModuleDriver &driver, const MonitorOptions &options)
+        : m_options(options), m_cycle(driver, &m_owner)
+    {
+        m_cycle.absoluteTime = [this] { return m_options.absoluteTime; };
+        QObject::connect(&m_cycle, &CaptureCycle::line, [this](const QString &row) {
+            std::fputs(qPrintable(row + QLatin1Char('\n')), stdout);
+            std::fflush(stdout);
+            ++m_rows;
+        });
+        QObject::connect(&m_cycle, &CaptureCycle::driverError, [this](int code) {
+            fail(ExitStatus::NoModule, DriverErrors::message(code, DriverErrors::Wording::Monitor));
+        });
+        QObject::connect(&m_cycle, &CaptureCycle::logWriteFailed, [this](const QString &error) {
+            // The rows go on, as in the window; the command ends as failed.
+            std::fprintf(stderr, "Cannot write %s: %s\n", qPrintable(m_options.logPath), qPrintable(error));
+            m_status = ExitStatus::Failed;
+        });
+        QObject::connect(&m_cycle, &CaptureCycle::endOfFile, [this] { stop(); });
+        QObject::connect(&m_watch, &QTimer::timeout, [this] { watch(); });
+    }
+
+    int run()
+    {
+        if (!m_options.playPath.isEmpty())
+            startPlayback();
+        else
+            startCapture();
+        if (!m_ending)
+            m_loop.exec();
+        return m_status;
+    }
+
+private:
+    // A log plays back without the module, a line a tick as in the window.
+    void startPlayback()
+    {
+        if (!m_cycle.playback.open(m_options.playPath))
+            return fail(ExitStatus::Failed, QStringLiteral("Cannot open ") + m_options.playPath);
+        m_cycle.analyzing = true;
+        m_cycle.setPlaybackTick(true);
+        begin();
+    }
+
+    void startCapture()
+    {
+        m_live = true;
+        m_cycle.connectModule(
+            false,
+            [this](const ConnectOutcome &outcome) {
+                if (!outcome.connected)
+                    fail(ExitStatus::NoModule, QStringLiteral("No USB module: ") +
+                                                   DriverErrors::message(outcome.word, DriverErrors::Wording::Monitor));
+            },
+            [this] {
+                if (m_ending)
+                    return finish(); // interrupted while the module was read empty
+                if (!m_options.logPath.isEmpty() && !m_cycle.log.create(m_options.logPath))
+                    return fail(ExitStatus::Failed,
+                                QStringLiteral("Cannot create ") + m_options.logPath + QStringLiteral(": ") +
+                                    m_cycle.log.errorString());
+                m_cycle.drainTimer()->setEnabled(false);
+                begin();
+            });
+    }
+
+    void begin()
+    {
+        m_cycle.beginRun(m_options.addresses, m_options.commands);
+        m_cycle.startCapture();
+        m_started.start();
+        m_watch.start(20);
+    }
+
+    void watch()
+    {
+        const bool timeUp = m_options.seconds > 0 && static_cast<double>(m_started.elapsed()) >= m_options.seconds * 1000;
+        const bool enough = m_options.count > 0 && m_rows >= m_options.count;
+        if (s_interrupted || timeUp || enough)
+            stop();
+        // After a stop, the records of the read that was out are still taken and logged.
+        if (m_ending && !m_cycle.reading())
+            finish();
+    }
+
+    void fail(int status, const QString &why)
+    {
+        std::fprintf(stderr, "%s\n", qPrintable(why));
+        m_status = status;
+        stop();
+        if (!m_cycle.reading())
+            finish();
+    }
+
+    void stop()
+    {
+        m_ending = true;
+        m_cycle.stopCapture();
+        m_watch.start(20);
+    }
+
+    void finish()
+    {
+        m_watch.stop();
+        m_cycle.log.close();
+        m_cycle.playback.close();
+        if (m_live)
+            m_cycle.releaseModule();
+        m_live = false;
+        m_loop.quit();
+    }
+
+    const MonitorOptions &m_options;
+    QObject m_owner;
+    CaptureCycle m_cycle;
+    QEventLoop m_loop;
+    QTimer m_watch;
+    QElapsedTimer m_started;
+    long long m_rows = 0;
+    int m_status = ExitStatus::Completed;
+    bool m_live = false;
+    bool m_ending = false;
+};
+
+} // namespace
+
+int runMonitor(ModuleDriver &driver, const MonitorOptions &options)
+{
+    s_interrupted = false;
+    std::signal(SIGINT, interrupted);
+    std::signal(SIGTERM, interrupted);
+    MonitorRun run(driver, options);
+    const int status = run.run();
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    return status;
+}
