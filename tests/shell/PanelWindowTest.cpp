@@ -155,7 +155,10 @@ TEST(PanelWindow, FlashLoaderCloseWritesItsDriverResultIntoTheTerminal)
     PanelWindow panel(bus.driver);
     panel.show();
     QTest::mouseClick(panel.findChild<QPushButton *>(QStringLiteral("Command1")), Qt::LeftButton);
-    ASSERT_NE(visibleTool(), nullptr);
-    visibleTool()->close();
+    QPointer<ToolWindow> tool = visibleTool();
+    ASSERT_NE(tool, nullptr);
+    tool->close();
     EXPECT_EQ(panel.findChild<QLineEdit *>(QStringLiteral("Text1"))->text(), " 0");
+    // Gone before its bus and clock are.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return tool.isNull(); }));
 }
