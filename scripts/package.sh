@@ -1,12 +1,35 @@
 #!/usr/bin/env bash
-# Builds the Debian package into build-package/: install it with
+# Builds the Debian package into build-package/, checks it with Debian's own checker and the
+# AppStream validator, then unpacks it into a scratch root and runs the installed program
+# there (its version, a scan on the installed emulator, the tables), so a package that does
+# not run is caught. Install it with
 #   sudo apt-get install ./build-package/quillbus-service_2.01_amd64.deb
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-"$root/scripts/setup.sh"
+"$root/scripts/setup.sh" >/dev/null
 cd "$root"
+# Hardened as Debian builds its own packages.
 cmake -S . -B build-package -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILL_BUILD_TESTS=OFF -DQUILL_BUILD_BENCH=OFF \
-  -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
-cmake --build build-package --parallel "$(nproc)"
-(cd build-package && cpack -G DEB)
-ls -1 build-package/*.deb
+  -DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_CXX_FLAGS="-D_FORTIFY_SOURCE=2" \
+  -DCMAKE_EXE_LINKER_FLAGS="-Wl,-z,relro,-z,now" -DCMAKE_SHARED_LINKER_FLAGS="-Wl,-z,relro,-z,now" >/dev/null
+cmake --build build-package --parallel "$(nproc)" >/dev/null
+rm -f build-package/*.deb
+(cd build-package && cpack -G DEB >/dev/null)
+deb="$(ls -1 build-package/*.deb)"
+
+echo "== lintian"
+if ! lintian --fail-on error,warning --info "$deb" 2>&1 | grep -v 'running with root privileges'; then :; fi
+lintian --fail-on error,warning "$deb" >/dev/null 2>&1 || { echo "package: lintian reports errors or warnings" >&2; exit 1; }
+
+echo "== installed files"
+scratch="$(mktemp -d)"
+trap 'rm -rf "$scratch"' EXIT
+dpkg-deb -x "$deb" "$scratch/root"
+appstreamcli validate --no-net "$scratch/root/usr/share/metainfo/"*.metainfo.xml >/dev/null
+man --warnings -l "$scratch/root/usr/share/man/man1/quillbus-service.1.gz" >/dev/null
+program="$(ls "$scratch"/root/usr/lib/*/quillbus-service/quillbus-service)"
+"$program" --version
+mkdir "$scratch/work"
+(cd "$scratch/work" && "$program" scan --to 3 --format csv)
+(cd "$scratch/work" && "$program" tables . && ls)
+echo "package: $deb passes"

@@ -10,6 +10,7 @@ packages=(
   fonts-dejavu-core
   clang libclang-rt-14-dev
   desktop-file-utils dpkg-dev
+  lintian appstream man-db
 )
 
 missing=()

@@ -13,7 +13,6 @@ constexpr int Completed = 0;       // everything asked for was done
 constexpr int Failed = 1;          // a device, a file or the log failed; the reason is printed
 constexpr int Usage = 2;           // the command line is wrong
 constexpr int NoModule = 3;        // no module, or no driver library
-constexpr int PortUnavailable = 4; // a serial port cannot be opened
 } // namespace ExitStatus
 
 struct ScanOptions {

@@ -14,6 +14,7 @@
 #include <QFrame>
 #include <QLineEdit>
 #include <QFile>
+#include <QRegularExpression>
 #include <QPushButton>
 
 #include <unistd.h>
@@ -118,4 +119,34 @@ TEST(CommandLine, FoldersThatCannotTakeTheTablesAreNamedOnce)
         LookupTables::write(LookupTables::Table::Radius, locked).startsWith(QStringLiteral("Cannot write lut_R.h: ")));
     QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     EXPECT_TRUE(folder.read(QStringLiteral("locked/lut_Z.h")).startsWith("#pragma region(\"const = ZTBL\")"));
+}
+
+// Every command and option the program's help names is in the manual page and the README,
+// and so is every exit status.
+TEST(CommandLine, TheManualPageAndTheReadmeNameEveryCommandOptionAndStatus)
+{
+    QFile page(QStringLiteral(QUILL_SOURCE_DIR "/packaging/quillbus-service.1"));
+    QFile readme(QStringLiteral(QUILL_SOURCE_DIR "/README.md"));
+    ASSERT_TRUE(page.open(QIODevice::ReadOnly) && readme.open(QIODevice::ReadOnly));
+    const QString manual = QString::fromUtf8(page.readAll()).replace(QStringLiteral("\\-"), QStringLiteral("-"));
+    const QString guide = QString::fromUtf8(readme.readAll());
+    const QRegularExpression option(QStringLiteral("--[a-z-]+"));
+    for (const char *command : {"", "scan", "monitor", "tables"}) {
+        const CommandLine help = *command ? parse({command, "--help"}) : parse({"--help"});
+        ASSERT_EQ(help.action, CommandLine::Action::ShowText) << command;
+        if (*command) {
+            EXPECT_TRUE(manual.contains(QStringLiteral(".B ") + QString::fromLatin1(command)) ||
+                        manual.contains(QStringLiteral(".BI ") + QString::fromLatin1(command)))
+                << command;
+            EXPECT_TRUE(guide.contains(QStringLiteral("`quillbus-service ") + QString::fromLatin1(command))) << command;
+        }
+        for (const QRegularExpressionMatch &m : option.globalMatch(help.text)) {
+            EXPECT_TRUE(manual.contains(m.captured())) << command << " " << m.captured().toStdString();
+            EXPECT_TRUE(guide.contains(m.captured())) << command << " " << m.captured().toStdString();
+        }
+    }
+    for (const int status : {ExitStatus::Completed, ExitStatus::Failed, ExitStatus::Usage, ExitStatus::NoModule}) {
+        EXPECT_TRUE(manual.contains(QStringLiteral(".B %1\n").arg(status))) << status;
+        EXPECT_TRUE(guide.contains(QStringLiteral("| %1 |").arg(status))) << status;
+    }
 }
