@@ -3,8 +3,8 @@
 #include "Beep.h"
 #include "DeviceSelection.h"
 #include "FileListBox.h"
+#include "FirmwareChoice.h"
 #include "FormTimer.h"
-#include "LoadFileConversion.h"
 #include "LoadStatus.h"
 #include "LookupTables.h"
 #include "ModuleConnection.h"
@@ -655,14 +655,9 @@ void FlashUtilityWindow::startLoad()
 
 void FlashUtilityWindow::startChosenFile(const QString &file, bool disableLoadButton)
 {
-    if (file.isEmpty()) {
-        showStatus(QStringLiteral(" Select File to Load!"), Colour::Error);
-        return;
-    }
-    // A file without a data record would load nothing and still verify.
-    const auto lines = RecordFile::readLines(file);
-    if (!lines || !SRecord::holdsData(*lines)) {
-        showStatus(LoadStatus::text(LoadStatus::InvalidLoadFile), Colour::Error);
+    const QString problem = FirmwareChoice::checkWholeFile(file);
+    if (!problem.isEmpty()) {
+        showStatus(problem, Colour::Error);
         return;
     }
     if (disableLoadButton)
@@ -741,11 +736,11 @@ bool FlashUtilityWindow::chooseLoadFile()
         m_loadFileName = form.File1->selectedName();
         return true;
     }
-    const QString pattern = QStringLiteral("F") + m_deviceType + QStringLiteral("-*.hex");
+    const QString pattern = FirmwareChoice::pattern(m_deviceType);
     form.File2->setPattern(pattern);
-    const QStringList candidates = form.File2->names();
-    if (candidates.size() == 1 || form.Check5->isChecked()) {
-        m_loadFileName = candidates.isEmpty() ? QString() : candidates.first();
+    const FirmwareChoice::Choice choice = FirmwareChoice::choose(form.File2->names(), form.Check5->isChecked());
+    if (!choice.ask) {
+        m_loadFileName = choice.file;
         return true;
     }
     form.File1->setPattern(pattern);
@@ -763,26 +758,14 @@ void FlashUtilityWindow::deviceStart()
     if (!chooseLoadFile())
         return;
     const auto address = static_cast<std::uint8_t>(m_deviceAddress);
-    switch (LoadFileConversion::createLoadFiles(m_loadFileName)) {
-    case LoadFileConversion::Outcome::Written:
+    const QString problem = FirmwareChoice::prepare(m_loadFileName, m_deviceType, address);
+    if (problem.isEmpty()) {
         form.Command1->setEnabled(false);
         form.Command9->setEnabled(false);
         m_engine->startDevice(address, m_loadFileName, m_knownType);
         return;
-    case LoadFileConversion::Outcome::ImproperFormat:
-        showStatus(QStringLiteral("Improper File Format"), Colour::Error);
-        break;
-    case LoadFileConversion::Outcome::FileError:
-        showStatus(QStringLiteral("No Loadfile for Device Type = ") + m_deviceType + QStringLiteral(", Adr ") +
-                       TextFormat::numberText(address),
-                   Colour::Error);
-        break;
-    case LoadFileConversion::Outcome::WriteError:
-        showStatus(QStringLiteral("Cannot write the download files in ") +
-                       LoadFileConversion::downloadFolder(m_loadFileName),
-                   Colour::Error);
-        break;
     }
+    showStatus(problem, Colour::Error);
     // Nothing was sent: the window is ready for another try.
     m_engine->clearLoadBusy();
     enableLoadButtons();

@@ -11,6 +11,7 @@ const QString Commands = QStringLiteral(
     "\nCommands (each has its own --help):\n"
     "  scan                  Scan the bus for devices and list those that answer.\n"
     "  monitor               Show the bus monitor's rows; log them, or play a log back.\n"
+    "  load                  Load firmware into scanned devices, or into the module.\n"
     "  tables <dir>          Write the five lookup-table headers into dir.\n"
     "\nWithout a command the windows open.\n");
 
@@ -132,6 +133,61 @@ CommandLine parseMonitor(const QStringList &arguments)
     return line;
 }
 
+CommandLine parseLoad(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Scans the bus, chooses each selected device's firmware file (F<type>-*.hex in the folder)\n"
+        "as the flash loader does, loads the devices one after the other, scans again and lists,\n"
+        "per device, the revision before and after and the load's final status. With --module,\n"
+        "loads the module's own firmware instead. Ctrl-C abandons the load in hand."));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
+    const QCommandLineOption to(QStringLiteral("to"), QStringLiteral("Highest address to scan, 1-96 (16)."),
+                                QStringLiteral("N"), QStringLiteral("16"));
+    const QCommandLineOption folder(QStringLiteral("folder"),
+                                    QStringLiteral("Work in dir: the firmware files, the download files written."),
+                                    QStringLiteral("dir"));
+    const QCommandLineOption all(QStringLiteral("all"), QStringLiteral("Load every device the scan lists."));
+    const QCommandLineOption dryRun(QStringLiteral("dry-run"),
+                                    QStringLiteral("Print the file each device would get; send nothing."));
+    const QCommandLineOption latest(
+        QStringLiteral("latest"),
+        QStringLiteral("Where several files match, take the first of the list, as \"Upload latest Rev\" does."));
+    const QCommandLineOption module(QStringLiteral("module"), QStringLiteral("Load file into the module itself."),
+                                    QStringLiteral("file"));
+    parser.addOptions({help, to, folder, all, dryRun, latest, module});
+    parser.addPositionalArgument(QStringLiteral("address"), QStringLiteral("The devices to load."), QStringLiteral("[address...]"));
+    const QString name = QStringLiteral("load");
+    if (!parser.parse(arguments))
+        return refused(parser.errorText(), name);
+    if (parser.isSet(help))
+        return shown(helpOf(parser, QStringLiteral("load [options] (--all | address...) | --module file")));
+    CommandLine line;
+    line.action = CommandLine::Action::Load;
+    LoadOptions &l = line.load;
+    bool number = false;
+    l.highest = parser.value(to).toInt(&number);
+    if (!number || l.highest < 1 || l.highest > 96)
+        return refused(QStringLiteral("--to takes an address from 1 to 96"), name);
+    l.all = parser.isSet(all);
+    l.dryRun = parser.isSet(dryRun);
+    l.takeFirstFile = parser.isSet(latest);
+    l.moduleFile = parser.value(module);
+    line.folder = parser.value(folder);
+    for (const QString &word : parser.positionalArguments()) {
+        const int address = word.toInt(&number);
+        if (!number || address < 1 || address > 96)
+            return refused(QStringLiteral("Not a device address: ") + word, name);
+        l.addresses << address;
+    }
+    const bool devices = l.all || !l.addresses.isEmpty();
+    if (devices == !l.moduleFile.isEmpty())
+        return refused(QStringLiteral("load takes --all, device addresses, or --module file"), name);
+    if (l.all && !l.addresses.isEmpty())
+        return refused(QStringLiteral("--all and addresses cannot go together"), name);
+    return line;
+}
+
 CommandLine parseTables(const QStringList &arguments)
 {
     QCommandLineParser parser;
@@ -165,6 +221,8 @@ CommandLine CommandLine::parse(const QStringList &arguments)
         return parseTables(rest);
     if (command == QLatin1String("monitor"))
         return parseMonitor(rest);
+    if (command == QLatin1String("load"))
+        return parseLoad(rest);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Service tool for Quillbus domes and devices on the USB module."));

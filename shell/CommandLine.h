@@ -8,13 +8,15 @@
 
 // The program's command line: what it asks for, read without a window or display.
 struct CommandLine {
-    enum class Action { RunWindows, WriteTables, ShowText, Refuse, Scan, Monitor };
+    enum class Action { RunWindows, WriteTables, ShowText, Refuse, Scan, Monitor, Load };
 
     Action action = Action::RunWindows;
     FlashLoaderOptions flash;
     QString tablesDirectory;
     ScanOptions scan;
     MonitorOptions monitor;
+    LoadOptions load;
+    QString folder; // where a command works; empty: where it was started
     QString text; // help or version text, or why the command line is refused
 
     static CommandLine parse(const QStringList &arguments);

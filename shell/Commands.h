@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 class ModuleDriver;
@@ -37,6 +38,24 @@ struct MonitorOptions {
 // The bus monitor: its rows on standard output, one a line as the window shows them;
 // SIGINT and SIGTERM stop it cleanly, with the log closed whole.
 int runMonitor(ModuleDriver &driver, const MonitorOptions &options);
+
+struct LoadOptions {
+    int highest = 16;
+    bool all = false;
+    QList<int> addresses; // the devices to load, when not all
+    bool dryRun = false;
+    bool takeFirstFile = false; // as the window's "Upload latest Rev"
+    QString moduleFile;          // the module's own upload instead of devices
+};
+
+// The flash loader's device load: scans, chooses each selected device's firmware as the
+// window does, loads the devices one after the other, scans again and lists, per device,
+// the revision before and after and the load's final status. Or the module's upload.
+int runLoad(ModuleDriver &driver, const LoadOptions &options);
+
+// The network scan up to highest, its rows as the device list shows them (for a terminal
+// command: progress on standard error).
+QStringList scanBus(ModuleDriver &driver, int highest);
 
 // Writes the five lookup-table headers into directory.
 int runTables(const QString &directory);

@@ -53,6 +53,25 @@ QString listed(const QStringList &rows, ScanOptions::Format format)
 
 } // namespace
 
+QStringList scanBus(ModuleDriver &driver, int highest)
+{
+    QEventLoop loop;
+    NetworkScan scan(driver, &loop);
+    scan.setMaxAddressSource([highest] { return highest; });
+    QStringList rows;
+    TerminalProgress progress(stderr);
+    const QString scanning = QStringLiteral("Scanning Network for Devices");
+    progress.show(scanning, 0, highest);
+    QObject::connect(&scan, &NetworkScan::rowScanned, [&](const QString &row) {
+        rows << row;
+        progress.show(scanning, static_cast<int>(rows.size()), highest);
+    });
+    QObject::connect(&scan, &NetworkScan::finished, &loop, &QEventLoop::quit);
+    if (scan.begin(highest))
+        loop.exec();
+    return rows;
+}
+
 int runScan(ModuleDriver &driver, const ScanOptions &options)
 {
     if (options.highest < 1 || options.highest > ScanRules::MaxScanAddress) {
@@ -65,21 +84,7 @@ int runScan(ModuleDriver &driver, const ScanOptions &options)
                      qPrintable(TextFormat::hexNumber(outcome.word)));
         return ExitStatus::NoModule;
     }
-    QEventLoop loop;
-    NetworkScan scan(driver, &loop);
-    scan.setMaxAddressSource([&options] { return options.highest; });
-    QStringList rows;
-    TerminalProgress progress(stderr);
-    progress.show(QStringLiteral("Scanning Network for Devices"), 0, options.highest);
-    QObject::connect(&scan, &NetworkScan::rowScanned, [&](const QString &row) {
-        rows << row;
-        progress.show(QStringLiteral("Scanning Network for Devices"), static_cast<int>(rows.size()),
-                      options.highest);
-    });
-    QObject::connect(&scan, &NetworkScan::finished, &loop, &QEventLoop::quit);
-    scan.begin(options.highest);
-    loop.exec();
-    progress.finish();
+    const QStringList rows = scanBus(driver, options.highest);
     driver.CloseUSBDriver();
     std::fputs(qPrintable(listed(rows, options.format)), stdout);
     return ExitStatus::Completed;

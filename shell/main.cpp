@@ -5,6 +5,7 @@
 #include "PanelWindow.h"
 
 #include <QApplication>
+#include <QDir>
 
 #include <cstdio>
 
@@ -30,6 +31,16 @@ int main(int argc, char *argv[])
         LibraryDriver library;
         DriverThread driver(library);
         return runMonitor(driver, line.monitor);
+    }
+    case CommandLine::Action::Load: {
+        QCoreApplication app(argc, argv);
+        if (!line.folder.isEmpty() && !QDir::setCurrent(line.folder)) {
+            std::fprintf(stderr, "Cannot work in %s: no such folder\n", qPrintable(line.folder));
+            return ExitStatus::Failed;
+        }
+        LibraryDriver library;
+        DriverThread driver(library);
+        return runLoad(driver, line.load);
     }
     case CommandLine::Action::RunWindows: break;
     }

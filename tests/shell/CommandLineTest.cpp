@@ -131,7 +131,7 @@ TEST(CommandLine, TheManualPageAndTheReadmeNameEveryCommandOptionAndStatus)
     const QString manual = QString::fromUtf8(page.readAll()).replace(QStringLiteral("\\-"), QStringLiteral("-"));
     const QString guide = QString::fromUtf8(readme.readAll());
     const QRegularExpression option(QStringLiteral("--[a-z-]+"));
-    for (const char *command : {"", "scan", "monitor", "tables"}) {
+    for (const char *command : {"", "scan", "monitor", "load", "tables"}) {
         const CommandLine help = *command ? parse({command, "--help"}) : parse({"--help"});
         ASSERT_EQ(help.action, CommandLine::Action::ShowText) << command;
         if (*command) {

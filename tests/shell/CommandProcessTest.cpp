@@ -5,11 +5,14 @@
 #include "EmulatedBus.h"
 #include "MonitorLog.h"
 #include "MonitorRows.h"
+#include "QtPrinters.h"
 #include "QwilMonWindow.h"
 #include "WorkingFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -180,4 +183,97 @@ TEST(ServiceCommands, MonitorRowsAndLogAreTheWindowsAndAnInterruptClosesTheLogWh
     for (const QString &row : rows)
         aligned << MonitorLog::aligned(row.trimmed());
     EXPECT_EQ(linesOf(played.out), aligned);
+}
+
+namespace {
+// The demo firmware with one file per device type, in a folder of its own.
+QString firmwareFolder(WorkingFolder &folder)
+{
+    const QString firmware = folder.path(QStringLiteral("firmware"));
+    QDir().mkpath(firmware);
+    const QDir demo(QStringLiteral(QUILL_SOURCE_DIR "/demo"));
+    for (const QString &name : demo.entryList({QStringLiteral("*.hex")}, QDir::Files)) {
+        if (name != QLatin1String("F2315-0201.hex"))
+            QFile::copy(demo.filePath(name), firmware + QLatin1Char('/') + name);
+    }
+    return firmware;
+}
+
+QStringList tableRows(const QString &out)
+{
+    QStringList rows = out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    if (!rows.isEmpty())
+        rows.removeFirst(); // the heading
+    return rows;
+}
+} // namespace
+
+// A load of every device of the default bus, started from another folder with --folder:
+// each device gets its type's file, the download files are written beside the firmware,
+// and the rescan shows the new revisions; a dome that cannot take a download is passed over.
+TEST(ServiceCommands, LoadingEveryDeviceOfTheDefaultBusEndsWithTheNewRevisions)
+{
+    WorkingFolder folder;
+    const QString firmware = firmwareFolder(folder);
+    const Ran dry = service({QStringLiteral("load"), QStringLiteral("--all"), QStringLiteral("--dry-run"),
+                             QStringLiteral("--folder"), firmware},
+                            folder.path(QString()));
+    ASSERT_EQ(dry.status, ExitStatus::Completed) << dry.err.toStdString();
+    EXPECT_TRUE(dry.out.startsWith(QStringLiteral("   1  2315  F2315-0202.hex\n   2  2315  F2315-0202.hex\n")))
+        << dry.out.toStdString();
+    EXPECT_FALSE(QFile::exists(firmware + QStringLiteral("/F2315-0202a.dwn"))) << "a dry run writes nothing";
+
+    const Ran loaded = service({QStringLiteral("load"), QStringLiteral("--all"), QStringLiteral("--folder"), firmware},
+                               folder.path(QString()));
+    ASSERT_EQ(loaded.status, ExitStatus::Completed) << loaded.out.toStdString() << loaded.err.toStdString();
+    EXPECT_EQ(tableRows(loaded.out),
+              (QStringList{"   1  2315  0200    0202   Load Complete", "   2  2315  0201    0202   Load Complete",
+                           "   3  4008  0105    0111   Load Complete",
+                           "   5  0147  0101    0101   This dome rev does not support download, change chip!",
+                           "   6  0147  0103    0104   Load Complete", "   9  2507  0100    0102   Load Complete",
+                           "  10  4008  0110    0111   Load Complete", "  12  2315  0202    0202   Load Complete",
+                           "  14  2507  0101    0102   Load Complete"}));
+    for (const char *name : {"F2315-0202a.dwn", "F4008-0111b.dwn", "F2507-0102c.dwn"})
+        EXPECT_TRUE(QFile::exists(firmware + QLatin1Char('/') + QString::fromLatin1(name))) << name;
+    EXPECT_TRUE(loaded.err.contains(QStringLiteral("Loading Application File - Device Adr 14")));
+}
+
+TEST(ServiceCommands, AFailedLoadNamesItsStatusAndEndsAsFailed)
+{
+    WorkingFolder folder;
+    const QString firmware = firmwareFolder(folder);
+    folder.write(QStringLiteral("nak.scenario"), "device 3 type 4008 rev 0110 name \"PTZ\" load-fault 68 nak 5\n"
+                                                 "trace driver.trace\n");
+    const Ran failed = service({QStringLiteral("load"), QStringLiteral("3"), QStringLiteral("--to=3")}, firmware,
+                               folder.path(QStringLiteral("nak.scenario")));
+    EXPECT_EQ(failed.status, ExitStatus::Failed);
+    EXPECT_EQ(tableRows(failed.out), QStringList{"   3  4008  0110    0111   Checksum Error, Device Adr 3"});
+
+    // A dry run sends nothing to the device.
+    QFile::remove(firmware + QStringLiteral("/driver.trace"));
+    const Ran dry = service({QStringLiteral("load"), QStringLiteral("3"), QStringLiteral("--to=3"),
+                             QStringLiteral("--dry-run")},
+                            firmware, folder.path(QStringLiteral("nak.scenario")));
+    EXPECT_EQ(dry.status, ExitStatus::Completed);
+    EXPECT_EQ(dry.out, "   3  4008  F4008-0111.hex\n");
+    const QByteArray trace = folder.read(QStringLiteral("firmware/driver.trace"));
+    EXPECT_TRUE(trace.contains("GetConfigData"));
+    EXPECT_FALSE(trace.contains("DevDownLoad")) << "a dry run sends nothing";
+
+    const Ran module = service({QStringLiteral("load"), QStringLiteral("--module"), QStringLiteral("UsbModule-0103.hex")},
+                               firmware);
+    EXPECT_EQ(module.status, ExitStatus::Completed) << module.err.toStdString();
+    EXPECT_EQ(module.out, "UsbModule-0103.hex: Load Complete - Recycle Power\n");
+    folder.write(QStringLiteral("firmware/empty.hex"), "S0030000FC\r\n");
+    const Ran empty = service({QStringLiteral("load"), QStringLiteral("--module"), QStringLiteral("empty.hex")},
+                              firmware);
+    EXPECT_EQ(empty.status, ExitStatus::Failed);
+    EXPECT_TRUE(empty.err.contains(QStringLiteral("empty.hex: Invalid Load File"))) << empty.err.toStdString();
+
+    for (const QStringList &usage : {QStringList{QStringLiteral("load")},
+                                     QStringList{QStringLiteral("load"), QStringLiteral("--all"), QStringLiteral("3")},
+                                     QStringList{QStringLiteral("load"), QStringLiteral("x")}}) {
+        const Ran refused = service(usage, firmware);
+        EXPECT_EQ(refused.status, ExitStatus::Usage) << usage.join(QLatin1Char(' ')).toStdString();
+    }
 }

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Which firmware file a scanned device gets, and its download files: the same rule for the
+// flash loader window and the terminal's load command.
+namespace FirmwareChoice {
+
+// The working folder's firmware files for a device type: "F" + type + "-*.hex".
+QString pattern(const QString &type);
+// Those files, in the list's order (by name).
+QStringList candidates(const QString &type);
+
+struct Choice {
+    QString file;     // the file taken, or empty
+    bool ask = false; // several match: the technician picks one
+};
+// The only match is taken; with "Upload latest Rev" the first of the list (empty when none
+// matches); otherwise the technician is asked.
+Choice choose(const QStringList &candidates, bool takeFirst);
+
+// A file loaded as it is (the module's firmware, or a file chosen directly): an empty text
+// when it can be sent, or the status text that says why not.
+QString checkWholeFile(const QString &file);
+
+// Writes the device's download files from its firmware file. An empty text when they are
+// written, or the status text that says why the device cannot be loaded.
+QString prepare(const QString &firmwareFile, const QString &type, int address);
+
+} // namespace FirmwareChoice

@@ -1,0 +1,269 @@
+#include "Commands.h"
+
+#include "DeviceSelection.h"
+#include "DownloadEngine.h"
+#include "FirmwareChoice.h"
+#include "LoadStatus.h"
+#include "ModuleConnection.h"
+#include "ScanRules.h"
+#include "TerminalProgress.h"
+#include "TextFormat.h"
+
+#include <QEventLoop>
+#include <QTimer>
+
+#include <algorithm>
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <map>
+
+namespace {
+std::atomic<bool> s_interrupted{false};
+
+void interrupted(int)
+{
+    s_interrupted = true;
+}
+
+// What the download engine tells a window, told on a terminal: the status texts with a
+// progress bar on standard error, and when a device or the whole load is over.
+class TerminalLoad final : public LoadHost {
+public:
+    explicit TerminalLoad(bool devices) : m_devices(devices) {}
+
+    std::function<void()> deviceDone; // the device's load completed
+    std::function<void()> ended;      // the load stopped: completed (module) or failed
+
+    QString lastStatus;
+    Colour lastColour = Colour::Information;
+
+    bool deviceMode() const override { return m_devices; }
+    bool directFileMode() const override { return false; }
+    DownloadMessages::ImageType imageType() const override { return DownloadMessages::ImageType::Application; }
+    bool debugOn() const override { return false; }
+    bool pauseTicked() const override { return false; }
+    void dumpHex(std::span<const std::uint8_t>) override {}
+    void appendDebug(const QString &) override {}
+    void showStatus(const QString &text, Colour colour) override
+    {
+        lastStatus = text;
+        lastColour = colour;
+        m_progress.show(text, m_value, m_maximum);
+    }
+    void setStatusColour(Colour colour) override { lastColour = colour; }
+    void showLoadStatus(int code) override
+    {
+        showStatus(LoadStatus::text(code), Colour::Error);
+        enableLoadButtons();
+    }
+    void setProgress(int value, int maximum) override
+    {
+        m_value = value;
+        m_maximum = maximum;
+        m_progress.show(lastStatus, m_value, m_maximum);
+    }
+    void stepProgress() override { setProgress(std::min(m_value + 1, m_maximum), m_maximum); }
+    void completeProgress() override { setProgress(m_maximum, m_maximum); }
+    void enableLoadButtons() override
+    {
+        m_progress.finish();
+        if (ended)
+            ended();
+    }
+    void moduleRestarted() override {}
+    void nextDeviceStep() override
+    {
+        m_progress.finish();
+        if (deviceDone)
+            deviceDone();
+    }
+
+private:
+    bool m_devices;
+    int m_value = 0;
+    int m_maximum = 100;
+    TerminalProgress m_progress{stderr};
+};
+
+struct DeviceOutcome {
+    int address = 0;
+    QString type;
+    QString file;
+    QString before;
+    QString status;
+    bool completed = false;
+    bool passedOver = false; // a dome that cannot take a download, in a load of all
+};
+
+// Waits in the event loop until done is set, or the user interrupts (the load in hand is
+// then abandoned with the abort byte).
+bool waitFor(const bool &done, DownloadEngine &engine)
+{
+    QEventLoop loop;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (done || s_interrupted)
+            loop.quit();
+    });
+    watch.start(20);
+    if (!done)
+        loop.exec();
+    if (!done) {
+        engine.abortLoad();
+        return false;
+    }
+    return true;
+}
+
+QStringList selectedRows(const QStringList &rows, const LoadOptions &options, std::vector<bool> &selected)
+{
+    QStringList problems;
+    // "All" is every device that answered the scan.
+    selected.clear();
+    for (const QString &row : rows)
+        selected.push_back(options.all && ScanRules::rowAnswered(row));
+    for (const int address : options.addresses) {
+        if (address < 1 || address > rows.size())
+            problems << QStringLiteral("Address %1 is beyond the scan (--to %2)").arg(address).arg(rows.size());
+        else
+            selected[static_cast<std::size_t>(address - 1)] = true;
+    }
+    return problems;
+}
+
+int loadModule(ModuleDriver &driver, const LoadOptions &options)
+{
+    const QString problem = FirmwareChoice::checkWholeFile(options.moduleFile);
+    if (!problem.isEmpty()) {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(options.moduleFile), qPrintable(problem.trimmed()));
+        return ExitStatus::Failed;
+    }
+    TerminalLoad host(false);
+    QObject owner;
+    DownloadEngine engine(driver, host, &owner);
+    bool done = false;
+    host.ended = [&done] { done = true; };
+    engine.startFile(options.moduleFile, 1, true);
+    const bool finished = waitFor(done, engine);
+    const bool completed = finished && host.lastColour == LoadHost::Colour::Success;
+    std::printf("%s: %s\n", qPrintable(options.moduleFile),
+                qPrintable(finished ? host.lastStatus : QStringLiteral("Interrupted")));
+    return completed ? ExitStatus::Completed : ExitStatus::Failed;
+}
+
+} // namespace
+
+int runLoad(ModuleDriver &driver, const LoadOptions &options)
+{
+    s_interrupted = false;
+    std::signal(SIGINT, interrupted);
+    std::signal(SIGTERM, interrupted);
+    const ConnectOutcome outcome = ModuleConnection::connect(driver, ConnectOptions::flashLoader());
+    if (!outcome.connected) {
+        std::fprintf(stderr, "No USB module: the driver answers %s. Connect the module and try again.\n",
+                     qPrintable(TextFormat::hexNumber(outcome.word)));
+        return ExitStatus::NoModule;
+    }
+    if (!options.moduleFile.isEmpty()) {
+        const int status = loadModule(driver, options);
+        driver.CloseUSBDriver();
+        return status;
+    }
+
+    const QStringList rows = scanBus(driver, options.highest);
+    std::vector<bool> selected;
+    const QStringList problems = selectedRows(rows, options, selected);
+    if (!problems.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(problems.join(QLatin1Char('\n'))));
+        driver.CloseUSBDriver();
+        return ExitStatus::Usage;
+    }
+
+    // The devices in the window's order, each with its firmware, or why it has none.
+    std::vector<DeviceOutcome> devices;
+    for (int next = 0;;) {
+        const DeviceSelection::Choice choice = DeviceSelection::findNextDevice(rows, selected, next);
+        next = choice.nextRow;
+        if (choice.result == DeviceSelection::Choice::NoneLeft)
+            break;
+        DeviceOutcome device{choice.deviceAddress, choice.type, {}, choice.revision, {}, false};
+        if (choice.result == DeviceSelection::Choice::RefusedDome) {
+            device.status = QStringLiteral("This dome rev does not support download, change chip!");
+            device.passedOver = options.all;
+        } else if (choice.needsFileByHand) {
+            device.status = QStringLiteral("No reply: its file can only be chosen in the window");
+        } else {
+            const QStringList candidates = FirmwareChoice::candidates(choice.type);
+            const FirmwareChoice::Choice file = FirmwareChoice::choose(candidates, options.takeFirstFile);
+            if (file.ask)
+                device.status = QStringLiteral("Several files: ") + candidates.join(QStringLiteral(", ")) +
+                                QStringLiteral(" (--latest takes the first)");
+            device.file = file.file;
+        }
+        devices.push_back(device);
+    }
+    if (devices.empty()) {
+        std::fputs("No Devices Selected\n", stderr);
+        driver.CloseUSBDriver();
+        return ExitStatus::Failed;
+    }
+    if (options.dryRun) {
+        bool allHaveFiles = true;
+        for (const DeviceOutcome &d : devices) {
+            std::printf("%4d  %s  %s\n", d.address, qPrintable(d.type),
+                        qPrintable(d.status.isEmpty() ? d.file : d.status));
+            allHaveFiles = allHaveFiles && (d.status.isEmpty() || d.passedOver);
+        }
+        driver.CloseUSBDriver();
+        return allHaveFiles ? ExitStatus::Completed : ExitStatus::Failed;
+    }
+
+    TerminalLoad host(true);
+    QObject owner;
+    DownloadEngine engine(driver, host, &owner);
+    bool interruptedLoad = false;
+    for (DeviceOutcome &d : devices) {
+        if (!d.status.isEmpty())
+            continue;
+        d.status = FirmwareChoice::prepare(d.file, d.type, d.address);
+        if (!d.status.isEmpty())
+            continue;
+        bool done = false;
+        host.deviceDone = [&] {
+            d.completed = true;
+            done = true;
+        };
+        host.ended = [&done] { done = true; };
+        engine.startDevice(static_cast<std::uint8_t>(d.address), d.file, true);
+        if (!waitFor(done, engine)) {
+            d.status = QStringLiteral("Interrupted");
+            interruptedLoad = true;
+            break;
+        }
+        d.status = d.completed ? QStringLiteral("Load Complete") : host.lastStatus;
+    }
+    host.ended = nullptr;
+    const bool anyStarted = std::any_of(devices.begin(), devices.end(), [](const DeviceOutcome &d) {
+        return d.completed || (!d.file.isEmpty() && !d.passedOver);
+    });
+    if (!interruptedLoad && anyStarted)
+        engine.finishUpload();
+
+    // What the devices report now.
+    std::map<int, QString> after;
+    if (!interruptedLoad) {
+        for (const QString &row : scanBus(driver, options.highest))
+            after[ScanRules::rowAddress(row)] = ScanRules::rowRevision(row);
+    }
+    driver.CloseUSBDriver();
+    std::printf("Addr  Type  Before  After  Status\n");
+    bool allCompleted = true;
+    for (const DeviceOutcome &d : devices) {
+        std::printf("%4d  %s  %-6s  %-5s  %s\n", d.address, qPrintable(d.type), qPrintable(d.before),
+                    qPrintable(after.count(d.address) ? after[d.address] : QStringLiteral("-")),
+                    qPrintable(d.status));
+        allCompleted = allCompleted && (d.completed || d.passedOver);
+    }
+    return allCompleted ? ExitStatus::Completed : ExitStatus::Failed;
+}
