@@ -5,13 +5,16 @@
 
 #include <QCommandLineParser>
 
+#include <optional>
+
 namespace {
 
 const QString Commands = QStringLiteral(
     "\nCommands (each has its own --help):\n"
     "  scan                  Scan the bus for devices and list those that answer.\n"
     "  monitor               Show the bus monitor's rows; log them, or play a log back.\n"
-    "  load                  Load firmware into scanned devices, or into the module.\n"
+    "  load                  Load firmware into scanned devices, the module, or over a serial port.\n"
+    "  erase                 Erase a board's flash, or sectors of it, over a serial port.\n"
     "  tables <dir>          Write the five lookup-table headers into dir.\n"
     "\nWithout a command the windows open.\n");
 
@@ -140,7 +143,9 @@ CommandLine parseLoad(const QStringList &arguments)
         "Scans the bus, chooses each selected device's firmware file (F<type>-*.hex in the folder)\n"
         "as the flash loader does, loads the devices one after the other, scans again and lists,\n"
         "per device, the revision before and after and the load's final status. With --module,\n"
-        "loads the module's own firmware instead. Ctrl-C abandons the load in hand."));
+        "loads the module's own firmware instead; with --port, loads file into the board on that\n"
+        "serial port through its boot loader (BootLdr.dwn and FlshLdr.dwn of the folder).\n"
+        "Ctrl-C abandons the load in hand."));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
     const QCommandLineOption to(QStringLiteral("to"), QStringLiteral("Highest address to scan, 1-96 (16)."),
                                 QStringLiteral("N"), QStringLiteral("16"));
@@ -155,14 +160,28 @@ CommandLine parseLoad(const QStringList &arguments)
         QStringLiteral("Where several files match, take the first of the list, as \"Upload latest Rev\" does."));
     const QCommandLineOption module(QStringLiteral("module"), QStringLiteral("Load file into the module itself."),
                                     QStringLiteral("file"));
-    parser.addOptions({help, to, folder, all, dryRun, latest, module});
-    parser.addPositionalArgument(QStringLiteral("address"), QStringLiteral("The devices to load."), QStringLiteral("[address...]"));
+    const QCommandLineOption port(QStringLiteral("port"),
+                                  QStringLiteral("Load file into the board on this serial device instead."),
+                                  QStringLiteral("device"));
+    parser.addOptions({help, to, folder, all, dryRun, latest, module, port});
+    parser.addPositionalArgument(QStringLiteral("address"), QStringLiteral("The devices to load (with --port: the file)."),
+                                 QStringLiteral("[address...]"));
     const QString name = QStringLiteral("load");
     if (!parser.parse(arguments))
         return refused(parser.errorText(), name);
     if (parser.isSet(help))
-        return shown(helpOf(parser, QStringLiteral("load [options] (--all | address...) | --module file")));
+        return shown(helpOf(parser,
+                            QStringLiteral("load [options] (--all | address...) | --module file | --port device file")));
     CommandLine line;
+    line.folder = parser.value(folder);
+    if (parser.isSet(port)) {
+        if (parser.positionalArguments().size() != 1 || parser.isSet(all) || parser.isSet(module))
+            return refused(QStringLiteral("load --port takes one file"), name);
+        line.action = CommandLine::Action::Serial;
+        line.serial.port = parser.value(port);
+        line.serial.applicationFile = parser.positionalArguments().first();
+        return line;
+    }
     line.action = CommandLine::Action::Load;
     LoadOptions &l = line.load;
     bool number = false;
@@ -173,7 +192,6 @@ CommandLine parseLoad(const QStringList &arguments)
     l.dryRun = parser.isSet(dryRun);
     l.takeFirstFile = parser.isSet(latest);
     l.moduleFile = parser.value(module);
-    line.folder = parser.value(folder);
     for (const QString &word : parser.positionalArguments()) {
         const int address = word.toInt(&number);
         if (!number || address < 1 || address > 96)
@@ -185,6 +203,62 @@ CommandLine parseLoad(const QStringList &arguments)
         return refused(QStringLiteral("load takes --all, device addresses, or --module file"), name);
     if (l.all && !l.addresses.isEmpty())
         return refused(QStringLiteral("--all and addresses cannot go together"), name);
+    return line;
+}
+
+// "0,3,5-7": sectors 0 to 21, one by one or as ranges.
+std::optional<QList<int>> sectorList(const QString &text)
+{
+    QList<int> sectors;
+    for (const QString &part : text.split(QLatin1Char(','))) {
+        const QStringList ends = part.split(QLatin1Char('-'));
+        bool firstOk = false;
+        bool lastOk = false;
+        const int first = ends.value(0).trimmed().toInt(&firstOk);
+        const int last = ends.size() == 2 ? ends[1].trimmed().toInt(&lastOk) : first;
+        if (!firstOk || (ends.size() == 2 && !lastOk) || ends.size() > 2 || first < 0 || last > 21 || first > last)
+            return std::nullopt;
+        for (int sector = first; sector <= last; ++sector)
+            sectors << sector;
+    }
+    return sectors;
+}
+
+CommandLine parseErase(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Erases the flash of the board on a serial port, or chosen sectors of it, through its boot\n"
+        "loader (BootLdr.dwn and FlshLdr.dwn of the folder), as Comm Port mode's erase buttons do."));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
+    const QCommandLineOption port(QStringLiteral("port"), QStringLiteral("The board's serial device."),
+                                  QStringLiteral("device"));
+    const QCommandLineOption folder(QStringLiteral("folder"), QStringLiteral("Work in dir (the loader files)."),
+                                    QStringLiteral("dir"));
+    const QCommandLineOption all(QStringLiteral("all"), QStringLiteral("Erase the whole flash."));
+    const QCommandLineOption sectors(QStringLiteral("sectors"),
+                                     QStringLiteral("Erase these sectors, 0-21, as in 0,3,5-7."), QStringLiteral("list"));
+    parser.addOptions({help, port, folder, all, sectors});
+    const QString name = QStringLiteral("erase");
+    if (!parser.parse(arguments))
+        return refused(parser.errorText(), name);
+    if (parser.isSet(help))
+        return shown(helpOf(parser, QStringLiteral("erase --port device (--all | --sectors list)")));
+    if (!parser.positionalArguments().isEmpty())
+        return refused(QStringLiteral("Unexpected argument: ") + parser.positionalArguments().first(), name);
+    if (!parser.isSet(port) || parser.isSet(all) == parser.isSet(sectors))
+        return refused(QStringLiteral("erase takes --port and either --all or --sectors"), name);
+    CommandLine line;
+    line.action = CommandLine::Action::Serial;
+    line.folder = parser.value(folder);
+    line.serial.port = parser.value(port);
+    line.serial.eraseAll = parser.isSet(all);
+    if (parser.isSet(sectors)) {
+        const auto list = sectorList(parser.value(sectors));
+        if (!list)
+            return refused(QStringLiteral("--sectors takes sectors 0-21, as in 0,3,5-7"), name);
+        line.serial.sectors = *list;
+    }
     return line;
 }
 
@@ -223,6 +297,8 @@ CommandLine CommandLine::parse(const QStringList &arguments)
         return parseMonitor(rest);
     if (command == QLatin1String("load"))
         return parseLoad(rest);
+    if (command == QLatin1String("erase"))
+        return parseErase(rest);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Service tool for Quillbus domes and devices on the USB module."));

@@ -8,7 +8,7 @@
 
 // The program's command line: what it asks for, read without a window or display.
 struct CommandLine {
-    enum class Action { RunWindows, WriteTables, ShowText, Refuse, Scan, Monitor, Load };
+    enum class Action { RunWindows, WriteTables, ShowText, Refuse, Scan, Monitor, Load, Serial };
 
     Action action = Action::RunWindows;
     FlashLoaderOptions flash;
@@ -16,6 +16,7 @@ struct CommandLine {
     ScanOptions scan;
     MonitorOptions monitor;
     LoadOptions load;
+    SerialOptions serial;
     QString folder; // where a command works; empty: where it was started
     QString text; // help or version text, or why the command line is refused
 

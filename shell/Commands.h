@@ -14,6 +14,7 @@ constexpr int Completed = 0;       // everything asked for was done
 constexpr int Failed = 1;          // a device, a file or the log failed; the reason is printed
 constexpr int Usage = 2;           // the command line is wrong
 constexpr int NoModule = 3;        // no module, or no driver library
+constexpr int PortUnavailable = 4; // a serial port cannot be opened
 } // namespace ExitStatus
 
 struct ScanOptions {
@@ -52,6 +53,17 @@ struct LoadOptions {
 // window does, loads the devices one after the other, scans again and lists, per device,
 // the revision before and after and the load's final status. Or the module's upload.
 int runLoad(ModuleDriver &driver, const LoadOptions &options);
+
+struct SerialOptions {
+    QString port;            // the serial device
+    QString applicationFile; // for a load
+    bool eraseAll = false;   // for an erase: the whole flash, or the sectors
+    QList<int> sectors;
+};
+
+// The serial boot loader over a COM port: the application file loaded, or the flash (or
+// chosen sectors of it) erased, with BootLdr.dwn and FlshLdr.dwn of the working folder.
+int runSerial(const SerialOptions &options);
 
 // The network scan up to highest, its rows as the device list shows them (for a terminal
 // command: progress on standard error).

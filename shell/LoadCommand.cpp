@@ -6,85 +6,14 @@
 #include "LoadStatus.h"
 #include "ModuleConnection.h"
 #include "ScanRules.h"
-#include "TerminalProgress.h"
+#include "TerminalLoad.h"
 #include "TextFormat.h"
 
-#include <QEventLoop>
-#include <QTimer>
-
 #include <algorithm>
-#include <atomic>
-#include <csignal>
 #include <cstdio>
 #include <map>
 
 namespace {
-std::atomic<bool> s_interrupted{false};
-
-void interrupted(int)
-{
-    s_interrupted = true;
-}
-
-// What the download engine tells a window, told on a terminal: the status texts with a
-// progress bar on standard error, and when a device or the whole load is over.
-class TerminalLoad final : public LoadHost {
-public:
-    explicit TerminalLoad(bool devices) : m_devices(devices) {}
-
-    std::function<void()> deviceDone; // the device's load completed
-    std::function<void()> ended;      // the load stopped: completed (module) or failed
-
-    QString lastStatus;
-    Colour lastColour = Colour::Information;
-
-    bool deviceMode() const override { return m_devices; }
-    bool directFileMode() const override { return false; }
-    DownloadMessages::ImageType imageType() const override { return DownloadMessages::ImageType::Application; }
-    bool debugOn() const override { return false; }
-    bool pauseTicked() const override { return false; }
-    void dumpHex(std::span<const std::uint8_t>) override {}
-    void appendDebug(const QString &) override {}
-    void showStatus(const QString &text, Colour colour) override
-    {
-        lastStatus = text;
-        lastColour = colour;
-        m_progress.show(text, m_value, m_maximum);
-    }
-    void setStatusColour(Colour colour) override { lastColour = colour; }
-    void showLoadStatus(int code) override
-    {
-        showStatus(LoadStatus::text(code), Colour::Error);
-        enableLoadButtons();
-    }
-    void setProgress(int value, int maximum) override
-    {
-        m_value = value;
-        m_maximum = maximum;
-        m_progress.show(lastStatus, m_value, m_maximum);
-    }
-    void stepProgress() override { setProgress(std::min(m_value + 1, m_maximum), m_maximum); }
-    void completeProgress() override { setProgress(m_maximum, m_maximum); }
-    void enableLoadButtons() override
-    {
-        m_progress.finish();
-        if (ended)
-            ended();
-    }
-    void moduleRestarted() override {}
-    void nextDeviceStep() override
-    {
-        m_progress.finish();
-        if (deviceDone)
-            deviceDone();
-    }
-
-private:
-    bool m_devices;
-    int m_value = 0;
-    int m_maximum = 100;
-    TerminalProgress m_progress{stderr};
-};
 
 struct DeviceOutcome {
     int address = 0;
@@ -96,24 +25,13 @@ struct DeviceOutcome {
     bool passedOver = false; // a dome that cannot take a download, in a load of all
 };
 
-// Waits in the event loop until done is set, or the user interrupts (the load in hand is
-// then abandoned with the abort byte).
+// Waits for the load in hand; when the user interrupts, it is abandoned with the abort byte.
 bool waitFor(const bool &done, DownloadEngine &engine)
 {
-    QEventLoop loop;
-    QTimer watch;
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-        if (done || s_interrupted)
-            loop.quit();
-    });
-    watch.start(20);
-    if (!done)
-        loop.exec();
-    if (!done) {
-        engine.abortLoad();
-        return false;
-    }
-    return true;
+    if (waitUntilDone(done))
+        return true;
+    engine.abortLoad();
+    return false;
 }
 
 QStringList selectedRows(const QStringList &rows, const LoadOptions &options, std::vector<bool> &selected)
@@ -156,9 +74,7 @@ int loadModule(ModuleDriver &driver, const LoadOptions &options)
 
 int runLoad(ModuleDriver &driver, const LoadOptions &options)
 {
-    s_interrupted = false;
-    std::signal(SIGINT, interrupted);
-    std::signal(SIGTERM, interrupted);
+    const InterruptCatcher catcher;
     const ConnectOutcome outcome = ModuleConnection::connect(driver, ConnectOptions::flashLoader());
     if (!outcome.connected) {
         std::fprintf(stderr, "No USB module: the driver answers %s. Connect the module and try again.\n",

@@ -3,23 +3,15 @@
 #include "CaptureCycle.h"
 #include "DriverErrors.h"
 #include "FormTimer.h"
-#include "TextFormat.h"
+#include "TerminalLoad.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
 
-#include <atomic>
-#include <csignal>
 #include <cstdio>
 
 namespace {
-std::atomic<bool> s_interrupted{false};
-
-void interrupted(int)
-{
-    s_interrupted = true;
-}
 
 // The capture or playback of one command, and how it ends.
 class MonitorRun {
@@ -101,7 +93,7 @@ private:
     {
         const bool timeUp = m_options.seconds > 0 && static_cast<double>(m_started.elapsed()) >= m_options.seconds * 1000;
         const bool enough = m_options.count > 0 && m_rows >= m_options.count;
-        if (s_interrupted || timeUp || enough)
+        if (InterruptCatcher::interrupted() || timeUp || enough)
             stop();
         // After a stop, the records of the read that was out are still taken and logged.
         if (m_ending && !m_cycle.reading())
@@ -151,12 +143,7 @@ private:
 
 int runMonitor(ModuleDriver &driver, const MonitorOptions &options)
 {
-    s_interrupted = false;
-    std::signal(SIGINT, interrupted);
-    std::signal(SIGTERM, interrupted);
+    const InterruptCatcher catcher;
     MonitorRun run(driver, options);
-    const int status = run.run();
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
-    return status;
+    return run.run();
 }

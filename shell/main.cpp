@@ -32,12 +32,15 @@ int main(int argc, char *argv[])
         DriverThread driver(library);
         return runMonitor(driver, line.monitor);
     }
-    case CommandLine::Action::Load: {
+    case CommandLine::Action::Load:
+    case CommandLine::Action::Serial: {
         QCoreApplication app(argc, argv);
         if (!line.folder.isEmpty() && !QDir::setCurrent(line.folder)) {
             std::fprintf(stderr, "Cannot work in %s: no such folder\n", qPrintable(line.folder));
             return ExitStatus::Failed;
         }
+        if (line.action == CommandLine::Action::Serial)
+            return runSerial(line.serial);
         LibraryDriver library;
         DriverThread driver(library);
         return runLoad(driver, line.load);

@@ -131,7 +131,7 @@ TEST(CommandLine, TheManualPageAndTheReadmeNameEveryCommandOptionAndStatus)
     const QString manual = QString::fromUtf8(page.readAll()).replace(QStringLiteral("\\-"), QStringLiteral("-"));
     const QString guide = QString::fromUtf8(readme.readAll());
     const QRegularExpression option(QStringLiteral("--[a-z-]+"));
-    for (const char *command : {"", "scan", "monitor", "load", "tables"}) {
+    for (const char *command : {"", "scan", "monitor", "load", "erase", "tables"}) {
         const CommandLine help = *command ? parse({command, "--help"}) : parse({"--help"});
         ASSERT_EQ(help.action, CommandLine::Action::ShowText) << command;
         if (*command) {
@@ -145,7 +145,8 @@ TEST(CommandLine, TheManualPageAndTheReadmeNameEveryCommandOptionAndStatus)
             EXPECT_TRUE(guide.contains(m.captured())) << command << " " << m.captured().toStdString();
         }
     }
-    for (const int status : {ExitStatus::Completed, ExitStatus::Failed, ExitStatus::Usage, ExitStatus::NoModule}) {
+    for (const int status : {ExitStatus::Completed, ExitStatus::Failed, ExitStatus::Usage, ExitStatus::NoModule,
+                             ExitStatus::PortUnavailable}) {
         EXPECT_TRUE(manual.contains(QStringLiteral(".B %1\n").arg(status))) << status;
         EXPECT_TRUE(guide.contains(QStringLiteral("| %1 |").arg(status))) << status;
     }

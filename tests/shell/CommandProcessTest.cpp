@@ -3,6 +3,8 @@
 #include "CaptureCycle.h"
 #include "Commands.h"
 #include "EmulatedBus.h"
+#include "../flashloader/FlashLoaderFixture.h"
+#include "PtyBoard.h"
 #include "MonitorLog.h"
 #include "MonitorRows.h"
 #include "QtPrinters.h"
@@ -275,5 +277,71 @@ TEST(ServiceCommands, AFailedLoadNamesItsStatusAndEndsAsFailed)
                                      QStringList{QStringLiteral("load"), QStringLiteral("x")}}) {
         const Ran refused = service(usage, firmware);
         EXPECT_EQ(refused.status, ExitStatus::Usage) << usage.join(QLatin1Char(' ')).toStdString();
+    }
+}
+
+namespace {
+// The command started on a serial board that lives in this process: its events run while
+// the command does.
+Ran serviceOnTheBoard(const QStringList &arguments, const QString &folder)
+{
+    QProcess process;
+    process.setWorkingDirectory(folder);
+    process.start(QStringLiteral(QUILL_SERVICE_PROGRAM), arguments);
+    if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 120000))
+        return {};
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromLocal8Bit(process.readAllStandardOutput()),
+            QString::fromLocal8Bit(process.readAllStandardError())};
+}
+} // namespace
+
+// The serial boot loader and the sector erase from a terminal, on an emulated board behind
+// a pseudo-terminal: the flash holds the file, the erase sends the sectors' mask, and a port
+// or a file that cannot be used ends in its own status.
+TEST(ServiceCommands, TheSerialLoaderAndTheEraseRunOnABoard)
+{
+    PtyBoard board;
+    if (!board.isOpen())
+        GTEST_SKIP() << "no pseudo-terminal on this machine";
+    WorkingFolder folder;
+    const QDir demo(QStringLiteral(QUILL_SOURCE_DIR "/demo"));
+    for (const char *name : {"Board-0100.hex", "BootLdr.dwn", "FlshLdr.dwn"})
+        QFile::copy(demo.filePath(QString::fromLatin1(name)), folder.path(QString::fromLatin1(name)));
+    const QString here = folder.path(QString());
+
+    const Ran loaded = serviceOnTheBoard(
+        {QStringLiteral("load"), QStringLiteral("--port"), board.slaveName(), QStringLiteral("Board-0100.hex")}, here);
+    EXPECT_EQ(loaded.status, ExitStatus::Completed) << loaded.err.toStdString();
+    EXPECT_EQ(loaded.out, "Flash Load Complete - Cycle Module Power\n");
+    EXPECT_EQ(flashDifferences(board.model().flash(),
+                               expectedImages(folder.path(QStringLiteral("Board-0100.hex")), 0, true)),
+              0u);
+
+    board.model().powerCycle();
+    const Ran erased = serviceOnTheBoard({QStringLiteral("erase"), QStringLiteral("--port"), board.slaveName(),
+                                          QStringLiteral("--sectors"), QStringLiteral("0,9,21")},
+                                         here);
+    EXPECT_EQ(erased.status, ExitStatus::Completed) << erased.err.toStdString();
+    EXPECT_EQ(erased.out, "Sector Erase Complete\n");
+    EXPECT_EQ(board.model().commands().back(), (emu::Bytes{'d', 0x01, 0x20, 0x02, 0x01}));
+
+    board.model().powerCycle();
+    folder.write(QStringLiteral("spoilt.hex"), "S0030000FC\r\nnot a record\r\n");
+    const Ran spoilt = serviceOnTheBoard(
+        {QStringLiteral("load"), QStringLiteral("--port"), board.slaveName(), QStringLiteral("spoilt.hex")}, here);
+    EXPECT_EQ(spoilt.status, ExitStatus::Failed);
+    EXPECT_TRUE(spoilt.err.contains(QStringLiteral("Invalid Load File"))) << spoilt.err.toStdString();
+
+    const Ran noPort = serviceOnTheBoard({QStringLiteral("erase"), QStringLiteral("--port"),
+                                          folder.path(QStringLiteral("no-such-port")), QStringLiteral("--all")},
+                                         here);
+    EXPECT_EQ(noPort.status, ExitStatus::PortUnavailable);
+    EXPECT_TRUE(noPort.err.contains(QStringLiteral("Cannot open the serial port"))) << noPort.err.toStdString();
+    for (const char *sectors : {"22", "3-1", "x"}) {
+        const Ran refused = serviceOnTheBoard({QStringLiteral("erase"), QStringLiteral("--port"), board.slaveName(),
+                                               QStringLiteral("--sectors"), QString::fromLatin1(sectors)},
+                                              here);
+        EXPECT_EQ(refused.status, ExitStatus::Usage) << sectors;
     }
 }

@@ -1,0 +1,45 @@
+#include "Commands.h"
+
+#include "FormTimer.h"
+#include "SerialLine.h"
+#include "SerialLoader.h"
+#include "TerminalLoad.h"
+
+#include <QSerialPort>
+
+#include <cstdio>
+
+int runSerial(const SerialOptions &options)
+{
+    const InterruptCatcher catcher;
+    QObject owner;
+    QSerialPort port;
+    SerialPortLine line(&port, &owner);
+    TerminalLoad host(false);
+    SerialLoader loader(line, host, new FormTimer(QStringLiteral("Timer1"), SerialLoader::StepMs, &owner),
+                        new FormTimer(QStringLiteral("Timer6"), SerialLoader::NextBlockMs, &owner),
+                        [&options](int) { return options.port; }, &owner);
+    if (!loader.choosePort(1)) {
+        std::fprintf(stderr, "Cannot open the serial port %s\n", qPrintable(options.port));
+        return ExitStatus::PortUnavailable;
+    }
+    for (const int sector : options.sectors)
+        loader.sectorMask().set(sector, true);
+    bool done = false;
+    host.ended = [&done] { done = true; };
+    const SerialLoader::Request request = !options.applicationFile.isEmpty() ? SerialLoader::Request::Application
+                                          : options.eraseAll                 ? SerialLoader::Request::EraseAll
+                                                                             : SerialLoader::Request::EraseSectors;
+    loader.start(options.applicationFile, request);
+    if (!done && !loader.running()) { // refused before the first byte, the reason shown
+        std::fprintf(stderr, "%s\n", qPrintable(host.lastStatus.trimmed()));
+        return ExitStatus::Failed;
+    }
+    const bool finished = waitUntilDone(done);
+    if (!finished)
+        loader.stop();
+    const bool completed = finished && host.lastColour == LoadHost::Colour::Success;
+    std::fprintf(completed ? stdout : stderr, "%s\n",
+                 qPrintable(finished ? host.lastStatus.trimmed() : QStringLiteral("Interrupted")));
+    return completed ? ExitStatus::Completed : ExitStatus::Failed;
+}
