@@ -32,4 +32,14 @@ program="$(ls "$scratch"/root/usr/lib/*/quillbus-service/quillbus-service)"
 mkdir "$scratch/work"
 (cd "$scratch/work" && "$program" scan --to 3 --format csv)
 (cd "$scratch/work" && "$program" tables . && ls)
+
+echo "== the launcher, with its home in the scratch folder"
+launcher="$scratch/root/usr/bin/quillbus-service"
+mkdir -p "$scratch/home" "$scratch/tree/include"
+(cd "$scratch/tree" && HOME="$scratch/home" "$launcher" --write-tables . && HOME="$scratch/home" "$launcher" tables include)
+for header in lut_R.h lut_Z.h lut_S.h VStrSin.h VStrCos.h; do
+  [[ -f "$scratch/tree/$header" && -f "$scratch/tree/include/$header" ]] ||
+    { echo "package: the launcher did not write $header where it was started" >&2; exit 1; }
+done
+[[ -f "$scratch/home/Quillbus/F2315-0202.hex" ]] || { echo "package: no sample firmware in ~/Quillbus" >&2; exit 1; }
 echo "package: $deb passes"

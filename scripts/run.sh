@@ -4,5 +4,4 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/setup.sh"
 "$root/scripts/build.sh" default
-cd "$root/demo"
-exec "$root/build/bin/quillbus-service" "$@"
+exec "$root/build/bin/quillbus-service" --working-folder "$root/demo" "$@"

@@ -4,6 +4,8 @@
 #include "Versions.h"
 
 #include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
 
 #include <optional>
 
@@ -16,7 +18,9 @@ const QString Commands = QStringLiteral(
     "  load                  Load firmware into scanned devices, the module, or over a serial port.\n"
     "  erase                 Erase a board's flash, or sectors of it, over a serial port.\n"
     "  tables <dir>          Write the five lookup-table headers into dir.\n"
-    "\nWithout a command the windows open.\n");
+    "\nWithout a command the windows open, working in --working-folder (the launcher gives\n"
+    "~/Quillbus) or where the program was started. Commands work where they are started, or in\n"
+    "their --folder. Paths on the command line mean what they mean where it was typed.\n");
 
 CommandLine refused(const QString &why, const QString &command = {})
 {
@@ -284,7 +288,25 @@ CommandLine parseTables(const QStringList &arguments)
 
 } // namespace
 
-CommandLine CommandLine::parse(const QStringList &arguments)
+CommandLine CommandLine::parse(const QStringList &given)
+{
+    // "--working-folder DIR" may lead (the launcher puts it there); it concerns the windows.
+    QStringList arguments = given;
+    QString workingFolder;
+    if (arguments.value(1) == QLatin1String("--working-folder") && arguments.size() > 2) {
+        workingFolder = arguments[2];
+        arguments.remove(1, 2);
+    } else if (arguments.value(1).startsWith(QLatin1String("--working-folder="))) {
+        workingFolder = arguments[1].mid(QStringLiteral("--working-folder=").size());
+        arguments.remove(1);
+    }
+    CommandLine line = parseArguments(arguments);
+    if (!workingFolder.isEmpty())
+        line.workingFolder = workingFolder;
+    return line;
+}
+
+CommandLine CommandLine::parseArguments(const QStringList &arguments)
 {
     // A command is the first argument; what follows is its own.
     const QString command = arguments.value(1);
@@ -305,17 +327,23 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
                                      QStringLiteral("Show the program's version."));
-    const QCommandLineOption com1(QStringLiteral("com1"), QStringLiteral("Serial device for COM port 1."),
+    const QCommandLineOption com1(QStringLiteral("com1"),
+                                  QStringLiteral("Serial device for COM port 1 (Comm Port mode: needs --engineering)."),
                                   QStringLiteral("device"));
-    const QCommandLineOption com2(QStringLiteral("com2"), QStringLiteral("Serial device for COM port 2."),
+    const QCommandLineOption com2(QStringLiteral("com2"),
+                                  QStringLiteral("Serial device for COM port 2 (Comm Port mode: needs --engineering)."),
                                   QStringLiteral("device"));
+    const QCommandLineOption working(QStringLiteral("working-folder"),
+                                     QStringLiteral("The folder the windows work in (firmware, download files, logs); "
+                                                    "by default where the program was started."),
+                                     QStringLiteral("dir"));
     const QCommandLineOption engineering(
         QStringLiteral("engineering"),
         QStringLiteral("Show the flash loader's USB and H File Generator check boxes (Comm Port mode, tables)."));
     const QCommandLineOption tables(QStringLiteral("write-tables"),
                                     QStringLiteral("Write the five lookup-table headers into dir and exit."),
                                     QStringLiteral("dir"));
-    parser.addOptions({help, version, com1, com2, engineering, tables});
+    parser.addOptions({help, version, com1, com2, engineering, tables, working});
 
     CommandLine line;
     if (!parser.parse(arguments)) {
@@ -339,11 +367,33 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     line.flash.engineering = parser.isSet(engineering);
     line.flash.com1 = parser.value(com1);
     line.flash.com2 = parser.value(com2);
+    line.workingFolder = parser.value(working);
+    if ((parser.isSet(com1) || parser.isSet(com2)) && !line.flash.engineering)
+        line.warnings = QStringLiteral("quillbus-service: --com1 and --com2 take effect in the flash loader's Comm "
+                                       "Port mode, which only --engineering shows\n");
     if (parser.isSet(tables)) {
         line.action = Action::WriteTables;
         line.tablesDirectory = parser.value(tables);
     }
     return line;
+}
+
+// A serial device named by a relative path ("./ttyX") means the one in the folder the
+// program was started in; a bare name ("ttyS0") is the system's port name as it stands.
+static QString startedFrom(const QString &device)
+{
+    if (device.contains(QLatin1Char('/')) && QFileInfo(device).isRelative())
+        return QFileInfo(device).absoluteFilePath();
+    return device;
+}
+
+QString CommandLine::enterWorkingFolder()
+{
+    flash.com1 = startedFrom(flash.com1);
+    flash.com2 = startedFrom(flash.com2);
+    if (workingFolder.isEmpty() || QDir::setCurrent(workingFolder))
+        return {};
+    return QStringLiteral("quillbus-service: cannot work in ") + workingFolder + QStringLiteral(": no such folder\n");
 }
 
 QString writeAllTables(const QString &directory)

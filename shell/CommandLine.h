@@ -18,9 +18,18 @@ struct CommandLine {
     LoadOptions load;
     SerialOptions serial;
     QString folder; // where a command works; empty: where it was started
+    QString workingFolder; // where the windows work; empty: where the program was started
+    QString warnings;      // said on standard error when the program starts
     QString text; // help or version text, or why the command line is refused
 
     static CommandLine parse(const QStringList &arguments);
+
+    // The windows go to work in the working folder. Paths on the command line keep meaning
+    // what they meant where the program was started. The failure, or an empty text.
+    QString enterWorkingFolder();
+
+private:
+    static CommandLine parseArguments(const QStringList &arguments);
 };
 
 // Writes the five lookup-table headers into directory; the failures, one a line.

@@ -15,7 +15,7 @@ int main(int argc, char *argv[])
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
-    const CommandLine line = CommandLine::parse(arguments);
+    CommandLine line = CommandLine::parse(arguments);
     switch (line.action) {
     case CommandLine::Action::ShowText: std::fputs(qPrintable(line.text), stdout); return 0;
     case CommandLine::Action::Refuse: std::fputs(qPrintable(line.text), stderr); return 2;
@@ -46,6 +46,12 @@ int main(int argc, char *argv[])
         return runLoad(driver, line.load);
     }
     case CommandLine::Action::RunWindows: break;
+    }
+    std::fputs(qPrintable(line.warnings), stderr);
+    const QString folderProblem = line.enterWorkingFolder();
+    if (!folderProblem.isEmpty()) {
+        std::fputs(qPrintable(folderProblem), stderr);
+        return ExitStatus::Failed;
     }
 
     QApplication app(argc, argv);

@@ -151,3 +151,26 @@ TEST(CommandLine, TheManualPageAndTheReadmeNameEveryCommandOptionAndStatus)
         EXPECT_TRUE(guide.contains(QStringLiteral("| %1 |").arg(status))) << status;
     }
 }
+
+// Paths on the command line mean what they mean where the program was started, whatever
+// folder the windows then work in; --com1 and --com2 without --engineering are said to do
+// nothing.
+TEST(CommandLine, PathsMeanWhereTheProgramWasStartedAndComPortsNeedEngineering)
+{
+    WorkingFolder started;
+    ASSERT_TRUE(QDir().mkpath(started.path(QStringLiteral("windows"))));
+    CommandLine line = parse({"--working-folder", "windows", "--engineering", "--com1", "./ttyX", "--com2", "ttyS1"});
+    EXPECT_EQ(line.action, CommandLine::Action::RunWindows);
+    EXPECT_TRUE(line.warnings.isEmpty());
+    EXPECT_EQ(line.enterWorkingFolder(), QString());
+    EXPECT_EQ(QDir::currentPath(), QDir(started.path(QStringLiteral("windows"))).canonicalPath());
+    EXPECT_EQ(line.flash.com1, QDir(started.path(QString())).canonicalPath() + QStringLiteral("/ttyX"));
+    EXPECT_EQ(line.flash.com2, "ttyS1") << "a port's own name stays as it is";
+
+    for (const auto &unseen : {parse({"--com1", "/dev/ttyUSB0"}), parse({"--com2=/dev/ttyS1"})})
+        EXPECT_EQ(unseen.warnings, "quillbus-service: --com1 and --com2 take effect in the flash loader's Comm Port "
+                                   "mode, which only --engineering shows\n");
+    EXPECT_TRUE(parse({"--help"}).text.simplified().contains(QStringLiteral("(Comm Port mode: needs --engineering)")));
+    EXPECT_EQ(parse({"--working-folder", "missing"}).enterWorkingFolder(),
+              "quillbus-service: cannot work in missing: no such folder\n");
+}

@@ -345,3 +345,36 @@ TEST(ServiceCommands, TheSerialLoaderAndTheEraseRunOnABoard)
         EXPECT_EQ(refused.status, ExitStatus::Usage) << sectors;
     }
 }
+
+// Started from a folder, with the windows' working folder elsewhere (as the launcher
+// starts it), the tables go where the user typed: the started folder, or a path below it.
+TEST(ServiceCommands, TablesGoWhereTheCommandWasStarted)
+{
+    WorkingFolder folder;
+    QDir().mkpath(folder.path(QStringLiteral("elsewhere")));
+    QDir().mkpath(folder.path(QStringLiteral("build/include")));
+    const QString elsewhere = folder.path(QStringLiteral("elsewhere"));
+    const QString started = folder.path(QStringLiteral("build"));
+    const Ran dot = service({QStringLiteral("--working-folder"), elsewhere, QStringLiteral("--write-tables"),
+                             QStringLiteral(".")},
+                            started);
+    EXPECT_EQ(dot.status, ExitStatus::Completed) << dot.err.toStdString();
+    const Ran below = service({QStringLiteral("--working-folder"), elsewhere, QStringLiteral("tables"),
+                               QStringLiteral("include")},
+                              started);
+    EXPECT_EQ(below.status, ExitStatus::Completed) << below.err.toStdString();
+    for (const char *name : {"lut_R.h", "lut_Z.h", "lut_S.h", "VStrSin.h", "VStrCos.h"}) {
+        EXPECT_TRUE(QFile::exists(started + QLatin1Char('/') + QString::fromLatin1(name))) << name;
+        EXPECT_TRUE(QFile::exists(started + QStringLiteral("/include/") + QString::fromLatin1(name))) << name;
+    }
+    EXPECT_TRUE(QDir(elsewhere).isEmpty());
+
+    // The windows are not opened: the warning comes first, then the folder they cannot use.
+    const Ran windows = service({QStringLiteral("--com1"), QStringLiteral("./ttyX"), QStringLiteral("--working-folder"),
+                                 folder.path(QStringLiteral("missing"))},
+                                started);
+    EXPECT_EQ(windows.status, ExitStatus::Failed);
+    EXPECT_TRUE(windows.err.startsWith(QStringLiteral("quillbus-service: --com1 and --com2 take effect")))
+        << windows.err.toStdString();
+    EXPECT_TRUE(windows.err.contains(QStringLiteral("cannot work in"))) << windows.err.toStdString();
+}
