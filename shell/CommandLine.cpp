@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include "LookupTables.h"
+#include "ScanRules.h"
 #include "Versions.h"
 
 #include <QCommandLineParser>
@@ -47,33 +48,70 @@ QString helpOf(const QCommandLineParser &parser, const QString &usage)
     return text;
 }
 
+// One command's parser, with its own --help and usage line.
+class CommandParser {
+public:
+    CommandParser(const QString &name, const QString &usage, const QString &description)
+        : m_name(name), m_usage(usage)
+    {
+        parser.setApplicationDescription(description);
+        parser.addOption(m_help);
+    }
+
+    // The answer to give at once (a refusal, or the help text), or nothing when the
+    // options are there to be taken.
+    std::optional<CommandLine> read(const QStringList &arguments, bool takesArguments = false)
+    {
+        if (!parser.parse(arguments))
+            return refuse(parser.errorText());
+        if (parser.isSet(m_help))
+            return shown(helpOf(parser, m_usage));
+        if (!takesArguments && !parser.positionalArguments().isEmpty())
+            return refuse(QStringLiteral("Unexpected argument: ") + parser.positionalArguments().first());
+        return std::nullopt;
+    }
+    CommandLine refuse(const QString &why) const { return refused(why, m_name); }
+
+    // The scan's highest address, 1 to 96 (16 unless given).
+    static QCommandLineOption toOption()
+    {
+        return {QStringLiteral("to"), QStringLiteral("Highest address to scan, 1-96 (16)."), QStringLiteral("N"),
+                QStringLiteral("16")};
+    }
+    std::optional<int> highest(const QCommandLineOption &to) const
+    {
+        bool number = false;
+        const int value = parser.value(to).toInt(&number);
+        return number && value >= 1 && value <= ScanRules::MaxScanAddress ? std::optional<int>(value) : std::nullopt;
+    }
+
+    QCommandLineParser parser;
+
+private:
+    QString m_name;
+    QString m_usage;
+    QCommandLineOption m_help{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help.")};
+};
+
 CommandLine parseScan(const QStringList &arguments)
 {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Scans the bus from address 1 up to N, as the flash loader's Scan Network does, and lists the\n"
-        "devices that answer: address, name, type and revision."));
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
-    const QCommandLineOption to(QStringLiteral("to"), QStringLiteral("Highest address to scan, 1-96 (16)."),
-                                QStringLiteral("N"), QStringLiteral("16"));
+    CommandParser command(QStringLiteral("scan"), QStringLiteral("scan [options]"),
+                          QStringLiteral("Scans the bus from address 1 up to N, as the flash loader's Scan Network does, "
+                                         "and lists the\ndevices that answer: address, name, type and revision."));
+    const QCommandLineOption to = CommandParser::toOption();
     const QCommandLineOption format(QStringLiteral("format"),
                                     QStringLiteral("How the devices are listed: table, csv or json (table)."),
                                     QStringLiteral("format"), QStringLiteral("table"));
-    parser.addOptions({help, to, format});
-    if (!parser.parse(arguments))
-        return refused(parser.errorText(), QStringLiteral("scan"));
-    if (parser.isSet(help))
-        return shown(helpOf(parser, QStringLiteral("scan [options]")));
-    if (!parser.positionalArguments().isEmpty())
-        return refused(QStringLiteral("Unexpected argument: ") + parser.positionalArguments().first(),
-                       QStringLiteral("scan"));
+    command.parser.addOptions({to, format});
+    if (const auto answer = command.read(arguments))
+        return *answer;
     CommandLine line;
     line.action = CommandLine::Action::Scan;
-    bool number = false;
-    line.scan.highest = parser.value(to).toInt(&number);
-    if (!number || line.scan.highest < 1 || line.scan.highest > 96)
-        return refused(QStringLiteral("--to takes an address from 1 to 96"), QStringLiteral("scan"));
-    const QString chosen = parser.value(format);
+    const auto highest = command.highest(to);
+    if (!highest)
+        return command.refuse(QStringLiteral("--to takes an address from 1 to 96"));
+    line.scan.highest = *highest;
+    const QString chosen = command.parser.value(format);
     if (chosen == QLatin1String("table"))
         line.scan.format = ScanOptions::Format::Table;
     else if (chosen == QLatin1String("csv"))
@@ -81,23 +119,22 @@ CommandLine parseScan(const QStringList &arguments)
     else if (chosen == QLatin1String("json"))
         line.scan.format = ScanOptions::Format::Json;
     else
-        return refused(QStringLiteral("--format takes table, csv or json"), QStringLiteral("scan"));
+        return command.refuse(QStringLiteral("--format takes table, csv or json"));
     return line;
 }
 
 CommandLine parseMonitor(const QStringList &arguments)
 {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Captures the bus as the monitor window does and writes its rows on standard output, one a\n"
-        "line. Ctrl-C (SIGINT) or SIGTERM stops it, the log closed whole. Filters take hexadecimal\n"
-        "pairs, one character between two (\"02 05\"), as the window's boxes do; they apply to a\n"
-        "capture, not to a log played back."));
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
+    CommandParser command(
+        QStringLiteral("monitor"), QStringLiteral("monitor [options]"),
+        QStringLiteral("Captures the bus as the monitor window does and writes its rows on standard output, one a\n"
+                       "line. Ctrl-C (SIGINT) or SIGTERM stops it, the log closed whole. Filters take hexadecimal\n"
+                       "pairs, one character between two (\"02 05\"), as the window's boxes do; they apply to a\n"
+                       "capture, not to a log played back."));
     const QCommandLineOption address(QStringLiteral("address"), QStringLiteral("Hide the rows from these addresses."),
                                      QStringLiteral("list"));
-    const QCommandLineOption command(QStringLiteral("command"), QStringLiteral("Hide the rows of these commands."),
-                                     QStringLiteral("list"));
+    const QCommandLineOption commands(QStringLiteral("command"), QStringLiteral("Hide the rows of these commands."),
+                                      QStringLiteral("list"));
     const QCommandLineOption log(QStringLiteral("log"), QStringLiteral("Write the rows into file as well."),
                                  QStringLiteral("file"));
     const QCommandLineOption seconds(QStringLiteral("seconds"), QStringLiteral("Stop after this many seconds."),
@@ -110,19 +147,15 @@ CommandLine parseMonitor(const QStringList &arguments)
                                   QStringLiteral("file"));
     const QCommandLineOption absolute(QStringLiteral("absolute"),
                                       QStringLiteral("Times from the start rather than from the row before."));
-    parser.addOptions({help, address, command, log, seconds, count, play, absolute});
-    const QString name = QStringLiteral("monitor");
-    if (!parser.parse(arguments))
-        return refused(parser.errorText(), name);
-    if (parser.isSet(help))
-        return shown(helpOf(parser, QStringLiteral("monitor [options]")));
-    if (!parser.positionalArguments().isEmpty())
-        return refused(QStringLiteral("Unexpected argument: ") + parser.positionalArguments().first(), name);
+    command.parser.addOptions({address, commands, log, seconds, count, play, absolute});
+    if (const auto answer = command.read(arguments))
+        return *answer;
+    const QCommandLineParser &parser = command.parser;
     CommandLine line;
     line.action = CommandLine::Action::Monitor;
     MonitorOptions &m = line.monitor;
     m.addresses = parser.value(address);
-    m.commands = parser.value(command);
+    m.commands = parser.value(commands);
     m.logPath = parser.value(log);
     m.playPath = parser.value(play);
     m.absoluteTime = parser.isSet(absolute);
@@ -130,29 +163,28 @@ CommandLine parseMonitor(const QStringList &arguments)
     if (parser.isSet(seconds))
         m.seconds = parser.value(seconds).toDouble(&ok);
     if (!ok || m.seconds < 0)
-        return refused(QStringLiteral("--seconds takes a number of seconds"), name);
+        return command.refuse(QStringLiteral("--seconds takes a number of seconds"));
     if (parser.isSet(count))
         m.count = parser.value(count).toLongLong(&ok);
     if (!ok || m.count < 0)
-        return refused(QStringLiteral("--count takes a number of rows"), name);
+        return command.refuse(QStringLiteral("--count takes a number of rows"));
     if (!m.playPath.isEmpty() && !m.logPath.isEmpty())
-        return refused(QStringLiteral("--play and --log cannot go together"), name);
+        return command.refuse(QStringLiteral("--play and --log cannot go together"));
     return line;
 }
 
 CommandLine parseLoad(const QStringList &arguments)
 {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
+    CommandParser command(QStringLiteral("load"),
+                          QStringLiteral("load [options] (--all | address...) | --module file | --port device file"),
+                          QStringLiteral(
         "Scans the bus, chooses each selected device's firmware file (F<type>-*.hex in the folder)\n"
         "as the flash loader does, loads the devices one after the other, scans again and lists,\n"
         "per device, the revision before and after and the load's final status. With --module,\n"
         "loads the module's own firmware instead; with --port, loads file into the board on that\n"
         "serial port through its boot loader (BootLdr.dwn and FlshLdr.dwn of the folder).\n"
         "Ctrl-C abandons the load in hand."));
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
-    const QCommandLineOption to(QStringLiteral("to"), QStringLiteral("Highest address to scan, 1-96 (16)."),
-                                QStringLiteral("N"), QStringLiteral("16"));
+    const QCommandLineOption to = CommandParser::toOption();
     const QCommandLineOption folder(QStringLiteral("folder"),
                                     QStringLiteral("Work in dir: the firmware files, the download files written."),
                                     QStringLiteral("dir"));
@@ -167,20 +199,18 @@ CommandLine parseLoad(const QStringList &arguments)
     const QCommandLineOption port(QStringLiteral("port"),
                                   QStringLiteral("Load file into the board on this serial device instead."),
                                   QStringLiteral("device"));
-    parser.addOptions({help, to, folder, all, dryRun, latest, module, port});
-    parser.addPositionalArgument(QStringLiteral("address"), QStringLiteral("The devices to load (with --port: the file)."),
-                                 QStringLiteral("[address...]"));
-    const QString name = QStringLiteral("load");
-    if (!parser.parse(arguments))
-        return refused(parser.errorText(), name);
-    if (parser.isSet(help))
-        return shown(helpOf(parser,
-                            QStringLiteral("load [options] (--all | address...) | --module file | --port device file")));
+    command.parser.addOptions({to, folder, all, dryRun, latest, module, port});
+    command.parser.addPositionalArgument(QStringLiteral("address"),
+                                         QStringLiteral("The devices to load (with --port: the file)."),
+                                         QStringLiteral("[address...]"));
+    if (const auto answer = command.read(arguments, true))
+        return *answer;
+    const QCommandLineParser &parser = command.parser;
     CommandLine line;
     line.folder = parser.value(folder);
     if (parser.isSet(port)) {
         if (parser.positionalArguments().size() != 1 || parser.isSet(all) || parser.isSet(module))
-            return refused(QStringLiteral("load --port takes one file"), name);
+            return command.refuse(QStringLiteral("load --port takes one file"));
         line.action = CommandLine::Action::Serial;
         line.serial.port = parser.value(port);
         line.serial.applicationFile = parser.positionalArguments().first();
@@ -191,7 +221,7 @@ CommandLine parseLoad(const QStringList &arguments)
     bool number = false;
     l.highest = parser.value(to).toInt(&number);
     if (!number || l.highest < 1 || l.highest > 96)
-        return refused(QStringLiteral("--to takes an address from 1 to 96"), name);
+        return command.refuse(QStringLiteral("--to takes an address from 1 to 96"));
     l.all = parser.isSet(all);
     l.dryRun = parser.isSet(dryRun);
     l.takeFirstFile = parser.isSet(latest);
@@ -199,14 +229,14 @@ CommandLine parseLoad(const QStringList &arguments)
     for (const QString &word : parser.positionalArguments()) {
         const int address = word.toInt(&number);
         if (!number || address < 1 || address > 96)
-            return refused(QStringLiteral("Not a device address: ") + word, name);
+            return command.refuse(QStringLiteral("Not a device address: ") + word);
         l.addresses << address;
     }
     const bool devices = l.all || !l.addresses.isEmpty();
     if (devices == !l.moduleFile.isEmpty())
-        return refused(QStringLiteral("load takes --all, device addresses, or --module file"), name);
+        return command.refuse(QStringLiteral("load takes --all, device addresses, or --module file"));
     if (l.all && !l.addresses.isEmpty())
-        return refused(QStringLiteral("--all and addresses cannot go together"), name);
+        return command.refuse(QStringLiteral("--all and addresses cannot go together"));
     return line;
 }
 
@@ -230,11 +260,10 @@ std::optional<QList<int>> sectorList(const QString &text)
 
 CommandLine parseErase(const QStringList &arguments)
 {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Erases the flash of the board on a serial port, or chosen sectors of it, through its boot\n"
-        "loader (BootLdr.dwn and FlshLdr.dwn of the folder), as Comm Port mode's erase buttons do."));
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
+    CommandParser command(
+        QStringLiteral("erase"), QStringLiteral("erase --port device (--all | --sectors list)"),
+        QStringLiteral("Erases the flash of the board on a serial port, or chosen sectors of it, through its boot\n"
+                       "loader (BootLdr.dwn and FlshLdr.dwn of the folder), as Comm Port mode's erase buttons do."));
     const QCommandLineOption port(QStringLiteral("port"), QStringLiteral("The board's serial device."),
                                   QStringLiteral("device"));
     const QCommandLineOption folder(QStringLiteral("folder"), QStringLiteral("Work in dir (the loader files)."),
@@ -242,16 +271,12 @@ CommandLine parseErase(const QStringList &arguments)
     const QCommandLineOption all(QStringLiteral("all"), QStringLiteral("Erase the whole flash."));
     const QCommandLineOption sectors(QStringLiteral("sectors"),
                                      QStringLiteral("Erase these sectors, 0-21, as in 0,3,5-7."), QStringLiteral("list"));
-    parser.addOptions({help, port, folder, all, sectors});
-    const QString name = QStringLiteral("erase");
-    if (!parser.parse(arguments))
-        return refused(parser.errorText(), name);
-    if (parser.isSet(help))
-        return shown(helpOf(parser, QStringLiteral("erase --port device (--all | --sectors list)")));
-    if (!parser.positionalArguments().isEmpty())
-        return refused(QStringLiteral("Unexpected argument: ") + parser.positionalArguments().first(), name);
+    command.parser.addOptions({port, folder, all, sectors});
+    if (const auto answer = command.read(arguments))
+        return *answer;
+    const QCommandLineParser &parser = command.parser;
     if (!parser.isSet(port) || parser.isSet(all) == parser.isSet(sectors))
-        return refused(QStringLiteral("erase takes --port and either --all or --sectors"), name);
+        return command.refuse(QStringLiteral("erase takes --port and either --all or --sectors"));
     CommandLine line;
     line.action = CommandLine::Action::Serial;
     line.folder = parser.value(folder);
@@ -260,7 +285,7 @@ CommandLine parseErase(const QStringList &arguments)
     if (parser.isSet(sectors)) {
         const auto list = sectorList(parser.value(sectors));
         if (!list)
-            return refused(QStringLiteral("--sectors takes sectors 0-21, as in 0,3,5-7"), name);
+            return command.refuse(QStringLiteral("--sectors takes sectors 0-21, as in 0,3,5-7"));
         line.serial.sectors = *list;
     }
     return line;
@@ -268,21 +293,17 @@ CommandLine parseErase(const QStringList &arguments)
 
 CommandLine parseTables(const QStringList &arguments)
 {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Writes lut_R.h, lut_Z.h, lut_S.h, VStrSin.h and VStrCos.h into dir, as --write-tables does."));
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
-    parser.addOption(help);
-    parser.addPositionalArgument(QStringLiteral("dir"), QStringLiteral("The folder the headers go into."));
-    if (!parser.parse(arguments))
-        return refused(parser.errorText(), QStringLiteral("tables"));
-    if (parser.isSet(help))
-        return shown(helpOf(parser, QStringLiteral("tables [options] dir")));
-    if (parser.positionalArguments().size() != 1)
-        return refused(QStringLiteral("tables takes one folder"), QStringLiteral("tables"));
+    CommandParser command(
+        QStringLiteral("tables"), QStringLiteral("tables [options] dir"),
+        QStringLiteral("Writes lut_R.h, lut_Z.h, lut_S.h, VStrSin.h and VStrCos.h into dir, as --write-tables does."));
+    command.parser.addPositionalArgument(QStringLiteral("dir"), QStringLiteral("The folder the headers go into."));
+    if (const auto answer = command.read(arguments, true))
+        return *answer;
+    if (command.parser.positionalArguments().size() != 1)
+        return command.refuse(QStringLiteral("tables takes one folder"));
     CommandLine line;
     line.action = CommandLine::Action::WriteTables;
-    line.tablesDirectory = parser.positionalArguments().first();
+    line.tablesDirectory = command.parser.positionalArguments().first();
     return line;
 }
 

@@ -112,7 +112,9 @@ int runLoad(ModuleDriver &driver, const LoadOptions &options)
         } else {
             const QStringList candidates = FirmwareChoice::candidates(choice.type);
             const FirmwareChoice::Choice file = FirmwareChoice::choose(candidates, options.takeFirstFile);
-            if (file.ask)
+            if (file.ask && candidates.isEmpty()) // where the window would show an empty list
+                device.status = FirmwareChoice::prepare(QString(), choice.type, choice.deviceAddress);
+            else if (file.ask)
                 device.status = QStringLiteral("Several files: ") + candidates.join(QStringLiteral(", ")) +
                                 QStringLiteral(" (--latest takes the first)");
             device.file = file.file;

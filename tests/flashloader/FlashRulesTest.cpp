@@ -1,6 +1,7 @@
 #include "AddressKeypad.h"
 #include "DebugDump.h"
 #include "DeviceSelection.h"
+#include "FirmwareChoice.h"
 #include "LoadStatus.h"
 #include "ScanRules.h"
 
@@ -52,6 +53,38 @@ TEST(ScanRules, RowsKeepTheirColumns)
     EXPECT_EQ(ScanRules::rowType(ScanRules::row(10, reply)), "010A");
     EXPECT_EQ(ScanRules::rowRevision(ScanRules::row(10, reply)), "0100");
     EXPECT_EQ(ScanRules::rowType(ScanRules::row(7)), "    ");
+    // What a terminal lists of a row: address, name without its padding, answered or not.
+    EXPECT_EQ(ScanRules::rowAddress(ScanRules::row(10, reply)), 10);
+    EXPECT_EQ(ScanRules::rowName(ScanRules::row(10, reply)), "HD23 5");
+    EXPECT_TRUE(ScanRules::rowAnswered(ScanRules::row(10, reply)));
+    EXPECT_FALSE(ScanRules::rowAnswered(ScanRules::row(7)));
+}
+
+TEST(FirmwareChoice, TheOnlyFileOrTheFirstWithLatestTickedElseTheTechnicianChooses)
+{
+    EXPECT_EQ(FirmwareChoice::pattern(QStringLiteral("2315")), "F2315-*.hex");
+    struct Case {
+        QStringList candidates;
+        bool takeFirst;
+        const char *file;
+        bool ask;
+    };
+    const QStringList two{QStringLiteral("F2315-0201.hex"), QStringLiteral("F2315-0202.hex")};
+    const Case cases[] = {
+        {{QStringLiteral("F2315-0202.hex")}, false, "F2315-0202.hex", false},
+        {two, true, "F2315-0201.hex", false}, // the first of the list, as the design has it
+        {two, false, "", true},
+        {{}, true, "", false}, // no file: the conversion then names the type and address
+        {{}, false, "", true},
+    };
+    for (const Case &c : cases) {
+        const FirmwareChoice::Choice choice = FirmwareChoice::choose(c.candidates, c.takeFirst);
+        EXPECT_EQ(choice.file, QString::fromLatin1(c.file)) << c.candidates.join(QLatin1Char(' ')).toStdString();
+        EXPECT_EQ(choice.ask, c.ask);
+    }
+    EXPECT_EQ(FirmwareChoice::prepare(QString(), QStringLiteral("2315"), 4), "No Loadfile for Device Type = 2315, Adr  4"); // a number as the design writes it
+    EXPECT_EQ(FirmwareChoice::checkWholeFile(QString()), " Select File to Load!");
+    EXPECT_EQ(FirmwareChoice::checkWholeFile(QStringLiteral("/no/such/file.hex")), "Invalid Load File");
 }
 
 TEST(ScanRules, OnlyAMatchingConfigurationReplyCounts)
