@@ -1,19 +1,10 @@
 #include "FileListBox.h"
 
-#include <QDir>
+#include "FolderFiles.h"
 
 FileListBox::FileListBox(QWidget *parent) : QListWidget(parent)
 {
     setSelectionMode(QAbstractItemView::SingleSelection);
-}
-
-QStringList FileListBox::matchingFiles(const QString &pattern)
-{
-    QDir folder(QDir::currentPath());
-    folder.setNameFilters({pattern});
-    folder.setFilter(QDir::Files);
-    folder.setSorting(QDir::Name | QDir::IgnoreCase);
-    return folder.entryList();
 }
 
 void FileListBox::setPattern(const QString &pattern)
@@ -25,7 +16,7 @@ void FileListBox::setPattern(const QString &pattern)
 void FileListBox::refresh()
 {
     clear();
-    addItems(matchingFiles(m_pattern));
+    addItems(FolderFiles::matching(m_pattern));
 }
 
 QStringList FileListBox::names() const

@@ -3,8 +3,8 @@
 #include <QListWidget>
 #include <QStringList>
 
-// A list of the working folder's files that match a pattern such as "*.hex": matched
-// and sorted without regard to case, as the technicians' Windows machines do.
+// A list of the working folder's files that match a pattern such as "*.hex"
+// (FolderFiles::matching).
 class FileListBox final : public QListWidget {
     Q_OBJECT
 public:
@@ -19,8 +19,6 @@ public:
     QStringList names() const;
     // The selected file's name, empty when none is selected.
     QString selectedName() const;
-
-    static QStringList matchingFiles(const QString &pattern);
 
 private:
     QString m_pattern = QStringLiteral("*.*");

@@ -1,5 +1,7 @@
 #include "DownloadEngine.h"
 
+#include "FirmwareChoice.h"
+
 #include "Beep.h"
 #include "DriverResult.h"
 #include "FormTimer.h"
@@ -204,6 +206,23 @@ void DownloadEngine::flushReplies(std::function<void()> then)
 }
 
 // ---- starting ------------------------------------------------------------------------
+
+QString DownloadEngine::loadDevice(std::uint8_t address, const QString &firmwareFile, const QString &type,
+                                   bool knownType)
+{
+    const QString problem = FirmwareChoice::prepare(firmwareFile, type, address);
+    if (problem.isEmpty())
+        startDevice(address, firmwareFile, knownType);
+    return problem;
+}
+
+QString DownloadEngine::loadWholeFile(const QString &file, std::uint8_t address, bool knownType)
+{
+    const QString problem = FirmwareChoice::checkWholeFile(file);
+    if (problem.isEmpty())
+        startFile(file, address, knownType);
+    return problem;
+}
 
 void DownloadEngine::startDevice(std::uint8_t address, const QString &firmwareFile, bool knownType)
 {

@@ -61,6 +61,13 @@ public:
 
     DownloadEngine(ModuleDriver &driver, LoadHost &host, QObject *parent);
 
+    // A device's load from its firmware file: its download files written, then the load
+    // started. An empty text, or the status text that says why the device cannot be loaded
+    // (then nothing is sent).
+    QString loadDevice(std::uint8_t address, const QString &firmwareFile, const QString &type, bool knownType);
+    // A file loaded as it is (the module's firmware, or a file chosen directly): an empty
+    // text once started, or why it cannot be.
+    QString loadWholeFile(const QString &file, std::uint8_t address, bool knownType);
     // Starts a device's load with its "a" download file (the conversion has run).
     void startDevice(std::uint8_t address, const QString &firmwareFile, bool knownType);
     // Starts a load of one file: the module's firmware, or a device file chosen directly.

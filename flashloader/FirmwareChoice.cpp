@@ -1,6 +1,6 @@
 #include "FirmwareChoice.h"
 
-#include "FileListBox.h"
+#include "FolderFiles.h"
 #include "LoadFileConversion.h"
 #include "LoadStatus.h"
 #include "SRecord.h"
@@ -15,7 +15,7 @@ QString pattern(const QString &type)
 
 QStringList candidates(const QString &type)
 {
-    return FileListBox::matchingFiles(pattern(type));
+    return FolderFiles::matching(pattern(type));
 }
 
 Choice choose(const QStringList &candidates, bool takeFirst)

@@ -655,7 +655,7 @@ void FlashUtilityWindow::startLoad()
 
 void FlashUtilityWindow::startChosenFile(const QString &file, bool disableLoadButton)
 {
-    const QString problem = FirmwareChoice::checkWholeFile(file);
+    const QString problem = m_engine->loadWholeFile(file, static_cast<std::uint8_t>(m_deviceAddress), m_knownType);
     if (!problem.isEmpty()) {
         showStatus(problem, Colour::Error);
         return;
@@ -663,7 +663,6 @@ void FlashUtilityWindow::startChosenFile(const QString &file, bool disableLoadBu
     if (disableLoadButton)
         form.Command1->setEnabled(false);
     form.Command9->setEnabled(false);
-    m_engine->startFile(file, static_cast<std::uint8_t>(m_deviceAddress), m_knownType);
     showStatus(file.mid(2) + QStringLiteral(" Loading "), Colour::Information);
 }
 
@@ -758,11 +757,10 @@ void FlashUtilityWindow::deviceStart()
     if (!chooseLoadFile())
         return;
     const auto address = static_cast<std::uint8_t>(m_deviceAddress);
-    const QString problem = FirmwareChoice::prepare(m_loadFileName, m_deviceType, address);
+    const QString problem = m_engine->loadDevice(address, m_loadFileName, m_deviceType, m_knownType);
     if (problem.isEmpty()) {
         form.Command1->setEnabled(false);
         form.Command9->setEnabled(false);
-        m_engine->startDevice(address, m_loadFileName, m_knownType);
         return;
     }
     showStatus(problem, Colour::Error);

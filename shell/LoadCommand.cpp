@@ -21,6 +21,7 @@ struct DeviceOutcome {
     QString file;
     QString before;
     QString status;
+    bool knownType = false;  // its firmware loads at the known address offset
     bool completed = false;
     bool passedOver = false; // a dome that cannot take a download, in a load of all
 };
@@ -52,17 +53,16 @@ QStringList selectedRows(const QStringList &rows, const LoadOptions &options, st
 
 int loadModule(ModuleDriver &driver, const LoadOptions &options)
 {
-    const QString problem = FirmwareChoice::checkWholeFile(options.moduleFile);
-    if (!problem.isEmpty()) {
-        std::fprintf(stderr, "%s: %s\n", qPrintable(options.moduleFile), qPrintable(problem.trimmed()));
-        return ExitStatus::Failed;
-    }
     TerminalLoad host(false);
     QObject owner;
     DownloadEngine engine(driver, host, &owner);
     bool done = false;
     host.ended = [&done] { done = true; };
-    engine.startFile(options.moduleFile, 1, true);
+    const QString problem = engine.loadWholeFile(options.moduleFile, 1, true);
+    if (!problem.isEmpty()) {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(options.moduleFile), qPrintable(problem.trimmed()));
+        return ExitStatus::Failed;
+    }
     const bool finished = waitFor(done, engine);
     const bool completed = finished && host.lastColour == LoadHost::Colour::Success;
     std::printf("%s: %s\n", qPrintable(options.moduleFile),
@@ -103,7 +103,7 @@ int runLoad(ModuleDriver &driver, const LoadOptions &options)
         next = choice.nextRow;
         if (choice.result == DeviceSelection::Choice::NoneLeft)
             break;
-        DeviceOutcome device{choice.deviceAddress, choice.type, {}, choice.revision, {}, false};
+        DeviceOutcome device{choice.deviceAddress, choice.type, {}, choice.revision, {}, choice.knownType};
         if (choice.result == DeviceSelection::Choice::RefusedDome) {
             device.status = QStringLiteral("This dome rev does not support download, change chip!");
             device.passedOver = options.all;
@@ -144,16 +144,15 @@ int runLoad(ModuleDriver &driver, const LoadOptions &options)
     for (DeviceOutcome &d : devices) {
         if (!d.status.isEmpty())
             continue;
-        d.status = FirmwareChoice::prepare(d.file, d.type, d.address);
-        if (!d.status.isEmpty())
-            continue;
         bool done = false;
         host.deviceDone = [&] {
             d.completed = true;
             done = true;
         };
         host.ended = [&done] { done = true; };
-        engine.startDevice(static_cast<std::uint8_t>(d.address), d.file, true);
+        d.status = engine.loadDevice(static_cast<std::uint8_t>(d.address), d.file, d.type, d.knownType);
+        if (!d.status.isEmpty())
+            continue;
         if (!waitFor(done, engine)) {
             d.status = QStringLiteral("Interrupted");
             interruptedLoad = true;
