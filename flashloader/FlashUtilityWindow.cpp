@@ -4,6 +4,7 @@
 #include "DeviceSelection.h"
 #include "FileListBox.h"
 #include "FirmwareChoice.h"
+#include "FlashUtilityLayouts.h"
 #include "FormTimer.h"
 #include "LoadStatus.h"
 #include "LookupTables.h"
@@ -40,11 +41,7 @@ constexpr int LinkCheckWaitMs = 10;
 constexpr int StartupStep = 16, ScanPrompt = 22, Reconnect = 21;
 const QString DirectoryPrefix = QStringLiteral("./");
 
-void showControls(std::initializer_list<QWidget *> widgets, bool visible)
-{
-    for (QWidget *w : widgets)
-        w->setVisible(visible);
-}
+using FlashUtilityLayouts::showControls;
 
 // A box filled by a mode change, not typed: its typing check stays quiet, so the
 // mode's own prompt stays on the status line.
@@ -213,75 +210,23 @@ void FlashUtilityWindow::applyModeLayout()
 
 void FlashUtilityWindow::applyUsbLayout()
 {
-    FlashUtilityForm &f = form;
     m_serial->stop();
-    showSectorSelector(false);
-    showControls({f.Label1, f.Label9, f.Check5}, true);
-    f.Shape3->hide();
-    f.List1->setVisible(!m_directFileMode);
-    f.File1->setVisible(m_directFileMode);
-    f.Check1->setChecked(false);
-    f.Check2->setChecked(false);
-    showControls({f.Check1, f.Check2}, false);
-    f.Check2->setText(QStringLiteral("Debug"));
-    f.Option3->setChecked(true);
-
-    showControls({f.Text2, f.Text3, f.Command2, f.Command11}, false);
-    f.Text7->show();
-    f.Text8->clear();
-    f.Text11->clear();
-    showControls({f.Text8, f.Text11}, true);
-
-    f.Option1->setText(QStringLiteral("Qwil"));
-    f.Option2->setText(QStringLiteral("Module"));
-    f.Frame1->setTitle(QStringLiteral("Upload"));
-    showControls({f.Label3, f.Command9, f.Text10}, true);
-    f.Command10->hide();
-    if (f.Option1->isChecked()) {
-        f.Command1->setText(QStringLiteral("Load Qwil Device"));
-        f.Command20->hide();
-    } else if (f.Option2->isChecked()) {
-        f.Label3->hide();
-        f.Command1->setText(QStringLiteral("Load USB Module"));
-        f.Command20->show();
-    }
-
-    showControls(
-        {f.Command13, f.Command14, f.Command18, f.Command19, f.Command21, f.Frame3, f.Frame4, f.label7, f.Label6},
-        false);
-    showControls({f.Label2, f.Label4, f.Label5}, true);
+    FlashUtilityLayouts::showUsb(form, m_directFileMode);
     showEngineeringControls();
 }
 
 void FlashUtilityWindow::applyComPortLayout()
 {
     FlashUtilityForm &f = form;
-    showControls({f.Label1, f.Label9, f.Check5, f.List1}, false);
-    showControls({f.Shape3, f.File1}, true);
+    FlashUtilityLayouts::showComPort(f);
     m_engine->stopReplyWait();
-
     // Neither the module's reconnect nor the scan's prompt has a place in Comm Port mode.
     f.Timer[Reconnect]->setEnabled(false);
     f.Timer[ScanPrompt]->setEnabled(false);
-    showControls({f.Check1, f.Check2, f.Check4, f.Option3, f.Option4, f.Option5, f.Frame2, f.Text8, f.Text11, f.Text7},
-                 false);
-    f.Check2->setText(QStringLiteral("Sector Erase"));
-    showControls({f.Text2, f.Text3, f.Command2}, true);
-
-    f.Option1->setText(QStringLiteral("1"));
-    f.Option2->setText(QStringLiteral("2"));
-    f.Frame1->setTitle(QStringLiteral("Comm Port"));
-    f.Frame1->show();
-    f.Command1->setText(QStringLiteral("Load App"));
-
     if (m_moduleConnected) {
         m_driver.CloseUSBDriver();
         m_moduleConnected = false;
     }
-
-    showControls({f.Text9, f.Text10, f.Command9, f.Command10, f.Label3}, false);
-    for (QPushButton *key : f.Command15)
-        key->hide();
     f.ProgressBar1->setValue(0);
     showStatus(QStringLiteral(" Select File to Load!"), Colour::Information);
     showEngineeringControls();
@@ -332,8 +277,7 @@ void FlashUtilityWindow::setSectors(int first, int last, bool ticked)
 // The sector selector shows, and the window grows to hold it, while "Sector Erase" is ticked.
 void FlashUtilityWindow::showSectorSelector(bool shown)
 {
-    FlashUtilityForm &f = form;
-    showControls({f.Frame3, f.Frame4, f.label7, f.Command13, f.Command14, f.Command18, f.Command19}, shown);
+    FlashUtilityLayouts::showSectorSelector(form, shown);
     if (shown)
         setWindowHeight(FlashUtilityForm::DeviceModeHeight);
 }

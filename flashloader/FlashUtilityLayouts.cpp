@@ -1,0 +1,91 @@
+#include "FlashUtilityLayouts.h"
+
+#include "FileListBox.h"
+#include "FlashUtilityForm.h"
+
+#include <QCheckBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace FlashUtilityLayouts {
+
+void showControls(std::initializer_list<QWidget *> widgets, bool visible)
+{
+    for (QWidget *w : widgets)
+        w->setVisible(visible);
+}
+
+void showUsb(FlashUtilityForm &form, bool directFileMode)
+{
+    FlashUtilityForm &f = form;
+    showSectorSelector(f, false);
+    showControls({f.Label1, f.Label9, f.Check5}, true);
+    f.Shape3->hide();
+    f.List1->setVisible(!directFileMode);
+    f.File1->setVisible(directFileMode);
+    f.Check1->setChecked(false);
+    f.Check2->setChecked(false);
+    showControls({f.Check1, f.Check2}, false);
+    f.Check2->setText(QStringLiteral("Debug"));
+    f.Option3->setChecked(true);
+
+    showControls({f.Text2, f.Text3, f.Command2, f.Command11}, false);
+    f.Text7->show();
+    f.Text8->clear();
+    f.Text11->clear();
+    showControls({f.Text8, f.Text11}, true);
+
+    f.Option1->setText(QStringLiteral("Qwil"));
+    f.Option2->setText(QStringLiteral("Module"));
+    f.Frame1->setTitle(QStringLiteral("Upload"));
+    showControls({f.Label3, f.Command9, f.Text10}, true);
+    f.Command10->hide();
+    if (f.Option1->isChecked()) {
+        f.Command1->setText(QStringLiteral("Load Qwil Device"));
+        f.Command20->hide();
+    } else if (f.Option2->isChecked()) {
+        f.Label3->hide();
+        f.Command1->setText(QStringLiteral("Load USB Module"));
+        f.Command20->show();
+    }
+
+    showControls(
+        {f.Command13, f.Command14, f.Command18, f.Command19, f.Command21, f.Frame3, f.Frame4, f.label7, f.Label6},
+        false);
+    showControls({f.Label2, f.Label4, f.Label5}, true);
+}
+
+void showComPort(FlashUtilityForm &form)
+{
+    FlashUtilityForm &f = form;
+    showControls({f.Label1, f.Label9, f.Check5, f.List1}, false);
+    showControls({f.Shape3, f.File1}, true);
+    showControls({f.Check1, f.Check2, f.Check4, f.Option3, f.Option4, f.Option5, f.Frame2, f.Text8, f.Text11, f.Text7},
+                 false);
+    f.Check2->setText(QStringLiteral("Sector Erase"));
+    showControls({f.Text2, f.Text3, f.Command2}, true);
+
+    f.Option1->setText(QStringLiteral("1"));
+    f.Option2->setText(QStringLiteral("2"));
+    f.Frame1->setTitle(QStringLiteral("Comm Port"));
+    f.Frame1->show();
+    f.Command1->setText(QStringLiteral("Load App"));
+
+    showControls({f.Text9, f.Text10, f.Command9, f.Command10, f.Label3}, false);
+    for (QPushButton *key : f.Command15)
+        key->hide();
+}
+
+void showSectorSelector(FlashUtilityForm &form, bool shown)
+{
+    FlashUtilityForm &f = form;
+    showControls({f.Frame3, f.Frame4, f.label7, f.Command13, f.Command14, f.Command18, f.Command19}, shown);
+}
+
+} // namespace FlashUtilityLayouts
