@@ -88,6 +88,11 @@ int runLoad(ModuleDriver &driver, const LoadOptions &options)
     }
 
     const QStringList rows = scanBus(driver, options.highest);
+    if (InterruptCatcher::interrupted()) { // nothing was sent to a device
+        std::fputs("Interrupted\n", stderr);
+        driver.CloseUSBDriver();
+        return ExitStatus::Failed;
+    }
     std::vector<bool> selected;
     const QStringList problems = selectedRows(rows, options, selected);
     if (!problems.isEmpty()) {

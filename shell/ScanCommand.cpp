@@ -4,6 +4,7 @@
 #include "ModuleConnection.h"
 #include "NetworkScan.h"
 #include "ScanRules.h"
+#include "TerminalLoad.h"
 #include "TerminalProgress.h"
 #include "TextFormat.h"
 
@@ -11,6 +12,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -67,6 +69,13 @@ QStringList scanBus(ModuleDriver &driver, int highest)
         progress.show(scanning, static_cast<int>(rows.size()), highest);
     });
     QObject::connect(&scan, &NetworkScan::finished, &loop, &QEventLoop::quit);
+    // Where interrupts are caught, one ends the scan after the address in hand.
+    QTimer interruptWatch;
+    QObject::connect(&interruptWatch, &QTimer::timeout, [&scan] {
+        if (InterruptCatcher::interrupted())
+            scan.requestStop();
+    });
+    interruptWatch.start(20);
     if (scan.begin(highest))
         loop.exec();
     return rows;

@@ -33,9 +33,10 @@ struct Ran {
     QString err;
 };
 
-Ran service(const QStringList &arguments, const QString &folder, const QString &scenario = {})
+// The built program started in folder; scenario, when given, is the emulated bus.
+void startService(QProcess &process, const QStringList &arguments, const QString &folder,
+                  const QString &scenario = {})
 {
-    QProcess process;
     process.setWorkingDirectory(folder);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove(QStringLiteral("DISPLAY"));
@@ -44,10 +45,24 @@ Ran service(const QStringList &arguments, const QString &folder, const QString &
         environment.insert(QStringLiteral("QWILUSB_SCENARIO"), scenario);
     process.setProcessEnvironment(environment);
     process.start(QStringLiteral(QUILL_SERVICE_PROGRAM), arguments);
-    process.waitForFinished(60000);
+}
+
+// Waits for the command's end with this process's events running (a serial board of the
+// test lives on them); -1 for a command that crashed or never ended.
+Ran finished(QProcess &process)
+{
+    if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 120000))
+        return {};
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             QString::fromLocal8Bit(process.readAllStandardOutput()),
             QString::fromLocal8Bit(process.readAllStandardError())};
+}
+
+Ran service(const QStringList &arguments, const QString &folder, const QString &scenario = {})
+{
+    QProcess process;
+    startService(process, arguments, folder, scenario);
+    return finished(process);
 }
 } // namespace
 
@@ -92,6 +107,10 @@ TEST(ServiceCommands, EveryKindOfFailureHasItsOwnStatus)
         {{QStringLiteral("scan"), QStringLiteral("--bogus")}, ExitStatus::Usage, "scan --help"},
         {{QStringLiteral("tables")}, ExitStatus::Usage, "one folder"},
         {{QStringLiteral("tables"), QStringLiteral("missing")}, ExitStatus::Failed, "no such folder"},
+        {{QStringLiteral("monitor"), QStringLiteral("--play"), QStringLiteral("missing.mon")}, ExitStatus::Failed,
+         "Cannot open missing.mon"},
+        {{QStringLiteral("monitor"), QStringLiteral("--log"), QStringLiteral("missing/bus.mon")}, ExitStatus::Failed,
+         "Cannot create missing/bus.mon"},
     };
     for (const Case &c : cases) {
         const Ran ran = service(c.arguments, here);
@@ -163,18 +182,13 @@ TEST(ServiceCommands, MonitorRowsAndLogAreTheWindowsAndAnInterruptClosesTheLogWh
     EXPECT_EQ(all.mid(first, shown.size()), shown);
 
     QProcess running;
-    running.setWorkingDirectory(folder.path(QString()));
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QWILUSB_SCENARIO"), scenario);
-    running.setProcessEnvironment(environment);
-    running.start(QStringLiteral(QUILL_SERVICE_PROGRAM),
-                  {QStringLiteral("monitor"), QStringLiteral("--log"), QStringLiteral("stopped.mon")});
+    startService(running, {QStringLiteral("monitor"), QStringLiteral("--log"), QStringLiteral("stopped.mon")},
+                 folder.path(QString()), scenario);
     ASSERT_TRUE(QTest::qWaitFor([&] { return running.bytesAvailable() > 400; }, 10000));
     ::kill(static_cast<pid_t>(running.processId()), SIGINT);
-    ASSERT_TRUE(running.waitForFinished(10000));
-    EXPECT_EQ(running.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(running.exitCode(), ExitStatus::Completed);
-    const QStringList printed = linesOf(QString::fromLocal8Bit(running.readAllStandardOutput()));
+    const Ran stopped = finished(running);
+    EXPECT_EQ(stopped.status, ExitStatus::Completed);
+    const QStringList printed = linesOf(stopped.out);
     EXPECT_GE(printed.size(), 5);
     EXPECT_EQ(linesOf(QString::fromLatin1(folder.read(QStringLiteral("stopped.mon")))), printed);
 
@@ -251,6 +265,19 @@ TEST(ServiceCommands, AFailedLoadNamesItsStatusAndEndsAsFailed)
     EXPECT_EQ(failed.status, ExitStatus::Failed);
     EXPECT_EQ(tableRows(failed.out), QStringList{"   3  4008  0110    0111   Checksum Error, Device Adr 3"});
 
+    // Interrupted while it scans, the load ends with nothing sent to a device.
+    QFile::remove(firmware + QStringLiteral("/driver.trace"));
+    QProcess interrupted;
+    startService(interrupted, {QStringLiteral("load"), QStringLiteral("3"), QStringLiteral("--to=3")}, firmware,
+                 folder.path(QStringLiteral("nak.scenario")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return interrupted.readAllStandardError().contains("Scanning"); }, 10000));
+    ::kill(static_cast<pid_t>(interrupted.processId()), SIGINT);
+    const Ran stopped = finished(interrupted);
+    EXPECT_EQ(stopped.status, ExitStatus::Failed);
+    EXPECT_TRUE(stopped.err.contains(QStringLiteral("Interrupted"))) << stopped.err.toStdString();
+    EXPECT_TRUE(stopped.out.isEmpty()) << stopped.out.toStdString();
+    EXPECT_FALSE(folder.read(QStringLiteral("firmware/driver.trace")).contains("DevDownLoad"));
+
     // A dry run sends nothing to the device.
     QFile::remove(firmware + QStringLiteral("/driver.trace"));
     const Ran dry = service({QStringLiteral("load"), QStringLiteral("3"), QStringLiteral("--to=3"),
@@ -280,21 +307,6 @@ TEST(ServiceCommands, AFailedLoadNamesItsStatusAndEndsAsFailed)
     }
 }
 
-namespace {
-// The command started on a serial board that lives in this process: its events run while
-// the command does.
-Ran serviceOnTheBoard(const QStringList &arguments, const QString &folder)
-{
-    QProcess process;
-    process.setWorkingDirectory(folder);
-    process.start(QStringLiteral(QUILL_SERVICE_PROGRAM), arguments);
-    if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 120000))
-        return {};
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromLocal8Bit(process.readAllStandardOutput()),
-            QString::fromLocal8Bit(process.readAllStandardError())};
-}
-} // namespace
 
 // The serial boot loader and the sector erase from a terminal, on an emulated board behind
 // a pseudo-terminal: the flash holds the file, the erase sends the sectors' mask, and a port
@@ -310,7 +322,7 @@ TEST(ServiceCommands, TheSerialLoaderAndTheEraseRunOnABoard)
         QFile::copy(demo.filePath(QString::fromLatin1(name)), folder.path(QString::fromLatin1(name)));
     const QString here = folder.path(QString());
 
-    const Ran loaded = serviceOnTheBoard(
+    const Ran loaded = service(
         {QStringLiteral("load"), QStringLiteral("--port"), board.slaveName(), QStringLiteral("Board-0100.hex")}, here);
     EXPECT_EQ(loaded.status, ExitStatus::Completed) << loaded.err.toStdString();
     EXPECT_EQ(loaded.out, "Flash Load Complete - Cycle Module Power\n");
@@ -319,7 +331,7 @@ TEST(ServiceCommands, TheSerialLoaderAndTheEraseRunOnABoard)
               0u);
 
     board.model().powerCycle();
-    const Ran erased = serviceOnTheBoard({QStringLiteral("erase"), QStringLiteral("--port"), board.slaveName(),
+    const Ran erased = service({QStringLiteral("erase"), QStringLiteral("--port"), board.slaveName(),
                                           QStringLiteral("--sectors"), QStringLiteral("0,9,21")},
                                          here);
     EXPECT_EQ(erased.status, ExitStatus::Completed) << erased.err.toStdString();
@@ -328,18 +340,18 @@ TEST(ServiceCommands, TheSerialLoaderAndTheEraseRunOnABoard)
 
     board.model().powerCycle();
     folder.write(QStringLiteral("spoilt.hex"), "S0030000FC\r\nnot a record\r\n");
-    const Ran spoilt = serviceOnTheBoard(
+    const Ran spoilt = service(
         {QStringLiteral("load"), QStringLiteral("--port"), board.slaveName(), QStringLiteral("spoilt.hex")}, here);
     EXPECT_EQ(spoilt.status, ExitStatus::Failed);
     EXPECT_TRUE(spoilt.err.contains(QStringLiteral("Invalid Load File"))) << spoilt.err.toStdString();
 
-    const Ran noPort = serviceOnTheBoard({QStringLiteral("erase"), QStringLiteral("--port"),
+    const Ran noPort = service({QStringLiteral("erase"), QStringLiteral("--port"),
                                           folder.path(QStringLiteral("no-such-port")), QStringLiteral("--all")},
                                          here);
     EXPECT_EQ(noPort.status, ExitStatus::PortUnavailable);
     EXPECT_TRUE(noPort.err.contains(QStringLiteral("Cannot open the serial port"))) << noPort.err.toStdString();
     for (const char *sectors : {"22", "3-1", "x"}) {
-        const Ran refused = serviceOnTheBoard({QStringLiteral("erase"), QStringLiteral("--port"), board.slaveName(),
+        const Ran refused = service({QStringLiteral("erase"), QStringLiteral("--port"), board.slaveName(),
                                                QStringLiteral("--sectors"), QString::fromLatin1(sectors)},
                                               here);
         EXPECT_EQ(refused.status, ExitStatus::Usage) << sectors;
