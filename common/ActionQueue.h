@@ -11,6 +11,7 @@
 #include <set>
 
 class QEvent;
+class QFocusEvent;
 class QWidget;
 
 // A window's user actions in step with its driver calls. A click, a key or a drag that
@@ -18,6 +19,8 @@ class QWidget;
 // once that call's answer has been handled, with the state the answer left: one action at
 // a time, in the order they came, as when the window's thread waited for the driver.
 // Mouse moves waiting in a row collapse into the latest. The window paints meanwhile.
+// A waiting key goes where the keyboard focus is when its turn comes, and a waiting press
+// moves the focus in its turn, as if each had just been made.
 class ActionQueue final : public QObject {
     Q_OBJECT
 public:
@@ -50,9 +53,16 @@ private:
         std::unique_ptr<QEvent> event;
         Ticket after; // the last call issued before it came
     };
+    // Where a press moved the focus before the press came to the queue.
+    struct FocusMove {
+        QPointer<QWidget> lost;
+        QPointer<QWidget> gained;
+    };
     static ActionQueue *serving(const QObject *receiver);
     bool due(const Action &action) const;
     void run();
+    void deliver(const Action &action);
+    void noteFocusMovedByPress(QWidget *widget, const QFocusEvent *focus);
 
     QWidget *m_window;
     const QWidget *m_throughWidget = nullptr;
@@ -62,5 +72,6 @@ private:
     std::map<Ticket, std::function<void()>> m_runs; // outstanding runs not yet asked to end
     Ticket m_lastIssued = 0;
     std::deque<Action> m_waiting;
+    FocusMove m_pressFocus;
     bool m_running = false;
 };

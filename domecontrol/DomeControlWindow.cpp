@@ -239,7 +239,7 @@ void DomeControlWindow::unloadWindow()
         timer->setEnabled(false);
     stopWhatMoves();
     // In turn after a read of the poll that may still wait; the window need not wait for it.
-    sendInTurn(m_driver, [](ModuleDriver &d) { d.CloseUSBDriver(); });
+    sendInTurn(m_driver, this, [](ModuleDriver &d) { d.CloseUSBDriver(); });
 }
 
 bool DomeControlWindow::eventFilter(QObject *watched, QEvent *event)
@@ -289,7 +289,7 @@ void DomeControlWindow::keypadPressed(int key)
         m_status->showNumber(outcome.text);
     if (outcome.reconfigure) {
         const std::uint8_t address = m_state.DomeAddress;
-        sendInTurn(m_driver, [address](ModuleDriver &d) { d.ConfigQwil(WideBusValue, BusSecond, address); });
+        sendInTurn(m_driver, this, [address](ModuleDriver &d) { d.ConfigQwil(WideBusValue, BusSecond, address); });
     }
     if (outcome.greet) {
         form.Timer3->setInterval(GreetingMs);
@@ -306,7 +306,7 @@ void DomeControlWindow::greetingStep()
 void DomeControlWindow::sendDomeQuery(std::uint8_t code)
 {
     DomeMessages::Bytes message = DomeMessages::domeQuery(m_state.DomeAddress, code);
-    sendInTurn(m_driver, [message](ModuleDriver &d) mutable {
+    sendInTurn(m_driver, this, [message](ModuleDriver &d) mutable {
         d.SndQwilData(message.data(), static_cast<std::int16_t>(message.size()));
     });
     showMessageBytes(message);

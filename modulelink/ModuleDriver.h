@@ -98,10 +98,11 @@ private:
     bool m_runningSubmitted = false;
 };
 
-// A call nobody waits for: it goes out in turn after everything issued before it.
-inline void sendInTurn(ModuleDriver &driver, ModuleDriver::Work work)
+// A call whose answer nobody reads: it goes out in turn after everything issued before it,
+// and the issuer's window holds back the actions that come meanwhile, as for any call.
+inline void sendInTurn(ModuleDriver &driver, const QObject *issuer, ModuleDriver::Work work)
 {
-    driver.submit(nullptr, std::move(work), [] {});
+    driver.submit(issuer, std::move(work), [] {});
 }
 
 // The one-call form of submit: done receives what work returned.

@@ -14,6 +14,8 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QRadioButton>
+#include <QTimer>
+#include <QWindow>
 
 using Calls = DomeWindow::Calls;
 
@@ -342,6 +344,8 @@ struct ThreadedDome {
         : bus(scenarioFrom(scenario)), window(new DomeControlWindow(bus.thread))
     {
         window->show();
+        window->activateWindow(); // typing needs the keyboard focus
+        EXPECT_TRUE(QTest::qWaitForWindowActive(window));
         for (const char c : camera)
             QTest::mouseClick(f().Command15[c == '0' ? 10 : c - '1'], Qt::LeftButton);
         if (!camera.empty())
@@ -372,6 +376,65 @@ TEST(DomeOnTheDriverThread, ActionsWaitForTheAnswersBeforeThem)
     std::copy_if(calls.begin(), calls.end(), std::back_inserter(patterns),
                  [](const std::string &c) { return c.rfind("DevPattern(", 0) == 0; });
     EXPECT_EQ(patterns, (std::vector<std::string>{"DevPattern(0, 0, 1, 0)", "DevPattern(1, 0, 1, 0)"}));
+}
+
+// Typed while the receive poll waits, as separate key presses: each key goes where the
+// focus is when its turn comes, so a Tab among them moves on before the keys after it; a
+// click moves the focus in its turn, after the keys typed before it.
+TEST(DomeOnTheDriverThread, TypedKeysGoWhereTheFocusIsInTheirTurn)
+{
+    ThreadedDome d("device 1 type 4008 rev 0110\n", "1");
+    DomeControlForm &f = d.f();
+    QTest::mouseDClick(f.Label29, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.Text3->isVisible(); }, 2000));
+    QTest::mouseClick(f.Text3, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.Text3->hasFocus(); }, 2000));
+    const auto type = [](const QString &keys) {
+        for (const QChar key : keys) {
+            if (key == QLatin1Char('\t'))
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            else
+                QTest::keyClick(QApplication::focusWidget(), key.toLatin1());
+        }
+    };
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+    type(QStringLiteral("11\t\t21\t\t31")); // each value's check box lies between the boxes
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.Text5->text() == "31"; }, 2000))
+        << f.Text3->text().toStdString() << " " << f.Text4->text().toStdString();
+    EXPECT_EQ(f.Text3->text(), "11");
+    EXPECT_EQ(f.Text4->text(), "21");
+    EXPECT_TRUE(f.Text5->hasFocus());
+
+    type(QStringLiteral("4"));
+    QTest::mouseClick(f.Text3, Qt::LeftButton);
+    type(QStringLiteral("5"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.Text3->text() == "115"; }, 2000)) << f.Text3->text().toStdString();
+    EXPECT_EQ(f.Text5->text(), "314");
+}
+
+// A right-click after typing opens the box's menu once the typing is in the box.
+TEST(DomeOnTheDriverThread, AContextMenuOpensAfterTheKeysBeforeIt)
+{
+    ThreadedDome d("device 1 type 4008 rev 0110\n", "");
+    QWidget *face = d.window->findChild<QWidget *>(QStringLiteral("Face"));
+    d.window->resize(face->size() + QSize(40, 40)); // the whole face in sight
+    QLineEdit *box = d.f().Text7;
+    QTest::mouseClick(box, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return box->hasFocus(); }, 2000));
+    QString textAtMenu;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (QWidget *menu = QApplication::activePopupWidget()) {
+            textAtMenu = box->text();
+            menu->close();
+        }
+    });
+    watch.start(5);
+    QTest::keyClicks(box, QStringLiteral("0123456789"));
+    const QPoint at = box->mapTo(d.window, box->rect().center());
+    QTest::mouseClick(d.window->windowHandle(), Qt::RightButton, {}, at);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !textAtMenu.isEmpty(); }, 3000));
+    EXPECT_EQ(textAtMenu, "0123456789");
 }
 
 // Dome 7 is absent: each command fails after 100 ms. Thirty quick "Flip"s send one at a
