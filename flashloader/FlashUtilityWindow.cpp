@@ -85,10 +85,6 @@ FlashUtilityWindow::FlashUtilityWindow(ModuleDriver &driver, FlashLoaderOptions 
     connect(m_scan, &NetworkScan::dump, this, [this](const std::vector<std::uint8_t> &bytes) { dumpHex(bytes); });
     connect(m_scan, &NetworkScan::debugCleared, form.Text8, &QPlainTextEdit::clear);
     connect(m_scan, &NetworkScan::debugNote, this, &FlashUtilityWindow::appendDebugText);
-    connect(m_scan, &NetworkScan::completed, this, [this] {
-        showStatus(QStringLiteral("Scan Complete - Select Devices From List"), Colour::Information);
-        Beep::beep();
-    });
     connect(m_scan, &NetworkScan::finished, this, &FlashUtilityWindow::scanFinished);
 
     connect(form.Check3, &QCheckBox::clicked, this, &FlashUtilityWindow::modeBoxClicked);
@@ -541,11 +537,14 @@ void FlashUtilityWindow::scanProgressed()
     bar->setValue(bar->maximum() > bar->value() ? bar->value() + 1 : bar->maximum());
 }
 
+// The status says the list can be used once the load button can: after the last drain.
 void FlashUtilityWindow::scanFinished()
 {
     m_scanRunning = false;
     form.Command9->setText(QStringLiteral("Scan Network"));
     form.Command1->setEnabled(true);
+    showStatus(QStringLiteral("Scan Complete - Select Devices From List"), Colour::Information);
+    Beep::beep();
     if (m_closePending)
         close();
 }

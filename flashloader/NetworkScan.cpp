@@ -85,7 +85,6 @@ void NetworkScan::setBusBack()
 {
     const int highest = std::clamp(m_maxAddress ? m_maxAddress() : 0, 0, 255);
     const std::int32_t r = m_driver.ConfigQwil(IdleBusValue, BusSecond, static_cast<std::uint8_t>(highest));
-    emit completed();
     if (r == DriverResult::NoResponse) {
         end();
         return;

@@ -56,9 +56,7 @@ signals:
     void dump(const std::vector<std::uint8_t> &bytes);
     void debugCleared();
     void debugNote(const QString &text);
-    // The last address is done and the module set back; the final drain follows.
-    void completed();
-    // Everything is done, the final drain included.
+    // Everything is done: the last address, the module set back and the final drain.
     void finished();
 
 private:

@@ -10,10 +10,12 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QTimer>
+#include <QWindow>
 
 TEST(FirmwareLoad, ThreeDevicesGetEveryFileAndEndWithUploadComplete)
 {
@@ -530,4 +532,30 @@ TEST(FirmwareLoadOnTheDriverThread, ClicksWhileTheLinkIsCheckedOrTheScanEndsAreH
     });
     QTest::mouseClick(loader.f().Command9, Qt::LeftButton);
     ASSERT_TRUE(loader.statusBecomes("Upload Complete", 30000));
+}
+
+// The scan says it is complete when "Load Qwil Device" can be used; the device picked and
+// the button clicked by hand at once start the load.
+TEST(FirmwareLoadOnTheDriverThread, ALoadClickedAsTheScanSaysItIsCompleteStarts)
+{
+    ThreadedLoader loader;
+    ASSERT_TRUE(loader.statusBecomes("Enter max Qwil address and press scan", 5000));
+    loader.f().Text10->setText(QStringLiteral("3"));
+    bool usableWhenSaid = false;
+    QObject::connect(loader.f().Text1, &QLineEdit::textChanged, loader.window, [&](const QString &text) {
+        if (text != QLatin1String("Scan Complete - Select Devices From List"))
+            return;
+        usableWhenSaid = loader.f().Command1->isEnabled();
+        QTimer::singleShot(30, loader.window, [&] {
+            // As the windowing system delivers them: to the window, which finds the widget.
+            QListWidget *list = loader.f().List1;
+            const QPoint item = list->viewport()->mapTo(loader.window, list->visualItemRect(list->item(2)).center());
+            QTest::mouseClick(loader.window->windowHandle(), Qt::LeftButton, {}, item);
+            QTest::mouseClick(loader.window->windowHandle(), Qt::LeftButton, {},
+                              loader.f().Command1->mapTo(loader.window, loader.f().Command1->rect().center()));
+        });
+    });
+    QTest::mouseClick(loader.f().Command9, Qt::LeftButton);
+    ASSERT_TRUE(loader.statusBecomes("Upload Complete", 30000));
+    EXPECT_TRUE(usableWhenSaid);
 }
