@@ -104,7 +104,7 @@ void ModuleConnection::read(ModuleDriver &driver, const QObject *receiver, int w
         [record, then = std::move(then)] { then(*record); });
 }
 
-ModuleDriver::RunEnd ModuleConnection::readRun(ModuleDriver &driver, const QObject *receiver, int waitMs, int gapMs,
+ModuleConnection::ReadRun ModuleConnection::readRun(ModuleDriver &driver, const QObject *receiver, int waitMs, int gapMs,
                                                std::function<void(const std::vector<ModuleRecord> &)> onRecords,
                                                std::function<void()> then)
 {
@@ -131,5 +131,6 @@ ModuleDriver::RunEnd ModuleConnection::readRun(ModuleDriver &driver, const QObje
         if (!batch.empty())
             onRecords(batch);
     };
-    return driver.submitRun(receiver, std::move(run), std::move(then));
+    std::function<void()> handOverNow = run.handOver;
+    return {driver.submitRun(receiver, std::move(run), std::move(then)), std::move(handOverNow)};
 }

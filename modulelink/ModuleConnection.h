@@ -73,8 +73,14 @@ public:
 
     // Records read one after another as a run (ModuleDriver::submitRun), each with the
     // given wait and gapMs after the answer before it: onRecords gets them in order, in
-    // batches, and then runs once the run has ended. Returns the run's end switch.
-    static ModuleDriver::RunEnd readRun(ModuleDriver &driver, const QObject *receiver, int waitMs, int gapMs,
-                                        std::function<void(const std::vector<ModuleRecord> &)> onRecords,
-                                        std::function<void()> then);
+    // batches, and then runs once the run has ended. Returns the run's end switch, and
+    // what hands the records read so far to onRecords at once (after a plain call that
+    // followed the end, that is every record the run read).
+    struct ReadRun {
+        ModuleDriver::RunEnd end;
+        std::function<void()> handOverNow;
+    };
+    static ReadRun readRun(ModuleDriver &driver, const QObject *receiver, int waitMs, int gapMs,
+                           std::function<void(const std::vector<ModuleRecord> &)> onRecords,
+                           std::function<void()> then);
 };

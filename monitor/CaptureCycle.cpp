@@ -47,6 +47,8 @@ void CaptureCycle::releaseModule()
 {
     std::uint8_t result = 0;
     m_driver.QwilAnalyzer(CaptureOff, CaptureChannel, &result);
+    if (m_takeReadRecords)
+        m_takeReadRecords();
     m_driver.CloseUSBDriver();
 }
 
@@ -99,7 +101,7 @@ void CaptureCycle::liveTick()
     if (m_fetching)
         return; // the record asked for is still on its way
     m_fetching = true;
-    ModuleDriver::RunEnd end = ModuleConnection::readRun(
+    ModuleConnection::ReadRun reads = ModuleConnection::readRun(
         m_driver, this, WaitMs, CaptureTickMs,
         [this](const std::vector<ModuleRecord> &records) {
             for (const ModuleRecord &record : records)
@@ -108,10 +110,12 @@ void CaptureCycle::liveTick()
         [this] {
             m_fetching = false;
             m_readsEnd.reset();
+            m_takeReadRecords = nullptr;
             m_capture->release();
         });
     if (m_fetching) {
-        m_readsEnd = std::move(end);
+        m_readsEnd = std::move(reads.end);
+        m_takeReadRecords = std::move(reads.handOverNow);
         m_capture->hold(); // the next tick counts from the run's end
     }
 }
@@ -151,7 +155,7 @@ void CaptureCycle::takeRecord(const ModuleRecord &record)
     }
     m_previousOffset = t;
     emit line(row.text);
-    if (!log.writeRow(row.text)) {
+    if (log.isOpen() && !log.writeRow(row.text)) {
         const QString error = log.errorString();
         log.close();
         emit logWriteFailed(error);

@@ -34,7 +34,8 @@ public:
     // and ready runs.
     void connectModule(bool closeFirst, const std::function<void(const ConnectOutcome &)> &outcome,
                        std::function<void()> ready);
-    // Capture switched off and the module let go.
+    // Capture switched off and the module let go. A run of reads asked to end has made
+    // its last read by then: every record it read becomes a row first.
     void releaseModule();
     // A run of reads is still out (after stopCapture, until its last records are taken).
     bool reading() const { return m_fetching; }
@@ -90,6 +91,7 @@ private:
     bool m_firstRow = true;
     bool m_fetching = false;
     ModuleDriver::RunEnd m_readsEnd; // while reads follow one another on the driver's side
+    std::function<void()> m_takeReadRecords; // hands over what the run read so far
     bool m_draining = false;
     int m_drained = 0;
 };

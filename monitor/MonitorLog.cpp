@@ -45,7 +45,7 @@ bool LogWriter::create(const QString &path)
 bool LogWriter::writeRow(const QString &row)
 {
     if (!m_file.isOpen())
-        return true;
+        return false;
     const QByteArray line = row.toLatin1() + "\r\n";
     return m_file.write(line) == line.size() && m_file.flush();
 }

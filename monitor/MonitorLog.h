@@ -27,7 +27,7 @@ QString aligned(const QString &field);
 class LogWriter {
 public:
     bool create(const QString &path);
-    // False when the row could not be written (a full disk, a failing device).
+    // False when the row could not be written (no log open, a full disk, a failing device).
     bool writeRow(const QString &row);
     void close() { m_file.close(); }
     bool isOpen() const { return m_file.isOpen(); }

@@ -430,7 +430,9 @@ void QwilMonWindow::unloadWindow()
 {
     m_cycle->stopCapture();
     m_cycle->drainTimer()->setEnabled(false);
-    m_cycle->log.close();
+    // The release waits for the read in hand and takes the rows the reads left, so every
+    // row read is in the log when it closes.
     m_cycle->releaseModule();
+    m_cycle->log.close();
     m_connected = false;
 }
