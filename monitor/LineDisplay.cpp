@@ -1,5 +1,8 @@
 #include "LineDisplay.h"
 
+#include "LineDisplayAccessible.h"
+
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -14,7 +17,6 @@
 #include <cstring>
 
 namespace {
-constexpr int Margin = 4; // as a text box's
 constexpr char16_t FirstAscii = u' ';
 constexpr char16_t LastAscii = u'~';
 constexpr int CellCount = LastAscii - FirstAscii + 1;
@@ -50,6 +52,7 @@ void copyCells(const QString &line, const quint32 *cells, int pixels, quint32 *t
 
 LineDisplay::LineDisplay(QWidget *parent) : QAbstractScrollArea(parent)
 {
+    LineDisplayAccessible::install();
     setFocusPolicy(Qt::StrongFocus);
     // The box paints all of its own background, so nothing behind it is painted first.
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
@@ -135,11 +138,16 @@ void LineDisplay::setPlainText(const QString &text)
         m_widths[at] = width;
     }
     m_widths.resize(static_cast<std::size_t>(lines.size()));
+    const QString before = QAccessible::isActive() ? toPlainText() : QString();
     m_lines = std::move(lines);
     if (m_anchor >= m_lines.size() || m_end >= m_lines.size())
         m_anchor = m_end = -1;
     if (countChanged)
         updateScrollRanges();
+    if (QAccessible::isActive()) {
+        QAccessibleTextUpdateEvent changed(this, 0, before, toPlainText());
+        QAccessible::updateAccessibility(&changed);
+    }
     emit textChanged();
 }
 

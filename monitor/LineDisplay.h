@@ -14,6 +14,8 @@
 // (whole lines) and copied.
 class LineDisplay final : public QAbstractScrollArea {
     Q_OBJECT
+    // What the box shows, for UI automation as for the program.
+    Q_PROPERTY(QString plainText READ toPlainText NOTIFY textChanged)
 public:
     explicit LineDisplay(QWidget *parent = nullptr);
 
@@ -36,6 +38,8 @@ protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
+    friend class LineDisplayAccessible;
+    static constexpr int Margin = 4; // as a text box's
     // The characters ' ' to '~' side by side, one cell each, in device pixels.
     struct Cells {
         QImage normal;

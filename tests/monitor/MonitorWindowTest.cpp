@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
+
 #include <QClipboard>
 #include <QFontDatabase>
 #include <QGuiApplication>
@@ -409,6 +411,34 @@ TEST(QwilMonOnTheDriverThread, EveryRecordBecomesARowAndClosingMidReadIsSafe)
     EXPECT_EQ(bus.calls().size(), asked) << "nothing is asked once the window is gone";
 }
 
+// Closed while a full bus is captured and logged: the window goes once the reads out
+// have brought their rows, and every record the module delivered is a row in the log.
+TEST(QwilMonOnTheDriverThread, ClosingWhileLoggingKeepsEveryRowReadInTheLog)
+{
+    WorkingFolder folder;
+    ThreadedBus bus(scenarioFrom("device 1 type 2315\ndevice 2 type 4008\ntraffic 400\n"));
+    QPointer<QwilMonWindow> window = new QwilMonWindow(bus.thread);
+    QStringList rows;
+    QObject::connect(&window->cycle(), &CaptureCycle::line, [&rows](const QString &row) { rows.append(row); });
+    window->show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->connected(); }, 3000));
+    window->Text5->setText(QStringLiteral("closing"));
+    QTest::mouseClick(window->Option3, Qt::LeftButton, {}, QPoint(6, window->Option3->height() / 2));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->logging(); }, 1000));
+    QTest::mouseClick(window->Command9, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rows.size() >= 200; }, 5000));
+    window->close();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.isNull(); }, 2000));
+    bus.calls(); // the driver thread is idle
+
+    QFile log(folder.path(QStringLiteral("DLclosing.mon")));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    QStringList logged = QString::fromLatin1(log.readAll()).split(QStringLiteral("\r\n"));
+    logged.removeLast();
+    EXPECT_EQ(logged.size(), bus.emulator.capturedRecordsDelivered());
+    EXPECT_EQ(logged, rows);
+}
+
 // "Start" clicked while the module is still drained after connecting starts the capture
 // once the drain is over; it is not lost.
 TEST(QwilMonOnTheDriverThread, StartClickedWhileConnectingStartsTheCapture)
@@ -540,4 +570,35 @@ TEST(LineDisplay, DrawsAsTheTextEngineAndCopiesTheSelectedLines)
     QTest::mouseClick(box.viewport(), Qt::LeftButton, {}, QPoint(10, 4 + metrics.lineSpacing() + 2));
     QTest::keyClick(&box, Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("\u00c4"));
+}
+
+// Screen readers and UI automation read the box: a read-only text equal to what it shows,
+// its selected lines as the selection, each character where it is drawn.
+TEST(LineDisplay, TellsAssistiveTechnologyWhatItShows)
+{
+    Monitor m; // the window shows its connection status in the box
+    LineDisplay *box = m.window->Text2;
+    QAccessibleInterface *face = QAccessible::queryAccessibleInterface(box);
+    ASSERT_TRUE(face && face->textInterface());
+    QAccessibleTextInterface *text = face->textInterface();
+    EXPECT_EQ(face->role(), QAccessible::EditableText);
+    EXPECT_TRUE(face->state().readOnly);
+    EXPECT_FALSE(box->toPlainText().isEmpty());
+    EXPECT_EQ(text->text(0, text->characterCount()), box->toPlainText());
+    EXPECT_EQ(face->text(QAccessible::Value), box->toPlainText());
+    EXPECT_EQ(box->property("plainText").toString(), box->toPlainText());
+
+    box->setPlainText(QStringLiteral("12.345 row\nsecond"));
+    EXPECT_EQ(text->text(0, text->characterCount()), "12.345 row\nsecond");
+    EXPECT_EQ(box->property("plainText").toString(), "12.345 row\nsecond");
+    EXPECT_EQ(text->selectionCount(), 0);
+    text->setSelection(0, 12, 13);
+    int start = 0, end = 0;
+    text->selection(0, &start, &end);
+    EXPECT_EQ(std::make_pair(start, end), std::make_pair(11, 17)) << "whole lines";
+    EXPECT_EQ(box->selectedText(), "second");
+    const QRect s = text->characterRect(11);
+    EXPECT_EQ(text->offsetAtPoint(s.center()), 11);
+    EXPECT_EQ(text->characterRect(1).left() - text->characterRect(0).left(),
+              QFontMetrics(box->font()).horizontalAdvance(QLatin1Char('1')));
 }
