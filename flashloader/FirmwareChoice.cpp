@@ -6,6 +6,8 @@
 #include "SRecord.h"
 #include "TextFormat.h"
 
+#include <algorithm>
+
 namespace FirmwareChoice {
 
 QString pattern(const QString &type)
@@ -18,11 +20,26 @@ QStringList candidates(const QString &type)
     return FolderFiles::matching(pattern(type));
 }
 
-Choice choose(const QStringList &candidates, bool takeFirst)
+int revisionOf(const QString &fileName)
 {
-    if (candidates.size() == 1 || takeFirst)
-        return {candidates.isEmpty() ? QString() : candidates.first(), false};
-    return {QString(), true};
+    const qsizetype dash = fileName.indexOf(QLatin1Char('-'));
+    const QString digits = fileName.mid(dash + 1, 4);
+    if (dash < 0 || digits.size() != 4 ||
+        !std::all_of(digits.begin(), digits.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
+        return -1;
+    return digits.toInt();
+}
+
+Choice choose(const QStringList &candidates, bool takeLatest)
+{
+    if (candidates.size() == 1)
+        return {candidates.first(), false};
+    if (!takeLatest)
+        return {QString(), true};
+    const auto latest = std::max_element(candidates.begin(), candidates.end(), [](const QString &a, const QString &b) {
+        return revisionOf(a) < revisionOf(b);
+    });
+    return {latest == candidates.end() ? QString() : *latest, false};
 }
 
 QString checkWholeFile(const QString &file)

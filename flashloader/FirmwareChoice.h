@@ -16,9 +16,12 @@ struct Choice {
     QString file;     // the file taken, or empty
     bool ask = false; // several match: the technician picks one
 };
-// The only match is taken; with "Upload latest Rev" the first of the list (empty when none
-// matches); otherwise the technician is asked.
-Choice choose(const QStringList &candidates, bool takeFirst);
+// The revision a firmware file's name carries: the four digits after the type and its dash
+// ("F2315-0202.hex" gives 202); -1 when they are not four digits.
+int revisionOf(const QString &fileName);
+// The only match is taken; with "Upload latest Rev" the one of the highest revision, the
+// first of the list among equals (empty when none matches); otherwise the technician is asked.
+Choice choose(const QStringList &candidates, bool takeLatest);
 
 // A file loaded as it is (the module's firmware, or a file chosen directly): an empty text
 // when it can be sent, or the status text that says why not.

@@ -193,7 +193,7 @@ CommandLine parseLoad(const QStringList &arguments)
                                     QStringLiteral("Print the file each device would get; send nothing."));
     const QCommandLineOption latest(
         QStringLiteral("latest"),
-        QStringLiteral("Where several files match, take the first of the list, as \"Upload latest Rev\" does."));
+        QStringLiteral("Where several files match, take the highest revision, as \"Upload latest Rev\" does."));
     const QCommandLineOption module(QStringLiteral("module"), QStringLiteral("Load file into the module itself."),
                                     QStringLiteral("file"));
     const QCommandLineOption port(QStringLiteral("port"),
@@ -224,7 +224,7 @@ CommandLine parseLoad(const QStringList &arguments)
         return command.refuse(QStringLiteral("--to takes an address from 1 to 96"));
     l.all = parser.isSet(all);
     l.dryRun = parser.isSet(dryRun);
-    l.takeFirstFile = parser.isSet(latest);
+    l.takeLatestFile = parser.isSet(latest);
     l.moduleFile = parser.value(module);
     for (const QString &word : parser.positionalArguments()) {
         const int address = word.toInt(&number);

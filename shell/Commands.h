@@ -45,7 +45,7 @@ struct LoadOptions {
     bool all = false;
     QList<int> addresses; // the devices to load, when not all
     bool dryRun = false;
-    bool takeFirstFile = false; // as the window's "Upload latest Rev"
+    bool takeLatestFile = false; // as the window's "Upload latest Rev"
     QString moduleFile;          // the module's own upload instead of devices
 };
 

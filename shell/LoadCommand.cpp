@@ -116,12 +116,12 @@ int runLoad(ModuleDriver &driver, const LoadOptions &options)
             device.status = QStringLiteral("No reply: its file can only be chosen in the window");
         } else {
             const QStringList candidates = FirmwareChoice::candidates(choice.type);
-            const FirmwareChoice::Choice file = FirmwareChoice::choose(candidates, options.takeFirstFile);
+            const FirmwareChoice::Choice file = FirmwareChoice::choose(candidates, options.takeLatestFile);
             if (file.ask && candidates.isEmpty()) // where the window would show an empty list
                 device.status = FirmwareChoice::prepare(QString(), choice.type, choice.deviceAddress);
             else if (file.ask)
                 device.status = QStringLiteral("Several files: ") + candidates.join(QStringLiteral(", ")) +
-                                QStringLiteral(" (--latest takes the first)");
+                                QStringLiteral(" (--latest takes the highest revision)");
             device.file = file.file;
         }
         devices.push_back(device);

@@ -60,7 +60,7 @@ TEST(ScanRules, RowsKeepTheirColumns)
     EXPECT_FALSE(ScanRules::rowAnswered(ScanRules::row(7)));
 }
 
-TEST(FirmwareChoice, TheOnlyFileOrTheFirstWithLatestTickedElseTheTechnicianChooses)
+TEST(FirmwareChoice, TheOnlyFileOrTheHighestRevisionWithLatestTickedElseTheTechnicianChooses)
 {
     EXPECT_EQ(FirmwareChoice::pattern(QStringLiteral("2315")), "F2315-*.hex");
     struct Case {
@@ -72,7 +72,11 @@ TEST(FirmwareChoice, TheOnlyFileOrTheFirstWithLatestTickedElseTheTechnicianChoos
     const QStringList two{QStringLiteral("F2315-0201.hex"), QStringLiteral("F2315-0202.hex")};
     const Case cases[] = {
         {{QStringLiteral("F2315-0202.hex")}, false, "F2315-0202.hex", false},
-        {two, true, "F2315-0201.hex", false}, // the first of the list, as the design has it
+        {two, true, "F2315-0202.hex", false},
+        {{QStringLiteral("F2315-0999.hex"), QStringLiteral("F2315-1000.hex"), QStringLiteral("F2315-0998.hex")},
+         true, "F2315-1000.hex", false},
+        {{QStringLiteral("F2315-0202.hex"), QStringLiteral("F2315-beta.hex"), QStringLiteral("F2315-0202.HEX")},
+         true, "F2315-0202.hex", false}, // a name without a revision ranks last; the list's order among equals
         {two, false, "", true},
         {{}, true, "", false}, // no file: the conversion then names the type and address
         {{}, false, "", true},
