@@ -152,6 +152,26 @@ TEST(CommandLine, TheManualPageAndTheReadmeNameEveryCommandOptionAndStatus)
     }
 }
 
+// The licence is MIT wherever the project states one: the repository's LICENSE, the
+// package's copyright file (as DEP-5 names it, with the same terms) and its AppStream data.
+TEST(Package, EveryStatementOfTheLicenceIsMit)
+{
+    const auto read = [](const char *path) {
+        QFile file(QStringLiteral(QUILL_SOURCE_DIR "/") + QString::fromLatin1(path));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    };
+    const QString licence = read("LICENSE");
+    const QString copyright = read("packaging/copyright");
+    EXPECT_TRUE(licence.startsWith(QStringLiteral("MIT License\n")));
+    EXPECT_TRUE(copyright.contains(QStringLiteral("Files: *\nCopyright: 2026 Quillbus service tool team\nLicense: Expat\n")));
+    const auto words = [](QString text) { return text.remove(QLatin1Char('.')).simplified(); };
+    const QString terms = licence.mid(licence.indexOf(QStringLiteral("Permission")));
+    EXPECT_TRUE(words(copyright).contains(words(terms))) << "the copyright file carries the licence's terms";
+    EXPECT_FALSE(copyright.contains(QStringLiteral("proprietary"), Qt::CaseInsensitive));
+    EXPECT_TRUE(read("packaging/org.quillbus.ServiceTool.metainfo.xml")
+                    .contains(QStringLiteral("<project_license>MIT</project_license>")));
+}
+
 // Paths on the command line mean what they mean where the program was started, whatever
 // folder the windows then work in; --com1 and --com2 without --engineering are said to do
 // nothing.
