@@ -4,6 +4,7 @@ namespace emu {
 namespace {
 const Bytes Done{'0'};
 constexpr std::uint8_t BadBlock = '5';
+constexpr std::uint8_t BeyondFlash = '7'; // a block that reaches past the last sector
 
 std::uint32_t bigEndian(const Bytes &b, std::size_t at, int bytes)
 {
@@ -167,6 +168,8 @@ std::vector<BoardModel::Reply> BoardModel::frameDone()
         m_faults.programmingError = 0;
         return {{Bytes{static_cast<std::uint8_t>(error)}}};
     }
+    if (std::uint64_t{address} + count > sectorStart(Sectors - 1) + sectorSize(Sectors - 1))
+        return {{Bytes{BeyondFlash}}};
     m_flash.write(address, data);
     return {{Done}};
 }

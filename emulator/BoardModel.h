@@ -12,7 +12,8 @@ namespace emu {
 // A board programmed over its serial port: a ROM loader that takes a raw boot image at
 // 9600 baud, the boot image that takes the flash loader in framed blocks, and the flash
 // loader that, at 38400 baud, programs, checks and erases the board's 22-sector flash.
-// It answers with single bytes: "0" done, "1"-"3" erase error, "4"-"9" programming error,
+// It answers with single bytes: "0" done, "1"-"3" erase error, "4"-"9" programming error
+// (a bad block sum, a block reaching past SA21),
 // "i" and a 32-bit sum for a checksum request.
 class BoardModel {
 public:

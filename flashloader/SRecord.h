@@ -24,10 +24,10 @@ struct Record {
     long count() const { return static_cast<long>(data.size()); }
 };
 
-// A line's record, or nothing when the line is malformed: not an S-record, a digit that
-// is not upper-case hexadecimal, a count that does not match the line, or a wrong
-// checksum. A bare "S8" (the end line the conversion appends) is an end record.
-std::optional<Record> parse(const QString &line);
+// A line's record, or nothing (and why) when the line is malformed: not an S-record, a
+// digit that is not upper-case hexadecimal, a count that does not match the line, or a
+// wrong checksum. A bare "S8" (the end line the conversion appends) is an end record.
+std::optional<Record> parse(const QString &line, QString *why = nullptr);
 
 // True for an S0 line (the second character is "0").
 bool opensSection(const QString &line);
@@ -39,6 +39,7 @@ bool holdsData(const QStringList &lines);
 // them data. Blank lines are passed over wherever they stand.
 struct FileCheck {
     int badLine = 0; // the first line, counted from 1, that is neither blank nor a record
+    QString reason;  // what is wrong with it
     bool holdsData = false;
     bool sound() const { return badLine == 0 && holdsData; }
 };
@@ -51,6 +52,23 @@ struct Range {
     long last = 0;
 };
 Range addressRange(const QStringList &lines);
+
+// What a target holds once every data record is written, later records over earlier
+// ones: its lowest and highest address and the sum of every byte between, unwritten
+// bytes counting 0xFF (modulo 2^32).
+struct Image {
+    long first = 0;
+    long last = -1;
+    std::uint32_t checksum = 0;
+    bool empty() const { return last < first; }
+};
+Image image(const QStringList &lines);
+
+// The largest firmware file the loaders read. A board's whole 0xF0000-byte flash written
+// one byte per S2 record, each line 16 characters with its CR LF, takes 15 MiB; twice
+// that leaves room for headers, blank lines and long line ends, and stops a runaway file
+// long before it fills memory.
+constexpr qint64 MaxFileBytes = 32 * 1024 * 1024;
 
 } // namespace SRecord
 
@@ -76,7 +94,8 @@ public:
     qsizetype lineCount() const { return m_lines.size(); }
     const QStringList &lines() const { return m_lines; }
 
-    static std::optional<QStringList> readLines(const QString &path);
+    // The lines of a regular file of at most SRecord::MaxFileBytes; nothing (and why) otherwise.
+    static std::optional<QStringList> readLines(const QString &path, QString *why = nullptr);
 
 private:
     QStringList m_lines;

@@ -191,26 +191,48 @@ bool SerialLoader::readLoaderFiles()
     return true;
 }
 
-// A file's lines when it reads and every line is blank or a record, some of them data;
-// otherwise the run fails with a message naming the file (the application's is the load
-// status text).
+// A file's lines when it reads and every line is blank or a record, some of them data
+// (and, for the application, all within the flash); otherwise the run fails with a
+// message naming the file, the line where there is one, and the reason.
 std::optional<QStringList> SerialLoader::soundFile(const QString &path, bool application)
 {
     const QString name = path.startsWith(QStringLiteral("./")) ? path.mid(2) : path;
-    const auto lines = RecordFile::readLines(path);
-    const SRecord::FileCheck check = lines ? SRecord::check(*lines) : SRecord::FileCheck{};
-    if (lines && check.sound())
-        return lines;
-    if (application)
-        fail(LoadStatus::text(LoadStatus::InvalidLoadFile));
-    else if (!lines)
-        fail(QStringLiteral("Cannot read ") + name);
-    else if (check.badLine)
-        fail(LoadStatus::text(LoadStatus::InvalidLoadFile) + QLatin1Char(' ') + name + QStringLiteral(" - Line ") +
-             QString::number(check.badLine));
-    else
-        fail(LoadStatus::text(LoadStatus::InvalidLoadFile) + QLatin1Char(' ') + name + QStringLiteral(" - No Data"));
-    return std::nullopt;
+    QString why;
+    const auto lines = RecordFile::readLines(path, &why);
+    if (!lines) {
+        fail(QStringLiteral("Cannot read ") + name + QStringLiteral(": ") + why);
+        return std::nullopt;
+    }
+    const SRecord::FileCheck check = SRecord::check(*lines);
+    const QString invalid = LoadStatus::text(LoadStatus::InvalidLoadFile) + QLatin1Char(' ') + name;
+    if (check.badLine) {
+        fail(invalid + QStringLiteral(" - Line ") + QString::number(check.badLine) + QStringLiteral(": ") +
+             check.reason);
+        return std::nullopt;
+    }
+    if (!check.holdsData) {
+        fail(invalid + QStringLiteral(" - No Data"));
+        return std::nullopt;
+    }
+    if (application && !fitsTheFlash(invalid, *lines))
+        return std::nullopt;
+    return lines;
+}
+
+// Data the board cannot hold would be reported as loaded: the file is refused at its
+// first record that reaches past the flash.
+bool SerialLoader::fitsTheFlash(const QString &invalid, const QStringList &lines)
+{
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const auto record = SRecord::parse(lines[i]);
+        if (!record || !record->isData() || record->address + record->count() <= SerialProtocol::FlashBytes)
+            continue;
+        fail(invalid + QStringLiteral(" - Line ") + QString::number(i + 1) + QStringLiteral(": address ") +
+             QString::number(record->address, 16).toUpper() + QStringLiteral(" beyond the flash (0-") +
+             QString::number(SerialProtocol::FlashBytes - 1, 16).toUpper() + QLatin1Char(')'));
+        return false;
+    }
+    return true;
 }
 
 void SerialLoader::sendBootImage()
@@ -269,17 +291,17 @@ void SerialLoader::applicationStart()
     m_startOfFile->setEnabled(true);
 }
 
-// The file's range, progress and first line; the application also starts its checksum
-// from an erased range, every byte 0xFF.
+// The file's range, progress and first line. The application's range and checksum are
+// those of the image the board ends up holding, whatever the order of the records.
 void SerialLoader::startOfFile()
 {
     m_startOfFile->setEnabled(false);
     const auto lines = static_cast<int>(m_file.lineCount());
     if (m_loadStep == ApplicationStep) {
-        const SRecord::Range range = SRecord::addressRange(m_file.lines());
-        m_firstAddress = range.first;
-        m_lastAddress = range.last;
-        m_expectedChecksum = 255 * (m_lastAddress - m_firstAddress + 1);
+        const SRecord::Image image = SRecord::image(m_file.lines());
+        m_firstAddress = image.first;
+        m_lastAddress = image.last;
+        m_expectedChecksum = static_cast<long>(image.checksum);
         m_host.setProgress(0, lines + 2);
     } else {
         m_host.setProgress(0, lines + 1);
@@ -294,10 +316,9 @@ void SerialLoader::startOfFile()
 void SerialLoader::pacing()
 {
     m_pacing->setEnabled(false);
-    long ignored = 0;
-    const ModuleBlockSender::Block block = ModuleBlockSender::next(
-        m_file, SerialProtocol::BlockLimit, m_loadStep == ApplicationStep ? m_expectedChecksum : ignored,
-        [this] { m_host.stepProgress(); });
+    long runningSum = 0; // the expected checksum comes from the whole image instead
+    const ModuleBlockSender::Block block = ModuleBlockSender::next(m_file, SerialProtocol::BlockLimit, runningSum,
+                                                                   [this] { m_host.stepProgress(); });
     if (block.invalid) {
         fail(LoadStatus::text(LoadStatus::InvalidLoadFile));
         return;

@@ -43,8 +43,13 @@ public:
     // From the first byte sent until the run completes, fails or gives up.
     bool running() const { return m_running; }
 
+    // The selection the sector boxes build; an erase takes it as it stands at the start.
     SerialProtocol::SectorMask &sectorMask() { return m_mask; }
     long expectedChecksum() const { return m_expectedChecksum; }
+
+signals:
+    // A run began (its first byte is about to go out) or ended.
+    void runningChanged(bool running);
 
 private:
     // What the board's next answer is expected to acknowledge.
@@ -52,8 +57,11 @@ private:
 
     FormTimer *makeTimer(const char *name, int intervalMs, void (SerialLoader::*step)());
     bool openChosenPort();
+    QString portFailure(int port) const;
+    void setRunning(bool running);
     bool readLoaderFiles();
     std::optional<QStringList> soundFile(const QString &path, bool application);
+    bool fitsTheFlash(const QString &invalid, const QStringList &lines);
     void send(const SerialProtocol::Bytes &bytes, Awaiting awaiting, int watchdogMs);
     void armWatchdog(int intervalMs);
     void stopTimers();
@@ -83,6 +91,7 @@ private:
     FormTimer *m_bootCommand, *m_applicationStart, *m_checksum, *m_startOfFile, *m_pacing, *m_watchdog;
     std::function<QString(int)> m_deviceOf;
     SerialProtocol::SectorMask m_mask;
+    SerialProtocol::SectorMask m_eraseMask; // the selection when the erase was started
     SerialProtocol::Bytes m_bootImage;
     QStringList m_flashLoaderLines, m_applicationLines;
     RecordFile m_file;

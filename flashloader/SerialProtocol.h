@@ -17,6 +17,7 @@ using Bytes = std::vector<std::uint8_t>;
 constexpr std::size_t BootImageSize = 601; // offsets 0-600
 constexpr std::size_t BootImageSent = 581; // offsets 0-580 go to the board
 constexpr std::size_t BlockLimit = 1024;   // data bytes a frame gathers at most
+constexpr long FlashBytes = 0xF0000;       // the board's flash, SA0-SA21: addresses 0-0xEFFFF
 
 // The boot image from the boot loader file's S1 and S2 records; nothing (and why) when a
 // record does not lie within the image.

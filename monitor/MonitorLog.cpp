@@ -1,5 +1,6 @@
 #include "MonitorLog.h"
 
+#include "RegularFile.h"
 #include "TextFormat.h"
 
 #include <QDate>
@@ -53,10 +54,13 @@ bool LogWriter::writeRow(const QString &row)
 bool LogReader::open(const QString &path)
 {
     close();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // A log plays a line every 25 ms: 64 MiB of rows of about 80 characters is some
+    // 800 000 lines, over five hours of playback; anything larger is not a log.
+    constexpr qint64 MaxLogBytes = 64 * 1024 * 1024;
+    const RegularFile::Content content = RegularFile::read(path, MaxLogBytes);
+    if (!content.bytes)
         return false;
-    m_lines = TextFormat::lines(file.readAll());
+    m_lines = TextFormat::lines(*content.bytes);
     m_open = true;
     return true;
 }

@@ -31,15 +31,19 @@ int runSerial(const SerialOptions &options)
                                           : options.eraseAll                 ? SerialLoader::Request::EraseAll
                                                                              : SerialLoader::Request::EraseSectors;
     loader.start(options.applicationFile, request);
-    if (!done && !loader.running()) { // refused before the first byte, the reason shown
-        std::fprintf(stderr, "%s\n", qPrintable(host.lastStatus.trimmed()));
+    if (!done && !loader.running()) { // refused before the first byte: the status said why
+        host.enableLoadButtons();
         return ExitStatus::Failed;
     }
     const bool finished = waitUntilDone(done);
-    if (!finished)
+    if (!finished) {
         loader.stop();
-    const bool completed = finished && host.lastColour == LoadHost::Colour::Success;
-    std::fprintf(completed ? stdout : stderr, "%s\n",
-                 qPrintable(finished ? host.lastStatus.trimmed() : QStringLiteral("Interrupted")));
+        std::fprintf(stderr, "Interrupted\n");
+        return ExitStatus::Failed;
+    }
+    // A failure is on standard error already, as the last status; a result goes to standard output.
+    const bool completed = host.lastColour == LoadHost::Colour::Success;
+    if (completed)
+        std::fprintf(stdout, "%s\n", qPrintable(host.lastStatus.trimmed()));
     return completed ? ExitStatus::Completed : ExitStatus::Failed;
 }

@@ -1,4 +1,5 @@
 #include "Beep.h"
+#include "FirmwareChoice.h"
 #include "FlashLoaderFixture.h"
 #include "FormTimer.h"
 #include "PtyBoard.h"
@@ -10,11 +11,15 @@
 
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QGroupBox>
+#include <QProgressBar>
 #include <QRadioButton>
 #include <QSerialPort>
 #include <QSignalSpy>
+
+#include <sys/stat.h>
 
 using emu::Bytes;
 
@@ -39,7 +44,9 @@ struct CommPort {
     {
         FlashLoaderOptions o;
         o.engineering = true;
-        o.portDevice = [this](int port) { return port == 1 ? board->slaveName() : QStringLiteral("/dev/no-such-tty"); };
+        o.portDevice = [this](int port) {
+            return port == 2 ? QStringLiteral("/dev/no-such-tty") : port1 ? *port1 : board->slaveName();
+        };
         return o;
     }
     // Moves time on while the terminal's bytes flow, until done() holds.
@@ -83,9 +90,25 @@ struct CommPort {
     }
     QByteArray read(const char *name) { return loader.folder.read(QString::fromLatin1(name)); }
 
+    std::optional<QString> port1; // COM port 1's device, when not the board's
     std::unique_ptr<PtyBoard> board;
     FlashLoader loader;
 };
+
+// An S2 record of the bytes at the address.
+QByteArray s2(long address, const Bytes &data)
+{
+    Bytes record{static_cast<std::uint8_t>(data.size() + 4), static_cast<std::uint8_t>(address >> 16),
+                 static_cast<std::uint8_t>(address >> 8), static_cast<std::uint8_t>(address)};
+    record.insert(record.end(), data.begin(), data.end());
+    unsigned sum = 0;
+    QByteArray line = "S2";
+    for (const std::uint8_t b : record) {
+        sum += b;
+        line += QByteArray::number(b, 16).rightJustified(2, '0').toUpper();
+    }
+    return line + QByteArray::number(~sum & 0xFF, 16).rightJustified(2, '0').toUpper() + "\r\n";
+}
 
 const char *const LoadComplete = "Flash Load Complete - Cycle Module Power";
 
@@ -93,6 +116,20 @@ const char *const LoadComplete = "Flash Load Complete - Cycle Module Power";
 
 TEST(SerialProtocol, ImageFramesAndReports)
 {
+    // The board refuses a block that reaches past its last sector with a programming error.
+    emu::BoardModel board;
+    board.receive(Bytes(emu::BoardModel::BootImageBytes, 0), emu::BoardModel::RomBaud);
+    board.receive({'d', 'h'}, emu::BoardModel::RomBaud);
+    const auto reply = [&](long address) {
+        return board.receive(SerialProtocol::blockFrame(address, Bytes(16, 0x5A)), emu::BoardModel::LoaderBaud)
+            .at(0)
+            .bytes;
+    };
+    EXPECT_EQ(reply(0xEFFF0), Bytes{'0'});
+    EXPECT_EQ(reply(0xEFFF8), Bytes{'7'});
+    EXPECT_EQ(reply(0xF00000), Bytes{'7'});
+    EXPECT_EQ(board.flash().written().rbegin()->first, 0xEFFFFu);
+
     const auto image =
         SerialProtocol::bootImage({QStringLiteral("S0030000FC"), QStringLiteral("S20800001001020304DD")});
     ASSERT_TRUE(image);
@@ -166,8 +203,61 @@ TEST(SerialLoad, ErasesTheWholeFlashOrTheChosenSectors)
     for (const int sector : {0, 9, 21})
         c.loader.f().Sector[sector]->click();
     QTest::mouseClick(c.loader.f().Command19, Qt::LeftButton);
+    // While the boot image and the flash loader go out, the selection stands as it was
+    // at the click: its controls wait, and a mask changed meanwhile is not the one sent.
+    EXPECT_EQ(c.loader.status(), "Loading Boot Loader");
+    ASSERT_TRUE(c.runUntil([&] { return c.statusIs("Loading Flash Loader"); }));
+    FlashUtilityForm &f = c.loader.f();
+    for (QAbstractButton *control : std::initializer_list<QAbstractButton *>{
+             f.Sector[10], f.Command13, f.Command14, f.Command18, f.Command19, f.Command1, f.Command2, f.Option2})
+        EXPECT_FALSE(control->isEnabled()) << control->objectName().toStdString();
+    c.click(c.loader.f().Command14);
+    mask.set(10, true);
     ASSERT_TRUE(c.runUntil([&] { return c.statusIs("Sector Erase Complete"); })) << c.loader.status().toStdString();
     EXPECT_EQ(c.board->model().commands().back(), (Bytes{'d', 0x01, 0x20, 0x02, 0x01}));
+    EXPECT_EQ(c.loader.f().ProgressBar1->value(), c.loader.f().ProgressBar1->maximum());
+    EXPECT_TRUE(c.loader.f().Sector[10]->isEnabled());
+    EXPECT_TRUE(c.loader.f().Command19->isEnabled());
+}
+
+// The checksum asked for and expected is that of what the board ends up holding, lowest
+// to highest address, each byte once, later records winning, in whatever order they come.
+TEST(SerialLoad, TheChecksumCoversTheImageTheBoardHolds)
+{
+    struct Case {
+        const char *what;
+        std::vector<std::pair<long, Bytes>> records;
+    };
+    const Bytes a(16, 0x11), b(16, 0x22), c3{1, 2, 3};
+    const Case cases[] = {
+        {"in order", {{0x10000, a}, {0x10010, b}}},
+        {"shuffled, with a gap", {{0x12000, b}, {0x10000, a}, {0x10010, c3}}},
+        {"overlapping", {{0x10000, a}, {0x10008, b}}},
+        {"overlapping below", {{0x10008, b}, {0x10000, a}}},
+        {"repeated", {{0x10000, a}, {0x10000, b}, {0x10000, c3}}},
+    };
+    for (const Case &k : cases) {
+        SCOPED_TRACE(k.what);
+        CommPort c;
+        if (!c.board->isOpen())
+            GTEST_SKIP() << "no pseudo-terminal on this machine";
+        QByteArray file = "S0030000FC\r\n";
+        std::map<std::uint32_t, std::uint8_t> image;
+        for (const auto &[address, data] : k.records) {
+            file += s2(address, data);
+            for (std::size_t i = 0; i < data.size(); ++i)
+                image[static_cast<std::uint32_t>(address) + static_cast<std::uint32_t>(i)] = data[i];
+        }
+        c.write("Board-0100.hex", file + "S804000000FB\r\n");
+        ASSERT_TRUE(c.loader.clickFile(QStringLiteral("Board-0100.hex")));
+        ASSERT_TRUE(c.run(c.loader.f().Command1));
+        EXPECT_EQ(c.loader.status(), LoadComplete);
+        EXPECT_EQ(c.board->model().flash().written(), image);
+        const std::uint32_t first = image.begin()->first, last = image.rbegin()->first;
+        EXPECT_EQ(c.board->model().commands().back(), SerialProtocol::checksumRequest(first, last));
+        EXPECT_EQ(static_cast<std::uint32_t>(c.serial().expectedChecksum()),
+                  c.board->model().flash().sum(first, last));
+    }
 }
 
 TEST(SerialLoad, BoardFaultsEndInTheirMessages)
@@ -230,7 +320,89 @@ TEST(SerialLoad, PortsThatCannotBeUsedAreNamed)
     c.loader.f().Option1->click();
     QTest::mouseClick(c.loader.f().Command1, Qt::LeftButton);
     EXPECT_EQ(c.loader.status(), " Select File to Load!");
+
+    // A port is "in use" only when another program holds it; otherwise the reason shows.
+    PtyBoard held;
+    QSerialPort holder(held.slaveName());
+    ASSERT_TRUE(holder.open(QIODevice::ReadWrite));
+    QDir().mkdir(c.loader.folder.path(QStringLiteral("dir")));
+    c.write("plain", "text");
+    const std::pair<QString, QString> cases[] = {
+        {held.slaveName(), QStringLiteral("Comm Port 1 in use!")},
+        {QStringLiteral("/dev/null"), QStringLiteral("Cannot open Comm Port 1 (/dev/null): not a serial port")},
+        {QStringLiteral("/dev/zero"), QStringLiteral("Cannot open Comm Port 1 (/dev/zero): not a serial port")},
+        {QStringLiteral("plain"), QStringLiteral("Cannot open Comm Port 1 (plain): not a serial port")},
+        {QStringLiteral("dir"), QStringLiteral("Cannot open Comm Port 1 (dir): Is a directory")},
+        {QStringLiteral("/dev/pts/99"),
+         QStringLiteral("Cannot open Comm Port 1 (/dev/pts/99): No such file or directory")},
+        {QString(), QStringLiteral("Cannot open Comm Port 1: no serial device for it")},
+    };
+    for (const auto &[port, message] : cases) {
+        c.port1 = port;
+        c.loader.f().Option1->click();
+        EXPECT_EQ(c.loader.status(), message);
+        EXPECT_FALSE(c.loader.f().Option1->isChecked());
+    }
 }
+
+// The options show the port chosen, and none before one is; back in USB mode the first
+// option, the device load, is set whatever port was chosen or refused.
+TEST(SerialLoad, TheOptionsShowWhatIsChosen)
+{
+    CommPort c;
+    FlashUtilityForm &f = c.loader.f();
+    for (QRadioButton *refused : {static_cast<QRadioButton *>(nullptr), f.Option2, f.Option1}) {
+        f.Check3->click();
+        EXPECT_TRUE(f.Option1->isChecked());
+        EXPECT_FALSE(f.Option2->isChecked());
+        EXPECT_EQ(f.Command1->text(), "Load Qwil Device");
+        f.Check3->click();
+        EXPECT_FALSE(f.Option1->isChecked());
+        EXPECT_FALSE(f.Option2->isChecked());
+        c.click(f.Command1);
+        EXPECT_EQ(c.loader.status(), "No Comm Port Selected");
+        c.port1 = QStringLiteral("/dev/null");
+        if (refused)
+            refused->click();
+        c.port1.reset();
+    }
+}
+
+// Whatever is not a regular file of sane size is refused at once, with the reason,
+// before a byte goes out: nothing waits for a pipe's writer or reads a device forever.
+TEST(SerialLoad, FilesThatAreNotRegularAreRefusedAtOnce)
+{
+    CommPort c;
+    if (!c.board->isOpen())
+        GTEST_SKIP() << "no pseudo-terminal on this machine";
+    const auto path = [&](const char *name) { return c.loader.folder.path(QString::fromLatin1(name)); };
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path("pipe.hex")).constData(), 0600), 0);
+    QDir().mkdir(path("dir.hex"));
+    QFile::link(path("loop2.hex"), path("loop.hex"));
+    QFile::link(path("loop.hex"), path("loop2.hex"));
+    QFile big(path("big.hex"));
+    ASSERT_TRUE(big.open(QIODevice::WriteOnly) && big.resize(32 * 1024 * 1024 + 1));
+    big.close();
+    const std::pair<const char *, const char *> cases[] = {
+        {"./pipe.hex", "Cannot read pipe.hex: not a regular file (a pipe)"},
+        {"/dev/zero", "Cannot read /dev/zero: not a regular file (a device)"},
+        {"./dir.hex", "Cannot read dir.hex: Is a directory"},
+        {"./loop.hex", "Cannot read loop.hex: Too many levels of symbolic links"},
+        {"./big.hex", "Cannot read big.hex: larger than 33554432 bytes"},
+    };
+    for (const auto &[file, message] : cases) {
+        c.serial().start(QString::fromLatin1(file), SerialLoader::Request::Application);
+        EXPECT_EQ(c.loader.status(), message);
+    }
+    QFile::remove(path("FlshLdr.dwn"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path("FlshLdr.dwn")).constData(), 0600), 0);
+    c.click(c.loader.f().Command2);
+    EXPECT_EQ(c.loader.status(), "Cannot read FlshLdr.dwn: not a regular file (a pipe)");
+    EXPECT_TRUE(c.board->model().bootImage().empty()) << "nothing reached the board";
+    EXPECT_EQ(FirmwareChoice::checkWholeFile(QStringLiteral("/dev/zero")), "Invalid Load File");
+}
+
+
 
 namespace {
 // The text with one line's last checksum digit changed, so that line no longer reads.
@@ -254,16 +426,30 @@ TEST(SerialLoad, FilesThatAreNotSoundAreRefusedBeforeAnyByteGoesOut)
     };
     const auto text = [](const char *t) { return [t](const QByteArray &) { return QByteArray(t); }; };
     const auto spoil = [](int line) { return [line](const QByteArray &demo) { return spoilLine(demo, line); }; };
+    const auto ahead = [](const char *t) { return [t](const QByteArray &demo) { return QByteArray(t) + demo; }; };
     const Case cases[] = {
-        {"Board-0100.hex", text(""), false, "Invalid Load File"},
-        {"Board-0100.hex", text("\r\n"), false, "Invalid Load File"},
-        {"Board-0100.hex", text("S9030000FC\r\n"), false, "Invalid Load File"},
-        {"Board-0100.hex", spoil(200), false, "Invalid Load File"},
-        {"BootLdr.dwn", spoil(1), false, "Invalid Load File BootLdr.dwn - Line 2"},
+        {"Board-0100.hex", text(""), false, "Invalid Load File Board-0100.hex - No Data"},
+        {"Board-0100.hex", text("\r\n"), false, "Invalid Load File Board-0100.hex - No Data"},
+        {"Board-0100.hex", text("S9030000FC\r\n"), false, "Invalid Load File Board-0100.hex - No Data"},
+        {"Board-0100.hex", spoil(200), false, "Invalid Load File Board-0100.hex - Line 201: wrong checksum"},
+        {"Board-0100.hex", nullptr, false, "Cannot read Board-0100.hex: No such file or directory"},
+        {"Board-0100.hex", ahead("S0030000fc\r\n"), false,
+         "Invalid Load File Board-0100.hex - Line 1: lower-case hexadecimal digit"},
+        {"Board-0100.hex", ahead("\xEF\xBB\xBF"), false,
+         "Invalid Load File Board-0100.hex - Line 1: begins with a byte-order mark"},
+        {"Board-0100.hex", ahead("S30900010000010203EF\r\n"), false,
+         "Invalid Load File Board-0100.hex - Line 1: S3 and S7 records (32-bit addresses) are not taken"},
+        {"Board-0100.hex", [](const QByteArray &demo) { return demo.left(demo.lastIndexOf("\r\nS8") + 2) + "S80400"; },
+         false, "Invalid Load File Board-0100.hex - Line 258: cut short: fewer bytes than its count"},
+        {"Board-0100.hex", [](const QByteArray &demo) { return demo + s2(0xF00000, {1, 2}); }, false,
+         "Invalid Load File Board-0100.hex - Line 259: address F00000 beyond the flash (0-EFFFF)"},
+        {"Board-0100.hex", [](const QByteArray &demo) { return s2(0, Bytes(16, 0)) + s2(0xEFFF8, Bytes(16, 0)) + demo; },
+         false, "Invalid Load File Board-0100.hex - Line 2: address EFFF8 beyond the flash (0-EFFFF)"},
+        {"BootLdr.dwn", spoil(1), false, "Invalid Load File BootLdr.dwn - Line 2: wrong checksum"},
         {"BootLdr.dwn", text(""), true, "Invalid Load File BootLdr.dwn - No Data"},
-        {"BootLdr.dwn", text("garbage\r\n"), true, "Invalid Load File BootLdr.dwn - Line 1"},
-        {"FlshLdr.dwn", spoil(4), true, "Invalid Load File FlshLdr.dwn - Line 5"},
-        {"FlshLdr.dwn", nullptr, false, "Cannot read FlshLdr.dwn"},
+        {"BootLdr.dwn", text("garbage\r\n"), true, "Invalid Load File BootLdr.dwn - Line 1: not an S-record"},
+        {"FlshLdr.dwn", spoil(4), true, "Invalid Load File FlshLdr.dwn - Line 5: wrong checksum"},
+        {"FlshLdr.dwn", nullptr, false, "Cannot read FlshLdr.dwn: No such file or directory"},
     };
     for (const Case &k : cases) {
         SCOPED_TRACE(std::string(k.file) + " -> " + k.message);
@@ -274,8 +460,10 @@ TEST(SerialLoad, FilesThatAreNotSoundAreRefusedBeforeAnyByteGoesOut)
             c.write(k.file, k.content(c.read(k.file)));
         else
             QFile::remove(c.loader.folder.path(QString::fromLatin1(k.file)));
-        ASSERT_TRUE(c.loader.clickFile(QStringLiteral("Board-0100.hex")));
-        c.click(k.erase ? c.loader.f().Command2 : c.loader.f().Command1);
+        if (k.erase)
+            c.click(c.loader.f().Command2);
+        else
+            c.serial().start(QStringLiteral("./Board-0100.hex"), SerialLoader::Request::Application);
         c.runUntil([] { return false; }, 10000);
         EXPECT_EQ(c.loader.status(), k.message);
         EXPECT_EQ(c.loader.statusColour(), FlashLoader::Error);

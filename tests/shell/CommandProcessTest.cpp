@@ -26,6 +26,8 @@
 
 #include <csignal>
 
+#include <sys/stat.h>
+
 namespace {
 struct Ran {
     int status = -1;
@@ -109,9 +111,14 @@ TEST(ServiceCommands, EveryKindOfFailureHasItsOwnStatus)
         {{QStringLiteral("tables"), QStringLiteral("missing")}, ExitStatus::Failed, "no such folder"},
         {{QStringLiteral("monitor"), QStringLiteral("--play"), QStringLiteral("missing.mon")}, ExitStatus::Failed,
          "Cannot open missing.mon"},
+        {{QStringLiteral("monitor"), QStringLiteral("--play"), QStringLiteral("pipe.mon")}, ExitStatus::Failed,
+         "Cannot open pipe.mon"},
+        {{QStringLiteral("monitor"), QStringLiteral("--play"), QStringLiteral("/dev/zero")}, ExitStatus::Failed,
+         "Cannot open /dev/zero"},
         {{QStringLiteral("monitor"), QStringLiteral("--log"), QStringLiteral("missing/bus.mon")}, ExitStatus::Failed,
          "Cannot create missing/bus.mon"},
     };
+    ASSERT_EQ(::mkfifo(QFile::encodeName(folder.path(QStringLiteral("pipe.mon"))).constData(), 0600), 0);
     for (const Case &c : cases) {
         const Ran ran = service(c.arguments, here);
         EXPECT_EQ(ran.status, c.status) << c.arguments.join(QLatin1Char(' ')).toStdString();
@@ -343,13 +350,22 @@ TEST(ServiceCommands, TheSerialLoaderAndTheEraseRunOnABoard)
     const Ran spoilt = service(
         {QStringLiteral("load"), QStringLiteral("--port"), board.slaveName(), QStringLiteral("spoilt.hex")}, here);
     EXPECT_EQ(spoilt.status, ExitStatus::Failed);
-    EXPECT_TRUE(spoilt.err.contains(QStringLiteral("Invalid Load File"))) << spoilt.err.toStdString();
+    EXPECT_EQ(spoilt.err.count(QStringLiteral("Invalid Load File spoilt.hex - Line 2: not an S-record")), 1)
+        << spoilt.err.toStdString();
+    const Ran device = service({QStringLiteral("load"), QStringLiteral("--port"), board.slaveName(),
+                                QStringLiteral("/dev/zero")},
+                               here);
+    EXPECT_EQ(device.status, ExitStatus::Failed);
+    EXPECT_EQ(device.err.count(QStringLiteral("Cannot read /dev/zero: not a regular file (a device)")), 1)
+        << device.err.toStdString();
 
     const Ran noPort = service({QStringLiteral("erase"), QStringLiteral("--port"),
                                           folder.path(QStringLiteral("no-such-port")), QStringLiteral("--all")},
                                          here);
     EXPECT_EQ(noPort.status, ExitStatus::PortUnavailable);
-    EXPECT_TRUE(noPort.err.contains(QStringLiteral("Cannot open the serial port"))) << noPort.err.toStdString();
+    EXPECT_EQ(noPort.err.trimmed(), QStringLiteral("Cannot open the serial port ") +
+                                        folder.path(QStringLiteral("no-such-port")) +
+                                        QStringLiteral(": No such file or directory"));
     for (const char *sectors : {"22", "3-1", "x"}) {
         const Ran refused = service({QStringLiteral("erase"), QStringLiteral("--port"), board.slaveName(),
                                                QStringLiteral("--sectors"), QString::fromLatin1(sectors)},

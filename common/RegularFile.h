@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+// Reads a file whole only when it is a regular file of bounded size, so that a pipe, a
+// device or a runaway file is refused at once instead of blocking or filling memory.
+namespace RegularFile {
+
+struct Content {
+    std::optional<QByteArray> bytes; // nothing when the file was refused
+    QString why;                     // the reason it was refused
+};
+
+// The whole file, or the reason it cannot be taken. Never blocks: the file is examined
+// before it is opened, and opened without waiting for a writer.
+Content read(const QString &path, qint64 maxBytes);
+
+} // namespace RegularFile
