@@ -46,14 +46,12 @@ void showUsb(FlashUtilityForm &form, bool directFileMode)
     f.Frame1->setTitle(QStringLiteral("Upload"));
     showControls({f.Label3, f.Command9, f.Text10}, true);
     f.Command10->hide();
-    if (f.Option1->isChecked()) {
-        f.Command1->setText(QStringLiteral("Load Qwil Device"));
-        f.Command20->hide();
-    } else if (f.Option2->isChecked()) {
-        f.Label3->hide();
-        f.Command1->setText(QStringLiteral("Load USB Module"));
-        f.Command20->show();
-    }
+    // Back in USB mode the options mean devices and module again, whatever COM port they
+    // chose: the first, the device load, is set as the layout that follows expects.
+    f.Option2->setChecked(false);
+    f.Option1->setChecked(true);
+    f.Command1->setText(QStringLiteral("Load Qwil Device"));
+    f.Command20->hide();
 
     showControls(
         {f.Command13, f.Command14, f.Command18, f.Command19, f.Command21, f.Frame3, f.Frame4, f.label7, f.Label6},

@@ -224,6 +224,12 @@ void FlashUtilityWindow::applyComPortLayout()
         m_moduleConnected = false;
     }
     f.ProgressBar1->setValue(0);
+    // The options now choose a COM port, and none is chosen yet: none shows ticked.
+    for (QRadioButton *option : {f.Option1, f.Option2}) {
+        option->setAutoExclusive(false);
+        option->setChecked(false);
+        option->setAutoExclusive(true);
+    }
     showStatus(QStringLiteral(" Select File to Load!"), Colour::Information);
     showEngineeringControls();
 }
@@ -262,6 +268,21 @@ void FlashUtilityWindow::wireCommPort()
         if (!form.Check3->isChecked())
             showSectorSelector(ticked);
     });
+    connect(m_serial, &SerialLoader::runningChanged, this, &FlashUtilityWindow::serialRunning);
+}
+
+// While a serial run is in hand nothing that starts, redirects or reshapes it can be
+// used: the start buttons, the port options, the mode box and the sector selection the
+// erase has taken.
+void FlashUtilityWindow::serialRunning(bool running)
+{
+    FlashUtilityForm &f = form;
+    QWidget *const controls[] = {f.Command1,  f.Command2,  f.Command19, f.Command13, f.Command14,
+                                 f.Command18, f.Option1,   f.Option2,   f.Check2,    f.Check3};
+    for (QWidget *control : controls)
+        control->setEnabled(!running);
+    for (QCheckBox *sector : f.Sector)
+        sector->setEnabled(!running);
 }
 
 void FlashUtilityWindow::setSectors(int first, int last, bool ticked)

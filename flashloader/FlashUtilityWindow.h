@@ -61,6 +61,7 @@ private:
     void wireCommPort();
     void showSectorSelector(bool shown);
     void setSectors(int first, int last, bool ticked);
+    void serialRunning(bool running);
     void writeTable(int table);
 
     // What the download engine asks of the window.

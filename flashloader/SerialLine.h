@@ -18,6 +18,9 @@ public:
 
     // Opens the device, closing whatever was open first; false when it cannot be opened.
     virtual bool open(const QString &device) = 0;
+    // After a failed open: whether another program holds the port, and otherwise why.
+    virtual bool openBusy() const { return false; }
+    virtual QString openFailure() const { return {}; }
     virtual void close() = 0;
     // The device opened last.
     virtual QString device() const = 0;
@@ -41,6 +44,8 @@ public:
     SerialPortLine(QSerialPort *port, QObject *parent);
 
     bool open(const QString &device) override;
+    bool openBusy() const override { return m_busy; }
+    QString openFailure() const override { return m_failure; }
     void close() override;
     QString device() const override;
     void setSpeed(int baud) override;
@@ -51,6 +56,10 @@ public:
 private:
     void failed();
 
+    bool probe(const QString &device);
+
     QSerialPort *m_port;
     QString m_device;
+    bool m_busy = false;
+    QString m_failure;
 };

@@ -45,17 +45,11 @@ FormTimer *SerialLoader::makeTimer(const char *name, int intervalMs, void (Seria
 bool SerialLoader::choosePort(int port)
 {
     const bool opened = m_line.open(m_deviceOf(port));
-    if (port == 1) {
-        m_port1Or2 = opened ? 1 : 0;
-        if (opened)
-            m_host.showStatus(QStringLiteral("Select Load File"), LoadHost::Colour::Information);
-        else
-            m_host.showStatus(QStringLiteral("Comm Port 1 in use!"), LoadHost::Colour::Error);
-    } else {
-        m_port1Or2 = opened ? 2 : 0;
-        if (!opened)
-            m_host.showStatus(QStringLiteral(" Com2 not a valid port - Reselect Port!"), LoadHost::Colour::Error);
-    }
+    m_port1Or2 = opened ? port : 0;
+    if (!opened)
+        m_host.showStatus(portFailure(port), LoadHost::Colour::Error);
+    else if (port == 1)
+        m_host.showStatus(QStringLiteral("Select Load File"), LoadHost::Colour::Information);
     if (opened)
         m_line.setSpeed(RomSpeed);
     else
@@ -66,6 +60,19 @@ bool SerialLoader::choosePort(int port)
 bool SerialLoader::openChosenPort()
 {
     return m_line.open(m_deviceOf(m_port1Or2));
+}
+
+// "In use" only for a port another program holds; any other failure says why.
+QString SerialLoader::portFailure(int port) const
+{
+    if (m_line.openBusy())
+        return QStringLiteral("Comm Port ") + QString::number(port) + QStringLiteral(" in use!");
+    if (port != 1)
+        return QStringLiteral(" Com2 not a valid port - Reselect Port!");
+    const QString device = m_line.device();
+    if (device.isEmpty())
+        return QStringLiteral("Cannot open Comm Port 1: no serial device for it");
+    return QStringLiteral("Cannot open Comm Port 1 (") + device + QStringLiteral("): ") + m_line.openFailure();
 }
 
 // The cable or the board went away: the port is closed already; the run in hand ends and
@@ -110,13 +117,23 @@ void SerialLoader::endRun()
     m_file.close();
     m_received.clear();
     m_awaiting = Awaiting::Nothing;
-    m_running = false;
+    setRunning(false);
 }
 
+void SerialLoader::setRunning(bool running)
+{
+    if (m_running == running)
+        return;
+    m_running = running;
+    emit runningChanged(running);
+}
+
+// The port is closed and no longer counts as chosen: whoever comes back chooses again.
 void SerialLoader::stop()
 {
     endRun();
     m_line.close();
+    m_port1Or2 = 0;
 }
 
 void SerialLoader::fail(const QString &text)
@@ -147,8 +164,7 @@ void SerialLoader::start(const QString &applicationFile, Request request)
         return;
     }
     if (!openChosenPort()) {
-        fail(m_port1Or2 == 1 ? QStringLiteral("Comm Port 1 in use!")
-                             : QStringLiteral(" Com2 not a valid port - Reselect Port!"));
+        fail(portFailure(m_port1Or2));
         return;
     }
     if (applicationFile.isEmpty() && request == Request::Application) {
@@ -164,10 +180,13 @@ void SerialLoader::start(const QString &applicationFile, Request request)
     }
     if (!readLoaderFiles())
         return;
+    // Boxes ticked while the boot image and the flash loader go out do not count.
+    m_eraseMask = m_mask;
     m_line.setSpeed(RomSpeed);
     m_loadStep = BootStep;
-    m_running = true;
+    setRunning(true);
     m_host.setProgress(0, 100);
+    m_host.showStatus(QStringLiteral("Loading Boot Loader"), LoadHost::Colour::Information);
     sendBootImage();
 }
 
@@ -281,7 +300,7 @@ void SerialLoader::step()
 void SerialLoader::eraseSectors()
 {
     m_host.showStatus(QStringLiteral(" Erasing Sector(20 to 40 Seconds)"), LoadHost::Colour::Information);
-    send(SerialProtocol::eraseSectors(m_mask), Awaiting::Erase, EraseWatchdogMs);
+    send(SerialProtocol::eraseSectors(m_eraseMask), Awaiting::Erase, EraseWatchdogMs);
 }
 
 void SerialLoader::applicationStart()
@@ -445,6 +464,7 @@ void SerialLoader::acknowledged()
     case Awaiting::Erase:
         finish(m_eraseAll ? QStringLiteral("Flash Erase Complete") : QStringLiteral("Sector Erase Complete"),
                LoadHost::Colour::Success);
+        m_host.completeProgress();
         m_eraseAll = m_eraseSectors = false;
         break;
     default: break; // the application start: its blocks follow on their own

@@ -19,10 +19,14 @@ int runSerial(const SerialOptions &options)
     SerialLoader loader(line, host, new FormTimer(QStringLiteral("Timer1"), SerialLoader::StepMs, &owner),
                         new FormTimer(QStringLiteral("Timer6"), SerialLoader::NextBlockMs, &owner),
                         [&options](int) { return options.port; }, &owner);
-    if (!loader.choosePort(1)) {
-        std::fprintf(stderr, "Cannot open the serial port %s\n", qPrintable(options.port));
+    // Tried here first, so the reason is told once, in the command's own words.
+    if (!line.open(options.port)) {
+        std::fprintf(stderr, "Cannot open the serial port %s: %s\n", qPrintable(options.port),
+                     qPrintable(line.openBusy() ? QStringLiteral("in use") : line.openFailure()));
         return ExitStatus::PortUnavailable;
     }
+    if (!loader.choosePort(1))
+        return ExitStatus::PortUnavailable; // it went away since: the status said why
     for (const int sector : options.sectors)
         loader.sectorMask().set(sector, true);
     bool done = false;
