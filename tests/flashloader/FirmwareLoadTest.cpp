@@ -59,7 +59,7 @@ TEST(FirmwareLoad, ThreeDevicesGetEveryFileAndEndWithUploadComplete)
     EXPECT_FALSE(loader.bus.emulator.device(3)->loader().inLoader());
 }
 
-TEST(FirmwareLoad, TwoCandidateFilesAreChosenByHandOrTheFirstIsTaken)
+TEST(FirmwareLoad, TwoCandidateFilesAreChosenByHandOrTheLatestIsTaken)
 {
     FlashLoader loader;
     loader.copyDemoFirmware();
@@ -81,14 +81,13 @@ TEST(FirmwareLoad, TwoCandidateFilesAreChosenByHandOrTheFirstIsTaken)
                                expectedImages(loader.folder.path(QStringLiteral("F2315-0202.hex")), 0x40000)),
               0u);
 
-    // With "Upload latest Rev" the first file in the list is taken without asking.
+    // With "Upload latest Rev" the highest revision is taken without asking.
     loader.f().Check5->setChecked(true);
     loader.select({2});
     QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
     ASSERT_TRUE(loader.runUntil([&] { return loader.statusIs("Upload Complete"); }));
-    EXPECT_TRUE(QFile::exists(loader.folder.path(QStringLiteral("F2315-0201a.dwn"))));
     EXPECT_EQ(flashDifferences(loader.bus.emulator.device(2)->loader().flash(),
-                               expectedImages(loader.folder.path(QStringLiteral("F2315-0201.hex")), 0x40000)),
+                               expectedImages(loader.folder.path(QStringLiteral("F2315-0202.hex")), 0x40000)),
               0u);
 }
 
