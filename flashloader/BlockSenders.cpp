@@ -136,7 +136,7 @@ DeviceBlockSender::Action DeviceBlockSender::next(RecordFile &file, std::uint8_t
 
 namespace ModuleBlockSender {
 
-Block next(RecordFile &file, std::size_t limit, long &erasedRangeChecksum, const std::function<void()> &lineRead)
+Block next(RecordFile &file, std::size_t limit, const std::function<void()> &lineRead)
 {
     Block block;
     long nextAddress = -1;
@@ -158,10 +158,7 @@ Block next(RecordFile &file, std::size_t limit, long &erasedRangeChecksum, const
             return block;
         if (nextAddress < 0)
             block.address = record->address;
-        for (const std::uint8_t b : record->data) {
-            block.data.push_back(b);
-            erasedRangeChecksum += static_cast<long>(b) - 255;
-        }
+        block.data.insert(block.data.end(), record->data.begin(), record->data.end());
         nextAddress = record->address + record->count();
         file.consume();
         lineRead();

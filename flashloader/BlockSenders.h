@@ -59,7 +59,7 @@ struct Block {
 };
 
 // Reads the next block of consecutive data records, lines that are not data passed over;
-// an empty block when no data is left. Adds (byte - 255) per data byte to erasedRangeChecksum.
-Block next(RecordFile &file, std::size_t limit, long &erasedRangeChecksum, const std::function<void()> &lineRead);
+// an empty block when no data is left.
+Block next(RecordFile &file, std::size_t limit, const std::function<void()> &lineRead);
 
 } // namespace ModuleBlockSender

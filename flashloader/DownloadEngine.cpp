@@ -274,9 +274,17 @@ bool DownloadEngine::scanFileRange()
     const auto lines = RecordFile::readLines(m_loadFileName);
     if (!lines)
         return false;
-    const SRecord::Range range = SRecord::addressRange(*lines);
-    m_firstAddress = range.first;
-    m_lastAddress = range.last;
+    if (m_host.deviceMode()) {
+        const SRecord::Range range = SRecord::addressRange(*lines);
+        m_firstAddress = range.first;
+        m_lastAddress = range.last;
+    } else {
+        // The module sums what it ends up holding, whatever the order of the records.
+        const SRecord::Image image = SRecord::image(*lines);
+        m_firstAddress = image.first;
+        m_lastAddress = image.last;
+        m_imageChecksum = image.checksum;
+    }
     // A device's second and third files count one step fewer than a first file.
     m_host.setProgress(0, static_cast<int>(lines->size()) + (m_loadStep == 4 ? 2 : 1));
     return true;
@@ -294,7 +302,7 @@ void DownloadEngine::startOfFileStep()
         m_device.startFile(m_firstAddress);
     } else {
         m_allFF = 255.0 * static_cast<double>(m_lastAddress - m_firstAddress + 1);
-        m_expectedChecksum = std::lround(m_allFF);
+        m_expectedChecksum = m_imageChecksum;
     }
     if (!m_file.open(m_sendFile)) {
         abandon(LoadStatus::InvalidLoadFile);
@@ -352,10 +360,8 @@ void DownloadEngine::sendDataMessage()
 
 void DownloadEngine::moduleBlock()
 {
-    long ignored = 0;
     const ModuleBlockSender::Block block =
-        ModuleBlockSender::next(m_file, ModuleBlockSender::UsbBlockLimit,
-                                m_loadStep == 4 ? m_expectedChecksum : ignored, [this] { m_host.stepProgress(); });
+        ModuleBlockSender::next(m_file, ModuleBlockSender::UsbBlockLimit, [this] { m_host.stepProgress(); });
     if (block.invalid) {
         abandon(LoadStatus::InvalidLoadFile);
         return;

@@ -164,5 +164,6 @@ private:
     long m_firstAddress = 0;
     long m_lastAddress = 0;
     long m_expectedChecksum = 0;
+    std::uint32_t m_imageChecksum = 0;
     double m_allFF = 0;
 };

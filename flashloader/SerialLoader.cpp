@@ -335,9 +335,8 @@ void SerialLoader::startOfFile()
 void SerialLoader::pacing()
 {
     m_pacing->setEnabled(false);
-    long runningSum = 0; // the expected checksum comes from the whole image instead
-    const ModuleBlockSender::Block block = ModuleBlockSender::next(m_file, SerialProtocol::BlockLimit, runningSum,
-                                                                   [this] { m_host.stepProgress(); });
+    const ModuleBlockSender::Block block =
+        ModuleBlockSender::next(m_file, SerialProtocol::BlockLimit, [this] { m_host.stepProgress(); });
     if (block.invalid) {
         fail(LoadStatus::text(LoadStatus::InvalidLoadFile));
         return;

@@ -102,21 +102,31 @@ TEST(FirmwareLoad, OldDomeRevisionIsRefused)
     EXPECT_TRUE(loader.f().Command1->isEnabled());
 }
 
+// The module's firmware as shipped, and the same records out of address order with one
+// repeated: both load and verify, the module holding the file.
 TEST(FirmwareLoad, ModuleLoadEndsWithRecyclePowerAndTheModuleHoldsTheFile)
 {
-    FlashLoader loader;
-    loader.copyDemoFirmware();
-    loader.startUp();
-    ASSERT_TRUE(loader.startModuleLoad());
-    ASSERT_TRUE(loader.runUntil([&] { return loader.statusIs("Load Complete - Recycle Power"); }))
-        << loader.status().toStdString();
-    EXPECT_EQ(loader.statusColour(), FlashLoader::Success);
-    EXPECT_FALSE(loader.window->moduleConnected());
-    EXPECT_FALSE(loader.bus.emulator.isOpen()) << "the module restarted";
-    EXPECT_EQ(loader.f().ProgressBar1->value(), loader.f().ProgressBar1->maximum());
-    EXPECT_EQ(flashDifferences(loader.bus.emulator.moduleLoader().flash(),
-                               expectedImages(loader.folder.path(QStringLiteral("UsbModule-0103.hex")), 0, true)),
-              0u);
+    for (const char *file : {"UsbModule-0103.hex", "UsbModule-9999.hex"}) {
+        FlashLoader loader;
+        loader.copyDemoFirmware();
+        const auto lines = *RecordFile::readLines(loader.folder.path(QStringLiteral("UsbModule-0103.hex")));
+        QStringList shuffled{lines.first()};
+        for (qsizetype i = lines.size() - 2; i > 0; --i)
+            shuffled << lines[i];
+        shuffled << lines[lines.size() / 2] << lines.last();
+        loader.folder.write(QStringLiteral("UsbModule-9999.hex"), shuffled.join(QStringLiteral("\r\n")).toLatin1());
+        loader.startUp();
+        ASSERT_TRUE(loader.startModuleLoad(QString::fromLatin1(file)));
+        ASSERT_TRUE(loader.runUntil([&] { return loader.statusIs("Load Complete - Recycle Power"); }))
+            << file << ": " << loader.status().toStdString();
+        EXPECT_EQ(loader.statusColour(), FlashLoader::Success);
+        EXPECT_FALSE(loader.window->moduleConnected());
+        EXPECT_FALSE(loader.bus.emulator.isOpen()) << "the module restarted";
+        EXPECT_EQ(loader.f().ProgressBar1->value(), loader.f().ProgressBar1->maximum());
+        EXPECT_EQ(flashDifferences(loader.bus.emulator.moduleLoader().flash(),
+                                   expectedImages(loader.folder.path(QString::fromLatin1(file)), 0, true)),
+                  0u);
+    }
 }
 
 TEST(FirmwareLoad, ModuleChecksumMismatchEndsInChecksumError)
