@@ -58,8 +58,10 @@ bool LogReader::open(const QString &path)
     // 800 000 lines, over five hours of playback; anything larger is not a log.
     constexpr qint64 MaxLogBytes = 64 * 1024 * 1024;
     const RegularFile::Content content = RegularFile::read(path, MaxLogBytes);
-    if (!content.bytes)
+    if (!content.bytes) {
+        m_error = content.why;
         return false;
+    }
     m_lines = TextFormat::lines(*content.bytes);
     m_open = true;
     return true;

@@ -43,12 +43,15 @@ public:
     bool open(const QString &path);
     void close();
     bool isOpen() const { return m_open; }
+    // Why the last open failed.
+    QString errorString() const { return m_error; }
     bool atEnd() const { return m_next >= m_lines.size(); }
     // The next line, leading blanks skipped.
     QString next();
 
 private:
     QStringList m_lines;
+    QString m_error;
     qsizetype m_next = 0;
     bool m_open = false;
 };

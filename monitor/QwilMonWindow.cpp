@@ -225,7 +225,8 @@ void QwilMonWindow::startMonitor()
         return;
     }
     if (m_cycle->analyzing && !m_cycle->playback.open(m_playbackPath)) {
-        displayMessage(QStringLiteral("Cannot open ") + m_playbackPath.mid(2));
+        displayMessage(QStringLiteral("Cannot open ") + m_playbackPath.mid(2) + QStringLiteral(": ") +
+                       m_cycle->playback.errorString());
         Beep::beep();
         return;
     }

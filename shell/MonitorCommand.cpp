@@ -53,7 +53,8 @@ private:
     void startPlayback()
     {
         if (!m_cycle.playback.open(m_options.playPath))
-            return fail(ExitStatus::Failed, QStringLiteral("Cannot open ") + m_options.playPath);
+            return fail(ExitStatus::Failed, QStringLiteral("Cannot open ") + m_options.playPath + QStringLiteral(": ") +
+                                                m_cycle.playback.errorString());
         m_cycle.analyzing = true;
         m_cycle.setPlaybackTick(true);
         begin();

@@ -253,7 +253,7 @@ TEST(QwilMon, AVanishedPlaybackFileIsReportedAtStart)
     emit m.window->File1->itemClicked(m.window->File1->item(0));
     QFile::remove(m.folder.path(QStringLiteral("DLgone.mon")));
     m.click(m.window->Command9);
-    EXPECT_EQ(m.lastLine(), "Cannot open DLgone.mon");
+    EXPECT_EQ(m.lastLine(), "Cannot open DLgone.mon: No such file or directory");
     EXPECT_EQ(m.window->Command9->text(), "Start Quillbus Monitor");
 }
 
