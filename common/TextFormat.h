@@ -36,4 +36,8 @@ int domeHexPairToByte(QChar high, QChar low);
 // empty line.
 QStringList lines(const QByteArray &fileContent);
 
+// A field of a comma-separated line: bare, or in double quotes (each quote doubled) where
+// it holds a comma, a quote or a line end.
+QString csvField(const QString &field);
+
 } // namespace TextFormat

@@ -171,15 +171,14 @@ void SerialLoader::start(const QString &applicationFile, Request request)
         m_host.showStatus(QStringLiteral(" Select File to Load!"), LoadHost::Colour::Error);
         return;
     }
-    m_applicationLines.clear();
-    if (request == Request::Application) {
-        const auto lines = soundFile(applicationFile, true);
-        if (!lines)
-            return;
-        m_applicationLines = *lines;
-    }
-    if (!readLoaderFiles())
+    Files files = readFiles(applicationFile, request);
+    if (!files.problem.isEmpty()) {
+        fail(files.problem);
         return;
+    }
+    m_applicationLines = std::move(files.application);
+    m_bootImage = std::move(files.bootImage);
+    m_flashLoaderLines = std::move(files.flashLoader);
     // Boxes ticked while the boot image and the flash loader go out do not count.
     m_eraseMask = m_mask;
     m_line.setSpeed(RomSpeed);
@@ -190,68 +189,74 @@ void SerialLoader::start(const QString &applicationFile, Request request)
     sendBootImage();
 }
 
-// The boot image and the flash loader, read and checked before the first byte goes out.
-bool SerialLoader::readLoaderFiles()
+// Every file a run sends, read and checked before the first byte goes out: the
+// application (for a load), then the boot image and the flash loader.
+SerialLoader::Files SerialLoader::readFiles(const QString &applicationFile, Request request)
 {
-    const auto bootLines = soundFile(BootLoaderFile, false);
-    if (!bootLines)
-        return false;
-    QString why;
-    const auto image = SerialProtocol::bootImage(*bootLines, &why);
-    if (!image) {
-        fail(why);
-        return false;
+    Files files;
+    if (request == Request::Application) {
+        const auto lines = soundFile(applicationFile, true, files.problem);
+        if (!lines)
+            return files;
+        files.application = *lines;
     }
-    m_bootImage.assign(image->begin(), image->begin() + SerialProtocol::BootImageSent);
-    const auto loaderLines = soundFile(FlashLoaderFile, false);
-    if (!loaderLines)
-        return false;
-    m_flashLoaderLines = *loaderLines;
-    return true;
+    const auto bootLines = soundFile(BootLoaderFile, false, files.problem);
+    if (!bootLines)
+        return files;
+    const auto image = SerialProtocol::bootImage(*bootLines, &files.problem);
+    if (!image)
+        return files;
+    files.bootImage.assign(image->begin(), image->begin() + SerialProtocol::BootImageSent);
+    const auto loaderLines = soundFile(FlashLoaderFile, false, files.problem);
+    if (loaderLines)
+        files.flashLoader = *loaderLines;
+    return files;
 }
 
 // A file's lines when it reads and every line is blank or a record, some of them data
-// (and, for the application, all within the flash); otherwise the run fails with a
-// message naming the file, the line where there is one, and the reason.
-std::optional<QStringList> SerialLoader::soundFile(const QString &path, bool application)
+// (and, for the application, all within the flash); otherwise nothing, and why: the file,
+// the line where there is one, and the reason.
+std::optional<QStringList> SerialLoader::soundFile(const QString &path, bool application, QString &problem)
 {
     const QString name = path.startsWith(QStringLiteral("./")) ? path.mid(2) : path;
     QString why;
     const auto lines = RecordFile::readLines(path, &why);
     if (!lines) {
-        fail(QStringLiteral("Cannot read ") + name + QStringLiteral(": ") + why);
+        problem = QStringLiteral("Cannot read ") + name + QStringLiteral(": ") + why;
         return std::nullopt;
     }
     const SRecord::FileCheck check = SRecord::check(*lines);
     const QString invalid = LoadStatus::text(LoadStatus::InvalidLoadFile) + QLatin1Char(' ') + name;
     if (check.badLine) {
-        fail(invalid + QStringLiteral(" - Line ") + QString::number(check.badLine) + QStringLiteral(": ") +
-             check.reason);
+        problem = invalid + QStringLiteral(" - Line ") + QString::number(check.badLine) + QStringLiteral(": ") +
+                  check.reason;
         return std::nullopt;
     }
     if (!check.holdsData) {
-        fail(invalid + QStringLiteral(" - No Data"));
+        problem = invalid + QStringLiteral(" - No Data");
         return std::nullopt;
     }
-    if (application && !fitsTheFlash(invalid, *lines))
-        return std::nullopt;
+    if (application) {
+        problem = beyondTheFlash(invalid, *lines);
+        if (!problem.isEmpty())
+            return std::nullopt;
+    }
     return lines;
 }
 
 // Data the board cannot hold would be reported as loaded: the file is refused at its
 // first record that reaches past the flash.
-bool SerialLoader::fitsTheFlash(const QString &invalid, const QStringList &lines)
+QString SerialLoader::beyondTheFlash(const QString &invalid, const QStringList &lines)
 {
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const auto record = SRecord::parse(lines[i]);
         if (!record || !record->isData() || record->address + record->count() <= SerialProtocol::FlashBytes)
             continue;
-        fail(invalid + QStringLiteral(" - Line ") + QString::number(i + 1) + QStringLiteral(": address ") +
-             QString::number(record->address, 16).toUpper() + QStringLiteral(" beyond the flash (0-") +
-             QString::number(SerialProtocol::FlashBytes - 1, 16).toUpper() + QLatin1Char(')'));
-        return false;
+        return invalid + QStringLiteral(" - Line ") + QString::number(i + 1) + QStringLiteral(": address ") +
+               QString::number(record->address, 16).toUpper() + QStringLiteral(" beyond the flash (0-") +
+               QString::number(SerialProtocol::FlashBytes - 1, 16).toUpper() + QLatin1Char(')');
     }
-    return true;
+    return {};
 }
 
 void SerialLoader::sendBootImage()

@@ -40,6 +40,16 @@ public:
     void start(const QString &applicationFile, Request request);
     // Comm Port mode ends or the window closes: no step runs any more, the port closes.
     void stop();
+
+    // The files a run for the request sends, read from the working folder and checked as
+    // start() checks them; problem says why they cannot be sent (then nothing else is set).
+    struct Files {
+        QStringList application;
+        SerialProtocol::Bytes bootImage;
+        QStringList flashLoader;
+        QString problem;
+    };
+    static Files readFiles(const QString &applicationFile, Request request);
     // From the first byte sent until the run completes, fails or gives up.
     bool running() const { return m_running; }
 
@@ -59,9 +69,8 @@ private:
     bool openChosenPort();
     QString portFailure(int port) const;
     void setRunning(bool running);
-    bool readLoaderFiles();
-    std::optional<QStringList> soundFile(const QString &path, bool application);
-    bool fitsTheFlash(const QString &invalid, const QStringList &lines);
+    static std::optional<QStringList> soundFile(const QString &path, bool application, QString &problem);
+    static QString beyondTheFlash(const QString &invalid, const QStringList &lines);
     void send(const SerialProtocol::Bytes &bytes, Awaiting awaiting, int watchdogMs);
     void armWatchdog(int intervalMs);
     void stopTimers();

@@ -189,8 +189,9 @@ CommandLine parseLoad(const QStringList &arguments)
                                     QStringLiteral("Work in dir: the firmware files, the download files written."),
                                     QStringLiteral("dir"));
     const QCommandLineOption all(QStringLiteral("all"), QStringLiteral("Load every device the scan lists."));
-    const QCommandLineOption dryRun(QStringLiteral("dry-run"),
-                                    QStringLiteral("Print the file each device would get; send nothing."));
+    const QCommandLineOption dryRun(
+        QStringLiteral("dry-run"),
+        QStringLiteral("Check the files and print what each load would send where; send nothing."));
     const QCommandLineOption latest(
         QStringLiteral("latest"),
         QStringLiteral("Where several files match, take the highest revision, as \"Upload latest Rev\" does."));
@@ -208,12 +209,22 @@ CommandLine parseLoad(const QStringList &arguments)
     const QCommandLineParser &parser = command.parser;
     CommandLine line;
     line.folder = parser.value(folder);
+    // The module and a board on a port are loaded with the file named: no scan, no choice.
+    if (parser.isSet(port) || parser.isSet(module)) {
+        for (const QCommandLineOption *scanOnly : {&to, &latest}) {
+            if (parser.isSet(*scanOnly))
+                return command.refuse(QStringLiteral("--") + scanOnly->names().first() +
+                                      QStringLiteral(" means nothing with ") +
+                                      (parser.isSet(port) ? QStringLiteral("--port") : QStringLiteral("--module")));
+        }
+    }
     if (parser.isSet(port)) {
         if (parser.positionalArguments().size() != 1 || parser.isSet(all) || parser.isSet(module))
             return command.refuse(QStringLiteral("load --port takes one file"));
         line.action = CommandLine::Action::Serial;
         line.serial.port = parser.value(port);
         line.serial.applicationFile = parser.positionalArguments().first();
+        line.serial.dryRun = parser.isSet(dryRun);
         return line;
     }
     line.action = CommandLine::Action::Load;

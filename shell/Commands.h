@@ -57,6 +57,7 @@ int runLoad(ModuleDriver &driver, const LoadOptions &options);
 struct SerialOptions {
     QString port;            // the serial device
     QString applicationFile; // for a load
+    bool dryRun = false;     // a load's files and port checked, nothing sent
     bool eraseAll = false;   // for an erase: the whole flash, or the sectors
     QList<int> sectors;
 };

@@ -7,6 +7,7 @@
 #include "ModuleConnection.h"
 #include "ScanRules.h"
 #include "TerminalLoad.h"
+#include "TerminalOutput.h"
 #include "TextFormat.h"
 
 #include <algorithm>
@@ -65,15 +66,28 @@ int loadModule(ModuleDriver &driver, const LoadOptions &options)
     }
     const bool finished = waitFor(done, engine);
     const bool completed = finished && host.lastColour == LoadHost::Colour::Success;
-    std::printf("%s: %s\n", qPrintable(options.moduleFile),
-                qPrintable(finished ? host.lastStatus : QStringLiteral("Interrupted")));
-    return completed ? ExitStatus::Completed : ExitStatus::Failed;
+    const bool written = TerminalOutput::write(options.moduleFile + QStringLiteral(": ") +
+                                               (finished ? host.lastStatus : QStringLiteral("Interrupted")) +
+                                               QLatin1Char('\n'));
+    return completed && written ? ExitStatus::Completed : ExitStatus::Failed;
 }
 
 } // namespace
 
 int runLoad(ModuleDriver &driver, const LoadOptions &options)
 {
+    // A dry run of the module's upload checks the file and says what would go out; it
+    // asks nothing of the module.
+    if (!options.moduleFile.isEmpty() && options.dryRun) {
+        const QString problem = FirmwareChoice::checkWholeFile(options.moduleFile);
+        if (!problem.isEmpty()) {
+            std::fprintf(stderr, "%s: %s\n", qPrintable(options.moduleFile), qPrintable(problem.trimmed()));
+            return ExitStatus::Failed;
+        }
+        return TerminalOutput::write(options.moduleFile + QStringLiteral(": would be loaded into the module\n"))
+                   ? ExitStatus::Completed
+                   : ExitStatus::Failed;
+    }
     const InterruptCatcher catcher;
     const ConnectOutcome outcome = ModuleConnection::connect(driver, ConnectOptions::flashLoader());
     if (!outcome.connected) {
@@ -133,12 +147,14 @@ int runLoad(ModuleDriver &driver, const LoadOptions &options)
     }
     if (options.dryRun) {
         bool allHaveFiles = true;
+        QString plan;
         for (const DeviceOutcome &d : devices) {
-            std::printf("%4d  %s  %s\n", d.address, qPrintable(d.type),
-                        qPrintable(d.status.isEmpty() ? d.file : d.status));
+            plan += QStringLiteral("%1  %2  %3\n").arg(d.address, 4).arg(d.type, d.status.isEmpty() ? d.file : d.status);
             allHaveFiles = allHaveFiles && (d.status.isEmpty() || d.passedOver);
         }
         driver.CloseUSBDriver();
+        if (!TerminalOutput::write(plan))
+            return ExitStatus::Failed;
         return allHaveFiles ? ExitStatus::Completed : ExitStatus::Failed;
     }
 
@@ -179,13 +195,15 @@ int runLoad(ModuleDriver &driver, const LoadOptions &options)
             after[ScanRules::rowAddress(row)] = ScanRules::rowRevision(row);
     }
     driver.CloseUSBDriver();
-    std::printf("Addr  Type  Before  After  Status\n");
+    QString table = QStringLiteral("Addr  Type  Before  After  Status\n");
     bool allCompleted = true;
     for (const DeviceOutcome &d : devices) {
-        std::printf("%4d  %s  %-6s  %-5s  %s\n", d.address, qPrintable(d.type), qPrintable(d.before),
-                    qPrintable(after.count(d.address) ? after[d.address] : QStringLiteral("-")),
-                    qPrintable(d.status));
+        table += QStringLiteral("%1  %2  %3  %4  %5\n")
+                     .arg(d.address, 4)
+                     .arg(d.type, d.before.leftJustified(6), (after.count(d.address) ? after[d.address] : QStringLiteral("-")).leftJustified(5), d.status);
         allCompleted = allCompleted && (d.completed || d.passedOver);
     }
+    if (!TerminalOutput::write(table))
+        return ExitStatus::Failed;
     return allCompleted ? ExitStatus::Completed : ExitStatus::Failed;
 }

@@ -5,6 +5,7 @@
 #include "NetworkScan.h"
 #include "ScanRules.h"
 #include "TerminalLoad.h"
+#include "TerminalOutput.h"
 #include "TerminalProgress.h"
 #include "TextFormat.h"
 
@@ -38,7 +39,9 @@ QString listed(const QStringList &rows, ScanOptions::Format format)
             text += QStringLiteral("%1  %2  %3  %4\n").arg(address, 4).arg(name, -6).arg(type, revision);
             break;
         case ScanOptions::Format::Csv:
-            text += QStringLiteral("%1,%2,%3,%4\n").arg(address).arg(name, type, revision);
+            text += QStringLiteral("%1,%2,%3,%4\n")
+                        .arg(address)
+                        .arg(TextFormat::csvField(name), TextFormat::csvField(type), TextFormat::csvField(revision));
             break;
         case ScanOptions::Format::Json:
             devices.append(QJsonObject{{QStringLiteral("address"), address},
@@ -95,8 +98,7 @@ int runScan(ModuleDriver &driver, const ScanOptions &options)
     }
     const QStringList rows = scanBus(driver, options.highest);
     driver.CloseUSBDriver();
-    std::fputs(qPrintable(listed(rows, options.format)), stdout);
-    return ExitStatus::Completed;
+    return TerminalOutput::write(listed(rows, options.format)) ? ExitStatus::Completed : ExitStatus::Failed;
 }
 
 int runTables(const QString &directory)

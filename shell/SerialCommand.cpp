@@ -4,6 +4,7 @@
 #include "SerialLine.h"
 #include "SerialLoader.h"
 #include "TerminalLoad.h"
+#include "TerminalOutput.h"
 
 #include <QSerialPort>
 
@@ -24,6 +25,20 @@ int runSerial(const SerialOptions &options)
         std::fprintf(stderr, "Cannot open the serial port %s: %s\n", qPrintable(options.port),
                      qPrintable(line.openBusy() ? QStringLiteral("in use") : line.openFailure()));
         return ExitStatus::PortUnavailable;
+    }
+    if (options.dryRun) {
+        line.close();
+        const SerialLoader::Files files = SerialLoader::readFiles(options.applicationFile, SerialLoader::Request::Application);
+        if (!files.problem.isEmpty()) {
+            std::fprintf(stderr, "%s\n", qPrintable(files.problem));
+            return ExitStatus::Failed;
+        }
+        return TerminalOutput::write(options.applicationFile + QStringLiteral(": would be loaded into the board on ") +
+                                     options.port + QStringLiteral(" after ") +
+                                     SerialLoader::BootLoaderFile.mid(2) + QStringLiteral(" and ") +
+                                     SerialLoader::FlashLoaderFile.mid(2) + QLatin1Char('\n'))
+                   ? ExitStatus::Completed
+                   : ExitStatus::Failed;
     }
     if (!loader.choosePort(1))
         return ExitStatus::PortUnavailable; // it went away since: the status said why
@@ -47,7 +62,7 @@ int runSerial(const SerialOptions &options)
     }
     // A failure is on standard error already, as the last status; a result goes to standard output.
     const bool completed = host.lastColour == LoadHost::Colour::Success;
-    if (completed)
-        std::fprintf(stdout, "%s\n", qPrintable(host.lastStatus.trimmed()));
+    if (completed && !TerminalOutput::write(host.lastStatus.trimmed() + QLatin1Char('\n')))
+        return ExitStatus::Failed;
     return completed ? ExitStatus::Completed : ExitStatus::Failed;
 }

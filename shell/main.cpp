@@ -3,6 +3,7 @@
 #include "DriverThread.h"
 #include "LibraryDriver.h"
 #include "PanelWindow.h"
+#include "TerminalOutput.h"
 
 #include <QApplication>
 #include <QDir>
@@ -11,6 +12,7 @@
 
 int main(int argc, char *argv[])
 {
+    TerminalOutput::holdClosedStreams();
     // Read before any window exists, so the tables can be written where there is no display.
     QStringList arguments;
     for (int i = 0; i < argc; ++i)

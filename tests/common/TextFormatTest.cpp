@@ -67,3 +67,13 @@ TEST(TextFormat, DomeHexPairsFoldLowerCaseAndLeaveRangeChecksToTheCaller)
         EXPECT_EQ(domeHexPairToByte(pair[0], pair[1]), c.expected) << c.pair;
     }
 }
+
+TEST(TextFormat, CsvFieldsAreQuotedOnlyWhereTheyMustBe)
+{
+    const std::pair<const char *, const char *> cases[] = {
+        {"HDOME", "HDOME"}, {"", ""}, {"A,B", "\"A,B\""}, {"say \"hi\"", "\"say \"\"hi\"\"\""},
+        {"two\nlines", "\"two\nlines\""}, {" spaced ", " spaced "},
+    };
+    for (const auto &[field, written] : cases)
+        EXPECT_EQ(csvField(QString::fromLatin1(field)), QString::fromLatin1(written)) << field;
+}

@@ -50,8 +50,12 @@ TEST(CommandLine, OptionsAndRefusals)
     EXPECT_TRUE(help.text.contains(QStringLiteral("--write-tables <dir>")));
     EXPECT_EQ(parse({"--version"}).text, "quillbus-service 2.01\n");
 
-    for (const auto &refused : {parse({"--bogus"}), parse({"stray"}), parse({"--com1"})})
+    for (const auto &refused : {parse({"--bogus"}), parse({"stray"}), parse({"--com1"}),
+                                parse({"load", "--module", "m.hex", "--to", "3"}),
+                                parse({"load", "--port", "/dev/ttyS0", "a.hex", "--latest"})})
         EXPECT_EQ(refused.action, CommandLine::Action::Refuse) << refused.text.toStdString();
+    EXPECT_TRUE(parse({"load", "--module", "m.hex", "--to", "3"}).text.contains(QStringLiteral("--to means nothing with --module")));
+    EXPECT_TRUE(parse({"load", "--port", "/dev/ttyS0", "a.hex", "--dry-run"}).serial.dryRun);
 }
 
 TEST(CommandLine, TheTableButtonsWriteWhatTheCommandLineWrites)

@@ -93,6 +93,42 @@ TEST(ServiceCommands, ScanListsTheDevicesThatAnswerInEachFormat)
     EXPECT_EQ(devices[2].toObject().value(QStringLiteral("type")).toString(), "4008");
 }
 
+// A name holding a comma is one CSV field; results that cannot be written
+// (a full disk, a closed standard output) fail the command with the reason; a dry run of
+// the module's upload checks the file and sends nothing.
+TEST(ServiceCommands, ResultsAreWrittenWholeOrTheCommandFails)
+{
+    WorkingFolder folder;
+    const QString here = folder.path(QString());
+    folder.write(QStringLiteral("bus.scenario"), "device 1 type 2315 rev 0200 name \"A,B\"\n");
+    const Ran csv = service({QStringLiteral("scan"), QStringLiteral("--to=1"), QStringLiteral("--format=csv")}, here,
+                            folder.path(QStringLiteral("bus.scenario")));
+    EXPECT_EQ(csv.out, "address,name,type,revision\n1,\"A,B\",2315,0200\n") << csv.err.toStdString();
+
+    struct Case {
+        const char *redirection;
+        const char *reason;
+    };
+    for (const Case &c : {Case{">/dev/full", "No space left on device"}, Case{">&-", "standard output is closed"}}) {
+        QProcess shell;
+        shell.setWorkingDirectory(here);
+        shell.start(QStringLiteral("/bin/sh"),
+                    {QStringLiteral("-c"), QStringLiteral("exec \"$0\" scan --to=2 ") + QString::fromLatin1(c.redirection),
+                     QStringLiteral(QUILL_SERVICE_PROGRAM)});
+        const Ran ran = finished(shell);
+        EXPECT_EQ(ran.status, ExitStatus::Failed) << c.redirection;
+        EXPECT_TRUE(ran.err.contains(QStringLiteral("Cannot write the results: ") + QString::fromLatin1(c.reason)))
+            << ran.err.toStdString();
+    }
+
+    QFile::copy(QStringLiteral(QUILL_SOURCE_DIR "/demo/UsbModule-0103.hex"), folder.path(QStringLiteral("m.hex")));
+    const Ran tried = service(
+        {QStringLiteral("load"), QStringLiteral("--module"), QStringLiteral("m.hex"), QStringLiteral("--dry-run")}, here);
+    EXPECT_EQ(tried.status, ExitStatus::Completed) << tried.err.toStdString();
+    EXPECT_EQ(tried.out, "m.hex: would be loaded into the module\n");
+    EXPECT_FALSE(tried.err.contains(QStringLiteral("Load Complete"))) << tried.err.toStdString();
+}
+
 TEST(ServiceCommands, EveryKindOfFailureHasItsOwnStatus)
 {
     WorkingFolder folder;
@@ -328,6 +364,15 @@ TEST(ServiceCommands, TheSerialLoaderAndTheEraseRunOnABoard)
     for (const char *name : {"Board-0100.hex", "BootLdr.dwn", "FlshLdr.dwn"})
         QFile::copy(demo.filePath(QString::fromLatin1(name)), folder.path(QString::fromLatin1(name)));
     const QString here = folder.path(QString());
+
+    const Ran tried = service({QStringLiteral("load"), QStringLiteral("--port"), board.slaveName(),
+                               QStringLiteral("Board-0100.hex"), QStringLiteral("--dry-run")},
+                              here);
+    EXPECT_EQ(tried.status, ExitStatus::Completed) << tried.err.toStdString();
+    EXPECT_EQ(tried.out, QStringLiteral("Board-0100.hex: would be loaded into the board on ") + board.slaveName() +
+                             QStringLiteral(" after BootLdr.dwn and FlshLdr.dwn\n"));
+    QTest::qWait(200);
+    EXPECT_TRUE(board.model().bootImage().empty() && board.model().commands().empty()) << "a dry run sends nothing";
 
     const Ran loaded = service(
         {QStringLiteral("load"), QStringLiteral("--port"), board.slaveName(), QStringLiteral("Board-0100.hex")}, here);
