@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include "LookupTables.h"
+#include "MonitorRows.h"
 #include "ScanRules.h"
 #include "Versions.h"
 
@@ -8,6 +9,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <cmath>
 #include <optional>
 
 namespace {
@@ -40,6 +42,33 @@ CommandLine shown(const QString &text)
     return line;
 }
 
+// An option given twice would silently win over itself: the name of the first such one.
+QString repeatedOption(const QCommandLineParser &parser)
+{
+    const QStringList names = parser.optionNames();
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        if (names.indexOf(names[i], i + 1) > i)
+            return names[i];
+    }
+    return {};
+}
+
+// A monitor filter as its box takes it: hexadecimal pairs, one character between two, at
+// most as many as the list holds; lower-case digits are read as upper-case. Nothing when
+// the text is not such a list (00 would end the list, so it is not a value).
+std::optional<QString> filterList(const QString &text)
+{
+    const QString list = text.toUpper();
+    const auto hex = [](QChar c) { return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F'); };
+    if (list.isEmpty() || (list.size() + 1) % 3 != 0 || (list.size() + 1) / 3 > MonitorRows::FilterList::Size - 1)
+        return std::nullopt;
+    for (qsizetype i = 0; i < list.size(); i += 3) {
+        if (!hex(list[i]) || !hex(list[i + 1]) || list.mid(i, 2) == QLatin1String("00"))
+            return std::nullopt;
+    }
+    return list;
+}
+
 // Parsed without an application object, the parser cannot name the program itself.
 QString helpOf(const QCommandLineParser &parser, const QString &usage)
 {
@@ -66,6 +95,8 @@ public:
             return refuse(parser.errorText());
         if (parser.isSet(m_help))
             return shown(helpOf(parser, m_usage));
+        if (const QString twice = repeatedOption(parser); !twice.isEmpty())
+            return refuse(QStringLiteral("--") + twice + QStringLiteral(" is given more than once"));
         if (!takesArguments && !parser.positionalArguments().isEmpty())
             return refuse(QStringLiteral("Unexpected argument: ") + parser.positionalArguments().first());
         return std::nullopt;
@@ -154,16 +185,26 @@ CommandLine parseMonitor(const QStringList &arguments)
     CommandLine line;
     line.action = CommandLine::Action::Monitor;
     MonitorOptions &m = line.monitor;
-    m.addresses = parser.value(address);
-    m.commands = parser.value(commands);
+    for (const auto &[option, list] : {std::pair{&address, &m.addresses}, std::pair{&commands, &m.commands}}) {
+        if (!parser.isSet(*option))
+            continue;
+        const auto taken = filterList(parser.value(*option));
+        if (!taken)
+            return command.refuse(QStringLiteral("--") + option->names().first() +
+                                  QStringLiteral(" takes hexadecimal pairs from 01 to FF, one character between two "
+                                                 "(\"02 05\"), at most 25"));
+        *list = *taken;
+    }
     m.logPath = parser.value(log);
     m.playPath = parser.value(play);
     m.absoluteTime = parser.isSet(absolute);
     bool ok = true;
     if (parser.isSet(seconds))
         m.seconds = parser.value(seconds).toDouble(&ok);
-    if (!ok || m.seconds < 0)
+    if (!ok || !std::isfinite(m.seconds) || m.seconds < 0)
         return command.refuse(QStringLiteral("--seconds takes a number of seconds"));
+    if (parser.isSet(seconds) && parser.isSet(count))
+        return command.refuse(QStringLiteral("--seconds and --count cannot go together"));
     if (parser.isSet(count))
         m.count = parser.value(count).toLongLong(&ok);
     if (!ok || m.count < 0)
@@ -241,6 +282,8 @@ CommandLine parseLoad(const QStringList &arguments)
         const int address = word.toInt(&number);
         if (!number || address < 1 || address > 96)
             return command.refuse(QStringLiteral("Not a device address: ") + word);
+        if (address > l.highest)
+            return command.refuse(QStringLiteral("Address %1 is beyond the scan (--to %2)").arg(address).arg(l.highest));
         l.addresses << address;
     }
     const bool devices = l.all || !l.addresses.isEmpty();
@@ -384,9 +427,22 @@ CommandLine CommandLine::parseArguments(const QStringList &arguments)
         return line;
     }
     if (!parser.positionalArguments().isEmpty()) {
+        const QString word = parser.positionalArguments().first();
+        const bool isCommand = QStringList{QStringLiteral("scan"), QStringLiteral("monitor"), QStringLiteral("load"),
+                                           QStringLiteral("erase"), QStringLiteral("tables")}
+                                   .contains(word);
         line.action = Action::Refuse;
-        line.text = QStringLiteral("Unknown command: ") + parser.positionalArguments().first() +
+        line.text = (isCommand ? word +
+                                     QStringLiteral(" is a command: it comes first, before its options "
+                                                    "(quillbus-service ") +
+                                     word + QStringLiteral(" ...)")
+                               : QStringLiteral("Unknown command: ") + word) +
                     QStringLiteral("\nTry --help.\n");
+        return line;
+    }
+    if (const QString twice = repeatedOption(parser); !twice.isEmpty()) {
+        line.action = Action::Refuse;
+        line.text = QStringLiteral("--") + twice + QStringLiteral(" is given more than once\nTry --help.\n");
         return line;
     }
     if (parser.isSet(help) || parser.isSet(version)) {

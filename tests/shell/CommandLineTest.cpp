@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include <QCheckBox>
 #include <QDir>
 #include <QFrame>
@@ -20,7 +22,7 @@
 #include <unistd.h>
 
 namespace {
-CommandLine parse(std::initializer_list<const char *> words)
+CommandLine parse(const std::vector<const char *> &words)
 {
     QStringList arguments{QStringLiteral("quillbus-service")};
     for (const char *w : words)
@@ -50,11 +52,32 @@ TEST(CommandLine, OptionsAndRefusals)
     EXPECT_TRUE(help.text.contains(QStringLiteral("--write-tables <dir>")));
     EXPECT_EQ(parse({"--version"}).text, "quillbus-service 2.01\n");
 
-    for (const auto &refused : {parse({"--bogus"}), parse({"stray"}), parse({"--com1"}),
-                                parse({"load", "--module", "m.hex", "--to", "3"}),
-                                parse({"load", "--port", "/dev/ttyS0", "a.hex", "--latest"})})
-        EXPECT_EQ(refused.action, CommandLine::Action::Refuse) << refused.text.toStdString();
-    EXPECT_TRUE(parse({"load", "--module", "m.hex", "--to", "3"}).text.contains(QStringLiteral("--to means nothing with --module")));
+    // Whatever the command line gets wrong is refused before the driver is asked anything,
+    // with the reason.
+    const std::pair<std::vector<const char *>, const char *> refusals[] = {
+        {{"--bogus"}, "Unknown option 'bogus'"},
+        {{"stray"}, "Unknown command: stray"},
+        {{"--com1"}, "Missing value after '--com1'"},
+        {{"--engineering", "scan"}, "scan is a command: it comes first"},
+        {{"--engineering", "--engineering"}, "--engineering is given more than once"},
+        {{"load", "--module", "m.hex", "--to", "3"}, "--to means nothing with --module"},
+        {{"load", "--port", "/dev/ttyS0", "a.hex", "--latest"}, "--latest means nothing with --port"},
+        {{"load", "20"}, "Address 20 is beyond the scan (--to 16)"},
+        {{"load", "--to", "3", "--to", "4", "1"}, "--to is given more than once"},
+        {{"monitor", "--address", "zz"}, "--address takes hexadecimal pairs"},
+        {{"monitor", "--address", "0"}, "--address takes hexadecimal pairs"},
+        {{"monitor", "--command", "xyz"}, "--command takes hexadecimal pairs"},
+        {{"monitor", "--command", "C0 00"}, "--command takes hexadecimal pairs"},
+        {{"monitor", "--seconds", "nan"}, "--seconds takes a number of seconds"},
+        {{"monitor", "--seconds", "inf"}, "--seconds takes a number of seconds"},
+        {{"monitor", "--seconds", "5", "--count", "3"}, "--seconds and --count cannot go together"},
+    };
+    for (const auto &[arguments, reason] : refusals) {
+        const CommandLine refused = parse(arguments);
+        EXPECT_EQ(refused.action, CommandLine::Action::Refuse) << arguments.front();
+        EXPECT_TRUE(refused.text.contains(QString::fromLatin1(reason))) << refused.text.toStdString();
+    }
+    EXPECT_EQ(parse({"monitor", "--address", "02 0a", "--command=C0"}).monitor.addresses, "02 0A");
     EXPECT_TRUE(parse({"load", "--port", "/dev/ttyS0", "a.hex", "--dry-run"}).serial.dryRun);
 }
 
