@@ -122,6 +122,10 @@ int runLoad(ModuleDriver &driver, const LoadOptions &options)
         next = choice.nextRow;
         if (choice.result == DeviceSelection::Choice::NoneLeft)
             break;
+        // The window passes over an address that did not answer; asked for by name, it
+        // has its row here.
+        for (const int row : choice.rowsToDeselect)
+            devices.push_back({row + 1, QStringLiteral("    "), {}, {}, QStringLiteral("No answer to the scan: not loaded")});
         DeviceOutcome device{choice.deviceAddress, choice.type, {}, choice.revision, {}, choice.knownType};
         if (choice.result == DeviceSelection::Choice::RefusedDome) {
             device.status = QStringLiteral("This dome rev does not support download, change chip!");
@@ -175,6 +179,7 @@ int runLoad(ModuleDriver &driver, const LoadOptions &options)
         if (!d.status.isEmpty())
             continue;
         if (!waitFor(done, engine)) {
+            host.endProgressLine(); // the results start on a line of their own
             d.status = QStringLiteral("Interrupted");
             interruptedLoad = true;
             break;
@@ -182,6 +187,10 @@ int runLoad(ModuleDriver &driver, const LoadOptions &options)
         d.status = d.completed ? QStringLiteral("Load Complete") : host.lastStatus;
     }
     host.ended = nullptr;
+    for (DeviceOutcome &d : devices) {
+        if (d.status.isEmpty())
+            d.status = QStringLiteral("not loaded"); // never reached: the load was interrupted
+    }
     const bool anyStarted = std::any_of(devices.begin(), devices.end(), [](const DeviceOutcome &d) {
         return d.completed || (!d.file.isEmpty() && !d.passedOver);
     });

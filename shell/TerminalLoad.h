@@ -67,6 +67,8 @@ public:
             ended();
     }
     void moduleRestarted() override {}
+    // Ends the progress line, so that what follows starts on a line of its own.
+    void endProgressLine() { m_progress.finish(); }
     void nextDeviceStep() override
     {
         m_progress.finish();

@@ -308,6 +308,29 @@ TEST(ServiceCommands, AFailedLoadNamesItsStatusAndEndsAsFailed)
     EXPECT_EQ(failed.status, ExitStatus::Failed);
     EXPECT_EQ(tableRows(failed.out), QStringList{"   3  4008  0110    0111   Checksum Error, Device Adr 3"});
 
+    // An address asked for that does not answer has its row, and the command fails.
+    const Ran silent = service({QStringLiteral("load"), QStringLiteral("2"), QStringLiteral("3"),
+                                QStringLiteral("--to=3"), QStringLiteral("--dry-run")},
+                               firmware, folder.path(QStringLiteral("nak.scenario")));
+    EXPECT_EQ(silent.status, ExitStatus::Failed);
+    EXPECT_EQ(silent.out, "   2        No answer to the scan: not loaded\n   3  4008  F4008-0111.hex\n");
+
+    // Interrupted while the first of two devices loads: that one is named interrupted, the
+    // other "not loaded", and the command fails.
+    QProcess midway;
+    startService(midway, {QStringLiteral("load"), QStringLiteral("1"), QStringLiteral("3"), QStringLiteral("--to=3"),
+                          QStringLiteral("--latest")},
+                 firmware);
+    QByteArray progress;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return (progress += midway.readAllStandardError()).contains("Loading Application File - Device Adr 1"); },
+        20000));
+    ::kill(static_cast<pid_t>(midway.processId()), SIGINT);
+    const Ran cut = finished(midway);
+    EXPECT_EQ(cut.status, ExitStatus::Failed);
+    EXPECT_EQ(tableRows(cut.out), (QStringList{"   1  2315  0200    -      Interrupted",
+                                               "   3  4008  0105    -      not loaded"}));
+
     // Interrupted while it scans, the load ends with nothing sent to a device.
     QFile::remove(firmware + QStringLiteral("/driver.trace"));
     QProcess interrupted;
