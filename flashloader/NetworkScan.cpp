@@ -62,6 +62,7 @@ void NetworkScan::dumpAll(const ModuleConnection::Records &records)
 void NetworkScan::run()
 {
     m_running = true;
+    m_moduleLostWith = 0;
     emit started();
     emit debugCleared();
     ModuleConnection::drain(m_driver, this, DrainWaitMs, [this](const ModuleConnection::Records &records) {
@@ -127,6 +128,8 @@ void NetworkScan::scanAddress(int address, int timeoutMs)
                 if (i < answer->dumps.size())
                     dumpIfDebug(answer->dumps[i]);
             }
+            if (DriverResult::moduleGone(answer->result) && m_moduleLostWith == 0)
+                m_moduleLostWith = answer->result;
             if (ScanRules::isValidReply(answer->result, answer->reply, answer->expected, address))
                 emit rowScanned(ScanRules::row(address, answer->reply));
             else

@@ -48,6 +48,9 @@ public:
     bool isRunning() const { return m_running; }
     // From start() until finished(): also while a stopped scan completes its address.
     bool isActive() const { return m_active; }
+    // The driver's answer when the module could not be reached during the last scan (the
+    // rows from there on are blank); 0 when it stayed there.
+    std::int32_t moduleLostWith() const { return m_moduleLostWith; }
 
 signals:
     void started();
@@ -81,4 +84,5 @@ private:
     bool m_running = false;
     bool m_active = false;
     bool m_stopRequested = false;
+    std::int32_t m_moduleLostWith = 0;
 };

@@ -10,4 +10,11 @@ constexpr std::int32_t InvalidCommand = 6;
 constexpr std::int32_t NoResponse = 7;
 constexpr std::int32_t NoDeviceFound = 8;
 constexpr std::int32_t ModuleNotOnline = 13;
+
+// The module cannot be reached at all (unplugged, gone, closed), as opposed to a device
+// that did not answer.
+constexpr bool moduleGone(std::int32_t code)
+{
+    return code == UsbError || code == NoDeviceFound || code == ModuleNotOnline;
+}
 } // namespace DriverResult

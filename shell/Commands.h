@@ -67,8 +67,18 @@ struct SerialOptions {
 int runSerial(const SerialOptions &options);
 
 // The network scan up to highest, its rows as the device list shows them (for a terminal
-// command: progress on standard error).
-QStringList scanBus(ModuleDriver &driver, int highest);
+// command: progress on standard error), and the driver's answer if the module was lost
+// during it (0 when it stayed).
+struct BusScan {
+    QStringList rows;
+    std::int32_t moduleLostWith = 0;
+};
+BusScan scanBus(ModuleDriver &driver, int highest);
+
+// The one wording of each cause the terminal commands share: no module when a command
+// starts, and a module lost while it works.
+QString noModuleText(std::int32_t driverAnswer);
+QString moduleLostText(std::int32_t driverAnswer);
 
 // Writes the five lookup-table headers into directory.
 int runTables(const QString &directory);

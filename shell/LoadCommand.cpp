@@ -91,8 +91,7 @@ int runLoad(ModuleDriver &driver, const LoadOptions &options)
     const InterruptCatcher catcher;
     const ConnectOutcome outcome = ModuleConnection::connect(driver, ConnectOptions::flashLoader());
     if (!outcome.connected) {
-        std::fprintf(stderr, "No USB module: the driver answers %s. Connect the module and try again.\n",
-                     qPrintable(TextFormat::hexNumber(outcome.word)));
+        std::fprintf(stderr, "%s\n", qPrintable(noModuleText(outcome.word)));
         return ExitStatus::NoModule;
     }
     if (!options.moduleFile.isEmpty()) {
@@ -101,7 +100,8 @@ int runLoad(ModuleDriver &driver, const LoadOptions &options)
         return status;
     }
 
-    const QStringList rows = scanBus(driver, options.highest);
+    const BusScan scan = scanBus(driver, options.highest);
+    const QStringList &rows = scan.rows;
     if (InterruptCatcher::interrupted()) { // nothing was sent to a device
         std::fputs("Interrupted\n", stderr);
         driver.CloseUSBDriver();
@@ -143,6 +143,16 @@ int runLoad(ModuleDriver &driver, const LoadOptions &options)
             device.file = file.file;
         }
         devices.push_back(device);
+    }
+    // Nothing is tried once the module is gone: each device is listed as not loaded.
+    if (scan.moduleLostWith != 0) {
+        driver.CloseUSBDriver();
+        QString table = QStringLiteral("Addr  Type  Before  After  Status\n");
+        for (const DeviceOutcome &d : devices)
+            table += QStringLiteral("%1  %2  %3  -      not loaded\n").arg(d.address, 4).arg(d.type, d.before.leftJustified(6));
+        std::fprintf(stderr, "%s\n", qPrintable(moduleLostText(scan.moduleLostWith)));
+        TerminalOutput::write(table);
+        return ExitStatus::NoModule;
     }
     if (devices.empty()) {
         std::fputs("No Devices Selected\n", stderr);
@@ -200,7 +210,7 @@ int runLoad(ModuleDriver &driver, const LoadOptions &options)
     // What the devices report now.
     std::map<int, QString> after;
     if (!interruptedLoad) {
-        for (const QString &row : scanBus(driver, options.highest))
+        for (const QString &row : scanBus(driver, options.highest).rows)
             after[ScanRules::rowAddress(row)] = ScanRules::rowRevision(row);
     }
     driver.CloseUSBDriver();

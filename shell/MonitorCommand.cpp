@@ -25,8 +25,10 @@ public:
             std::fflush(stdout);
             ++m_rows;
         });
+        // The records of one batch may all carry the loss: it is told once.
         QObject::connect(&m_cycle, &CaptureCycle::driverError, [this](int code) {
-            fail(ExitStatus::NoModule, DriverErrors::message(code, DriverErrors::Wording::Monitor));
+            if (!m_ending)
+                fail(ExitStatus::NoModule, moduleLostText(code));
         });
         QObject::connect(&m_cycle, &CaptureCycle::logWriteFailed, [this](const QString &error) {
             // The rows go on, as in the window; the command ends as failed.
@@ -67,8 +69,7 @@ private:
             false,
             [this](const ConnectOutcome &outcome) {
                 if (!outcome.connected)
-                    fail(ExitStatus::NoModule, QStringLiteral("No USB module: ") +
-                                                   DriverErrors::message(outcome.word, DriverErrors::Wording::Monitor));
+                    fail(ExitStatus::NoModule, noModuleText(outcome.word));
             },
             [this] {
                 if (m_ending)

@@ -1,6 +1,7 @@
 #include "Commands.h"
 
 #include "CommandLine.h"
+#include "DriverErrors.h"
 #include "ModuleConnection.h"
 #include "NetworkScan.h"
 #include "ScanRules.h"
@@ -58,7 +59,20 @@ QString listed(const QStringList &rows, ScanOptions::Format format)
 
 } // namespace
 
-QStringList scanBus(ModuleDriver &driver, int highest)
+QString noModuleText(std::int32_t driverAnswer)
+{
+    return QStringLiteral("No USB module: ") + DriverErrors::message(driverAnswer, DriverErrors::Wording::Monitor) +
+           QStringLiteral(". Connect the module and try again.");
+}
+
+QString moduleLostText(std::int32_t driverAnswer)
+{
+    return QStringLiteral("The USB module was lost: ") +
+           DriverErrors::message(driverAnswer, DriverErrors::Wording::Monitor) +
+           QStringLiteral(". Connect the module and try again.");
+}
+
+BusScan scanBus(ModuleDriver &driver, int highest)
 {
     QEventLoop loop;
     NetworkScan scan(driver, &loop);
@@ -81,7 +95,7 @@ QStringList scanBus(ModuleDriver &driver, int highest)
     interruptWatch.start(20);
     if (scan.begin(highest))
         loop.exec();
-    return rows;
+    return {rows, scan.moduleLostWith()};
 }
 
 int runScan(ModuleDriver &driver, const ScanOptions &options)
@@ -92,13 +106,19 @@ int runScan(ModuleDriver &driver, const ScanOptions &options)
     }
     const ConnectOutcome outcome = ModuleConnection::connect(driver, ConnectOptions::flashLoader());
     if (!outcome.connected) {
-        std::fprintf(stderr, "No USB module: the driver answers %s. Connect the module and try again.\n",
-                     qPrintable(TextFormat::hexNumber(outcome.word)));
+        std::fprintf(stderr, "%s\n", qPrintable(noModuleText(outcome.word)));
         return ExitStatus::NoModule;
     }
-    const QStringList rows = scanBus(driver, options.highest);
+    const BusScan scan = scanBus(driver, options.highest);
     driver.CloseUSBDriver();
-    return TerminalOutput::write(listed(rows, options.format)) ? ExitStatus::Completed : ExitStatus::Failed;
+    // The devices that answered before the module went are listed all the same.
+    if (!TerminalOutput::write(listed(scan.rows, options.format)))
+        return ExitStatus::Failed;
+    if (scan.moduleLostWith != 0) {
+        std::fprintf(stderr, "%s\n", qPrintable(moduleLostText(scan.moduleLostWith)));
+        return ExitStatus::NoModule;
+    }
+    return ExitStatus::Completed;
 }
 
 int runTables(const QString &directory)

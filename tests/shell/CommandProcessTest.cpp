@@ -93,7 +93,8 @@ TEST(ServiceCommands, ScanListsTheDevicesThatAnswerInEachFormat)
     EXPECT_EQ(devices[2].toObject().value(QStringLiteral("type")).toString(), "4008");
 }
 
-// A name holding a comma is one CSV field; results that cannot be written
+// A module lost mid-scan is status 3 with the reason, the devices found before it listed;
+// a load does not go on without it. A name holding a comma is one CSV field; results that cannot be written
 // (a full disk, a closed standard output) fail the command with the reason; a dry run of
 // the module's upload checks the file and sends nothing.
 TEST(ServiceCommands, ResultsAreWrittenWholeOrTheCommandFails)
@@ -104,6 +105,21 @@ TEST(ServiceCommands, ResultsAreWrittenWholeOrTheCommandFails)
     const Ran csv = service({QStringLiteral("scan"), QStringLiteral("--to=1"), QStringLiteral("--format=csv")}, here,
                             folder.path(QStringLiteral("bus.scenario")));
     EXPECT_EQ(csv.out, "address,name,type,revision\n1,\"A,B\",2315,0200\n") << csv.err.toStdString();
+
+    folder.write(QStringLiteral("lost.scenario"), "device 1 type 2315 rev 0200 name \"ONE\"\n"
+                                                  "device 3 type 4008 rev 0105 name \"PTZ\"\n"
+                                                  "fault unplug-on GetConfigData 2\n");
+    const QString lost = folder.path(QStringLiteral("lost.scenario"));
+    const Ran scan = service({QStringLiteral("scan"), QStringLiteral("--to=4")}, here, lost);
+    EXPECT_EQ(scan.status, ExitStatus::NoModule);
+    EXPECT_EQ(scan.out, "Addr  Name    Type  Rev\n   1  ONE     2315  0200\n");
+    EXPECT_EQ(scan.err.count(QStringLiteral("The USB module was lost: USB_ERROR")), 1) << scan.err.toStdString();
+    const Ran load = service({QStringLiteral("load"), QStringLiteral("1"), QStringLiteral("--to=4"),
+                              QStringLiteral("--latest")},
+                             here, lost);
+    EXPECT_EQ(load.status, ExitStatus::NoModule);
+    EXPECT_EQ(load.out, "Addr  Type  Before  After  Status\n   1  2315  0200    -      not loaded\n");
+    EXPECT_FALSE(load.err.contains(QStringLiteral("Upload Complete"))) << load.err.toStdString();
 
     struct Case {
         const char *redirection;
