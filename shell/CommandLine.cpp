@@ -124,15 +124,31 @@ private:
     QCommandLineOption m_help{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help.")};
 };
 
+// How a command's results are listed: table, csv or json (table).
+QCommandLineOption formatOption()
+{
+    return {QStringLiteral("format"), QStringLiteral("How the results are listed: table, csv or json (table)."),
+            QStringLiteral("format"), QStringLiteral("table")};
+}
+
+std::optional<ScanOptions::Format> formatNamed(const QString &name)
+{
+    if (name == QLatin1String("table"))
+        return ScanOptions::Format::Table;
+    if (name == QLatin1String("csv"))
+        return ScanOptions::Format::Csv;
+    if (name == QLatin1String("json"))
+        return ScanOptions::Format::Json;
+    return std::nullopt;
+}
+
 CommandLine parseScan(const QStringList &arguments)
 {
     CommandParser command(QStringLiteral("scan"), QStringLiteral("scan [options]"),
                           QStringLiteral("Scans the bus from address 1 up to N, as the flash loader's Scan Network does, "
                                          "and lists the\ndevices that answer: address, name, type and revision."));
     const QCommandLineOption to = CommandParser::toOption();
-    const QCommandLineOption format(QStringLiteral("format"),
-                                    QStringLiteral("How the devices are listed: table, csv or json (table)."),
-                                    QStringLiteral("format"), QStringLiteral("table"));
+    const QCommandLineOption format = formatOption();
     command.parser.addOptions({to, format});
     if (const auto answer = command.read(arguments))
         return *answer;
@@ -142,15 +158,10 @@ CommandLine parseScan(const QStringList &arguments)
     if (!highest)
         return command.refuse(QStringLiteral("--to takes an address from 1 to 96"));
     line.scan.highest = *highest;
-    const QString chosen = command.parser.value(format);
-    if (chosen == QLatin1String("table"))
-        line.scan.format = ScanOptions::Format::Table;
-    else if (chosen == QLatin1String("csv"))
-        line.scan.format = ScanOptions::Format::Csv;
-    else if (chosen == QLatin1String("json"))
-        line.scan.format = ScanOptions::Format::Json;
-    else
+    const auto chosen = formatNamed(command.parser.value(format));
+    if (!chosen)
         return command.refuse(QStringLiteral("--format takes table, csv or json"));
+    line.scan.format = *chosen;
     return line;
 }
 
@@ -241,7 +252,8 @@ CommandLine parseLoad(const QStringList &arguments)
     const QCommandLineOption port(QStringLiteral("port"),
                                   QStringLiteral("Load file into the board on this serial device instead."),
                                   QStringLiteral("device"));
-    command.parser.addOptions({to, folder, all, dryRun, latest, module, port});
+    const QCommandLineOption format = formatOption();
+    command.parser.addOptions({to, folder, all, dryRun, latest, module, port, format});
     command.parser.addPositionalArgument(QStringLiteral("address"),
                                          QStringLiteral("The devices to load (with --port: the file)."),
                                          QStringLiteral("[address...]"));
@@ -252,7 +264,7 @@ CommandLine parseLoad(const QStringList &arguments)
     line.folder = parser.value(folder);
     // The module and a board on a port are loaded with the file named: no scan, no choice.
     if (parser.isSet(port) || parser.isSet(module)) {
-        for (const QCommandLineOption *scanOnly : {&to, &latest}) {
+        for (const QCommandLineOption *scanOnly : {&to, &latest, &format}) {
             if (parser.isSet(*scanOnly))
                 return command.refuse(QStringLiteral("--") + scanOnly->names().first() +
                                       QStringLiteral(" means nothing with ") +
@@ -277,13 +289,18 @@ CommandLine parseLoad(const QStringList &arguments)
     l.all = parser.isSet(all);
     l.dryRun = parser.isSet(dryRun);
     l.takeLatestFile = parser.isSet(latest);
+    const auto chosen = formatNamed(parser.value(format));
+    if (!chosen)
+        return command.refuse(QStringLiteral("--format takes table, csv or json"));
+    l.format = *chosen;
     l.moduleFile = parser.value(module);
     for (const QString &word : parser.positionalArguments()) {
         const int address = word.toInt(&number);
         if (!number || address < 1 || address > 96)
             return command.refuse(QStringLiteral("Not a device address: ") + word);
         if (address > l.highest)
-            return command.refuse(QStringLiteral("Address %1 is beyond the scan (--to %2)").arg(address).arg(l.highest));
+            return command.refuse(
+                QStringLiteral("Address %1 is beyond the scan (--to %2)").arg(address).arg(l.highest));
         l.addresses << address;
     }
     const bool devices = l.all || !l.addresses.isEmpty();
@@ -323,8 +340,8 @@ CommandLine parseErase(const QStringList &arguments)
     const QCommandLineOption folder(QStringLiteral("folder"), QStringLiteral("Work in dir (the loader files)."),
                                     QStringLiteral("dir"));
     const QCommandLineOption all(QStringLiteral("all"), QStringLiteral("Erase the whole flash."));
-    const QCommandLineOption sectors(QStringLiteral("sectors"),
-                                     QStringLiteral("Erase these sectors, 0-21, as in 0,3,5-7."), QStringLiteral("list"));
+    const QCommandLineOption sectors(
+        QStringLiteral("sectors"), QStringLiteral("Erase these sectors, 0-21, as in 0,3,5-7."), QStringLiteral("list"));
     command.parser.addOptions({port, folder, all, sectors});
     if (const auto answer = command.read(arguments))
         return *answer;

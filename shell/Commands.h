@@ -46,6 +46,7 @@ struct LoadOptions {
     QList<int> addresses; // the devices to load, when not all
     bool dryRun = false;
     bool takeLatestFile = false; // as the window's "Upload latest Rev"
+    ScanOptions::Format format = ScanOptions::Format::Table; // one record per device in CSV or JSON
     QString moduleFile;          // the module's own upload instead of devices
 };
 

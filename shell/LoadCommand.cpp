@@ -10,6 +10,10 @@
 #include "TerminalOutput.h"
 #include "TextFormat.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <algorithm>
 #include <cstdio>
 #include <map>
@@ -25,7 +29,64 @@ struct DeviceOutcome {
     bool knownType = false;  // its firmware loads at the known address offset
     bool completed = false;
     bool passedOver = false; // a dome that cannot take a download, in a load of all
+    QString after = QStringLiteral("-"); // the revision the rescan reports
 };
+
+// What became of a device, in one word a script can test.
+QString outcomeOf(const DeviceOutcome &d, bool dryRun)
+{
+    if (d.passedOver)
+        return QStringLiteral("passed over");
+    if (dryRun)
+        return d.status.isEmpty() ? QStringLiteral("would load") : QStringLiteral("not loaded");
+    if (d.completed)
+        return QStringLiteral("loaded");
+    return d.status == QLatin1String("Interrupted") ? QStringLiteral("interrupted") : QStringLiteral("not loaded");
+}
+
+// The devices as the format asks: the table (for a dry run the file each would get), or
+// one record per device in CSV or JSON.
+QString listed(const std::vector<DeviceOutcome> &devices, ScanOptions::Format format, bool dryRun)
+{
+    QString text;
+    QJsonArray records;
+    if (format == ScanOptions::Format::Table && !dryRun)
+        text = QStringLiteral("Addr  Type  Before  After  Status\n");
+    else if (format == ScanOptions::Format::Csv)
+        text = QStringLiteral("address,type,file,before,after,status,outcome\n");
+    for (const DeviceOutcome &d : devices) {
+        const QString &status = d.status;
+        switch (format) {
+        case ScanOptions::Format::Table:
+            text +=
+                dryRun
+                    ? QStringLiteral("%1  %2  %3\n").arg(d.address, 4).arg(d.type, status.isEmpty() ? d.file : status)
+                    : QStringLiteral("%1  %2  %3  %4  %5\n")
+                          .arg(d.address, 4)
+                          .arg(d.type, d.before.leftJustified(6), d.after.leftJustified(5), status);
+            break;
+        case ScanOptions::Format::Csv:
+            text += QString::number(d.address);
+            for (const QString &field :
+                 {d.type.trimmed(), d.file, d.before.trimmed(), d.after, status, outcomeOf(d, dryRun)})
+                text += QLatin1Char(',') + TextFormat::csvField(field);
+            text += QLatin1Char('\n');
+            break;
+        case ScanOptions::Format::Json:
+            records.append(QJsonObject{{QStringLiteral("address"), d.address},
+                                       {QStringLiteral("type"), d.type.trimmed()},
+                                       {QStringLiteral("file"), d.file},
+                                       {QStringLiteral("before"), d.before.trimmed()},
+                                       {QStringLiteral("after"), d.after},
+                                       {QStringLiteral("status"), status},
+                                       {QStringLiteral("outcome"), outcomeOf(d, dryRun)}});
+            break;
+        }
+    }
+    if (format == ScanOptions::Format::Json)
+        text = QString::fromUtf8(QJsonDocument(records).toJson(QJsonDocument::Indented));
+    return text;
+}
 
 // Waits for the load in hand; when the user interrupts, it is abandoned with the abort byte.
 bool waitFor(const bool &done, DownloadEngine &engine)
@@ -125,7 +186,8 @@ int runLoad(ModuleDriver &driver, const LoadOptions &options)
         // The window passes over an address that did not answer; asked for by name, it
         // has its row here.
         for (const int row : choice.rowsToDeselect)
-            devices.push_back({row + 1, QStringLiteral("    "), {}, {}, QStringLiteral("No answer to the scan: not loaded")});
+            devices.push_back(
+                {row + 1, QStringLiteral("    "), {}, {}, QStringLiteral("No answer to the scan: not loaded")});
         DeviceOutcome device{choice.deviceAddress, choice.type, {}, choice.revision, {}, choice.knownType};
         if (choice.result == DeviceSelection::Choice::RefusedDome) {
             device.status = QStringLiteral("This dome rev does not support download, change chip!");
@@ -147,11 +209,10 @@ int runLoad(ModuleDriver &driver, const LoadOptions &options)
     // Nothing is tried once the module is gone: each device is listed as not loaded.
     if (scan.moduleLostWith != 0) {
         driver.CloseUSBDriver();
-        QString table = QStringLiteral("Addr  Type  Before  After  Status\n");
-        for (const DeviceOutcome &d : devices)
-            table += QStringLiteral("%1  %2  %3  -      not loaded\n").arg(d.address, 4).arg(d.type, d.before.leftJustified(6));
+        for (DeviceOutcome &d : devices)
+            d.status = QStringLiteral("not loaded");
         std::fprintf(stderr, "%s\n", qPrintable(moduleLostText(scan.moduleLostWith)));
-        TerminalOutput::write(table);
+        TerminalOutput::write(listed(devices, options.format, false));
         return ExitStatus::NoModule;
     }
     if (devices.empty()) {
@@ -160,15 +221,11 @@ int runLoad(ModuleDriver &driver, const LoadOptions &options)
         return ExitStatus::Failed;
     }
     if (options.dryRun) {
-        bool allHaveFiles = true;
-        QString plan;
-        for (const DeviceOutcome &d : devices) {
-            plan += QStringLiteral("%1  %2  %3\n").arg(d.address, 4).arg(d.type, d.status.isEmpty() ? d.file : d.status);
-            allHaveFiles = allHaveFiles && (d.status.isEmpty() || d.passedOver);
-        }
         driver.CloseUSBDriver();
-        if (!TerminalOutput::write(plan))
+        if (!TerminalOutput::write(listed(devices, options.format, true)))
             return ExitStatus::Failed;
+        const bool allHaveFiles = std::all_of(
+            devices.begin(), devices.end(), [](const DeviceOutcome &d) { return d.status.isEmpty() || d.passedOver; });
         return allHaveFiles ? ExitStatus::Completed : ExitStatus::Failed;
     }
 
@@ -208,21 +265,19 @@ int runLoad(ModuleDriver &driver, const LoadOptions &options)
         engine.finishUpload();
 
     // What the devices report now.
-    std::map<int, QString> after;
     if (!interruptedLoad) {
+        std::map<int, QString> after;
         for (const QString &row : scanBus(driver, options.highest).rows)
             after[ScanRules::rowAddress(row)] = ScanRules::rowRevision(row);
+        for (DeviceOutcome &d : devices) {
+            if (after.count(d.address))
+                d.after = after[d.address];
+        }
     }
     driver.CloseUSBDriver();
-    QString table = QStringLiteral("Addr  Type  Before  After  Status\n");
-    bool allCompleted = true;
-    for (const DeviceOutcome &d : devices) {
-        table += QStringLiteral("%1  %2  %3  %4  %5\n")
-                     .arg(d.address, 4)
-                     .arg(d.type, d.before.leftJustified(6), (after.count(d.address) ? after[d.address] : QStringLiteral("-")).leftJustified(5), d.status);
-        allCompleted = allCompleted && (d.completed || d.passedOver);
-    }
-    if (!TerminalOutput::write(table))
+    if (!TerminalOutput::write(listed(devices, options.format, false)))
         return ExitStatus::Failed;
+    const bool allCompleted =
+        std::all_of(devices.begin(), devices.end(), [](const DeviceOutcome &d) { return d.completed || d.passedOver; });
     return allCompleted ? ExitStatus::Completed : ExitStatus::Failed;
 }

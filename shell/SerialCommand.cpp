@@ -28,7 +28,8 @@ int runSerial(const SerialOptions &options)
     }
     if (options.dryRun) {
         line.close();
-        const SerialLoader::Files files = SerialLoader::readFiles(options.applicationFile, SerialLoader::Request::Application);
+        const SerialLoader::Files files =
+            SerialLoader::readFiles(options.applicationFile, SerialLoader::Request::Application);
         if (!files.problem.isEmpty()) {
             std::fprintf(stderr, "%s\n", qPrintable(files.problem));
             return ExitStatus::Failed;

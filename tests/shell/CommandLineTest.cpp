@@ -190,7 +190,8 @@ TEST(Package, EveryStatementOfTheLicenceIsMit)
     const QString licence = read("LICENSE");
     const QString copyright = read("packaging/copyright");
     EXPECT_TRUE(licence.startsWith(QStringLiteral("MIT License\n")));
-    EXPECT_TRUE(copyright.contains(QStringLiteral("Files: *\nCopyright: 2026 Quillbus service tool team\nLicense: Expat\n")));
+    EXPECT_TRUE(
+        copyright.contains(QStringLiteral("Files: *\nCopyright: 2026 Quillbus service tool team\nLicense: Expat\n")));
     const auto words = [](QString text) { return text.remove(QLatin1Char('.')).simplified(); };
     const QString terms = licence.mid(licence.indexOf(QStringLiteral("Permission")));
     EXPECT_TRUE(words(copyright).contains(words(terms))) << "the copyright file carries the licence's terms";

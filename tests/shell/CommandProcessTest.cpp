@@ -129,7 +129,8 @@ TEST(ServiceCommands, ResultsAreWrittenWholeOrTheCommandFails)
         QProcess shell;
         shell.setWorkingDirectory(here);
         shell.start(QStringLiteral("/bin/sh"),
-                    {QStringLiteral("-c"), QStringLiteral("exec \"$0\" scan --to=2 ") + QString::fromLatin1(c.redirection),
+                    {QStringLiteral("-c"),
+                     QStringLiteral("exec \"$0\" scan --to=2 ") + QString::fromLatin1(c.redirection),
                      QStringLiteral(QUILL_SERVICE_PROGRAM)});
         const Ran ran = finished(shell);
         EXPECT_EQ(ran.status, ExitStatus::Failed) << c.redirection;
@@ -330,6 +331,26 @@ TEST(ServiceCommands, AFailedLoadNamesItsStatusAndEndsAsFailed)
                                firmware, folder.path(QStringLiteral("nak.scenario")));
     EXPECT_EQ(silent.status, ExitStatus::Failed);
     EXPECT_EQ(silent.out, "   2        No answer to the scan: not loaded\n   3  4008  F4008-0111.hex\n");
+    const Ran csv = service({QStringLiteral("load"), QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("--to=3"),
+                             QStringLiteral("--dry-run"), QStringLiteral("--format=csv")},
+                            firmware, folder.path(QStringLiteral("nak.scenario")));
+    EXPECT_EQ(csv.out, "address,type,file,before,after,status,outcome\n"
+                       "2,,,,-,No answer to the scan: not loaded,not loaded\n"
+                       "3,4008,F4008-0111.hex,0110,-,,would load\n");
+    const Ran json = service({QStringLiteral("load"), QStringLiteral("3"), QStringLiteral("--to=3"),
+                              QStringLiteral("--format"), QStringLiteral("json")},
+                             firmware, folder.path(QStringLiteral("nak.scenario")));
+    EXPECT_EQ(json.status, ExitStatus::Failed);
+    const QJsonArray records = QJsonDocument::fromJson(json.out.toUtf8()).array();
+    ASSERT_EQ(records.size(), 1) << json.out.toStdString();
+    EXPECT_EQ(records[0].toObject(),
+              (QJsonObject{{QStringLiteral("address"), 3},
+                           {QStringLiteral("type"), QStringLiteral("4008")},
+                           {QStringLiteral("file"), QStringLiteral("F4008-0111.hex")},
+                           {QStringLiteral("before"), QStringLiteral("0110")},
+                           {QStringLiteral("after"), QStringLiteral("0111")},
+                           {QStringLiteral("status"), QStringLiteral("Checksum Error, Device Adr 3")},
+                           {QStringLiteral("outcome"), QStringLiteral("not loaded")}}));
 
     // Interrupted while the first of two devices loads: that one is named interrupted, the
     // other "not loaded", and the command fails.
