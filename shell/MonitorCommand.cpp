@@ -4,6 +4,7 @@
 #include "DriverErrors.h"
 #include "FormTimer.h"
 #include "TerminalLoad.h"
+#include "TerminalOutput.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -20,9 +21,14 @@ public:
         : m_options(options), m_cycle(driver, &m_owner)
     {
         m_cycle.absoluteTime = [this] { return m_options.absoluteTime; };
+        // Rows that cannot be written end the command; the writer has said why.
         QObject::connect(&m_cycle, &CaptureCycle::line, [this](const QString &row) {
-            std::fputs(qPrintable(row + QLatin1Char('\n')), stdout);
-            std::fflush(stdout);
+            if (m_outputFailed)
+                return;
+            if (!TerminalOutput::write(row + QLatin1Char('\n'))) {
+                m_outputFailed = true;
+                return fail(ExitStatus::Failed, {});
+            }
             ++m_rows;
         });
         // The records of one batch may all carry the loss: it is told once.
@@ -104,7 +110,8 @@ private:
 
     void fail(int status, const QString &why)
     {
-        std::fprintf(stderr, "%s\n", qPrintable(why));
+        if (!why.isEmpty())
+            std::fprintf(stderr, "%s\n", qPrintable(why));
         m_status = status;
         stop();
         if (!m_cycle.reading())
@@ -139,6 +146,7 @@ private:
     int m_status = ExitStatus::Completed;
     bool m_live = false;
     bool m_ending = false;
+    bool m_outputFailed = false; // the rows cannot be written: the command ends
 };
 
 } // namespace

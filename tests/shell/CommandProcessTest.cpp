@@ -121,20 +121,23 @@ TEST(ServiceCommands, ResultsAreWrittenWholeOrTheCommandFails)
     EXPECT_EQ(load.out, "Addr  Type  Before  After  Status\n   1  2315  0200    -      not loaded\n");
     EXPECT_FALSE(load.err.contains(QStringLiteral("Upload Complete"))) << load.err.toStdString();
 
+    folder.write(QStringLiteral("played.mon"), "   0.000   01FA000101    83    Pan Stop\r\n"
+                                               "   0.001   01FA000101    86    Tilt Stop\r\n");
     struct Case {
-        const char *redirection;
+        const char *command;
         const char *reason;
     };
-    for (const Case &c : {Case{">/dev/full", "No space left on device"}, Case{">&-", "standard output is closed"}}) {
+    for (const Case &c : {Case{"scan --to=2 >/dev/full", "No space left on device"},
+                          Case{"scan --to=2 >&-", "standard output is closed"},
+                          Case{"monitor --play played.mon >/dev/full", "No space left on device"}}) {
         QProcess shell;
         shell.setWorkingDirectory(here);
         shell.start(QStringLiteral("/bin/sh"),
-                    {QStringLiteral("-c"),
-                     QStringLiteral("exec \"$0\" scan --to=2 ") + QString::fromLatin1(c.redirection),
+                    {QStringLiteral("-c"), QStringLiteral("exec \"$0\" ") + QString::fromLatin1(c.command),
                      QStringLiteral(QUILL_SERVICE_PROGRAM)});
         const Ran ran = finished(shell);
-        EXPECT_EQ(ran.status, ExitStatus::Failed) << c.redirection;
-        EXPECT_TRUE(ran.err.contains(QStringLiteral("Cannot write the results: ") + QString::fromLatin1(c.reason)))
+        EXPECT_EQ(ran.status, ExitStatus::Failed) << c.command;
+        EXPECT_EQ(ran.err.count(QStringLiteral("Cannot write the results: ") + QString::fromLatin1(c.reason)), 1)
             << ran.err.toStdString();
     }
 
