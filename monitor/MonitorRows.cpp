@@ -55,6 +55,20 @@ void FilterList::parse(const QString &text)
         m_entries[k++] = pairAt(text, i);
 }
 
+std::optional<QString> FilterList::wellFormed(const QString &text)
+{
+    const QString list = text.toUpper();
+    const auto hex = [](QChar c) { return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F'); };
+    // The last place ends the list, so one fewer value than places is kept.
+    if (list.isEmpty() || (list.size() + 1) % 3 != 0 || (list.size() + 1) / 3 > Size - 1)
+        return std::nullopt;
+    for (qsizetype i = 0; i < list.size(); i += 3) {
+        if (!hex(list[i]) || !hex(list[i + 1]) || list.mid(i, 2) == QLatin1String("00"))
+            return std::nullopt;
+    }
+    return list;
+}
+
 bool FilterList::contains(std::uint8_t value) const
 {
     for (int i = 0; i < Size - 1; ++i) {

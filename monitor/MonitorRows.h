@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 // How the monitor turns a captured record into its row, and which rows it hides.
@@ -33,6 +34,10 @@ public:
     static constexpr int Size = 26;
 
     void parse(const QString &text);
+    // The text as a list of values the box reads as typed: hexadecimal pairs from 01 to
+    // FF, one character between two, at most as many as the list keeps (lower-case digits
+    // made upper-case); nothing when it is not such a list (00 would end the list).
+    static std::optional<QString> wellFormed(const QString &text);
     void clear() { m_entries.fill(0); }
     bool contains(std::uint8_t value) const;
 

@@ -53,22 +53,6 @@ QString repeatedOption(const QCommandLineParser &parser)
     return {};
 }
 
-// A monitor filter as its box takes it: hexadecimal pairs, one character between two, at
-// most as many as the list holds; lower-case digits are read as upper-case. Nothing when
-// the text is not such a list (00 would end the list, so it is not a value).
-std::optional<QString> filterList(const QString &text)
-{
-    const QString list = text.toUpper();
-    const auto hex = [](QChar c) { return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F'); };
-    if (list.isEmpty() || (list.size() + 1) % 3 != 0 || (list.size() + 1) / 3 > MonitorRows::FilterList::Size - 1)
-        return std::nullopt;
-    for (qsizetype i = 0; i < list.size(); i += 3) {
-        if (!hex(list[i]) || !hex(list[i + 1]) || list.mid(i, 2) == QLatin1String("00"))
-            return std::nullopt;
-    }
-    return list;
-}
-
 // Parsed without an application object, the parser cannot name the program itself.
 QString helpOf(const QCommandLineParser &parser, const QString &usage)
 {
@@ -199,7 +183,7 @@ CommandLine parseMonitor(const QStringList &arguments)
     for (const auto &[option, list] : {std::pair{&address, &m.addresses}, std::pair{&commands, &m.commands}}) {
         if (!parser.isSet(*option))
             continue;
-        const auto taken = filterList(parser.value(*option));
+        const auto taken = MonitorRows::FilterList::wellFormed(parser.value(*option));
         if (!taken)
             return command.refuse(QStringLiteral("--") + option->names().first() +
                                   QStringLiteral(" takes hexadecimal pairs from 01 to FF, one character between two "

@@ -387,15 +387,40 @@ TEST(QwilMon, TheDisplayFollowsAFullBusAtTheScreensPace)
     EXPECT_EQ(shown.split(QLatin1Char('\n')), m.window->displayLines()) << "the last rows show when the capture stops";
 }
 
+namespace {
+// A monitor on the real driver thread, in its own working folder, connected; every row
+// it shows is kept.
+struct ThreadedMonitor {
+    explicit ThreadedMonitor(const char *scenario) : bus(scenarioFrom(scenario)), window(new QwilMonWindow(bus.thread))
+    {
+        QObject::connect(&window->cycle(), &CaptureCycle::line, [this](const QString &row) { rows.append(row); });
+        window->show();
+        connected = QTest::qWaitFor([&] { return window->connected(); }, 3000);
+    }
+    ~ThreadedMonitor() { delete window; }
+    // A log's rows, as written.
+    QStringList logged(const char *name) const
+    {
+        QStringList lines = QString::fromLatin1(folder.read(QString::fromLatin1(name))).split(QStringLiteral("\r\n"));
+        lines.removeLast();
+        return lines;
+    }
+
+    WorkingFolder folder;
+    ThreadedBus bus;
+    QPointer<QwilMonWindow> window;
+    QStringList rows;
+    bool connected = false;
+};
+} // namespace
+
 TEST(QwilMonOnTheDriverThread, EveryRecordBecomesARowAndClosingMidReadIsSafe)
 {
-    WorkingFolder folder;
-    ThreadedBus bus(scenarioFrom("device 1 type 2315\ntraffic 100\n"));
-    QPointer<QwilMonWindow> window = new QwilMonWindow(bus.thread);
-    QStringList rows;
-    QObject::connect(&window->cycle(), &CaptureCycle::line, [&rows](const QString &row) { rows.append(row); });
-    window->show();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window->connected(); }, 3000));
+    ThreadedMonitor m("device 1 type 2315\ntraffic 100\n");
+    ASSERT_TRUE(m.connected);
+    QwilMonWindow *window = m.window;
+    const QStringList &rows = m.rows;
+    ThreadedBus &bus = m.bus;
     window->Command9->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return rows.size() >= 20; }, 3000));
     window->Command9->click();
@@ -411,32 +436,25 @@ TEST(QwilMonOnTheDriverThread, EveryRecordBecomesARowAndClosingMidReadIsSafe)
     EXPECT_EQ(bus.calls().size(), asked) << "nothing is asked once the window is gone";
 }
 
-// Closed while a full bus is captured and logged: the window goes once the reads out
-// have brought their rows, and every record the module delivered is a row in the log.
+// Closed while a full bus is captured and logged: the records of the reads still out are
+// taken before the log closes, so every record the module delivered is a row in the log.
 TEST(QwilMonOnTheDriverThread, ClosingWhileLoggingKeepsEveryRowReadInTheLog)
 {
-    WorkingFolder folder;
-    ThreadedBus bus(scenarioFrom("device 1 type 2315\ndevice 2 type 4008\ntraffic 400\n"));
-    QPointer<QwilMonWindow> window = new QwilMonWindow(bus.thread);
-    QStringList rows;
-    QObject::connect(&window->cycle(), &CaptureCycle::line, [&rows](const QString &row) { rows.append(row); });
-    window->show();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window->connected(); }, 3000));
+    ThreadedMonitor m("device 1 type 2315\ndevice 2 type 4008\ntraffic 400\n");
+    ASSERT_TRUE(m.connected);
+    QPointer<QwilMonWindow> &window = m.window;
     window->Text5->setText(QStringLiteral("closing"));
     QTest::mouseClick(window->Option3, Qt::LeftButton, {}, QPoint(6, window->Option3->height() / 2));
     ASSERT_TRUE(QTest::qWaitFor([&] { return window->logging(); }, 1000));
     QTest::mouseClick(window->Command9, Qt::LeftButton);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return rows.size() >= 200; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m.rows.size() >= 200; }, 5000));
     window->close();
     ASSERT_TRUE(QTest::qWaitFor([&] { return window.isNull(); }, 2000));
-    bus.calls(); // the driver thread is idle
+    m.bus.calls(); // the driver thread is idle
 
-    QFile log(folder.path(QStringLiteral("DLclosing.mon")));
-    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-    QStringList logged = QString::fromLatin1(log.readAll()).split(QStringLiteral("\r\n"));
-    logged.removeLast();
-    EXPECT_EQ(logged.size(), bus.emulator.capturedRecordsDelivered());
-    EXPECT_EQ(logged, rows);
+    const QStringList logged = m.logged("DLclosing.mon");
+    EXPECT_EQ(logged.size(), m.bus.emulator.capturedRecordsDelivered());
+    EXPECT_EQ(logged, m.rows);
 }
 
 // "Start" clicked while the module is still drained after connecting starts the capture
@@ -459,15 +477,13 @@ TEST(QwilMonOnTheDriverThread, StartClickedWhileConnectingStartsTheCapture)
 // display shows at the pause and after the stop is what the rows make of it.
 TEST(QwilMonOnTheDriverThread, AFullBusForSecondsIsShownFilteredAndLoggedInOrder)
 {
-    WorkingFolder folder;
-    ThreadedBus bus(scenarioFrom("device 1 type 2315\ndevice 2 type 4008\ndevice 5 type 0147\ntraffic 400\n"));
-    QPointer<QwilMonWindow> window = new QwilMonWindow(bus.thread);
-    QStringList rows;
-    QObject::connect(&window->cycle(), &CaptureCycle::line, [&rows](const QString &row) { rows.append(row); });
+    ThreadedMonitor m("device 1 type 2315\ndevice 2 type 4008\ndevice 5 type 0147\ntraffic 400\n");
+    ASSERT_TRUE(m.connected);
+    QwilMonWindow *window = m.window;
+    ThreadedBus &bus = m.bus;
+    const QStringList &rows = m.rows;
     QList<qsizetype> rowsAtPauseClicks;
     QObject::connect(window->Command1, &QPushButton::clicked, [&] { rowsAtPauseClicks << rows.size(); });
-    window->show();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window->connected(); }, 3000));
     window->Text5->setText(QStringLiteral("full"));
     // On the round button itself: a radio button takes clicks on its mark and caption.
     QTest::mouseClick(window->Option3, Qt::LeftButton, {}, QPoint(6, window->Option3->height() / 2));
@@ -527,10 +543,7 @@ TEST(QwilMonOnTheDriverThread, AFullBusForSecondsIsShownFilteredAndLoggedInOrder
     EXPECT_TRUE(std::is_sorted(times.begin(), times.end()));
     EXPECT_GT(QSet<double>(times.begin(), times.end()).size(), rows.size() / 2);
 
-    QFile log(folder.path(QStringLiteral("DLfull.mon")));
-    ASSERT_TRUE(log.open(QIODevice::ReadOnly)) << QDir(folder.path(QString())).entryList().join(QLatin1Char(' ')).toStdString();
-    QStringList logged = QString::fromLatin1(log.readAll()).split(QStringLiteral("\r\n"));
-    logged.removeLast();
+    const QStringList logged = m.logged("DLfull.mon");
     EXPECT_EQ(logged, rows);
 
     ASSERT_EQ(rowsAtPauseClicks.size(), 2);
@@ -538,7 +551,6 @@ TEST(QwilMonOnTheDriverThread, AFullBusForSecondsIsShownFilteredAndLoggedInOrder
         expected.show(rows[i]);
     EXPECT_EQ(window->displayLines(), linesOf(expected.text())) << "the display after the stop";
     EXPECT_EQ(window->Text2->toPlainText().split(QLatin1Char('\n')), window->displayLines());
-    delete window;
 }
 
 // The display box draws a character as the text engine draws it (from its cells, or by
