@@ -4,9 +4,9 @@
 
 namespace FolderFiles {
 
-QStringList matching(const QString &pattern)
+QStringList matching(const QString &pattern, const QString &where)
 {
-    QDir folder(QDir::currentPath());
+    QDir folder(where.isEmpty() ? QDir::currentPath() : where);
     folder.setNameFilters({pattern});
     folder.setFilter(QDir::Files);
     folder.setSorting(QDir::Name | QDir::IgnoreCase);

@@ -5,8 +5,9 @@
 
 namespace FolderFiles {
 
-// The working folder's files that match a pattern such as "*.hex": matched and sorted
-// without regard to case, as the technicians' Windows machines do.
-QStringList matching(const QString &pattern);
+// The names of a folder's files (the current folder's unless named) that match a pattern
+// such as "*.hex": matched and sorted without regard to case, as the technicians'
+// Windows machines do.
+QStringList matching(const QString &pattern, const QString &folder = {});
 
 } // namespace FolderFiles

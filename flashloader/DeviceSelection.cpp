@@ -1,16 +1,20 @@
 #include "DeviceSelection.h"
 
-#include "ScanRules.h"
+#include <QStringList>
 
 namespace DeviceSelection {
-namespace {
-const QString BlankType = QStringLiteral("    ");
-}
 
 bool isListedType(const QString &type)
 {
     static const QStringList listed{"2315", "2507", "4008", "4009", "2843", "0156", "0174"};
     return listed.contains(type);
+}
+
+bool isKnownTypeFile(const QString &path)
+{
+    const QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    return name.size() > 5 && name[0].toUpper() == QLatin1Char('F') && name[5] == QLatin1Char('-') &&
+           isListedType(name.mid(1, 4));
 }
 
 bool isRefusedDome(const QString &type, const QString &revision)
@@ -19,22 +23,25 @@ bool isRefusedDome(const QString &type, const QString &revision)
                                               revision == QStringLiteral("0101") || revision == QStringLiteral("0102"));
 }
 
-Choice findNextDevice(const QStringList &rows, const std::vector<bool> &selected, int nextRow)
+Choice findNextDevice(std::span<const ScanRules::ScannedDevice> devices, const std::vector<bool> &selected, int nextRow,
+                      const std::function<bool(int address)> &takeSilent)
 {
     Choice choice;
     choice.nextRow = nextRow;
-    const int count = static_cast<int>(rows.size());
+    bool answered = false;
+    const int count = static_cast<int>(devices.size());
     for (int i = nextRow; i < count; ++i) {
         choice.nextRow = i + 1;
-        if (i >= static_cast<int>(selected.size()) || !selected[i])
+        if (i >= static_cast<int>(selected.size()) || !selected[static_cast<std::size_t>(i)])
             continue;
+        const ScanRules::ScannedDevice &device = devices[static_cast<std::size_t>(i)];
         choice.result = Choice::Chosen;
-        choice.deviceAddress = i + 1;
-        choice.type = ScanRules::rowType(rows[i]).leftJustified(4, QLatin1Char(' '), true);
-        choice.revision = ScanRules::rowRevision(rows[i]).leftJustified(4, QLatin1Char(' '), true);
-        if (choice.type != BlankType || count == 1)
+        choice.deviceAddress = device.address;
+        choice.type = device.type;
+        choice.revision = device.revision;
+        answered = device.answered;
+        if (answered || count == 1 || (takeSilent && takeSilent(device.address)))
             break;
-        // An address that gave no reply is passed over while a later selected row follows.
         choice.rowsToDeselect.push_back(i);
     }
     if (choice.result == Choice::NoneLeft)
@@ -44,7 +51,7 @@ Choice findNextDevice(const QStringList &rows, const std::vector<bool> &selected
         choice.result = Choice::RefusedDome;
     else if (isListedType(choice.type))
         choice.knownType = true;
-    else if (choice.type == BlankType)
+    else if (!answered)
         choice.needsFileByHand = true;
     return choice;
 }

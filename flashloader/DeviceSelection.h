@@ -1,15 +1,20 @@
 #pragma once
 
-#include <QString>
-#include <QStringList>
+#include "ScanRules.h"
 
+#include <QString>
+
+#include <functional>
+#include <span>
 #include <vector>
 
-// Walks the selected rows of the device list to the next device to load.
+// Walks the selected devices of the scan to the next device to load.
 namespace DeviceSelection {
 
 // Types whose firmware loads at the known address offset.
 bool isListedType(const QString &type);
+// A firmware file is named F, its four-character type and "-": a file of a listed type.
+bool isKnownTypeFile(const QString &path);
 // Dome 0147 at revisions 0100 to 0102 cannot take a download.
 bool isRefusedDome(const QString &type, const QString &revision);
 
@@ -26,6 +31,10 @@ struct Choice {
     std::vector<int> rowsToDeselect;
 };
 
-Choice findNextDevice(const QStringList &rows, const std::vector<bool> &selected, int nextRow);
+// The next selected device from index nextRow of the scanned devices. An address that
+// gave no reply is passed over while a later selected one follows, unless takeSilent says
+// it is to be loaded all the same.
+Choice findNextDevice(std::span<const ScanRules::ScannedDevice> devices, const std::vector<bool> &selected, int nextRow,
+                      const std::function<bool(int address)> &takeSilent = {});
 
 } // namespace DeviceSelection

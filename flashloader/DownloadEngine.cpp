@@ -176,6 +176,13 @@ void DownloadEngine::abandon(int loadStatus)
 {
     stopLoad();
     m_host.showLoadStatus(loadStatus);
+    const bool lost = loadStatus == LoadStatus::UsbError || DriverResult::moduleGone(loadStatus);
+    end(lost ? LoadOutcome::Kind::ModuleLost : LoadOutcome::Kind::Failed, LoadStatus::text(loadStatus));
+}
+
+void DownloadEngine::end(LoadOutcome::Kind kind, const QString &text)
+{
+    emit loadEnded(LoadOutcome{kind, text});
 }
 
 bool DownloadEngine::running() const
@@ -190,6 +197,7 @@ void DownloadEngine::abortLoad()
         return;
     stopLoad();
     sendAbortByte();
+    end(LoadOutcome::Kind::Interrupted, QStringLiteral("Interrupted"));
 }
 
 void DownloadEngine::flushReplies(std::function<void()> then)
@@ -228,7 +236,8 @@ void DownloadEngine::startDevice(std::uint8_t address, const QString &firmwareFi
 {
     m_deviceAddress = address;
     m_knownType = knownType;
-    m_loadFileName = firmwareFile.left(10) + QStringLiteral("a.dwn");
+    m_downloadBase = LoadFileConversion::base(firmwareFile);
+    m_loadFileName = LoadFileConversion::downloadFile(firmwareFile, QLatin1Char('a'));
     m_host.setProgress(0, 100);
     m_host.showStatus(QStringLiteral("Requesting Reliable Connection - Device Adr ") + QString::number(address),
                       LoadHost::Colour::Information);
@@ -425,8 +434,8 @@ void DownloadEngine::deviceFileChecksum()
         return;
 
     if (!m_host.directFileMode()) {
-        const QString prefix = m_loadFileName.left(10);
-        const QChar letter = m_loadFileName.size() > 10 ? m_loadFileName[10] : QChar();
+        const QString &prefix = m_downloadBase;
+        const QChar letter = m_loadFileName.size() > prefix.size() ? m_loadFileName[prefix.size()] : QChar();
         QString next;
         QString status;
         if (letter == QLatin1Char('a')) {
@@ -570,6 +579,8 @@ void DownloadEngine::handleModuleReply(std::uint8_t code, std::uint8_t status, s
         }
         m_transferActive = false;
         m_host.completeProgress();
+        if (m_checksumMatched)
+            end(LoadOutcome::Kind::Completed, QStringLiteral("Load Complete - Recycle Power"));
         break;
     default: break;
     }
@@ -627,8 +638,10 @@ void DownloadEngine::deviceError(std::uint8_t status)
     // The load ends with this device: nothing stays busy, so the next load can start.
     m_transferActive = false;
     m_loadBusy = false;
-    m_host.showStatus(deviceErrorText(status) + QString::number(m_deviceAddress), LoadHost::Colour::Error);
+    const QString text = deviceErrorText(status) + QString::number(m_deviceAddress);
+    m_host.showStatus(text, LoadHost::Colour::Error);
     m_host.enableLoadButtons();
+    end(LoadOutcome::Kind::Failed, text);
 }
 
 void DownloadEngine::watchdogExpired()
@@ -662,7 +675,7 @@ void DownloadEngine::watchdogExpired()
 void DownloadEngine::nextDeviceTimer()
 {
     m_nextDevice->setEnabled(false);
-    m_host.nextDeviceStep();
+    end(LoadOutcome::Kind::Completed, QStringLiteral("Load Complete"));
 }
 
 void DownloadEngine::finishUpload()

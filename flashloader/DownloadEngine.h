@@ -2,6 +2,7 @@
 
 #include "BlockSenders.h"
 #include "DownloadMessages.h"
+#include "LoadOutcome.h"
 #include "ModuleDriver.h"
 #include "SRecord.h"
 
@@ -37,8 +38,6 @@ public:
     virtual void completeProgress() = 0;
     virtual void enableLoadButtons() = 0;
     virtual void moduleRestarted() = 0;
-    // The device's load is over: deselect it and go on with the next selected device.
-    virtual void nextDeviceStep() = 0;
 };
 
 // Sends firmware files to a bus device or to the module as a chain of one-shot timer
@@ -80,7 +79,7 @@ public:
     void abortLoad();
     // A load is under way: a step or a reply is due, or a transfer is active.
     bool running() const;
-    // Every device is done.
+    // Every device is done and at least one was loaded.
     void finishUpload();
     // Reads and discards the replies the module still holds.
     // Reads and discards the replies still queued, then goes on to then.
@@ -94,6 +93,11 @@ public:
     void clearLoadBusy() { m_loadBusy = false; }
     std::uint8_t sequenceNumber() const { return m_sequence; }
     const QString &loadFileName() const { return m_loadFileName; }
+
+signals:
+    // The load in hand ended: a device's (its "Load Complete" when it completed) or a
+    // whole file's. Emitted once per load, after the status line has said it.
+    void loadEnded(const LoadOutcome &outcome);
 
 private:
     FormTimer *makeTimer(int number, int intervalMs, void (DownloadEngine::*step)());
@@ -110,6 +114,7 @@ private:
     void armPacingUnlessPaused(int intervalMs);
     void stopLoad();
     void abandon(int loadStatus);
+    void end(LoadOutcome::Kind kind, const QString &text);
 
     // Timer steps.
     void startStep();          // Timer7
@@ -147,6 +152,7 @@ private:
     DeviceBlockSender m_device;
     DeviceBlockSender::Action m_dataMessage; // sent when the short pause is over
     QString m_loadFileName;
+    QString m_downloadBase; // a device's download files are this and a letter
     QString m_sendFile;
     std::uint8_t m_deviceAddress = 1;
     std::uint8_t m_lastReplyCode = 0;

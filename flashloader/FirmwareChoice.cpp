@@ -15,9 +15,9 @@ QString pattern(const QString &type)
     return QStringLiteral("F") + type + QStringLiteral("-*.hex");
 }
 
-QStringList candidates(const QString &type)
+QStringList candidates(const QString &type, const QString &folder)
 {
-    return FolderFiles::matching(pattern(type));
+    return FolderFiles::matching(pattern(type), folder);
 }
 
 int revisionOf(const QString &fileName)

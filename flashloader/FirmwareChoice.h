@@ -7,10 +7,10 @@
 // flash loader window and the terminal's load command.
 namespace FirmwareChoice {
 
-// The working folder's firmware files for a device type: "F" + type + "-*.hex".
+// The firmware files for a device type: "F" + type + "-*.hex".
 QString pattern(const QString &type);
-// Those files, in the list's order (by name).
-QStringList candidates(const QString &type);
+// Those files of the folder (the current one unless named), in the list's order (by name).
+QStringList candidates(const QString &type, const QString &folder = {});
 
 struct Choice {
     QString file;     // the file taken, or empty

@@ -1,6 +1,7 @@
 #include "FlashUtilityWindow.h"
 
 #include "Beep.h"
+#include "DeviceLoadSequence.h"
 #include "DeviceSelection.h"
 #include "FileListBox.h"
 #include "FirmwareChoice.h"
@@ -33,10 +34,6 @@
 #include <cmath>
 
 namespace {
-// The module's bus settings restored when the loader lets go of it.
-constexpr std::int32_t ReleaseBusValue = 1000;
-constexpr std::uint8_t ReleaseBusSecond = 1;
-constexpr std::uint8_t ReleaseHighestAddress = 16;
 constexpr int LinkCheckWaitMs = 10;
 constexpr int StartupStep = 16, ScanPrompt = 22, Reconnect = 21;
 const QString DirectoryPrefix = QStringLiteral("./");
@@ -70,6 +67,8 @@ QColor colourOf(LoadHost::Colour colour)
 FlashUtilityWindow::FlashUtilityWindow(ModuleDriver &driver, FlashLoaderOptions options, QWidget *parent)
     : ToolWindow(parent), form(this), m_driver(driver), m_options(std::move(options)),
       m_scan(new NetworkScan(driver, this)), m_engine(new DownloadEngine(driver, *this, this)),
+      m_sequence(new DeviceLoadSequence(*m_engine, *this, DeviceLoadSequence::AfterFailure::Stop,
+                                        DeviceLoadSequence::RefusedDomes::NotLoaded, this)),
       m_serial(new SerialLoader(
           *new SerialPortLine(form.MSComm1, this), *this, form.Timer[1], form.Timer[6],
           [this](int port) { return m_options.deviceOf(port); }, this))
@@ -81,7 +80,18 @@ FlashUtilityWindow::FlashUtilityWindow(ModuleDriver &driver, FlashLoaderOptions 
     m_scan->setDebugSource([this] { return debugOn(); });
     connect(m_scan, &NetworkScan::started, m_engine, &DownloadEngine::stopReplyWait);
     connect(m_scan, &NetworkScan::progressed, this, &FlashUtilityWindow::scanProgressed);
-    connect(m_scan, &NetworkScan::rowScanned, form.List1, [this](const QString &row) { form.List1->addItem(row); });
+    connect(m_scan, &NetworkScan::deviceScanned, this, [this](const ScanRules::ScannedDevice &device) {
+        m_scanned.push_back(device);
+        form.List1->addItem(ScanRules::row(device));
+    });
+    connect(m_sequence, &DeviceLoadSequence::silentPassedOver, this,
+            [this](int index) { form.List1->item(index)->setSelected(false); });
+    connect(m_sequence, &DeviceLoadSequence::deviceEnded, this, &FlashUtilityWindow::deviceEnded);
+    // A file sent directly to one device is a load of its own.
+    connect(m_engine, &DownloadEngine::loadEnded, this, [this](const LoadOutcome &outcome) {
+        if (m_directFileMode && outcome.completed() && !m_sequence->running())
+            m_engine->finishUpload();
+    });
     connect(m_scan, &NetworkScan::dump, this, [this](const std::vector<std::uint8_t> &bytes) { dumpHex(bytes); });
     connect(m_scan, &NetworkScan::debugCleared, form.Text8, &QPlainTextEdit::clear);
     connect(m_scan, &NetworkScan::debugNote, this, &FlashUtilityWindow::appendDebugText);
@@ -375,7 +385,9 @@ void FlashUtilityWindow::enterDeviceMode()
     for (QPushButton *key : f.Command15)
         key->setVisible(engineering && !m_directFileMode);
 
+    m_sequence->interrupt(); // the list it walks is gone
     f.List1->clear();
+    m_scanned.clear();
     f.Text10->show();
     f.Option2->setChecked(false);
     f.Option1->setChecked(true);
@@ -536,8 +548,10 @@ void FlashUtilityWindow::startScan()
     form.Command9->setText(QStringLiteral("Stop Scan"));
     form.Command1->setEnabled(false);
     showStatus(QStringLiteral("Scanning Network for Devices"), Colour::Information);
+    m_sequence->interrupt();
     for (int row = form.List1->count() - 1; row >= 0; --row)
         delete form.List1->takeItem(row);
+    m_scanned.clear();
     m_scan->begin(highest);
 }
 
@@ -609,10 +623,10 @@ void FlashUtilityWindow::startLoad()
             startChosenFile(m_loadFileName, false);
         else if (m_directFileMode)
             startDirectFile();
-        else if (!m_fileChoicePending && !m_fileChosenByHand)
-            chooseFirstDevice();
+        else if (m_sequence->waitingForFile())
+            m_sequence->fileChosen(chosenFile(), m_knownType);
         else
-            deviceStart();
+            startDevices();
     }
     Beep::beep();
 }
@@ -637,8 +651,14 @@ void FlashUtilityWindow::startDirectFile()
     const int address = boxValue(form.Text10);
     if (address >= 1 && address <= 255)
         m_deviceAddress = address;
+    startChosenFile(chosenFile(), true);
+}
+
+// The file picked in the file list, named in the working folder; empty when none is.
+QString FlashUtilityWindow::chosenFile() const
+{
     const QString chosen = form.File1->selectedName();
-    startChosenFile(chosen.isEmpty() ? QString() : DirectoryPrefix + chosen, true);
+    return chosen.isEmpty() ? QString() : DirectoryPrefix + chosen;
 }
 
 void FlashUtilityWindow::offerConnectUsb()
@@ -647,158 +667,94 @@ void FlashUtilityWindow::offerConnectUsb()
     form.Command10->setEnabled(true);
 }
 
-void FlashUtilityWindow::chooseFirstDevice()
+void FlashUtilityWindow::startDevices()
 {
-    m_nextRow = 0;
-    chooseNextDevice();
-    if (m_deviceType.isEmpty() && !m_fileChosenByHand)
+    std::vector<bool> selected;
+    for (int i = 0; i < form.List1->count(); ++i)
+        selected.push_back(form.List1->item(i)->isSelected());
+    m_sequence->start(m_scanned, selected);
+    if (!m_sequence->running() && m_sequence->results().empty())
         showStatus(QStringLiteral("No Devices Selected"), Colour::Error);
 }
 
-// Finds the next selected device and starts it; empties m_deviceType when none is left.
-void FlashUtilityWindow::chooseNextDevice()
+// The load sequence asks for a device's firmware: the only match, the latest with "Upload
+// latest Rev", or the user picks it from the file list and presses the load button again.
+FirmwareSource::Answer FlashUtilityWindow::fileFor(const DeviceSelection::Choice &device)
 {
-    QStringList rows;
-    std::vector<bool> selected;
-    for (int i = 0; i < form.List1->count(); ++i) {
-        rows << form.List1->item(i)->text();
-        selected.push_back(form.List1->item(i)->isSelected());
+    using Kind = FirmwareSource::Answer::Kind;
+    m_deviceAddress = device.deviceAddress;
+    m_knownType = device.knownType;
+    FlashUtilityForm &f = form;
+    QString pattern = QStringLiteral("*.hex");
+    if (device.needsFileByHand) {
+        f.Text5->setText(TextFormat::numberText(device.deviceAddress));
+        showControls({f.Text5, f.Label10}, true);
+    } else {
+        pattern = FirmwareChoice::pattern(device.type);
+        f.File2->setPattern(pattern);
+        const FirmwareChoice::Choice choice = FirmwareChoice::choose(f.File2->names(), f.Check5->isChecked());
+        if (!choice.ask)
+            return {Kind::File, choice.file, device.knownType};
     }
-    const DeviceSelection::Choice choice = DeviceSelection::findNextDevice(rows, selected, m_nextRow);
-    m_nextRow = choice.nextRow;
-    for (const int row : choice.rowsToDeselect)
-        form.List1->item(row)->setSelected(false);
-    m_deviceType.clear();
-    if (choice.result == DeviceSelection::Choice::NoneLeft)
-        return;
-    m_deviceAddress = choice.deviceAddress;
-    m_deviceType = choice.type;
-    m_knownType = choice.knownType;
-    if (choice.result == DeviceSelection::Choice::RefusedDome) {
-        form.Text1->setText(QStringLiteral("This dome rev does not support download, change chip!"));
-        enableLoadButtons();
-        m_engine->clearLoadBusy();
-        Beep::beep();
-        return;
-    }
-    if (choice.needsFileByHand) {
-        prepareChoiceByHand(choice.deviceAddress);
-        return;
-    }
-    deviceStart();
-}
-
-bool FlashUtilityWindow::chooseLoadFile()
-{
-    if (m_fileChoicePending) {
-        m_fileChoicePending = false;
-        m_fileChosenByHand = true;
-        return true;
-    }
-    if (m_fileChosenByHand) {
-        m_loadFileName = form.File1->selectedName();
-        return true;
-    }
-    const QString pattern = FirmwareChoice::pattern(m_deviceType);
-    form.File2->setPattern(pattern);
-    const FirmwareChoice::Choice choice = FirmwareChoice::choose(form.File2->names(), form.Check5->isChecked());
-    if (!choice.ask) {
-        m_loadFileName = choice.file;
-        return true;
-    }
-    form.File1->setPattern(pattern);
-    form.File1->show();
-    showControls({form.Label3, form.Text10, form.Command9}, false);
+    showControls({f.Label3, f.Text10, f.Command9}, false);
+    f.File1->setPattern(pattern);
+    f.File1->show();
     showStatus(QStringLiteral("Select load file from list"), Colour::Information);
     Beep::beep();
-    m_fileChoicePending = true;
-    waitForChoiceByHand();
-    return false;
-}
-
-void FlashUtilityWindow::deviceStart()
-{
-    if (!chooseLoadFile())
-        return;
-    const auto address = static_cast<std::uint8_t>(m_deviceAddress);
-    const QString problem = m_engine->loadDevice(address, m_loadFileName, m_deviceType, m_knownType);
-    if (problem.isEmpty()) {
-        form.Command1->setEnabled(false);
-        form.Command9->setEnabled(false);
-        return;
-    }
-    showStatus(problem, Colour::Error);
-    // Nothing was sent: the window is ready for another try.
+    // The load goes on only when the user has picked a file and pressed the load button
+    // again, so that button must be usable, also when a later device of a load asks.
     m_engine->clearLoadBusy();
+    m_engine->setTransferActive(false);
     enableLoadButtons();
-    Beep::beep();
+    return {Kind::Ask, {}, device.knownType};
 }
 
-void FlashUtilityWindow::nextDeviceStep()
+void FlashUtilityWindow::deviceEnded(int index, const DeviceResult &result)
 {
     FlashUtilityForm &f = form;
-    if (!m_directFileMode) {
-        if (m_nextRow >= 1 && m_nextRow <= f.List1->count())
-            f.List1->item(m_nextRow - 1)->setSelected(false);
+    switch (result.outcome.kind) {
+    case LoadOutcome::Kind::Completed:
+        f.List1->item(index)->setSelected(false);
         if (!f.File1->isHidden()) {
             showControls({f.Label3, f.Text10, f.Command9}, true);
             showControls({f.File1, f.Label10, f.Text5}, false);
         }
+        break;
+    case LoadOutcome::Kind::Refused:
+        // Nothing was sent: the window is ready for another try. A dome that cannot take a
+        // download is told in the status line's colour of the moment.
+        if (DeviceSelection::isRefusedDome(result.device.type, result.device.revision))
+            f.Text1->setText(result.outcome.text);
+        else
+            showStatus(result.outcome.text, Colour::Error);
+        m_engine->clearLoadBusy();
+        enableLoadButtons();
+        Beep::beep();
+        break;
+    default: break; // the engine's status line says why
     }
-    m_fileChosenByHand = false;
-    m_fileChoicePending = false;
-    chooseNextDevice();
-    if (m_deviceType.isEmpty() && !m_fileChosenByHand) {
-        m_engine->finishUpload();
-        m_fileChosenByHand = false;
-    }
 }
 
-void FlashUtilityWindow::prepareChoiceByHand(int address)
-{
-    FlashUtilityForm &f = form;
-    showControls({f.Label3, f.Text10, f.Command9}, false);
-    f.Text5->setText(TextFormat::numberText(address));
-    showControls({f.Text5, f.Label10}, true);
-    f.File1->setPattern(QStringLiteral("*.hex"));
-    f.File1->show();
-    showStatus(QStringLiteral("Select load file from list"), Colour::Information);
-    Beep::beep();
-    m_fileChosenByHand = true;
-    waitForChoiceByHand();
-}
-
-// The load goes on only when the user has picked a file and pressed the load button
-// again, so that button must be usable, also when a later device of a load asks.
-void FlashUtilityWindow::waitForChoiceByHand()
-{
-    m_engine->clearLoadBusy();
-    m_engine->setTransferActive(false);
-    enableLoadButtons();
-}
-
+// A click in the device list withdraws the question for a file.
 void FlashUtilityWindow::deviceListClicked()
 {
     FlashUtilityForm &f = form;
     showStatus(QStringLiteral("Click Load Qwil Device to Start"), Colour::Information);
-    if (!m_fileChoicePending && !m_fileChosenByHand)
+    if (!m_sequence->waitingForFile())
         return;
     showControls({f.Label3, f.Text10, f.Command9}, true);
     f.File1->clearSelection();
     showControls({f.File1, f.Label10, f.Text5}, false);
-    m_fileChoicePending = false;
-    m_fileChosenByHand = false;
+    m_sequence->interrupt();
 }
 
 void FlashUtilityWindow::fileListClicked()
 {
     const QString name = form.File1->selectedName();
     m_loadFileName = DirectoryPrefix + name;
-    // A firmware file is named F, its four-character type and "-": take the type from there.
-    m_knownType = name.size() > 5 && name[0].toUpper() == QLatin1Char('F') && name[5] == QLatin1Char('-') &&
-                  DeviceSelection::isListedType(name.mid(1, 4));
+    m_knownType = DeviceSelection::isKnownTypeFile(name);
     const bool deviceMode = form.Option1->isChecked();
-    const bool askedForFile = m_fileChosenByHand || m_fileChoicePending || m_directFileMode;
+    const bool askedForFile = m_sequence->waitingForFile() || m_directFileMode;
     showStatus(askedForFile && deviceMode ? QStringLiteral("Click Load Qwil Device to Start")
                                           : QStringLiteral("Click Load USB Module to Start"),
                Colour::Information);
@@ -922,8 +878,7 @@ void FlashUtilityWindow::unloadWindow()
     m_serial->stop();
     int result = 0;
     if (m_moduleConnected) {
-        m_driver.ConfigQwil(ReleaseBusValue, ReleaseBusSecond, ReleaseHighestAddress);
-        result = m_driver.CloseUSBDriver();
+        result = ModuleConnection::release(m_driver);
         m_moduleConnected = false;
     }
     emit closeResult(result);

@@ -2,6 +2,7 @@
 
 #include "AddressKeypad.h"
 #include "DebugDump.h"
+#include "DeviceLoadSequence.h"
 #include "DownloadEngine.h"
 #include "FlashLoaderOptions.h"
 #include "FlashUtilityForm.h"
@@ -16,7 +17,7 @@ class SerialLoader;
 
 // The flash loader window: loads firmware into bus devices and into the module.
 // This class wires the form's controls to the scan, the status rules and the load steps.
-class FlashUtilityWindow final : public ToolWindow, private LoadHost {
+class FlashUtilityWindow final : public ToolWindow, private LoadHost, private FirmwareSource {
     Q_OBJECT
 public:
     explicit FlashUtilityWindow(ModuleDriver &driver, FlashLoaderOptions options = {}, QWidget *parent = nullptr);
@@ -79,7 +80,9 @@ private:
     void completeProgress() override;
     void enableLoadButtons() override;
     void moduleRestarted() override;
-    void nextDeviceStep() override;
+
+    // What the load sequence asks of the window.
+    Answer fileFor(const DeviceSelection::Choice &device) override;
 
     // Module link.
     void connectModule();
@@ -99,13 +102,10 @@ private:
     void startLoad();
     void startChosenFile(const QString &file, bool disableLoadButton);
     void startDirectFile();
-    void chooseFirstDevice();
-    void chooseNextDevice();
-    void deviceStart();
-    bool chooseLoadFile();
+    QString chosenFile() const;
+    void startDevices();
+    void deviceEnded(int index, const DeviceResult &result);
     void offerConnectUsb();
-    void prepareChoiceByHand(int address);
-    void waitForChoiceByHand();
     void deviceListClicked();
     void fileListClicked();
     void pauseClicked();
@@ -119,6 +119,7 @@ private:
     FlashLoaderOptions m_options;
     NetworkScan *m_scan;
     DownloadEngine *m_engine;
+    DeviceLoadSequence *m_sequence;
     SerialLoader *m_serial;
     AddressKeypad m_keypad;
     DebugLogFile m_log;
@@ -127,12 +128,9 @@ private:
     bool m_directFileMode = false;
     bool m_knownType = true;
     bool m_scanRunning = false;
-    bool m_fileChoicePending = false;
-    bool m_fileChosenByHand = false;
     bool m_closePending = false;
     int m_deviceAddress = 1;
-    int m_nextRow = 0;
     QString m_loadFileName;
-    QString m_deviceType;
+    std::vector<ScanRules::ScannedDevice> m_scanned; // the device list's rows
     QString m_logProblem; // why "Debuginfo.txt" cannot be written, when it cannot
 };

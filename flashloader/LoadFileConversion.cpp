@@ -30,7 +30,8 @@ bool writeLines(const QString &path, const QStringList &lines)
 
 QString base(const QString &loadFileName)
 {
-    return loadFileName.left(10);
+    const qsizetype slash = loadFileName.lastIndexOf(QLatin1Char('/'));
+    return loadFileName.left(slash + 1) + loadFileName.mid(slash + 1, 10);
 }
 
 QString downloadFile(const QString &loadFileName, QChar letter)
@@ -49,7 +50,22 @@ bool textFileIsSent(const QString &path)
     return lines && lines->size() >= MinimumTextFileLines;
 }
 
+namespace {
+Outcome writeLoadFiles(const QString &loadFileName);
+}
+
 Outcome createLoadFiles(const QString &loadFileName)
+{
+    const Outcome outcome = writeLoadFiles(loadFileName);
+    if (outcome != Outcome::Written) {
+        for (const char letter : {'a', 'b', 'c'})
+            QFile::remove(downloadFile(loadFileName, QLatin1Char(letter)));
+    }
+    return outcome;
+}
+
+namespace {
+Outcome writeLoadFiles(const QString &loadFileName)
 {
     const auto input = RecordFile::readLines(loadFileName);
     if (!input)
@@ -89,5 +105,6 @@ Outcome createLoadFiles(const QString &loadFileName)
         return Outcome::ImproperFormat;
     return Outcome::Written;
 }
+} // namespace
 
 } // namespace LoadFileConversion

@@ -131,9 +131,9 @@ void NetworkScan::scanAddress(int address, int timeoutMs)
             if (DriverResult::moduleGone(answer->result) && m_moduleLostWith == 0)
                 m_moduleLostWith = answer->result;
             if (ScanRules::isValidReply(answer->result, answer->reply, answer->expected, address))
-                emit rowScanned(ScanRules::row(address, answer->reply));
+                emit deviceScanned(ScanRules::device(address, answer->reply));
             else
-                emit rowScanned(ScanRules::row(address));
+                emit deviceScanned(ScanRules::device(address));
             // The window has its turn here, so a stop request is seen before the next address.
             m_driver.yieldToWindows();
             scanFrom(address + 1);

@@ -2,6 +2,7 @@
 
 #include "ModuleConnection.h"
 #include "ModuleDriver.h"
+#include "ScanRules.h"
 
 #include <QObject>
 #include <QString>
@@ -14,7 +15,7 @@
 class FormTimer;
 
 // The network scan: asks every address from 1 up to the highest for its configuration
-// and reports one device-list row per address. Each address is one submitted step, so
+// and reports what it learned of each address. Each address is one submitted step, so
 // the window stays free while the devices are asked and a stop request is seen between
 // addresses.
 class NetworkScan final : public QObject {
@@ -55,7 +56,7 @@ public:
 signals:
     void started();
     void progressed();
-    void rowScanned(const QString &row);
+    void deviceScanned(const ScanRules::ScannedDevice &device);
     void dump(const std::vector<std::uint8_t> &bytes);
     void debugCleared();
     void debugNote(const QString &text);

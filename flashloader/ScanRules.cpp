@@ -39,46 +39,28 @@ bool isValidReply(int result, std::span<const std::uint8_t> buffer, int expected
            buffer[ReplyAddress] == address;
 }
 
-QString row(int address, std::span<const std::uint8_t> validReply)
+ScannedDevice device(int address, std::span<const std::uint8_t> validReply)
 {
-    QString text = QStringLiteral("%1 ").arg(address, 3, 10, QLatin1Char(' '));
-    if (validReply.size() >= ReplyData + ConfigLength) {
-        const auto data = validReply.subspan(ReplyData, ConfigLength);
-        for (std::size_t i = 4; i < 10; ++i)
-            text += data[i] == 0 ? QLatin1Char(' ') : QChar(data[i]);
-        text += TextFormat::hexByte(data[0]) + TextFormat::hexByte(data[1]);
-        text += QStringLiteral("  ");
-        text += TextFormat::hexByte(data[2]) + TextFormat::hexByte(data[3]);
-    }
+    ScannedDevice device{address, false, {}, QStringLiteral("    "), QStringLiteral("    ")};
+    if (validReply.size() < ReplyData + ConfigLength)
+        return device;
+    const auto data = validReply.subspan(ReplyData, ConfigLength);
+    device.answered = true;
+    for (std::size_t i = 4; i < 10; ++i)
+        device.name += data[i] == 0 ? QLatin1Char(' ') : QChar(data[i]);
+    while (device.name.endsWith(QLatin1Char(' ')))
+        device.name.chop(1);
+    device.type = TextFormat::hexByte(data[0]) + TextFormat::hexByte(data[1]);
+    device.revision = TextFormat::hexByte(data[2]) + TextFormat::hexByte(data[3]);
+    return device;
+}
+
+QString row(const ScannedDevice &device)
+{
+    QString text = QStringLiteral("%1 ").arg(device.address, 3, 10, QLatin1Char(' '));
+    if (device.answered)
+        text += device.name.leftJustified(6) + device.type + QStringLiteral("  ") + device.revision;
     return text.leftJustified(RowWidth, QLatin1Char(' '), true);
-}
-
-QString rowType(const QString &row)
-{
-    return row.mid(10, 4);
-}
-
-QString rowRevision(const QString &row)
-{
-    return row.mid(16, 4);
-}
-
-int rowAddress(const QString &row)
-{
-    return row.left(3).trimmed().toInt();
-}
-
-QString rowName(const QString &row)
-{
-    QString name = row.mid(4, 6);
-    while (name.endsWith(QLatin1Char(' ')))
-        name.chop(1);
-    return name;
-}
-
-bool rowAnswered(const QString &row)
-{
-    return !row.mid(4).trimmed().isEmpty();
 }
 
 } // namespace ScanRules

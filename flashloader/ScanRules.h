@@ -32,17 +32,20 @@ int boxValue(const QString &text);
 // configuration reply code and the expected count of data bytes.
 bool isValidReply(int result, std::span<const std::uint8_t> buffer, int expectedLength, int address);
 
-// One device-list row of exactly 23 columns: the address right-aligned in columns 1-3,
-// then, for a valid reply, the name (columns 5-10), type (11-14) and revision (17-20).
-QString row(int address, std::span<const std::uint8_t> validReply = {});
+// What the scan learned of one address.
+struct ScannedDevice {
+    int address = 0;
+    bool answered = false;
+    QString name;     // the device's six name bytes, a 0 byte read as a blank, trailing blanks dropped
+    QString type;     // four hexadecimal digits; four blanks for a silent address
+    QString revision; // likewise
+};
 
-// The type (columns 11-14) and revision (columns 17-20) of a row; blanks for a silent address.
-QString rowType(const QString &row);
-QString rowRevision(const QString &row);
-// The address (columns 1-3) and the name (columns 5-10, trailing blanks dropped) of a row.
-int rowAddress(const QString &row);
-QString rowName(const QString &row);
-// The device at the row's address answered the scan.
-bool rowAnswered(const QString &row);
+// The device at address, from its valid reply, or silent without one.
+ScannedDevice device(int address, std::span<const std::uint8_t> validReply = {});
+
+// The device-list row of exactly 23 columns: the address right-aligned in columns 1-3,
+// then, for a device that answered, the name (columns 5-10), type (11-14) and revision (17-20).
+QString row(const ScannedDevice &device);
 
 } // namespace ScanRules

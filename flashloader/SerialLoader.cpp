@@ -80,11 +80,12 @@ QString SerialLoader::portFailure(int port) const
 void SerialLoader::portLost()
 {
     endRun();
-    m_host.showStatus(QStringLiteral("Comm Port ") + QString::number(m_port1Or2) + QStringLiteral(" Lost (") +
-                          m_line.device() + QStringLiteral(") - Check Cable"),
-                      LoadHost::Colour::Error);
+    const QString text = QStringLiteral("Comm Port ") + QString::number(m_port1Or2) + QStringLiteral(" Lost (") +
+                         m_line.device() + QStringLiteral(") - Check Cable");
+    m_host.showStatus(text, LoadHost::Colour::Error);
     m_host.enableLoadButtons();
     Beep::beep();
+    emit ended({LoadOutcome::Kind::Failed, text});
 }
 
 void SerialLoader::send(const SerialProtocol::Bytes &bytes, Awaiting awaiting, int watchdogMs)
@@ -131,22 +132,33 @@ void SerialLoader::setRunning(bool running)
 // The port is closed and no longer counts as chosen: whoever comes back chooses again.
 void SerialLoader::stop()
 {
+    const bool wasRunning = m_running;
     endRun();
+    if (wasRunning)
+        emit ended({LoadOutcome::Kind::Interrupted, QStringLiteral("Interrupted")});
     m_line.close();
     m_port1Or2 = 0;
 }
 
-void SerialLoader::fail(const QString &text)
+// Nothing was sent: the status says why.
+void SerialLoader::refuse(const QString &text)
 {
-    finish(text, LoadHost::Colour::Error);
+    m_host.showStatus(text, LoadHost::Colour::Error);
+    emit ended({LoadOutcome::Kind::Refused, text});
 }
 
-void SerialLoader::finish(const QString &text, LoadHost::Colour colour)
+void SerialLoader::fail(const QString &text)
+{
+    finish(text, LoadOutcome::Kind::Failed);
+}
+
+void SerialLoader::finish(const QString &text, LoadOutcome::Kind kind)
 {
     endRun();
-    m_host.showStatus(text, colour);
+    m_host.showStatus(text, kind == LoadOutcome::Kind::Completed ? LoadHost::Colour::Success : LoadHost::Colour::Error);
     m_host.enableLoadButtons();
     Beep::beep();
+    emit ended({kind, text});
 }
 
 // ---- the sequence --------------------------------------------------------------------------
@@ -160,20 +172,20 @@ void SerialLoader::start(const QString &applicationFile, Request request)
     m_eraseSectors = request == Request::EraseSectors;
     m_line.close();
     if (m_port1Or2 == 0) {
-        m_host.showStatus(QStringLiteral("No Comm Port Selected"), LoadHost::Colour::Error);
+        refuse(QStringLiteral("No Comm Port Selected"));
         return;
     }
     if (!openChosenPort()) {
-        fail(portFailure(m_port1Or2));
+        finish(portFailure(m_port1Or2), LoadOutcome::Kind::Refused);
         return;
     }
     if (applicationFile.isEmpty() && request == Request::Application) {
-        m_host.showStatus(QStringLiteral(" Select File to Load!"), LoadHost::Colour::Error);
+        refuse(QStringLiteral(" Select File to Load!"));
         return;
     }
-    Files files = readFiles(applicationFile, request);
+    Files files = readFiles(applicationFile, request, m_loaderFolder);
     if (!files.problem.isEmpty()) {
-        fail(files.problem);
+        finish(files.problem, LoadOutcome::Kind::Refused);
         return;
     }
     m_applicationLines = std::move(files.application);
@@ -191,8 +203,10 @@ void SerialLoader::start(const QString &applicationFile, Request request)
 
 // Every file a run sends, read and checked before the first byte goes out: the
 // application (for a load), then the boot image and the flash loader.
-SerialLoader::Files SerialLoader::readFiles(const QString &applicationFile, Request request)
+SerialLoader::Files SerialLoader::readFiles(const QString &applicationFile, Request request,
+                                            const QString &loaderFolder)
 {
+    const QString folder = loaderFolder.isEmpty() ? QStringLiteral(".") : loaderFolder;
     Files files;
     if (request == Request::Application) {
         const auto lines = soundFile(applicationFile, true, files.problem);
@@ -200,14 +214,14 @@ SerialLoader::Files SerialLoader::readFiles(const QString &applicationFile, Requ
             return files;
         files.application = *lines;
     }
-    const auto bootLines = soundFile(BootLoaderFile, false, files.problem);
+    const auto bootLines = soundFile(folder + QLatin1Char('/') + BootLoaderFile, false, files.problem);
     if (!bootLines)
         return files;
     const auto image = SerialProtocol::bootImage(*bootLines, &files.problem);
     if (!image)
         return files;
     files.bootImage.assign(image->begin(), image->begin() + SerialProtocol::BootImageSent);
-    const auto loaderLines = soundFile(FlashLoaderFile, false, files.problem);
+    const auto loaderLines = soundFile(folder + QLatin1Char('/') + FlashLoaderFile, false, files.problem);
     if (loaderLines)
         files.flashLoader = *loaderLines;
     return files;
@@ -394,6 +408,7 @@ void SerialLoader::watchdogExpired()
         endRun();
         m_host.showLoadStatus(LoadStatus::NoResponse); // beeps once as it shows the status
         Beep::beep();
+        emit ended({LoadOutcome::Kind::Failed, LoadStatus::text(LoadStatus::NoResponse)});
         return;
     }
     ++m_retries;
@@ -436,12 +451,12 @@ void SerialLoader::checksumReported(const SerialProtocol::Bytes &report)
     if (m_awaiting != Awaiting::Checksum)
         return;
     if (*SerialProtocol::reportedChecksum(report) != static_cast<std::uint32_t>(m_expectedChecksum)) {
-        finish(QStringLiteral("Checksum Error!"), LoadHost::Colour::Error);
+        fail(QStringLiteral("Checksum Error!"));
         return;
     }
-    finish(QStringLiteral("Flash Load Complete - Cycle Module Power"), LoadHost::Colour::Success);
     m_host.completeProgress();
     m_host.moduleRestarted();
+    finish(QStringLiteral("Flash Load Complete - Cycle Module Power"), LoadOutcome::Kind::Completed);
 }
 
 void SerialLoader::acknowledged()
@@ -465,12 +480,14 @@ void SerialLoader::acknowledged()
             m_pacing->setEnabled(true);
         }
         break;
-    case Awaiting::Erase:
-        finish(m_eraseAll ? QStringLiteral("Flash Erase Complete") : QStringLiteral("Sector Erase Complete"),
-               LoadHost::Colour::Success);
+    case Awaiting::Erase: {
+        const QString text =
+            m_eraseAll ? QStringLiteral("Flash Erase Complete") : QStringLiteral("Sector Erase Complete");
         m_host.completeProgress();
         m_eraseAll = m_eraseSectors = false;
+        finish(text, LoadOutcome::Kind::Completed);
         break;
+    }
     default: break; // the application start: its blocks follow on their own
     }
 }

@@ -23,8 +23,8 @@ public:
     static constexpr int StepMs = 1000, BootCommandMs = 500, NextBlockMs = 500, ApplicationStartMs = 100,
                          ChecksumMs = 100, StartOfFileMs = 500, FirstBlockMs = 200, NextFrameMs = 50,
                          ReplyWatchdogMs = 3000, EraseWatchdogMs = 45000;
-    inline static const QString BootLoaderFile = QStringLiteral("./BootLdr.dwn");
-    inline static const QString FlashLoaderFile = QStringLiteral("./FlshLdr.dwn");
+    inline static const QString BootLoaderFile = QStringLiteral("BootLdr.dwn");
+    inline static const QString FlashLoaderFile = QStringLiteral("FlshLdr.dwn");
 
     // stepTimer and nextBlockTimer are the window's Timer1 and Timer6; deviceOf names the
     // serial device of COM port 1 or 2.
@@ -41,15 +41,18 @@ public:
     // Comm Port mode ends or the window closes: no step runs any more, the port closes.
     void stop();
 
-    // The files a run for the request sends, read from the working folder and checked as
-    // start() checks them; problem says why they cannot be sent (then nothing else is set).
+    // The files a run for the request sends (the loader files from loaderFolder, the
+    // current folder when empty), checked as start() checks them; problem says why they cannot be sent (then nothing
+    // else is set).
     struct Files {
         QStringList application;
         SerialProtocol::Bytes bootImage;
         QStringList flashLoader;
         QString problem;
     };
-    static Files readFiles(const QString &applicationFile, Request request);
+    static Files readFiles(const QString &applicationFile, Request request, const QString &loaderFolder);
+    // Where BootLdr.dwn and FlshLdr.dwn are found; the current folder unless set.
+    void setLoaderFolder(const QString &folder) { m_loaderFolder = folder; }
     // From the first byte sent until the run completes, fails or gives up.
     bool running() const { return m_running; }
 
@@ -60,6 +63,9 @@ public:
 signals:
     // A run began (its first byte is about to go out) or ended.
     void runningChanged(bool running);
+    // A start ended: refused before the first byte, or the run completed, failed or was
+    // stopped. Emitted once per start, after the status line has said it.
+    void ended(const LoadOutcome &outcome);
 
 private:
     // What the board's next answer is expected to acknowledge.
@@ -75,8 +81,9 @@ private:
     void armWatchdog(int intervalMs);
     void stopTimers();
     void endRun();
+    void refuse(const QString &text);
     void fail(const QString &text);
-    void finish(const QString &text, LoadHost::Colour colour);
+    void finish(const QString &text, LoadOutcome::Kind kind);
     void portLost();
 
     void sendBootImage();
@@ -99,6 +106,7 @@ private:
     FormTimer *m_step, *m_nextBlock;
     FormTimer *m_bootCommand, *m_applicationStart, *m_checksum, *m_startOfFile, *m_pacing, *m_watchdog;
     std::function<QString(int)> m_deviceOf;
+    QString m_loaderFolder;
     SerialProtocol::SectorMask m_mask;
     SerialProtocol::SectorMask m_eraseMask; // the selection when the erase was started
     SerialProtocol::Bytes m_bootImage;

@@ -82,7 +82,6 @@ struct Host final : LoadHost {
     void completeProgress() override {}
     void enableLoadButtons() override {}
     void moduleRestarted() override {}
-    void nextDeviceStep() override {}
 };
 
 // The port: what the loader writes reaches the emulated board at the speed set; the

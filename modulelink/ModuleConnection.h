@@ -59,6 +59,9 @@ public:
 
     // Calls without a wait only, so the window may make it as a plain call.
     static ConnectOutcome connect(ModuleDriver &driver, const ConnectOptions &options);
+    // Lets go of the module as it was found: the bus back to its idle settings (addresses up
+    // to 16), then the driver closed. The close's answer.
+    static std::int32_t release(ModuleDriver &driver);
 
     // Reads records until the driver answers anything but success; returns how many.
     static int drain(ModuleDriver &driver, int waitMs,

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -42,12 +43,13 @@ CommandLine shown(const QString &text)
     return line;
 }
 
-// An option given twice would silently win over itself: the name of the first such one.
+// An option given twice would silently win over itself: the name of the first such one
+// (--file names a file per device and is given once per device).
 QString repeatedOption(const QCommandLineParser &parser)
 {
     const QStringList names = parser.optionNames();
     for (qsizetype i = 0; i < names.size(); ++i) {
-        if (names.indexOf(names[i], i + 1) > i)
+        if (names[i] != QLatin1String("file") && names.indexOf(names[i], i + 1) > i)
             return names[i];
     }
     return {};
@@ -221,10 +223,17 @@ CommandLine parseLoad(const QStringList &arguments)
         "serial port through its boot loader (BootLdr.dwn and FlshLdr.dwn of the folder).\n"
         "Ctrl-C abandons the load in hand."));
     const QCommandLineOption to = CommandParser::toOption();
-    const QCommandLineOption folder(QStringLiteral("folder"),
-                                    QStringLiteral("Work in dir: the firmware files, the download files written."),
-                                    QStringLiteral("dir"));
-    const QCommandLineOption all(QStringLiteral("all"), QStringLiteral("Load every device the scan lists."));
+    const QCommandLineOption folder(
+        QStringLiteral("folder"),
+        QStringLiteral("Look for firmware (and BootLdr.dwn, FlshLdr.dwn) in dir, not in the current folder."),
+        QStringLiteral("dir"));
+    const QCommandLineOption all(
+        QStringLiteral("all"),
+        QStringLiteral("Load every device the scan lists; domes that cannot take a download are passed over."));
+    const QCommandLineOption file(
+        QStringLiteral("file"),
+        QStringLiteral("Load this file into the device at address, whatever the folder holds (once per device)."),
+        QStringLiteral("address=file"));
     const QCommandLineOption dryRun(
         QStringLiteral("dry-run"),
         QStringLiteral("Check the files and print what each load would send where; send nothing."));
@@ -237,7 +246,7 @@ CommandLine parseLoad(const QStringList &arguments)
                                   QStringLiteral("Load file into the board on this serial device instead."),
                                   QStringLiteral("device"));
     const QCommandLineOption format = formatOption();
-    command.parser.addOptions({to, folder, all, dryRun, latest, module, port, format});
+    command.parser.addOptions({to, folder, all, file, dryRun, latest, module, port, format});
     command.parser.addPositionalArgument(QStringLiteral("address"),
                                          QStringLiteral("The devices to load (with --port: the file)."),
                                          QStringLiteral("[address...]"));
@@ -248,7 +257,7 @@ CommandLine parseLoad(const QStringList &arguments)
     line.folder = parser.value(folder);
     // The module and a board on a port are loaded with the file named: no scan, no choice.
     if (parser.isSet(port) || parser.isSet(module)) {
-        for (const QCommandLineOption *scanOnly : {&to, &latest, &format}) {
+        for (const QCommandLineOption *scanOnly : {&to, &latest, &format, &file}) {
             if (parser.isSet(*scanOnly))
                 return command.refuse(QStringLiteral("--") + scanOnly->names().first() +
                                       QStringLiteral(" means nothing with ") +
@@ -262,6 +271,7 @@ CommandLine parseLoad(const QStringList &arguments)
         line.serial.port = parser.value(port);
         line.serial.applicationFile = parser.positionalArguments().first();
         line.serial.dryRun = parser.isSet(dryRun);
+        line.serial.folder = line.folder;
         return line;
     }
     line.action = CommandLine::Action::Load;
@@ -287,6 +297,20 @@ CommandLine parseLoad(const QStringList &arguments)
                 QStringLiteral("Address %1 is beyond the scan (--to %2)").arg(address).arg(l.highest));
         l.addresses << address;
     }
+    for (const QString &named : parser.values(file)) {
+        const qsizetype equals = named.indexOf(QLatin1Char('='));
+        const int address = named.left(equals).toInt(&number);
+        if (equals < 0 || !number || address < 1 || address > l.highest || named.size() == equals + 1)
+            return command.refuse(
+                QStringLiteral("--file takes address=file, the address from 1 to --to (%1): ").arg(l.highest) + named);
+        if (l.files.contains(address))
+            return command.refuse(QStringLiteral("--file names address %1 more than once").arg(address));
+        l.files.insert(address, named.mid(equals + 1));
+        if (!l.addresses.contains(address))
+            l.addresses << address;
+    }
+    std::sort(l.addresses.begin(), l.addresses.end());
+    l.folder = line.folder;
     const bool devices = l.all || !l.addresses.isEmpty();
     if (devices == !l.moduleFile.isEmpty())
         return command.refuse(QStringLiteral("load takes --all, device addresses, or --module file"));
@@ -321,8 +345,9 @@ CommandLine parseErase(const QStringList &arguments)
                        "loader (BootLdr.dwn and FlshLdr.dwn of the folder), as Comm Port mode's erase buttons do."));
     const QCommandLineOption port(QStringLiteral("port"), QStringLiteral("The board's serial device."),
                                   QStringLiteral("device"));
-    const QCommandLineOption folder(QStringLiteral("folder"), QStringLiteral("Work in dir (the loader files)."),
-                                    QStringLiteral("dir"));
+    const QCommandLineOption folder(
+        QStringLiteral("folder"), QStringLiteral("Find BootLdr.dwn and FlshLdr.dwn in dir, not in the current folder."),
+        QStringLiteral("dir"));
     const QCommandLineOption all(QStringLiteral("all"), QStringLiteral("Erase the whole flash."));
     const QCommandLineOption sectors(
         QStringLiteral("sectors"), QStringLiteral("Erase these sectors, 0-21, as in 0,3,5-7."), QStringLiteral("list"));
@@ -335,6 +360,7 @@ CommandLine parseErase(const QStringList &arguments)
     CommandLine line;
     line.action = CommandLine::Action::Serial;
     line.folder = parser.value(folder);
+    line.serial.folder = line.folder;
     line.serial.port = parser.value(port);
     line.serial.eraseAll = parser.isSet(all);
     if (parser.isSet(sectors)) {

@@ -1,7 +1,12 @@
 #pragma once
 
+#include "ScanRules.h"
+
 #include <QList>
+#include <QMap>
 #include <QString>
+
+#include <vector>
 
 class ModuleDriver;
 
@@ -43,11 +48,13 @@ int runMonitor(ModuleDriver &driver, const MonitorOptions &options);
 struct LoadOptions {
     int highest = 16;
     bool all = false;
-    QList<int> addresses; // the devices to load, when not all
+    QList<int> addresses;     // the devices to load, when not all; in address order
+    QMap<int, QString> files; // a device's file named on the command line, by address
     bool dryRun = false;
     bool takeLatestFile = false; // as the window's "Upload latest Rev"
     ScanOptions::Format format = ScanOptions::Format::Table; // one record per device in CSV or JSON
     QString moduleFile;          // the module's own upload instead of devices
+    QString folder;              // where firmware is looked for; empty: the current folder
 };
 
 // The flash loader's device load: scans, chooses each selected device's firmware as the
@@ -61,17 +68,18 @@ struct SerialOptions {
     bool dryRun = false;     // a load's files and port checked, nothing sent
     bool eraseAll = false;   // for an erase: the whole flash, or the sectors
     QList<int> sectors;
+    QString folder; // where BootLdr.dwn and FlshLdr.dwn are; empty: the current folder
 };
 
 // The serial boot loader over a COM port: the application file loaded, or the flash (or
 // chosen sectors of it) erased, with BootLdr.dwn and FlshLdr.dwn of the working folder.
 int runSerial(const SerialOptions &options);
 
-// The network scan up to highest, its rows as the device list shows them (for a terminal
-// command: progress on standard error), and the driver's answer if the module was lost
+// The network scan up to highest, every address it asked (for a terminal command:
+// progress on standard error), and the driver's answer if the module was lost
 // during it (0 when it stayed).
 struct BusScan {
-    QStringList rows;
+    std::vector<ScanRules::ScannedDevice> devices;
     std::int32_t moduleLostWith = 0;
 };
 BusScan scanBus(ModuleDriver &driver, int highest);

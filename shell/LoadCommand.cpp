@@ -1,15 +1,16 @@
 #include "Commands.h"
 
+#include "DeviceLoadSequence.h"
 #include "DeviceSelection.h"
 #include "DownloadEngine.h"
+#include "DriverResult.h"
 #include "FirmwareChoice.h"
-#include "LoadStatus.h"
 #include "ModuleConnection.h"
-#include "ScanRules.h"
 #include "TerminalLoad.h"
 #include "TerminalOutput.h"
 #include "TextFormat.h"
 
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -20,66 +21,68 @@
 
 namespace {
 
-struct DeviceOutcome {
-    int address = 0;
-    QString type;
-    QString file;
-    QString before;
-    QString status;
-    bool knownType = false;  // its firmware loads at the known address offset
-    bool completed = false;
-    bool passedOver = false; // a dome that cannot take a download, in a load of all
-    QString after = QStringLiteral("-"); // the revision the rescan reports
-};
-
-// What became of a device, in one word a script can test.
-QString outcomeOf(const DeviceOutcome &d, bool dryRun)
+QString wordOf(const DeviceResult &d, bool dryRun)
 {
     if (d.passedOver)
         return QStringLiteral("passed over");
-    if (dryRun)
-        return d.status.isEmpty() ? QStringLiteral("would load") : QStringLiteral("not loaded");
-    if (d.completed)
-        return QStringLiteral("loaded");
-    return d.status == QLatin1String("Interrupted") ? QStringLiteral("interrupted") : QStringLiteral("not loaded");
+    if (dryRun && d.outcome.kind == LoadOutcome::Kind::NotAttempted && !d.file.isEmpty())
+        return QStringLiteral("would load");
+    return d.outcome.word();
 }
 
-// The devices as the format asks: the table (for a dry run the file each would get), or
-// one record per device in CSV or JSON.
-QString listed(const std::vector<DeviceOutcome> &devices, ScanOptions::Format format, bool dryRun)
+QString statusOf(const DeviceResult &d)
 {
+    return d.outcome.completed() ? QStringLiteral("Load Complete") : d.outcome.text;
+}
+
+// A file found in the firmware folder is named as it is there; one named by --file as typed.
+QString shownFile(const QString &file, const QString &folder)
+{
+    const QString prefix = folder.isEmpty() ? QString() : QDir(folder).filePath(QStringLiteral("x")).chopped(1);
+    return !prefix.isEmpty() && file.startsWith(prefix) ? file.mid(prefix.size()) : file;
+}
+
+// The devices as the format asks: the table, or one record per device in CSV or JSON.
+QString listed(const std::vector<DeviceResult> &devices, const std::map<int, QString> &after,
+               const LoadOptions &options, bool dryRun)
+{
+    const ScanOptions::Format format = options.format;
     QString text;
     QJsonArray records;
     if (format == ScanOptions::Format::Table && !dryRun)
         text = QStringLiteral("Addr  Type  Before  After  Status\n");
     else if (format == ScanOptions::Format::Csv)
         text = QStringLiteral("address,type,file,before,after,status,outcome\n");
-    for (const DeviceOutcome &d : devices) {
-        const QString &status = d.status;
+    for (const DeviceResult &d : devices) {
+        const int address = d.device.address;
+        const QString type = d.device.type.trimmed();
+        const QString before = d.device.revision.trimmed();
+        const QString revisionAfter = after.count(address) ? after.at(address).trimmed() : QStringLiteral("-");
+        const QString status = statusOf(d);
+        const QString file = shownFile(d.file, options.folder);
         switch (format) {
         case ScanOptions::Format::Table:
-            text +=
-                dryRun
-                    ? QStringLiteral("%1  %2  %3\n").arg(d.address, 4).arg(d.type, status.isEmpty() ? d.file : status)
-                    : QStringLiteral("%1  %2  %3  %4  %5\n")
-                          .arg(d.address, 4)
-                          .arg(d.type, d.before.leftJustified(6), d.after.leftJustified(5), status);
+            text += dryRun ? QStringLiteral("%1  %2  %3\n")
+                                 .arg(address, 4)
+                                 .arg(d.device.type, status.isEmpty() ? file : status)
+                           : QStringLiteral("%1  %2  %3  %4  %5\n")
+                                 .arg(address, 4)
+                                 .arg(d.device.type, before.leftJustified(6), revisionAfter.leftJustified(5), status);
             break;
         case ScanOptions::Format::Csv:
-            text += QString::number(d.address);
-            for (const QString &field :
-                 {d.type.trimmed(), d.file, d.before.trimmed(), d.after, status, outcomeOf(d, dryRun)})
+            text += QString::number(address);
+            for (const QString &field : {type, file, before, revisionAfter, status, wordOf(d, dryRun)})
                 text += QLatin1Char(',') + TextFormat::csvField(field);
             text += QLatin1Char('\n');
             break;
         case ScanOptions::Format::Json:
-            records.append(QJsonObject{{QStringLiteral("address"), d.address},
-                                       {QStringLiteral("type"), d.type.trimmed()},
-                                       {QStringLiteral("file"), d.file},
-                                       {QStringLiteral("before"), d.before.trimmed()},
-                                       {QStringLiteral("after"), d.after},
+            records.append(QJsonObject{{QStringLiteral("address"), address},
+                                       {QStringLiteral("type"), type},
+                                       {QStringLiteral("file"), file},
+                                       {QStringLiteral("before"), before},
+                                       {QStringLiteral("after"), revisionAfter},
                                        {QStringLiteral("status"), status},
-                                       {QStringLiteral("outcome"), outcomeOf(d, dryRun)}});
+                                       {QStringLiteral("outcome"), wordOf(d, dryRun)}});
             break;
         }
     }
@@ -88,49 +91,156 @@ QString listed(const std::vector<DeviceOutcome> &devices, ScanOptions::Format fo
     return text;
 }
 
-// Waits for the load in hand; when the user interrupts, it is abandoned with the abort byte.
-bool waitFor(const bool &done, DownloadEngine &engine)
-{
-    if (waitUntilDone(done))
-        return true;
-    engine.abortLoad();
-    return false;
-}
+// A device's firmware on a terminal: the file --file names, else the folder's only match
+// (the latest with --latest); never a question.
+class CommandLineFirmware final : public FirmwareSource {
+public:
+    explicit CommandLineFirmware(const LoadOptions &options) : m_options(options) {}
 
-QStringList selectedRows(const QStringList &rows, const LoadOptions &options, std::vector<bool> &selected)
-{
-    QStringList problems;
-    // "All" is every device that answered the scan.
-    selected.clear();
-    for (const QString &row : rows)
-        selected.push_back(options.all && ScanRules::rowAnswered(row));
-    for (const int address : options.addresses) {
-        if (address < 1 || address > rows.size())
-            problems << QStringLiteral("Address %1 is beyond the scan (--to %2)").arg(address).arg(rows.size());
-        else
-            selected[static_cast<std::size_t>(address - 1)] = true;
+    Answer fileFor(const DeviceSelection::Choice &device) override
+    {
+        using Kind = Answer::Kind;
+        if (m_options.files.contains(device.deviceAddress)) {
+            const QString file = m_options.files.value(device.deviceAddress);
+            return {Kind::File, file, device.knownType || DeviceSelection::isKnownTypeFile(file)};
+        }
+        if (device.needsFileByHand)
+            return {
+                Kind::Refused,
+                QStringLiteral("No answer to the scan: name its file with --file %1=FILE").arg(device.deviceAddress)};
+        const QStringList candidates = FirmwareChoice::candidates(device.type, m_options.folder);
+        const FirmwareChoice::Choice choice = FirmwareChoice::choose(candidates, m_options.takeLatestFile);
+        if (choice.ask && candidates.isEmpty())
+            return {Kind::Refused, FirmwareChoice::prepare(QString(), device.type, device.deviceAddress)};
+        if (choice.ask)
+            return {Kind::Refused, QStringLiteral("Several files: ") + candidates.join(QStringLiteral(", ")) +
+                                       QStringLiteral(" (--latest takes the highest revision, --file names one)")};
+        return {Kind::File, inFolder(choice.file), device.knownType};
     }
-    return problems;
-}
+    bool namesFileFor(int address) const override { return m_options.files.contains(address); }
+
+private:
+    QString inFolder(const QString &name) const
+    {
+        return m_options.folder.isEmpty() ? name : QDir(m_options.folder).filePath(name);
+    }
+    const LoadOptions &m_options;
+};
 
 int loadModule(ModuleDriver &driver, const LoadOptions &options)
 {
     TerminalLoad host(false);
     QObject owner;
     DownloadEngine engine(driver, host, &owner);
-    bool done = false;
-    host.ended = [&done] { done = true; };
-    const QString problem = engine.loadWholeFile(options.moduleFile, 1, true);
+    LoadOutcome outcome;
+    QObject::connect(&engine, &DownloadEngine::loadEnded, &owner, [&outcome](const LoadOutcome &o) { outcome = o; });
+    QString problem;
+    const bool ended = runUntil(&engine, &DownloadEngine::loadEnded, [&] {
+        problem = engine.loadWholeFile(options.moduleFile, 1, true);
+        return problem.isEmpty();
+    });
     if (!problem.isEmpty()) {
         std::fprintf(stderr, "%s: %s\n", qPrintable(options.moduleFile), qPrintable(problem.trimmed()));
         return ExitStatus::Failed;
     }
-    const bool finished = waitFor(done, engine);
-    const bool completed = finished && host.lastColour == LoadHost::Colour::Success;
-    const bool written = TerminalOutput::write(options.moduleFile + QStringLiteral(": ") +
-                                               (finished ? host.lastStatus : QStringLiteral("Interrupted")) +
-                                               QLatin1Char('\n'));
-    return completed && written ? ExitStatus::Completed : ExitStatus::Failed;
+    if (!ended) {
+        engine.abortLoad();
+        host.endProgressLine();
+    }
+    if (outcome.kind == LoadOutcome::Kind::ModuleLost)
+        std::fprintf(stderr, "%s\n", qPrintable(moduleLostText(DriverResult::UsbError)));
+    const bool written =
+        TerminalOutput::write(options.moduleFile + QStringLiteral(": ") + outcome.text + QLatin1Char('\n'));
+    if (outcome.kind == LoadOutcome::Kind::ModuleLost)
+        return ExitStatus::NoModule;
+    return outcome.completed() && written ? ExitStatus::Completed : ExitStatus::Failed;
+}
+
+// The selection the command line asks for: every device that answered, or the addresses.
+std::vector<bool> selectionOf(const std::vector<ScanRules::ScannedDevice> &devices, const LoadOptions &options)
+{
+    std::vector<bool> selected;
+    for (const ScanRules::ScannedDevice &device : devices)
+        selected.push_back((options.all && device.answered) || options.addresses.contains(device.address));
+    return selected;
+}
+
+// The revision each device reports after the load.
+std::map<int, QString> revisionsNow(ModuleDriver &driver, int highest)
+{
+    std::map<int, QString> after;
+    for (const ScanRules::ScannedDevice &device : scanBus(driver, highest).devices) {
+        if (device.answered)
+            after[device.address] = device.revision;
+    }
+    return after;
+}
+
+bool allLoaded(const std::vector<DeviceResult> &devices, bool dryRun)
+{
+    return std::all_of(devices.begin(), devices.end(), [dryRun](const DeviceResult &d) {
+        return d.passedOver || d.outcome.completed() ||
+               (dryRun && d.outcome.kind == LoadOutcome::Kind::NotAttempted && !d.file.isEmpty());
+    });
+}
+
+int loadDevices(ModuleDriver &driver, const LoadOptions &options)
+{
+    const BusScan scan = scanBus(driver, options.highest);
+    if (InterruptCatcher::interrupted()) { // nothing was sent to a device
+        std::fputs("Interrupted\n", stderr);
+        return ExitStatus::Failed;
+    }
+    TerminalLoad host(true);
+    QObject owner;
+    DownloadEngine engine(driver, host, &owner);
+    CommandLineFirmware firmware(options);
+    DeviceLoadSequence sequence(engine, firmware, DeviceLoadSequence::AfterFailure::GoOn,
+                                options.all ? DeviceLoadSequence::RefusedDomes::PassedOver
+                                            : DeviceLoadSequence::RefusedDomes::NotLoaded,
+                                &owner);
+    const std::vector<bool> selected = selectionOf(scan.devices, options);
+    if (std::none_of(selected.begin(), selected.end(), [](bool s) { return s; })) {
+        std::fputs("No Devices Selected\n", stderr);
+        return ExitStatus::Failed;
+    }
+    // Nothing is tried once the module is gone: each device is listed as not loaded.
+    if (scan.moduleLostWith != 0) {
+        std::vector<DeviceResult> devices = sequence.plan(scan.devices, selected);
+        for (DeviceResult &d : devices)
+            d.outcome = {LoadOutcome::Kind::NotAttempted, QStringLiteral("not loaded")};
+        std::fprintf(stderr, "%s\n", qPrintable(moduleLostText(scan.moduleLostWith)));
+        TerminalOutput::write(listed(devices, {}, options, false));
+        return ExitStatus::NoModule;
+    }
+    if (options.dryRun) {
+        const std::vector<DeviceResult> devices = sequence.plan(scan.devices, selected);
+        if (!TerminalOutput::write(listed(devices, {}, options, true)))
+            return ExitStatus::Failed;
+        return allLoaded(devices, true) ? ExitStatus::Completed : ExitStatus::Failed;
+    }
+
+    if (!runUntil(&sequence, &DeviceLoadSequence::finished, [&] {
+            sequence.start(scan.devices, selected);
+            return true;
+        })) {
+        sequence.interrupt();
+        host.endProgressLine(); // the results start on a line of their own
+    }
+    const std::vector<DeviceResult> &devices = sequence.results();
+    const bool moduleLost = std::any_of(devices.begin(), devices.end(), [](const DeviceResult &d) {
+        return d.outcome.kind == LoadOutcome::Kind::ModuleLost;
+    });
+    const std::map<int, QString> after = InterruptCatcher::interrupted() || moduleLost
+                                             ? std::map<int, QString>{}
+                                             : revisionsNow(driver, options.highest);
+    if (moduleLost)
+        std::fprintf(stderr, "%s\n", qPrintable(moduleLostText(DriverResult::UsbError)));
+    if (!TerminalOutput::write(listed(devices, after, options, false)))
+        return ExitStatus::Failed;
+    if (moduleLost)
+        return ExitStatus::NoModule;
+    return allLoaded(devices, false) ? ExitStatus::Completed : ExitStatus::Failed;
 }
 
 } // namespace
@@ -156,128 +266,12 @@ int runLoad(ModuleDriver &driver, const LoadOptions &options)
         return ExitStatus::NoModule;
     }
     if (!options.moduleFile.isEmpty()) {
+        // A loaded module starts again: there is nothing left to set back, only the driver to close.
         const int status = loadModule(driver, options);
         driver.CloseUSBDriver();
         return status;
     }
-
-    const BusScan scan = scanBus(driver, options.highest);
-    const QStringList &rows = scan.rows;
-    if (InterruptCatcher::interrupted()) { // nothing was sent to a device
-        std::fputs("Interrupted\n", stderr);
-        driver.CloseUSBDriver();
-        return ExitStatus::Failed;
-    }
-    std::vector<bool> selected;
-    const QStringList problems = selectedRows(rows, options, selected);
-    if (!problems.isEmpty()) {
-        std::fprintf(stderr, "%s\n", qPrintable(problems.join(QLatin1Char('\n'))));
-        driver.CloseUSBDriver();
-        return ExitStatus::Usage;
-    }
-
-    // The devices in the window's order, each with its firmware, or why it has none.
-    std::vector<DeviceOutcome> devices;
-    for (int next = 0;;) {
-        const DeviceSelection::Choice choice = DeviceSelection::findNextDevice(rows, selected, next);
-        next = choice.nextRow;
-        if (choice.result == DeviceSelection::Choice::NoneLeft)
-            break;
-        // The window passes over an address that did not answer; asked for by name, it
-        // has its row here.
-        for (const int row : choice.rowsToDeselect)
-            devices.push_back(
-                {row + 1, QStringLiteral("    "), {}, {}, QStringLiteral("No answer to the scan: not loaded")});
-        DeviceOutcome device{choice.deviceAddress, choice.type, {}, choice.revision, {}, choice.knownType};
-        if (choice.result == DeviceSelection::Choice::RefusedDome) {
-            device.status = QStringLiteral("This dome rev does not support download, change chip!");
-            device.passedOver = options.all;
-        } else if (choice.needsFileByHand) {
-            device.status = QStringLiteral("No reply: its file can only be chosen in the window");
-        } else {
-            const QStringList candidates = FirmwareChoice::candidates(choice.type);
-            const FirmwareChoice::Choice file = FirmwareChoice::choose(candidates, options.takeLatestFile);
-            if (file.ask && candidates.isEmpty()) // where the window would show an empty list
-                device.status = FirmwareChoice::prepare(QString(), choice.type, choice.deviceAddress);
-            else if (file.ask)
-                device.status = QStringLiteral("Several files: ") + candidates.join(QStringLiteral(", ")) +
-                                QStringLiteral(" (--latest takes the highest revision)");
-            device.file = file.file;
-        }
-        devices.push_back(device);
-    }
-    // Nothing is tried once the module is gone: each device is listed as not loaded.
-    if (scan.moduleLostWith != 0) {
-        driver.CloseUSBDriver();
-        for (DeviceOutcome &d : devices)
-            d.status = QStringLiteral("not loaded");
-        std::fprintf(stderr, "%s\n", qPrintable(moduleLostText(scan.moduleLostWith)));
-        TerminalOutput::write(listed(devices, options.format, false));
-        return ExitStatus::NoModule;
-    }
-    if (devices.empty()) {
-        std::fputs("No Devices Selected\n", stderr);
-        driver.CloseUSBDriver();
-        return ExitStatus::Failed;
-    }
-    if (options.dryRun) {
-        driver.CloseUSBDriver();
-        if (!TerminalOutput::write(listed(devices, options.format, true)))
-            return ExitStatus::Failed;
-        const bool allHaveFiles = std::all_of(
-            devices.begin(), devices.end(), [](const DeviceOutcome &d) { return d.status.isEmpty() || d.passedOver; });
-        return allHaveFiles ? ExitStatus::Completed : ExitStatus::Failed;
-    }
-
-    TerminalLoad host(true);
-    QObject owner;
-    DownloadEngine engine(driver, host, &owner);
-    bool interruptedLoad = false;
-    for (DeviceOutcome &d : devices) {
-        if (!d.status.isEmpty())
-            continue;
-        bool done = false;
-        host.deviceDone = [&] {
-            d.completed = true;
-            done = true;
-        };
-        host.ended = [&done] { done = true; };
-        d.status = engine.loadDevice(static_cast<std::uint8_t>(d.address), d.file, d.type, d.knownType);
-        if (!d.status.isEmpty())
-            continue;
-        if (!waitFor(done, engine)) {
-            host.endProgressLine(); // the results start on a line of their own
-            d.status = QStringLiteral("Interrupted");
-            interruptedLoad = true;
-            break;
-        }
-        d.status = d.completed ? QStringLiteral("Load Complete") : host.lastStatus;
-    }
-    host.ended = nullptr;
-    for (DeviceOutcome &d : devices) {
-        if (d.status.isEmpty())
-            d.status = QStringLiteral("not loaded"); // never reached: the load was interrupted
-    }
-    const bool anyStarted = std::any_of(devices.begin(), devices.end(), [](const DeviceOutcome &d) {
-        return d.completed || (!d.file.isEmpty() && !d.passedOver);
-    });
-    if (!interruptedLoad && anyStarted)
-        engine.finishUpload();
-
-    // What the devices report now.
-    if (!interruptedLoad) {
-        std::map<int, QString> after;
-        for (const QString &row : scanBus(driver, options.highest).rows)
-            after[ScanRules::rowAddress(row)] = ScanRules::rowRevision(row);
-        for (DeviceOutcome &d : devices) {
-            if (after.count(d.address))
-                d.after = after[d.address];
-        }
-    }
-    driver.CloseUSBDriver();
-    if (!TerminalOutput::write(listed(devices, options.format, false)))
-        return ExitStatus::Failed;
-    const bool allCompleted =
-        std::all_of(devices.begin(), devices.end(), [](const DeviceOutcome &d) { return d.completed || d.passedOver; });
-    return allCompleted ? ExitStatus::Completed : ExitStatus::Failed;
+    const int status = loadDevices(driver, options);
+    ModuleConnection::release(driver);
+    return status;
 }

@@ -14,13 +14,12 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTimer>
 
 #include <cstdio>
 
 namespace {
 
-QString listed(const QStringList &rows, ScanOptions::Format format)
+QString listed(const std::vector<ScanRules::ScannedDevice> &scanned, ScanOptions::Format format)
 {
     QString text;
     QJsonArray devices;
@@ -28,13 +27,13 @@ QString listed(const QStringList &rows, ScanOptions::Format format)
         text = QStringLiteral("Addr  Name    Type  Rev\n");
     else if (format == ScanOptions::Format::Csv)
         text = QStringLiteral("address,name,type,revision\n");
-    for (const QString &row : rows) {
-        if (!ScanRules::rowAnswered(row))
+    for (const ScanRules::ScannedDevice &device : scanned) {
+        if (!device.answered)
             continue;
-        const int address = ScanRules::rowAddress(row);
-        const QString name = ScanRules::rowName(row);
-        const QString type = ScanRules::rowType(row);
-        const QString revision = ScanRules::rowRevision(row);
+        const int address = device.address;
+        const QString &name = device.name;
+        const QString &type = device.type;
+        const QString &revision = device.revision;
         switch (format) {
         case ScanOptions::Format::Table:
             text += QStringLiteral("%1  %2  %3  %4\n").arg(address, 4).arg(name, -6).arg(type, revision);
@@ -77,25 +76,25 @@ BusScan scanBus(ModuleDriver &driver, int highest)
     QEventLoop loop;
     NetworkScan scan(driver, &loop);
     scan.setMaxAddressSource([highest] { return highest; });
-    QStringList rows;
+    BusScan result;
     TerminalProgress progress(stderr);
     const QString scanning = QStringLiteral("Scanning Network for Devices");
     progress.show(scanning, 0, highest);
-    QObject::connect(&scan, &NetworkScan::rowScanned, [&](const QString &row) {
-        rows << row;
-        progress.show(scanning, static_cast<int>(rows.size()), highest);
+    QObject::connect(&scan, &NetworkScan::deviceScanned, [&](const ScanRules::ScannedDevice &device) {
+        result.devices.push_back(device);
+        progress.show(scanning, static_cast<int>(result.devices.size()), highest);
     });
     QObject::connect(&scan, &NetworkScan::finished, &loop, &QEventLoop::quit);
     // Where interrupts are caught, one ends the scan after the address in hand.
-    QTimer interruptWatch;
-    QObject::connect(&interruptWatch, &QTimer::timeout, [&scan] {
+    if (InterruptCatcher *catcher = InterruptCatcher::current())
+        QObject::connect(catcher, &InterruptCatcher::interruptedNow, &scan, &NetworkScan::requestStop);
+    if (scan.begin(highest)) {
         if (InterruptCatcher::interrupted())
             scan.requestStop();
-    });
-    interruptWatch.start(20);
-    if (scan.begin(highest))
         loop.exec();
-    return {rows, scan.moduleLostWith()};
+    }
+    result.moduleLostWith = scan.moduleLostWith();
+    return result;
 }
 
 int runScan(ModuleDriver &driver, const ScanOptions &options)
@@ -110,9 +109,9 @@ int runScan(ModuleDriver &driver, const ScanOptions &options)
         return ExitStatus::NoModule;
     }
     const BusScan scan = scanBus(driver, options.highest);
-    driver.CloseUSBDriver();
+    ModuleConnection::release(driver);
     // The devices that answered before the module went are listed all the same.
-    if (!TerminalOutput::write(listed(scan.rows, options.format)))
+    if (!TerminalOutput::write(listed(scan.devices, options.format)))
         return ExitStatus::Failed;
     if (scan.moduleLostWith != 0) {
         std::fprintf(stderr, "%s\n", qPrintable(moduleLostText(scan.moduleLostWith)));

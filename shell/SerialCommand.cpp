@@ -29,41 +29,40 @@ int runSerial(const SerialOptions &options)
     if (options.dryRun) {
         line.close();
         const SerialLoader::Files files =
-            SerialLoader::readFiles(options.applicationFile, SerialLoader::Request::Application);
+            SerialLoader::readFiles(options.applicationFile, SerialLoader::Request::Application, options.folder);
         if (!files.problem.isEmpty()) {
             std::fprintf(stderr, "%s\n", qPrintable(files.problem));
             return ExitStatus::Failed;
         }
         return TerminalOutput::write(options.applicationFile + QStringLiteral(": would be loaded into the board on ") +
-                                     options.port + QStringLiteral(" after ") +
-                                     SerialLoader::BootLoaderFile.mid(2) + QStringLiteral(" and ") +
-                                     SerialLoader::FlashLoaderFile.mid(2) + QLatin1Char('\n'))
+                                     options.port + QStringLiteral(" after ") + SerialLoader::BootLoaderFile +
+                                     QStringLiteral(" and ") + SerialLoader::FlashLoaderFile + QLatin1Char('\n'))
                    ? ExitStatus::Completed
                    : ExitStatus::Failed;
     }
+    loader.setLoaderFolder(options.folder);
     if (!loader.choosePort(1))
         return ExitStatus::PortUnavailable; // it went away since: the status said why
     for (const int sector : options.sectors)
         loader.sectorMask().set(sector, true);
-    bool done = false;
-    host.ended = [&done] { done = true; };
+    LoadOutcome outcome{LoadOutcome::Kind::Interrupted, QStringLiteral("Interrupted")};
+    QObject::connect(&loader, &SerialLoader::ended, &owner, [&outcome](const LoadOutcome &o) { outcome = o; });
     const SerialLoader::Request request = !options.applicationFile.isEmpty() ? SerialLoader::Request::Application
                                           : options.eraseAll                 ? SerialLoader::Request::EraseAll
                                                                              : SerialLoader::Request::EraseSectors;
-    loader.start(options.applicationFile, request);
-    if (!done && !loader.running()) { // refused before the first byte: the status said why
-        host.enableLoadButtons();
-        return ExitStatus::Failed;
-    }
-    const bool finished = waitUntilDone(done);
-    if (!finished) {
+    // A start refused before the first byte has ended already: the status said why.
+    const bool ended = runUntil(&loader, &SerialLoader::ended, [&] {
+        loader.start(options.applicationFile, request);
+        return true; // a refusal ends it at once
+    });
+    if (!ended) {
         loader.stop();
+        host.endProgressLine();
         std::fprintf(stderr, "Interrupted\n");
         return ExitStatus::Failed;
     }
     // A failure is on standard error already, as the last status; a result goes to standard output.
-    const bool completed = host.lastColour == LoadHost::Colour::Success;
-    if (completed && !TerminalOutput::write(host.lastStatus.trimmed() + QLatin1Char('\n')))
+    if (outcome.completed() && !TerminalOutput::write(outcome.text.trimmed() + QLatin1Char('\n')))
         return ExitStatus::Failed;
-    return completed ? ExitStatus::Completed : ExitStatus::Failed;
+    return outcome.completed() ? ExitStatus::Completed : ExitStatus::Failed;
 }

@@ -1,23 +1,47 @@
 #include "TerminalLoad.h"
 
-#include <QEventLoop>
-#include <QTimer>
+#include "LoadStatus.h"
+
+#include <QSocketNotifier>
 
 #include <atomic>
 #include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 std::atomic<bool> s_interrupted{false};
+InterruptCatcher *s_current = nullptr;
+int s_pipe[2] = {-1, -1}; // the handler writes a byte, the event loop reads it
 
 void interrupt(int)
 {
     s_interrupted = true;
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(s_pipe[1], &byte, 1);
+}
+
+void openPipeOnce()
+{
+    if (s_pipe[0] >= 0)
+        return;
+    if (::pipe2(s_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        s_pipe[0] = s_pipe[1] = -1;
 }
 } // namespace
 
 InterruptCatcher::InterruptCatcher()
 {
+    openPipeOnce();
     s_interrupted = false;
+    s_current = this;
+    m_notifier = new QSocketNotifier(s_pipe[0], QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, [this] {
+        char bytes[16];
+        while (::read(s_pipe[0], bytes, sizeof bytes) > 0) {
+        }
+        emit interruptedNow();
+    });
     std::signal(SIGINT, interrupt);
     std::signal(SIGTERM, interrupt);
 }
@@ -26,6 +50,7 @@ InterruptCatcher::~InterruptCatcher()
 {
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
+    s_current = nullptr;
 }
 
 bool InterruptCatcher::interrupted()
@@ -33,16 +58,13 @@ bool InterruptCatcher::interrupted()
     return s_interrupted;
 }
 
-bool waitUntilDone(const bool &done)
+InterruptCatcher *InterruptCatcher::current()
 {
-    QEventLoop loop;
-    QTimer watch;
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-        if (done || s_interrupted)
-            loop.quit();
-    });
-    watch.start(20);
-    if (!done && !s_interrupted)
-        loop.exec();
-    return done;
+    return s_current;
+}
+
+void TerminalLoad::showLoadStatus(int code)
+{
+    showStatus(LoadStatus::text(code), Colour::Error);
+    enableLoadButtons();
 }

@@ -1,37 +1,59 @@
 #pragma once
 
 #include "DownloadEngine.h"
-#include "LoadStatus.h"
 #include "TerminalProgress.h"
 
-#include <functional>
+#include <QEventLoop>
+#include <QObject>
+
+class QSocketNotifier;
 
 // SIGINT and SIGTERM are caught while one of these lives: a command ends what it has in
-// hand cleanly instead of dying.
-class InterruptCatcher {
+// hand cleanly instead of dying. The signal reaches the event loop as interrupted().
+class InterruptCatcher final : public QObject {
+    Q_OBJECT
 public:
     InterruptCatcher();
-    ~InterruptCatcher();
+    ~InterruptCatcher() override;
     InterruptCatcher(const InterruptCatcher &) = delete;
     InterruptCatcher &operator=(const InterruptCatcher &) = delete;
+
     static bool interrupted();
+    // The catcher that lives now, or none.
+    static InterruptCatcher *current();
+
+signals:
+    void interruptedNow();
+
+private:
+    QSocketNotifier *m_notifier;
 };
 
-// Runs the event loop until done is set (true) or the user interrupts (false).
-bool waitUntilDone(const bool &done);
+// Calls start, then runs the event loop until sender emits the signal (true; also when
+// start made it emit) or the user interrupts (false). A start that returns false started
+// nothing to wait for.
+template <typename Sender, typename Signal, typename Start>
+bool runUntil(const Sender *sender, Signal signal, Start start)
+{
+    QEventLoop loop;
+    bool done = false;
+    QObject::connect(sender, signal, &loop, [&] {
+        done = true;
+        loop.quit();
+    });
+    if (InterruptCatcher *catcher = InterruptCatcher::current())
+        QObject::connect(catcher, &InterruptCatcher::interruptedNow, &loop, &QEventLoop::quit);
+    if (start() && !done && !InterruptCatcher::interrupted())
+        loop.exec();
+    return done;
+}
 
-// What a loader (the download engine, the serial loader) tells a window, told on a
-// terminal: the status texts with a progress bar on standard error, and when a device or
-// the whole load is over.
+// What a loader (the download engine, the serial loader) shows in a window, shown on a
+// terminal: the status texts with a progress bar on standard error. Results come from the
+// loaders' outcomes, not from here.
 class TerminalLoad final : public LoadHost {
 public:
     explicit TerminalLoad(bool devices) : m_devices(devices) {}
-
-    std::function<void()> deviceDone; // the device's load completed
-    std::function<void()> ended;      // the load stopped: completed (module) or failed
-
-    QString lastStatus;
-    Colour lastColour = Colour::Information;
 
     bool deviceMode() const override { return m_devices; }
     bool directFileMode() const override { return false; }
@@ -40,45 +62,30 @@ public:
     bool pauseTicked() const override { return false; }
     void dumpHex(std::span<const std::uint8_t>) override {}
     void appendDebug(const QString &) override {}
-    void showStatus(const QString &text, Colour colour) override
+    void showStatus(const QString &text, Colour) override
     {
-        lastStatus = text;
-        lastColour = colour;
+        m_status = text;
         m_progress.show(text, m_value, m_maximum);
     }
-    void setStatusColour(Colour colour) override { lastColour = colour; }
-    void showLoadStatus(int code) override
-    {
-        showStatus(LoadStatus::text(code), Colour::Error);
-        enableLoadButtons();
-    }
+    void setStatusColour(Colour) override {}
+    void showLoadStatus(int code) override;
     void setProgress(int value, int maximum) override
     {
         m_value = value;
         m_maximum = maximum;
-        m_progress.show(lastStatus, m_value, m_maximum);
+        m_progress.show(m_status, m_value, m_maximum);
     }
     void stepProgress() override { setProgress(std::min(m_value + 1, m_maximum), m_maximum); }
     void completeProgress() override { setProgress(m_maximum, m_maximum); }
-    void enableLoadButtons() override
-    {
-        m_progress.finish();
-        if (ended)
-            ended();
-    }
+    void enableLoadButtons() override { m_progress.finish(); }
     void moduleRestarted() override {}
     // Ends the progress line, so that what follows starts on a line of its own.
     void endProgressLine() { m_progress.finish(); }
-    void nextDeviceStep() override
-    {
-        m_progress.finish();
-        if (deviceDone)
-            deviceDone();
-    }
 
 private:
     bool m_devices;
     int m_value = 0;
     int m_maximum = 100;
+    QString m_status;
     TerminalProgress m_progress{stderr};
 };

@@ -6,7 +6,7 @@
 #include "TerminalOutput.h"
 
 #include <QApplication>
-#include <QDir>
+#include <QFileInfo>
 
 #include <cstdio>
 
@@ -37,9 +37,9 @@ int main(int argc, char *argv[])
     case CommandLine::Action::Load:
     case CommandLine::Action::Serial: {
         QCoreApplication app(argc, argv);
-        if (!line.folder.isEmpty() && !QDir::setCurrent(line.folder)) {
-            std::fprintf(stderr, "Cannot work in %s: no such folder\n", qPrintable(line.folder));
-            return ExitStatus::Failed;
+        if (!line.folder.isEmpty() && !QFileInfo(line.folder).isDir()) {
+            std::fprintf(stderr, "Cannot look in %s: no such folder\n", qPrintable(line.folder));
+            return ExitStatus::Usage;
         }
         if (line.action == CommandLine::Action::Serial)
             return runSerial(line.serial);

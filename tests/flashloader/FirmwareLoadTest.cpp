@@ -76,7 +76,7 @@ TEST(FirmwareLoad, TwoCandidateFilesAreChosenByHandOrTheLatestIsTaken)
     EXPECT_TRUE(loader.window->knownType());
     QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
     ASSERT_TRUE(loader.runUntil([&] { return loader.statusIs("Upload Complete"); })) << loader.status().toStdString();
-    EXPECT_TRUE(QFile::exists(loader.folder.path(QStringLiteral("F2315-02a.dwn"))));
+    EXPECT_TRUE(QFile::exists(loader.folder.path(QStringLiteral("F2315-0202a.dwn"))));
     EXPECT_EQ(flashDifferences(loader.bus.emulator.device(1)->loader().flash(),
                                expectedImages(loader.folder.path(QStringLiteral("F2315-0202.hex")), 0x40000)),
               0u);

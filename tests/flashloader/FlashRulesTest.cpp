@@ -40,24 +40,27 @@ TEST(ScanRules, WaitPerAddressGrowsWithTheRange)
         EXPECT_EQ(ScanRules::perAddressTimeoutMs(highest), wait) << highest;
 }
 
-TEST(ScanRules, RowsKeepTheirColumns)
+TEST(ScanRules, DevicesAndTheirRowsKeepTheirColumns)
 {
     // Sent form: F0, address, flags, socket, 01, C4, 10, then type, revision, name.
     std::array<std::uint8_t, 31> reply{0xF0, 10,   0x00, 0x02, 0x01, 0xC4, 10,   0x23, 0x15,
                                        0x01, 0x00, 'H',  'D',  '2',  '3',  0x00, '5'};
-    EXPECT_EQ(ScanRules::row(10, reply), " 10 HD23 52315  0100   ");
-    EXPECT_EQ(ScanRules::row(7), "  7                    ");
-    EXPECT_EQ(ScanRules::row(96).size(), 23);
+    EXPECT_EQ(ScanRules::row(ScanRules::device(10, reply)), " 10 HD23 52315  0100   ");
+    EXPECT_EQ(ScanRules::row(ScanRules::device(7)), "  7                    ");
+    EXPECT_EQ(ScanRules::row(ScanRules::device(96)).size(), 23);
     reply[7] = 0x01;
     reply[8] = 0x0A;
-    EXPECT_EQ(ScanRules::rowType(ScanRules::row(10, reply)), "010A");
-    EXPECT_EQ(ScanRules::rowRevision(ScanRules::row(10, reply)), "0100");
-    EXPECT_EQ(ScanRules::rowType(ScanRules::row(7)), "    ");
-    // What a terminal lists of a row: address, name without its padding, answered or not.
-    EXPECT_EQ(ScanRules::rowAddress(ScanRules::row(10, reply)), 10);
-    EXPECT_EQ(ScanRules::rowName(ScanRules::row(10, reply)), "HD23 5");
-    EXPECT_TRUE(ScanRules::rowAnswered(ScanRules::row(10, reply)));
-    EXPECT_FALSE(ScanRules::rowAnswered(ScanRules::row(7)));
+    reply[16] = 0x00;
+    const ScanRules::ScannedDevice device = ScanRules::device(10, reply);
+    EXPECT_EQ(device.type, "010A");
+    EXPECT_EQ(device.revision, "0100");
+    EXPECT_EQ(device.name, "HD23") << "trailing blanks dropped";
+    EXPECT_TRUE(device.answered);
+    EXPECT_EQ(ScanRules::row(device), " 10 HD23  010A  0100   ");
+    const ScanRules::ScannedDevice silent = ScanRules::device(7);
+    EXPECT_FALSE(silent.answered);
+    EXPECT_EQ(silent.type, "    ");
+    EXPECT_EQ(silent.address, 7);
 }
 
 TEST(FirmwareChoice, TheOnlyFileOrTheHighestRevisionWithLatestTickedElseTheTechnicianChooses)
@@ -152,38 +155,51 @@ TEST(AddressKeypad, EnterHandsOverBusAddressesOnly)
     EXPECT_EQ(AddressKeypad::caption(11), "Clear");
 }
 
-TEST(DeviceSelection, WalksSelectedRowsToTheNextDevice)
+TEST(DeviceSelection, WalksSelectedDevicesToTheNextOne)
 {
     using DeviceSelection::Choice;
-    const QString blank1 = QStringLiteral("  1                    ");
-    const QString dome3 = QStringLiteral("  3 PTZ4084008  0105   ");
-    const QString blank2 = QStringLiteral("  2                    ");
+    const auto answered = [](int address, const char *type, const char *revision) {
+        return ScanRules::ScannedDevice{address, true, QStringLiteral("DOME"), QString::fromLatin1(type),
+                                        QString::fromLatin1(revision)};
+    };
+    const std::vector<ScanRules::ScannedDevice> bus{ScanRules::device(1), ScanRules::device(2),
+                                                    answered(3, "4008", "0105")};
 
-    // Rows 0 and 2 selected, row 0 blank: row 0 is passed over, address 3 chosen.
-    Choice c = DeviceSelection::findNextDevice({blank1, blank2, dome3}, {true, false, true}, 0);
+    // Addresses 1 and 3 selected, 1 silent: 1 is passed over, 3 chosen.
+    Choice c = DeviceSelection::findNextDevice(bus, {true, false, true}, 0);
     EXPECT_EQ(c.result, Choice::Chosen);
     EXPECT_EQ(c.deviceAddress, 3);
     EXPECT_EQ(c.nextRow, 3);
     EXPECT_EQ(c.rowsToDeselect, std::vector<int>{0});
     EXPECT_TRUE(c.knownType);
     EXPECT_EQ(c.type, "4008");
+    // ... unless its file is named already.
+    c = DeviceSelection::findNextDevice(bus, {true, false, true}, 0, [](int address) { return address == 1; });
+    EXPECT_EQ(c.deviceAddress, 1);
+    EXPECT_TRUE(c.needsFileByHand);
+    EXPECT_TRUE(c.rowsToDeselect.empty());
 
     // Nothing selected.
-    c = DeviceSelection::findNextDevice({blank1, dome3}, {false, false}, 0);
+    c = DeviceSelection::findNextDevice(bus, {false, false, false}, 0);
     EXPECT_EQ(c.result, Choice::NoneLeft);
-    EXPECT_EQ(c.nextRow, 2);
+    EXPECT_EQ(c.nextRow, 3);
 
-    // One blank row, selected: chosen, its file is picked by hand.
-    c = DeviceSelection::findNextDevice({blank1}, {true}, 0);
+    // One silent address, selected: chosen, its file is picked by hand.
+    c = DeviceSelection::findNextDevice(std::vector{ScanRules::device(1)}, {true}, 0);
     EXPECT_EQ(c.result, Choice::Chosen);
     EXPECT_TRUE(c.needsFileByHand);
     EXPECT_EQ(c.deviceAddress, 1);
 
     // The old dome revisions are refused, a newer one is taken as an unlisted type.
-    c = DeviceSelection::findNextDevice({QStringLiteral("  1 DM01470147  0101   ")}, {true}, 0);
+    c = DeviceSelection::findNextDevice(std::vector{answered(1, "0147", "0101")}, {true}, 0);
     EXPECT_EQ(c.result, Choice::RefusedDome);
-    c = DeviceSelection::findNextDevice({QStringLiteral("  1 DM01470147  0103   ")}, {true}, 0);
+    c = DeviceSelection::findNextDevice(std::vector{answered(1, "0147", "0103")}, {true}, 0);
     EXPECT_EQ(c.result, Choice::Chosen);
     EXPECT_FALSE(c.knownType);
     EXPECT_FALSE(c.needsFileByHand);
+
+    // A file's name tells whether its type loads at the known offset, wherever it lies.
+    EXPECT_TRUE(DeviceSelection::isKnownTypeFile(QStringLiteral("f5/F2315-0202.hex")));
+    EXPECT_FALSE(DeviceSelection::isKnownTypeFile(QStringLiteral("F0147-0103.hex")));
+    EXPECT_FALSE(DeviceSelection::isKnownTypeFile(QStringLiteral("F2315/app.hex")));
 }

@@ -177,6 +177,31 @@ TEST(CommandLine, TheManualPageAndTheReadmeNameEveryCommandOptionAndStatus)
         EXPECT_TRUE(manual.contains(QStringLiteral(".B %1\n").arg(status))) << status;
         EXPECT_TRUE(guide.contains(QStringLiteral("| %1 |").arg(status))) << status;
     }
+    // What the options mean, said alike in the help, the manual page and the README.
+    struct Meaning {
+        const char *command;
+        const char *words; // in the command's help
+        const char *manualWords;
+        const char *readmeWords;
+    };
+    const Meaning meanings[] = {
+        {"load", "domes that cannot take a download are passed over",
+         "a dome that cannot take a download is passed over", "a dome that cannot take a download is passed over"},
+        {"load", "Look for firmware (and BootLdr.dwn, FlshLdr.dwn) in dir", "Look for firmware files",
+         "only where it looks for firmware"},
+        {"load", "whatever the folder holds", "whatever the folder holds", "whatever the folder holds"},
+        {"erase", "Find BootLdr.dwn and FlshLdr.dwn in dir", "rather than in the current folder",
+         "`quillbus-service erase --port DEVICE [--folder DIR]"},
+    };
+    const QString unwrapped = QString(manual).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    for (const Meaning &m : meanings) {
+        EXPECT_TRUE(parse({m.command, "--help"}).text.simplified().contains(QString::fromLatin1(m.words))) << m.words;
+        EXPECT_TRUE(unwrapped.contains(QString::fromLatin1(m.manualWords))) << m.manualWords;
+        EXPECT_TRUE(guide.contains(QString::fromLatin1(m.readmeWords))) << m.readmeWords;
+    }
+    // The emulator's state lasts for one command, and both documents say so.
+    EXPECT_TRUE(unwrapped.contains(QStringLiteral("each terminal command starts from the scenario again")));
+    EXPECT_TRUE(guide.contains(QStringLiteral("terminal command starts from the scenario again")));
 }
 
 // The licence is MIT wherever the project states one: the repository's LICENSE, the

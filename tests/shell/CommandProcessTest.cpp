@@ -353,7 +353,7 @@ TEST(ServiceCommands, AFailedLoadNamesItsStatusAndEndsAsFailed)
                            {QStringLiteral("before"), QStringLiteral("0110")},
                            {QStringLiteral("after"), QStringLiteral("0111")},
                            {QStringLiteral("status"), QStringLiteral("Checksum Error, Device Adr 3")},
-                           {QStringLiteral("outcome"), QStringLiteral("not loaded")}}));
+                           {QStringLiteral("outcome"), QStringLiteral("failed")}}));
 
     // Interrupted while the first of two devices loads: that one is named interrupted, the
     // other "not loaded", and the command fails.
@@ -400,6 +400,15 @@ TEST(ServiceCommands, AFailedLoadNamesItsStatusAndEndsAsFailed)
     EXPECT_EQ(module.status, ExitStatus::Completed) << module.err.toStdString();
     EXPECT_EQ(module.out, "UsbModule-0103.hex: Load Complete - Recycle Power\n");
     folder.write(QStringLiteral("firmware/empty.hex"), "S0030000FC\r\n");
+    // A device's file named on the command line, where it was typed; one that holds no
+    // firmware is refused before anything is sent, says nothing complete and leaves nothing.
+    const Ran named = service({QStringLiteral("load"), QStringLiteral("3"), QStringLiteral("--to=3"),
+                               QStringLiteral("--file"), QStringLiteral("3=firmware/empty.hex")},
+                              folder.path(QString()), folder.path(QStringLiteral("nak.scenario")));
+    EXPECT_EQ(named.status, ExitStatus::Failed);
+    EXPECT_EQ(tableRows(named.out), QStringList{"   3  4008  0110    0110   Improper File Format"});
+    EXPECT_FALSE(named.err.contains(QStringLiteral("Upload Complete"))) << named.err.toStdString();
+    EXPECT_FALSE(QFile::exists(firmware + QStringLiteral("/empty.hexa.dwn")));
     const Ran empty = service({QStringLiteral("load"), QStringLiteral("--module"), QStringLiteral("empty.hex")},
                               firmware);
     EXPECT_EQ(empty.status, ExitStatus::Failed);
@@ -466,6 +475,22 @@ TEST(ServiceCommands, TheSerialLoaderAndTheEraseRunOnABoard)
     EXPECT_EQ(device.status, ExitStatus::Failed);
     EXPECT_EQ(device.err.count(QStringLiteral("Cannot read /dev/zero: not a regular file (a device)")), 1)
         << device.err.toStdString();
+
+    // --folder is where the loader files are, not where the file named is looked up.
+    QDir(here).mkdir(QStringLiteral("f5"));
+    for (const char *name : {"BootLdr.dwn", "FlshLdr.dwn"})
+        QFile::copy(demo.filePath(QString::fromLatin1(name)),
+                    folder.path(QStringLiteral("f5/") + QString::fromLatin1(name)));
+    folder.write(QStringLiteral("f5/Board-0100.hex"), "S0030000FC\r\nnot a record\r\n");
+    const Ran inFolder =
+        service({QStringLiteral("load"), QStringLiteral("--port"), board.slaveName(), QStringLiteral("--folder"),
+                 QStringLiteral("f5"), QStringLiteral("Board-0100.hex"), QStringLiteral("--dry-run")},
+                here);
+    EXPECT_EQ(inFolder.status, ExitStatus::Completed) << inFolder.err.toStdString();
+    const Ran noLoaders = service({QStringLiteral("erase"), QStringLiteral("--port"), board.slaveName(),
+                                   QStringLiteral("--folder"), QStringLiteral("."), QStringLiteral("--all")},
+                                  folder.path(QStringLiteral("f5")));
+    EXPECT_EQ(noLoaders.status, ExitStatus::Completed) << noLoaders.err.toStdString();
 
     const Ran noPort = service({QStringLiteral("erase"), QStringLiteral("--port"),
                                           folder.path(QStringLiteral("no-such-port")), QStringLiteral("--all")},
