@@ -1,5 +1,7 @@
 #include "ActionQueue.h"
 
+#include "CallWatch.h"
+
 #include <QCoreApplication>
 #include <QEvent>
 #include <QFocusEvent>
@@ -79,6 +81,8 @@ void focusAsAPressWould(QWidget *widget, QPoint position, Qt::FocusPolicy policy
 
 ActionQueue::ActionQueue(QWidget *window) : QObject(window), m_window(window)
 {
+    // The driver tells the windows' queues of every call it is given.
+    CallWatch::install({&ActionQueue::issued, &ActionQueue::answered, &ActionQueue::runDue});
     s_queues.push_back(this);
     QCoreApplication::instance()->installEventFilter(this);
 }

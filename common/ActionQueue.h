@@ -29,7 +29,7 @@ public:
     explicit ActionQueue(QWidget *window);
     ~ActionQueue() override;
 
-    // The driver tells of a call issued for receiver (an object of a window): the ticket
+    // The driver tells (through CallWatch) of a call issued for receiver (an object of a window): the ticket
     // to hand back once its answer has been handled; 0 when no window waits on it. A long
     // run of calls passes endSoon: it is called once an action comes to wait for the run,
     // which then ends as soon as it can so that the action gets its turn.

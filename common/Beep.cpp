@@ -1,22 +1,27 @@
 #include "Beep.h"
 
-#include <QApplication>
+#include <utility>
 
 namespace Beep {
 namespace {
 int s_count = 0;
-}
+std::function<void()> s_sound;
+} // namespace
 
 void beep()
 {
     ++s_count;
-    // Only windows beep; a command run from a terminal has no application of widgets.
-    if (qobject_cast<QApplication *>(QCoreApplication::instance()))
-        QApplication::beep();
+    if (s_sound)
+        s_sound();
 }
 
 int count()
 {
     return s_count;
+}
+
+void setSound(std::function<void()> sound)
+{
+    s_sound = std::move(sound);
 }
 } // namespace Beep

@@ -1,7 +1,12 @@
 #pragma once
 
-// The computer's beep, counted so tests can tell whether a handler beeped.
+#include <functional>
+
+// The beep engines and windows ask for, counted so tests can tell whether a handler beeped.
+// The face turns it into a sound: the windows install the computer's beep; a terminal
+// command has none.
 namespace Beep {
 void beep();
 int count();
+void setSound(std::function<void()> sound);
 } // namespace Beep

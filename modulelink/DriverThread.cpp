@@ -1,6 +1,6 @@
 #include "DriverThread.h"
 
-#include "ActionQueue.h"
+#include "CallWatch.h"
 
 #include <QMetaObject>
 #include <QTimer>
@@ -147,8 +147,8 @@ void DriverThread::handOverInTime(const std::shared_ptr<RunState> &run)
     run->run.handOver();
 }
 
-// The windows run anyway; the actions that waited for the answers handled so far run now.
+// The windows run anyway; input that waited for the answers handled so far runs now.
 void DriverThread::yieldToWindows()
 {
-    ActionQueue::runDue();
+    CallWatch::runDue();
 }

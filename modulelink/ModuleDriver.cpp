@@ -1,34 +1,34 @@
 #include "ModuleDriver.h"
 
-#include "ActionQueue.h"
+#include "CallWatch.h"
 
 #include <QCoreApplication>
 
 void ModuleDriver::submit(const QObject *receiver, Work work, Done done)
 {
-    const ActionQueue::Ticket ticket = ActionQueue::issued(receiver);
+    const CallWatch::Ticket ticket = CallWatch::issued(receiver);
     dispatch(std::move(work), [ticket, receiver = QPointer<const QObject>(receiver), done = std::move(done)] {
-        ActionQueue::answered(ticket);
+        CallWatch::answered(ticket);
         if (receiver)
             done();
-        ActionQueue::runDue();
+        CallWatch::runDue();
     });
 }
 
 ModuleDriver::RunEnd ModuleDriver::submitRun(const QObject *receiver, Run run, Done done)
 {
     RunEnd end = std::make_shared<std::atomic<bool>>(false);
-    const ActionQueue::Ticket ticket = ActionQueue::issued(receiver, [end] { *end = true; });
+    const CallWatch::Ticket ticket = CallWatch::issued(receiver, [end] { *end = true; });
     const QPointer<const QObject> guard(receiver);
     run.handOver = [guard, handOver = std::move(run.handOver)] {
         if (guard)
             handOver();
     };
     dispatchRun(std::move(run), end, [ticket, guard, done = std::move(done)] {
-        ActionQueue::answered(ticket);
+        CallWatch::answered(ticket);
         if (guard)
             done();
-        ActionQueue::runDue();
+        CallWatch::runDue();
     });
     return end;
 }

@@ -23,8 +23,8 @@ public:
     // A waiting call, or a run of calls, that the window does not wait for: work runs
     // against the driver after everything issued before it, then done runs on the
     // issuing thread, unless receiver is gone by then. Work must keep to what it owns.
-    // The receiver's window holds back its user's actions that come meanwhile, and runs
-    // them once done has run (ActionQueue).
+    // A face that watches calls (CallWatch) may hold back its user's input that comes
+    // meanwhile, and run it once done has run.
     void submit(const QObject *receiver, Work work, Done done);
 
     // A run: one call made again and again on the driver's side, each gapMs after the

@@ -1,3 +1,4 @@
+#include "Beep.h"
 #include "CommandLine.h"
 #include "Commands.h"
 #include "DriverThread.h"
@@ -58,6 +59,7 @@ int main(int argc, char *argv[])
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillbus Service Tool"));
+    Beep::setSound([] { QApplication::beep(); });
 
     // Every driver call goes through the driver thread, so the windows never wait on the bus.
     LibraryDriver library;
