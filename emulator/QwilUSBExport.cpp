@@ -16,9 +16,13 @@ emu::Scenario chosenScenario()
     emu::ScenarioError error;
     if (auto scenario = emu::loadScenarioFile(path, &error))
         return *scenario;
-    // A broken scenario must not pass for a working bus: the module reads as absent.
-    std::fprintf(stderr, "QwilUSB emulator: %s line %d: %s; the module is reported as not found\n", path, error.line,
-                 error.message.c_str());
+    // A broken scenario must not pass for a working bus: the module reads as absent. A file
+    // that cannot be read at all has no line to name, and its message names the file.
+    if (error.line > 0)
+        std::fprintf(stderr, "QwilUSB emulator: %s line %d: %s; the module is reported as not found\n", path,
+                     error.line, error.message.c_str());
+    else
+        std::fprintf(stderr, "QwilUSB emulator: %s; the module is reported as not found\n", error.message.c_str());
     emu::Scenario absent;
     absent.unplugged = true;
     return absent;

@@ -1,8 +1,13 @@
 #include "Scenario.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <climits>
 #include <cstdint>
-#include <fstream>
+#include <cstring>
 #include <sstream>
 
 namespace emu {
@@ -359,6 +364,52 @@ bool parseFault(Parser &p, const std::vector<std::string> &w, Scenario &s)
     return p.fail("unknown fault; known: unplug-on OPERATION N, result OPERATION CODE [on N]");
 }
 
+// Why a file of this kind cannot be a scenario; empty for a regular file.
+std::string kindProblem(mode_t mode)
+{
+    if (S_ISREG(mode))
+        return {};
+    if (S_ISDIR(mode))
+        return std::strerror(EISDIR);
+    if (S_ISFIFO(mode))
+        return "not a regular file (a pipe)";
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return "not a regular file (a device)";
+    return "not a regular file";
+}
+
+// Reads a regular file whole; the reason when it cannot. A pipe or a device is refused
+// without waiting on it: the open does not block, and the open file is examined again in
+// case the name was replaced after it was looked at.
+std::string readRegularFile(const std::string &path, std::string &text)
+{
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return std::strerror(errno);
+    if (std::string problem = kindProblem(info.st_mode); !problem.empty())
+        return problem;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return std::strerror(errno);
+    std::string why;
+    if (::fstat(fd, &info) != 0)
+        why = std::strerror(errno);
+    else
+        why = kindProblem(info.st_mode);
+    char chunk[65536];
+    while (why.empty()) {
+        const ssize_t got = ::read(fd, chunk, sizeof chunk);
+        if (got > 0)
+            text.append(chunk, static_cast<std::size_t>(got));
+        else if (got == 0)
+            break;
+        else if (errno != EINTR)
+            why = std::strerror(errno);
+    }
+    ::close(fd);
+    return why;
+}
+
 } // namespace
 
 int DeviceSetup::opticalZoom() const
@@ -432,15 +483,14 @@ std::optional<Scenario> parseScenario(const std::string &text, ScenarioError *er
 
 std::optional<Scenario> loadScenarioFile(const std::string &path, ScenarioError *error)
 {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
+    std::string text;
+    const std::string why = readRegularFile(path, text);
+    if (!why.empty()) {
         if (error)
-            *error = {0, "cannot read scenario file " + path};
+            *error = {0, "cannot read scenario file " + path + ": " + why};
         return std::nullopt;
     }
-    std::ostringstream text;
-    text << file.rdbuf();
-    return parseScenario(text.str(), error);
+    return parseScenario(text, error);
 }
 
 } // namespace emu

@@ -6,6 +6,9 @@
 
 #include <fstream>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace emu;
 
 TEST(Scenario, DefaultBusIsPopulatedWithGaps)
@@ -84,7 +87,31 @@ TEST(Scenario, MistakesAreReportedWithTheirLine)
         EXPECT_EQ(error.line, c.line) << c.text;
         EXPECT_FALSE(error.message.empty());
     }
-    ScenarioError missing;
-    EXPECT_FALSE(loadScenarioFile("/nonexistent/bus.scenario", &missing).has_value());
-    EXPECT_NE(missing.message.find("cannot read"), std::string::npos);
+}
+
+// A path that holds no readable file is an error naming it and why, never an empty bus;
+// a pipe is refused without waiting for a writer.
+TEST(Scenario, AFileThatCannotBeReadIsAnErrorSayingWhy)
+{
+    QTemporaryDir dir;
+    const std::string folder = dir.path().toStdString();
+    ASSERT_EQ(::mkfifo((folder + "/pipe").c_str(), 0600), 0);
+    std::ofstream(folder + "/locked") << "device 1 type 2315\n";
+    ::chmod((folder + "/locked").c_str(), 0);
+    struct Case {
+        std::string path;
+        const char *why;
+    };
+    std::vector<Case> cases{{folder + "/missing", "No such file or directory"},
+                            {folder, "Is a directory"},
+                            {folder + "/pipe", "not a regular file (a pipe)"},
+                            {"/dev/zero", "not a regular file (a device)"}};
+    if (::geteuid() != 0) // permissions do not hold back the superuser
+        cases.push_back({folder + "/locked", "Permission denied"});
+    for (const Case &c : cases) {
+        ScenarioError error;
+        EXPECT_FALSE(loadScenarioFile(c.path, &error).has_value()) << c.path;
+        EXPECT_EQ(error.message, "cannot read scenario file " + c.path + ": " + c.why);
+        EXPECT_EQ(error.line, 0);
+    }
 }

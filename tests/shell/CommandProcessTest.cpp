@@ -181,10 +181,16 @@ TEST(ServiceCommands, EveryKindOfFailureHasItsOwnStatus)
         EXPECT_TRUE(ran.err.contains(QString::fromLatin1(c.saying))) << ran.err.toStdString();
         EXPECT_TRUE(ran.out.isEmpty()) << ran.out.toStdString();
     }
+    // An unplugged module, and a scenario path that is a folder: no module, and why.
     folder.write(QStringLiteral("silent.scenario"), "module unplugged\n");
-    const Ran noModule = service({QStringLiteral("scan")}, here, folder.path(QStringLiteral("silent.scenario")));
-    EXPECT_EQ(noModule.status, ExitStatus::NoModule) << noModule.err.toStdString();
-    EXPECT_TRUE(noModule.err.contains(QStringLiteral("No USB module"))) << noModule.err.toStdString();
+    for (const auto &[scenario, saying] :
+         {std::pair{folder.path(QStringLiteral("silent.scenario")), QStringLiteral("No USB module")},
+          std::pair{here, QStringLiteral("QwilUSB emulator: cannot read scenario file ") + here +
+                              QStringLiteral(": Is a directory; the module is reported as not found")}}) {
+        const Ran noModule = service({QStringLiteral("scan")}, here, scenario);
+        EXPECT_EQ(noModule.status, ExitStatus::NoModule) << noModule.err.toStdString();
+        EXPECT_TRUE(noModule.err.contains(saying)) << noModule.err.toStdString();
+    }
 
     for (const char *command : {"scan", "tables"}) {
         const Ran help = service({QString::fromLatin1(command), QStringLiteral("--help")}, here);
