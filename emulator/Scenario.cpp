@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
@@ -247,6 +248,9 @@ bool parseDevice(Parser &p, const std::vector<std::string> &w, Scenario &s)
             (key == "type" ? d.type : d.revision) = *word;
             haveType = haveType || key == "type";
         } else if (key == "name") {
+            // The name goes on the bus byte for byte, as a device sends it.
+            if (!std::all_of(value.begin(), value.end(), [](char c) { return c >= ' ' && c <= '~'; }))
+                return p.fail("name holds printable ASCII characters only, one byte each as the device sends them");
             if (value.size() > 6)
                 return p.fail("name holds at most six characters");
             d.name = value + std::string(6 - value.size(), ' ');

@@ -72,11 +72,13 @@ TEST(Scenario, MistakesAreReportedWithTheirLine)
         {"module mode sideways", 1},
         {"module revision 1", 1},
         {"\ndevice 0 type 2315", 2},
-        {"device 5 rev 0100", 1},                      // no type
-        {"device 5 type 12345", 1},                    // more than four hex digits
-        {"device 5 type 2315 name \"SEVENCH\"", 1},    // name too long
-        {"device 5 type 2315 name \"OPEN", 1},         // unterminated quote
-        {"device 5 type 2315\ndevice 5 type 4008", 2}, // address taken twice
+        {"device 5 rev 0100", 1},                              // no type
+        {"device 5 type 12345", 1},                            // more than four hex digits
+        {"device 5 type 2315 name \"SEVENCH\"", 1},            // name too long
+        {"device 5 type 2315 name \"D\xC3\xB6m\xC3\xA9\"", 1}, // four characters in six bytes of UTF-8
+        {"device 5 type 2315 name \"A\tB\"", 1},               // a control character
+        {"device 5 type 2315 name \"OPEN", 1},                 // unterminated quote
+        {"device 5 type 2315\ndevice 5 type 4008", 2},         // address taken twice
         {"driver version x", 1},
         {"fault unplug-on GetData 0", 1},
         {"bus speed 9600", 1},

@@ -181,10 +181,13 @@ TEST(ServiceCommands, EveryKindOfFailureHasItsOwnStatus)
         EXPECT_TRUE(ran.err.contains(QString::fromLatin1(c.saying))) << ran.err.toStdString();
         EXPECT_TRUE(ran.out.isEmpty()) << ran.out.toStdString();
     }
-    // An unplugged module, and a scenario path that is a folder: no module, and why.
+    // An unplugged module, a scenario path that is a folder, a scenario mistake: no module, and why.
     folder.write(QStringLiteral("silent.scenario"), "module unplugged\n");
+    folder.write(QStringLiteral("utf8.scenario"), "device 1 type 2315 name \"D\xC3\xB6m\xC3\xA9\"\n");
     for (const auto &[scenario, saying] :
          {std::pair{folder.path(QStringLiteral("silent.scenario")), QStringLiteral("No USB module")},
+          std::pair{folder.path(QStringLiteral("utf8.scenario")),
+                    QStringLiteral("utf8.scenario line 1: name holds printable ASCII characters only")},
           std::pair{here, QStringLiteral("QwilUSB emulator: cannot read scenario file ") + here +
                               QStringLiteral(": Is a directory; the module is reported as not found")}}) {
         const Ran noModule = service({QStringLiteral("scan")}, here, scenario);
