@@ -202,12 +202,19 @@ void Emulator::generateTraffic()
 {
     if (!m_capturing || !m_plugged || m_scenario.trafficPerSecond <= 0)
         return;
-    const std::int64_t period = std::max(1000 / m_scenario.trafficPerSecond, 1);
     const std::int64_t now = m_clock.nowMs();
     while (m_nextTrafficMs <= now) {
         crossBus(trafficMessage());
-        m_nextTrafficMs += period;
+        m_nextTrafficMs = trafficDueMs(++m_trafficSent + 1);
     }
+}
+
+// The n-th message (from 1) since capture started. Each is placed from the start rather
+// than from the one before, so a rate that does not divide 1000 still delivers exactly its
+// number every second, the whole milliseconds between messages varying by one.
+std::int64_t Emulator::trafficDueMs(std::int64_t message) const
+{
+    return m_trafficStartMs + message * 1000 / m_scenario.trafficPerSecond;
 }
 
 Bytes Emulator::trafficMessage()
@@ -414,7 +421,10 @@ std::int32_t Emulator::QwilAnalyzer(std::uint8_t mode, std::uint8_t channel, std
     m_capturing = mode == 1;
     if (starting) {
         m_capturedDelivered = 0;
-        m_nextTrafficMs = m_clock.nowMs() + (m_scenario.trafficPerSecond > 0 ? 1000 / m_scenario.trafficPerSecond : 0);
+        m_trafficStartMs = m_clock.nowMs();
+        m_trafficSent = 0;
+        if (m_scenario.trafficPerSecond > 0)
+            m_nextTrafficMs = trafficDueMs(1);
     }
     if (result)
         *result = 0;

@@ -188,9 +188,12 @@ private:
 
     void generateTraffic();
     Bytes trafficMessage();
+    std::int64_t trafficDueMs(std::int64_t message) const;
 
     ModuleLoader m_moduleLoader;
     std::mt19937 m_random;
+    std::int64_t m_trafficStartMs = 0; // when capture started
+    std::int64_t m_trafficSent = 0;    // messages of other controllers since then
     std::int64_t m_nextTrafficMs = 0;
     long long m_capturedDelivered = 0;
     BusDevice *m_loading = nullptr; // the device the last download message went to

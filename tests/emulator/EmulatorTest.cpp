@@ -6,8 +6,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <array>
 #include <numeric>
+#include <string>
 
 using emu::Bytes;
 
@@ -214,6 +216,30 @@ TEST(Emulator, OtherControllersTalkWhileTheModuleListens)
     EXPECT_GE(records, 45);
     EXPECT_LE(records, 55);
     EXPECT_EQ(bus.emulator.capturedRecordsDelivered(), records);
+}
+
+// Over every whole second of capture exactly the rate's number of messages cross the bus,
+// however time is taken in between; the rates that do not divide 1000 too.
+TEST(Emulator, TrafficKeepsItsRateExactlyOverWholeSeconds)
+{
+    struct Case {
+        int rate;
+        int seconds;
+    };
+    for (const Case c : {Case{1, 3}, Case{25, 2}, Case{300, 1}, Case{400, 3}, Case{1000, 2}}) {
+        EmulatedBus bus(scenarioFrom("traffic " + std::to_string(c.rate) + "\n"));
+        bus.emulator.OpenUSBDriver();
+        std::uint8_t result = 0;
+        bus.emulator.QwilAnalyzer(1, 5, &result);
+        std::array<std::uint8_t, 101> buffer{};
+        std::uint8_t count = 0;
+        for (std::int64_t left = c.seconds * 1000; left > 0; left -= 7) {
+            bus.advance(std::min<std::int64_t>(left, 7));
+            bus.emulator.GetData(buffer.data(), &count, 0);
+        }
+        EXPECT_EQ(bus.emulator.trace().busMessages().size(), static_cast<std::size_t>(c.rate * c.seconds))
+            << c.rate << " a second";
+    }
 }
 
 TEST(BoardModel, AChecksumOverAnyRangeIsAnsweredAtOnce)
