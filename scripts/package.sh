@@ -41,5 +41,8 @@ for header in lut_R.h lut_Z.h lut_S.h VStrSin.h VStrCos.h; do
   [[ -f "$scratch/tree/$header" && -f "$scratch/tree/include/$header" ]] ||
     { echo "package: the launcher did not write $header where it was started" >&2; exit 1; }
 done
+[[ ! -e "$scratch/home/Quillbus" ]] || { echo "package: the launcher made ~/Quillbus for a command" >&2; exit 1; }
+# The windows' first start makes it: started without a display and stopped after a moment.
+(cd "$scratch/tree" && HOME="$scratch/home" QT_QPA_PLATFORM=offscreen timeout 5 "$launcher" >/dev/null 2>&1) || true
 [[ -f "$scratch/home/Quillbus/F2315-0202.hex" ]] || { echo "package: no sample firmware in ~/Quillbus" >&2; exit 1; }
 echo "package: $deb passes"
