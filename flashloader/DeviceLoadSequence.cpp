@@ -81,6 +81,7 @@ void DeviceLoadSequence::next()
 bool DeviceLoadSequence::takeTurn(const DeviceSelection::Choice &choice)
 {
     m_choice = choice;
+    m_chosen = choice.chosenRow;
     if (choice.result == DeviceSelection::Choice::RefusedDome) {
         if (m_refusedDomes == RefusedDomes::PassedOver)
             return endTurn({}, {LoadOutcome::Kind::NotAttempted, RefusedDomeText}, true);

@@ -92,7 +92,7 @@ private:
     bool endTurn(const QString &file, const LoadOutcome &outcome, bool passedOver = false);
     void finish(bool walkedToTheEnd);
     void recordUnreached();
-    int chosenIndex() const { return m_next - 1; }
+    int chosenIndex() const { return m_chosen; }
 
     DownloadEngine &m_engine;
     FirmwareSource &m_files;
@@ -105,6 +105,7 @@ private:
     DeviceSelection::Choice m_choice;
     QString m_fileInHand;
     int m_next = 0;
+    int m_chosen = -1;
     bool m_running = false;
     bool m_loading = false;
     bool m_waitingForFile = false;

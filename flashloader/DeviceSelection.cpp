@@ -36,6 +36,7 @@ Choice findNextDevice(std::span<const ScanRules::ScannedDevice> devices, const s
             continue;
         const ScanRules::ScannedDevice &device = devices[static_cast<std::size_t>(i)];
         choice.result = Choice::Chosen;
+        choice.chosenRow = i;
         choice.deviceAddress = device.address;
         choice.type = device.type;
         choice.revision = device.revision;
@@ -46,6 +47,9 @@ Choice findNextDevice(std::span<const ScanRules::ScannedDevice> devices, const s
     }
     if (choice.result == Choice::NoneLeft)
         return choice;
+    // The last selected address, silent too, is the one chosen: it is not passed over.
+    if (!choice.rowsToDeselect.empty() && choice.rowsToDeselect.back() == choice.chosenRow)
+        choice.rowsToDeselect.pop_back();
 
     if (isRefusedDome(choice.type, choice.revision))
         choice.result = Choice::RefusedDome;

@@ -22,13 +22,14 @@ struct Choice {
     enum Result { NoneLeft = 0, Chosen = -1, RefusedDome = 2 };
     int result = NoneLeft;
     int nextRow = 0;
+    int chosenRow = -1; // the chosen device's index in the scanned devices
     int deviceAddress = 0;
     QString type;
     QString revision;
     bool knownType = false;
     // The chosen address gave no reply: the user picks its firmware file by hand.
     bool needsFileByHand = false;
-    std::vector<int> rowsToDeselect;
+    std::vector<int> rowsToDeselect; // silent addresses passed over (never the chosen one)
 };
 
 // The next selected device from index nextRow of the scanned devices. An address that

@@ -14,8 +14,8 @@ constexpr std::uint8_t CaptureChannel = 5;
 } // namespace
 
 CaptureCycle::CaptureCycle(ModuleDriver &driver, QObject *window)
-    : QObject(window), m_driver(driver), m_capture(new FormTimer(QStringLiteral("Timer2"), CaptureTickMs, window)),
-      m_drain(new FormTimer(QStringLiteral("FlushBuffer"), DrainTickMs, window))
+    : QObject(window), m_driver(driver), m_capture(new FormTimer(QStringLiteral("captureTick"), CaptureTickMs, window)),
+      m_drain(new FormTimer(QStringLiteral("drainTick"), DrainTickMs, window))
 {
     connect(m_capture, &FormTimer::timeout, this, &CaptureCycle::captureTick);
     connect(m_drain, &FormTimer::timeout, this, &CaptureCycle::drainTick);
@@ -50,6 +50,16 @@ void CaptureCycle::releaseModule()
     if (m_takeReadRecords)
         m_takeReadRecords();
     m_driver.CloseUSBDriver();
+}
+
+void CaptureCycle::end(bool releaseTheModule)
+{
+    stopCapture();
+    m_drain->setEnabled(false);
+    if (releaseTheModule)
+        releaseModule();
+    log.close();
+    playback.close();
 }
 
 void CaptureCycle::startCapture()

@@ -37,6 +37,10 @@ public:
     // Capture switched off and the module let go. A run of reads asked to end has made
     // its last read by then: every record it read becomes a row first.
     void releaseModule();
+    // The capture ends, in the window and in the terminal alike: no read goes out after the
+    // one in hand; with the module released, that read's records become rows (and log
+    // lines) first; then the log and the played-back file close.
+    void end(bool releaseTheModule);
     // A run of reads is still out (after stopCapture, until its last records are taken).
     bool reading() const { return m_fetching; }
 

@@ -5,6 +5,11 @@
 
 #include <QDate>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+
 namespace MonitorLog {
 
 QString defaultName(const QString &dateText, const QString &timeText, const QDate &today)
@@ -51,34 +56,156 @@ bool LogWriter::writeRow(const QString &row)
     return m_file.write(line) == line.size() && m_file.flush();
 }
 
+namespace {
+constexpr qsizetype PieceBytes = 65536;
+
+// Control characters (C0, DEL and C1) as "\xNN", so a log cannot drive the terminal.
+QString escaped(const QByteArray &line)
+{
+    QString text;
+    text.reserve(line.size());
+    for (const char byte : line) {
+        const auto code = static_cast<unsigned char>(byte);
+        if (code < 0x20 || (code >= 0x7F && code < 0xA0))
+            text += QStringLiteral("\\x") + QString::number(code, 16).rightJustified(2, QLatin1Char('0')).toUpper();
+        else
+            text += QChar(code);
+    }
+    return text;
+}
+
+// A row starts with its time: digits, a decimal separator and three digits.
+bool startsWithRowTime(const QByteArray &line)
+{
+    qsizetype i = 0;
+    while (i < line.size() && line[i] == ' ')
+        ++i;
+    const qsizetype digits = i;
+    while (i < line.size() && line[i] >= '0' && line[i] <= '9')
+        ++i;
+    if (i == digits || i >= line.size() || (line[i] != '.' && line[i] != ','))
+        return false;
+    for (int decimal = 1; decimal <= 3; ++decimal) {
+        if (i + decimal >= line.size() || line[i + decimal] < '0' || line[i + decimal] > '9')
+            return false;
+    }
+    return i + 4 == line.size() || line[i + 4] == ' ';
+}
+} // namespace
+
+LogReader::~LogReader()
+{
+    close();
+}
+
 bool LogReader::open(const QString &path)
 {
     close();
-    // A log plays a line every 25 ms: 64 MiB of rows of about 80 characters is some
-    // 800 000 lines, over five hours of playback; anything larger is not a log.
-    constexpr qint64 MaxLogBytes = 64 * 1024 * 1024;
-    const RegularFile::Content content = RegularFile::read(path, MaxLogBytes);
-    if (!content.bytes) {
-        m_error = content.why;
+    m_error.clear();
+    m_fd = RegularFile::open(path, &m_error);
+    if (m_fd < 0)
+        return false;
+    if (!fill()) {
+        close();
         return false;
     }
-    m_lines = TextFormat::lines(*content.bytes);
-    m_open = true;
+    const auto refuse = [this](const QString &rule) {
+        close();
+        m_error = QStringLiteral("not a monitor log: ") + rule;
+        return false;
+    };
+    if (m_buffer.contains('\0'))
+        return refuse(QStringLiteral("it holds binary data (a NUL byte)"));
+    std::optional<QByteArray> first = readLine();
+    while (first && first->trimmed().isEmpty())
+        first = readLine();
+    if (first && !startsWithRowTime(*first))
+        return refuse(QStringLiteral("its first line does not start with a row's time (as 0.000)"));
+    if (first)
+        m_pending = escaped(*first);
     return true;
 }
 
 void LogReader::close()
 {
-    m_lines.clear();
-    m_next = 0;
-    m_open = false;
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+    m_buffer.clear();
+    m_at = 0;
+    m_eof = false;
+    m_pending.reset();
+}
+
+// Reads the next piece onto the buffer; false on a read error (then errorString says why).
+bool LogReader::fill()
+{
+    if (m_at > 0) {
+        m_buffer.remove(0, m_at);
+        m_at = 0;
+    }
+    const qsizetype had = m_buffer.size();
+    m_buffer.resize(had + PieceBytes);
+    ssize_t got = -1;
+    do
+        got = ::read(m_fd, m_buffer.data() + had, PieceBytes);
+    while (got < 0 && errno == EINTR);
+    m_buffer.resize(had + std::max<qsizetype>(got, 0));
+    if (got < 0) {
+        m_error = QString::fromLocal8Bit(std::strerror(errno));
+        m_eof = true;
+        return false;
+    }
+    m_eof = got == 0;
+    return true;
+}
+
+// The next line without its end (CR LF, LF or CR alone); nothing at the end of the file.
+std::optional<QByteArray> LogReader::readLine()
+{
+    std::optional<QByteArray> line;
+    for (;;) {
+        if (!line && m_eof && m_at == m_buffer.size())
+            return std::nullopt;
+        qsizetype end = m_at;
+        while (end < m_buffer.size() && m_buffer[end] != '\n' && m_buffer[end] != '\r')
+            ++end;
+        const bool ended = end < m_buffer.size();
+        // A CR at the end of what is read may be the first half of a CR LF.
+        if (ended && m_buffer[end] == '\r' && end + 1 == m_buffer.size() && !m_eof && fill())
+            continue;
+        if (!line && (ended || end - m_at >= MaxLineLength || m_eof))
+            line = m_buffer.mid(m_at, std::min(end - m_at, MaxLineLength));
+        if (ended) {
+            m_at = end + 1;
+            if (m_buffer[end] == '\r' && m_at < m_buffer.size() && m_buffer[m_at] == '\n')
+                ++m_at;
+            return line;
+        }
+        // The rest of an overlong line is passed over up to its end.
+        m_at = line ? m_buffer.size() : m_at;
+        if (m_eof || !fill()) {
+            m_at = m_buffer.size();
+            return line;
+        }
+    }
+}
+
+void LogReader::readAhead()
+{
+    const std::optional<QByteArray> line = readLine();
+    if (line)
+        m_pending = escaped(*line);
+    else
+        m_pending.reset();
 }
 
 QString LogReader::next()
 {
     if (atEnd())
         return {};
-    QString line = m_lines[m_next++];
+    QString line = *m_pending;
+    readAhead();
     qsizetype blanks = 0;
     while (blanks < line.size() && line[blanks] == QLatin1Char(' '))
         ++blanks;

@@ -37,21 +37,38 @@ private:
     QFile m_file;
 };
 
-// A log being played back.
+// A log being played back, read a piece at a time, so memory does not grow with the file.
+// What is not a monitor log is refused at the open: a file holding binary data (a NUL byte
+// in its first piece) or whose first line does not start with a row's time ("0.000").
+// Control characters in a line are shown escaped ("\x1B"); a line longer than
+// MaxLineLength is cut there.
 class LogReader {
 public:
+    static constexpr qsizetype MaxLineLength = 4096;
+
+    LogReader() = default;
+    ~LogReader();
+    LogReader(const LogReader &) = delete;
+    LogReader &operator=(const LogReader &) = delete;
+
     bool open(const QString &path);
     void close();
-    bool isOpen() const { return m_open; }
-    // Why the last open failed.
+    bool isOpen() const { return m_fd >= 0; }
+    // Why the last open failed, or why the file stopped reading.
     QString errorString() const { return m_error; }
-    bool atEnd() const { return m_next >= m_lines.size(); }
+    bool atEnd() const { return !m_pending.has_value(); }
     // The next line, leading blanks skipped.
     QString next();
 
 private:
-    QStringList m_lines;
+    std::optional<QByteArray> readLine();
+    bool fill();
+    void readAhead();
+
+    int m_fd = -1;
+    QByteArray m_buffer;
+    qsizetype m_at = 0;
+    bool m_eof = false;
+    std::optional<QString> m_pending;
     QString m_error;
-    qsizetype m_next = 0;
-    bool m_open = false;
 };

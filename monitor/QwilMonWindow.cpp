@@ -429,11 +429,6 @@ void QwilMonWindow::selectQuietly(QRadioButton *option)
 
 void QwilMonWindow::unloadWindow()
 {
-    m_cycle->stopCapture();
-    m_cycle->drainTimer()->setEnabled(false);
-    // The release waits for the read in hand and takes the rows the reads left, so every
-    // row read is in the log when it closes.
-    m_cycle->releaseModule();
-    m_cycle->log.close();
+    m_cycle->end(true);
     m_connected = false;
 }

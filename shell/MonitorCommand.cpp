@@ -1,15 +1,14 @@
 #include "Commands.h"
 
 #include "CaptureCycle.h"
-#include "DriverErrors.h"
 #include "FormTimer.h"
 #include "TerminalLoad.h"
 #include "TerminalOutput.h"
 
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -29,7 +28,8 @@ public:
                 m_outputFailed = true;
                 return fail(ExitStatus::Failed, {});
             }
-            ++m_rows;
+            if (++m_rows == m_options.count)
+                requestStop();
         });
         // The records of one batch may all carry the loss: it is told once.
         QObject::connect(&m_cycle, &CaptureCycle::driverError, [this](int code) {
@@ -41,8 +41,11 @@ public:
             std::fprintf(stderr, "Cannot write %s: %s\n", qPrintable(m_options.logPath), qPrintable(error));
             m_status = ExitStatus::Failed;
         });
-        QObject::connect(&m_cycle, &CaptureCycle::endOfFile, [this] { stop(); });
-        QObject::connect(&m_watch, &QTimer::timeout, [this] { watch(); });
+        QObject::connect(&m_cycle, &CaptureCycle::endOfFile, [this] { requestStop(); });
+        if (InterruptCatcher *catcher = InterruptCatcher::current())
+            QObject::connect(catcher, &InterruptCatcher::interruptedNow, [this] { requestStop(); });
+        m_timeUp.setSingleShot(true);
+        QObject::connect(&m_timeUp, &QTimer::timeout, [this] { requestStop(); });
     }
 
     int run()
@@ -51,8 +54,9 @@ public:
             startPlayback();
         else
             startCapture();
-        if (!m_ending)
-            m_loop.exec();
+        if (InterruptCatcher::interrupted())
+            requestStop();
+        m_loop.exec();
         return m_status;
     }
 
@@ -79,7 +83,7 @@ private:
             },
             [this] {
                 if (m_ending)
-                    return finish(); // interrupted while the module was read empty
+                    return; // interrupted while the module was read empty
                 if (!m_options.logPath.isEmpty() && !m_cycle.log.create(m_options.logPath))
                     return fail(ExitStatus::Failed,
                                 QStringLiteral("Cannot create ") + m_options.logPath + QStringLiteral(": ") +
@@ -93,19 +97,8 @@ private:
     {
         m_cycle.beginRun(m_options.addresses, m_options.commands);
         m_cycle.startCapture();
-        m_started.start();
-        m_watch.start(20);
-    }
-
-    void watch()
-    {
-        const bool timeUp = m_options.seconds > 0 && static_cast<double>(m_started.elapsed()) >= m_options.seconds * 1000;
-        const bool enough = m_options.count > 0 && m_rows >= m_options.count;
-        if (InterruptCatcher::interrupted() || timeUp || enough)
-            stop();
-        // After a stop, the records of the read that was out are still taken and logged.
-        if (m_ending && !m_cycle.reading())
-            finish();
+        if (m_options.seconds > 0)
+            m_timeUp.start(static_cast<int>(std::min(m_options.seconds * 1000, 2e9)));
     }
 
     void fail(int status, const QString &why)
@@ -113,25 +106,24 @@ private:
         if (!why.isEmpty())
             std::fprintf(stderr, "%s\n", qPrintable(why));
         m_status = status;
-        stop();
-        if (!m_cycle.reading())
-            finish();
+        requestStop();
     }
 
-    void stop()
+    // The end comes once the signal handler that asked for it has returned: the cycle's
+    // end takes the records of the read in hand, which may emit rows of their own.
+    void requestStop()
     {
+        if (m_ending)
+            return;
         m_ending = true;
-        m_cycle.stopCapture();
-        m_watch.start(20);
+        QMetaObject::invokeMethod(
+            &m_owner, [this] { finish(); }, Qt::QueuedConnection);
     }
 
     void finish()
     {
-        m_watch.stop();
-        m_cycle.log.close();
-        m_cycle.playback.close();
-        if (m_live)
-            m_cycle.releaseModule();
+        m_timeUp.stop();
+        m_cycle.end(m_live);
         m_live = false;
         m_loop.quit();
     }
@@ -140,8 +132,7 @@ private:
     QObject m_owner;
     CaptureCycle m_cycle;
     QEventLoop m_loop;
-    QTimer m_watch;
-    QElapsedTimer m_started;
+    QTimer m_timeUp;
     long long m_rows = 0;
     int m_status = ExitStatus::Completed;
     bool m_live = false;

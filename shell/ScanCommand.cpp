@@ -1,7 +1,7 @@
 #include "Commands.h"
 
 #include "CommandLine.h"
-#include "DriverErrors.h"
+#include "DriverResult.h"
 #include "ModuleConnection.h"
 #include "NetworkScan.h"
 #include "ScanRules.h"
@@ -58,17 +58,29 @@ QString listed(const std::vector<ScanRules::ScannedDevice> &scanned, ScanOptions
 
 } // namespace
 
+namespace {
+// The cause of a driver answer, worded once for every terminal command.
+QString causeOf(std::int32_t driverAnswer)
+{
+    switch (driverAnswer) {
+    case DriverResult::UsbError: return QStringLiteral("USB link error, driver answer 5");
+    case DriverResult::NoDeviceFound: return QStringLiteral("none found, driver answer 8");
+    case DriverResult::ModuleNotOnline: return QStringLiteral("not online, driver answer 13");
+    default: return QStringLiteral("driver answer ") + QString::number(driverAnswer);
+    }
+}
+} // namespace
+
 QString noModuleText(std::int32_t driverAnswer)
 {
-    return QStringLiteral("No USB module: ") + DriverErrors::message(driverAnswer, DriverErrors::Wording::Monitor) +
-           QStringLiteral(". Connect the module and try again.");
+    return QStringLiteral("No USB module (") + causeOf(driverAnswer) +
+           QStringLiteral("). Connect the module and try again.");
 }
 
 QString moduleLostText(std::int32_t driverAnswer)
 {
-    return QStringLiteral("The USB module was lost: ") +
-           DriverErrors::message(driverAnswer, DriverErrors::Wording::Monitor) +
-           QStringLiteral(". Connect the module and try again.");
+    return QStringLiteral("The USB module was lost (") + causeOf(driverAnswer) +
+           QStringLiteral("). Connect the module and try again.");
 }
 
 BusScan scanBus(ModuleDriver &driver, int highest)

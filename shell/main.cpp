@@ -10,6 +10,34 @@
 #include <QFileInfo>
 
 #include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+QtMessageHandler s_qtMessages = nullptr;
+struct HeldMessage {
+    QtMsgType type;
+    QString text;
+};
+std::vector<HeldMessage> s_held;
+
+// Without a display Qt gives up inside the application's constructor. What Qt says while
+// the windows start is held back: when they cannot start, the program says why in its own
+// words, once, and ends as a usage error; when they do, Qt's messages follow as they were.
+void holdWhileWindowsStart(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type != QtFatalMsg) {
+        s_held.push_back({type, message});
+        return;
+    }
+    const QString reason = s_held.empty() ? message.section(QLatin1Char('\n'), 0, 0) : s_held.front().text;
+    std::fprintf(stderr,
+                 "quillbus-service: the windows cannot open: %s\n"
+                 "The terminal commands need no display (quillbus-service --help).\n",
+                 qPrintable(reason.trimmed()));
+    std::_Exit(ExitStatus::Usage);
+}
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -57,7 +85,11 @@ int main(int argc, char *argv[])
         return ExitStatus::Failed;
     }
 
+    s_qtMessages = qInstallMessageHandler(holdWhileWindowsStart);
     QApplication app(argc, argv);
+    qInstallMessageHandler(s_qtMessages);
+    for (const HeldMessage &held : s_held)
+        qt_message_output(held.type, QMessageLogContext(), held.text);
     QApplication::setApplicationName(QStringLiteral("Quillbus Service Tool"));
     Beep::setSound([] { QApplication::beep(); });
 

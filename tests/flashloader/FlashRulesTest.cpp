@@ -179,6 +179,12 @@ TEST(DeviceSelection, WalksSelectedDevicesToTheNextOne)
     EXPECT_TRUE(c.needsFileByHand);
     EXPECT_TRUE(c.rowsToDeselect.empty());
 
+    // The last selected address silent, an unselected one after it: that one is chosen.
+    c = DeviceSelection::findNextDevice(bus, {true, true, false}, 0);
+    EXPECT_EQ(c.chosenRow, 1);
+    EXPECT_TRUE(c.needsFileByHand);
+    EXPECT_EQ(c.rowsToDeselect, std::vector<int>{0});
+
     // Nothing selected.
     c = DeviceSelection::findNextDevice(bus, {false, false, false}, 0);
     EXPECT_EQ(c.result, Choice::NoneLeft);

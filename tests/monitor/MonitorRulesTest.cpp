@@ -160,13 +160,64 @@ TEST(MonitorLog, NamesAndPlaybackAlignment)
 TEST(MonitorLog, PlaybackReadsEveryKindOfLineEnd)
 {
     WorkingFolder folder;
-    for (const QByteArray &text : {QByteArray("  1.000 A\r  2.000 B\r"), QByteArray("  1.000 A\n  2.000 B"),
-                                   QByteArray("  1.000 A\r\n  2.000 B\r\n")}) {
+    const QByteArray longLine(LogReader::MaxLineLength + 70000, 'x');
+    struct Case {
+        QByteArray text;
+        QStringList lines;
+    };
+    const Case cases[] = {
+        {"  1.000 A\r  2.000 B\r", {"1.000 A", "2.000 B"}},
+        {"  1.000 A\n  2.000 B", {"1.000 A", "2.000 B"}},
+        {"  1.000 A\r\n\r\n  2.000 B\r\n", {"1.000 A", "", "2.000 B"}},
+        // Control characters are shown escaped; an overlong line is cut.
+        {"1.000 \x1B[2J\x7F\xE9\n2.000 " + longLine + "\n3.000 C",
+         {"1.000 \\x1B[2J\\x7F\u00e9", "2.000 " + QString(LogReader::MaxLineLength - 6, u'x'), "3.000 C"}},
+        {"", {}},
+    };
+    for (const Case &c : cases) {
+        folder.write(QStringLiteral("DL1.mon"), c.text);
+        LogReader reader;
+        ASSERT_TRUE(reader.open(QStringLiteral("DL1.mon"))) << reader.errorString().toStdString();
+        QStringList lines;
+        while (!reader.atEnd())
+            lines << reader.next();
+        EXPECT_EQ(lines, c.lines) << c.text.left(40).toStdString();
+    }
+
+    // A CR LF split between two pieces of the file (64 KiB each) is one line end.
+    QByteArray split;
+    QStringList expected;
+    while (split.size() + 4096 < 65536) {
+        split += "1.000 " + QByteArray(4089, 'a') + "\n";
+        expected << "1.000 " + QString(4089, u'a');
+    }
+    expected << "1.000 " + QString(65535 - split.size() - 6, u'b') << "2.000 B";
+    split += "1.000 " + QByteArray(65535 - split.size() - 6, 'b') + "\r\n2.000 B";
+    folder.write(QStringLiteral("DL1.mon"), split);
+    LogReader reader;
+    ASSERT_TRUE(reader.open(QStringLiteral("DL1.mon")));
+    QStringList lines;
+    while (!reader.atEnd())
+        lines << reader.next();
+    EXPECT_TRUE(lines == expected) << lines.size() << " lines, " << expected.size() << " expected";
+}
+
+// What is not a monitor log is refused at the open, by the rule it breaks.
+TEST(MonitorLog, PlaybackRefusesWhatIsNotALog)
+{
+    WorkingFolder folder;
+    const std::pair<QByteArray, const char *> cases[] = {
+        {QByteArray("1.000 A\n") + QByteArray(1, '\0'), "not a monitor log: it holds binary data (a NUL byte)"},
+        {"\x1B]0;owned\x07\n1.000 A\n",
+         "not a monitor log: its first line does not start with a row's time (as 0.000)"},
+        {"hello\n", "not a monitor log: its first line does not start with a row's time (as 0.000)"},
+        {"1.00 A\n", "not a monitor log: its first line does not start with a row's time (as 0.000)"},
+    };
+    for (const auto &[text, why] : cases) {
         folder.write(QStringLiteral("DL1.mon"), text);
         LogReader reader;
-        ASSERT_TRUE(reader.open(QStringLiteral("DL1.mon")));
-        EXPECT_EQ(reader.next(), "1.000 A") << text.toStdString();
-        EXPECT_EQ(reader.next(), "2.000 B") << text.toStdString();
+        EXPECT_FALSE(reader.open(QStringLiteral("DL1.mon"))) << why;
+        EXPECT_EQ(reader.errorString(), why);
         EXPECT_TRUE(reader.atEnd());
     }
 }

@@ -64,11 +64,11 @@ TEST(QwilMon, OpensConnectedWithEveryNamedControl)
     EXPECT_EQ(w.objectName(), "QwilMon");
     EXPECT_EQ(w.windowTitle(), "Quillbus Monitor Utility - Ver 1.00");
     for (const char *name :
-         {"Label1",   "Label2",   "Label3",    "Label12",  "Label13", "Text2",      "Command9", "Shape2",
-          "Command1", "Shape1",   "Command47", "Command3", "Frame1",  "Option1",    "Option2",  "Frame2",
-          "Option3",  "Option4",  "Frame3",    "Option5",  "Option6", "Label4",     "Text5",    "Label9",
-          "File1",    "Command2", "Label5",    "Label8",   "Text8",   "label7",     "Text7",    "Label6",
-          "Text6",    "Text1",    "Text3",     "Text4",    "Timer2",  "FlushBuffer"})
+         {"Label1",   "Label2",   "Label3",    "Label12",  "Label13",     "Text2",    "Command9", "Shape2",
+          "Command1", "Shape1",   "Command47", "Command3", "Frame1",      "Option1",  "Option2",  "Frame2",
+          "Option3",  "Option4",  "Frame3",    "Option5",  "Option6",     "Label4",   "Text5",    "Label9",
+          "File1",    "Command2", "Label5",    "Label8",   "Text8",       "label7",   "Text7",    "Label6",
+          "Text6",    "Text1",    "Text3",     "Text4",    "captureTick", "drainTick"})
         EXPECT_NE(w.findChild<QObject *>(QString::fromLatin1(name)), nullptr) << name;
     EXPECT_EQ(w.displayLines(), (QStringList{"Orvo USB Module Rev 1.02- Online(App)"}));
     EXPECT_TRUE(w.connected());
@@ -78,8 +78,8 @@ TEST(QwilMon, OpensConnectedWithEveryNamedControl)
     EXPECT_TRUE(w.Option6->isChecked());
     EXPECT_EQ(w.Shape2->property("indicator"), "red");
     EXPECT_EQ(w.Shape1->property("indicator"), "green");
-    EXPECT_TRUE(w.findChild<FormTimer *>(QStringLiteral("FlushBuffer"))->isEnabled());
-    EXPECT_FALSE(w.findChild<FormTimer *>(QStringLiteral("Timer2"))->isEnabled());
+    EXPECT_TRUE(w.findChild<FormTimer *>(QStringLiteral("drainTick"))->isEnabled());
+    EXPECT_FALSE(w.findChild<FormTimer *>(QStringLiteral("captureTick"))->isEnabled());
     EXPECT_TRUE(m.bus.emulator.isCapturing());
 }
 
@@ -194,7 +194,7 @@ TEST(QwilMon, APlayedBackLogShowsItsRowsThenEndOfFile)
     m.window->File1->item(0)->setSelected(true);
     emit m.window->File1->itemClicked(m.window->File1->item(0));
     EXPECT_TRUE(m.window->Option5->isChecked());
-    EXPECT_EQ(m.window->findChild<FormTimer *>(QStringLiteral("Timer2"))->interval(), 25);
+    EXPECT_EQ(m.window->findChild<FormTimer *>(QStringLiteral("captureTick"))->interval(), 25);
     const int beeps = Beep::count();
     m.click(m.window->Command9);
     m.run(200);
