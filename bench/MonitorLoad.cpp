@@ -1,11 +1,17 @@
-// Runs the bus monitor window on the driver library (the emulator unless another one is
-// found first) with capture on, then prints the process's CPU share over SECONDS of steady
-// capture (the first second of the capture, with its fonts and caches warming, is not
-// counted), its peak memory and what became of every record: monitor_load SECONDS
+// Runs one face of the bus monitor on the driver library (the emulator unless another one
+// is found first) and prints the process's CPU share over SECONDS of steady capture (the
+// first second, with its fonts and caches warming, is not counted) and its peak memory:
+//   monitor_load floor|window|command SECONDS
+// floor: the bare read loop at the designed pace (a read 1 ms after each answer, on the
+// driver thread), records counted and nothing else: what any face costs at least.
+// window: the monitor window capturing, with what became of every record.
+// command: the monitor command, its rows written to standard output.
 // The traffic rate is the scenario's: bench/monitor-load.sh writes one per rate.
 #include "CaptureCycle.h"
+#include "Commands.h"
 #include "DriverThread.h"
 #include "LibraryDriver.h"
+#include "ModuleConnection.h"
 #include "QwilMonWindow.h"
 
 #include <QApplication>
@@ -16,44 +22,110 @@
 #include <sys/resource.h>
 
 #include <cstdio>
+#include <cstring>
 
-int main(int argc, char *argv[])
-{
-    QApplication app(argc, argv);
-    const int seconds = argc > 1 ? std::atoi(argv[1]) : 10;
-    LibraryDriver library;
-    DriverThread driver(library);
-    // Quitting closes the window, which deletes itself on close.
-    auto *monitor = new QwilMonWindow(driver);
-    QwilMonWindow &window = *monitor;
-    window.show();
+namespace {
+constexpr int WarmUpMs = 1000;
 
-    long long rows = 0;
-    QObject::connect(&window.cycle(), &CaptureCycle::line, [&rows] { ++rows; });
-    QElapsedTimer wall;
-    rusage before{};
-    constexpr int StartMs = 500;
-    constexpr int WarmUpMs = 1000;
-    QTimer::singleShot(StartMs, [&] { window.Command9->click(); });
-    QTimer::singleShot(StartMs + WarmUpMs, [&] {
-        getrusage(RUSAGE_SELF, &before);
-        wall.start();
-    });
-    QTimer::singleShot(StartMs + WarmUpMs + seconds * 1000, [&] {
-        window.Command9->click();
+// The process's CPU time from begin() to report().
+class CpuShare {
+public:
+    void begin()
+    {
+        getrusage(RUSAGE_SELF, &m_before);
+        m_wall.start();
+    }
+    void report() const
+    {
         rusage after{};
         getrusage(RUSAGE_SELF, &after);
         const auto ms = [](const timeval &t) {
             return static_cast<double>(t.tv_sec) * 1000.0 + static_cast<double>(t.tv_usec) / 1000.0;
         };
-        const double cpu = ms(after.ru_utime) - ms(before.ru_utime) + ms(after.ru_stime) - ms(before.ru_stime);
-        const CaptureCycle &cycle = window.cycle();
-        std::printf("cpu %.1f %% of one core over %.1f s; peak memory %ld KiB\n",
-                    100.0 * cpu / static_cast<double>(wall.elapsed()), static_cast<double>(wall.elapsed()) / 1000.0,
-                    after.ru_maxrss);
-        std::printf("records delivered %lld = rows kept %lld + rows filtered %lld\n", cycle.recordsCaptured, rows,
-                    cycle.rowsFiltered);
+        const double cpu =
+            ms(after.ru_utime) - ms(m_before.ru_utime) + ms(after.ru_stime) - ms(m_before.ru_stime);
+        std::fprintf(stderr, "cpu %.2f %% of one core over %.1f s; peak memory %ld KiB\n",
+                     100.0 * cpu / static_cast<double>(m_wall.elapsed()),
+                     static_cast<double>(m_wall.elapsed()) / 1000.0, after.ru_maxrss);
+    }
+
+private:
+    rusage m_before{};
+    QElapsedTimer m_wall;
+};
+
+int floorLoop(ModuleDriver &driver, int seconds)
+{
+    CpuShare share;
+    if (!ModuleConnection::connect(driver, ConnectOptions::busMonitor()).connected)
+        return 3;
+    std::uint8_t result = 0;
+    driver.QwilAnalyzer(1, 5, &result); // capture on, as the monitor switches it
+    QObject receiver;
+    long long records = 0;
+    const ModuleConnection::ReadRun reads = ModuleConnection::readRun(
+        driver, &receiver, CaptureCycle::WaitMs, CaptureCycle::CaptureTickMs,
+        [&records](const std::vector<ModuleRecord> &batch) {
+            for (const ModuleRecord &record : batch)
+                records += record.result == DriverResult::Success ? 1 : 0;
+        },
+        [] { QCoreApplication::quit(); });
+    QTimer::singleShot(WarmUpMs, [&] { share.begin(); });
+    QTimer::singleShot(WarmUpMs + seconds * 1000, [&] {
+        share.report();
+        *reads.end = true;
+    });
+    QCoreApplication::exec();
+    std::fprintf(stderr, "records delivered %lld\n", records);
+    driver.QwilAnalyzer(0, 5, &result);
+    driver.CloseUSBDriver();
+    return 0;
+}
+
+int window(ModuleDriver &driver, int seconds)
+{
+    CpuShare share;
+    // Quitting closes the window, which deletes itself on close.
+    auto *monitor = new QwilMonWindow(driver);
+    monitor->show();
+    long long rows = 0;
+    QObject::connect(&monitor->cycle(), &CaptureCycle::line, [&rows] { ++rows; });
+    constexpr int StartMs = 500;
+    QTimer::singleShot(StartMs, [&] { monitor->Command9->click(); });
+    QTimer::singleShot(StartMs + WarmUpMs, [&] { share.begin(); });
+    QTimer::singleShot(StartMs + WarmUpMs + seconds * 1000, [&] {
+        monitor->Command9->click();
+        share.report();
+        const CaptureCycle &cycle = monitor->cycle();
+        std::fprintf(stderr, "records delivered %lld = rows kept %lld + rows filtered %lld\n",
+                     cycle.recordsCaptured, rows, cycle.rowsFiltered);
         QApplication::quit();
     });
     return QApplication::exec();
+}
+
+int command(ModuleDriver &driver, int seconds)
+{
+    CpuShare share;
+    QTimer::singleShot(WarmUpMs, [&] { share.begin(); });
+    MonitorOptions options;
+    options.seconds = static_cast<double>(WarmUpMs) / 1000.0 + seconds;
+    const int status = runMonitor(driver, options);
+    share.report();
+    return status;
+}
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    const char *mode = argc > 1 ? argv[1] : "window";
+    const int seconds = argc > 2 ? std::atoi(argv[2]) : 10;
+    LibraryDriver library;
+    DriverThread driver(library);
+    if (std::strcmp(mode, "floor") == 0)
+        return floorLoop(driver, seconds);
+    if (std::strcmp(mode, "command") == 0)
+        return command(driver, seconds);
+    return window(driver, seconds);
 }

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # The monitor capturing the emulated bus offscreen at each traffic rate given (messages a
-# second; default 25 and 400): CPU share of one core, peak memory, and every record
+# second; default 25 and 400), side by side in one run: the floor (a bare read loop at the
+# designed pace: no decoding, no display), the monitor window and the monitor command, each
+# as CPU share of one core and as a ratio to the floor, with peak memory and every record
 # accounted for.
 # Usage: bench/monitor-load.sh [--against REVISION] [SECONDS] [RATE...]
 # With --against, the same measuring program is also built on the sources of REVISION (a
-# commit, tag or branch) in a scratch tree, and the two run one after the other at every
-# rate, so the figures stand side by side from the same machine and the same run.
+# commit, tag or branch, from the one that brought the three faces on) in a scratch tree,
+# and both run at every rate, so the figures stand side by side from the same machine.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 against=""
@@ -36,12 +38,26 @@ if [[ -n "$against" ]]; then
   order=("$against" this)
 fi
 
+# Runs one face; prints its line and leaves its CPU share in $share.
+measure() {
+  local program="$1" face="$2" out
+  out="$(cd "$work" && QT_QPA_PLATFORM=offscreen QWILUSB_SCENARIO="$work/bus.scenario" \
+    "$program" "$face" "$seconds" 2>&1 >/dev/null | grep -v '^QStandardPaths' | tr "\n" " ")"
+  share="$(sed -n 's/^cpu \([0-9.]*\) %.*/\1/p' <<<"$out")"
+  printf '%s' "$out"
+}
+
 for rate in ${rates[@]}; do
   printf 'device 1 type 2315\ndevice 3 type 4008\ndevice 9 type 2507\ntraffic %s seed 7\n' "$rate" >"$work/bus.scenario"
   echo "== $rate messages a second, $seconds s"
   for name in "${order[@]}"; do
-    printf '%-12s ' "$name"
-    (cd "$work" && QT_QPA_PLATFORM=offscreen QWILUSB_SCENARIO="$work/bus.scenario" \
-      "${programs[$name]}" "$seconds" 2>/dev/null | tr "\n" " "; echo)
+    floor=""
+    for face in floor window command; do
+      printf '%-12s %-8s ' "$name" "$face"
+      measure "${programs[$name]}" "$face"
+      [[ -n "$floor" ]] || floor="$share"
+      awk -v s="$share" -v f="$floor" 'BEGIN { if (f > 0 && s != "") printf "(%.2f x the floor)", s / f }'
+      echo
+    done
   done
 done
