@@ -211,6 +211,101 @@ CommandLine parseMonitor(const QStringList &arguments)
     return line;
 }
 
+// The devices a load names: addresses, files by address, or --all; why not, or nothing.
+QString readDevices(const QStringList &words, const QStringList &files, LoadOptions &l)
+{
+    bool number = false;
+    for (const QString &word : words) {
+        const int address = word.toInt(&number);
+        if (!number || address < 1 || address > 96)
+            return QStringLiteral("Not a device address: ") + word;
+        if (address > l.highest)
+            return QStringLiteral("Address %1 is beyond the scan (--to %2)").arg(address).arg(l.highest);
+        l.addresses << address;
+    }
+    for (const QString &named : files) {
+        const qsizetype equals = named.indexOf(QLatin1Char('='));
+        const int address = named.left(equals).toInt(&number);
+        if (equals < 0 || !number || address < 1 || address > l.highest || named.size() == equals + 1)
+            return QStringLiteral("--file takes address=file, the address from 1 to --to (%1): ").arg(l.highest) +
+                   named;
+        if (l.files.contains(address))
+            return QStringLiteral("--file names address %1 more than once").arg(address);
+        l.files.insert(address, named.mid(equals + 1));
+        if (!l.addresses.contains(address))
+            l.addresses << address;
+    }
+    std::sort(l.addresses.begin(), l.addresses.end());
+    const bool devices = l.all || !l.addresses.isEmpty();
+    if (devices == !l.moduleFile.isEmpty())
+        return QStringLiteral("load takes --all, device addresses, or --module file");
+    if (l.all && !l.addresses.isEmpty())
+        return QStringLiteral("--all and addresses cannot go together");
+    return {};
+}
+
+// The load command's options.
+struct LoadCommandOptions {
+    const QCommandLineOption to = CommandParser::toOption();
+    const QCommandLineOption folder{
+        QStringLiteral("folder"),
+        QStringLiteral("Look for firmware (and BootLdr.dwn, FlshLdr.dwn) in dir, not in the current folder."),
+        QStringLiteral("dir")};
+    const QCommandLineOption all{
+        QStringLiteral("all"),
+        QStringLiteral("Load every device the scan lists; domes that cannot take a download are passed over.")};
+    const QCommandLineOption file{
+        QStringLiteral("file"),
+        QStringLiteral("Load this file into the device at address, whatever the folder holds (once per device)."),
+        QStringLiteral("address=file")};
+    const QCommandLineOption dryRun{
+        QStringLiteral("dry-run"),
+        QStringLiteral("Check the files and print what each load would send where; send nothing.")};
+    const QCommandLineOption latest{
+        QStringLiteral("latest"),
+        QStringLiteral("Where several files match, take the highest revision, as \"Upload latest Rev\" does.")};
+    const QCommandLineOption module{QStringLiteral("module"), QStringLiteral("Load file into the module itself."),
+                                    QStringLiteral("file")};
+    const QCommandLineOption port{QStringLiteral("port"),
+                                  QStringLiteral("Load file into the board on this serial device instead."),
+                                  QStringLiteral("device")};
+    const QCommandLineOption format = formatOption();
+};
+
+// A load of the file named into the module or a board on a port: no scan, no choice, so
+// the options of a scan mean nothing there. Why not, or nothing.
+QString singleFileProblem(const QCommandLineParser &parser, const LoadCommandOptions &o)
+{
+    const QString form = parser.isSet(o.port) ? QStringLiteral("--port") : QStringLiteral("--module");
+    for (const QCommandLineOption *scanOnly : {&o.to, &o.latest, &o.format, &o.file}) {
+        if (parser.isSet(*scanOnly))
+            return QStringLiteral("--") + scanOnly->names().first() + QStringLiteral(" means nothing with ") + form;
+    }
+    if (parser.isSet(o.port) &&
+        (parser.positionalArguments().size() != 1 || parser.isSet(o.all) || parser.isSet(o.module)))
+        return QStringLiteral("load --port takes one file");
+    return {};
+}
+
+// The devices' load: how far to scan, which devices, how to choose and list. Why not, or nothing.
+QString readDeviceLoad(const QCommandLineParser &parser, const LoadCommandOptions &o, LoadOptions &l)
+{
+    bool number = false;
+    l.highest = parser.value(o.to).toInt(&number);
+    if (!number || l.highest < 1 || l.highest > 96)
+        return QStringLiteral("--to takes an address from 1 to 96");
+    l.all = parser.isSet(o.all);
+    l.dryRun = parser.isSet(o.dryRun);
+    l.takeLatestFile = parser.isSet(o.latest);
+    const auto chosen = formatNamed(parser.value(o.format));
+    if (!chosen)
+        return QStringLiteral("--format takes table, csv or json");
+    l.format = *chosen;
+    l.moduleFile = parser.value(o.module);
+    l.folder = parser.value(o.folder);
+    return readDevices(parser.positionalArguments(), parser.values(o.file), l);
+}
+
 CommandLine parseLoad(const QStringList &arguments)
 {
     CommandParser command(QStringLiteral("load"),
@@ -222,31 +317,8 @@ CommandLine parseLoad(const QStringList &arguments)
         "loads the module's own firmware instead; with --port, loads file into the board on that\n"
         "serial port through its boot loader (BootLdr.dwn and FlshLdr.dwn of the folder).\n"
         "Ctrl-C abandons the load in hand."));
-    const QCommandLineOption to = CommandParser::toOption();
-    const QCommandLineOption folder(
-        QStringLiteral("folder"),
-        QStringLiteral("Look for firmware (and BootLdr.dwn, FlshLdr.dwn) in dir, not in the current folder."),
-        QStringLiteral("dir"));
-    const QCommandLineOption all(
-        QStringLiteral("all"),
-        QStringLiteral("Load every device the scan lists; domes that cannot take a download are passed over."));
-    const QCommandLineOption file(
-        QStringLiteral("file"),
-        QStringLiteral("Load this file into the device at address, whatever the folder holds (once per device)."),
-        QStringLiteral("address=file"));
-    const QCommandLineOption dryRun(
-        QStringLiteral("dry-run"),
-        QStringLiteral("Check the files and print what each load would send where; send nothing."));
-    const QCommandLineOption latest(
-        QStringLiteral("latest"),
-        QStringLiteral("Where several files match, take the highest revision, as \"Upload latest Rev\" does."));
-    const QCommandLineOption module(QStringLiteral("module"), QStringLiteral("Load file into the module itself."),
-                                    QStringLiteral("file"));
-    const QCommandLineOption port(QStringLiteral("port"),
-                                  QStringLiteral("Load file into the board on this serial device instead."),
-                                  QStringLiteral("device"));
-    const QCommandLineOption format = formatOption();
-    command.parser.addOptions({to, folder, all, file, dryRun, latest, module, port, format});
+    const LoadCommandOptions o;
+    command.parser.addOptions({o.to, o.folder, o.all, o.file, o.dryRun, o.latest, o.module, o.port, o.format});
     command.parser.addPositionalArgument(QStringLiteral("address"),
                                          QStringLiteral("The devices to load (with --port: the file)."),
                                          QStringLiteral("[address...]"));
@@ -254,68 +326,22 @@ CommandLine parseLoad(const QStringList &arguments)
         return *answer;
     const QCommandLineParser &parser = command.parser;
     CommandLine line;
-    line.folder = parser.value(folder);
-    // The module and a board on a port are loaded with the file named: no scan, no choice.
-    if (parser.isSet(port) || parser.isSet(module)) {
-        for (const QCommandLineOption *scanOnly : {&to, &latest, &format, &file}) {
-            if (parser.isSet(*scanOnly))
-                return command.refuse(QStringLiteral("--") + scanOnly->names().first() +
-                                      QStringLiteral(" means nothing with ") +
-                                      (parser.isSet(port) ? QStringLiteral("--port") : QStringLiteral("--module")));
-        }
+    line.folder = parser.value(o.folder);
+    if (parser.isSet(o.port) || parser.isSet(o.module)) {
+        if (const QString problem = singleFileProblem(parser, o); !problem.isEmpty())
+            return command.refuse(problem);
     }
-    if (parser.isSet(port)) {
-        if (parser.positionalArguments().size() != 1 || parser.isSet(all) || parser.isSet(module))
-            return command.refuse(QStringLiteral("load --port takes one file"));
+    if (parser.isSet(o.port)) {
         line.action = CommandLine::Action::Serial;
-        line.serial.port = parser.value(port);
+        line.serial.port = parser.value(o.port);
         line.serial.applicationFile = parser.positionalArguments().first();
-        line.serial.dryRun = parser.isSet(dryRun);
+        line.serial.dryRun = parser.isSet(o.dryRun);
         line.serial.folder = line.folder;
         return line;
     }
     line.action = CommandLine::Action::Load;
-    LoadOptions &l = line.load;
-    bool number = false;
-    l.highest = parser.value(to).toInt(&number);
-    if (!number || l.highest < 1 || l.highest > 96)
-        return command.refuse(QStringLiteral("--to takes an address from 1 to 96"));
-    l.all = parser.isSet(all);
-    l.dryRun = parser.isSet(dryRun);
-    l.takeLatestFile = parser.isSet(latest);
-    const auto chosen = formatNamed(parser.value(format));
-    if (!chosen)
-        return command.refuse(QStringLiteral("--format takes table, csv or json"));
-    l.format = *chosen;
-    l.moduleFile = parser.value(module);
-    for (const QString &word : parser.positionalArguments()) {
-        const int address = word.toInt(&number);
-        if (!number || address < 1 || address > 96)
-            return command.refuse(QStringLiteral("Not a device address: ") + word);
-        if (address > l.highest)
-            return command.refuse(
-                QStringLiteral("Address %1 is beyond the scan (--to %2)").arg(address).arg(l.highest));
-        l.addresses << address;
-    }
-    for (const QString &named : parser.values(file)) {
-        const qsizetype equals = named.indexOf(QLatin1Char('='));
-        const int address = named.left(equals).toInt(&number);
-        if (equals < 0 || !number || address < 1 || address > l.highest || named.size() == equals + 1)
-            return command.refuse(
-                QStringLiteral("--file takes address=file, the address from 1 to --to (%1): ").arg(l.highest) + named);
-        if (l.files.contains(address))
-            return command.refuse(QStringLiteral("--file names address %1 more than once").arg(address));
-        l.files.insert(address, named.mid(equals + 1));
-        if (!l.addresses.contains(address))
-            l.addresses << address;
-    }
-    std::sort(l.addresses.begin(), l.addresses.end());
-    l.folder = line.folder;
-    const bool devices = l.all || !l.addresses.isEmpty();
-    if (devices == !l.moduleFile.isEmpty())
-        return command.refuse(QStringLiteral("load takes --all, device addresses, or --module file"));
-    if (l.all && !l.addresses.isEmpty())
-        return command.refuse(QStringLiteral("--all and addresses cannot go together"));
+    if (const QString problem = readDeviceLoad(parser, o, line.load); !problem.isEmpty())
+        return command.refuse(problem);
     return line;
 }
 
@@ -408,6 +434,44 @@ CommandLine CommandLine::parse(const QStringList &given)
     return line;
 }
 
+// The options of the program without a command: the windows' and the tables'.
+struct WindowOptions {
+    const QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help.")};
+    const QCommandLineOption version{{QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("Show the program's version.")};
+    const QCommandLineOption com1{
+        QStringLiteral("com1"), QStringLiteral("Serial device for COM port 1 (Comm Port mode: needs --engineering)."),
+        QStringLiteral("device")};
+    const QCommandLineOption com2{
+        QStringLiteral("com2"), QStringLiteral("Serial device for COM port 2 (Comm Port mode: needs --engineering)."),
+        QStringLiteral("device")};
+    const QCommandLineOption working{QStringLiteral("working-folder"),
+                                     QStringLiteral("The folder the windows work in (firmware, download files, logs); "
+                                                    "by default where the program was started."),
+                                     QStringLiteral("dir")};
+    const QCommandLineOption engineering{
+        QStringLiteral("engineering"),
+        QStringLiteral("Show the flash loader's USB and H File Generator check boxes (Comm Port mode, tables).")};
+    const QCommandLineOption tables{QStringLiteral("write-tables"),
+                                    QStringLiteral("Write the five lookup-table headers into dir and exit."),
+                                    QStringLiteral("dir")};
+};
+
+// A word where the windows' options are read: a command that came after an option, or none.
+static CommandLine refusedWord(const QString &word)
+{
+    const bool isCommand = QStringList{QStringLiteral("scan"), QStringLiteral("monitor"), QStringLiteral("load"),
+                                       QStringLiteral("erase"), QStringLiteral("tables")}
+                               .contains(word);
+    CommandLine line;
+    line.action = CommandLine::Action::Refuse;
+    line.text = (isCommand ? word + QStringLiteral(" is a command: it comes first, before its options (quillbus-service ") +
+                                 word + QStringLiteral(" ...)")
+                           : QStringLiteral("Unknown command: ") + word) +
+                QStringLiteral("\nTry --help.\n");
+    return line;
+}
+
 CommandLine CommandLine::parseArguments(const QStringList &arguments)
 {
     // A command is the first argument; what follows is its own.
@@ -426,26 +490,8 @@ CommandLine CommandLine::parseArguments(const QStringList &arguments)
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Service tool for Quillbus domes and devices on the USB module."));
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
-    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
-                                     QStringLiteral("Show the program's version."));
-    const QCommandLineOption com1(QStringLiteral("com1"),
-                                  QStringLiteral("Serial device for COM port 1 (Comm Port mode: needs --engineering)."),
-                                  QStringLiteral("device"));
-    const QCommandLineOption com2(QStringLiteral("com2"),
-                                  QStringLiteral("Serial device for COM port 2 (Comm Port mode: needs --engineering)."),
-                                  QStringLiteral("device"));
-    const QCommandLineOption working(QStringLiteral("working-folder"),
-                                     QStringLiteral("The folder the windows work in (firmware, download files, logs); "
-                                                    "by default where the program was started."),
-                                     QStringLiteral("dir"));
-    const QCommandLineOption engineering(
-        QStringLiteral("engineering"),
-        QStringLiteral("Show the flash loader's USB and H File Generator check boxes (Comm Port mode, tables)."));
-    const QCommandLineOption tables(QStringLiteral("write-tables"),
-                                    QStringLiteral("Write the five lookup-table headers into dir and exit."),
-                                    QStringLiteral("dir"));
-    parser.addOptions({help, version, com1, com2, engineering, tables, working});
+    const WindowOptions o;
+    parser.addOptions({o.help, o.version, o.com1, o.com2, o.engineering, o.tables, o.working});
 
     CommandLine line;
     if (!parser.parse(arguments)) {
@@ -453,42 +499,30 @@ CommandLine CommandLine::parseArguments(const QStringList &arguments)
         line.text = parser.errorText() + QStringLiteral("\nTry --help.\n");
         return line;
     }
-    if (!parser.positionalArguments().isEmpty()) {
-        const QString word = parser.positionalArguments().first();
-        const bool isCommand = QStringList{QStringLiteral("scan"), QStringLiteral("monitor"), QStringLiteral("load"),
-                                           QStringLiteral("erase"), QStringLiteral("tables")}
-                                   .contains(word);
-        line.action = Action::Refuse;
-        line.text = (isCommand ? word +
-                                     QStringLiteral(" is a command: it comes first, before its options "
-                                                    "(quillbus-service ") +
-                                     word + QStringLiteral(" ...)")
-                               : QStringLiteral("Unknown command: ") + word) +
-                    QStringLiteral("\nTry --help.\n");
-        return line;
-    }
+    if (!parser.positionalArguments().isEmpty())
+        return refusedWord(parser.positionalArguments().first());
     if (const QString twice = repeatedOption(parser); !twice.isEmpty()) {
         line.action = Action::Refuse;
         line.text = QStringLiteral("--") + twice + QStringLiteral(" is given more than once\nTry --help.\n");
         return line;
     }
-    if (parser.isSet(help) || parser.isSet(version)) {
+    if (parser.isSet(o.help) || parser.isSet(o.version)) {
         line.action = Action::ShowText;
         // Parsed without an application object, the parser cannot name the program itself.
-        line.text = parser.isSet(help) ? helpOf(parser, QStringLiteral("[options] | <command> [options]")) + Commands
+        line.text = parser.isSet(o.help) ? helpOf(parser, QStringLiteral("[options] | <command> [options]")) + Commands
                                        : QStringLiteral("quillbus-service ") + Versions::Panel + QLatin1Char('\n');
         return line;
     }
-    line.flash.engineering = parser.isSet(engineering);
-    line.flash.com1 = parser.value(com1);
-    line.flash.com2 = parser.value(com2);
-    line.workingFolder = parser.value(working);
-    if ((parser.isSet(com1) || parser.isSet(com2)) && !line.flash.engineering)
+    line.flash.engineering = parser.isSet(o.engineering);
+    line.flash.com1 = parser.value(o.com1);
+    line.flash.com2 = parser.value(o.com2);
+    line.workingFolder = parser.value(o.working);
+    if ((parser.isSet(o.com1) || parser.isSet(o.com2)) && !line.flash.engineering)
         line.warnings = QStringLiteral("quillbus-service: --com1 and --com2 take effect in the flash loader's Comm "
                                        "Port mode, which only --engineering shows\n");
-    if (parser.isSet(tables)) {
+    if (parser.isSet(o.tables)) {
         line.action = Action::WriteTables;
-        line.tablesDirectory = parser.value(tables);
+        line.tablesDirectory = parser.value(o.tables);
     }
     return line;
 }
