@@ -91,6 +91,17 @@ std::optional<std::uint8_t> DeviceLoader::receive(const Bytes &message, std::uin
     if (!sequenceFollows(sequence))
         return command == Data ? std::nullopt : answer(command, StatusSequence);
 
+    return receiveProgramming(message);
+}
+
+// A message of the programming steps, in sequence: the block's address, its data, its
+// commit, the file's checksum.
+std::optional<std::uint8_t> DeviceLoader::receiveProgramming(const Bytes &message)
+{
+    const std::uint8_t command = message[Bus::Command];
+    const auto parameter = [&](std::size_t i) -> std::uint8_t {
+        return Bus::FirstParameter + i < message.size() ? message[Bus::FirstParameter + i] : 0;
+    };
     switch (command) {
     case Prepare: return answer(command, StatusOk);
     case SetAddress: {
@@ -116,21 +127,23 @@ std::optional<std::uint8_t> DeviceLoader::receive(const Bytes &message, std::uin
         m_block.clear();
         return answer(command, StatusOk);
     }
-    case FileChecksum: {
-        const std::uint16_t sent = static_cast<std::uint16_t>((parameter(0) << 8) | parameter(1));
-        const bool matches = static_cast<std::uint16_t>(m_fileSum + sent) == 0;
-        m_programming = false;
-        if (matches) {
-            ++m_filesAccepted;
-            // The first file of a load is the application image, which names its revision.
-            if (m_filesThisConnection++ == 0 && m_fileStart)
-                if (const auto revision = m_flash.revisionAt(*m_fileStart))
-                    m_flashedRevision = revision;
-        }
-        return answer(command, matches ? StatusOk : StatusChecksum);
-    }
+    case FileChecksum: return fileChecksum(static_cast<std::uint16_t>((parameter(0) << 8) | parameter(1)));
     default: return std::nullopt;
     }
+}
+
+std::optional<std::uint8_t> DeviceLoader::fileChecksum(std::uint16_t sent)
+{
+    const bool matches = static_cast<std::uint16_t>(m_fileSum + sent) == 0;
+    m_programming = false;
+    if (matches) {
+        ++m_filesAccepted;
+        // The first file of a load is the application image, which names its revision.
+        if (m_filesThisConnection++ == 0 && m_fileStart)
+            if (const auto revision = m_flash.revisionAt(*m_fileStart))
+                m_flashedRevision = revision;
+    }
+    return answer(FileChecksum, matches ? StatusOk : StatusChecksum);
 }
 
 } // namespace emu

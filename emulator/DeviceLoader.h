@@ -43,6 +43,8 @@ public:
 
 private:
     std::optional<std::uint8_t> answer(std::uint8_t step, std::uint8_t status);
+    std::optional<std::uint8_t> receiveProgramming(const Bytes &message);
+    std::optional<std::uint8_t> fileChecksum(std::uint16_t sent);
     bool sequenceFollows(std::uint8_t sequence);
 
     LoaderFaults m_faults;

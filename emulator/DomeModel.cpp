@@ -212,14 +212,27 @@ void DomeModel::quickSet(std::uint8_t number, std::int64_t nowMs)
     }
 }
 
+namespace {
+// The message's parameter i, 0 where the message is shorter.
+std::uint8_t parameterOf(const Bytes &message, std::size_t i)
+{
+    return Bus::FirstParameter + i < message.size() ? message[Bus::FirstParameter + i] : 0;
+}
+} // namespace
+
 void DomeModel::receive(const Bytes &message, std::int64_t nowMs)
 {
     if (message.size() < Bus::HeaderSize)
         return;
     runPatternsUntil(nowMs);
-    const auto parameter = [&](std::size_t i) -> std::uint8_t {
-        return Bus::FirstParameter + i < message.size() ? message[Bus::FirstParameter + i] : 0;
-    };
+    if (!receiveMotion(message, nowMs) && !receiveTargetOrPattern(message, nowMs))
+        receiveSetting(message, nowMs);
+}
+
+// Pan, tilt and the lens: moves and stops. False for any other command.
+bool DomeModel::receiveMotion(const Bytes &message, std::int64_t nowMs)
+{
+    const auto parameter = [&](std::size_t i) { return parameterOf(message, i); };
     const std::uint8_t command = message[Bus::Command];
     switch (command) {
     case PanLeft:
@@ -254,12 +267,16 @@ void DomeModel::receive(const Bytes &message, std::int64_t nowMs)
     case VphaseUp:
     case VphaseDown: move(Vphase, command == VphaseUp ? 1 : -1, 0, false, nowMs); break;
     case VphaseStop: stop(Vphase, nowMs); break;
-    case StopAll:
-        m_run.reset();
-        stopAll(nowMs);
-        break;
-    case ResetDome: reset(nowMs); break;
-    case Flip: flip(nowMs); break;
+    default: return false;
+    }
+    return true;
+}
+
+// Targets and patterns: set, go to, record, run. False for any other command.
+bool DomeModel::receiveTargetOrPattern(const Bytes &message, std::int64_t nowMs)
+{
+    const auto parameter = [&](std::size_t i) { return parameterOf(message, i); };
+    switch (message[Bus::Command]) {
     case SetTarget:
         if (parameter(0) < Targets)
             m_state.targets[parameter(0) + 1] = position(nowMs);
@@ -302,6 +319,22 @@ void DomeModel::receive(const Bytes &message, std::int64_t nowMs)
         }
         break;
     }
+    default: return false;
+    }
+    return true;
+}
+
+// Everything else the dome takes: stop all, reset, flip, settings and menus.
+void DomeModel::receiveSetting(const Bytes &message, std::int64_t nowMs)
+{
+    const auto parameter = [&](std::size_t i) { return parameterOf(message, i); };
+    switch (message[Bus::Command]) {
+    case StopAll:
+        m_run.reset();
+        stopAll(nowMs);
+        break;
+    case ResetDome: reset(nowMs); break;
+    case Flip: flip(nowMs); break;
     case RunPeel: m_state.peel = parameter(0); break;
     case Outputs: m_state.outputs = parameter(0) & 0x0F; break;
     case Special:

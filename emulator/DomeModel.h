@@ -130,6 +130,9 @@ private:
     void stop(AxisId axis, std::int64_t nowMs);
     void stopAll(std::int64_t nowMs);
     void quickSet(std::uint8_t number, std::int64_t nowMs);
+    bool receiveMotion(const Bytes &message, std::int64_t nowMs);
+    bool receiveTargetOrPattern(const Bytes &message, std::int64_t nowMs);
+    void receiveSetting(const Bytes &message, std::int64_t nowMs);
     void reset(std::int64_t nowMs);
     void flip(std::int64_t nowMs);
     double unitsPerDegree(std::uint8_t units, std::int64_t nowMs) const;

@@ -214,6 +214,92 @@ bool parseDriver(Parser &p, const std::vector<std::string> &w, Scenario &s)
     return true;
 }
 
+// A device's identity on the bus: its type, revision and name. Nothing when key is not one.
+std::optional<bool> parseIdentity(Parser &p, const std::string &key, const std::string &value, DeviceSetup &d)
+{
+    if (key == "type" || key == "rev") {
+        const auto word = parseHexWord(value);
+        if (!word)
+            return p.fail(key + " must be up to four hex digits");
+        (key == "type" ? d.type : d.revision) = *word;
+    } else if (key == "name") {
+        // The name goes on the bus byte for byte, as a device sends it.
+        if (!std::all_of(value.begin(), value.end(), [](char c) { return c >= ' ' && c <= '~'; }))
+            return p.fail("name holds printable ASCII characters only, one byte each as the device sends them");
+        if (value.size() > 6)
+            return p.fail("name holds at most six characters");
+        d.name = value + std::string(6 - value.size(), ' ');
+    } else {
+        return std::nullopt;
+    }
+    return true;
+}
+
+// How a device behaves: its faults, answers and timing.
+bool parseBehaviour(Parser &p, const std::string &key, const std::string &value, DeviceSetup &d)
+{
+    if (key == "config") {
+        static const std::pair<const char *, ConfigFault> faults[] = {{"late", ConfigFault::Late},
+                                                                      {"wrong-address", ConfigFault::WrongAddress},
+                                                                      {"wrong-code", ConfigFault::WrongCode},
+                                                                      {"wrong-length", ConfigFault::WrongLength},
+                                                                      {"long", ConfigFault::Long},
+                                                                      {"retry-only", ConfigFault::RetryOnly}};
+        bool known = false;
+        for (const auto &[word, fault] : faults) {
+            if (value == word) {
+                d.configFault = fault;
+                known = true;
+            }
+        }
+        if (!known)
+            return p.fail("config takes late, wrong-address, wrong-code, wrong-length, long or retry-only");
+    } else if (key == "flash") {
+        if (value.size() != 12)
+            return p.fail("flash takes twelve hex digits");
+        for (std::size_t k = 0; k < 12; k += 2) {
+            const auto byte = parseHexWord(value.substr(k, 2));
+            if (!byte)
+                return p.fail("flash takes twelve hex digits");
+            d.flashRevision.push_back(static_cast<std::uint8_t>(*byte));
+        }
+    } else if (key == "ping-loss" || key == "ping-delay") {
+        const auto n = parseNumber(value);
+        if (!n || *n < 0 || *n > 60000)
+            return p.fail(key + " takes a number from 0");
+        (key == "ping-loss" ? d.pingLossEvery : d.pingDelayMs) = static_cast<int>(*n);
+    } else if (key == "alarms") {
+        const auto bits = parseNumber(value);
+        if (!bits || *bits < 0 || *bits > 0x0F)
+            return p.fail("alarms takes the four input bits, 0 to 0x0F");
+        d.alarmInputs = static_cast<std::uint8_t>(*bits);
+    } else if (key == "ncpc-reply") {
+        if (value != "short" && value != "long-target" && value != "big-zoom")
+            return p.fail("ncpc-reply takes short, long-target or big-zoom");
+        d.engineeringReplyFault = value;
+    } else if (key == "zoom") {
+        const auto zoom = parseNumber(value);
+        if (!zoom || *zoom < 0 || *zoom > 255)
+            return p.fail("zoom must be 0 (no camera) to 255");
+        d.zoom = static_cast<int>(*zoom);
+    } else if (key == "delay") {
+        const auto ms = parseNumber(value);
+        if (!ms || *ms < 0 || *ms > 60000)
+            return p.fail("delay must be 0 to 60000 ms");
+        d.replyDelayMs = static_cast<int>(*ms);
+    } else {
+        return p.fail("unknown device setting '" + key + "'");
+    }
+    return true;
+}
+
+bool parseDeviceSetting(Parser &p, const std::string &key, const std::string &value, DeviceSetup &d)
+{
+    if (const std::optional<bool> identity = parseIdentity(p, key, value, d))
+        return *identity;
+    return parseBehaviour(p, key, value, d);
+}
+
 bool parseDevice(Parser &p, const std::vector<std::string> &w, Scenario &s)
 {
     if (w.size() < 2)
@@ -241,71 +327,9 @@ bool parseDevice(Parser &p, const std::vector<std::string> &w, Scenario &s)
         if (i + 1 >= w.size())
             return p.fail("'" + key + "' needs a value");
         const std::string &value = w[++i];
-        if (key == "type" || key == "rev") {
-            const auto word = parseHexWord(value);
-            if (!word)
-                return p.fail(key + " must be up to four hex digits");
-            (key == "type" ? d.type : d.revision) = *word;
-            haveType = haveType || key == "type";
-        } else if (key == "name") {
-            // The name goes on the bus byte for byte, as a device sends it.
-            if (!std::all_of(value.begin(), value.end(), [](char c) { return c >= ' ' && c <= '~'; }))
-                return p.fail("name holds printable ASCII characters only, one byte each as the device sends them");
-            if (value.size() > 6)
-                return p.fail("name holds at most six characters");
-            d.name = value + std::string(6 - value.size(), ' ');
-        } else if (key == "config") {
-            static const std::pair<const char *, ConfigFault> faults[] = {{"late", ConfigFault::Late},
-                                                                          {"wrong-address", ConfigFault::WrongAddress},
-                                                                          {"wrong-code", ConfigFault::WrongCode},
-                                                                          {"wrong-length", ConfigFault::WrongLength},
-                                                                          {"long", ConfigFault::Long},
-                                                                          {"retry-only", ConfigFault::RetryOnly}};
-            bool known = false;
-            for (const auto &[word, fault] : faults) {
-                if (value == word) {
-                    d.configFault = fault;
-                    known = true;
-                }
-            }
-            if (!known)
-                return p.fail("config takes late, wrong-address, wrong-code, wrong-length, long or retry-only");
-        } else if (key == "flash") {
-            if (value.size() != 12)
-                return p.fail("flash takes twelve hex digits");
-            for (std::size_t k = 0; k < 12; k += 2) {
-                const auto byte = parseHexWord(value.substr(k, 2));
-                if (!byte)
-                    return p.fail("flash takes twelve hex digits");
-                d.flashRevision.push_back(static_cast<std::uint8_t>(*byte));
-            }
-        } else if (key == "ping-loss" || key == "ping-delay") {
-            const auto n = parseNumber(value);
-            if (!n || *n < 0 || *n > 60000)
-                return p.fail(key + " takes a number from 0");
-            (key == "ping-loss" ? d.pingLossEvery : d.pingDelayMs) = static_cast<int>(*n);
-        } else if (key == "alarms") {
-            const auto bits = parseNumber(value);
-            if (!bits || *bits < 0 || *bits > 0x0F)
-                return p.fail("alarms takes the four input bits, 0 to 0x0F");
-            d.alarmInputs = static_cast<std::uint8_t>(*bits);
-        } else if (key == "ncpc-reply") {
-            if (value != "short" && value != "long-target" && value != "big-zoom")
-                return p.fail("ncpc-reply takes short, long-target or big-zoom");
-            d.engineeringReplyFault = value;
-        } else if (key == "zoom") {
-            const auto zoom = parseNumber(value);
-            if (!zoom || *zoom < 0 || *zoom > 255)
-                return p.fail("zoom must be 0 (no camera) to 255");
-            d.zoom = static_cast<int>(*zoom);
-        } else if (key == "delay") {
-            const auto ms = parseNumber(value);
-            if (!ms || *ms < 0 || *ms > 60000)
-                return p.fail("delay must be 0 to 60000 ms");
-            d.replyDelayMs = static_cast<int>(*ms);
-        } else {
-            return p.fail("unknown device setting '" + key + "'");
-        }
+        if (!parseDeviceSetting(p, key, value, d))
+            return false;
+        haveType = haveType || key == "type";
     }
     if (!haveType)
         return p.fail("device needs a type");
