@@ -164,6 +164,7 @@ TEST(DeviceLoadSequence, AnInterruptEndsTheDeviceInHandAndReachesNoMore)
     EXPECT_FALSE(load.sequence.running());
     EXPECT_EQ(load.outcomes(), (std::vector<std::string>{"1 interrupted", "2 not loaded", "3 not loaded",
                                                          "4 not loaded", "5 not loaded"}));
+    EXPECT_EQ(load.sequence.results().front().outcome.text, "Interrupted") << "the terminal's status column";
     EXPECT_FALSE(load.face.statuses.contains(QStringLiteral("Upload Complete")));
     EXPECT_EQ(load.bus.emulator.trace().calls("SndModData").size(), 1u) << "the abort byte";
 }

@@ -71,6 +71,16 @@ TEST(CommandLine, OptionsAndRefusals)
         {{"monitor", "--seconds", "nan"}, "--seconds takes a number of seconds"},
         {{"monitor", "--seconds", "inf"}, "--seconds takes a number of seconds"},
         {{"monitor", "--seconds", "5", "--count", "3"}, "--seconds and --count cannot go together"},
+        {{"scan", "--to", "97"}, "--to takes an address from 1 to 96"},
+        {{"scan", "--format", "xml"}, "--format takes table, csv or json"},
+        {{"scan", "--bogus"}, "scan --help"},
+        {{"tables"}, "tables takes one folder"},
+        {{"load"}, "load takes --all, device addresses, or --module file"},
+        {{"load", "--all", "3"}, "--all and addresses cannot go together"},
+        {{"load", "x"}, "Not a device address: x"},
+        {{"erase", "--port", "p", "--sectors", "22"}, "--sectors takes sectors 0-21"},
+        {{"erase", "--port", "p", "--sectors", "3-1"}, "--sectors takes sectors 0-21"},
+        {{"erase", "--port", "p", "--sectors", "x"}, "--sectors takes sectors 0-21"},
     };
     for (const auto &[arguments, reason] : refusals) {
         const CommandLine refused = parse(arguments);
