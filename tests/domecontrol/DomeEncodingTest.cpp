@@ -50,7 +50,9 @@ TEST(RawEntry, ConfigureQwilAndConfigBufferLayouts)
     EXPECT_EQ(ok->second, 1);
     EXPECT_EQ(ok->highestAddress, 16);
 
-    for (const char *refused : {"21 02 AB", "20 0B AB", "05 02 ABC", "21 02 ABCD", "20 0B ABCD", "05 02 ABCG"})
+    // Only hexadecimal digits become bytes, not the codes between "9" and "A".
+    for (const char *refused : {"21 02 AB", "20 0B AB", "05 02 ABC", "21 02 ABCD", "20 0B ABCD", "05 02 ABCG",
+                                "05 02 AB@D", "05 02 :;<=", "0: 02 ABCD"})
         EXPECT_FALSE(RawEntry::setConfigBuffer(QString::fromLatin1(refused))) << refused;
     const auto buffer = RawEntry::setConfigBuffer(QStringLiteral("05 02 abcd"));
     ASSERT_TRUE(buffer);

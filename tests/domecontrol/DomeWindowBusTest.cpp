@@ -198,27 +198,6 @@ TEST(DomeBus, RawEntriesGoOutAsTypedOrAreRefused)
     EXPECT_EQ(d.calls("SndQwilData"), (Calls{{54}})) << "Send Module Data sends nothing";
 }
 
-// Only what was typed becomes bytes: hexadecimal digits in either case, and of an odd
-// "Send Qwil Data" entry only the pairs it converts.
-TEST(DomeBus, RawEntriesTurnOnlyTypedDigitsIntoBytes)
-{
-    DomeWindow d;
-    d.bus.advance(3000);
-    for (const char *entry : {"05 02 AB@D", "05 02 :;<=", "0: 02 ABCD"}) {
-        SCOPED_TRACE(entry);
-        d.mark();
-        d.f().Text7->setText(QString::fromLatin1(entry));
-        d.click(d.f().Command58);
-        EXPECT_TRUE(d.calls("SetConfigData").empty());
-        EXPECT_EQ(d.status(), "Invalid config Buffer Data Format");
-    }
-    d.mark();
-    d.f().Text7->setText(QStringLiteral("0AF0000201CAZ"));
-    d.click(d.f().Command5);
-    EXPECT_EQ(d.calls("SndQwilData"), (Calls{{6}}));
-    EXPECT_EQ(d.bus.emulator.trace().busMessages().back(), (emu::Bytes{0x0A, 0xF0, 0x00, 0x02, 0x01, 0xCA}));
-}
-
 TEST(DomeBus, TheEngineeringPanelAsksSetsAndShowsTheReplies)
 {
     DomeWindow d;

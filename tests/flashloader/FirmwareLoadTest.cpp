@@ -17,6 +17,8 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <string_view>
+
 TEST(FirmwareLoad, ThreeDevicesGetEveryFileAndEndWithUploadComplete)
 {
     FlashLoader loader;
@@ -57,6 +59,12 @@ TEST(FirmwareLoad, ThreeDevicesGetEveryFileAndEndWithUploadComplete)
     EXPECT_EQ(loader.bus.emulator.device(3)->loader().filesAccepted(), 3);
     EXPECT_EQ(loader.bus.emulator.device(9)->loader().filesAccepted(), 2);
     EXPECT_FALSE(loader.bus.emulator.device(3)->loader().inLoader());
+
+    // A rescan shows the revisions just loaded.
+    loader.scan(QStringLiteral("9"));
+    EXPECT_EQ(loader.rows()[2].mid(16, 4), "0111");
+    EXPECT_EQ(loader.rows()[5].mid(16, 4), "0104");
+    EXPECT_EQ(loader.rows()[8].mid(16, 4), "0102");
 }
 
 TEST(FirmwareLoad, TwoCandidateFilesAreChosenByHandOrTheLatestIsTaken)
@@ -103,7 +111,8 @@ TEST(FirmwareLoad, OldDomeRevisionIsRefused)
 }
 
 // The module's firmware as shipped, and the same records out of address order with one
-// repeated: both load and verify, the module holding the file.
+// repeated: both load and verify, the module holding the file. The blocks carry three
+// 16-byte records each, and the module restarts with its new firmware's revision.
 TEST(FirmwareLoad, ModuleLoadEndsWithRecyclePowerAndTheModuleHoldsTheFile)
 {
     for (const char *file : {"UsbModule-0103.hex", "UsbModule-9999.hex"}) {
@@ -126,18 +135,21 @@ TEST(FirmwareLoad, ModuleLoadEndsWithRecyclePowerAndTheModuleHoldsTheFile)
         EXPECT_EQ(flashDifferences(loader.bus.emulator.moduleLoader().flash(),
                                    expectedImages(loader.folder.path(QString::fromLatin1(file)), 0, true)),
                   0u);
+        if (std::string_view(file) != "UsbModule-0103.hex")
+            continue;
+        std::vector<long long> lengths;
+        for (const auto &call : loader.bus.emulator.trace().calls("DevDownLoad"))
+            lengths.push_back(call.arguments.at(1));
+        // Enter loader, 32 blocks of three 16-byte records, checksum request, exit.
+        std::vector<long long> expected(35, 58);
+        expected.front() = expected.back() = 2;
+        expected[33] = 9;
+        EXPECT_EQ(lengths, expected);
+        loader.f().Option1->click(); // back to the devices: the window connects again
+        loader.bus.advance(1000);
+        EXPECT_TRUE(loader.status().startsWith(QStringLiteral("Orvo USB Module Rev 1.03")))
+            << loader.status().toStdString();
     }
-}
-
-TEST(FirmwareLoad, ModuleChecksumMismatchEndsInChecksumError)
-{
-    FlashLoader loader(scenarioFrom("module load-fault 15 corrupt\n"));
-    loader.copyDemoFirmware();
-    loader.startUp();
-    ASSERT_TRUE(loader.startModuleLoad());
-    ASSERT_TRUE(loader.runUntil([&] { return loader.statusIs("Checksum Error"); })) << loader.status().toStdString();
-    EXPECT_FALSE(loader.window->loadBusy());
-    EXPECT_TRUE(loader.f().Command1->isEnabled());
 }
 
 TEST(FirmwareLoad, EveryFaultEndsInItsOwnMessageAndASecondLoadWorks)
@@ -204,9 +216,10 @@ TEST(FirmwareLoad, ModuleFaultsEndInTheStatusTableMessageWithTheirBeeps)
         const char *scenario;
         const char *message;
         const char *countFrom; // beeps are counted from the moment this text shows
-        int beeps;
+        int beeps;             // -1: not counted
     };
     const Case cases[] = {
+        {"module load-fault 15 corrupt", "Checksum Error", "Checksum Error", -1},
         {"module load-fault 14 nak 4", "Sequence Error", "Sequence Error", 1},
         {"module load-fault 15 nak 4", "Sequence Error", "Sequence Error", 2}, // the status and one more
         {"module load-fault 13 silent", "No Response From Device", "No Response From Device", 2}, // the same
@@ -225,7 +238,9 @@ TEST(FirmwareLoad, ModuleFaultsEndInTheStatusTableMessageWithTheirBeeps)
         ASSERT_TRUE(loader.startModuleLoad());
         ASSERT_TRUE(loader.runUntil([&] { return loader.statusIs(c.message); })) << loader.status().toStdString();
         loader.bus.advance(100);
-        EXPECT_EQ(Beep::count() - beeps, c.beeps);
+        if (c.beeps >= 0) {
+            EXPECT_EQ(Beep::count() - beeps, c.beeps);
+        }
         EXPECT_TRUE(loader.f().Command1->isEnabled());
         EXPECT_FALSE(loader.window->loadBusy());
     }
@@ -356,25 +371,6 @@ TEST(FirmwareLoad, OneRecordFileGoesAsSetAddressOneMessageCommitAndChecksum)
     EXPECT_EQ(sequences, (std::vector<long long>{0, 1, 2, 3, 4, 5, 6, 7}));
 }
 
-TEST(FirmwareLoad, ModuleBlocksCarryFortyEightBytes)
-{
-    FlashLoader loader;
-    loader.copyDemoFirmware();
-    loader.startUp();
-    ASSERT_TRUE(loader.startModuleLoad());
-    ASSERT_TRUE(loader.runUntil([&] { return loader.statusIs("Load Complete - Recycle Power"); }));
-    std::vector<long long> lengths;
-    for (const auto &call : loader.bus.emulator.trace().calls("DevDownLoad"))
-        lengths.push_back(call.arguments.at(1));
-    // Enter loader, 32 blocks of three 16-byte records, checksum request, exit.
-    ASSERT_EQ(lengths.size(), 1u + 32u + 2u);
-    EXPECT_EQ(lengths.front(), 2);
-    for (std::size_t i = 1; i <= 32; ++i)
-        EXPECT_EQ(lengths[i], 58) << i;
-    EXPECT_EQ(lengths[33], 9);
-    EXPECT_EQ(lengths[34], 2);
-}
-
 TEST(FirmwareLoad, ALaterDeviceWithTwoFilesWaitsForTheUserAndThenGoesOn)
 {
     FlashLoader loader;
@@ -409,30 +405,6 @@ TEST(FirmwareLoad, LaterFilesOfADeviceCountOneProgressStepFewer)
     ASSERT_TRUE(
         loader.runUntil([&] { return loader.f().ProgressBar1->maximum() == lines("F4008-0111b.dwn") + 1; }, 20000));
     ASSERT_TRUE(loader.runUntil([&] { return loader.statusIs("Upload Complete"); }));
-}
-
-TEST(FirmwareLoad, ARescanShowsTheRevisionsJustLoaded)
-{
-    FlashLoader loader;
-    loader.copyDemoFirmware();
-    loader.startUp();
-    loader.scan(QStringLiteral("9"));
-    EXPECT_EQ(loader.rows()[2].mid(16, 4), "0105");
-    loader.select({3, 6, 9});
-    QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
-    ASSERT_TRUE(loader.runUntil([&] { return loader.statusIs("Upload Complete"); }));
-    loader.scan(QStringLiteral("9"));
-    EXPECT_EQ(loader.rows()[2].mid(16, 4), "0111");
-    EXPECT_EQ(loader.rows()[5].mid(16, 4), "0104");
-    EXPECT_EQ(loader.rows()[8].mid(16, 4), "0102");
-
-    // The module restarts with the revision of its new firmware.
-    ASSERT_TRUE(loader.startModuleLoad());
-    ASSERT_TRUE(loader.runUntil([&] { return loader.statusIs("Load Complete - Recycle Power"); }));
-    loader.f().Option1->click(); // back to the devices: the window connects again
-    loader.bus.advance(1000);
-    EXPECT_TRUE(loader.status().startsWith(QStringLiteral("Orvo USB Module Rev 1.03")))
-        << loader.status().toStdString();
 }
 
 // A flash loader on the driver thread and real time, with the firmware for type 4008.

