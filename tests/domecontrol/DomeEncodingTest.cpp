@@ -19,6 +19,7 @@ TEST(RawEntry, QwilDataTakesHexPairsAndRefusesWhatItCannotHold)
         {QStringLiteral("0AF0000201C"), std::nullopt}, // 11 characters
         {QStringLiteral("0AF0000201CA"), 6},
         {QStringLiteral("0AF0000201CA1"), 6},
+        {QStringLiteral("0AF0000201CAZ"), 6},   // an odd last character is not read, digit or not
         {QStringLiteral("0AF0000201CA123"), 8}, // rounds up: a zero byte ends it
         {QStringLiteral("0af0000201ca"), 6},
         {QStringLiteral("0AF0000201CG"), std::nullopt},
