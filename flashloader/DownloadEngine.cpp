@@ -68,8 +68,9 @@ DownloadEngine::DownloadEngine(ModuleDriver &driver, LoadHost &host, QObject *pa
 
 FormTimer *DownloadEngine::makeTimer(int number, int intervalMs, void (DownloadEngine::*step)())
 {
-    // Parented to the window so every timer is found there under its name.
-    auto *timer = new FormTimer(QStringLiteral("Timer%1").arg(number), intervalMs, parent());
+    // Parented to the window so every timer is found there under its name; to the engine
+    // itself when it has no window.
+    auto *timer = new FormTimer(QStringLiteral("Timer%1").arg(number), intervalMs, parent() ? parent() : this);
     timer->setSingleShot(true);
     connect(timer, &FormTimer::timeout, this, step);
     m_timers.push_back(timer);

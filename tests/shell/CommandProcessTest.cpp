@@ -164,12 +164,25 @@ TEST(ServiceCommands, EveryKindOfFailureHasItsOwnStatus)
         {{QStringLiteral("monitor"), QStringLiteral("--play"), QStringLiteral("missing.mon")},
          ExitStatus::Failed,
          "Cannot open missing.mon: No such file or directory"},
+        // Random bytes are not a log; the rule that refuses them is named.
+        {{QStringLiteral("monitor"), QStringLiteral("--play"), QStringLiteral("noise.mon")},
+         ExitStatus::Failed,
+         "Cannot open noise.mon: not a monitor log: it holds binary data (a NUL byte)"},
         {{QStringLiteral("monitor"), QStringLiteral("--log"), QStringLiteral("missing/bus.mon")},
          ExitStatus::Failed,
          "Cannot create missing/bus.mon"},
         // No command and no display: the windows cannot open, and say so.
         {{}, ExitStatus::Usage, "quillbus-service: the windows cannot open: "},
     };
+    QByteArray noise(4096, '\0');
+    for (int i = 0; i < noise.size(); ++i)
+        noise[i] = static_cast<char>((i * 7919) % 251);
+    folder.write(QStringLiteral("noise.mon"), noise);
+    // A log's control characters never reach the terminal.
+    folder.write(QStringLiteral("escape.mon"), "   1.000   02 C0 \x1B]0;owned\x07\r\n");
+    const Ran escaped =
+        service({QStringLiteral("monitor"), QStringLiteral("--play"), QStringLiteral("escape.mon")}, here);
+    EXPECT_EQ(escaped.out, "  1.000   02 C0 \\x1B]0;owned\\x07\n") << escaped.err.toStdString();
     for (const Case &c : cases) {
         const Ran ran = service(c.arguments, here);
         EXPECT_EQ(ran.status, c.status) << c.arguments.join(QLatin1Char(' ')).toStdString();
