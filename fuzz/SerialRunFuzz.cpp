@@ -12,7 +12,7 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -147,7 +147,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     static int argc = 1;
     static char name[] = "serialrun_fuzz";
     static char *argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
+    static QCoreApplication app(argc, argv);
     static QTemporaryDir folder;
     static const bool entered = QDir::setCurrent(folder.path());
     (void)entered;
