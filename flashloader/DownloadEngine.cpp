@@ -50,27 +50,27 @@ QString deviceErrorText(std::uint8_t status)
 DownloadEngine::DownloadEngine(ModuleDriver &driver, LoadHost &host, QObject *parent)
     : QObject(parent), m_driver(driver), m_host(host)
 {
-    m_pacing = makeTimer(2, 50, &DownloadEngine::pacingStep);
-    m_moduleExit = makeTimer(3, 500, &DownloadEngine::moduleExitStep);
-    m_watchdog = makeTimer(4, 3000, &DownloadEngine::watchdogExpired);
-    m_startOfFile = makeTimer(5, 500, &DownloadEngine::startOfFileStep);
-    m_start = makeTimer(7, StartStepMs, &DownloadEngine::startStep);
-    m_moduleChecksum = makeTimer(8, 100, &DownloadEngine::moduleChecksumStep);
-    m_poller = makeTimer(9, PollMs, &DownloadEngine::poll);
-    m_programRequest = makeTimer(11, 3000, &DownloadEngine::programRequest);
-    m_setAddress = makeTimer(12, 50, &DownloadEngine::setAddressStep);
-    m_commit = makeTimer(13, 100, &DownloadEngine::commitStep);
-    m_exitLoader = makeTimer(14, 1, &DownloadEngine::exitLoaderStep);
-    m_nextDevice = makeTimer(18, NextDeviceMs, &DownloadEngine::nextDeviceTimer);
-    m_shortPause = makeTimer(19, ShortPauseMs, &DownloadEngine::sendDataMessage);
-    m_prepare = makeTimer(20, 100, &DownloadEngine::prepareStep);
+    m_pacing = makeTimer(QStringLiteral("pacing"), 50, &DownloadEngine::pacingStep);
+    m_moduleExit = makeTimer(QStringLiteral("moduleExit"), 500, &DownloadEngine::moduleExitStep);
+    m_watchdog = makeTimer(QStringLiteral("replyWatchdog"), 3000, &DownloadEngine::watchdogExpired);
+    m_startOfFile = makeTimer(QStringLiteral("startOfFile"), 500, &DownloadEngine::startOfFileStep);
+    m_start = makeTimer(QStringLiteral("startStep"), StartStepMs, &DownloadEngine::startStep);
+    m_moduleChecksum = makeTimer(QStringLiteral("moduleChecksum"), 100, &DownloadEngine::moduleChecksumStep);
+    m_poller = makeTimer(QStringLiteral("replyPoll"), PollMs, &DownloadEngine::poll);
+    m_programRequest = makeTimer(QStringLiteral("programRequest"), 3000, &DownloadEngine::programRequest);
+    m_setAddress = makeTimer(QStringLiteral("setAddress"), 50, &DownloadEngine::setAddressStep);
+    m_commit = makeTimer(QStringLiteral("commit"), 100, &DownloadEngine::commitStep);
+    m_exitLoader = makeTimer(QStringLiteral("exitLoader"), 1, &DownloadEngine::exitLoaderStep);
+    m_nextDevice = makeTimer(QStringLiteral("nextDevice"), NextDeviceMs, &DownloadEngine::nextDeviceTimer);
+    m_shortPause = makeTimer(QStringLiteral("dataMessagePause"), ShortPauseMs, &DownloadEngine::sendDataMessage);
+    m_prepare = makeTimer(QStringLiteral("prepare"), 100, &DownloadEngine::prepareStep);
 }
 
-FormTimer *DownloadEngine::makeTimer(int number, int intervalMs, void (DownloadEngine::*step)())
+FormTimer *DownloadEngine::makeTimer(const QString &name, int intervalMs, void (DownloadEngine::*step)())
 {
     // Parented to the window so every timer is found there under its name; to the engine
     // itself when it has no window.
-    auto *timer = new FormTimer(QStringLiteral("Timer%1").arg(number), intervalMs, parent() ? parent() : this);
+    auto *timer = new FormTimer(name, intervalMs, parent() ? parent() : this);
     timer->setSingleShot(true);
     connect(timer, &FormTimer::timeout, this, step);
     m_timers.push_back(timer);

@@ -100,7 +100,7 @@ signals:
     void loadEnded(const LoadOutcome &outcome);
 
 private:
-    FormTimer *makeTimer(int number, int intervalMs, void (DownloadEngine::*step)());
+    FormTimer *makeTimer(const QString &name, int intervalMs, void (DownloadEngine::*step)());
     void arm(FormTimer *timer, int intervalMs);
     void armWatchdog(int intervalMs, int retryCount);
     void stopWatchdogAndPoll();
@@ -117,24 +117,24 @@ private:
     void end(LoadOutcome::Kind kind, const QString &text);
 
     // Timer steps.
-    void startStep();          // Timer7
-    void startOfFileStep();    // Timer5
-    void pacingStep();         // Timer2
-    void programRequest();     // Timer11
-    void prepareStep();        // Timer20
-    void setAddressStep();     // Timer12
-    void commitStep();         // Timer13
-    void exitLoaderStep();     // Timer14
-    void moduleChecksumStep(); // Timer8
-    void moduleExitStep();     // Timer3
-    void watchdogExpired();    // Timer4
-    void nextDeviceTimer();    // Timer18
-    void poll();               // Timer9
+    void startStep();
+    void startOfFileStep();
+    void pacingStep();
+    void programRequest();
+    void prepareStep();
+    void setAddressStep();
+    void commitStep();
+    void exitLoaderStep();
+    void moduleChecksumStep();
+    void moduleExitStep();
+    void watchdogExpired();
+    void nextDeviceTimer();
+    void poll();
     bool takeReply(std::int32_t result, std::span<const std::uint8_t> reply);
 
     void deviceBlock();
     void nextDeviceAction();
-    void sendDataMessage(); // Timer19, the short pause before each data message
+    void sendDataMessage(); // after the short pause before each data message
     void moduleBlock();
     void deviceFileChecksum();
     void handleModuleReply(std::uint8_t code, std::uint8_t status, std::span<const std::uint8_t> reply);

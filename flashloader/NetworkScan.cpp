@@ -15,10 +15,11 @@ constexpr std::uint8_t DrainMarker = 0x2A;
 } // namespace
 
 NetworkScan::NetworkScan(ModuleDriver &driver, QObject *parent)
-    : QObject(parent), m_driver(driver), m_timer17(new FormTimer(QStringLiteral("Timer17"), StartDelayMs, parent))
+    : QObject(parent), m_driver(driver),
+      m_startDelay(new FormTimer(QStringLiteral("scanStartDelay"), StartDelayMs, parent))
 {
-    m_timer17->setSingleShot(true);
-    connect(m_timer17, &FormTimer::timeout, this, &NetworkScan::run);
+    m_startDelay->setSingleShot(true);
+    connect(m_startDelay, &FormTimer::timeout, this, &NetworkScan::run);
 }
 
 bool NetworkScan::begin(int highest)
@@ -36,7 +37,7 @@ void NetworkScan::start()
     m_active = true;
     m_stopRequested = false;
     ModuleConnection::drain(m_driver, this, ModuleDrainWaitMs,
-                            [this](const ModuleConnection::Records &) { m_timer17->setEnabled(true); });
+                            [this](const ModuleConnection::Records &) { m_startDelay->setEnabled(true); });
 }
 
 void NetworkScan::requestStop()

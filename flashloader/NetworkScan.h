@@ -77,7 +77,7 @@ private:
     bool debugOn() const { return m_debugOn && m_debugOn(); }
 
     ModuleDriver &m_driver;
-    FormTimer *m_timer17;
+    FormTimer *m_startDelay; // from the drain before the scan to its first address
     std::function<int()> m_maxAddress;
     std::function<bool()> m_debugOn;
     int m_lastAddress = 0;

@@ -17,9 +17,10 @@ int runSerial(const SerialOptions &options)
     QSerialPort port;
     SerialPortLine line(&port, &owner);
     TerminalLoad host(false);
-    SerialLoader loader(line, host, new FormTimer(QStringLiteral("Timer1"), SerialLoader::StepMs, &owner),
-                        new FormTimer(QStringLiteral("Timer6"), SerialLoader::NextBlockMs, &owner),
-                        [&options](int) { return options.port; }, &owner);
+    SerialLoader loader(
+        line, host, new FormTimer(QStringLiteral("serialStep"), SerialLoader::StepMs, &owner),
+        new FormTimer(QStringLiteral("nextBlock"), SerialLoader::NextBlockMs, &owner),
+        [&options](int) { return options.port; }, &owner);
     // Tried here first, so the reason is told once, in the command's own words.
     if (!line.open(options.port)) {
         std::fprintf(stderr, "Cannot open the serial port %s: %s\n", qPrintable(options.port),

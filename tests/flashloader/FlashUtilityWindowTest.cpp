@@ -55,16 +55,21 @@ TEST(FlashUtility, OpensInUsbModeWithEveryNamedControl)
     for (const QString &name : names)
         EXPECT_NE(w.findChild<QObject *>(name), nullptr) << name.toStdString();
 
-    const std::pair<int, int> intervals[] = {
-        {1, 1000},  {2, 50},  {3, 500},  {4, 3000}, {5, 500},  {6, 500},  {7, 100},  {8, 100},  {9, 25},    {10, 1000},
-        {11, 3000}, {12, 50}, {13, 100}, {14, 1},   {16, 100}, {17, 100}, {18, 100}, {20, 100}, {21, 1000}, {22, 3000}};
-    for (const auto &[n, ms] : intervals) {
-        auto *timer = w.findChild<FormTimer *>(QStringLiteral("Timer%1").arg(n));
-        ASSERT_NE(timer, nullptr) << n;
-        EXPECT_EQ(timer->interval(), ms) << n;
+    // The form's own timers go by their numbers, the scan's and the download engine's by
+    // what they do.
+    const std::pair<QString, int> intervals[] = {
+        {"Timer1", 1000},        {"Timer6", 500},          {"Timer10", 1000},   {"Timer16", 100},
+        {"Timer21", 1000},       {"Timer22", 3000},        {"pacing", 50},      {"moduleExit", 500},
+        {"replyWatchdog", 3000}, {"startOfFile", 500},     {"startStep", 100},  {"moduleChecksum", 100},
+        {"replyPoll", 25},       {"programRequest", 3000}, {"setAddress", 50},  {"commit", 100},
+        {"exitLoader", 1},       {"scanStartDelay", 100},  {"nextDevice", 100}, {"prepare", 100}};
+    for (const auto &[name, ms] : intervals) {
+        auto *timer = w.findChild<FormTimer *>(name);
+        ASSERT_NE(timer, nullptr) << name.toStdString();
+        EXPECT_EQ(timer->interval(), ms) << name.toStdString();
     }
     EXPECT_NE(w.findChild<FormTimer *>(QStringLiteral("Timer15")), nullptr);
-    EXPECT_NE(w.findChild<FormTimer *>(QStringLiteral("Timer19")), nullptr);
+    EXPECT_NE(w.findChild<FormTimer *>(QStringLiteral("dataMessagePause")), nullptr);
 
     FlashUtilityForm &f = loader.f();
     EXPECT_TRUE(f.Check3->isChecked());
@@ -328,7 +333,7 @@ TEST(FlashUtility, ModuleModeAsksForAFileFirst)
     QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
     EXPECT_EQ(loader.status(), "FMOD-0102.hex Loading ");
     EXPECT_FALSE(loader.f().Command9->isEnabled());
-    EXPECT_TRUE(loader.window->findChild<FormTimer *>(QStringLiteral("Timer7"))->isEnabled());
+    EXPECT_TRUE(loader.window->findChild<FormTimer *>(QStringLiteral("startStep"))->isEnabled());
 
     // While the load runs the mode stays as it is.
     QTest::mouseClick(loader.f().Option1, Qt::LeftButton);
