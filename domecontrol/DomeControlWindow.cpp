@@ -85,6 +85,15 @@ void DomeControlWindow::holdKey(QWidget *key, std::function<void()> pressed, std
 
 void DomeControlWindow::wireKeys()
 {
+    wireMotionKeys();
+    wireFunctionKeys();
+    wireReplies();
+}
+
+// The keypad and the keys that move the camera: the hold keys of zoom, focus, iris and
+// vphase, and the taps of pan and tilt.
+void DomeControlWindow::wireMotionKeys()
+{
     DomeControlForm &f = form;
     for (int key = 0; key < f.Command15.size(); ++key)
         connect(f.Command15[key], &QPushButton::clicked, this, [this, key] { keypadPressed(key); });
@@ -115,7 +124,12 @@ void DomeControlWindow::wireKeys()
     connect(f.RightArrow, &QToolButton::clicked, this, [this] { m_motion.panTap(MotionKeys::PanRight); });
     connect(f.Command16, &QPushButton::clicked, this, [this] { m_motion.toggleTap(); });
     connect(f.Command14, &QPushButton::clicked, this, [this] { m_motion.select(); });
+}
 
+// Targets, outputs, the dome's functions, its status and the ping test.
+void DomeControlWindow::wireFunctionKeys()
+{
+    DomeControlForm &f = form;
     connect(f.Command35, &QPushButton::clicked, this, [this] { m_targets.view(); });
     connect(f.Command36, &QPushButton::clicked, this, [this] { m_targets.pattern(); });
     connect(f.Command47, &QPushButton::clicked, this, [this] { m_targets.repeat(); });
@@ -144,7 +158,12 @@ void DomeControlWindow::wireKeys()
         for (QFrame *shape : {form.Shape1, form.Shape4, form.Shape2, form.Shape5})
             paintIndicator(shape, true);
     });
+}
 
+// The raw message keys, what the receive poll hears, and the controls that answer the mouse.
+void DomeControlWindow::wireReplies()
+{
+    DomeControlForm &f = form;
     connect(f.Command5, &QPushButton::clicked, this, [this] { m_raw.sendQwilData(form.Text7->text()); });
     connect(f.Command6, &QPushButton::clicked, this, [this] { m_raw.configureQwil(form.Text7->text()); });
     connect(f.Command58, &QPushButton::clicked, this, [this] { m_raw.setConfigBuffer(form.Text7->text()); });

@@ -43,6 +43,9 @@ protected:
 private:
     QWidget *makeFace();
     void wireKeys();
+    void wireMotionKeys();
+    void wireFunctionKeys();
+    void wireReplies();
     void holdKey(QWidget *key, std::function<void()> pressed, std::function<void()> released);
     void loadWindow();
     void connectModule();

@@ -82,7 +82,14 @@ DeviceBlockSender::Action DeviceBlockSender::next(RecordFile &file, std::uint8_t
     }
     if (record->address < nextAddress)
         return {Action::Kind::Invalid, {}, 0};
+    return nextDataMessage(file, deviceAddress, hooks, std::move(record));
+}
 
+// One data message of the records that follow each other from nextAddress on, as many as
+// it holds; the block is committed after it when it is full or the file has ended.
+DeviceBlockSender::Action DeviceBlockSender::nextDataMessage(RecordFile &file, std::uint8_t deviceAddress,
+                                                             const Hooks &hooks, std::optional<SRecord::Record> record)
+{
     Bytes message = DownloadMessages::dataHeader(deviceAddress);
     const std::uint8_t sequence = hooks.advanceSequence();
     for (;;) {
@@ -111,17 +118,8 @@ DeviceBlockSender::Action DeviceBlockSender::next(RecordFile &file, std::uint8_t
         if (record->address > nextAddress) {
             m_gapPending = true;
             m_recordAddress = record->address;
-        } else if (record->address < nextAddress) {
-            // The next record overlaps what this message holds: the message ends where
-            // that record begins, and the block closes so the record gets its own address.
-            const auto overlap = static_cast<std::size_t>(nextAddress - record->address);
-            if (overlap > length)
-                return {Action::Kind::Invalid, {}, 0};
-            for (std::size_t i = message.size() - overlap; i < message.size(); ++i)
-                expectedChecksum -= message[i];
-            message.resize(message.size() - overlap);
-            nextAddress = record->address;
-            messageCount = DownloadMessages::MessagesPerBlock - 1;
+        } else if (record->address < nextAddress && !endBefore(message, length, record->address)) {
+            return {Action::Kind::Invalid, {}, 0};
         }
         break;
     }
@@ -132,6 +130,22 @@ DeviceBlockSender::Action DeviceBlockSender::next(RecordFile &file, std::uint8_t
         m_commitDue = true;
     }
     return action;
+}
+
+// The next record overlaps what the message holds: the message ends where that record
+// begins, and the block closes so the record gets its own address. False when the
+// overlap reaches back past the message's data.
+bool DeviceBlockSender::endBefore(Bytes &message, std::size_t length, long recordAddress)
+{
+    const auto overlap = static_cast<std::size_t>(nextAddress - recordAddress);
+    if (overlap > length)
+        return false;
+    for (std::size_t i = message.size() - overlap; i < message.size(); ++i)
+        expectedChecksum -= message[i];
+    message.resize(message.size() - overlap);
+    nextAddress = recordAddress;
+    messageCount = DownloadMessages::MessagesPerBlock - 1;
+    return true;
 }
 
 namespace ModuleBlockSender {

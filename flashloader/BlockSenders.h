@@ -37,6 +37,9 @@ public:
 
 private:
     Action nextGapMessage(std::uint8_t deviceAddress, const Hooks &hooks);
+    Action nextDataMessage(RecordFile &file, std::uint8_t deviceAddress, const Hooks &hooks,
+                           std::optional<SRecord::Record> record);
+    bool endBefore(DownloadMessages::Bytes &message, std::size_t length, long recordAddress);
     Action send(DownloadMessages::Bytes message, std::uint8_t sequence);
 
     bool m_gapPending = false;

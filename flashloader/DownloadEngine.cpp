@@ -544,47 +544,54 @@ void DownloadEngine::handleModuleReply(std::uint8_t code, std::uint8_t status, s
         else
             armPacingUnlessPaused(PacingMs);
         break;
-    case ModuleChecksumRequest: {
-        if (status != 0) {
-            abandon(status);
-            Beep::beep();
-            break;
-        }
-        const std::uint32_t reported = reply.size() > 9
-                                           ? (std::uint32_t{reply[6]} << 24) | (std::uint32_t{reply[7]} << 16) |
-                                                 (std::uint32_t{reply[8]} << 8) | reply[9]
-                                           : 0;
-        if (m_host.debugOn()) {
-            m_host.appendDebug(QStringLiteral("\nAllFF = ") + TextFormat::hexNumber(std::llround(m_allFF)));
-            m_host.appendDebug(QStringLiteral("\nCalculated Checksum = ") + TextFormat::hexNumber(m_expectedChecksum));
-            m_host.appendDebug(QStringLiteral("\nReported Checksum = ") + TextFormat::hexNumber(reported));
-        }
-        m_checksumMatched = reported == static_cast<std::uint32_t>(m_expectedChecksum);
-        arm(m_moduleExit, ModuleStepMs);
-        Beep::beep();
-        break;
-    }
-    case ModuleExitLoader:
-        if (status != 0) {
-            abandon(status);
-            break;
-        }
-        m_file.close();
-        if (!m_checksumMatched) {
-            abandon(LoadStatus::ChecksumError);
-        } else {
-            m_host.showStatus(QStringLiteral("Load Complete - Recycle Power"), LoadHost::Colour::Success);
-            m_host.moduleRestarted();
-            m_host.enableLoadButtons();
-            m_loadBusy = false;
-        }
-        m_transferActive = false;
-        m_host.completeProgress();
-        if (m_checksumMatched)
-            end(LoadOutcome::Kind::Completed, QStringLiteral("Load Complete - Recycle Power"));
-        break;
+    case ModuleChecksumRequest: moduleChecksumReply(status, reply); break;
+    case ModuleExitLoader: moduleExitReply(status); break;
     default: break;
     }
+}
+
+// The module's checksum of what it was sent is matched with the file's.
+void DownloadEngine::moduleChecksumReply(std::uint8_t status, std::span<const std::uint8_t> reply)
+{
+    if (status != 0) {
+        abandon(status);
+        Beep::beep();
+        return;
+    }
+    const std::uint32_t reported = reply.size() > 9
+                                       ? (std::uint32_t{reply[6]} << 24) | (std::uint32_t{reply[7]} << 16) |
+                                             (std::uint32_t{reply[8]} << 8) | reply[9]
+                                       : 0;
+    if (m_host.debugOn()) {
+        m_host.appendDebug(QStringLiteral("\nAllFF = ") + TextFormat::hexNumber(std::llround(m_allFF)));
+        m_host.appendDebug(QStringLiteral("\nCalculated Checksum = ") + TextFormat::hexNumber(m_expectedChecksum));
+        m_host.appendDebug(QStringLiteral("\nReported Checksum = ") + TextFormat::hexNumber(reported));
+    }
+    m_checksumMatched = reported == static_cast<std::uint32_t>(m_expectedChecksum);
+    arm(m_moduleExit, ModuleStepMs);
+    Beep::beep();
+}
+
+// The module has left its loader: the load is complete when the checksums matched.
+void DownloadEngine::moduleExitReply(std::uint8_t status)
+{
+    if (status != 0) {
+        abandon(status);
+        return;
+    }
+    m_file.close();
+    if (!m_checksumMatched) {
+        abandon(LoadStatus::ChecksumError);
+    } else {
+        m_host.showStatus(QStringLiteral("Load Complete - Recycle Power"), LoadHost::Colour::Success);
+        m_host.moduleRestarted();
+        m_host.enableLoadButtons();
+        m_loadBusy = false;
+    }
+    m_transferActive = false;
+    m_host.completeProgress();
+    if (m_checksumMatched)
+        end(LoadOutcome::Kind::Completed, QStringLiteral("Load Complete - Recycle Power"));
 }
 
 void DownloadEngine::handleDeviceReply(std::uint8_t status)

@@ -138,6 +138,8 @@ private:
     void moduleBlock();
     void deviceFileChecksum();
     void handleModuleReply(std::uint8_t code, std::uint8_t status, std::span<const std::uint8_t> reply);
+    void moduleChecksumReply(std::uint8_t status, std::span<const std::uint8_t> reply);
+    void moduleExitReply(std::uint8_t status);
     void handleDeviceReply(std::uint8_t status);
     void deviceError(std::uint8_t status);
     bool scanFileRange();
