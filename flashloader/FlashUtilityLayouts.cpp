@@ -2,6 +2,7 @@
 
 #include "FileListBox.h"
 #include "FlashUtilityForm.h"
+#include "Twips.h"
 
 #include <QCheckBox>
 #include <QFrame>
@@ -12,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 
 namespace FlashUtilityLayouts {
 
@@ -19,6 +21,39 @@ void showControls(std::initializer_list<QWidget *> widgets, bool visible)
 {
     for (QWidget *w : widgets)
         w->setVisible(visible);
+}
+
+void setBoxQuietly(QLineEdit *box, const QString &text)
+{
+    const QSignalBlocker quiet(box);
+    box->setText(text);
+}
+
+void untick(QRadioButton *option)
+{
+    option->setAutoExclusive(false);
+    option->setChecked(false);
+    option->setAutoExclusive(true);
+}
+
+void showOnLoad(FlashUtilityForm &form)
+{
+    FlashUtilityForm &f = form;
+    f.Check1->setChecked(false);
+    showControls({f.Check4,    f.Option3, f.Option4, f.Option5,  f.Frame2,    f.Text9,     f.Text10,
+                  f.Text11,    f.Label3,  f.List1,   f.Command9, f.Command10, f.Command16, f.Command17,
+                  f.Command21, f.Label2,  f.Label4,  f.Label5,   f.Label10,   f.Text5},
+                 false);
+    for (QPushButton *key : f.Command15)
+        key->hide();
+    f.Command20->show();
+    f.Option1->setChecked(true);
+    setBoxQuietly(f.Text10, QStringLiteral("16"));
+    f.File1->setPattern(QStringLiteral("*.hex"));
+    f.Command1->setEnabled(true);
+    f.Command9->setText(QStringLiteral("Scan Network"));
+    f.Check3->hide();
+    f.Check3->setChecked(true);
 }
 
 void showUsb(FlashUtilityForm &form, bool directFileMode)
@@ -78,6 +113,59 @@ void showComPort(FlashUtilityForm &form)
     showControls({f.Text9, f.Text10, f.Command9, f.Command10, f.Label3}, false);
     for (QPushButton *key : f.Command15)
         key->hide();
+}
+
+void showDeviceMode(FlashUtilityForm &form, bool directFileMode, bool engineering)
+{
+    FlashUtilityForm &f = form;
+    if (!directFileMode) {
+        f.File1->hide();
+        showControls({f.List1, f.Label3, f.Command9, f.Label1, f.Label2, f.Label4, f.Label5}, true);
+        Twips::place(f.Text10, 3060, 1080, 620, 315);
+        setBoxQuietly(f.Text10, QStringLiteral("16"));
+        f.Command20->hide();
+    } else {
+        f.File1->setPattern(QStringLiteral("*.hex"));
+        f.File1->show();
+        showControls({f.List1, f.Label3, f.Command9, f.Label1, f.Label2, f.Label4, f.Label5}, false);
+        Twips::place(f.Text10, 3574, 1764, 620, 315);
+        setBoxQuietly(f.Text10, QStringLiteral("1"));
+        f.Command20->show();
+    }
+    // Debug, Pause and the address keypad are there for a technician who asks for them.
+    if (!engineering)
+        f.Check2->setChecked(false);
+    f.Check2->setVisible(engineering);
+    f.Check4->setVisible(engineering);
+    f.Text9->setVisible(engineering && !directFileMode);
+    for (QPushButton *key : f.Command15)
+        key->setVisible(engineering && !directFileMode);
+}
+
+void showDeviceChoice(FlashUtilityForm &form)
+{
+    FlashUtilityForm &f = form;
+    f.Text10->show();
+    f.Option2->setChecked(false);
+    f.Option1->setChecked(true);
+    showControls({f.Option3, f.Option4, f.Frame2}, false);
+    f.Command1->setText(QStringLiteral("Load Qwil Device"));
+}
+
+void showModuleMode(FlashUtilityForm &form, bool engineering)
+{
+    FlashUtilityForm &f = form;
+    showControls({f.Frame2, f.Option3, f.Option4, f.Option5, f.Text9, f.Text10, f.Text11, f.Label3, f.Command9}, false);
+    f.Command20->show();
+    f.Check4->setVisible(engineering);
+    f.Option1->setChecked(false);
+    f.Option2->setChecked(true);
+    f.Command1->setText(QStringLiteral("Load USB Module"));
+    f.File1->setPattern(QStringLiteral("*.hex"));
+    f.File1->show();
+    f.File1->raise(); // over the device list, which the module's layout leaves in place
+    f.Check2->setChecked(false);
+    f.Check2->hide();
 }
 
 void showSectorSelector(FlashUtilityForm &form, bool shown)

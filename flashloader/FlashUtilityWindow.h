@@ -1,22 +1,27 @@
 #pragma once
 
 #include "AddressKeypad.h"
-#include "DebugDump.h"
 #include "DeviceLoadSequence.h"
 #include "DownloadEngine.h"
+#include "FlashDebugPane.h"
 #include "FlashLoaderOptions.h"
+#include "FlashStatusDisplay.h"
 #include "FlashUtilityForm.h"
 #include "ModuleDriver.h"
+#include "ModuleLinkControl.h"
+#include "ScanControls.h"
 #include "ToolWindow.h"
 
 #include <cstdint>
 #include <span>
 
+class CommPortControls;
 class NetworkScan;
 class SerialLoader;
 
 // The flash loader window: loads firmware into bus devices and into the module.
-// This class wires the form's controls to the scan, the status rules and the load steps.
+// This class wires the form's controls to the load steps and switches the modes; the
+// status line, the module link, the scan, Comm Port mode and the debug box are parts it owns.
 class FlashUtilityWindow final : public ToolWindow, private LoadHost, private FirmwareSource {
     Q_OBJECT
 public:
@@ -25,10 +30,10 @@ public:
     FlashUtilityForm form;
 
     // Window state, named as the load steps name it.
-    bool moduleConnected() const { return m_moduleConnected; }
+    bool moduleConnected() const { return m_link->connected(); }
     bool directFileMode() const override { return m_directFileMode; }
     int deviceAddress() const { return m_deviceAddress; }
-    bool scanRunning() const { return m_scanRunning; }
+    bool scanRunning() const { return m_scanControls->running(); }
     bool loadBusy() const { return m_engine->loadBusy(); }
     SerialLoader &serialLoader() { return *m_serial; }
     bool loadRunning() const { return m_engine->running(); }
@@ -46,6 +51,8 @@ protected:
 
 private:
     // Start and layouts.
+    void wireEngines();
+    void wireControls();
     void loadWindow();
     void startupStep();
     void modeBoxClicked();
@@ -59,43 +66,26 @@ private:
     void toggleDirectFileMode();
     void setWindowHeight(int twips);
     void showEngineeringControls();
-    void wireCommPort();
-    void showSectorSelector(bool shown);
-    void setSectors(int first, int last, bool ticked);
-    void serialRunning(bool running);
     void writeTable(int table);
 
     // What the download engine asks of the window.
     bool deviceMode() const override;
-    bool debugOn() const override;
+    bool debugOn() const override { return m_debug.on(); }
     DownloadMessages::ImageType imageType() const override;
     bool pauseTicked() const override;
-    void dumpHex(std::span<const std::uint8_t> bytes) override;
+    void dumpHex(std::span<const std::uint8_t> bytes) override { m_debug.dump(bytes); }
     void appendDebug(const QString &text) override { appendDebugText(text); }
-    void showStatus(const QString &text, Colour colour) override;
-    void setStatusColour(Colour colour) override;
+    void showStatus(const QString &text, Colour colour) override { m_status.show(text, colour); }
+    void setStatusColour(Colour colour) override { m_status.setColour(colour); }
     void showLoadStatus(int code) override;
-    void setProgress(int value, int maximum) override;
-    void stepProgress() override;
-    void completeProgress() override;
+    void setProgress(int value, int maximum) override { m_status.setProgress(value, maximum); }
+    void stepProgress() override { m_status.stepProgress(); }
+    void completeProgress() override { m_status.completeProgress(); }
     void enableLoadButtons() override;
     void moduleRestarted() override;
 
     // What the load sequence asks of the window.
     Answer fileFor(const DeviceSelection::Choice &device) override;
-
-    // Module link.
-    void connectModule();
-    void checkUsbLink(std::function<void()> whenLinked);
-    void reconnectStep();
-    void promptStep();
-
-    // Scan.
-    void scanClicked();
-    void startScan();
-    void maxAddressChanged();
-    void scanProgressed();
-    void scanFinished();
 
     // Load button and its helpers.
     void loadClicked();
@@ -105,15 +95,13 @@ private:
     QString chosenFile() const;
     void startDevices();
     void deviceEnded(int index, const DeviceResult &result);
-    void offerConnectUsb();
     void deviceListClicked();
     void fileListClicked();
     void pauseClicked();
     void keypadPressed(int key);
     void deviceAddressChanged(const QString &text);
 
-    // Debug.
-    void appendDebugText(const QString &text);
+    void appendDebugText(const QString &text) { m_debug.append(text); }
 
     ModuleDriver &m_driver;
     FlashLoaderOptions m_options;
@@ -121,16 +109,16 @@ private:
     DownloadEngine *m_engine;
     DeviceLoadSequence *m_sequence;
     SerialLoader *m_serial;
+    FlashStatusDisplay m_status;
+    ModuleLinkControl *m_link;
+    CommPortControls *m_commPort;
+    ScanControls *m_scanControls;
+    FlashDebugPane m_debug;
     AddressKeypad m_keypad;
-    DebugLogFile m_log;
 
-    bool m_moduleConnected = false;
     bool m_directFileMode = false;
     bool m_knownType = true;
-    bool m_scanRunning = false;
     bool m_closePending = false;
     int m_deviceAddress = 1;
     QString m_loadFileName;
-    std::vector<ScanRules::ScannedDevice> m_scanned; // the device list's rows
-    QString m_logProblem; // why "Debuginfo.txt" cannot be written, when it cannot
 };
