@@ -175,6 +175,7 @@ void FlashUtilityWindow::applyUsbLayout()
 {
     m_serial->stop();
     FlashUtilityLayouts::showUsb(form, m_directFileMode);
+    m_loadsModule = false;
     showEngineeringControls();
 }
 
@@ -217,9 +218,8 @@ void FlashUtilityWindow::optionClicked(int option)
 {
     // Neither a running scan nor a running load may change what is loaded.
     if (m_scanControls->running() || m_scan->isActive() || m_engine->loadBusy()) {
-        const bool deviceMode = form.Command1->text() == QStringLiteral("Load Qwil Device");
-        form.Option1->setChecked(deviceMode);
-        form.Option2->setChecked(!deviceMode);
+        form.Option1->setChecked(!m_loadsModule);
+        form.Option2->setChecked(m_loadsModule);
         return;
     }
     if (!form.Check3->isChecked()) {
@@ -240,6 +240,7 @@ void FlashUtilityWindow::setWindowHeight(int twips)
 void FlashUtilityWindow::enterDeviceMode()
 {
     FlashUtilityLayouts::showDeviceMode(form, m_directFileMode, m_options.engineering);
+    m_loadsModule = false;
     if (!m_directFileMode) {
         setWindowHeight(FlashUtilityForm::DeviceModeHeight);
         showStatus(form.Text1->text(), Colour::Information);
@@ -262,6 +263,7 @@ void FlashUtilityWindow::enterModuleMode()
     m_link->cancelScanPrompt();
     setWindowHeight(FlashUtilityForm::FileModeHeight);
     FlashUtilityLayouts::showModuleMode(form, m_options.engineering);
+    m_loadsModule = true;
     showStatus(QStringLiteral("Select Load File"), Colour::Information);
 }
 

@@ -117,6 +117,7 @@ private:
     AddressKeypad m_keypad;
 
     bool m_directFileMode = false;
+    bool m_loadsModule = false; // the "Module" option's layout: the load button loads the module
     bool m_knownType = true;
     bool m_closePending = false;
     int m_deviceAddress = 1;

@@ -26,7 +26,7 @@ public:
     inline static const QString BootLoaderFile = QStringLiteral("BootLdr.dwn");
     inline static const QString FlashLoaderFile = QStringLiteral("FlshLdr.dwn");
 
-    // stepTimer and nextBlockTimer are the window's Timer1 and Timer6; deviceOf names the
+    // stepTimer and nextBlockTimer are the face's (the window's form has them); deviceOf names the
     // serial device of COM port 1 or 2.
     SerialLoader(SerialLine &line, LoadHost &host, FormTimer *stepTimer, FormTimer *nextBlockTimer,
                  std::function<QString(int)> deviceOf, QObject *parent);
@@ -88,11 +88,11 @@ private:
 
     void sendBootImage();
     void bootCommand();      // "d" once the image is in
-    void step();             // Timer1: the next phase
+    void step();             // the step timer: the next phase
     void applicationStart(); // "d", 0x02
     void startOfFile();
     void pacing();
-    void nextBlock(); // Timer6: "g"
+    void nextBlock(); // the next-block timer: "g"
     void fileSent();
     void checksumRequest();
     void eraseSectors();

@@ -165,7 +165,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     TimeSource::ManualTimeScope time;
     Host host;
     BoardLine line;
-    FormTimer step(QStringLiteral("Timer1"), 1000, nullptr), nextBlock(QStringLiteral("Timer6"), 500, nullptr);
+    FormTimer step(QStringLiteral("serialStep"), 1000, nullptr), nextBlock(QStringLiteral("nextBlock"), 500, nullptr);
     SerialLoader loader(
         line, host, &step, &nextBlock, [](int port) { return port == 1 ? QStringLiteral("/dev/fuzz") : QString(); },
         nullptr);
