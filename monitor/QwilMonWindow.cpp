@@ -8,6 +8,7 @@
 #include "FormTimer.h"
 #include "LineDisplay.h"
 #include "ModuleConnection.h"
+#include "TimeSource.h"
 #include "TextFormat.h"
 #include "Twips.h"
 #include "Versions.h"
@@ -399,7 +400,15 @@ void QwilMonWindow::displayMessage(const QString &line)
     if (!m_cycle->captureTimer()->isEnabled()) {
         repaintDisplay();
     } else if (!m_repaint->isEnabled()) {
-        m_repaint->setInterval(m_rowsLastRepaint > BusyRows ? BusyRepaintMs : RepaintMs);
+        // A row after a quiet spell shows at once; rows that follow within the pace wait
+        // for the repaint that is due.
+        const int pace = m_rowsLastRepaint > BusyRows ? BusyRepaintMs : RepaintMs;
+        const std::int64_t since = TimeSource::clock().nowMs() - m_lastRepaintMs;
+        if (since >= pace) {
+            repaintDisplay();
+            return;
+        }
+        m_repaint->setInterval(static_cast<int>(pace - since));
         m_repaint->setEnabled(true);
     }
 }
@@ -407,6 +416,7 @@ void QwilMonWindow::displayMessage(const QString &line)
 void QwilMonWindow::repaintDisplay()
 {
     m_repaint->setEnabled(false);
+    m_lastRepaintMs = TimeSource::clock().nowMs();
     m_rowsLastRepaint = m_rowsSinceRepaint;
     m_rowsSinceRepaint = 0;
     QString shown = m_display.text();

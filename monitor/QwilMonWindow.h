@@ -72,6 +72,7 @@ private:
     static constexpr int BusyRows = 8; // rows between two repaints that make the display busy
     int m_rowsSinceRepaint = 0;
     int m_rowsLastRepaint = 0;
+    std::int64_t m_lastRepaintMs = 0;
     DisplaySweep m_display;
     bool m_connected = false;
     bool m_paused = false;
