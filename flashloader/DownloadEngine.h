@@ -15,29 +15,30 @@
 
 class FormTimer;
 
-// What the download engine needs to know from the window and tells it back.
+// What a loader needs to know from its face and tells it back. What a face does not show
+// is left as it is here: a face that shows nothing says only what it loads.
 class LoadHost {
 public:
     enum class Colour { Information, Error, Success };
 
     virtual ~LoadHost() = default;
     virtual bool deviceMode() const = 0; // the "Qwil" option: bus devices, not the module
-    virtual bool directFileMode() const = 0;
-    virtual DownloadMessages::ImageType imageType() const = 0;
-    virtual bool debugOn() const = 0;
-    virtual bool pauseTicked() const = 0;
+    virtual bool directFileMode() const { return false; }
+    virtual DownloadMessages::ImageType imageType() const { return DownloadMessages::ImageType::Application; }
+    virtual bool debugOn() const { return false; }
+    virtual bool pauseTicked() const { return false; }
 
-    virtual void dumpHex(std::span<const std::uint8_t> bytes) = 0;
-    virtual void appendDebug(const QString &text) = 0;
-    virtual void showStatus(const QString &text, Colour colour) = 0;
+    virtual void dumpHex(std::span<const std::uint8_t>) {}
+    virtual void appendDebug(const QString &) {}
+    virtual void showStatus(const QString &, Colour) {}
     // The status line's colour alone, its text kept.
-    virtual void setStatusColour(Colour colour) = 0;
-    virtual void showLoadStatus(int code) = 0;
-    virtual void setProgress(int value, int maximum) = 0;
-    virtual void stepProgress() = 0;
-    virtual void completeProgress() = 0;
-    virtual void enableLoadButtons() = 0;
-    virtual void moduleRestarted() = 0;
+    virtual void setStatusColour(Colour) {}
+    virtual void showLoadStatus(int) {}
+    virtual void setProgress(int, int) {}
+    virtual void stepProgress() {}
+    virtual void completeProgress() {}
+    virtual void enableLoadButtons() {}
+    virtual void moduleRestarted() {}
 };
 
 // Sends firmware files to a bus device or to the module as a chain of one-shot timer

@@ -68,20 +68,6 @@ QByteArray firmwareFile(FuzzedDataProvider &in, char type, long start, long limi
 
 struct Host final : LoadHost {
     bool deviceMode() const override { return false; }
-    bool directFileMode() const override { return false; }
-    DownloadMessages::ImageType imageType() const override { return DownloadMessages::ImageType::Application; }
-    bool debugOn() const override { return false; }
-    bool pauseTicked() const override { return false; }
-    void dumpHex(std::span<const std::uint8_t>) override {}
-    void appendDebug(const QString &) override {}
-    void showStatus(const QString &, Colour) override {}
-    void setStatusColour(Colour) override {}
-    void showLoadStatus(int) override {}
-    void setProgress(int, int) override {}
-    void stepProgress() override {}
-    void completeProgress() override {}
-    void enableLoadButtons() override {}
-    void moduleRestarted() override {}
 };
 
 // The port: what the loader writes reaches the emulated board at the speed set; the

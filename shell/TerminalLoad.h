@@ -56,18 +56,11 @@ public:
     explicit TerminalLoad(bool devices) : m_devices(devices) {}
 
     bool deviceMode() const override { return m_devices; }
-    bool directFileMode() const override { return false; }
-    DownloadMessages::ImageType imageType() const override { return DownloadMessages::ImageType::Application; }
-    bool debugOn() const override { return false; }
-    bool pauseTicked() const override { return false; }
-    void dumpHex(std::span<const std::uint8_t>) override {}
-    void appendDebug(const QString &) override {}
     void showStatus(const QString &text, Colour) override
     {
         m_status = text;
         m_progress.show(text, m_value, m_maximum);
     }
-    void setStatusColour(Colour) override {}
     void showLoadStatus(int code) override;
     void setProgress(int value, int maximum) override
     {
@@ -78,7 +71,6 @@ public:
     void stepProgress() override { setProgress(std::min(m_value + 1, m_maximum), m_maximum); }
     void completeProgress() override { setProgress(m_maximum, m_maximum); }
     void enableLoadButtons() override { m_progress.finish(); }
-    void moduleRestarted() override {}
     // Ends the progress line, so that what follows starts on a line of its own.
     void endProgressLine() { m_progress.finish(); }
 

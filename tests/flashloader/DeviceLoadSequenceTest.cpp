@@ -21,20 +21,7 @@ public:
     QStringList statuses;
 
     bool deviceMode() const override { return true; }
-    bool directFileMode() const override { return false; }
-    DownloadMessages::ImageType imageType() const override { return DownloadMessages::ImageType::Application; }
-    bool debugOn() const override { return false; }
-    bool pauseTicked() const override { return false; }
-    void dumpHex(std::span<const std::uint8_t>) override {}
-    void appendDebug(const QString &) override {}
     void showStatus(const QString &text, Colour) override { statuses << text; }
-    void setStatusColour(Colour) override {}
-    void showLoadStatus(int) override {}
-    void setProgress(int, int) override {}
-    void stepProgress() override {}
-    void completeProgress() override {}
-    void enableLoadButtons() override {}
-    void moduleRestarted() override {}
 
     Answer fileFor(const DeviceSelection::Choice &device) override
     {
