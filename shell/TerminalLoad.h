@@ -26,7 +26,7 @@ signals:
     void interruptedNow();
 
 private:
-    QSocketNotifier *m_notifier;
+    QSocketNotifier *m_notifier = nullptr;
 };
 
 // Calls start, then runs the event loop until sender emits the signal (true; also when
