@@ -2,8 +2,10 @@
 #include "FirmwareChoice.h"
 #include "FlashLoaderFixture.h"
 #include "FormTimer.h"
+#include "LoadStatus.h"
 #include "PtyBoard.h"
 #include "QtPrinters.h"
+#include "SerialLine.h"
 #include "SerialLoader.h"
 #include "SerialProtocol.h"
 
@@ -25,15 +27,84 @@ using emu::Bytes;
 
 namespace {
 
+const char *const LoaderFiles[] = {"BootLdr.dwn", "FlshLdr.dwn", "Board-0100.hex"};
+
+// Moves the manual clock on a millisecond at a time while the terminal's bytes flow,
+// until done() holds.
+bool runUntil(TimeSource::ManualTimeScope &time, const std::function<bool()> &done, int limitMs = 200000)
+{
+    for (int ms = 0; ms < limitMs; ++ms) {
+        QCoreApplication::processEvents();
+        if (done())
+            return true;
+        time.clock().advance(1);
+    }
+    return done();
+}
+
+// The serial run on its own: the loader on COM port 1, the emulated board on a
+// pseudo-terminal behind it, and a face that keeps the last status, on the manual clock.
+struct SerialRun final : LoadHost {
+    explicit SerialRun(const emu::BoardModel::Faults &faults = {})
+    {
+        board->model().setFaults(faults);
+        for (const char *file : LoaderFiles)
+            QFile::copy(QStringLiteral(QUILL_DEMO_DIR "/") + QString::fromLatin1(file),
+                        folder.path(QString::fromLatin1(file)));
+        QObject::connect(&loader, &SerialLoader::ended, [this](const LoadOutcome &o) { outcome = o; });
+        loader.choosePort(1);
+    }
+    bool deviceMode() const override { return false; }
+    void showStatus(const QString &text, Colour c) override
+    {
+        status = text;
+        colour = c;
+    }
+    void showLoadStatus(int code) override { showStatus(LoadStatus::text(code), Colour::Error); }
+
+    // Starts the request and runs until it has ended; false when it never does.
+    bool run(SerialLoader::Request request = SerialLoader::Request::Application)
+    {
+        outcome.reset();
+        loader.start(QStringLiteral("./Board-0100.hex"), request);
+        return runUntil(time, [&] { return outcome.has_value(); });
+    }
+    std::size_t differences(const emu::FlashMemory &held, const char *file)
+    {
+        return flashDifferences(held, expectedImages(folder.path(QString::fromLatin1(file)), 0, true));
+    }
+    bool anyTimerRunning()
+    {
+        const QList<FormTimer *> timers = owner.findChildren<FormTimer *>();
+        return std::any_of(timers.begin(), timers.end(), [](const FormTimer *t) { return t->isEnabled(); });
+    }
+    QString path(const char *name) const { return folder.path(QString::fromLatin1(name)); }
+    void write(const char *name, const QByteArray &text) { folder.write(QString::fromLatin1(name), text); }
+    QByteArray read(const char *name) { return folder.read(QString::fromLatin1(name)); }
+
+    TimeSource::ManualTimeScope time;
+    WorkingFolder folder;
+    std::unique_ptr<PtyBoard> board = std::make_unique<PtyBoard>();
+    QObject owner;
+    QSerialPort port;
+    SerialPortLine line{&port, &owner};
+    SerialLoader loader{line,
+                        *this,
+                        new FormTimer(QStringLiteral("serialStep"), SerialLoader::StepMs, &owner),
+                        new FormTimer(QStringLiteral("nextBlock"), SerialLoader::NextBlockMs, &owner),
+                        [this](int) { return board->slaveName(); },
+                        &owner};
+    QString status;
+    Colour colour = Colour::Information;
+    std::optional<LoadOutcome> outcome;
+};
+
 // A flash loader started for engineering, its COM port 1 the emulated board's terminal
 // (COM 2 names no device), in Comm Port mode with port 1 chosen.
 struct CommPort {
-    explicit CommPort(const emu::BoardModel::Faults &faults = {})
-        : board(std::make_unique<PtyBoard>()), loader(emu::Scenario::defaultBus(), options())
+    CommPort() : board(std::make_unique<PtyBoard>()), loader(emu::Scenario::defaultBus(), options())
     {
-        board->model().setFaults(faults);
-        loader.copyDemoFirmware();
-        for (const char *file : {"BootLdr.dwn", "FlshLdr.dwn", "Board-0100.hex"})
+        for (const char *file : LoaderFiles)
             QFile::copy(QStringLiteral(QUILL_DEMO_DIR "/") + QString::fromLatin1(file),
                         loader.folder.path(QString::fromLatin1(file)));
         loader.startUp();
@@ -49,46 +120,12 @@ struct CommPort {
         };
         return o;
     }
-    // Moves time on while the terminal's bytes flow, until done() holds.
     bool runUntil(const std::function<bool()> &done, int limitMs = 200000)
     {
-        for (int ms = 0; ms < limitMs; ++ms) {
-            QCoreApplication::processEvents();
-            if (done())
-                return true;
-            loader.bus.advance(1);
-        }
-        return done();
+        return ::runUntil(loader.bus.time, done, limitMs);
     }
     bool statusIs(const char *text) { return loader.status() == QString::fromLatin1(text); }
-    SerialLoader &serial() { return loader.window->serialLoader(); }
     void click(QAbstractButton *button) { QTest::mouseClick(button, Qt::LeftButton); }
-    // Clicks the button and runs until the run is over; false when it never ends.
-    bool run(QAbstractButton *button, int limitMs = 200000)
-    {
-        click(button);
-        return runUntil([&] { return !serial().running(); }, limitMs);
-    }
-    std::size_t flashLoadDifferences(const char *file = "Board-0100.hex")
-    {
-        return flashDifferences(board->model().flash(),
-                                expectedImages(loader.folder.path(QString::fromLatin1(file)), 0, true));
-    }
-    // The serial run's timers, the window's step timers among them.
-    bool anyTimerRunning()
-    {
-        for (const FormTimer *timer : serial().findChildren<FormTimer *>())
-            if (timer->isEnabled())
-                return true;
-        return loader.f().Timer[1]->isEnabled() || loader.f().Timer[6]->isEnabled();
-    }
-    void write(const char *name, const QByteArray &text)
-    {
-        QFile file(loader.folder.path(QString::fromLatin1(name)));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(text);
-    }
-    QByteArray read(const char *name) { return loader.folder.read(QString::fromLatin1(name)); }
 
     std::optional<QString> port1; // COM port 1's device, when not the board's
     std::unique_ptr<PtyBoard> board;
@@ -108,6 +145,16 @@ QByteArray s2(long address, const Bytes &data)
         line += QByteArray::number(b, 16).rightJustified(2, '0').toUpper();
     }
     return line + QByteArray::number(~sum & 0xFF, 16).rightJustified(2, '0').toUpper() + "\r\n";
+}
+
+// The text with one line's last checksum digit changed, so that line no longer reads.
+QByteArray spoilLine(QByteArray text, int line)
+{
+    QList<QByteArray> lines = text.split('\n');
+    QByteArray &spoilt = lines[line];
+    const qsizetype last = spoilt.endsWith('\r') ? spoilt.size() - 2 : spoilt.size() - 1;
+    spoilt[last] = spoilt[last] == '0' ? '1' : '0';
+    return lines.join('\n');
 }
 
 const char *const LoadComplete = "Flash Load Complete - Cycle Module Power";
@@ -149,75 +196,42 @@ TEST(SerialProtocol, ImageFramesAndReports)
     EXPECT_FALSE(SerialProtocol::reportedChecksum({'i', 0x00, 0x00}));
 }
 
-TEST(SerialLoad, AnApplicationLoadsAndVerifies)
+// Whatever lines that are not data stand between the records, the board ends up holding
+// the boot image, the flash loader and the application as their files give them.
+TEST(SerialLoad, TheBoardHoldsWhatTheFilesGive)
 {
-    CommPort c;
-    if (!c.board->isOpen())
-        GTEST_SKIP() << "no pseudo-terminal on this machine";
-    ASSERT_EQ(c.loader.status(), "Select Load File");
-    ASSERT_TRUE(c.loader.clickFile(QStringLiteral("Board-0100.hex")));
-    QTest::mouseClick(c.loader.f().Command1, Qt::LeftButton);
-    ASSERT_TRUE(c.runUntil([&] { return c.statusIs("Flash Load Complete - Cycle Module Power"); }))
-        << c.loader.status().toStdString();
-    EXPECT_EQ(c.loader.statusColour(), FlashLoader::Success);
-
-    const auto boot =
-        SerialProtocol::bootImage(*RecordFile::readLines(c.loader.folder.path(QStringLiteral("BootLdr.dwn"))));
-    EXPECT_EQ(c.board->model().bootImage(), Bytes(boot->begin(), boot->begin() + 581));
-    EXPECT_EQ(flashDifferences(c.board->model().loaderMemory(),
-                               expectedImages(c.loader.folder.path(QStringLiteral("FlshLdr.dwn")), 0, true)),
-              0u);
-    EXPECT_EQ(flashDifferences(c.board->model().flash(),
-                               expectedImages(c.loader.folder.path(QStringLiteral("Board-0100.hex")), 0, true)),
-              0u);
-    // Four blocks of 1024 bytes, the last followed by the checksum request over the range.
-    const std::vector<Bytes> &commands = c.board->model().commands();
-    ASSERT_FALSE(commands.empty());
-    EXPECT_EQ(commands.back(), (Bytes{'i', 0, 0x01, 0x00, 0x00, 0, 0x01, 0x0F, 0xFF}));
-    EXPECT_EQ(c.loader.window->serialLoader().expectedChecksum() & 0xFF,
-              static_cast<long>(c.board->model().flash().sum(0x10000, 0x10FFF) & 0xFF));
-}
-
-TEST(SerialLoad, ErasesTheWholeFlashOrTheChosenSectors)
-{
-    CommPort c;
-    if (!c.board->isOpen())
-        GTEST_SKIP() << "no pseudo-terminal on this machine";
-    QTest::mouseClick(c.loader.f().Command2, Qt::LeftButton);
-    EXPECT_NE(c.loader.status(), " Select File to Load!");
-    ASSERT_TRUE(c.runUntil([&] { return c.statusIs("Flash Erase Complete"); })) << c.loader.status().toStdString();
-    EXPECT_EQ(c.board->model().commands().back(), (Bytes{'d', 0x04}));
-
-    // The board is power cycled before the next erase, as its instructions say.
-    c.board->model().powerCycle();
-    // The selector shows with "Sector Erase"; banks and single boxes build the mask.
-    ASSERT_FALSE(c.loader.f().Check2->isHidden());
-    c.loader.f().Check2->click();
-    EXPECT_FALSE(c.loader.f().Frame4->isHidden());
-    SerialProtocol::SectorMask &mask = c.loader.window->serialLoader().sectorMask();
-    QTest::mouseClick(c.loader.f().Command14, Qt::LeftButton);
-    EXPECT_EQ((std::vector<int>{mask.byte(0), mask.byte(1), mask.byte(2)}), (std::vector<int>{0x00, 0xFF, 0x3F}));
-    c.loader.f().Sector[9]->click();
-    EXPECT_EQ(mask.byte(1), 0xFD);
-    QTest::mouseClick(c.loader.f().Command18, Qt::LeftButton);
-    for (const int sector : {0, 9, 21})
-        c.loader.f().Sector[sector]->click();
-    QTest::mouseClick(c.loader.f().Command19, Qt::LeftButton);
-    // While the boot image and the flash loader go out, the selection stands as it was
-    // at the click: its controls wait, and a mask changed meanwhile is not the one sent.
-    EXPECT_EQ(c.loader.status(), "Loading Boot Loader");
-    ASSERT_TRUE(c.runUntil([&] { return c.statusIs("Loading Flash Loader"); }));
-    FlashUtilityForm &f = c.loader.f();
-    for (QAbstractButton *control : std::initializer_list<QAbstractButton *>{
-             f.Sector[10], f.Command13, f.Command14, f.Command18, f.Command19, f.Command1, f.Command2, f.Option2})
-        EXPECT_FALSE(control->isEnabled()) << control->objectName().toStdString();
-    c.click(c.loader.f().Command14);
-    mask.set(10, true);
-    ASSERT_TRUE(c.runUntil([&] { return c.statusIs("Sector Erase Complete"); })) << c.loader.status().toStdString();
-    EXPECT_EQ(c.board->model().commands().back(), (Bytes{'d', 0x01, 0x20, 0x02, 0x01}));
-    EXPECT_EQ(c.loader.f().ProgressBar1->value(), c.loader.f().ProgressBar1->maximum());
-    EXPECT_TRUE(c.loader.f().Sector[10]->isEnabled());
-    EXPECT_TRUE(c.loader.f().Command19->isEnabled());
+    struct Case {
+        const char *what;
+        const char *file;
+        std::function<QByteArray(QByteArray)> edit;
+    };
+    const Case cases[] = {
+        {"the files as shipped", "Board-0100.hex", [](const QByteArray &t) { return t; }},
+        {"an application with one more line end", "Board-0100.hex", [](const QByteArray &t) { return t + "\r\n"; }},
+        {"an application with a blank line in its middle", "Board-0100.hex",
+         [](QByteArray t) { return t.insert(t.indexOf("\r\nS2", 4000) + 2, "\r\n"); }},
+        {"two files joined", "Board-0100.hex",
+         [](QByteArray t) { return t.insert(t.indexOf("\r\nS2", 4000) + 2, "S9030000FC\r\nS00600004844521B\r\n"); }},
+        {"a flash loader with a blank line at its end", "FlshLdr.dwn", [](const QByteArray &t) { return t + "\r\n"; }},
+    };
+    for (const Case &k : cases) {
+        SCOPED_TRACE(k.what);
+        SerialRun r;
+        if (!r.board->isOpen())
+            GTEST_SKIP() << "no pseudo-terminal on this machine";
+        r.write(k.file, k.edit(r.read(k.file)));
+        ASSERT_TRUE(r.run());
+        EXPECT_EQ(r.status, LoadComplete);
+        EXPECT_EQ(r.colour, LoadHost::Colour::Success);
+        EXPECT_TRUE(r.outcome->completed());
+        const auto boot =
+            SerialProtocol::bootImage(*RecordFile::readLines(r.folder.path(QStringLiteral("BootLdr.dwn"))));
+        EXPECT_EQ(r.board->model().bootImage(), Bytes(boot->begin(), boot->begin() + 581));
+        EXPECT_EQ(r.differences(r.board->model().loaderMemory(), "FlshLdr.dwn"), 0u);
+        EXPECT_EQ(r.differences(r.board->model().flash(), "Board-0100.hex"), 0u);
+        for (const Bytes &command : r.board->model().commands())
+            EXPECT_FALSE(command[0] == 'f' && command[5] == 0 && command[6] == 0) << "an empty frame went out";
+    }
 }
 
 // The checksum asked for and expected is that of what the board ends up holding, lowest
@@ -238,8 +252,8 @@ TEST(SerialLoad, TheChecksumCoversTheImageTheBoardHolds)
     };
     for (const Case &k : cases) {
         SCOPED_TRACE(k.what);
-        CommPort c;
-        if (!c.board->isOpen())
+        SerialRun r;
+        if (!r.board->isOpen())
             GTEST_SKIP() << "no pseudo-terminal on this machine";
         QByteArray file = "S0030000FC\r\n";
         std::map<std::uint32_t, std::uint8_t> image;
@@ -248,15 +262,13 @@ TEST(SerialLoad, TheChecksumCoversTheImageTheBoardHolds)
             for (std::size_t i = 0; i < data.size(); ++i)
                 image[static_cast<std::uint32_t>(address) + static_cast<std::uint32_t>(i)] = data[i];
         }
-        c.write("Board-0100.hex", file + "S804000000FB\r\n");
-        ASSERT_TRUE(c.loader.clickFile(QStringLiteral("Board-0100.hex")));
-        ASSERT_TRUE(c.run(c.loader.f().Command1));
-        EXPECT_EQ(c.loader.status(), LoadComplete);
-        EXPECT_EQ(c.board->model().flash().written(), image);
+        r.write("Board-0100.hex", file + "S804000000FB\r\n");
+        ASSERT_TRUE(r.run());
+        EXPECT_EQ(r.status, LoadComplete);
+        EXPECT_EQ(r.board->model().flash().written(), image);
         const std::uint32_t first = image.begin()->first, last = image.rbegin()->first;
-        EXPECT_EQ(c.board->model().commands().back(), SerialProtocol::checksumRequest(first, last));
-        EXPECT_EQ(static_cast<std::uint32_t>(c.serial().expectedChecksum()),
-                  c.board->model().flash().sum(first, last));
+        EXPECT_EQ(r.board->model().commands().back(), SerialProtocol::checksumRequest(first, last));
+        EXPECT_EQ(static_cast<std::uint32_t>(r.loader.expectedChecksum()), r.board->model().flash().sum(first, last));
     }
 }
 
@@ -265,7 +277,7 @@ TEST(SerialLoad, BoardFaultsEndInTheirMessages)
     struct Case {
         const char *what;
         emu::BoardModel::Faults faults;
-        bool erase;
+        SerialLoader::Request request;
         const char *message;
     };
     const auto faults = [](auto set) {
@@ -273,30 +285,78 @@ TEST(SerialLoad, BoardFaultsEndInTheirMessages)
         set(f);
         return f;
     };
+    using Request = SerialLoader::Request;
     const Case cases[] = {
-        {"erase error", faults([](auto &f) { f.eraseError = '2'; }), true, "Flash Erase Error!"},
-        {"programming error", faults([](auto &f) { f.programmingError = '6'; }), false, "Programming Error!"},
-        {"wrong checksum", faults([](auto &f) { f.wrongChecksum = true; }), false, "Checksum Error!"},
-        {"split report", faults([](auto &f) { f.splitReport = true; }), false,
-         "Flash Load Complete - Cycle Module Power"},
+        {"erase error", faults([](auto &f) { f.eraseError = '2'; }), Request::EraseAll, "Flash Erase Error!"},
+        {"programming error", faults([](auto &f) { f.programmingError = '6'; }), Request::Application,
+         "Programming Error!"},
+        {"wrong checksum", faults([](auto &f) { f.wrongChecksum = true; }), Request::Application, "Checksum Error!"},
+        {"split report", faults([](auto &f) { f.splitReport = true; }), Request::Application, LoadComplete},
     };
     for (const Case &k : cases) {
         SCOPED_TRACE(k.what);
-        CommPort c(k.faults);
-        if (!c.board->isOpen())
+        SerialRun r(k.faults);
+        if (!r.board->isOpen())
             GTEST_SKIP() << "no pseudo-terminal on this machine";
-        ASSERT_TRUE(c.loader.clickFile(QStringLiteral("Board-0100.hex")));
-        QTest::mouseClick(k.erase ? c.loader.f().Command2 : c.loader.f().Command1, Qt::LeftButton);
-        ASSERT_TRUE(c.runUntil([&] {
-            if (c.statusIs("Verifying Checksum"))
+        r.loader.start(QStringLiteral("./Board-0100.hex"), k.request);
+        ASSERT_TRUE(runUntil(r.time, [&] {
+            if (r.status == QStringLiteral("Verifying Checksum"))
                 QTest::qWait(5); // a report's second piece comes a little later
-            return c.statusIs(k.message);
-        })) << c.loader.status().toStdString();
-        c.loader.bus.advance(60000);
+            return r.outcome.has_value();
+        })) << r.status.toStdString();
+        EXPECT_EQ(r.status, k.message);
+        EXPECT_EQ(r.outcome->completed(), k.message == LoadComplete);
+        r.time.clock().advance(60000);
         QCoreApplication::processEvents();
-        EXPECT_EQ(c.loader.status(), k.message) << "nothing more happens";
-        EXPECT_TRUE(c.loader.f().Command1->isEnabled());
+        EXPECT_EQ(r.status, k.message) << "nothing more happens";
+        EXPECT_FALSE(r.loader.running());
     }
+}
+
+TEST(SerialLoad, ErasesTheWholeFlashOrTheChosenSectors)
+{
+    CommPort c;
+    if (!c.board->isOpen())
+        GTEST_SKIP() << "no pseudo-terminal on this machine";
+    FlashUtilityForm &f = c.loader.f();
+    c.click(f.Command2);
+    EXPECT_NE(c.loader.status(), " Select File to Load!");
+    ASSERT_TRUE(c.runUntil([&] { return c.statusIs("Flash Erase Complete"); })) << c.loader.status().toStdString();
+    EXPECT_EQ(c.board->model().commands().back(), (Bytes{'d', 0x04}));
+
+    // The board is power cycled before the next erase, as its instructions say.
+    c.board->model().powerCycle();
+    // The selector shows with "Sector Erase"; banks and single boxes build the mask.
+    ASSERT_FALSE(f.Check2->isHidden());
+    f.Check2->click();
+    EXPECT_FALSE(f.Frame4->isHidden());
+    SerialProtocol::SectorMask &mask = c.loader.window->serialLoader().sectorMask();
+    c.click(f.Command14);
+    EXPECT_EQ((std::vector<int>{mask.byte(0), mask.byte(1), mask.byte(2)}), (std::vector<int>{0x00, 0xFF, 0x3F}));
+    f.Sector[9]->click();
+    EXPECT_EQ(mask.byte(1), 0xFD);
+    c.click(f.Command18);
+    for (const int sector : {0, 9, 21})
+        f.Sector[sector]->click();
+    c.click(f.Command19);
+    // While the boot image and the flash loader go out, the selection stands as it was
+    // at the click: its controls wait, and a mask changed meanwhile is not the one sent.
+    // Comm Port mode stays while the run is in hand.
+    EXPECT_EQ(c.loader.status(), "Loading Boot Loader");
+    ASSERT_TRUE(c.runUntil([&] { return c.statusIs("Loading Flash Loader"); }));
+    for (QAbstractButton *control : std::initializer_list<QAbstractButton *>{
+             f.Sector[10], f.Command13, f.Command14, f.Command18, f.Command19, f.Command1, f.Command2, f.Option2})
+        EXPECT_FALSE(control->isEnabled()) << control->objectName().toStdString();
+    c.click(f.Command14);
+    mask.set(10, true);
+    f.Check3->click();
+    EXPECT_FALSE(f.Check3->isChecked());
+    EXPECT_TRUE(f.Option1->isChecked());
+    ASSERT_TRUE(c.runUntil([&] { return c.statusIs("Sector Erase Complete"); })) << c.loader.status().toStdString();
+    EXPECT_EQ(c.board->model().commands().back(), (Bytes{'d', 0x01, 0x20, 0x02, 0x01}));
+    EXPECT_EQ(f.ProgressBar1->value(), f.ProgressBar1->maximum());
+    EXPECT_TRUE(f.Sector[10]->isEnabled());
+    EXPECT_TRUE(f.Command19->isEnabled());
 }
 
 TEST(SerialLoad, PortsThatCannotBeUsedAreNamed)
@@ -326,7 +386,7 @@ TEST(SerialLoad, PortsThatCannotBeUsedAreNamed)
     QSerialPort holder(held.slaveName());
     ASSERT_TRUE(holder.open(QIODevice::ReadWrite));
     QDir().mkdir(c.loader.folder.path(QStringLiteral("dir")));
-    c.write("plain", "text");
+    c.loader.folder.write(QStringLiteral("plain"), "text");
     const std::pair<QString, QString> cases[] = {
         {held.slaveName(), QStringLiteral("Comm Port 1 in use!")},
         {QStringLiteral("/dev/null"), QStringLiteral("Cannot open Comm Port 1 (/dev/null): not a serial port")},
@@ -368,163 +428,113 @@ TEST(SerialLoad, TheOptionsShowWhatIsChosen)
     }
 }
 
-// Whatever is not a regular file of sane size is refused at once, with the reason,
-// before a byte goes out: nothing waits for a pipe's writer or reads a device forever.
-TEST(SerialLoad, FilesThatAreNotRegularAreRefusedAtOnce)
-{
-    CommPort c;
-    if (!c.board->isOpen())
-        GTEST_SKIP() << "no pseudo-terminal on this machine";
-    const auto path = [&](const char *name) { return c.loader.folder.path(QString::fromLatin1(name)); };
-    ASSERT_EQ(::mkfifo(QFile::encodeName(path("pipe.hex")).constData(), 0600), 0);
-    QDir().mkdir(path("dir.hex"));
-    QFile::link(path("loop2.hex"), path("loop.hex"));
-    QFile::link(path("loop.hex"), path("loop2.hex"));
-    QFile big(path("big.hex"));
-    ASSERT_TRUE(big.open(QIODevice::WriteOnly) && big.resize(32 * 1024 * 1024 + 1));
-    big.close();
-    const std::pair<const char *, const char *> cases[] = {
-        {"./pipe.hex", "Cannot read pipe.hex: not a regular file (a pipe)"},
-        {"/dev/zero", "Cannot read /dev/zero: not a regular file (a device)"},
-        {"./dir.hex", "Cannot read dir.hex: Is a directory"},
-        {"./loop.hex", "Cannot read loop.hex: Too many levels of symbolic links"},
-        {"./big.hex", "Cannot read big.hex: larger than 33554432 bytes"},
-    };
-    for (const auto &[file, message] : cases) {
-        c.serial().start(QString::fromLatin1(file), SerialLoader::Request::Application);
-        EXPECT_EQ(c.loader.status(), message);
-    }
-    QFile::remove(path("FlshLdr.dwn"));
-    ASSERT_EQ(::mkfifo(QFile::encodeName(path("FlshLdr.dwn")).constData(), 0600), 0);
-    c.click(c.loader.f().Command2);
-    EXPECT_EQ(c.loader.status(), "Cannot read FlshLdr.dwn: not a regular file (a pipe)");
-    EXPECT_TRUE(c.board->model().bootImage().empty()) << "nothing reached the board";
-    EXPECT_EQ(FirmwareChoice::checkWholeFile(QStringLiteral("/dev/zero")), "Invalid Load File");
-}
-
-
-
-namespace {
-// The text with one line's last checksum digit changed, so that line no longer reads.
-QByteArray spoilLine(QByteArray text, int line)
-{
-    QList<QByteArray> lines = text.split('\n');
-    QByteArray &spoilt = lines[line];
-    const qsizetype last = spoilt.endsWith('\r') ? spoilt.size() - 2 : spoilt.size() - 1;
-    spoilt[last] = spoilt[last] == '0' ? '1' : '0';
-    return lines.join('\n');
-}
-} // namespace
-
+// Whatever is not sound, or not a regular file of sane size, is refused at once with the
+// reason, before a byte goes out: nothing waits for a pipe's writer or reads a device forever.
 TEST(SerialLoad, FilesThatAreNotSoundAreRefusedBeforeAnyByteGoesOut)
 {
+    using Prepare = std::function<void(SerialRun &, const char *file)>;
+    const auto edit = [](std::function<QByteArray(const QByteArray &)> change) -> Prepare {
+        return [change](SerialRun &r, const char *file) { r.write(file, change(r.read(file))); };
+    };
+    const auto text = [&](const char *t) { return edit([t](const QByteArray &) { return QByteArray(t); }); };
+    const auto spoil = [&](int line) { return edit([line](const QByteArray &demo) { return spoilLine(demo, line); }); };
+    const auto ahead = [&](const char *t) { return edit([t](const QByteArray &demo) { return t + demo; }); };
+    const Prepare removed = [](SerialRun &r, const char *file) { QFile::remove(r.path(file)); };
+    const Prepare pipe = [](SerialRun &r, const char *file) {
+        QFile::remove(r.path(file));
+        ASSERT_EQ(::mkfifo(QFile::encodeName(r.path(file)).constData(), 0600), 0);
+    };
+    const Prepare folder = [](SerialRun &r, const char *file) { QDir().mkdir(r.path(file)); };
+    const Prepare loop = [](SerialRun &r, const char *file) {
+        QFile::link(r.path("loop2.hex"), r.path(file));
+        QFile::link(r.path(file), r.path("loop2.hex"));
+    };
+    const Prepare big = [](SerialRun &r, const char *file) {
+        QFile f(r.path(file));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.resize(32 * 1024 * 1024 + 1));
+    };
+    const Prepare none = [](SerialRun &, const char *) {};
     struct Case {
         const char *file;
-        std::function<QByteArray(const QByteArray &)> content; // nothing: the file is gone
-        bool erase;
+        Prepare prepare;
+        SerialLoader::Request request;
         const char *message;
+        const char *application = "./Board-0100.hex";
     };
-    const auto text = [](const char *t) { return [t](const QByteArray &) { return QByteArray(t); }; };
-    const auto spoil = [](int line) { return [line](const QByteArray &demo) { return spoilLine(demo, line); }; };
-    const auto ahead = [](const char *t) { return [t](const QByteArray &demo) { return QByteArray(t) + demo; }; };
+    const auto load = SerialLoader::Request::Application, erase = SerialLoader::Request::EraseAll;
     const Case cases[] = {
-        {"Board-0100.hex", text(""), false, "Invalid Load File Board-0100.hex - No Data"},
-        {"Board-0100.hex", text("\r\n"), false, "Invalid Load File Board-0100.hex - No Data"},
-        {"Board-0100.hex", text("S9030000FC\r\n"), false, "Invalid Load File Board-0100.hex - No Data"},
-        {"Board-0100.hex", spoil(200), false, "Invalid Load File Board-0100.hex - Line 201: wrong checksum"},
-        {"Board-0100.hex", nullptr, false, "Cannot read Board-0100.hex: No such file or directory"},
-        {"Board-0100.hex", ahead("S0030000fc\r\n"), false,
+        {"Board-0100.hex", text(""), load, "Invalid Load File Board-0100.hex - No Data"},
+        {"Board-0100.hex", text("\r\n"), load, "Invalid Load File Board-0100.hex - No Data"},
+        {"Board-0100.hex", text("S9030000FC\r\n"), load, "Invalid Load File Board-0100.hex - No Data"},
+        {"Board-0100.hex", spoil(200), load, "Invalid Load File Board-0100.hex - Line 201: wrong checksum"},
+        {"Board-0100.hex", removed, load, "Cannot read Board-0100.hex: No such file or directory"},
+        {"Board-0100.hex", ahead("S0030000fc\r\n"), load,
          "Invalid Load File Board-0100.hex - Line 1: lower-case hexadecimal digit"},
-        {"Board-0100.hex", ahead("\xEF\xBB\xBF"), false,
+        {"Board-0100.hex", ahead("\xEF\xBB\xBF"), load,
          "Invalid Load File Board-0100.hex - Line 1: begins with a byte-order mark"},
-        {"Board-0100.hex", ahead("S30900010000010203EF\r\n"), false,
+        {"Board-0100.hex", ahead("S30900010000010203EF\r\n"), load,
          "Invalid Load File Board-0100.hex - Line 1: S3 and S7 records (32-bit addresses) are not taken"},
-        {"Board-0100.hex", [](const QByteArray &demo) { return demo.left(demo.lastIndexOf("\r\nS8") + 2) + "S80400"; },
-         false, "Invalid Load File Board-0100.hex - Line 258: cut short: fewer bytes than its count"},
-        {"Board-0100.hex", [](const QByteArray &demo) { return demo + s2(0xF00000, {1, 2}); }, false,
-         "Invalid Load File Board-0100.hex - Line 259: address F00000 beyond the flash (0-EFFFF)"},
-        {"Board-0100.hex", [](const QByteArray &demo) { return s2(0, Bytes(16, 0)) + s2(0xEFFF8, Bytes(16, 0)) + demo; },
-         false, "Invalid Load File Board-0100.hex - Line 2: address EFFF8 beyond the flash (0-EFFFF)"},
-        {"BootLdr.dwn", spoil(1), false, "Invalid Load File BootLdr.dwn - Line 2: wrong checksum"},
-        {"BootLdr.dwn", text(""), true, "Invalid Load File BootLdr.dwn - No Data"},
-        {"BootLdr.dwn", text("garbage\r\n"), true, "Invalid Load File BootLdr.dwn - Line 1: not an S-record"},
-        {"FlshLdr.dwn", spoil(4), true, "Invalid Load File FlshLdr.dwn - Line 5: wrong checksum"},
-        {"FlshLdr.dwn", nullptr, false, "Cannot read FlshLdr.dwn: No such file or directory"},
+        {"Board-0100.hex",
+         edit([](const QByteArray &demo) { return demo.left(demo.lastIndexOf("\r\nS8") + 2) + "S80400"; }), load,
+         "Invalid Load File Board-0100.hex - Line 258: cut short: fewer bytes than its count"},
+        {"Board-0100.hex", edit([](const QByteArray &demo) {
+             return demo + s2(0xF00000, {1, 2});
+         }),
+         load, "Invalid Load File Board-0100.hex - Line 259: address F00000 beyond the flash (0-EFFFF)"},
+        {"Board-0100.hex",
+         edit([](const QByteArray &demo) { return s2(0, Bytes(16, 0)) + s2(0xEFFF8, Bytes(16, 0)) + demo; }), load,
+         "Invalid Load File Board-0100.hex - Line 2: address EFFF8 beyond the flash (0-EFFFF)"},
+        {"BootLdr.dwn", spoil(1), load, "Invalid Load File BootLdr.dwn - Line 2: wrong checksum"},
+        {"BootLdr.dwn", text(""), erase, "Invalid Load File BootLdr.dwn - No Data"},
+        {"BootLdr.dwn", text("garbage\r\n"), erase, "Invalid Load File BootLdr.dwn - Line 1: not an S-record"},
+        {"FlshLdr.dwn", spoil(4), erase, "Invalid Load File FlshLdr.dwn - Line 5: wrong checksum"},
+        {"FlshLdr.dwn", removed, load, "Cannot read FlshLdr.dwn: No such file or directory"},
+        {"FlshLdr.dwn", pipe, erase, "Cannot read FlshLdr.dwn: not a regular file (a pipe)"},
+        {"pipe.hex", pipe, load, "Cannot read pipe.hex: not a regular file (a pipe)", "./pipe.hex"},
+        {"dir.hex", folder, load, "Cannot read dir.hex: Is a directory", "./dir.hex"},
+        {"loop.hex", loop, load, "Cannot read loop.hex: Too many levels of symbolic links", "./loop.hex"},
+        {"big.hex", big, load, "Cannot read big.hex: larger than 33554432 bytes", "./big.hex"},
+        {"zero", none, load, "Cannot read /dev/zero: not a regular file (a device)", "/dev/zero"},
     };
     for (const Case &k : cases) {
         SCOPED_TRACE(std::string(k.file) + " -> " + k.message);
-        CommPort c;
-        if (!c.board->isOpen())
+        SerialRun r;
+        if (!r.board->isOpen())
             GTEST_SKIP() << "no pseudo-terminal on this machine";
-        if (k.content)
-            c.write(k.file, k.content(c.read(k.file)));
-        else
-            QFile::remove(c.loader.folder.path(QString::fromLatin1(k.file)));
-        if (k.erase)
-            c.click(c.loader.f().Command2);
-        else
-            c.serial().start(QStringLiteral("./Board-0100.hex"), SerialLoader::Request::Application);
-        c.runUntil([] { return false; }, 10000);
-        EXPECT_EQ(c.loader.status(), k.message);
-        EXPECT_EQ(c.loader.statusColour(), FlashLoader::Error);
-        EXPECT_TRUE(c.board->model().bootImage().empty()) << "nothing reached the board";
-        EXPECT_TRUE(c.board->model().commands().empty());
-        EXPECT_FALSE(c.serial().running());
-        EXPECT_TRUE(c.loader.f().Command1->isEnabled());
+        k.prepare(r, k.file);
+        r.loader.start(QString::fromLatin1(k.application), k.request);
+        runUntil(
+            r.time, [] { return false; }, 10000);
+        EXPECT_EQ(r.status, k.message);
+        EXPECT_EQ(r.colour, LoadHost::Colour::Error);
+        ASSERT_TRUE(r.outcome);
+        EXPECT_EQ(r.outcome->kind, LoadOutcome::Kind::Refused);
+        EXPECT_TRUE(r.board->model().bootImage().empty()) << "nothing reached the board";
+        EXPECT_TRUE(r.board->model().commands().empty());
+        EXPECT_FALSE(r.loader.running());
     }
-}
-
-TEST(SerialLoad, LinesThatAreNotDataArePassedOverWhereverTheyStand)
-{
-    struct Case {
-        const char *what;
-        const char *file;
-        std::function<QByteArray(const QByteArray &)> edit;
-    };
-    const Case cases[] = {
-        {"an application with one more line end", "Board-0100.hex", [](const QByteArray &t) { return t + "\r\n"; }},
-        {"an application with a blank line in its middle", "Board-0100.hex",
-         [](QByteArray t) { return t.insert(t.indexOf("\r\nS2", 4000) + 2, "\r\n"); }},
-        {"two files joined", "Board-0100.hex",
-         [](QByteArray t) { return t.insert(t.indexOf("\r\nS2", 4000) + 2, "S9030000FC\r\nS00600004844521B\r\n"); }},
-        {"a flash loader with a blank line at its end", "FlshLdr.dwn", [](const QByteArray &t) { return t + "\r\n"; }},
-    };
-    for (const Case &k : cases) {
-        SCOPED_TRACE(k.what);
-        CommPort c;
-        if (!c.board->isOpen())
-            GTEST_SKIP() << "no pseudo-terminal on this machine";
-        c.write(k.file, k.edit(c.read(k.file)));
-        ASSERT_TRUE(c.loader.clickFile(QStringLiteral("Board-0100.hex")));
-        ASSERT_TRUE(c.run(c.loader.f().Command1));
-        EXPECT_EQ(c.loader.status(), LoadComplete);
-        EXPECT_EQ(c.flashLoadDifferences(), 0u);
-        EXPECT_EQ(flashDifferences(c.board->model().loaderMemory(),
-                                   expectedImages(c.loader.folder.path(QStringLiteral("FlshLdr.dwn")), 0, true)),
-                  0u);
-        for (const Bytes &command : c.board->model().commands())
-            EXPECT_FALSE(command[0] == 'f' && command[5] == 0 && command[6] == 0) << "an empty frame went out";
-    }
+    EXPECT_EQ(FirmwareChoice::checkWholeFile(QStringLiteral("/dev/zero")), "Invalid Load File");
 }
 
 // Every step of a serial load and of an erase, with the board silent, the board gone, a
-// wrong reply, a second start or a switch to USB mode: each ends in its own message within
-// the watchdog's time, never "complete" over a flash that differs from the file, with no
-// timer left running; a run started afterwards on a fresh board completes.
+// wrong reply or a second start: each ends in its own message within the watchdog's time,
+// never "complete" over a flash that differs from the file, with no timer left running; a
+// run started afterwards on a fresh board completes.
 TEST(SerialFaults, EveryStepOfALoadAndAnEraseEndsInItsOwnMessage)
 {
-    enum class Fault { Silent, Gone, Wrong, SecondStart, LeaveMode };
-    const char *const names[] = {"board silent", "board gone", "wrong reply", "second start", "USB ticked"};
-    for (const bool erase : {false, true}) {
-        const char *const complete = erase ? "Flash Erase Complete" : LoadComplete;
+    enum class Fault { Silent, Gone, Wrong, SecondStart };
+    const char *const names[] = {"board silent", "board gone", "wrong reply", "second start"};
+    using Request = SerialLoader::Request;
+    for (const Request request : {Request::Application, Request::EraseAll}) {
+        const bool erase = request == Request::EraseAll;
+        const QString complete = QString::fromLatin1(erase ? "Flash Erase Complete" : LoadComplete);
         std::vector<Bytes> steps;
         {
-            CommPort clean;
+            SerialRun clean;
             if (!clean.board->isOpen())
                 GTEST_SKIP() << "no pseudo-terminal on this machine";
-            ASSERT_TRUE(clean.loader.clickFile(QStringLiteral("Board-0100.hex")));
-            ASSERT_TRUE(clean.run(erase ? clean.loader.f().Command2 : clean.loader.f().Command1));
-            ASSERT_EQ(clean.loader.status(), complete);
+            ASSERT_TRUE(clean.run(request));
+            ASSERT_EQ(clean.status, complete);
             steps = clean.board->model().commands();
         }
         ASSERT_EQ(steps.size(), erase ? 7u : 12u) << "d, two loader frames and their g, h, then d 04 or d 02, "
@@ -540,60 +550,55 @@ TEST(SerialFaults, EveryStepOfALoadAndAnEraseEndsInItsOwnMessage)
             const int watchdogMs = command[0] == 'd' && command.size() > 1 && command[1] != 0x02
                                        ? SerialLoader::EraseWatchdogMs
                                        : SerialLoader::ReplyWatchdogMs;
-            for (const Fault fault : {Fault::Silent, Fault::Gone, Fault::Wrong, Fault::SecondStart, Fault::LeaveMode}) {
+            for (const Fault fault : {Fault::Silent, Fault::Gone, Fault::Wrong, Fault::SecondStart}) {
                 SCOPED_TRACE(std::string(erase ? "erase" : "load") + ", " + names[static_cast<int>(fault)] +
                              " at command " + std::to_string(step));
-                CommPort c;
-                FlashUtilityForm &f = c.loader.f();
-                QAbstractButton *const start = erase ? f.Command2 : f.Command1;
-                ASSERT_TRUE(c.loader.clickFile(QStringLiteral("Board-0100.hex")));
-                const QString device = c.board->slaveName();
+                SerialRun r;
+                const QString device = r.board->slaveName();
                 std::int64_t faultAt = -1;
                 int beepsAtFault = 0;
-                c.board->setInterference([&, step, fault](std::size_t taken) {
+                r.board->setInterference([&, step, fault](std::size_t taken) {
                     if (taken != step)
                         return PtyBoard::Answer::AsUsual;
-                    faultAt = c.loader.bus.now();
+                    faultAt = r.time.clock().nowMs();
                     beepsAtFault = Beep::count();
                     switch (fault) {
                     case Fault::Silent: return PtyBoard::Answer::Withheld;
                     case Fault::Gone: return PtyBoard::Answer::HangUp;
                     case Fault::Wrong: return PtyBoard::Answer::Wrong;
                     case Fault::SecondStart:
-                        c.click(f.Command1);
-                        c.click(f.Command2);
-                        emit f.File1->itemDoubleClicked(f.File1->currentItem());
-                        f.Option2->click();
+                        r.loader.start(QStringLiteral("./Board-0100.hex"), Request::Application);
+                        r.loader.start(QStringLiteral("./Board-0100.hex"), Request::EraseAll);
                         break;
-                    case Fault::LeaveMode: f.Check3->click(); break;
                     }
                     return PtyBoard::Answer::AsUsual;
                 });
-                QSignalSpy portErrors(f.MSComm1, &QSerialPort::errorOccurred);
-                ASSERT_TRUE(c.run(start));
+                QSignalSpy portErrors(&r.port, &QSerialPort::errorOccurred);
+                ASSERT_TRUE(r.run(request));
                 ASSERT_GE(faultAt, 0);
 
-                QString expected = QString::fromLatin1(complete);
+                QString expected = complete;
                 if (fault == Fault::Gone)
                     expected = QStringLiteral("Comm Port 1 Lost (") + device + QStringLiteral(") - Check Cable");
                 else if ((fault == Fault::Silent || fault == Fault::Wrong) && answerAwaited)
                     expected = QStringLiteral("No Response From Device");
-                EXPECT_EQ(c.loader.status(), expected);
-                if (expected != QString::fromLatin1(complete)) {
-                    EXPECT_LE(c.loader.bus.now() - faultAt, 3 * watchdogMs + 50) << "ended within the watchdog's time";
+                EXPECT_EQ(r.status, expected);
+                EXPECT_EQ(r.outcome->completed(), expected == complete);
+                if (expected != complete) {
+                    EXPECT_LE(r.time.clock().nowMs() - faultAt, 3 * watchdogMs + 50)
+                        << "ended within the watchdog's time";
                 }
                 if (expected == QStringLiteral("No Response From Device")) {
-                    EXPECT_EQ(Beep::count() - beepsAtFault, 2) << "the status beeps, and the give-up";
+                    EXPECT_EQ(Beep::count() - beepsAtFault, 1) << "the give-up beeps";
                 }
-                if (!erase && c.loader.status() == LoadComplete) {
-                    EXPECT_EQ(c.flashLoadDifferences(), 0u);
+                if (!erase && r.status == LoadComplete) {
+                    EXPECT_EQ(r.differences(r.board->model().flash(), "Board-0100.hex"), 0u);
                 }
-                EXPECT_FALSE(c.anyTimerRunning());
-                EXPECT_FALSE(f.Check3->isChecked()) << "Comm Port mode stays while a run is in hand";
-                EXPECT_TRUE(f.Option1->isChecked());
+                EXPECT_FALSE(r.anyTimerRunning());
                 if (fault == Fault::Gone) {
-                    EXPECT_FALSE(f.MSComm1->isOpen());
-                    c.runUntil([] { return false; }, 100);
+                    EXPECT_FALSE(r.port.isOpen());
+                    runUntil(
+                        r.time, [] { return false; }, 100);
                     const auto failures =
                         std::count_if(portErrors.begin(), portErrors.end(), [](const QList<QVariant> &e) {
                             return e.at(0).value<QSerialPort::SerialPortError>() != QSerialPort::NoError;
@@ -601,11 +606,11 @@ TEST(SerialFaults, EveryStepOfALoadAndAnEraseEndsInItsOwnMessage)
                     EXPECT_LE(failures, 2) << "a lost port stops signalling";
                 }
 
-                c.board = std::make_unique<PtyBoard>();
-                ASSERT_TRUE(c.run(start));
-                EXPECT_EQ(c.loader.status(), complete);
+                r.board = std::make_unique<PtyBoard>();
+                ASSERT_TRUE(r.run(request));
+                EXPECT_EQ(r.status, complete);
                 if (!erase) {
-                    EXPECT_EQ(c.flashLoadDifferences(), 0u);
+                    EXPECT_EQ(r.differences(r.board->model().flash(), "Board-0100.hex"), 0u);
                 }
             }
         }
