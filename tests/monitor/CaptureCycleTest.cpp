@@ -1,0 +1,119 @@
+// The capture cycle on its own, as the monitor command and the window both drive it: on
+// the emulated bus and the manual clock, and on the real driver thread for its end.
+#include "CaptureCycle.h"
+#include "EmulatedBus.h"
+#include "FormTimer.h"
+#include "ThreadedBus.h"
+#include "WorkingFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <QTest>
+
+namespace {
+
+// A cycle started as the command starts it; every row it makes is kept.
+struct Capture {
+    explicit Capture(ModuleDriver &driver, const QString &addresses = {}, const QString &commands = {},
+                     const QString &log = {})
+        : logName(log), cycle(driver, &owner)
+    {
+        QObject::connect(&cycle, &CaptureCycle::line, [this](const QString &row) { rows.append(row); });
+        QObject::connect(&cycle, &CaptureCycle::driverError, [this](int code) { errors.append(code); });
+        cycle.connectModule(
+            false, [this](const ConnectOutcome &o) { connected = o.connected; },
+            [this, addresses, commands] {
+                if (!logName.isEmpty())
+                    logOpen = cycle.log.create(logName);
+                cycle.drainTimer()->setEnabled(false);
+                cycle.beginRun(addresses, commands);
+                cycle.startCapture();
+            });
+    }
+    QStringList logged() const
+    {
+        QStringList lines = QString::fromLatin1(folder.read(logName)).split(QStringLiteral("\r\n"));
+        lines.removeLast();
+        return lines;
+    }
+
+    WorkingFolder folder;
+    QString logName;
+    QObject owner;
+    CaptureCycle cycle;
+    QStringList rows;
+    QList<int> errors;
+    bool connected = false, logOpen = false;
+};
+
+const char *const FullBus = "device 1 type 2315\ndevice 2 type 4008\ndevice 5 type 0147\ntraffic 400\n";
+
+} // namespace
+
+// At 400 messages a second the cycle keeps up: every record the module delivered is a row
+// or was hidden by a filter, and no row shows what the filters hide.
+TEST(CaptureCycle, EveryRecordIsARowOrFilteredAndTheCycleKeepsUp)
+{
+    struct Case {
+        const char *addresses, *commands;
+        int column; // of the field a filter hides: 12 the address, 26 the command
+        QStringList hidden;
+    };
+    const Case cases[] = {
+        {"", "", 12, {}},
+        {"02", "", 12, {"02"}},
+        {"05 0A", "", 12, {"05", "0A"}},
+        {"", "C0 A9", 26, {"C0", "A9"}},
+    };
+    for (const Case &k : cases) {
+        SCOPED_TRACE(std::string(k.addresses) + "/" + k.commands);
+        EmulatedBus bus(scenarioFrom(FullBus));
+        Capture c(bus.driver, QString::fromLatin1(k.addresses), QString::fromLatin1(k.commands));
+        bus.advance(ModuleConnection::DrainWaitMs + 10);
+        ASSERT_TRUE(c.connected);
+        ASSERT_TRUE(c.cycle.captureTimer()->isEnabled());
+        for (int second = 0; second < 3; ++second) {
+            bus.advance(1000);
+            EXPECT_LE(bus.emulator.queuedRecords(), 2u) << "the cycle falls behind";
+        }
+        c.cycle.end(true);
+        EXPECT_GE(c.cycle.recordsCaptured, 1100);
+        EXPECT_EQ(bus.emulator.capturedRecordsDelivered(), c.cycle.recordsCaptured);
+        EXPECT_EQ(c.cycle.recordsCaptured, c.rows.size() + c.cycle.rowsFiltered);
+        EXPECT_EQ(c.cycle.rowsFiltered > 0, !k.hidden.isEmpty());
+        for (const QString &row : std::as_const(c.rows))
+            EXPECT_FALSE(k.hidden.contains(row.mid(k.column, 2))) << row.toStdString();
+        EXPECT_FALSE(bus.emulator.isCapturing());
+        EXPECT_FALSE(bus.emulator.isOpen());
+    }
+}
+
+// A lost module is told on every tick it is read; nothing else is read.
+TEST(CaptureCycle, ALostModuleIsToldAsTheDriversAnswer)
+{
+    EmulatedBus bus(scenarioFrom("device 1 type 2315\ntraffic 20\n"));
+    Capture c(bus.driver);
+    bus.advance(ModuleConnection::DrainWaitMs + 200);
+    ASSERT_FALSE(c.rows.isEmpty());
+    bus.emulator.unplug();
+    bus.advance(5);
+    ASSERT_GE(c.errors.size(), 2);
+    EXPECT_EQ(c.errors.count(5), c.errors.size()) << "the USB link error";
+}
+
+// Ended while a full bus is read on the driver thread, as the command ends on an
+// interrupt: the records of the read still out become rows and log lines before the log
+// closes, so every record the module delivered is in the log, and the module is let go.
+TEST(CaptureCycle, EndingKeepsTheReadInHandInTheLog)
+{
+    ThreadedBus bus(scenarioFrom(FullBus));
+    Capture c(bus.thread, {}, {}, QStringLiteral("ending.mon"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return c.rows.size() >= 200; }, 5000));
+    ASSERT_TRUE(c.logOpen);
+    c.cycle.end(true);
+    bus.calls(); // the driver thread is idle
+    EXPECT_EQ(c.logged().size(), bus.emulator.capturedRecordsDelivered());
+    EXPECT_EQ(c.logged(), c.rows);
+    EXPECT_FALSE(bus.emulator.isCapturing());
+    EXPECT_FALSE(bus.emulator.isOpen());
+}
