@@ -6,6 +6,8 @@
 
 #include <QLocale>
 
+#include <utility>
+
 namespace {
 constexpr std::int32_t LinkNothingYet = 3;
 constexpr std::uint8_t CaptureOn = 1;
@@ -74,6 +76,14 @@ void CaptureCycle::stopCapture()
         *m_readsEnd = true;
 }
 
+void CaptureCycle::afterLastRead(std::function<void()> then)
+{
+    if (m_fetching)
+        m_afterLastRead = std::move(then);
+    else
+        then();
+}
+
 double CaptureCycle::secondsSinceStart(std::int64_t atMs) const
 {
     // A monotonic clock: a run that crosses midnight keeps counting up.
@@ -122,6 +132,8 @@ void CaptureCycle::liveTick()
             m_readsEnd.reset();
             m_takeReadRecords = nullptr;
             m_capture->release();
+            if (m_afterLastRead)
+                std::exchange(m_afterLastRead, nullptr)();
         });
     if (m_fetching) {
         m_readsEnd = std::move(reads.end);

@@ -43,6 +43,9 @@ public:
     void end(bool releaseTheModule);
     // A run of reads is still out (after stopCapture, until its last records are taken).
     bool reading() const { return m_fetching; }
+    // Runs then once the run of reads in hand has handed over its last records, at once
+    // when none is out: a stopped run's rows are all made before then closes its log.
+    void afterLastRead(std::function<void()> then);
 
     FormTimer *captureTimer() const { return m_capture; }
     FormTimer *drainTimer() const { return m_drain; }
@@ -96,6 +99,7 @@ private:
     bool m_fetching = false;
     ModuleDriver::RunEnd m_readsEnd; // while reads follow one another on the driver's side
     std::function<void()> m_takeReadRecords; // hands over what the run read so far
+    std::function<void()> m_afterLastRead;
     bool m_draining = false;
     int m_drained = 0;
 };

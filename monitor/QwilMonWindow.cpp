@@ -254,11 +254,14 @@ void QwilMonWindow::stopMonitor()
         paintIndicator(Shape1, true);
     }
     if (m_logging) {
-        m_cycle->log.close();
         m_logging = false;
         Text5->clear();
         selectQuietly(Option4);
-        File1->refresh();
+        // The read in hand still becomes rows of the log; then it closes and is listed.
+        m_cycle->afterLastRead([this] {
+            m_cycle->log.close();
+            File1->refresh();
+        });
     }
 }
 

@@ -101,19 +101,33 @@ TEST(CaptureCycle, ALostModuleIsToldAsTheDriversAnswer)
     EXPECT_EQ(c.errors.count(5), c.errors.size()) << "the USB link error";
 }
 
-// Ended while a full bus is read on the driver thread, as the command ends on an
-// interrupt: the records of the read still out become rows and log lines before the log
-// closes, so every record the module delivered is in the log, and the module is let go.
-TEST(CaptureCycle, EndingKeepsTheReadInHandInTheLog)
+// Ended or stopped while a full bus is read on the driver thread, as the command ends on
+// an interrupt and the window's Stop stops: the records of the read still out become rows
+// and log lines before the log closes, so every record the module delivered is in the
+// log; an end lets the module go.
+TEST(CaptureCycle, EndingOrStoppingKeepsTheReadInHandInTheLog)
 {
-    ThreadedBus bus(scenarioFrom(FullBus));
-    Capture c(bus.thread, {}, {}, QStringLiteral("ending.mon"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return c.rows.size() >= 200; }, 5000));
-    ASSERT_TRUE(c.logOpen);
-    c.cycle.end(true);
-    bus.calls(); // the driver thread is idle
-    EXPECT_EQ(c.logged().size(), bus.emulator.capturedRecordsDelivered());
-    EXPECT_EQ(c.logged(), c.rows);
-    EXPECT_FALSE(bus.emulator.isCapturing());
-    EXPECT_FALSE(bus.emulator.isOpen());
+    for (const bool end : {true, false}) {
+        SCOPED_TRACE(end ? "end" : "stop");
+        ThreadedBus bus(scenarioFrom(FullBus));
+        Capture c(bus.thread, {}, {}, QStringLiteral("ending.mon"));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return c.rows.size() >= 200; }, 5000));
+        ASSERT_TRUE(c.logOpen);
+        bool closed = false;
+        if (end) {
+            c.cycle.end(true);
+            closed = true;
+        } else {
+            c.cycle.stopCapture();
+            c.cycle.afterLastRead([&] {
+                c.cycle.log.close();
+                closed = true;
+            });
+        }
+        ASSERT_TRUE(QTest::qWaitFor([&] { return closed; }, 2000));
+        bus.calls(); // the driver thread is idle
+        EXPECT_EQ(c.logged().size(), bus.emulator.capturedRecordsDelivered());
+        EXPECT_EQ(c.logged(), c.rows);
+        EXPECT_EQ(bus.emulator.isOpen(), !end);
+    }
 }
