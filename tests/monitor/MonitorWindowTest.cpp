@@ -58,6 +58,12 @@ TEST(QwilMon, OpensConnectedAndDraining)
     QwilMonWindow &w = *m.window;
     EXPECT_EQ(w.objectName(), "QwilMon");
     EXPECT_EQ(w.windowTitle(), "Quillbus Monitor Utility - Ver 1.00");
+    for (const char *name :
+         {"Label1", "Label2",    "Label3",   "Label12", "Label13", "Text2",   "Command9", "Shape2",   "Command1",
+          "Shape1", "Command47", "Command3", "Frame1",  "Option1", "Option2", "Frame2",   "Option3",  "Option4",
+          "Frame3", "Option5",   "Option6",  "Label4",  "Text5",   "Label9",  "File1",    "Command2", "Label5",
+          "Label8", "Text8",     "label7",   "Text7",   "Label6",  "Text6",   "Text1",    "Text3",    "Text4"})
+        EXPECT_NE(w.findChild<QObject *>(QString::fromLatin1(name)), nullptr) << name;
     EXPECT_EQ(w.displayLines(), (QStringList{"Orvo USB Module Rev 1.02- Online(App)"}));
     EXPECT_TRUE(w.connected());
     EXPECT_FALSE(w.Command3->isEnabled());
