@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# Makes the README's pictures from the running program on the emulated bus, under a
+# virtual X server: the panel, the flash loader after a scan, the monitor capturing, the
+# dome window, and tshark's view of a decoded capture. Needs a built tree (build.sh), Xvfb,
+# xdotool and ImageMagick; writes docs/pictures/*.png.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+program="$root/build/bin/quillbus-service"
+out="$root/docs/pictures"
+work="$(mktemp -d)"
+display=":$((90 + RANDOM % 100))"
+server=""
+trap 'kill $server 2>/dev/null || true; pkill -f "$work" 2>/dev/null || true; rm -rf "$work"' EXIT
+mkdir -p "$out" "$work/folder"
+cp -r "$root/demo/." "$work/folder/"
+
+Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+server=$!
+export DISPLAY="$display" QT_QPA_PLATFORM=xcb
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+
+# The id of the visible window whose title holds the text, once it shows.
+window() {
+    local id=""
+    for _ in $(seq 100); do
+        id="$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1)" && [ -n "$id" ] && break
+        sleep 0.1
+    done
+    [ -n "$id" ] || { echo "pictures.sh: no window \"$1\"" >&2; exit 1; }
+    echo "$id"
+}
+click() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
+# Saves the window as a small PNG.
+shoot() { import -window "$1" -strip -colors 128 "png8:$out/$2.png"; }
+# Starts the windows afresh, opens the panel's tool at the button's height, returns its window.
+start() {
+    pkill -f "$work/folder" 2>/dev/null || true
+    sleep 0.3
+    "$program" --working-folder "$work/folder" >"$work/log" 2>&1 &
+    local panel
+    panel="$(window "Control Panel")"
+    if [ -n "${2:-}" ]; then
+        sleep 0.5
+        click "$panel" 150 "$2"
+        window "$1"
+    else
+        echo "$panel"
+    fi
+}
+
+panel="$(start)"
+sleep 1
+shoot "$panel" panel
+
+flash="$(start "Flash Loader" 92)"
+sleep 1
+click "$flash" 313 53 # Scan Network
+sleep 9
+shoot "$flash" flash-loader
+
+monitor="$(start "Monitor Utility" 131)"
+sleep 1
+click "$monitor" 94 506 # Start Quillbus Monitor
+sleep 3
+shoot "$monitor" monitor
+
+dome="$(start "Dome Control" 171)"
+sleep 2
+shoot "$dome" dome-control
+pkill -f "$work/folder" 2>/dev/null || true
+
+# A capture decoded by the dissector, as tshark prints it.
+if command -v tshark >/dev/null && [ -f "$root/build/wireshark/plugins/quillbus.lua" ]; then
+    (cd "$work" && QWILUSB_SCENARIO= "$program" monitor --seconds 2 --pcap capture.pcap >/dev/null 2>&1)
+    tshark -r "$work/capture.pcap" -X "lua_script:$root/build/wireshark/plugins/quillbus.lua" -c 12 2>/dev/null \
+        >"$work/summary.txt"
+    tshark -r "$work/capture.pcap" -X "lua_script:$root/build/wireshark/plugins/quillbus.lua" -V -c 1 2>/dev/null |
+        sed -n '/^Quillbus\|^quillbus/,$p' >>"$work/summary.txt" || true
+    convert -background white -fill black -font DejaVu-Sans-Mono -pointsize 13 "label:@$work/summary.txt" \
+        -bordercolor white -border 8 -strip -colors 16 "png8:$out/wireshark.png"
+fi
+ls -l "$out"
