@@ -3,12 +3,16 @@
 #include "CaptureCycle.h"
 #include "EmulatedBus.h"
 #include "FormTimer.h"
+#include "TextFormat.h"
 #include "ThreadedBus.h"
 #include "WorkingFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <QSet>
 #include <QTest>
+
+#include <algorithm>
 
 namespace {
 
@@ -18,6 +22,7 @@ struct Capture {
                      const QString &log = {})
         : logName(log), cycle(driver, &owner)
     {
+        cycle.absoluteTime = [] { return true; };
         QObject::connect(&cycle, &CaptureCycle::line, [this](const QString &row) { rows.append(row); });
         QObject::connect(&cycle, &CaptureCycle::driverError, [this](int code) { errors.append(code); });
         cycle.connectModule(
@@ -129,5 +134,21 @@ TEST(CaptureCycle, EndingOrStoppingKeepsTheReadInHandInTheLog)
         EXPECT_EQ(c.logged().size(), bus.emulator.capturedRecordsDelivered());
         EXPECT_EQ(c.logged(), c.rows);
         EXPECT_EQ(bus.emulator.isOpen(), !end);
+
+        // The rows are the bus's messages in order, none missing, each timed by its own
+        // answer: times rise, and a batch of records is not one time.
+        QStringList onTheBus, shown;
+        for (const emu::Bytes &message : bus.emulator.trace().busMessages())
+            onTheBus << TextFormat::hexBytes(message);
+        QList<double> times;
+        for (const QString &row : std::as_const(c.rows)) {
+            shown << row.mid(12, 10) + row.mid(26, 53).trimmed();
+            times << row.left(9).trimmed().toDouble();
+        }
+        const qsizetype first = onTheBus.indexOf(shown.first());
+        ASSERT_GE(first, 0);
+        EXPECT_EQ(onTheBus.mid(first, shown.size()), shown);
+        EXPECT_TRUE(std::is_sorted(times.begin(), times.end()));
+        EXPECT_GT(QSet<double>(times.begin(), times.end()).size(), c.rows.size() / 2);
     }
 }
