@@ -10,6 +10,9 @@
 #include <QRadioButton>
 #include <QToolButton>
 
+#include <functional>
+#include <map>
+
 using Calls = DomeWindow::Calls;
 
 TEST(DomeControl, OpensCompactOnDomeOneAndGreetsIt)
@@ -39,7 +42,7 @@ TEST(DomeControl, OpensCompactOnDomeOneAndGreetsIt)
 
     // Choosing a dome greets it too.
     d.mark();
-    d.camera("3");
+    d.type("3S");
     EXPECT_EQ(d.status(), "Camera  3");
     d.bus.advance(999);
     EXPECT_TRUE(d.calls("SndQwilData").empty());
@@ -58,65 +61,29 @@ TEST(DomeControl, KeypadEntryStatusLineAndTheModulesHighestAddress)
     EXPECT_TRUE(d.f().Text2->alignment() & Qt::AlignHCenter);
     d.type("7");
     EXPECT_EQ(d.status(), "7");
-    d.clear();
+    d.type("C");
     EXPECT_EQ(d.status(), "");
     d.bus.advance(3000);
     EXPECT_EQ(d.status(), "Camera  1");
 
     d.mark();
-    d.camera("231");
+    d.type("231S");
     EXPECT_EQ(d.status(), "Invalid Camera Number");
     EXPECT_EQ(d.window->state().DomeAddress, 1);
-    d.camera("20");
-    d.camera("12");
+    d.type("20S");
+    d.type("12S");
     EXPECT_EQ(d.calls("ConfigQwil"), (Calls{{1000, 1, 20}})) << "12 lies below the highest address, 20";
-    d.camera("230");
+    d.type("230S");
     EXPECT_EQ(d.calls("ConfigQwil").back(), (std::vector<long long>{1000, 1, 230}));
 
     // A message shown a second after another keeps the status for three more seconds.
     d.bus.advance(1000);
-    d.camera("3");
+    d.type("3S");
     d.bus.advance(2999);
     EXPECT_EQ(d.status(), "Camera  3");
     d.type("4");
     d.bus.advance(5000);
     EXPECT_EQ(d.status(), "4") << "a number being typed is not timed";
-}
-
-TEST(DomeControl, HoldKeysSendStartOnPressAndStopOnRelease)
-{
-    DomeWindow d;
-    d.mark();
-    QTest::mousePress(d.f().Command8, Qt::LeftButton);
-    d.bus.advance(2000);
-    QTest::mouseRelease(d.f().Command8, Qt::LeftButton);
-    EXPECT_EQ(d.calls("DevZoom"), (Calls{{0x8A, 1}, {0x8C, 1}}));
-    EXPECT_GT(d.dome().position.zoom, 9.0) << "the dome zoomed while the key was held";
-
-    QTest::mousePress(d.f().Command4, Qt::RightButton); // any button presses
-    QTest::mouseRelease(d.f().Command4, Qt::RightButton);
-    QTest::mousePress(d.f().Command52, Qt::LeftButton);
-    QTest::mouseRelease(d.f().Command52, Qt::LeftButton);
-    EXPECT_EQ(d.calls("DevZoom").size(), 4u);
-    EXPECT_EQ(d.calls("DevIris"), (Calls{{0x90, 1}, {0x92, 1}}));
-    EXPECT_TRUE(d.f().Option13->isChecked()) << "iris on Man";
-
-    // NEAR turns the focus option to Man without the panel's own message.
-    d.mark();
-    QTest::mousePress(d.f().Command12, Qt::LeftButton);
-    QTest::mouseRelease(d.f().Command12, Qt::LeftButton);
-    EXPECT_EQ(d.calls("DevFocus"), (Calls{{0x87, 1}, {0x89, 1}}));
-    EXPECT_TRUE(d.f().Option12->isChecked());
-    EXPECT_TRUE(d.calls("SndQwilData").empty());
-    // Chosen by hand, the option sends it: long form, focus and iris state, degrees.
-    d.click(d.f().Option10);
-    EXPECT_EQ(d.calls("SndQwilData"), (Calls{{8}}));
-    EXPECT_EQ(d.bus.emulator.trace().busMessages().back(), (emu::Bytes{1, 0xF0, 0x00, 0x01, 0x01, 0xFA, 0xC1, 0x41}));
-    EXPECT_EQ(d.f().Text8->text(), "01F0000101FAC141");
-
-    d.mark();
-    d.click(d.f().Command14); // Select: focus far, no stop
-    EXPECT_EQ(d.calls("DevFocus"), (Calls{{0x88, 1}}));
 }
 
 TEST(DomeControl, VphaseWordsItsResults)
@@ -141,131 +108,154 @@ TEST(DomeControl, VphaseWordsItsResults)
     }
 }
 
-TEST(DomeControl, MenuSwapsTheKeypadForArrowsThatTapWithTheRecordFlag)
+namespace {
+
+// Every call since the mark but the receive poll's, its arguments in hexadecimal.
+std::vector<std::string> sentSince(DomeWindow &d)
 {
-    DomeWindow d;
-    d.mark();
-    d.click(d.f().Command10);
-    EXPECT_EQ(d.status(), "Display Dome Menu");
-    EXPECT_TRUE(d.dome().menuOpen);
-    EXPECT_TRUE(d.f().Command15[0]->isHidden());
-    EXPECT_FALSE(d.f().Command16->isHidden());
-    EXPECT_FALSE(d.f().UpArrow->isHidden());
-
-    d.click(d.f().RightArrow);
-    d.click(d.f().Command16);
-    EXPECT_EQ(d.calls("DevPan"), (Calls{{0x82, 0, 1, 0}, {0x83, 0, 1, 0}}));
-    EXPECT_EQ(d.calls("DevZoom"), (Calls{{0x8A, 1}, {0x8C, 1}}));
-
-    d.click(d.f().Command10);
-    EXPECT_EQ(d.status(), "Exit Dome Menu");
-    EXPECT_EQ(d.calls("MiscDevCtrl"), (Calls{{8, 0, 1}, {9, 0, 1}}));
-    EXPECT_FALSE(d.f().Command15[0]->isHidden());
-    EXPECT_TRUE(d.f().Command16->isHidden());
-    EXPECT_TRUE(d.f().UpArrow->isHidden());
-
-    // While a pattern is recorded, taps carry record = 1.
-    d.camera("");
-    d.type("1");
-    d.click(d.f().Command36);
-    EXPECT_EQ(d.window->state().PatternState, 1);
-    d.click(d.f().Command10);
-    d.mark();
-    d.click(d.f().UpArrow);
-    EXPECT_EQ(d.calls("DevTilt"), (Calls{{0x84, 0, 1, 1}, {0x86, 0, 1, 1}}));
+    std::vector<std::string> sent;
+    const auto &entries = d.bus.emulator.trace().entries();
+    for (std::size_t i = d.marked; i < entries.size(); ++i) {
+        if (entries[i].kind != emu::TraceEntry::Kind::Call || entries[i].name == "GetData")
+            continue;
+        std::string call = entries[i].name;
+        for (const long long a : entries[i].arguments)
+            call += QStringLiteral(" %1").arg(a, 2, 16, QLatin1Char('0')).toUpper().toStdString();
+        sent.push_back(call);
+    }
+    return sent;
 }
 
-TEST(DomeControl, TargetKeysCheckTheirNumberAndClearTheEntry)
-{
-    DomeWindow d;
-    d.mark();
-    d.type("97");
-    d.click(d.f().Command35);
-    EXPECT_EQ(d.status(), "Invalid Target Number!");
-    EXPECT_TRUE(d.calls("DevTarget").empty());
-    d.type("96");
-    d.click(d.f().Command35);
-    EXPECT_EQ(d.status(), "Goto Target # 96");
-    d.set();
-    d.type("0");
-    d.click(d.f().Command35);
-    EXPECT_EQ(d.status(), "Invalid Target Number!");
-    EXPECT_FALSE(d.window->state().SetLatch);
-    d.set();
-    d.type("5");
-    d.click(d.f().Command35);
-    EXPECT_EQ(d.status(), "Set Target # 5");
-    EXPECT_EQ(d.calls("DevTarget"), (Calls{{0xA9, 95, 1}, {0xA8, 4, 1}}));
-    EXPECT_EQ(d.window->state().EntryNumber, 0);
+} // namespace
 
-    d.type("7");
-    d.click(d.f().Command56);
-    d.click(d.f().Command56);
-    EXPECT_EQ(d.status(), "Run Peel Pattern");
-    EXPECT_EQ(d.calls("DevPattern"), (Calls{{5, 7, 1, 0}, {5, 0, 1, 0}}));
-}
-
-TEST(DomeControl, PatternKeySequences)
+// Each key's calls and what the status line then says; rows go on from the state the
+// rows before them left. A failing row has its operation answer with the given result.
+TEST(DomeControl, EachKeySendsItsCommandsAndSaysWhatItDid)
 {
-    struct Step {
-        const char *keys; // digits, S = Set, R = Repeat, P = Pattern
-        std::vector<long long> call;
-        const char *status;
+    DomeWindow d(scenarioFrom("device 1 type 4008 rev 0110 flash 0123456789AB zoom 20\n"));
+    DomeControlForm &f = d.f();
+    struct Key {
+        QWidget *widget;
+        bool held = false;
+        Qt::MouseButton button = Qt::LeftButton;
     };
-    const Step steps[] = {
-        {"P", {2, 0, 1, 0}, "Review Pattern"},
-        {"SP", {3, 0, 1, 0}, "Accept Pattern"},
-        {"S2P", {0, 1, 1, 0}, "Define Pattern # 2"},
-        {"P", {1, 0, 1, 0}, "End Pattern"},
-        {"R1P", {4, 0, 1, 1}, "Repeat Pattern # 1"},
-        {"1P", {4, 0, 1, 0}, "Run Pattern # 1"},
+    const std::map<char, Key> keys{
+        {'i', {f.Command8, true}},  {'o', {f.Command4, true, Qt::RightButton}}, // any button holds
+        {'r', {f.Command52, true}}, {'n', {f.Command12, true}},
+        {'L', {f.Command14}},       {'A', {f.Command54}},
+        {'U', {f.Option10}},        {'M', {f.Command10}},
+        {'>', {f.RightArrow}},      {'^', {f.UpArrow}},
+        {'T', {f.Command16}},       {'V', {f.Command35}},
+        {'P', {f.Command36}},       {'R', {f.Command47}},
+        {'E', {f.Command56}},       {'Q', {f.Command11}},
+        {'x', {f.Check1}},          {'y', {f.Check2}},
+        {'z', {f.Check3}},          {'F', {f.Command22}},
+        {'f', {f.Command1}},        {'d', {f.Command3}},
+        {'Z', {f.Command57}},       {'p', {f.Command44}},
+        {'g', {f.Command45}},
+    };
+    const auto checked = [](QAbstractButton *b) { return [b] { return b->isChecked(); }; };
+    const auto menuKeys = [&f](bool open) { // the arrows and "Toggle" in the keypad's place
+        return [&f, open] {
+            return f.Command15[0]->isHidden() == open && f.Command16->isHidden() != open &&
+                   f.UpArrow->isHidden() != open;
+        };
+    };
+    const auto &held = d.window->state().PositionBuffer;
+    struct Fault {
+        const char *operation = nullptr;
+        std::int32_t result = 0;
+    };
+    struct Row {
+        const char *keys; // digits, S and C on the keypad; letters as above
+        std::vector<std::string> sent;
+        const char *status = nullptr; // nullptr: not looked at
+        std::function<bool()> holds = {};
+        Fault fault = {};
+    };
+    const Row rows[] = {
+        {"g", {}, "No Abs Position Data"},
+        {"p", {"GetABSPosition 01 01"}, "No Response from Device  1", {}, {"GetABSPosition", 5}},
+        {"p", {"GetABSPosition 01 01"}, "ABS Pos = 00 00 00 00 00 64 08 00 80 03 "},
+        // The driver is handed the 20 bytes from byte 6 on.
+        {"g",
+         {"GotoABSPosition 01 01"},
+         "Goto Abs Pos",
+         [&] { return d.bus.emulator.positionHanded() == emu::Bytes(held.begin() + 6, held.end()); }},
+        {"i", {"DevZoom 8A 01", "DevZoom 8C 01"}},
+        {"o", {"DevZoom 8B 01", "DevZoom 8C 01"}},
+        {"r", {"DevIris 90 01", "DevIris 92 01"}, nullptr, checked(f.Option13)},
+        // The focus option turns to Man without the panel's own message; chosen by hand, it sends it.
+        {"n", {"DevFocus 87 01", "DevFocus 89 01"}, nullptr, checked(f.Option12)},
+        {"U", {"SndQwilData 08"}, nullptr, [&f] { return f.Text8->text() == "01F0000101FAC141"; }},
+        {"L", {"DevFocus 88 01"}},
+        {"nA", {"DevFocus 87 01", "DevFocus 89 01", "MiscDevCtrl 0A 00 01"}, nullptr, checked(f.Option10)},
+        {"M", {"MiscDevCtrl 08 00 01"}, "Display Dome Menu", menuKeys(true)},
+        {">T", {"DevPan 82 00 01 00", "DevPan 83 00 01 00", "DevZoom 8A 01", "DevZoom 8C 01"}},
+        {"M", {"MiscDevCtrl 09 00 01"}, "Exit Dome Menu", menuKeys(false)},
+        {"97V", {}, "Invalid Target Number!"},
+        {"96V", {"DevTarget A9 5F 01"}, "Goto Target # 96"},
+        {"S0V", {}, "Invalid Target Number!"},
+        {"5V", {"DevTarget A9 04 01"}, "Goto Target # 5"}, // the refused Set is gone
+        {"S5V", {"DevTarget A8 04 01"}, "Set Target # 5"},
+        {"7EE", {"DevPattern 05 07 01 00", "DevPattern 05 00 01 00"}, "Run Peel Pattern"},
+        {"P", {"DevPattern 02 00 01 00"}, "Review Pattern"},
+        {"SP", {"DevPattern 03 00 01 00"}, "Accept Pattern"},
+        {"S2P", {"DevPattern 00 01 01 00"}, "Define Pattern # 2"},
+        // While a pattern is recorded, taps carry record = 1.
+        {"M^M", {"MiscDevCtrl 08 00 01", "DevTilt 84 00 01 01", "DevTilt 86 00 01 01", "MiscDevCtrl 09 00 01"}},
+        {"P", {"DevPattern 01 00 01 00"}, "End Pattern"},
+        {"R1P", {"DevPattern 04 00 01 01"}, "Repeat Pattern # 1"},
         {"R4P", {}, "Invalid Pattern Number!"},
-        {"1P", {4, 0, 1, 0}, "Run Pattern # 1"}, // the Repeat before 4 is gone
+        {"1P", {"DevPattern 04 00 01 00"}, "Run Pattern # 1"}, // the Repeat before 4 is gone
+        {"57Q", {"MiscDevCtrl 0B 00 01 39"}, "Run Sequence # 7"},
+        {"67Q", {"MiscDevCtrl 0B 00 01 43"}, "Invalid QuickSet Number"},
+        {"Q", {"MiscDevCtrl 0B 00 01 00"}, "Toggle DirectSet Menu"},
+        {"1Q", {"MiscDevCtrl 0B 00 01 01"}, "Display Dome Menu", menuKeys(false)}, // the keypad stays
+        {"1Q", {"MiscDevCtrl 0B 00 01 01"}, "Exit Dome Menu"},
+        {"z", {"MiscDevCtrl AA 04 01"}, "Set Output #3 ON"},
+        {"xz", {"MiscDevCtrl AA 05 01", "MiscDevCtrl AA 01 01"}, "Set Output #3 OFF"},
+        {"y", {"MiscDevCtrl AA 03 01"}, "ERROR - Invalid Command", checked(f.Check2), {"MiscDevCtrl", 2}},
+        {"F", {"MiscDevCtrl 01 00 01"}, "Flip"},
+        {"f", {"GetConfigData 06 06 01 FA"}, "Flash Rev. = 0123-4567-89AB"},
+        {"f", {"GetConfigData 06 06 01 FA"}, "No Response from Device  1", {}, {"GetConfigData", 3}},
+        {"d", {"GetDeviceStatus 01 01"}, "Dev # 1: Type = 4008  Rev = 0110  Online = 01  "},
+        {"Z", {"MiscDevCtrl F2 00 01"}, "Max Optical Zoom, Dome # 1=  20"},
+        // A success without the query's answer is no success.
+        {"Z", {"MiscDevCtrl F2 00 01"}, "No Zoom Data from Device", {}, {"MiscDevCtrl", 0}},
+        {"Z", {"MiscDevCtrl F2 00 01"}, "No Response from Device  1", {}, {"MiscDevCtrl", 3}},
+        {"2SZ", {"MiscDevCtrl F2 00 02"}, "No Response from Device  2"}, // no dome at 2
     };
-    DomeWindow d;
-    for (const Step &step : steps) {
-        SCOPED_TRACE(step.keys);
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.keys);
+        if (row.fault.operation)
+            d.bus.emulator.setOperationResult(row.fault.operation, row.fault.result);
         d.mark();
-        for (const char *k = step.keys; *k; ++k) {
-            if (*k == 'S')
-                d.set();
-            else if (*k == 'R')
-                d.click(d.f().Command47);
-            else if (*k == 'P')
-                d.click(d.f().Command36);
-            else
-                d.type(std::string(1, *k));
+        for (const char c : std::string(row.keys)) {
+            const auto key = keys.find(c);
+            if (key == keys.end()) {
+                d.type(std::string(1, c));
+            } else if (key->second.held) {
+                QTest::mousePress(key->second.widget, key->second.button);
+                QTest::mouseRelease(key->second.widget, key->second.button);
+            } else {
+                d.click(key->second.widget);
+            }
         }
-        EXPECT_EQ(d.calls("DevPattern"), step.call.empty() ? Calls{} : Calls{step.call});
-        EXPECT_EQ(d.status(), step.status);
+        EXPECT_EQ(sentSince(d), row.sent);
+        if (row.status) {
+            EXPECT_EQ(d.status(), row.status);
+        }
+        EXPECT_TRUE(!row.holds || row.holds());
+        if (row.fault.operation)
+            d.bus.emulator.clearOperationResult(row.fault.operation);
     }
 }
 
-TEST(DomeControl, OutputsFlipResetAndAuto)
+// Reset needs two clicks within half a second.
+TEST(DomeControl, ResetNeedsASecondClickWithinHalfASecond)
 {
     DomeWindow d;
-    d.mark();
-    d.click(d.f().Check3);
-    EXPECT_EQ(d.status(), "Set Output #3 ON");
-    d.click(d.f().Check1);
-    d.click(d.f().Check3);
-    EXPECT_EQ(d.status(), "Set Output #3 OFF");
-    EXPECT_EQ(d.calls("MiscDevCtrl"), (Calls{{0xAA, 0x04, 1}, {0xAA, 0x05, 1}, {0xAA, 0x01, 1}}));
-    EXPECT_EQ(d.dome().outputs, 0x01);
-
-    // A failed output keeps the box's new state.
-    d.bus.emulator.setOperationResult("MiscDevCtrl", 2);
-    d.click(d.f().Check2);
-    EXPECT_TRUE(d.f().Check2->isChecked());
-    EXPECT_EQ(d.status(), "ERROR - Invalid Command");
-    d.bus.emulator.clearOperationResult("MiscDevCtrl");
-
-    d.click(d.f().Command22);
-    EXPECT_EQ(d.status(), "Flip");
-    EXPECT_TRUE(d.dome().flipped);
-
-    // Reset needs two clicks within half a second.
-    d.mark();
     d.click(d.f().Command23);
     d.bus.advance(600);
     d.click(d.f().Command23);
@@ -274,112 +264,6 @@ TEST(DomeControl, OutputsFlipResetAndAuto)
     d.click(d.f().Command23);
     EXPECT_EQ(d.calls("MiscDevCtrl"), (Calls{{0, 0, 1}}));
     EXPECT_EQ(d.status(), "Reset Dome # 1");
-    EXPECT_EQ(d.dome().resets, 1);
-
-    // Auto puts both options on Auto without their messages.
-    QTest::mousePress(d.f().Command12, Qt::LeftButton);
-    QTest::mouseRelease(d.f().Command12, Qt::LeftButton);
-    d.mark();
-    d.click(d.f().Command54);
-    EXPECT_TRUE(d.f().Option10->isChecked());
-    EXPECT_EQ(d.calls("MiscDevCtrl"), (Calls{{10, 0, 1}}));
-    EXPECT_TRUE(d.calls("SndQwilData").empty());
-    EXPECT_TRUE(d.dome().autoFocus);
-}
-
-TEST(DomeControl, DirectSetSendsTheTypedQuickNumber)
-{
-    struct Case {
-        const char *typed;
-        long long sent;
-        const char *status;
-    };
-    const Case cases[] = {
-        {"57", 57, "Run Sequence # 7"},   {"67", 67, "Invalid QuickSet Number"},
-        {"", 0, "Toggle DirectSet Menu"}, {"1", 1, "Display Dome Menu"},
-        {"1", 1, "Exit Dome Menu"},
-    };
-    DomeWindow d;
-    for (const Case &c : cases) {
-        d.mark();
-        d.type(c.typed);
-        d.click(d.f().Command11);
-        EXPECT_EQ(d.calls("MiscDevCtrl"), (Calls{{11, 0, 1, c.sent}})) << c.typed;
-        EXPECT_EQ(d.status(), c.status);
-        EXPECT_EQ(d.window->state().EntryNumber, 0);
-    }
-    EXPECT_EQ(d.dome().sequence, 7);
-    EXPECT_FALSE(d.f().Command15[0]->isHidden()) << "DirectSet 1 leaves the keypad in place";
-}
-
-TEST(DomeControl, MaxOpticalZoomShowsTheDomesAnswerOrAFailure)
-{
-    DomeWindow d(scenarioFrom("device 1 type 2315 zoom 20\n"));
-    d.click(d.f().Command57);
-    EXPECT_EQ(d.status(), "Max Optical Zoom, Dome # 1=  20");
-
-    // A success without the query's answer is no success.
-    d.bus.emulator.setOperationResult("MiscDevCtrl", 0);
-    d.click(d.f().Command57);
-    EXPECT_EQ(d.status(), "No Zoom Data from Device");
-    d.bus.emulator.setOperationResult("MiscDevCtrl", 3);
-    d.click(d.f().Command57);
-    EXPECT_EQ(d.status(), "No Response from Device  1");
-    d.bus.emulator.clearOperationResult("MiscDevCtrl");
-    d.camera("2");
-    d.click(d.f().Command57);
-    EXPECT_EQ(d.status(), "No Response from Device  2") << "no dome at 2";
-}
-
-TEST(DomeControl, TargetsAndPatternsDriveTheEmulatedDome)
-{
-    DomeWindow d;
-    const auto tap = [&d](QToolButton *arrow, int times) {
-        for (int i = 0; i < times; ++i)
-            d.click(arrow);
-    };
-    // Record: Set, 1, Pattern; three taps right, one down; Pattern ends it.
-    d.set();
-    d.type("1");
-    d.click(d.f().Command36);
-    d.click(d.f().Command10);
-    tap(d.f().RightArrow, 3);
-    d.bus.advance(200);
-    tap(d.f().DownArrow, 1);
-    d.click(d.f().Command10);
-    d.click(d.f().Command36);
-    EXPECT_EQ(d.status(), "End Pattern");
-    const emu::DomePosition recorded = d.dome().position;
-    EXPECT_NEAR(recorded.pan, 1.5, 0.01);
-    EXPECT_NEAR(recorded.tilt, 0.5, 0.01);
-
-    // Store it as target 5, move away, and come back.
-    d.set();
-    d.type("5");
-    d.click(d.f().Command35);
-    QTest::mousePress(d.f().Command8, Qt::LeftButton);
-    d.bus.advance(500);
-    QTest::mouseRelease(d.f().Command8, Qt::LeftButton);
-    d.click(d.f().Command10);
-    tap(d.f().LeftArrow, 2);
-    d.click(d.f().Command10);
-    EXPECT_NE(d.dome().position, recorded);
-    d.type("5");
-    d.click(d.f().Command35);
-    EXPECT_EQ(d.status(), "Goto Target # 5");
-    EXPECT_EQ(d.dome().position, recorded);
-
-    // Home by a reset, then the pattern replays the same steps.
-    d.click(d.f().Command23);
-    d.click(d.f().Command23);
-    EXPECT_EQ(d.dome().position, emu::DomePosition{});
-    d.type("1");
-    d.click(d.f().Command36);
-    EXPECT_EQ(d.status(), "Run Pattern # 1");
-    EXPECT_NEAR(d.dome().position.pan, 1.5, 0.01) << "the taps right at once";
-    EXPECT_NEAR(d.dome().position.tilt, 0, 0.01) << "the tap down 200 ms later";
-    d.bus.advance(1000);
-    EXPECT_EQ(d.dome().position, recorded);
 }
 
 TEST(DomeControl, GrowsReconnectsAndReleasesTheModule)

@@ -1,4 +1,5 @@
 #include "DomeTexts.h"
+#include "EmulatedBus.h"
 #include "Joystick.h"
 #include "NcpcMessages.h"
 #include "PingTest.h"
@@ -85,13 +86,8 @@ TEST(Joystick, GrabZoneSpeedsTurnsAndRelease)
 
     using C = Joystick::Command;
     const auto same = [](const std::vector<C> &a, const std::vector<C> &b) {
-        if (a.size() != b.size())
-            return false;
-        for (std::size_t i = 0; i < a.size(); ++i) {
-            if (a[i].pan != b[i].pan || a[i].code != b[i].code || a[i].speed != b[i].speed || a[i].stop != b[i].stop)
-                return false;
-        }
-        return true;
+        const auto fields = [](const C &c) { return std::tuple(c.pan, c.code, c.speed, c.stop); };
+        return std::ranges::equal(a, b, {}, fields, fields);
     };
     const Joystick::Step first = j.move(650, 760, true);
     EXPECT_TRUE(same(first.commands, {{false, 0x85, 1, false}, {true, 0x82, 2, false}}));
@@ -137,32 +133,127 @@ TEST(Ncpc, RequestsByteForByte)
     EXPECT_EQ(Ncpc::frameMove(3), (Bytes{3, 0xF0, 0x00, 0x01, 0x01, 0xFA, 0xAA, 0xC2, 0xFF, 0xEC, 0x78, 0, 0, 0}));
 }
 
-TEST(Ncpc, SetRoundsTheLongAndShortFormsDifferently)
+// "NCPC SET" in each form, and the emulated dome taken there (from pan 0, tilt 0, zoom 1,
+// each row going on from the one before); a value its field cannot hold, read as signed
+// or as unsigned, is refused rather than wrapped.
+TEST(Ncpc, SetSendsEachFormAndRefusesWhatItsFieldCannotHold)
 {
-    Ncpc::Choices c;
-    c.pan = true;
-    const auto longSet = Ncpc::set(1, c, QStringLiteral("12.5"), {}, {});
-    ASSERT_TRUE(longSet);
-    EXPECT_EQ(longSet->message, (Bytes{1, 0xF0, 0x00, 0x01, 0x01, 0xFA, 0x87, 0xC1, 0x01, 0xD4, 0xC0}));
-    EXPECT_EQ(longSet->shownValue, "120000");
-    c.longForm = false;
-    c.relative = true;
-    const auto shortSet = Ncpc::set(1, c, QStringLiteral("12.5"), {}, {});
-    EXPECT_EQ(shortSet->message, (Bytes{1, 0xF0, 0x00, 0x01, 0x01, 0xFA, 0xE7 | 0x20, 0xC1, 0x01, 0xE8, 0x48}));
-    EXPECT_EQ(shortSet->shownValue, "12.5");
-
-    // Long form, zoom: every box by its number, pan and tilt 24 bits, zoom 16, units 0.
-    Ncpc::Choices zoom;
-    zoom.pan = zoom.tilt = zoom.zoom = true;
-    const auto all = Ncpc::set(1, zoom, QStringLiteral("-2"), QStringLiteral("3"), QStringLiteral("250"));
-    EXPECT_EQ(all->message,
-              (Bytes{1, 0xF0, 0x00, 0x01, 0x01, 0xFA, 0x8C, 0xC0, 0xFF, 0xFF, 0xFE, 0, 0, 3, 0x00, 0xFA}));
-    Ncpc::Choices counts;
-    counts.pan = true;
-    counts.units = Ncpc::Units::Counts;
-    EXPECT_EQ(Ncpc::set(1, counts, QStringLiteral("4e2"), {}, {})->message.back(), 0xE2);
-    EXPECT_FALSE(Ncpc::set(1, c, QStringLiteral("300000"), {}, {})) << "beyond 32 bits once scaled";
-    EXPECT_FALSE(Ncpc::set(1, counts, QStringLiteral("1FFFFFFFF"), {}, {}));
+    using U = Ncpc::Units;
+    const Ncpc::Choices all{.pan = true, .tilt = true, .zoom = true}, counts{.pan = true, .units = U::Counts};
+    struct Case {
+        const char *what;
+        Ncpc::Choices c;
+        const char *pan, *tilt, *zoom;
+        const char *sent; // nullptr: refused
+        const char *shown = nullptr;
+        std::optional<emu::DomePosition> after = {};
+    };
+    const Case cases[] = {
+        {"long, rounded before scaling",
+         {.pan = true},
+         "12.5",
+         "",
+         "",
+         "01F0000101FA87C101D4C0",
+         "120000",
+         emu::DomePosition{12, 0, 1}},
+        {"short pan",
+         {.pan = true, .longForm = false},
+         "12.5",
+         "",
+         "",
+         "01F0000101FAC7C101E848",
+         "12.5",
+         emu::DomePosition{12.5, 0, 1}},
+        {"short pan Rel",
+         {.pan = true, .longForm = false, .relative = true},
+         "12.5",
+         "",
+         "",
+         "01F0000101FAE7C101E848",
+         "12.5",
+         emu::DomePosition{25, 0, 1}},
+        {"short tilt",
+         {.tilt = true, .longForm = false},
+         "",
+         "10",
+         "",
+         "01F0000101FACAC10186A0",
+         nullptr,
+         emu::DomePosition{25, 10, 1}},
+        {"short tilt Rel",
+         {.tilt = true, .longForm = false, .relative = true},
+         "",
+         "10",
+         "",
+         "01F0000101FAEAC10186A0",
+         nullptr,
+         emu::DomePosition{25, 20, 1}},
+        {"short zoom",
+         {.zoom = true, .longForm = false},
+         "",
+         "",
+         "300",
+         "01F0000101FACCC0012C",
+         nullptr,
+         emu::DomePosition{25, 20, 3}},
+        {"short zoom Rel",
+         {.zoom = true, .longForm = false, .relative = true},
+         "",
+         "",
+         "100",
+         "01F0000101FAECC00064",
+         nullptr,
+         emu::DomePosition{25, 20, 4}},
+        {"short with every box: pan, scaled as pan",
+         {.pan = true, .tilt = true, .zoom = true, .longForm = false},
+         "45",
+         "10",
+         "3",
+         "01F0000101FAC7C106DDD0",
+         nullptr,
+         emu::DomePosition{45, 20, 4}},
+        {"long with zoom: every box, 24, 24 and 16 bits, units 0", all, "-2", "3", "250",
+         "01F0000101FA8CC0FFFFFE00000300FA"},
+        {"degrees, signed 24 bits", {.pan = true}, "-838", "", "", "01F0000101FA87C18021A0"},
+        {"degrees beyond 24 bits", {.pan = true}, "-900", "", "", nullptr},
+        {"short beyond 32 bits once scaled",
+         {.pan = true, .longForm = false, .relative = true},
+         "300000",
+         "",
+         "",
+         nullptr},
+        {"counts in hexadecimal", counts, "4e2", "", "", "01F0000101FA87C00004E2"},
+        {"counts, unsigned 24 bits", counts, "FFFFFF", "", "", "01F0000101FA87C0FFFFFF"},
+        {"counts beyond 24 bits", counts, "1000000", "", "", nullptr},
+        {"counts beyond 32 bits", counts, "1FFFFFFFF", "", "", nullptr},
+        {"zoom, unsigned 16 bits", all, "0", "0", "65535", "01F0000101FA8CC0000000000000FFFF"},
+        {"zoom beyond 16 bits", all, "0", "0", "65536", nullptr},
+        {"zoom far beyond", all, "0", "0", "70000", nullptr},
+        {"zoom below signed 16 bits", all, "0", "0", "-32769", nullptr},
+    };
+    EmulatedBus bus;
+    bus.emulator.OpenUSBDriver();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        auto request =
+            Ncpc::set(1, c.c, QString::fromLatin1(c.pan), QString::fromLatin1(c.tilt), QString::fromLatin1(c.zoom));
+        ASSERT_EQ(request.has_value(), c.sent != nullptr);
+        if (!request)
+            continue;
+        Bytes &m = request->message;
+        EXPECT_EQ(QByteArray(reinterpret_cast<const char *>(m.data()), qsizetype(m.size())).toHex().toUpper(), c.sent);
+        if (c.shown) {
+            EXPECT_EQ(request->shownValue, c.shown);
+        }
+        bus.emulator.SndQwilData(m.data(), static_cast<std::int16_t>(m.size()));
+        if (c.after) {
+            const emu::DomePosition at = bus.emulator.domeState(1)->position;
+            EXPECT_NEAR(at.pan, c.after->pan, 0.01);
+            EXPECT_NEAR(at.tilt, c.after->tilt, 0.01);
+            EXPECT_NEAR(at.zoom, c.after->zoom, 0.01);
+        }
+    }
 }
 
 TEST(Ncpc, RepliesFillTheBoxesTheyCarry)
@@ -206,12 +297,8 @@ TEST(Ncpc, RepliesFillTheBoxesTheyCarry)
     EXPECT_EQ(Ncpc::decode(longTarget, longCount).targetData->size(), 51u);
 }
 
-TEST(DomeTexts, ReadBackAndPingLines)
+TEST(DomeTexts, PositionAndPingLines)
 {
-    const Bytes config{0xF0, 3, 0, 2, 1, 0xC4, 6, 0x01, 0x23, 0x45, 0x67, 0x89, 0xAB};
-    EXPECT_EQ(DomeTexts::flashRevision(config), "Flash Rev. = 0123-4567-89AB");
-    EXPECT_EQ(DomeTexts::deviceStatus(3, Bytes{0x40, 0x08, 0x01, 0x10, 0x01}),
-              "Dev # 3: Type = 4008  Rev = 0110  Online = 01  ");
     Bytes position(26, 0);
     position[6] = 0x12;
     EXPECT_EQ(DomeTexts::absolutePosition(position), "ABS Pos = 12 00 00 00 00 00 00 00 00 00 ");

@@ -24,42 +24,31 @@ struct DomeWindow {
 
     DomeControlForm &f() { return window->form; }
     QString status() { return f().Text2->text(); }
-
-    // Types digits and keys as the keypad's captions read: "25" then "Set".
-    void type(const std::string &digits)
-    {
-        for (const char c : digits)
-            QTest::mouseClick(f().Command15[c == '0' ? 10 : c - '1'], Qt::LeftButton);
-    }
-    void set() { QTest::mouseClick(f().Command15[9], Qt::LeftButton); }
-    void clear() { QTest::mouseClick(f().Command15[11], Qt::LeftButton); }
     void click(QWidget *key) { QTest::mouseClick(key, Qt::LeftButton); }
-    void camera(const std::string &number)
+
+    // The keypad as its captions read, S for "Set" and C for "Clear": camera 25 is "25S".
+    void type(const std::string &keys)
     {
-        type(number);
-        set();
+        for (const char c : keys)
+            click(f().Command15[c == 'S' ? 9 : c == 'C' ? 11 : c == '0' ? 10 : c - '1']);
     }
 
     // The arguments of every call of operation since the last mark.
     Calls calls(const std::string &operation)
     {
         Calls all;
-        const auto entries = bus.emulator.trace().calls(operation);
-        for (std::size_t i = marks[operation]; i < entries.size(); ++i)
-            all.push_back(entries[i].arguments);
+        const auto &entries = bus.emulator.trace().entries();
+        for (std::size_t i = marked; i < entries.size(); ++i) {
+            if (entries[i].kind == emu::TraceEntry::Kind::Call && entries[i].name == operation)
+                all.push_back(entries[i].arguments);
+        }
         return all;
     }
     // Forgets the calls made so far.
-    void mark()
-    {
-        for (const char *operation : {"DevPan", "DevTilt", "DevZoom", "DevFocus", "DevIris", "DevTarget", "DevPattern",
-                                      "MiscDevCtrl", "SndQwilData", "ConfigQwil", "CloseUSBDriver", "OpenUSBDriver",
-                                      "SetConfigData", "GetConfigData", "DevPing"})
-            marks[operation] = bus.emulator.trace().calls(operation).size();
-    }
+    void mark() { marked = bus.emulator.trace().entries().size(); }
     emu::DomeState dome(std::uint8_t address = 1) { return bus.emulator.domeState(address).value(); }
 
     EmulatedBus bus;
     QPointer<DomeControlWindow> window;
-    std::map<std::string, std::size_t> marks;
+    std::size_t marked = 0;
 };

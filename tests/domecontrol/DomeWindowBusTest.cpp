@@ -68,60 +68,17 @@ TEST(DomeBus, TheGreetingIsAnsweredAndAlarmsLightTheirIndicators)
     EXPECT_EQ(d.f().Shape1->property("indicator"), "green");
 }
 
-TEST(DomeBus, ReadBackFlashRevisionStatusAndPosition)
-{
-    DomeWindow d(scenarioFrom("device 1 type 4008 rev 0110 flash 0123456789AB\n"));
-    d.click(d.f().Command1);
-    EXPECT_EQ(d.status(), "Flash Rev. = 0123-4567-89AB");
-    EXPECT_EQ(d.calls("GetConfigData"), (Calls{{6, 6, 1, 250}}));
-    d.click(d.f().Command3);
-    EXPECT_EQ(d.status(), "Dev # 1: Type = 4008  Rev = 0110  Online = 01  ");
-
-    d.click(d.f().Command45);
-    EXPECT_EQ(d.status(), "No Abs Position Data");
-    d.bus.emulator.setOperationResult("GetABSPosition", 5);
-    d.click(d.f().Command44);
-    EXPECT_EQ(d.status(), "No Response from Device  1") << "any failure reads as no answer";
-    d.bus.emulator.clearOperationResult("GetABSPosition");
-    d.bus.emulator.setOperationResult("GetConfigData", 3);
-    d.click(d.f().Command1);
-    EXPECT_EQ(d.status(), "No Response from Device  1");
-    d.bus.emulator.clearOperationResult("GetConfigData");
-
-    // Read the position, drive the dome away with the joystick, and go back.
-    d.click(d.f().Command44);
-    EXPECT_EQ(d.status(), "ABS Pos = 00 00 00 00 00 64 08 00 80 03 ");
-    const emu::DomePosition read = d.dome().position;
-    d.mark();
-    onPad(d, QEvent::MouseButtonPress, 600, 700);
-    onPad(d, QEvent::MouseMove, 1300, 1300);
-    d.bus.advance(1000);
-    onPad(d, QEvent::MouseButtonRelease, 1300, 1300);
-    EXPECT_EQ(d.calls("DevTilt"), (Calls{{0x85, 19, 1, 0}, {0x86, 0, 1, 0}}));
-    EXPECT_EQ(d.calls("DevPan"), (Calls{{0x82, 19, 1, 0}, {0x83, 0, 1, 0}}));
-    EXPECT_NE(d.dome().position, read);
-    d.click(d.f().Command45);
-    EXPECT_EQ(d.status(), "Goto Abs Pos");
-    EXPECT_EQ(d.dome().position, read);
-    const auto &held = d.window->state().PositionBuffer;
-    EXPECT_EQ(d.bus.emulator.positionHanded(), emu::Bytes(held.begin() + 6, held.end()))
-        << "the driver is handed the 20 bytes from byte 6 on";
-}
-
-TEST(DomeBus, TheJoystickSendsOnlyChangesAndTheKnobFollows)
+// Where the drag starts and which speeds it gives are the joystick's own rules; the
+// window turns its commands into calls, moves the knob and shows the grab cursor.
+TEST(DomeBus, TheJoystickDragsTheDomeAndTheKnob)
 {
     DomeWindow d;
     const int dpi = d.window->logicalDpiY();
-    d.mark();
-    onPad(d, QEvent::MouseButtonPress, 500, 700);
-    onPad(d, QEvent::MouseButtonPress, 600, 900);
     onPad(d, QEvent::MouseButtonPress, 600, 700, Qt::RightButton);
-    onPad(d, QEvent::MouseMove, 650, 760);
-    EXPECT_TRUE(d.calls("DevPan").empty()) << "no drag started";
-
+    onPad(d, QEvent::MouseMove, 650, 760, Qt::RightButton);
+    EXPECT_TRUE(d.calls("DevPan").empty()) << "the right button drags nothing";
     onPad(d, QEvent::MouseButtonPress, 600, 700);
     EXPECT_EQ(d.f().Label9->cursor().shape(), Qt::SizeAllCursor);
-    onPad(d, QEvent::MouseMove, 650, 760);
     onPad(d, QEvent::MouseMove, 650, 760);
     onPad(d, QEvent::MouseMove, 650, 690);
     EXPECT_EQ(d.calls("DevTilt"), (Calls{{0x85, 1, 1, 0}, {0x86, 0, 1, 0}, {0x84, 1, 1, 0}}));
@@ -132,10 +89,6 @@ TEST(DomeBus, TheJoystickSendsOnlyChangesAndTheKnobFollows)
     EXPECT_EQ(d.calls("DevPan").back(), (std::vector<long long>{0x83, 0, 1, 0}));
     EXPECT_EQ(d.f().Shape7->y(), Twips::toPixels(3356, dpi));
     EXPECT_EQ(d.f().Label9->cursor().shape(), Qt::ArrowCursor);
-
-    d.mark();
-    onPad(d, QEvent::MouseButtonRelease, 10, 10);
-    EXPECT_EQ(d.calls("DevTilt").size() + d.calls("DevPan").size(), 2u) << "a release always stops both";
 }
 
 TEST(DomeBus, APingTestCountsLostEchoes)
@@ -153,7 +106,7 @@ TEST(DomeBus, APingTestCountsLostEchoes)
     d.bus.advance(3000);
     EXPECT_EQ(d.status(), "Camera  1") << "the status timer runs again";
 
-    d.camera("17");
+    d.type("17S");
     d.mark();
     d.click(d.f().Command46);
     d.bus.advance(600);
@@ -262,26 +215,6 @@ TEST(DomeBus, TheEngineeringPanelAsksSetsAndShowsTheReplies)
     EXPECT_EQ(d.calls("DevTilt"), (Calls{{0x86, 0, 1, 0}}));
 }
 
-TEST(DomeOnTheDriverThread, KeysAnswerWhileThePollWaitsAndClosingLeavesAnswersUntouched)
-{
-    ThreadedBus bus(scenarioFrom("device 1 type 4008 rev 0110 flash 0123456789AB\n"));
-    QPointer<DomeControlWindow> window = new DomeControlWindow(bus.thread);
-    window->show();
-    QTest::qWait(100); // the receive poll waits on the quiet bus
-    QTest::mouseClick(window->form.Command1, Qt::LeftButton);
-    EXPECT_NE(window->form.Text2->text(), "Flash Rev. = 0123-4567-89AB")
-        << "the answer comes as an event, after the click";
-    EXPECT_TRUE(QTest::qWaitFor([&] { return window->form.Text2->text() == "Flash Rev. = 0123-4567-89AB"; }, 2000));
-
-    QTest::qWait(30);
-    delete window; // while a read of the poll waits
-    QTest::qWait(300);
-    const std::vector<std::string> calls = bus.calls();
-    EXPECT_NE(std::find(calls.begin(), calls.end(), "GetConfigData(6, 6, 1, 250)"), calls.end());
-    QTest::qWait(300);
-    EXPECT_EQ(bus.calls().size(), calls.size()) << "nothing is asked once the window is gone";
-}
-
 TEST(DomeBus, ClosingWhileAKeyIsHeldOrTheJoystickDragsStopsTheDome)
 {
     for (const bool joystick : {false, true}) {
@@ -338,6 +271,22 @@ struct ThreadedDome {
     QPointer<DomeControlWindow> window;
 };
 } // namespace
+
+TEST(DomeOnTheDriverThread, KeysAnswerWhileThePollWaitsAndClosingLeavesAnswersUntouched)
+{
+    ThreadedDome d("device 1 type 4008 rev 0110 flash 0123456789AB\n", "");
+    QTest::mouseClick(d.f().Command1, Qt::LeftButton);
+    EXPECT_NE(d.f().Text2->text(), "Flash Rev. = 0123-4567-89AB") << "the answer comes as an event, after the click";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return d.f().Text2->text() == "Flash Rev. = 0123-4567-89AB"; }, 2000));
+
+    QTest::qWait(30);
+    delete d.window; // while a read of the poll waits
+    QTest::qWait(300);
+    const std::vector<std::string> calls = d.bus.calls();
+    EXPECT_NE(std::find(calls.begin(), calls.end(), "GetConfigData(6, 6, 1, 250)"), calls.end());
+    QTest::qWait(300);
+    EXPECT_EQ(d.bus.calls().size(), calls.size()) << "nothing is asked once the window is gone";
+}
 
 // Clicks that come while a call is out wait for its answer and see the state it left.
 TEST(DomeOnTheDriverThread, ActionsWaitForTheAnswersBeforeThem)
@@ -484,109 +433,17 @@ TEST(DomeOnTheDriverThread, PingsKeepTheirPaceAndRunsTheirOwnCounts)
     EXPECT_GE(restarted.elapsed(), 900) << "the first count is the new run's own probe";
 }
 
-namespace {
-// The engineering panel shown, each "NCPC SET" read back as the message it sent.
-struct NcpcPanel {
-    NcpcPanel()
-    {
-        QTest::mouseDClick(d.f().Label29, Qt::LeftButton);
-        d.bus.advance(1500);
-    }
-    void tick(QCheckBox *axis, bool ticked)
-    {
-        if (axis->isChecked() != ticked)
-            d.click(axis);
-    }
-    // Sets the values, presses "NCPC SET"; the message shown, or the refusal.
-    QString set(const char *pan, const char *tilt, const char *zoom)
-    {
-        d.f().Text3->setText(QString::fromLatin1(pan));
-        d.f().Text4->setText(QString::fromLatin1(tilt));
-        d.f().Text5->setText(QString::fromLatin1(zoom));
-        d.f().Text8->clear();
-        d.mark();
-        d.click(d.f().Command25);
-        d.bus.advance(300);
-        return d.calls("SndQwilData").empty() ? d.status() : d.f().Text8->text();
-    }
+// The short form, the axis and Rel come from the panel's options; the short form's
+// bytes for each axis are the message rules' own.
+TEST(DomeBus, NcpcSetTakesItsFormAxisAndMoveFromThePanel)
+{
     DomeWindow d;
-};
-} // namespace
-
-// Short form: the axis's own code, absolute or relative, scaled as that axis; the emulated
-// dome goes to the value or moves by it.
-TEST(DomeBus, NcpcSetShortFormMovesEachAxisToOrByItsValue)
-{
-    struct Case {
-        const char *axis;
-        bool relative;
-        const char *pan, *tilt, *zoom;
-        const char *message;
-        emu::DomePosition after;
-    };
-    // From the start: pan 0, tilt 0, zoom 1; each case goes on from the one before.
-    const Case cases[] = {
-        {"pan", false, "12.5", "", "", "01F0000101FAC7C101E848", {12.5, 0, 1}},
-        {"pan", true, "12.5", "", "", "01F0000101FAE7C101E848", {25, 0, 1}},
-        {"tilt", false, "", "10", "", "01F0000101FACAC10186A0", {25, 10, 1}},
-        {"tilt", true, "", "10", "", "01F0000101FAEAC10186A0", {25, 20, 1}},
-        {"zoom", false, "", "", "300", "01F0000101FACCC0012C", {25, 20, 3}},
-        {"zoom", true, "", "", "100", "01F0000101FAECC00064", {25, 20, 4}},
-    };
-    NcpcPanel p;
-    p.d.click(p.d.f().Option9);
-    for (const Case &c : cases) {
-        SCOPED_TRACE(std::string(c.axis) + (c.relative ? " Rel" : " Abs"));
-        p.tick(p.d.f().Check5, std::string(c.axis) == "pan");
-        p.tick(p.d.f().Check6, std::string(c.axis) == "tilt");
-        p.tick(p.d.f().Check7, std::string(c.axis) == "zoom");
-        p.d.click(c.relative ? p.d.f().Option2 : p.d.f().Option1);
-        EXPECT_EQ(p.set(c.pan, c.tilt, c.zoom), c.message);
-        EXPECT_NEAR(p.d.dome().position.pan, c.after.pan, 0.01);
-        EXPECT_NEAR(p.d.dome().position.tilt, c.after.tilt, 0.01);
-        EXPECT_NEAR(p.d.dome().position.zoom, c.after.zoom, 0.01);
-    }
-
-    // Zoom ticked in the long form brings pan and tilt along: the short form then sends
-    // pan, scaled and sized as pan.
-    p.d.click(p.d.f().Option8);
-    p.tick(p.d.f().Check7, false);
-    p.tick(p.d.f().Check7, true);
-    p.d.click(p.d.f().Option9);
-    p.d.click(p.d.f().Option1);
-    EXPECT_EQ(p.set("45", "10", "3"), "01F0000101FAC7C106DDD0");
-    EXPECT_NEAR(p.d.dome().position.pan, 45, 0.01);
-}
-
-// Values their field cannot hold, read as signed or as unsigned, are refused, not wrapped.
-TEST(DomeBus, NcpcSetRefusesValuesItsFieldsCannotHold)
-{
-    NcpcPanel p;
-    const char *const refused = "NCPC Value Out of Range";
-    const auto degrees = [&p] { return p.d.f().Option4; };
-    const auto counts = [&p] { return p.d.f().Option3; };
-    struct Entry {
-        bool zoomTicked;
-        bool counts;
-        const char *pan, *zoom;
-        const char *shown; // the message sent, or the refusal
-    };
-    const Entry entries[] = {
-        {false, false, "-900", "", refused},
-        {false, false, "-838", "", "01F0000101FA87C18021A0"},
-        {false, true, "1000000", "", refused},
-        {false, true, "FFFFFF", "", "01F0000101FA87C0FFFFFF"},
-        {true, false, "0", "65536", refused},
-        {true, false, "0", "70000", refused},
-        {true, false, "0", "65535", "01F0000101FA8CC0000000000000FFFF"},
-        {true, false, "0", "-32769", refused},
-    };
-    for (const Entry &e : entries) {
-        SCOPED_TRACE(std::string(e.pan) + " / " + e.zoom);
-        p.tick(p.d.f().Check7, e.zoomTicked);
-        p.tick(p.d.f().Check5, true);
-        p.tick(p.d.f().Check6, e.zoomTicked);
-        p.d.click(e.counts ? counts() : degrees());
-        EXPECT_EQ(p.set(e.pan, "0", e.zoom), e.shown);
-    }
+    QTest::mouseDClick(d.f().Label29, Qt::LeftButton);
+    d.bus.advance(1500);
+    for (QWidget *option : {static_cast<QWidget *>(d.f().Option9), static_cast<QWidget *>(d.f().Check6),
+                            static_cast<QWidget *>(d.f().Option2)})
+        d.click(option);
+    d.f().Text4->setText(QStringLiteral("10"));
+    d.click(d.f().Command25);
+    EXPECT_EQ(d.f().Text8->text(), "01F0000101FAEAC10186A0");
 }
