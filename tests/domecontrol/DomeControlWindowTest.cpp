@@ -161,7 +161,10 @@ TEST(DomeControl, EachKeySendsItsCommandsAndSaysWhatItDid)
                    f.UpArrow->isHidden() != open;
         };
     };
-    const auto &held = d.window->state().PositionBuffer;
+    const auto handed = [&d] { // the 20 bytes from byte 6 on
+        const auto &held = d.window->state().PositionBuffer;
+        return d.bus.emulator.positionHanded() == emu::Bytes(held.begin() + 6, held.end());
+    };
     struct Fault {
         const char *operation = nullptr;
         std::int32_t result = 0;
@@ -177,11 +180,7 @@ TEST(DomeControl, EachKeySendsItsCommandsAndSaysWhatItDid)
         {"g", {}, "No Abs Position Data"},
         {"p", {"GetABSPosition 01 01"}, "No Response from Device  1", {}, {"GetABSPosition", 5}},
         {"p", {"GetABSPosition 01 01"}, "ABS Pos = 00 00 00 00 00 64 08 00 80 03 "},
-        // The driver is handed the 20 bytes from byte 6 on.
-        {"g",
-         {"GotoABSPosition 01 01"},
-         "Goto Abs Pos",
-         [&] { return d.bus.emulator.positionHanded() == emu::Bytes(held.begin() + 6, held.end()); }},
+        {"g", {"GotoABSPosition 01 01"}, "Goto Abs Pos", handed},
         {"i", {"DevZoom 8A 01", "DevZoom 8C 01"}},
         {"o", {"DevZoom 8B 01", "DevZoom 8C 01"}},
         {"r", {"DevIris 90 01", "DevIris 92 01"}, nullptr, checked(f.Option13)},

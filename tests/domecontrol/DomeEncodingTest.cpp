@@ -40,12 +40,9 @@ TEST(RawEntry, QwilDataTakesHexPairsAndRefusesWhatItCannotHold)
 
 TEST(RawEntry, ConfigureQwilAndConfigBufferLayouts)
 {
-    EXPECT_FALSE(RawEntry::configureQwil(QStringLiteral("00F9-01-10")));
-    EXPECT_FALSE(RawEntry::configureQwil(QStringLiteral("00FA-00-10")));
-    EXPECT_FALSE(RawEntry::configureQwil(QStringLiteral("00FA-01-C8"))) << "highest 200";
-    EXPECT_FALSE(RawEntry::configureQwil(QStringLiteral("80FA-01-10"))) << "beyond 16 bits";
-    EXPECT_FALSE(RawEntry::configureQwil(QStringLiteral("00FZ-01-10")));
-    EXPECT_FALSE(RawEntry::configureQwil(QStringLiteral("00FA-01-100")));
+    // Below 250, second 0, highest 200, beyond 16 bits, not hexadecimal, too long.
+    for (const char *refused : {"00F9-01-10", "00FA-00-10", "00FA-01-C8", "80FA-01-10", "00FZ-01-10", "00FA-01-100"})
+        EXPECT_FALSE(RawEntry::configureQwil(QString::fromLatin1(refused))) << refused;
     const auto ok = RawEntry::configureQwil(QStringLiteral("00fa-01-10"));
     ASSERT_TRUE(ok);
     EXPECT_EQ(ok->value, 250);
@@ -138,91 +135,37 @@ TEST(Ncpc, RequestsByteForByte)
 // or as unsigned, is refused rather than wrapped.
 TEST(Ncpc, SetSendsEachFormAndRefusesWhatItsFieldCannotHold)
 {
-    using U = Ncpc::Units;
-    const Ncpc::Choices all{.pan = true, .tilt = true, .zoom = true}, counts{.pan = true, .units = U::Counts};
+    using Pos = emu::DomePosition;
+    const Ncpc::Choices panBox{.pan = true}, tiltBox{.tilt = true}, zoomBox{.zoom = true};
+    const Ncpc::Choices all{.pan = true, .tilt = true, .zoom = true}, counts{.pan = true, .units = Ncpc::Units::Counts};
+    const auto shortForm = [](Ncpc::Choices c, bool relative) {
+        c.longForm = false;
+        c.relative = relative;
+        return c;
+    };
     struct Case {
         const char *what;
         Ncpc::Choices c;
         const char *pan, *tilt, *zoom;
         const char *sent; // nullptr: refused
         const char *shown = nullptr;
-        std::optional<emu::DomePosition> after = {};
+        std::optional<Pos> after = {};
     };
     const Case cases[] = {
-        {"long, rounded before scaling",
-         {.pan = true},
-         "12.5",
-         "",
-         "",
-         "01F0000101FA87C101D4C0",
-         "120000",
-         emu::DomePosition{12, 0, 1}},
-        {"short pan",
-         {.pan = true, .longForm = false},
-         "12.5",
-         "",
-         "",
-         "01F0000101FAC7C101E848",
-         "12.5",
-         emu::DomePosition{12.5, 0, 1}},
-        {"short pan Rel",
-         {.pan = true, .longForm = false, .relative = true},
-         "12.5",
-         "",
-         "",
-         "01F0000101FAE7C101E848",
-         "12.5",
-         emu::DomePosition{25, 0, 1}},
-        {"short tilt",
-         {.tilt = true, .longForm = false},
-         "",
-         "10",
-         "",
-         "01F0000101FACAC10186A0",
-         nullptr,
-         emu::DomePosition{25, 10, 1}},
-        {"short tilt Rel",
-         {.tilt = true, .longForm = false, .relative = true},
-         "",
-         "10",
-         "",
-         "01F0000101FAEAC10186A0",
-         nullptr,
-         emu::DomePosition{25, 20, 1}},
-        {"short zoom",
-         {.zoom = true, .longForm = false},
-         "",
-         "",
-         "300",
-         "01F0000101FACCC0012C",
-         nullptr,
-         emu::DomePosition{25, 20, 3}},
-        {"short zoom Rel",
-         {.zoom = true, .longForm = false, .relative = true},
-         "",
-         "",
-         "100",
-         "01F0000101FAECC00064",
-         nullptr,
-         emu::DomePosition{25, 20, 4}},
-        {"short with every box: pan, scaled as pan",
-         {.pan = true, .tilt = true, .zoom = true, .longForm = false},
-         "45",
-         "10",
-         "3",
-         "01F0000101FAC7C106DDD0",
-         nullptr,
-         emu::DomePosition{45, 20, 4}},
-        {"long with zoom: every box, 24, 24 and 16 bits, units 0", all, "-2", "3", "250",
-         "01F0000101FA8CC0FFFFFE00000300FA"},
-        {"degrees, signed 24 bits", {.pan = true}, "-838", "", "", "01F0000101FA87C18021A0"},
-        {"degrees beyond 24 bits", {.pan = true}, "-900", "", "", nullptr},
-        {"short beyond 32 bits once scaled",
-         {.pan = true, .longForm = false, .relative = true},
-         "300000",
-         "",
-         "",
-         nullptr},
+        {"long, rounded before scaling", panBox, "12.5", "", "", "01F0000101FA87C101D4C0", "120000", Pos{12, 0, 1}},
+        {"short pan", shortForm(panBox, false), "12.5", "", "", "01F0000101FAC7C101E848", "12.5", Pos{12.5, 0, 1}},
+        {"short pan Rel", shortForm(panBox, true), "12.5", "", "", "01F0000101FAE7C101E848", "12.5", Pos{25, 0, 1}},
+        {"short tilt", shortForm(tiltBox, false), "", "10", "", "01F0000101FACAC10186A0", nullptr, Pos{25, 10, 1}},
+        {"short tilt Rel", shortForm(tiltBox, true), "", "10", "", "01F0000101FAEAC10186A0", nullptr, Pos{25, 20, 1}},
+        {"short zoom", shortForm(zoomBox, false), "", "", "300", "01F0000101FACCC0012C", nullptr, Pos{25, 20, 3}},
+        {"short zoom Rel", shortForm(zoomBox, true), "", "", "100", "01F0000101FAECC00064", nullptr, Pos{25, 20, 4}},
+        // Every box ticked, the short form sends pan, scaled and sized as pan.
+        {"short, every box", shortForm(all, false), "45", "10", "3", "01F0000101FAC7C106DDD0", nullptr, Pos{45, 20, 4}},
+        // The long form with zoom: every box, 24, 24 and 16 bits, units 0.
+        {"long, every box", all, "-2", "3", "250", "01F0000101FA8CC0FFFFFE00000300FA"},
+        {"degrees, signed 24 bits", panBox, "-838", "", "", "01F0000101FA87C18021A0"},
+        {"degrees beyond 24 bits", panBox, "-900", "", "", nullptr},
+        {"short beyond 32 bits once scaled", shortForm(panBox, true), "300000", "", "", nullptr},
         {"counts in hexadecimal", counts, "4e2", "", "", "01F0000101FA87C00004E2"},
         {"counts, unsigned 24 bits", counts, "FFFFFF", "", "", "01F0000101FA87C0FFFFFF"},
         {"counts beyond 24 bits", counts, "1000000", "", "", nullptr},
