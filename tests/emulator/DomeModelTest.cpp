@@ -58,7 +58,7 @@ TEST(DomeModel, HeadAndLensMoveWhileTheirCommandsRun)
     EXPECT_NE(std::find(sent.begin(), sent.end(), Bytes{3, 0xF0, 0x00, 0x01, 0x01, 0xC0, 0x85, 30, 0x00}), sent.end());
 }
 
-TEST(DomeModel, APatternReplaysTheRecordedMovesOnceOrRepeatedly)
+TEST(DomeModel, PatternsReplayTheirMovesAndTargetsAreGoneBackTo)
 {
     DomeBus d;
     d.e().DevPattern(0, 1, 3, 0); // define pattern 2
@@ -90,6 +90,10 @@ TEST(DomeModel, APatternReplaysTheRecordedMovesOnceOrRepeatedly)
     EXPECT_NEAR(d.dome().position.pan, 4, 0.01);
     d.e().DevPan(0x82, 0, 3, 0); // a hand on the head ends it
     EXPECT_EQ(d.dome().runningPattern, 0);
+    d.bus.advance(500);
+    d.e().DevPan(0x83, 0, 3, 0);
+    d.e().DevTarget(0xA9, 0, 3);
+    EXPECT_EQ(d.dome().position, recorded) << "target 1 was stored where the recording ended";
 }
 
 TEST(DomeModel, FunctionsChangeTheDomesState)
@@ -157,10 +161,7 @@ TEST(DomeModel, QueriesAreAnsweredAndSilentAddressesAreNot)
     std::uint8_t count = 0;
     ASSERT_EQ(d.e().GetData(record.data(), &count, 200), 0);
     EXPECT_EQ(record[0], 2);
-    EXPECT_EQ(record[4], 3);
-    EXPECT_EQ(record[8], 0x94);
-    EXPECT_EQ(record[9], 0x40);
-    EXPECT_EQ(record[10], 0x08);
+    EXPECT_EQ(Bytes(record.begin() + 3, record.begin() + 11), (Bytes{0xF0, 3, 0, 2, 0x01, 0x94, 0x40, 0x08}));
 
     // No dome at 4, no camera at 9: nothing acknowledges.
     EXPECT_EQ(d.e().DevPan(0x82, 0, 4, 0), 7);
@@ -169,17 +170,13 @@ TEST(DomeModel, QueriesAreAnsweredAndSilentAddressesAreNot)
     EXPECT_FALSE(d.e().domeState(9).has_value());
 }
 
-TEST(DomeModel, TheScenarioCanMakeAnOperationFail)
+TEST(DomeModel, TheScenarioFailsAnOperationAlwaysOrOnItsNthCall)
 {
     DomeBus d(scenarioFrom("device 3 type 4008\nfault result DevPan 5\nfault result DevTilt 2 on 2\n"));
     EXPECT_EQ(d.e().DevPan(0x82, 0, 3, 0), 5);
     EXPECT_EQ(d.e().DevTilt(0x84, 0, 3, 0), 0);
     EXPECT_EQ(d.e().DevTilt(0x86, 0, 3, 0), 2);
     EXPECT_EQ(d.e().DevTilt(0x84, 0, 3, 0), 0);
-    d.e().setOperationResult("DevZoom", 7);
-    EXPECT_EQ(d.e().DevZoom(0x8A, 3), 7);
-    d.e().clearOperationResult("DevZoom");
-    EXPECT_EQ(d.e().DevZoom(0x8A, 3), 0);
 }
 
 namespace {
@@ -216,17 +213,10 @@ TEST(DomeModel, AlarmsAreReportedOnceTheSocketIsSetAndOnEveryChange)
     EXPECT_EQ(nextMessage(d, 0xC1).back(), 0x0F);
 }
 
-TEST(DomeModel, ReadBackAnswersFromTheDome)
+TEST(DomeModel, PositionsAndPingsAreAnswered)
 {
-    DomeBus d(scenarioFrom("device 3 type 4008 rev 0110 flash 0123456789AB\ndevice 4 type 4008 ping-loss 3\n"
-                           "device 5 type 4008 ping-delay 400\n"));
-    std::array<std::uint8_t, 101> config{};
-    ASSERT_EQ(d.e().GetConfigData(config.data(), 6, 6, 3, 250), 0);
-    EXPECT_EQ(Bytes(config.begin() + 7, config.begin() + 13), (Bytes{0x01, 0x23, 0x45, 0x67, 0x89, 0xAB}));
-
+    DomeBus d(scenarioFrom("device 3 type 4008\ndevice 5 type 4008 ping-delay 400\n"));
     std::array<std::uint8_t, 51> status{};
-    ASSERT_EQ(d.e().GetDeviceStatus(status.data(), 3), 0);
-    EXPECT_EQ(Bytes(status.begin(), status.begin() + 5), (Bytes{0x40, 0x08, 0x01, 0x10, 0x01}));
     EXPECT_EQ(d.e().GetDeviceStatus(status.data(), 7), 7);
 
     // The position read, the head moved away, and driven back.
@@ -244,14 +234,10 @@ TEST(DomeModel, ReadBackAnswersFromTheDome)
     EXPECT_EQ(d.e().GotoABSPosition(position.data() + 6, 3), 0);
     EXPECT_EQ(d.dome().position, read);
 
-    // Pings echo their probe; dome 4 loses every third, dome 5 answers too late for 300 ms.
+    // Pings echo their probe; dome 5 answers too late for 300 ms.
     std::array<std::uint8_t, 16> ping{10, 20, 30, 40, 50};
     EXPECT_EQ(d.e().DevPing(ping.data(), 5, 3, 300), 0);
     EXPECT_EQ(Bytes(ping.begin() + 5, ping.begin() + 10), (Bytes{10, 20, 30, 40, 50}));
-    std::vector<int> results;
-    for (int i = 0; i < 6; ++i)
-        results.push_back(d.e().DevPing(ping.data(), 5, 4, 300));
-    EXPECT_EQ(results, (std::vector<int>{0, 0, 7, 0, 0, 7}));
     EXPECT_EQ(d.e().DevPing(ping.data(), 5, 5, 300), 7);
     EXPECT_EQ(d.e().DevPing(ping.data(), 5, 5, 600), 0);
 }

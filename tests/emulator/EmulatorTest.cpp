@@ -62,7 +62,7 @@ TEST(Emulator, GetDataWaitsItsFullTimeWhenNothingArrives)
     EXPECT_EQ(bus.emulator.GetData(buffer.data(), &count, 200), 0);
 }
 
-TEST(Emulator, DevicesAnswerConfigurationRequestsInSentForm)
+TEST(Emulator, DevicesAnswerAndTakeConfigurationBlocksInSentForm)
 {
     EmulatedBus bus;
     bus.emulator.OpenUSBDriver();
@@ -78,6 +78,12 @@ TEST(Emulator, DevicesAnswerConfigurationRequestsInSentForm)
     ASSERT_EQ(messages.size(), 2u);
     EXPECT_EQ(messages[0], (Bytes{0x05, 0xF0, 0x00, 0x02, 0x01, 0xC4, 8, 10}));
     EXPECT_EQ(messages[1], expected);
+
+    // A block written is read back, zeros after what was written.
+    std::array<std::uint8_t, 3> data{0xAB, 0xCD, 0xEF};
+    EXPECT_EQ(bus.emulator.SetConfigData(data.data(), 3, 5, 1), 0);
+    ASSERT_EQ(bus.emulator.GetConfigData(buffer.data(), 4, 5, 1, 250), 0);
+    EXPECT_EQ(bytes(buffer.data() + 6, 5), (Bytes{4, 0xAB, 0xCD, 0xEF, 0x00}));
 }
 
 TEST(Emulator, EmptyAndSilentAddressesLetTheWaitRunOut)
@@ -130,9 +136,9 @@ TEST(Emulator, CaptureCopiesEveryBusMessageIntoTheRecords)
     EXPECT_EQ(bus.emulator.GetData(buffer.data(), &count, 100), 7);
 }
 
-TEST(Emulator, AnUnpluggedModuleFailsEveryCall)
+TEST(Emulator, AnUnpluggedModuleFailsEveryCallUntilPluggedAndOpened)
 {
-    EmulatedBus bus(scenarioFrom("module unplugged\ndevice 1 type 2315\n"));
+    EmulatedBus bus(scenarioFrom("module unplugged\ndevice 1 type 2315\nfault unplug-on GetConfigData 3\n"));
     std::array<std::uint8_t, 101> buffer{};
     std::uint8_t count = 0;
     std::int32_t length = 0;
@@ -148,28 +154,11 @@ TEST(Emulator, AnUnpluggedModuleFailsEveryCall)
     EXPECT_EQ(bus.emulator.ConfigQwil(0, 1, 16), 13);
     EXPECT_EQ(bus.emulator.OpenUSBDriver(), 0x0080);
     EXPECT_EQ(bus.emulator.GetConfigData(buffer.data(), 10, 8, 1, 250), 0);
-}
 
-TEST(Emulator, ScenarioFaultUnplugsTheModuleMidRun)
-{
-    EmulatedBus bus(scenarioFrom("device 1 type 2315\ndevice 2 type 2315\nfault unplug-on GetConfigData 2\n"));
-    bus.emulator.OpenUSBDriver();
-    std::array<std::uint8_t, 101> buffer{};
-    EXPECT_EQ(bus.emulator.GetConfigData(buffer.data(), 10, 8, 1, 250), 0);
-    EXPECT_EQ(bus.emulator.GetConfigData(buffer.data(), 10, 8, 2, 250), 5);
+    // The scenario's fault pulls it out again on the third request, the refused one counted.
+    EXPECT_EQ(bus.emulator.GetConfigData(buffer.data(), 10, 8, 1, 250), 5);
     EXPECT_FALSE(bus.emulator.isPlugged());
     EXPECT_EQ(bus.emulator.OpenUSBDriver(), 8);
-}
-
-TEST(Emulator, ConfigurationBlocksCanBeWrittenAndReadBack)
-{
-    EmulatedBus bus;
-    bus.emulator.OpenUSBDriver();
-    std::array<std::uint8_t, 3> data{0xAB, 0xCD, 0xEF};
-    EXPECT_EQ(bus.emulator.SetConfigData(data.data(), 3, 5, 1), 0);
-    std::array<std::uint8_t, 101> buffer{};
-    ASSERT_EQ(bus.emulator.GetConfigData(buffer.data(), 4, 5, 1, 250), 0);
-    EXPECT_EQ(bytes(buffer.data() + 6, 5), (Bytes{4, 0xAB, 0xCD, 0xEF, 0x00}));
 }
 
 TEST(Emulator, TraceRecordsCallsAndCanBeWrittenToAFile)
@@ -181,11 +170,6 @@ TEST(Emulator, TraceRecordsCallsAndCanBeWrittenToAFile)
     bus.emulator.ConfigQwil(1000, 1, 16);
     std::array<std::uint8_t, 31> buffer{};
     bus.emulator.GetConfigData(buffer.data(), 10, 8, 1, 250);
-
-    const auto configs = bus.emulator.trace().calls("ConfigQwil");
-    ASSERT_EQ(configs.size(), 1u);
-    EXPECT_EQ(configs[0].arguments, (std::vector<long long>{1000, 1, 16}));
-    EXPECT_EQ(bus.emulator.busSettings().highestAddress, 16);
 
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));

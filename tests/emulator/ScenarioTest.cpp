@@ -11,27 +11,6 @@
 
 using namespace emu;
 
-TEST(Scenario, DefaultBusIsPopulatedWithGaps)
-{
-    const Scenario s = Scenario::defaultBus();
-    EXPECT_EQ(s.connectionWord, 0x0080);
-    EXPECT_EQ(s.revisionMajor, 0x01);
-    EXPECT_EQ(s.revisionMinor, 0x02);
-    EXPECT_EQ(s.driverVersion, 0x0105);
-    EXPECT_FALSE(s.unplugged);
-    ASSERT_NE(s.device(5), nullptr);
-    EXPECT_EQ(s.device(5)->type, 0x0147);
-    EXPECT_EQ(s.device(5)->revision, 0x0101);
-    EXPECT_EQ(s.device(6)->revision, 0x0103);
-    EXPECT_EQ(s.device(1)->type, 0x2315);
-    EXPECT_EQ(s.device(3)->type, 0x4008);
-    EXPECT_EQ(s.device(9)->type, 0x2507);
-    EXPECT_EQ(s.device(4), nullptr);
-    EXPECT_EQ(s.device(7), nullptr);
-    for (const DeviceSetup &d : s.devices)
-        EXPECT_EQ(d.name.size(), 6u);
-}
-
 TEST(Scenario, FileDescribesModuleBusFaultsAndTrace)
 {
     QTemporaryDir dir;
