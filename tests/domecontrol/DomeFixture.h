@@ -46,7 +46,6 @@ struct DomeWindow {
     }
     // Forgets the calls made so far.
     void mark() { marked = bus.emulator.trace().entries().size(); }
-    emu::DomeState dome(std::uint8_t address = 1) { return bus.emulator.domeState(address).value(); }
 
     EmulatedBus bus;
     QPointer<DomeControlWindow> window;
