@@ -22,19 +22,6 @@ Bytes bytes(const std::uint8_t *data, std::size_t n)
 
 } // namespace
 
-TEST(Emulator, ModuleAnswersWithItsWordDescriptorAndDriverVersion)
-{
-    EmulatedBus bus;
-    EXPECT_EQ(bus.emulator.OpenUSBDriver(), 0x0080);
-    std::array<std::uint8_t, 31> descriptor{};
-    std::int32_t length = 31;
-    EXPECT_EQ(bus.emulator.GetDevDescr(descriptor.data(), &length), 0);
-    EXPECT_EQ(descriptor[13], 0x01);
-    EXPECT_EQ(descriptor[12], 0x02);
-    EXPECT_LE(length, 31);
-    EXPECT_EQ(bus.emulator.GetQwilUsbVersion(), 0x0105);
-}
-
 TEST(Emulator, GetDataWaitsItsFullTimeWhenNothingArrives)
 {
     EmulatedBus bus;
