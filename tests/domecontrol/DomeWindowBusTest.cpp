@@ -115,42 +115,6 @@ TEST(DomeBus, APingTestCountsLostEchoes)
     EXPECT_EQ(d.bus.emulator.trace().calls("DevPing").back().arguments, (std::vector<long long>{1, 5, 17, 600}));
 }
 
-TEST(DomeBus, RawEntriesGoOutAsTypedOrAreRefused)
-{
-    DomeWindow d;
-    struct Case {
-        QPushButton *key;
-        const char *entry;
-        const char *refusal; // nullptr: sent
-    };
-    const Case cases[] = {
-        {d.f().Command5, "0AF000020194", nullptr},
-        {d.f().Command5, "0AF00002019", "Invalid Quillbus Data"},
-        {d.f().Command5, "0AF0000201GG", "Invalid Quillbus Data"},
-        {d.f().Command6, "00FA-01-10", nullptr},
-        {d.f().Command6, "00F9-01-10", "Invalid Quillbus config data"},
-        {d.f().Command58, "05 02 abcd", nullptr},
-        {d.f().Command58, "05 02 ABC", "Invalid config Buffer Data Format"},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.entry);
-        d.bus.advance(3000);
-        d.mark();
-        d.f().Text7->setText(QString::fromLatin1(c.entry));
-        d.click(c.key);
-        const std::size_t calls =
-            d.calls("SndQwilData").size() + d.calls("ConfigQwil").size() + d.calls("SetConfigData").size();
-        EXPECT_EQ(calls, c.refusal ? 0u : 1u);
-        EXPECT_EQ(d.status(), c.refusal ? c.refusal : "Camera  1");
-    }
-    EXPECT_EQ(d.bus.emulator.busSettings().value, 250);
-    EXPECT_EQ(d.bus.emulator.device(1)->configBlock(5, 2), (emu::Bytes{0xAB, 0xCD}));
-    d.mark();
-    d.click(d.f().Command9);
-    d.click(d.f().Command7);
-    EXPECT_EQ(d.calls("SndQwilData"), (Calls{{54}})) << "Send Module Data sends nothing";
-}
-
 TEST(DomeBus, TheEngineeringPanelAsksSetsAndShowsTheReplies)
 {
     DomeWindow d;
