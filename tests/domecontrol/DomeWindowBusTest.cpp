@@ -115,7 +115,7 @@ TEST(DomeBus, APingTestCountsLostEchoes)
     EXPECT_EQ(d.bus.emulator.trace().calls("DevPing").back().arguments, (std::vector<long long>{1, 5, 17, 600}));
 }
 
-TEST(DomeBus, TheEngineeringPanelAsksSetsAndShowsTheReplies)
+TEST(DomeBus, TheEngineeringPanelsOptionsRequestsAndReplies)
 {
     DomeWindow d;
     QTest::mouseDClick(d.f().Label29, Qt::LeftButton);
@@ -143,10 +143,14 @@ TEST(DomeBus, TheEngineeringPanelAsksSetsAndShowsTheReplies)
     d.click(d.f().Command25);
     EXPECT_EQ(d.status(), "NCPC Value Out of Range");
 
-    // Short form: one axis at a time.
+    // Short form: one axis at a time; "Rel" and the axis reach the message.
     d.click(d.f().Option9);
     d.click(d.f().Check6);
     EXPECT_FALSE(d.f().Check5->isChecked());
+    d.click(d.f().Option2);
+    d.f().Text4->setText(QStringLiteral("10"));
+    d.click(d.f().Command25);
+    EXPECT_EQ(d.f().Text8->text(), "01F0000101FAEAC10186A0");
     d.click(d.f().Option5);
     EXPECT_TRUE(d.f().Option2->isChecked()) << "frames move relatively";
 
@@ -389,19 +393,4 @@ TEST(DomeOnTheDriverThread, PingsKeepTheirPaceAndRunsTheirOwnCounts)
     // The stopped run's probe is back after 500 ms; the new run's own first count comes
     // only after its own probe's 600 ms wait on top.
     EXPECT_GE(restarted.elapsed(), 900) << "the first count is the new run's own probe";
-}
-
-// The short form, the axis and Rel come from the panel's options; the short form's
-// bytes for each axis are the message rules' own.
-TEST(DomeBus, NcpcSetTakesItsFormAxisAndMoveFromThePanel)
-{
-    DomeWindow d;
-    QTest::mouseDClick(d.f().Label29, Qt::LeftButton);
-    d.bus.advance(1500);
-    for (QWidget *option : {static_cast<QWidget *>(d.f().Option9), static_cast<QWidget *>(d.f().Check6),
-                            static_cast<QWidget *>(d.f().Option2)})
-        d.click(option);
-    d.f().Text4->setText(QStringLiteral("10"));
-    d.click(d.f().Command25);
-    EXPECT_EQ(d.f().Text8->text(), "01F0000101FAEAC10186A0");
 }
