@@ -53,10 +53,16 @@ TEST(DomeKeypad, SetSelectsACameraUpTo230OrArmsTheLatch)
 // The numbers between and around the named quick functions, and the numbered sequences.
 TEST(DomeTexts, QuickSetMessagesAndTheirGaps)
 {
+    // Every fixed text, as the dome's users read it, and the gaps between them.
+    // clang-format off
     const std::pair<int, const char *> table[] = {
-        {0, "Toggle DirectSet Menu"}, {4, "Run PEEL Pattern"},   {5, "Invalid QuickSet Number"},  {50, "EIS 10 Hz"},
-        {51, "Run Sequence # 1"},     {66, "Run Sequence # 16"}, {67, "Invalid QuickSet Number"}, {255, "Reset Dome"},
-    };
+        {0, "Toggle DirectSet Menu"}, {2, "Auto Focus and Auto Iris"}, {3, "Flip Dome"}, {4, "Run PEEL Pattern"},
+        {10, "Set To Night Mode"}, {11, "Set To Day Mode"}, {12, "Set to Auto Day/Night Mode"}, {13, "WDR ON"},
+        {14, "WDR OFF"}, {15, "Run Smooth Scan"}, {16, "Run Stepped Scan"}, {17, "Run Random Scan"},
+        {20, "Display Dome Information"}, {48, "EIS Off"}, {49, "EIS 5Hz"}, {50, "EIS 10 Hz"},
+        {51, "Run Sequence # 1"}, {57, "Run Sequence # 7"}, {66, "Run Sequence # 16"},
+        {67, "Invalid QuickSet Number"}, {5, "Invalid QuickSet Number"}, {255, "Reset Dome"}};
+    // clang-format on
     for (const auto &[n, text] : table)
         EXPECT_EQ(DomeTexts::quickSet(n, false), text) << n;
     EXPECT_EQ(DomeTexts::quickSet(1, false), "Display Dome Menu");
