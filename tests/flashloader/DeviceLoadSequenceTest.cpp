@@ -1,8 +1,9 @@
-// The device-load sequence on its own, without a window: the engine on the emulated bus
-// and the manual clock, a face that only says which file each device gets.
+// The download engine and the device-load sequence on their own, without a window: on the
+// emulated bus and the manual clock, a face that only says which file each device gets.
 #include "DeviceLoadSequence.h"
 #include "DownloadEngine.h"
 #include "EmulatedBus.h"
+#include "FlashLoaderFixture.h"
 #include "ModuleConnection.h"
 #include "WorkingFolder.h"
 
@@ -19,8 +20,14 @@ class QuietFace final : public LoadHost, public FirmwareSource {
 public:
     std::map<int, QString> files; // by address; a device not named is refused
     QStringList statuses;
+    QStringList debug;
+    std::vector<int> progressMaxima;
+    bool toDevices = true;
 
-    bool deviceMode() const override { return true; }
+    bool deviceMode() const override { return toDevices; }
+    bool debugOn() const override { return true; }
+    void appendDebug(const QString &text) override { debug << text; }
+    void setProgress(int, int maximum) override { progressMaxima.push_back(maximum); }
     void showStatus(const QString &text, Colour) override { statuses << text; }
 
     Answer fileFor(const DeviceSelection::Choice &device) override
@@ -42,6 +49,25 @@ struct Load {
         for (const QString &name : demo.entryList({QStringLiteral("*.hex")}, QDir::Files))
             QFile::copy(demo.filePath(name), folder.path(name));
         EXPECT_TRUE(ModuleConnection::connect(bus.driver, ConnectOptions::flashLoader()).connected);
+        QObject::connect(&engine, &DownloadEngine::loadEnded, [this](const LoadOutcome &outcome) {
+            ended.push_back(outcome.word().toStdString() + ": " + outcome.text.toStdString());
+        });
+    }
+
+    // Runs the engine's load to its end as a face does, which ends a load that completed
+    // with "Upload Complete"; false when it never ends.
+    bool settle(std::int64_t limitMs = 600000)
+    {
+        const std::size_t before = ended.size();
+        bool finished = false;
+        for (std::int64_t spent = 0; engine.running() && spent < limitMs; spent += 10) {
+            if (!finished && ended.size() > before && ended.back().starts_with("loaded")) {
+                finished = true;
+                engine.finishUpload();
+            }
+            bus.advance(10);
+        }
+        return !engine.running();
     }
 
     // Every address up to highest as the scan would find it, all selected.
@@ -75,6 +101,7 @@ struct Load {
     WorkingFolder folder;
     EmulatedBus bus;
     QuietFace face;
+    std::vector<std::string> ended; // each load's outcome, "word: text"
     DownloadEngine engine;
     DeviceLoadSequence sequence;
 };
@@ -102,9 +129,10 @@ TEST(DeviceLoadSequence, EveryDeviceEndsWithItsOutcome)
     using After = DeviceLoadSequence::AfterFailure;
     const QString ptz = QStringLiteral("F4008-0111.hex"), hd = QStringLiteral("F2315-0202.hex");
     const Case cases[] = {
+        // The old dome is refused even with a file of its type at hand.
         {"",
          After::GoOn,
-         {{1, hd}, {3, ptz}, {5, ptz}},
+         {{1, hd}, {3, ptz}, {4, QStringLiteral("F0147-0104.hex")}, {5, ptz}},
          {"1 loaded", "2 not loaded", "3 failed", "4 refused", "5 loaded"},
          true},
         {"",
@@ -154,4 +182,145 @@ TEST(DeviceLoadSequence, AnInterruptEndsTheDeviceInHandAndReachesNoMore)
     EXPECT_EQ(load.sequence.results().front().outcome.text, "Interrupted") << "the terminal's status column";
     EXPECT_FALSE(load.face.statuses.contains(QStringLiteral("Upload Complete")));
     EXPECT_EQ(load.bus.emulator.trace().calls("SndModData").size(), 1u) << "the abort byte";
+}
+
+// A fault ends a device's load with its own outcome, once and promptly; a lost module
+// within 200 ms. The fault is the device's or the link's, not the engine's: the next load
+// completes.
+TEST(DownloadEngine, EveryFaultEndsTheLoadWithItsOwnOutcomeAndTheNextLoadWorks)
+{
+    struct Case {
+        const char *fault;
+        std::size_t unplugAfterDownload; // 0: not unplugged by the test
+        const char *outcome;
+        std::vector<long long> bytesSent; // to the module
+    };
+    const char *lost = "module lost: USB Error - Reconnect USB Module and Click Connect USB";
+    const Case cases[] = {
+        {"load-fault 67 silent", 0, "failed: No Response From Device", {0x1A, 0x1A, 0x1B}},
+        {"load-fault 64 silent", 0, "failed: No Response From Device", {0x1B}},
+        {"load-fault 67 nak 3", 0, "failed: Buffer OverFlow, Device Adr 3", {}},
+        {"load-fault 68 nak 5", 0, "failed: Checksum Error, Device Adr 3", {}},
+        {"load-fault 65 nak 11", 0, "failed: Address Error, Device Adr 3", {}},
+        {"load-fault 6A nak 9", 0, "failed: Programming Error, Device Adr 3", {}},
+        {"load-fault 65 late", 0, "loaded: Load Complete", {0x1A}},
+        {"\nfault unplug-on DevDownLoad 1", 0, lost, {}}, // a send fails
+        {"\nfault unplug-on DevDownLoad 6", 0, lost, {}}, // a data message fails
+        {"", 3, lost, {}},                                // the poll for a reply fails
+    };
+    const QString ptz = QStringLiteral("F4008-0111.hex");
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.fault + std::to_string(c.unplugAfterDownload));
+        Load load(std::string("device 3 type 4008 rev 0110 ") + c.fault + "\n", DeviceLoadSequence::AfterFailure::Stop);
+        std::size_t downloads = 0;
+        std::int64_t unplugged = -1;
+        load.bus.driver.afterCall = [&](const char *operation) {
+            if (std::string_view(operation) == "DevDownLoad" && ++downloads == c.unplugAfterDownload)
+                load.bus.emulator.unplug();
+            if (unplugged < 0 && !load.bus.emulator.isPlugged())
+                unplugged = load.bus.now();
+        };
+        ASSERT_EQ(load.engine.loadDevice(3, ptz, QStringLiteral("4008"), true), "");
+        ASSERT_TRUE(load.settle());
+        load.bus.advance(30000);
+        EXPECT_EQ(load.ended, std::vector<std::string>{c.outcome});
+        std::vector<long long> sent;
+        for (const auto &call : load.bus.emulator.trace().calls("SndModData"))
+            sent.push_back(call.arguments.at(1));
+        EXPECT_EQ(sent, c.bytesSent);
+        EXPECT_EQ(load.face.debug.count(QStringLiteral("\nResend Status Request")),
+                  std::count(sent.begin(), sent.end(), 0x1A));
+        if (unplugged >= 0) {
+            EXPECT_LE(load.bus.now() - 30000 - unplugged, 200);
+            load.bus.driver.afterCall = nullptr;
+            load.bus.emulator.plug();
+            ASSERT_TRUE(ModuleConnection::connect(load.bus.driver, ConnectOptions::flashLoader()).connected);
+        }
+        ASSERT_EQ(load.engine.loadDevice(3, ptz, QStringLiteral("4008"), true), "");
+        ASSERT_TRUE(load.settle());
+        EXPECT_EQ(load.ended.back(), "loaded: Load Complete");
+    }
+}
+
+// A file without data is refused before anything is sent, whichever way it is loaded.
+TEST(DownloadEngine, FilesWithoutDataAreRefusedBeforeAnythingIsSent)
+{
+    const QByteArray header = "S00600004844521B\r\n", end = "S9030000FC\r\n";
+    enum class Way { Module, WholeFile, Device };
+    const std::tuple<Way, QByteArray, const char *> cases[] = {
+        {Way::Module, "", "Invalid Load File"},
+        {Way::Module, header, "Invalid Load File"},
+        {Way::Module, end, "Invalid Load File"},
+        {Way::Module, "\r\n\r\n", "Invalid Load File"},
+        {Way::WholeFile, "", "Invalid Load File"},
+        {Way::WholeFile, end, "Invalid Load File"},
+        {Way::WholeFile, header + end, "Invalid Load File"},
+        {Way::Device, header + header + end + header + end + header + end, "Improper File Format"},
+    };
+    for (const auto &[way, content, text] : cases) {
+        SCOPED_TRACE(content.toStdString());
+        Load load("device 3 type 4008\n", DeviceLoadSequence::AfterFailure::Stop);
+        const QString file = QStringLiteral("./F4008-0001.hex");
+        load.folder.write(file, content);
+        load.face.toDevices = way != Way::Module;
+        QString said = way == Way::Device ? load.engine.loadDevice(3, file, QStringLiteral("4008"), true)
+                                          : load.engine.loadWholeFile(file, 3, true);
+        ASSERT_TRUE(load.settle());
+        if (said.isEmpty() && !load.ended.empty())
+            said = QString::fromStdString(load.ended.back()).section(QStringLiteral(": "), 1);
+        EXPECT_EQ(said, text);
+        EXPECT_EQ(load.bus.callCount("DevDownLoad"), 0u);
+    }
+}
+
+// An S0 header and one 16-byte record at 1000h, sent whole to a device of no listed type.
+TEST(DownloadEngine, OneRecordFileGoesAsSetAddressOneMessageCommitAndChecksum)
+{
+    Load load("device 3 type 4008\n", DeviceLoadSequence::AfterFailure::Stop);
+    load.folder.write(QStringLiteral("ONE.hex"), "S00600004844521B\r\nS1131000000102030405060708090A0B0C0D0E0F64\r\n");
+    ASSERT_EQ(load.engine.loadWholeFile(QStringLiteral("./ONE.hex"), 3, false), "");
+    ASSERT_TRUE(load.settle());
+    EXPECT_EQ(load.ended, std::vector<std::string>{"loaded: Load Complete"});
+    EXPECT_EQ(flashDifferences(load.bus.emulator.device(3)->loader().flash(),
+                               expectedImages(load.folder.path(QStringLiteral("ONE.hex")), 0, true)),
+              0u);
+
+    std::vector<emu::Bytes> sent;
+    for (const emu::Bytes &message : load.bus.emulator.trace().busMessages()) {
+        if (message.size() >= 6 && message[0] == 3 && message[3] == 0x03)
+            sent.push_back(message);
+    }
+    std::vector<int> codes;
+    std::vector<std::size_t> lengths;
+    for (const emu::Bytes &m : sent) {
+        codes.push_back(m[5]);
+        lengths.push_back(m.size());
+    }
+    EXPECT_EQ(codes, (std::vector<int>{0x63, 0x64, 0x6A, 0x65, 0x66, 0x67, 0x68, 0x69}));
+    EXPECT_EQ(lengths, (std::vector<std::size_t>{7, 7, 7, 9, 22, 6, 8, 6}));
+    EXPECT_EQ(emu::Bytes(sent[3].begin() + 6, sent[3].end()), (emu::Bytes{0x00, 0x10, 0x00})) << "not a listed type";
+    // Data 00..0F sum to 0x78: the checksum is its two's complement.
+    EXPECT_EQ(emu::Bytes(sent[6].begin() + 6, sent[6].end()), (emu::Bytes{0xFF, 0x88}));
+    // Sequence numbers: 0 for the connection, 1 for the program request, then one more each.
+    std::vector<long long> sequences;
+    for (const auto &call : load.bus.emulator.trace().calls("DevDownLoad"))
+        sequences.push_back(call.arguments.at(2));
+    EXPECT_EQ(sequences, (std::vector<long long>{0, 1, 2, 3, 4, 5, 6, 7}));
+}
+
+// The progress bar counts a download file's lines, the first file also the two requests
+// before it, a later file one step fewer.
+TEST(DownloadEngine, LaterFilesOfADeviceCountOneProgressStepFewer)
+{
+    Load load("device 3 type 4008\n", DeviceLoadSequence::AfterFailure::Stop);
+    ASSERT_EQ(load.engine.loadDevice(3, QStringLiteral("F4008-0111.hex"), QStringLiteral("4008"), true), "");
+    ASSERT_TRUE(load.settle());
+    const auto lines = [&](const char *name) {
+        return static_cast<int>(RecordFile::readLines(load.folder.path(QString::fromLatin1(name)))->size());
+    };
+    const std::vector<int> &maxima = load.face.progressMaxima;
+    ASSERT_GE(maxima.size(), 3u);
+    EXPECT_EQ(maxima[1], lines("F4008-0111a.dwn") + 2);
+    EXPECT_NE(std::find(maxima.begin(), maxima.end(), lines("F4008-0111b.dwn") + 1), maxima.end());
+    EXPECT_EQ(maxima.back(), lines("F4008-0111c.dwn") + 1);
 }

@@ -192,50 +192,6 @@ TEST(LoadFaults, DoubleClickDuringAScanKeepsTheDeviceList)
     EXPECT_TRUE(loader.f().File1->isHidden());
 }
 
-TEST(LoadFaults, FilesWithoutDataAreRefusedBeforeAnythingIsSent)
-{
-    const QByteArray header = "S00600004844521B\r\n", end = "S9030000FC\r\n";
-    enum class Way { Module, DirectFile, Scan };
-    struct Case {
-        Way way;
-        QByteArray content;
-        const char *message;
-    };
-    const Case cases[] = {
-        {Way::Module, "", "Invalid Load File"},
-        {Way::Module, header, "Invalid Load File"},
-        {Way::Module, end, "Invalid Load File"},
-        {Way::Module, "\r\n\r\n", "Invalid Load File"},
-        {Way::DirectFile, "", "Invalid Load File"},
-        {Way::DirectFile, end, "Invalid Load File"},
-        {Way::DirectFile, header + end, "Invalid Load File"},
-        {Way::Scan, header + header + end + header + end + header + end, "Improper File Format"},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.content.toStdString());
-        FlashLoader loader;
-        loader.folder.write(QStringLiteral("F4008-0001.hex"), c.content);
-        loader.startUp();
-        switch (c.way) {
-        case Way::Module: ASSERT_TRUE(loader.startModuleLoad(QStringLiteral("F4008-0001.hex"))); break;
-        case Way::DirectFile:
-            QTest::mouseDClick(loader.f().Text1, Qt::LeftButton);
-            loader.bus.advance(1000);
-            loader.f().Text10->setText(QStringLiteral("3"));
-            ASSERT_TRUE(loader.clickFile(QStringLiteral("F4008-0001.hex")));
-            QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
-            break;
-        case Way::Scan: loader.startDeviceLoad("3", {3}); break;
-        }
-        loader.bus.advance(30000);
-        EXPECT_EQ(loader.status(), c.message);
-        EXPECT_EQ(loader.statusColour(), FlashLoader::Error);
-        EXPECT_EQ(loader.bus.callCount("DevDownLoad"), 0u);
-        EXPECT_TRUE(loader.f().Command1->isEnabled());
-        EXPECT_FALSE(loader.window->loadRunning());
-    }
-}
-
 TEST(LoadFaults, FilesThatCannotBeWrittenAreNamed)
 {
     FlashLoader loader;
@@ -255,40 +211,6 @@ TEST(LoadFaults, FilesThatCannotBeWrittenAreNamed)
               QStringLiteral("Cannot write the download files in ") + QDir::toNativeSeparators(QDir::currentPath()));
     EXPECT_EQ(loader.bus.callCount("DevDownLoad"), 0u);
     EXPECT_TRUE(loader.f().Command1->isEnabled());
-}
-
-TEST(LoadFaults, ALostLinkEndsADeviceLoadAtOnceAndOffersConnectUsb)
-{
-    struct Case {
-        const char *scenario;
-        std::size_t unplugAfterDownload; // 0: the scenario unplugs
-    };
-    const Case cases[] = {
-        {"device 3 type 4008 rev 0110\nfault unplug-on DevDownLoad 1\n", 0}, // a send fails
-        {"device 3 type 4008 rev 0110\n", 3},                                // the poll fails
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.scenario);
-        FlashLoader loader(scenarioFrom(c.scenario));
-        loader.copyDemoFirmware();
-        loader.startUp();
-        loader.scan(QStringLiteral("3"));
-        loader.select({3});
-        std::size_t downloads = 0;
-        loader.bus.driver.afterCall = [&](const char *operation) {
-            if (std::string_view(operation) == "DevDownLoad" && ++downloads == c.unplugAfterDownload)
-                loader.bus.emulator.unplug();
-        };
-        QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
-        ASSERT_TRUE(loader.runUntil([&] { return !loader.bus.emulator.isPlugged(); }));
-        const std::int64_t unplugged = loader.bus.now();
-        ASSERT_TRUE(loader.runUntil([&] { return !loader.window->loadRunning(); }));
-        EXPECT_LE(loader.bus.now() - unplugged, 200);
-        EXPECT_EQ(loader.status(), "USB Error - Reconnect USB Module and Click Connect USB");
-        EXPECT_FALSE(loader.window->moduleConnected());
-        EXPECT_TRUE(loader.f().Command10->isVisible());
-        loader.bus.driver.afterCall = nullptr;
-    }
 }
 
 TEST(LoadFaults, UsbModeIsLeftOnlyWithNothingInHandAndLeavesTheModuleClosed)
