@@ -30,7 +30,7 @@ TEST(FirmwareLoad, ThreeDevicesGetEveryFileAndEndWithUploadComplete)
                      [&statuses](const QString &text) { statuses.append(text); });
     loader.select({3, 6, 9});
     QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
-    ASSERT_TRUE(loader.runUntil([&] { return loader.statusIs("Upload Complete"); })) << loader.status().toStdString();
+    ASSERT_TRUE(loader.reaches("Upload Complete"));
 
     EXPECT_EQ(loader.statusColour(), FlashLoader::Success);
     for (const char *expected :
@@ -81,8 +81,7 @@ TEST(FirmwareLoad, ModuleLoadEndsWithRecyclePowerAndTheModuleHoldsTheFile)
         loader.folder.write(QStringLiteral("UsbModule-9999.hex"), shuffled.join(QStringLiteral("\r\n")).toLatin1());
         loader.startUp();
         ASSERT_TRUE(loader.startModuleLoad(QString::fromLatin1(file)));
-        ASSERT_TRUE(loader.runUntil([&] { return loader.statusIs("Load Complete - Recycle Power"); }))
-            << file << ": " << loader.status().toStdString();
+        ASSERT_TRUE(loader.reaches("Load Complete - Recycle Power")) << file;
         EXPECT_EQ(loader.statusColour(), FlashLoader::Success);
         EXPECT_FALSE(loader.window->moduleConnected());
         EXPECT_FALSE(loader.bus.emulator.isOpen()) << "the module restarted";
@@ -133,7 +132,7 @@ TEST(FirmwareLoad, ModuleFaultsEndInTheStatusTableMessageWithTheirBeeps)
                 beeps = Beep::count();
         });
         ASSERT_TRUE(loader.startModuleLoad());
-        ASSERT_TRUE(loader.runUntil([&] { return loader.statusIs(c.message); })) << loader.status().toStdString();
+        ASSERT_TRUE(loader.reaches(c.message));
         loader.bus.advance(100);
         if (c.beeps >= 0) {
             EXPECT_EQ(Beep::count() - beeps, c.beeps);
@@ -150,9 +149,7 @@ TEST(FirmwareLoad, UnpluggedModuleMidLoadEndsInUsbErrorAndReconnectingLoadsAgain
     loader.copyDemoFirmware();
     loader.startUp();
     loader.startDeviceLoad("3", {3});
-    ASSERT_TRUE(loader.runUntil([&] {
-        return loader.statusIs("USB Error - Reconnect USB Module and Click Connect USB");
-    })) << loader.status().toStdString();
+    ASSERT_TRUE(loader.reaches("USB Error - Reconnect USB Module and Click Connect USB"));
     EXPECT_FALSE(loader.window->moduleConnected());
     EXPECT_TRUE(loader.f().Command10->isVisible());
     EXPECT_FALSE(loader.window->loadBusy());
@@ -162,7 +159,7 @@ TEST(FirmwareLoad, UnpluggedModuleMidLoadEndsInUsbErrorAndReconnectingLoadsAgain
     ASSERT_TRUE(loader.window->moduleConnected());
     loader.select({3});
     QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
-    ASSERT_TRUE(loader.runUntil([&] { return loader.statusIs("Upload Complete"); })) << loader.status().toStdString();
+    ASSERT_TRUE(loader.reaches("Upload Complete"));
 }
 
 TEST(FirmwareLoad, AnAddressWithoutAReplyIsLoadedFromAFileChosenByHand)
@@ -184,7 +181,7 @@ TEST(FirmwareLoad, AnAddressWithoutAReplyIsLoadedFromAFileChosenByHand)
     EXPECT_EQ(loader.status(), "Click Load Qwil Device to Start");
     EXPECT_TRUE(loader.window->knownType()) << "the type comes from the file's name";
     QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
-    ASSERT_TRUE(loader.runUntil([&] { return loader.statusIs("Upload Complete"); })) << loader.status().toStdString();
+    ASSERT_TRUE(loader.reaches("Upload Complete"));
     EXPECT_EQ(flashDifferences(loader.bus.emulator.device(1)->loader().flash(),
                                expectedImages(loader.folder.path(QStringLiteral("F4008-0111.hex")), 0x40000)),
               0u);
@@ -208,7 +205,7 @@ TEST(FirmwareLoad, PauseHoldsTheTransferAndResumesIt)
     EXPECT_NE(loader.status(), "No Response From Device");
 
     QTest::mouseClick(loader.f().Check4, Qt::LeftButton);
-    ASSERT_TRUE(loader.runUntil([&] { return loader.statusIs("Upload Complete"); })) << loader.status().toStdString();
+    ASSERT_TRUE(loader.reaches("Upload Complete"));
 }
 
 TEST(FirmwareLoad, DirectFileModeSendsTheChosenFileToTheTypedAddress)
@@ -223,7 +220,7 @@ TEST(FirmwareLoad, DirectFileModeSendsTheChosenFileToTheTypedAddress)
     ASSERT_TRUE(loader.clickFile(QStringLiteral("F4008-0111.hex")));
     QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
     EXPECT_EQ(loader.status(), "F4008-0111.hex Loading ");
-    ASSERT_TRUE(loader.runUntil([&] { return loader.statusIs("Upload Complete"); })) << loader.status().toStdString();
+    ASSERT_TRUE(loader.reaches("Upload Complete"));
     // The whole file went as one download file, every image at its own address.
     EXPECT_EQ(flashDifferences(loader.bus.emulator.device(3)->loader().flash(),
                                expectedImages(loader.folder.path(QStringLiteral("F4008-0111.hex")), 0x40000, true)),
@@ -239,8 +236,7 @@ TEST(FirmwareLoad, ADeviceWithTwoFilesWaitsForTheChoiceUnlessTheLatestIsTaken)
     loader.copyDemoFirmware();
     loader.startUp();
     loader.startDeviceLoad("12", {3, 12}); // 4008 has one file, 2315 two
-    ASSERT_TRUE(loader.runUntil([&] { return loader.statusIs("Select load file from list"); }))
-        << loader.status().toStdString();
+    ASSERT_TRUE(loader.reaches("Select load file from list"));
     EXPECT_EQ(loader.bus.emulator.device(3)->loader().filesAccepted(), 3);
     EXPECT_TRUE(loader.f().Command1->isEnabled()) << "the user must be able to go on";
     EXPECT_FALSE(loader.f().File1->isHidden());
@@ -248,12 +244,12 @@ TEST(FirmwareLoad, ADeviceWithTwoFilesWaitsForTheChoiceUnlessTheLatestIsTaken)
     ASSERT_TRUE(loader.clickFile(QStringLiteral("F2315-0201.hex")));
     EXPECT_EQ(loader.status(), "Click Load Qwil Device to Start");
     QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
-    ASSERT_TRUE(loader.runUntil([&] { return loader.statusIs("Upload Complete"); })) << loader.status().toStdString();
+    ASSERT_TRUE(loader.reaches("Upload Complete"));
 
     loader.f().Check5->setChecked(true);
     loader.select({1});
     QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
-    ASSERT_TRUE(loader.runUntil([&] { return loader.statusIs("Upload Complete"); }));
+    ASSERT_TRUE(loader.reaches("Upload Complete"));
     const std::pair<int, const char *> loaded[] = {{12, "F2315-0201.hex"}, {1, "F2315-0202.hex"}};
     for (const auto &[address, file] : loaded) {
         EXPECT_EQ(flashDifferences(loader.bus.emulator.device(static_cast<std::uint8_t>(address))->loader().flash(),

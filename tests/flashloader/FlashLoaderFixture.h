@@ -123,6 +123,14 @@ struct FlashLoader {
         return done();
     }
 
+    // Runs until the status line says text.
+    testing::AssertionResult reaches(const char *text)
+    {
+        if (runUntil([&] { return statusIs(text); }))
+            return testing::AssertionSuccess();
+        return testing::AssertionFailure() << "the status line says " << status().toStdString();
+    }
+
     WorkingFolder folder;
     EmulatedBus bus;
     QPointer<FlashUtilityWindow> window;

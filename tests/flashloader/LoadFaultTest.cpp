@@ -13,30 +13,13 @@
 namespace {
 
 enum class Act { PauseHold, PauseBlink, DoubleClick, LeaveUsbMode, Close };
-
-const char *nameOf(Act act)
-{
-    switch (act) {
-    case Act::PauseHold: return "Pause ticked, unticked 5 s later";
-    case Act::PauseBlink: return "Pause ticked and unticked at once";
-    case Act::DoubleClick: return "status line double-clicked";
-    case Act::LeaveUsbMode: return "USB unticked";
-    case Act::Close: return "window closed";
-    }
-    return "";
-}
+const std::pair<Act, const char *> Acts[] = {{Act::PauseHold, "Pause ticked, unticked 5 s later"},
+                                             {Act::PauseBlink, "Pause ticked and unticked at once"},
+                                             {Act::DoubleClick, "status line double-clicked"},
+                                             {Act::Close, "window closed"},
+                                             {Act::LeaveUsbMode, "USB unticked"}};
 
 enum class Target { Device, Module };
-
-struct Outcome {
-    QStringList statuses;
-    bool closed = false;
-    std::size_t flashDifferences = 0;
-    std::size_t sentAfterClose = 0;
-    bool abortedAfterClose = false;
-    bool stillInLoader = false;
-    bool usbTicked = false;
-};
 
 // Device 3 from the scanned list, or the module, with the demo firmware.
 void startLoad(FlashLoader &loader, Target target)
@@ -50,20 +33,15 @@ void startLoad(FlashLoader &loader, Target target)
     }
 }
 
-bool saysComplete(const QStringList &statuses)
-{
-    return statuses.contains(QStringLiteral("Upload Complete")) ||
-           statuses.contains(QStringLiteral("Load Complete - Recycle Power"));
-}
-
 // Starts a load, does act right after the driver took the step-th download message (as
-// the user's click would arrive, through the event queue), and runs until the load is over.
-Outcome loadWith(Target target, Act act, std::size_t step)
+// the user's click would arrive, through the event queue), runs until the load is over
+// and checks how it ended.
+void loadWith(Target target, Act act, std::size_t step)
 {
     FlashLoader loader(emu::Scenario::defaultBus(), engineering());
-    Outcome outcome;
+    QStringList statuses;
     QObject::connect(loader.f().Text1, &QLineEdit::textChanged, loader.window,
-                     [&outcome](const QString &text) { outcome.statuses.append(text); });
+                     [&statuses](const QString &text) { statuses.append(text); });
     startLoad(loader, target);
 
     std::size_t downloads = 0;
@@ -111,56 +89,45 @@ Outcome loadWith(Target target, Act act, std::size_t step)
     }
     loader.bus.driver.afterCall = nullptr;
 
-    outcome.closed = loader.window.isNull();
-    outcome.usbTicked = !outcome.closed && loader.f().Check3->isChecked();
-    if (outcome.closed) {
-        outcome.sentAfterClose = loader.bus.callCount("DevDownLoad") - sentAtClose;
+    const bool complete = statuses.contains(QStringLiteral("Upload Complete")) ||
+                          statuses.contains(QStringLiteral("Load Complete - Recycle Power"));
+    const emu::FlashMemory &flash = target == Target::Device ? loader.bus.emulator.device(3)->loader().flash()
+                                                             : loader.bus.emulator.moduleLoader().flash();
+    const auto image = target == Target::Device
+                           ? expectedImages(loader.folder.path(QStringLiteral("F4008-0111.hex")), 0x40000)
+                           : expectedImages(loader.folder.path(QStringLiteral("UsbModule-0103.hex")), 0, true);
+    if (complete) {
+        EXPECT_EQ(flashDifferences(flash, image), 0u) << "complete over a flash that differs from the file";
+    }
+    if (act == Act::Close) {
+        ASSERT_TRUE(loader.window.isNull());
+        EXPECT_FALSE(complete);
+        EXPECT_EQ(loader.bus.callCount("DevDownLoad"), sentAtClose);
         const auto bytes = loader.bus.emulator.trace().calls("SndModData");
-        outcome.abortedAfterClose = !bytes.empty() && bytes.back().arguments.at(1) == 0x1B;
-    }
-    if (target == Target::Device) {
-        outcome.flashDifferences =
-            flashDifferences(loader.bus.emulator.device(3)->loader().flash(),
-                             expectedImages(loader.folder.path(QStringLiteral("F4008-0111.hex")), 0x40000));
-        outcome.stillInLoader = loader.bus.emulator.device(3)->loader().inLoader();
+        EXPECT_TRUE(!bytes.empty() && bytes.back().arguments.at(1) == 0x1B)
+            << "the load in hand ends with the abort byte";
+        EXPECT_TRUE(target == Target::Module || !loader.bus.emulator.device(3)->loader().inLoader());
     } else {
-        outcome.flashDifferences =
-            flashDifferences(loader.bus.emulator.moduleLoader().flash(),
-                             expectedImages(loader.folder.path(QStringLiteral("UsbModule-0103.hex")), 0, true));
+        // Nothing here is a reason for the load to fail, nor to leave USB mode under it.
+        EXPECT_TRUE(complete) << statuses.join(QLatin1Char('|')).toStdString();
+        EXPECT_TRUE(!loader.window.isNull() && loader.f().Check3->isChecked());
     }
-    return outcome;
-}
-
-std::size_t downloadMessagesOfACleanLoad(Target target)
-{
-    FlashLoader loader;
-    startLoad(loader, target);
-    EXPECT_TRUE(loader.runUntil([&] { return !loader.window->loadRunning(); }));
-    return loader.bus.callCount("DevDownLoad");
 }
 
 void tryEveryStep(Target target)
 {
-    const std::size_t steps = downloadMessagesOfACleanLoad(target);
+    std::size_t steps = 0;
+    {
+        FlashLoader loader;
+        startLoad(loader, target);
+        EXPECT_TRUE(loader.runUntil([&] { return !loader.window->loadRunning(); }));
+        steps = loader.bus.callCount("DevDownLoad");
+    }
     ASSERT_GT(steps, 10u);
-    for (const Act act : {Act::PauseHold, Act::PauseBlink, Act::DoubleClick, Act::Close, Act::LeaveUsbMode}) {
+    for (const auto &[act, name] : Acts) {
         for (std::size_t step = 1; step <= steps; ++step) {
-            SCOPED_TRACE(std::string(nameOf(act)) + " at download message " + std::to_string(step));
-            const Outcome o = loadWith(target, act, step);
-            if (saysComplete(o.statuses)) {
-                EXPECT_EQ(o.flashDifferences, 0u) << "complete over a flash that differs from the file";
-            }
-            if (act == Act::Close) {
-                ASSERT_TRUE(o.closed);
-                EXPECT_FALSE(saysComplete(o.statuses));
-                EXPECT_EQ(o.sentAfterClose, 0u);
-                EXPECT_TRUE(o.abortedAfterClose) << "the load in hand ends with the abort byte";
-                EXPECT_FALSE(o.stillInLoader);
-            } else {
-                // Nothing here is a reason for the load to fail, nor to leave USB mode under it.
-                EXPECT_TRUE(saysComplete(o.statuses)) << o.statuses.join(QLatin1Char('|')).toStdString();
-                EXPECT_TRUE(o.usbTicked);
-            }
+            SCOPED_TRACE(std::string(name) + " at download message " + std::to_string(step));
+            loadWith(target, act, step);
         }
     }
 }
