@@ -28,6 +28,7 @@ inline FlashLoaderOptions engineering()
 
 // A flash loader on an emulated bus, in its own working folder.
 struct FlashLoader {
+    inline static const QColor Information{0xC0, 0xFF, 0xFF};
     inline static const QColor Success{0xC0, 0xFF, 0xC0};
     inline static const QColor Error{0xFF, 0xC0, 0xC0};
 
@@ -102,14 +103,6 @@ struct FlashLoader {
             return false;
         QTest::mouseClick(f().Command1, Qt::LeftButton);
         return true;
-    }
-
-    std::vector<std::vector<long long>> configCalls()
-    {
-        std::vector<std::vector<long long>> calls;
-        for (const auto &e : bus.emulator.trace().calls("ConfigQwil"))
-            calls.push_back(e.arguments);
-        return calls;
     }
 
     // Moves time on in small steps until done() holds; false when it never does.
