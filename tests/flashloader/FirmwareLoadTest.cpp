@@ -193,6 +193,7 @@ TEST(FirmwareLoad, PauseHoldsTheTransferAndResumesIt)
     FlashLoader loader(emu::Scenario::defaultBus(), engineering());
     loader.copyDemoFirmware();
     loader.startUp();
+    loader.f().Check2->setChecked(true);
     loader.startDeviceLoad("3", {3});
     ASSERT_TRUE(loader.runUntil([&] { return loader.bus.callCount("DevDownLoad") >= 6; }));
     ASSERT_FALSE(loader.f().Check4->isHidden());
@@ -206,6 +207,7 @@ TEST(FirmwareLoad, PauseHoldsTheTransferAndResumesIt)
 
     QTest::mouseClick(loader.f().Check4, Qt::LeftButton);
     ASSERT_TRUE(loader.reaches("Upload Complete"));
+    EXPECT_TRUE(loader.f().Text8->toPlainText().contains(QStringLiteral("\nChecksum = "))) << "the engine's notes";
 }
 
 TEST(FirmwareLoad, DirectFileModeSendsTheChosenFileToTheTypedAddress)

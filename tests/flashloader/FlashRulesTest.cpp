@@ -46,6 +46,8 @@ TEST(ScanRules, DevicesAndTheirRowsKeepTheirColumns)
     std::array<std::uint8_t, 31> reply{0xF0, 10,   0x00, 0x02, 0x01, 0xC4, 10,   0x23, 0x15,
                                        0x01, 0x00, 'H',  'D',  '2',  '3',  0x00, '5'};
     EXPECT_EQ(ScanRules::row(ScanRules::device(10, reply)), " 10 HD23 52315  0100   ");
+    EXPECT_TRUE(ScanRules::isValidReply(0, reply, 10, 10));
+    EXPECT_FALSE(ScanRules::isValidReply(7, reply, 10, 10)) << "a reply left in the buffer by a failed call";
     reply[7] = 0x01;
     reply[8] = 0x0A;
     reply[16] = 0x00;
