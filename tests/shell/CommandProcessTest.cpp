@@ -58,6 +58,12 @@ Ran finished(QProcess &process)
             QString::fromLocal8Bit(process.readAllStandardError())};
 }
 
+// The words of a command line that holds no blanks within a word.
+QStringList words(const char *line)
+{
+    return QString::fromLatin1(line).split(QLatin1Char(' '));
+}
+
 Ran service(const QStringList &arguments, const QString &folder, const QString &scenario = {})
 {
     QProcess process;
@@ -69,7 +75,7 @@ Ran service(const QStringList &arguments, const QString &folder, const QString &
 TEST(ServiceCommands, ScanListsTheDevicesThatAnswerInEachFormat)
 {
     WorkingFolder folder;
-    const Ran table = service({QStringLiteral("scan"), QStringLiteral("--to=3")}, folder.path(QString()));
+    const Ran table = service(words("scan --to=3"), folder.path(QString()));
     ASSERT_EQ(table.status, ExitStatus::Completed) << table.err.toStdString();
     const QStringList rows = table.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     ASSERT_EQ(rows.size(), 4);
@@ -78,9 +84,7 @@ TEST(ServiceCommands, ScanListsTheDevicesThatAnswerInEachFormat)
     EXPECT_EQ(rows[3], "   3  PTZ     4008  0105");
     EXPECT_TRUE(table.err.contains(QStringLiteral("Scanning Network for Devices")));
 
-    const Ran json = service({QStringLiteral("scan"), QStringLiteral("--to=3"), QStringLiteral("--format"),
-                              QStringLiteral("json")},
-                             folder.path(QString()));
+    const Ran json = service(words("scan --to=3 --format json"), folder.path(QString()));
     const QJsonArray devices = QJsonDocument::fromJson(json.out.toUtf8()).array();
     ASSERT_EQ(devices.size(), rows.size() - 1);
     EXPECT_EQ(devices[2].toObject().value(QStringLiteral("type")).toString(), "4008");
@@ -95,28 +99,24 @@ TEST(ServiceCommands, ResultsAreWrittenWholeOrTheCommandFails)
     WorkingFolder folder;
     const QString here = folder.path(QString());
     folder.write(QStringLiteral("bus.scenario"), "device 1 type 2315 rev 0200 name \"A,B\"\n");
-    const Ran csv = service({QStringLiteral("scan"), QStringLiteral("--to=1"), QStringLiteral("--format=csv")}, here,
-                            folder.path(QStringLiteral("bus.scenario")));
+    const Ran csv = service(words("scan --to=1 --format=csv"), here, folder.path(QStringLiteral("bus.scenario")));
     EXPECT_EQ(csv.out, "address,name,type,revision\n1,\"A,B\",2315,0200\n") << csv.err.toStdString();
 
     folder.write(QStringLiteral("lost.scenario"), "device 1 type 2315 rev 0200 name \"ONE\"\n"
                                                   "device 3 type 4008 rev 0105 name \"PTZ\"\n"
                                                   "fault unplug-on GetConfigData 2\n");
     const QString lost = folder.path(QStringLiteral("lost.scenario"));
-    const Ran scan = service({QStringLiteral("scan"), QStringLiteral("--to=4")}, here, lost);
+    const Ran scan = service(words("scan --to=4"), here, lost);
     EXPECT_EQ(scan.status, ExitStatus::NoModule);
     EXPECT_EQ(scan.out, "Addr  Name    Type  Rev\n   1  ONE     2315  0200\n");
     EXPECT_EQ(scan.err.count(QStringLiteral("The USB module was lost (")), 1) << scan.err.toStdString();
-    const Ran load = service({QStringLiteral("load"), QStringLiteral("1"), QStringLiteral("--to=4"),
-                              QStringLiteral("--latest")},
-                             here, lost);
+    const Ran load = service(words("load 1 --to=4 --latest"), here, lost);
     EXPECT_EQ(load.status, ExitStatus::NoModule);
     EXPECT_EQ(load.out, "Addr  Type  Before  After  Status\n   1  2315  0200    -      not loaded\n");
     EXPECT_FALSE(load.err.contains(QStringLiteral("Upload Complete"))) << load.err.toStdString();
     // Monitor: the loss is told once, in the same words, however many reads carried it.
     folder.write(QStringLiteral("traffic.scenario"), "traffic 400\nfault unplug-on GetData 30\n");
-    const Ran monitor = service({QStringLiteral("monitor"), QStringLiteral("--seconds=5")}, here,
-                                folder.path(QStringLiteral("traffic.scenario")));
+    const Ran monitor = service(words("monitor --seconds=5"), here, folder.path(QStringLiteral("traffic.scenario")));
     EXPECT_EQ(monitor.status, ExitStatus::NoModule);
     EXPECT_EQ(monitor.err, "The USB module was lost (USB link error, driver answer 5). Connect the module and "
                            "try again.\n");
@@ -142,8 +142,7 @@ TEST(ServiceCommands, ResultsAreWrittenWholeOrTheCommandFails)
     }
 
     QFile::copy(QStringLiteral(QUILL_SOURCE_DIR "/demo/UsbModule-0103.hex"), folder.path(QStringLiteral("m.hex")));
-    const Ran tried = service(
-        {QStringLiteral("load"), QStringLiteral("--module"), QStringLiteral("m.hex"), QStringLiteral("--dry-run")}, here);
+    const Ran tried = service(words("load --module m.hex --dry-run"), here);
     EXPECT_EQ(tried.status, ExitStatus::Completed) << tried.err.toStdString();
     EXPECT_EQ(tried.out, "m.hex: would be loaded into the module\n");
     EXPECT_FALSE(tried.err.contains(QStringLiteral("Load Complete"))) << tried.err.toStdString();
@@ -160,17 +159,12 @@ TEST(ServiceCommands, EveryKindOfFailureHasItsOwnStatus)
     };
     const Case cases[] = {
         {{QStringLiteral("bogus")}, ExitStatus::Usage, "Unknown command: bogus"},
-        {{QStringLiteral("tables"), QStringLiteral("missing")}, ExitStatus::Failed, "no such folder"},
-        {{QStringLiteral("monitor"), QStringLiteral("--play"), QStringLiteral("missing.mon")},
-         ExitStatus::Failed,
-         "Cannot open missing.mon: No such file or directory"},
+        {words("tables missing"), ExitStatus::Failed, "no such folder"},
+        {words("monitor --play missing.mon"), ExitStatus::Failed, "Cannot open missing.mon: No such file or directory"},
         // Random bytes are not a log; the rule that refuses them is named.
-        {{QStringLiteral("monitor"), QStringLiteral("--play"), QStringLiteral("noise.mon")},
-         ExitStatus::Failed,
+        {words("monitor --play noise.mon"), ExitStatus::Failed,
          "Cannot open noise.mon: not a monitor log: it holds binary data (a NUL byte)"},
-        {{QStringLiteral("monitor"), QStringLiteral("--log"), QStringLiteral("missing/bus.mon")},
-         ExitStatus::Failed,
-         "Cannot create missing/bus.mon"},
+        {words("monitor --log missing/bus.mon"), ExitStatus::Failed, "Cannot create missing/bus.mon"},
         // No command and no display: the windows cannot open, and say so.
         {{}, ExitStatus::Usage, "quillbus-service: the windows cannot open: "},
     };
@@ -180,8 +174,7 @@ TEST(ServiceCommands, EveryKindOfFailureHasItsOwnStatus)
     folder.write(QStringLiteral("noise.mon"), noise);
     // A log's control characters never reach the terminal.
     folder.write(QStringLiteral("escape.mon"), "   1.000   02 C0 \x1B]0;owned\x07\r\n");
-    const Ran escaped =
-        service({QStringLiteral("monitor"), QStringLiteral("--play"), QStringLiteral("escape.mon")}, here);
+    const Ran escaped = service(words("monitor --play escape.mon"), here);
     EXPECT_EQ(escaped.out, "  1.000   02 C0 \\x1B]0;owned\\x07\n") << escaped.err.toStdString();
     for (const Case &c : cases) {
         const Ran ran = service(c.arguments, here);
@@ -204,7 +197,7 @@ TEST(ServiceCommands, EveryKindOfFailureHasItsOwnStatus)
         EXPECT_TRUE(noModule.err.contains(saying)) << noModule.err.toStdString();
     }
 
-    const Ran help = service({QStringLiteral("scan"), QStringLiteral("--help")}, here);
+    const Ran help = service(words("scan --help"), here);
     EXPECT_EQ(help.status, ExitStatus::Completed);
     EXPECT_TRUE(help.out.startsWith(QStringLiteral("Usage: quillbus-service scan")));
 }
@@ -233,9 +226,8 @@ TEST(ServiceCommands, MonitorRowsAndLogAreTheWindowsAndAnInterruptClosesTheLogWh
     WorkingFolder folder;
     folder.write(QStringLiteral("bus.scenario"), "device 1 type 2315\ndevice 2 type 4008\ntraffic 50 seed 11\n");
     const QString scenario = folder.path(QStringLiteral("bus.scenario"));
-    const Ran counted = service({QStringLiteral("monitor"), QStringLiteral("--count=20"), QStringLiteral("--log"),
-                                 QStringLiteral("counted.mon"), QStringLiteral("--address=02")},
-                                folder.path(QString()), scenario);
+    const Ran counted =
+        service(words("monitor --count=20 --log counted.mon --address=02"), folder.path(QString()), scenario);
     ASSERT_EQ(counted.status, ExitStatus::Completed) << counted.err.toStdString();
     const QStringList rows = linesOf(counted.out);
     ASSERT_GE(rows.size(), 20);
@@ -261,8 +253,7 @@ TEST(ServiceCommands, MonitorRowsAndLogAreTheWindowsAndAnInterruptClosesTheLogWh
     EXPECT_EQ(all.mid(first, shown.size()), shown);
 
     QProcess running;
-    startService(running, {QStringLiteral("monitor"), QStringLiteral("--log"), QStringLiteral("stopped.mon")},
-                 folder.path(QString()), scenario);
+    startService(running, words("monitor --log stopped.mon"), folder.path(QString()), scenario);
     ASSERT_TRUE(QTest::qWaitFor([&] { return running.bytesAvailable() > 400; }, 10000));
     ::kill(static_cast<pid_t>(running.processId()), SIGINT);
     const Ran stopped = finished(running);
@@ -271,8 +262,8 @@ TEST(ServiceCommands, MonitorRowsAndLogAreTheWindowsAndAnInterruptClosesTheLogWh
     EXPECT_GE(printed.size(), 5);
     EXPECT_EQ(linesOf(QString::fromLatin1(folder.read(QStringLiteral("stopped.mon")))), printed);
 
-    const Ran played = service({QStringLiteral("monitor"), QStringLiteral("--play"), QStringLiteral("counted.mon")},
-                               folder.path(QString()), folder.path(QStringLiteral("no.scenario")));
+    const Ran played = service(words("monitor --play counted.mon"), folder.path(QString()),
+                               folder.path(QStringLiteral("no.scenario")));
     ASSERT_EQ(played.status, ExitStatus::Completed) << played.err.toStdString();
     QStringList aligned;
     for (const QString &row : rows)
@@ -339,31 +330,27 @@ TEST(ServiceCommands, AFailedLoadNamesItsStatusAndEndsAsFailed)
     const QString firmware = firmwareFolder(folder);
     folder.write(QStringLiteral("nak.scenario"), "device 3 type 4008 rev 0110 name \"PTZ\" load-fault 68 nak 5\n"
                                                  "trace driver.trace\n");
-    const Ran failed = service({QStringLiteral("load"), QStringLiteral("3"), QStringLiteral("--to=3")}, firmware,
-                               folder.path(QStringLiteral("nak.scenario")));
+    const Ran failed = service(words("load 3 --to=3"), firmware, folder.path(QStringLiteral("nak.scenario")));
     EXPECT_EQ(failed.status, ExitStatus::Failed);
     EXPECT_EQ(tableRows(failed.out), QStringList{"   3  4008  0110    0111   Checksum Error, Device Adr 3"});
 
     // An address asked for that does not answer has its row, and the command fails; a dry
     // run sends nothing to the device.
     QFile::remove(firmware + QStringLiteral("/driver.trace"));
-    const Ran silent = service({QStringLiteral("load"), QStringLiteral("2"), QStringLiteral("3"),
-                                QStringLiteral("--to=3"), QStringLiteral("--dry-run")},
-                               firmware, folder.path(QStringLiteral("nak.scenario")));
+    const Ran silent =
+        service(words("load 2 3 --to=3 --dry-run"), firmware, folder.path(QStringLiteral("nak.scenario")));
     EXPECT_EQ(silent.status, ExitStatus::Failed);
     EXPECT_EQ(silent.out, "   2        No answer to the scan: not loaded\n   3  4008  F4008-0111.hex\n");
     const QByteArray trace = folder.read(QStringLiteral("firmware/driver.trace"));
     EXPECT_TRUE(trace.contains("GetConfigData"));
     EXPECT_FALSE(trace.contains("DevDownLoad")) << "a dry run sends nothing";
-    const Ran csv = service({QStringLiteral("load"), QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("--to=3"),
-                             QStringLiteral("--dry-run"), QStringLiteral("--format=csv")},
-                            firmware, folder.path(QStringLiteral("nak.scenario")));
+    const Ran csv =
+        service(words("load 2 3 --to=3 --dry-run --format=csv"), firmware, folder.path(QStringLiteral("nak.scenario")));
     EXPECT_EQ(csv.out, "address,type,file,before,after,status,outcome\n"
                        "2,,,,-,No answer to the scan: not loaded,not loaded\n"
                        "3,4008,F4008-0111.hex,0110,-,,would load\n");
-    const Ran json = service({QStringLiteral("load"), QStringLiteral("3"), QStringLiteral("--to=3"),
-                              QStringLiteral("--format"), QStringLiteral("json")},
-                             firmware, folder.path(QStringLiteral("nak.scenario")));
+    const Ran json =
+        service(words("load 3 --to=3 --format json"), firmware, folder.path(QStringLiteral("nak.scenario")));
     EXPECT_EQ(json.status, ExitStatus::Failed);
     const QJsonArray records = QJsonDocument::fromJson(json.out.toUtf8()).array();
     ASSERT_EQ(records.size(), 1) << json.out.toStdString();
@@ -379,8 +366,7 @@ TEST(ServiceCommands, AFailedLoadNamesItsStatusAndEndsAsFailed)
     // Interrupted while it scans, the load ends with nothing sent to a device.
     QFile::remove(firmware + QStringLiteral("/driver.trace"));
     QProcess interrupted;
-    startService(interrupted, {QStringLiteral("load"), QStringLiteral("3"), QStringLiteral("--to=3")}, firmware,
-                 folder.path(QStringLiteral("nak.scenario")));
+    startService(interrupted, words("load 3 --to=3"), firmware, folder.path(QStringLiteral("nak.scenario")));
     ASSERT_TRUE(QTest::qWaitFor([&] { return interrupted.readAllStandardError().contains("Scanning"); }, 10000));
     ::kill(static_cast<pid_t>(interrupted.processId()), SIGINT);
     const Ran stopped = finished(interrupted);
@@ -389,22 +375,19 @@ TEST(ServiceCommands, AFailedLoadNamesItsStatusAndEndsAsFailed)
     EXPECT_TRUE(stopped.out.isEmpty()) << stopped.out.toStdString();
     EXPECT_FALSE(folder.read(QStringLiteral("firmware/driver.trace")).contains("DevDownLoad"));
 
-    const Ran module = service({QStringLiteral("load"), QStringLiteral("--module"), QStringLiteral("UsbModule-0103.hex")},
-                               firmware);
+    const Ran module = service(words("load --module UsbModule-0103.hex"), firmware);
     EXPECT_EQ(module.status, ExitStatus::Completed) << module.err.toStdString();
     EXPECT_EQ(module.out, "UsbModule-0103.hex: Load Complete - Recycle Power\n");
     folder.write(QStringLiteral("firmware/empty.hex"), "S0030000FC\r\n");
     // A device's file named on the command line, where it was typed; one that holds no
     // firmware is refused before anything is sent, says nothing complete and leaves nothing.
-    const Ran named = service({QStringLiteral("load"), QStringLiteral("3"), QStringLiteral("--to=3"),
-                               QStringLiteral("--file"), QStringLiteral("3=firmware/empty.hex")},
-                              folder.path(QString()), folder.path(QStringLiteral("nak.scenario")));
+    const Ran named = service(words("load 3 --to=3 --file 3=firmware/empty.hex"), folder.path(QString()),
+                              folder.path(QStringLiteral("nak.scenario")));
     EXPECT_EQ(named.status, ExitStatus::Failed);
     EXPECT_EQ(tableRows(named.out), QStringList{"   3  4008  0110    0110   Improper File Format"});
     EXPECT_FALSE(named.err.contains(QStringLiteral("Upload Complete"))) << named.err.toStdString();
     EXPECT_FALSE(QFile::exists(firmware + QStringLiteral("/empty.hexa.dwn")));
-    const Ran empty = service({QStringLiteral("load"), QStringLiteral("--module"), QStringLiteral("empty.hex")},
-                              firmware);
+    const Ran empty = service(words("load --module empty.hex"), firmware);
     EXPECT_EQ(empty.status, ExitStatus::Failed);
     EXPECT_TRUE(empty.err.contains(QStringLiteral("empty.hex: Invalid Load File"))) << empty.err.toStdString();
 }
