@@ -16,7 +16,7 @@ constexpr std::uint8_t DrainMarker = 0x2A;
 
 NetworkScan::NetworkScan(ModuleDriver &driver, QObject *parent)
     : QObject(parent), m_driver(driver),
-      m_startDelay(new FormTimer(QStringLiteral("scanStartDelay"), StartDelayMs, parent))
+      m_startDelay(new FormTimer(QStringLiteral("scanStartDelay"), StartDelayMs, parent ? parent : this))
 {
     m_startDelay->setSingleShot(true);
     connect(m_startDelay, &FormTimer::timeout, this, &NetworkScan::run);

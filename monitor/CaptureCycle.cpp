@@ -16,8 +16,9 @@ constexpr std::uint8_t CaptureChannel = 5;
 } // namespace
 
 CaptureCycle::CaptureCycle(ModuleDriver &driver, QObject *window)
-    : QObject(window), m_driver(driver), m_capture(new FormTimer(QStringLiteral("captureTick"), CaptureTickMs, window)),
-      m_drain(new FormTimer(QStringLiteral("drainTick"), DrainTickMs, window))
+    : QObject(window), m_driver(driver),
+      m_capture(new FormTimer(QStringLiteral("captureTick"), CaptureTickMs, window ? window : this)),
+      m_drain(new FormTimer(QStringLiteral("drainTick"), DrainTickMs, window ? window : this))
 {
     connect(m_capture, &FormTimer::timeout, this, &CaptureCycle::captureTick);
     connect(m_drain, &FormTimer::timeout, this, &CaptureCycle::drainTick);
