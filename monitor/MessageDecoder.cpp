@@ -7,15 +7,6 @@
 namespace MessageDecoder {
 namespace {
 
-// How a command's number is taken from its parameters.
-enum class Number { None, FirstPlusOne, Second, First };
-
-struct Entry {
-    int code;
-    const char *text;
-    Number number;
-};
-
 constexpr std::array<Entry, 57> Table{{
     {0x63, "Update Program", Number::None},
     {0x64, "Start Program Load", Number::None},
@@ -76,9 +67,12 @@ constexpr std::array<Entry, 57> Table{{
     {0xD2, "Lock Camera", Number::First},
 }};
 
-constexpr int RepeatPattern = 0xA3;
-constexpr int VariableSpeedMove = 0xC0;
-constexpr int Unreadable = 0x7F;
+constexpr std::array<Entry, 4> Directions{{
+    {0x81, "Pan Left", Number::None},
+    {0x82, "Pan Right", Number::None},
+    {0x84, "Tilt Up", Number::None},
+    {0x85, "Tilt Down", Number::None},
+}};
 
 int pair(const QString &text, qsizetype at)
 {
@@ -91,17 +85,24 @@ Description variableSpeedMove(int direction, int speed)
 {
     if (direction == Unreadable || speed == Unreadable)
         return {InvalidCommand, true};
-    const char *words = direction == 0x81   ? "Pan Left"
-                        : direction == 0x82 ? "Pan Right"
-                        : direction == 0x84 ? "Tilt Up"
-                        : direction == 0x85 ? "Tilt Down"
-                                            : nullptr;
-    if (!words)
-        return {};
-    return {QString::fromLatin1(words) + TextFormat::numberText(speed) + QStringLiteral(" Deg/Sec"), false};
+    for (const Entry &entry : Directions) {
+        if (entry.code == direction)
+            return {QString::fromLatin1(entry.text) + TextFormat::numberText(speed) + QLatin1String(SpeedUnit), false};
+    }
+    return {};
 }
 
 } // namespace
+
+std::span<const Entry> commands()
+{
+    return Table;
+}
+
+std::span<const Entry> speedDirections()
+{
+    return Directions;
+}
 
 QString commandName(int code)
 {
@@ -120,7 +121,7 @@ Description describe(const QString &dataText)
     if (command == VariableSpeedMove)
         return variableSpeedMove(p1, p2);
     if (command == RepeatPattern)
-        return {QString::fromLatin1(p1 == 0 ? "Run Pattern" : "Repeat Pattern") + TextFormat::numberText(p2 + 1),
+        return {QString::fromLatin1(p1 == 0 ? RunPatternText : RepeatPatternText) + TextFormat::numberText(p2 + 1),
                 false};
     for (const Entry &entry : Table) {
         if (entry.code != command)
