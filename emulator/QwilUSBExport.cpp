@@ -42,6 +42,10 @@ Instance &instance()
 
 } // namespace
 
+// Tells a program that loaded this library that the module is emulated, and which variable
+// names the scenario; reading it starts no emulator.
+extern "C" __attribute__((visibility("default"))) const char QwilEmulatorScenarioVariable[] = "QWILUSB_SCENARIO";
+
 #define QWIL_EXPORT_OPERATION(name, params, args)                              \
     extern "C" __attribute__((visibility("default"))) std::int32_t name params \
     {                                                                          \

@@ -29,6 +29,11 @@ void *openByName(const std::string &name)
 
 LibraryDriver::LibraryDriver(std::string libraryName) : m_libraryName(std::move(libraryName)) {}
 
+bool LibraryDriver::exports(const char *name)
+{
+    return load() && dlsym(m_handle, name) != nullptr;
+}
+
 LibraryDriver::~LibraryDriver()
 {
     if (m_handle)

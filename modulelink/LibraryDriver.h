@@ -20,6 +20,8 @@ public:
 
     // Loads the library now if it has not been tried; true when all operations resolved.
     bool load();
+    // The usable library exports this name too (the emulator marks itself so).
+    bool exports(const char *name);
     // Why the library is unusable; empty while it loads or works.
     const std::string &loadError() const { return m_loadError; }
 

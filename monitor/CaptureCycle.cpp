@@ -4,6 +4,7 @@
 #include "ModuleConnection.h"
 #include "TimeSource.h"
 
+#include <QDateTime>
 #include <QLocale>
 
 #include <utility>
@@ -94,6 +95,7 @@ double CaptureCycle::secondsSinceStart(std::int64_t atMs) const
 void CaptureCycle::beginRun(const QString &addressList, const QString &commandList)
 {
     m_startMs = TimeSource::clock().nowMs();
+    m_startWallMs = QDateTime::currentMSecsSinceEpoch();
     addressFilter.parse(addressList);
     commandFilter.parse(commandList);
 }
@@ -178,6 +180,7 @@ void CaptureCycle::takeRecord(const ModuleRecord &record)
     }
     m_previousOffset = t;
     emit line(row.text);
+    emit shownRecord(record, m_startWallMs + (record.answeredMs - m_startMs));
     if (log.isOpen() && !log.writeRow(row.text)) {
         const QString error = log.errorString();
         log.close();

@@ -75,6 +75,9 @@ public:
 
 signals:
     void line(const QString &text);
+    // The record a live row was made of, right after its line, and when it was answered
+    // (milliseconds since the epoch: the row's time on the wall clock).
+    void shownRecord(const ModuleRecord &record, std::int64_t wallMs);
     void driverError(int code);
     void invalidCommand();
     void endOfFile();
@@ -94,6 +97,7 @@ private:
     FormTimer *m_capture;
     FormTimer *m_drain;
     std::int64_t m_startMs = 0;
+    std::int64_t m_startWallMs = 0;
     double m_previousOffset = 0;
     bool m_firstRow = true;
     bool m_fetching = false;

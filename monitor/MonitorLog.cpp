@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <unistd.h>
 
@@ -37,6 +38,56 @@ QString aligned(const QString &field)
     const qsizetype dot = field.indexOf(QLatin1Char('.'));
     const qsizetype column = dot < 0 ? field.size() + 1 : dot + 1;
     return column < 4 ? QString(4 - column, QLatin1Char(' ')) + field : field;
+}
+
+namespace {
+constexpr qsizetype HeaderChars = 10;
+
+// Bytes from pairs of upper-case hex digits, as rows write them; nothing for other text.
+std::optional<std::vector<std::uint8_t>> hexPairs(QStringView text)
+{
+    const auto digit = [](QChar c) {
+        return c >= u'0' && c <= u'9' ? c.unicode() - u'0' : c >= u'A' && c <= u'F' ? c.unicode() - u'A' + 10 : -1;
+    };
+    if (text.isEmpty() || text.size() % 2 != 0)
+        return std::nullopt;
+    std::vector<std::uint8_t> bytes;
+    for (qsizetype i = 0; i < text.size(); i += 2) {
+        const int high = digit(text[i]);
+        const int low = digit(text[i + 1]);
+        if (high < 0 || low < 0)
+            return std::nullopt;
+        bytes.push_back(static_cast<std::uint8_t>(high * 16 + low));
+    }
+    return bytes;
+}
+} // namespace
+
+// A row is its time, the message's first five bytes (fewer when it was shorter), " ** "
+// where the monitor marked it, the command and parameters, and their description. The
+// description's words are never upper-case hex pairs, so the data field is told from them.
+std::optional<LoggedRow> readRow(const QString &line, const QLocale &locale)
+{
+    const QStringList fields = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (fields.size() < 2)
+        return std::nullopt;
+    LoggedRow row;
+    bool number = false;
+    row.seconds = locale.toDouble(fields[0], &number);
+    if (!number)
+        row.seconds = QLocale::c().toDouble(fields[0], &number);
+    if (!number || !std::isfinite(row.seconds) || row.seconds < 0)
+        return std::nullopt;
+    const auto header = hexPairs(fields[1]);
+    if (!header || fields[1].size() > HeaderChars)
+        return std::nullopt;
+    row.bytes = *header;
+    qsizetype next = fields.size() > 2 && fields[2] == QLatin1String("**") ? 3 : 2;
+    if (fields[1].size() == HeaderChars && next < fields.size()) {
+        if (const auto data = hexPairs(fields[next]))
+            row.bytes.insert(row.bytes.end(), data->begin(), data->end());
+    }
+    return row;
 }
 
 } // namespace MonitorLog

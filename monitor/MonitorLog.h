@@ -2,10 +2,13 @@
 
 #include <QDate>
 #include <QFile>
+#include <QLocale>
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
 #include <optional>
+#include <vector>
 
 // ".mon" log files: rows written one per CR LF line, and played back line by line
 // (CR LF, LF or CR alone ending a line).
@@ -20,6 +23,17 @@ QString defaultName(const QString &dateText, const QString &timeText, const QDat
 
 // A played-back line with its "." moved to column 4 (blanks put in front).
 QString aligned(const QString &field);
+
+// What a row of a log still tells of its message: the time it shows and the bytes from
+// the address to the last parameter (the check byte is not in the row).
+struct LoggedRow {
+    double seconds = 0;
+    std::vector<std::uint8_t> bytes;
+};
+
+// A log line read back as a row (the time in locale's number format or the C one); nothing
+// when the line is not a row.
+std::optional<LoggedRow> readRow(const QString &line, const QLocale &locale);
 
 } // namespace MonitorLog
 

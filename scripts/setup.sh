@@ -11,6 +11,7 @@ packages=(
   clang libclang-rt-14-dev
   desktop-file-utils dpkg-dev
   lintian appstream man-db
+  libpcap-dev tshark
 )
 
 missing=()
@@ -30,5 +31,7 @@ if [ "$(id -u)" -ne 0 ]; then
   sudo=(sudo)
 fi
 echo "setup: installing ${missing[*]}"
+# Wireshark's capture helper stays without setuid, and apt asks nothing about it.
+echo "wireshark-common wireshark-common/install-setuid boolean false" | "${sudo[@]}" debconf-set-selections
 "${sudo[@]}" apt-get update
-DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y "${missing[@]}"
+"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"

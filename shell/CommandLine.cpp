@@ -15,16 +15,17 @@
 
 namespace {
 
-const QString Commands = QStringLiteral(
-    "\nCommands (each has its own --help):\n"
-    "  scan                  Scan the bus for devices and list those that answer.\n"
-    "  monitor               Show the bus monitor's rows; log them, or play a log back.\n"
-    "  load                  Load firmware into scanned devices, the module, or over a serial port.\n"
-    "  erase                 Erase a board's flash, or sectors of it, over a serial port.\n"
-    "  tables <dir>          Write the five lookup-table headers into dir.\n"
-    "\nWithout a command the windows open, working in --working-folder (the launcher gives\n"
-    "~/Quillbus) or where the program was started. Commands work where they are started, or in\n"
-    "their --folder. Paths on the command line mean what they mean where it was typed.\n");
+const QString Commands =
+    QStringLiteral("\nCommands (each has its own --help):\n"
+                   "  scan                  Scan the bus for devices and list those that answer.\n"
+                   "  monitor               Show the bus monitor's rows; log them, or play a log back.\n"
+                   "  load                  Load firmware into scanned devices, the module, or over a serial port.\n"
+                   "  erase                 Erase a board's flash, or sectors of it, over a serial port.\n"
+                   "  tables <dir>          Write the five lookup-table headers into dir.\n"
+                   "  extcap                Wireshark's capture program for the bus (see extcap --help).\n"
+                   "\nWithout a command the windows open, working in --working-folder (the launcher gives\n"
+                   "~/Quillbus) or where the program was started. Commands work where they are started, or in\n"
+                   "their --folder. Paths on the command line mean what they mean where it was typed.\n");
 
 CommandLine refused(const QString &why, const QString &command = {})
 {
@@ -173,9 +174,15 @@ CommandLine parseMonitor(const QStringList &arguments)
     const QCommandLineOption play(QStringLiteral("play"),
                                   QStringLiteral("Play a log back instead of capturing (no module needed)."),
                                   QStringLiteral("file"));
-    const QCommandLineOption absolute(QStringLiteral("absolute"),
-                                      QStringLiteral("Times from the start rather than from the row before."));
-    command.parser.addOptions({address, commands, log, seconds, count, play, absolute});
+    const QCommandLineOption absolute(
+        QStringLiteral("absolute"),
+        QStringLiteral("Times from the start rather than from the row before (with --play --pcap: the log's are)."));
+    const QCommandLineOption pcap(
+        QStringLiteral("pcap"),
+        QStringLiteral("Write the rows' messages into a capture file for Wireshark as well; \"-\" writes it on\n"
+                       "standard output instead of the rows. With --play, converts the log at once."),
+        QStringLiteral("file"));
+    command.parser.addOptions({address, commands, log, seconds, count, play, absolute, pcap});
     if (const auto answer = command.read(arguments))
         return *answer;
     const QCommandLineParser &parser = command.parser;
@@ -194,6 +201,9 @@ CommandLine parseMonitor(const QStringList &arguments)
     }
     m.logPath = parser.value(log);
     m.playPath = parser.value(play);
+    m.pcapPath = parser.value(pcap);
+    if (parser.isSet(pcap) && m.pcapPath.isEmpty())
+        return command.refuse(QStringLiteral("--pcap takes a file, or - for standard output"));
     m.absoluteTime = parser.isSet(absolute);
     bool ok = true;
     if (parser.isSet(seconds))
@@ -398,6 +408,71 @@ CommandLine parseErase(const QStringList &arguments)
     return line;
 }
 
+CommandLine parseExtcap(const QStringList &arguments)
+{
+    CommandParser command(
+        QStringLiteral("extcap"), QStringLiteral("extcap --extcap-interfaces | --extcap-interface quillbus ..."),
+        QStringLiteral("Wireshark's capture program for the bus, called by Wireshark through the two-line script\n"
+                       "quillbus in its extcap folder (exec quillbus-service extcap \"$@\"). It names the interface\n"
+                       "quillbus, its link type and options, and with --capture writes the monitor's messages into\n"
+                       "Wireshark's FIFO until Wireshark stops it (SIGTERM) or closes the FIFO; the module is\n"
+                       "released as the monitor releases it."));
+    const QCommandLineOption interfaces(QStringLiteral("extcap-interfaces"), QStringLiteral("List the interface."));
+    const QCommandLineOption interface(QStringLiteral("extcap-interface"),
+                                       QStringLiteral("The interface asked about: quillbus."), QStringLiteral("name"));
+    const QCommandLineOption dlts(QStringLiteral("extcap-dlts"), QStringLiteral("Name the interface's link type."));
+    const QCommandLineOption config(QStringLiteral("extcap-config"), QStringLiteral("List the capture's options."));
+    const QCommandLineOption capture(QStringLiteral("capture"), QStringLiteral("Capture into the FIFO."));
+    const QCommandLineOption fifo(QStringLiteral("fifo"), QStringLiteral("Wireshark's FIFO."), QStringLiteral("path"));
+    const QCommandLineOption version(QStringLiteral("extcap-version"), QStringLiteral("Wireshark's version."),
+                                     QStringLiteral("version"));
+    const QCommandLineOption filter(QStringLiteral("extcap-capture-filter"),
+                                    QStringLiteral("Not used: the address and command filters choose."),
+                                    QStringLiteral("filter"));
+    const QCommandLineOption address(QStringLiteral("address"), QStringLiteral("Leave out these addresses."),
+                                     QStringLiteral("list"));
+    const QCommandLineOption commands(QStringLiteral("command"), QStringLiteral("Leave out these commands."),
+                                      QStringLiteral("list"));
+    const QCommandLineOption scenario(QStringLiteral("scenario"),
+                                      QStringLiteral("The emulator's scenario file, when the emulator is the driver."),
+                                      QStringLiteral("file"));
+    command.parser.addOptions(
+        {interfaces, interface, dlts, config, capture, fifo, version, filter, address, commands, scenario});
+    if (const auto answer = command.read(arguments))
+        return *answer;
+    const QCommandLineParser &parser = command.parser;
+    CommandLine line;
+    line.action = CommandLine::Action::Extcap;
+    ExtcapOptions &x = line.extcap;
+    if (parser.isSet(interfaces))
+        return line;
+    if (parser.value(interface) != ExtcapInterface)
+        return command.refuse(QStringLiteral("--extcap-interface takes ") + ExtcapInterface);
+    if (parser.isSet(dlts) + parser.isSet(config) + parser.isSet(capture) != 1)
+        return command.refuse(QStringLiteral("extcap takes one of --extcap-dlts, --extcap-config and --capture"));
+    x.query = parser.isSet(dlts)     ? ExtcapOptions::Query::Dlts
+              : parser.isSet(config) ? ExtcapOptions::Query::Config
+                                     : ExtcapOptions::Query::Capture;
+    MonitorOptions &m = x.capture;
+    // Wireshark hands an option left empty over as an empty value: no filter.
+    for (const auto &[option, list] : {std::pair{&address, &m.addresses}, std::pair{&commands, &m.commands}}) {
+        if (parser.value(*option).trimmed().isEmpty())
+            continue;
+        const auto taken = MonitorRows::FilterList::wellFormed(parser.value(*option).trimmed());
+        if (!taken)
+            return command.refuse(QStringLiteral("--") + option->names().first() +
+                                  QStringLiteral(" takes hexadecimal pairs from 01 to FF, one character between two "
+                                                 "(\"02 05\"), at most 25"));
+        *list = *taken;
+    }
+    x.scenario = parser.value(scenario);
+    m.pcapPath = parser.value(fifo);
+    m.forWireshark = true;
+    if (x.query == ExtcapOptions::Query::Capture && m.pcapPath.isEmpty())
+        return command.refuse(QStringLiteral("--capture takes --fifo"));
+    return line;
+}
+
 CommandLine parseTables(const QStringList &arguments)
 {
     CommandParser command(
@@ -460,8 +535,8 @@ struct WindowOptions {
 // A word where the windows' options are read: a command that came after an option, or none.
 static CommandLine refusedWord(const QString &word)
 {
-    const bool isCommand = QStringList{QStringLiteral("scan"), QStringLiteral("monitor"), QStringLiteral("load"),
-                                       QStringLiteral("erase"), QStringLiteral("tables")}
+    const bool isCommand = QStringList{QStringLiteral("scan"),  QStringLiteral("monitor"), QStringLiteral("load"),
+                                       QStringLiteral("erase"), QStringLiteral("tables"),  QStringLiteral("extcap")}
                                .contains(word);
     CommandLine line;
     line.action = CommandLine::Action::Refuse;
@@ -487,6 +562,8 @@ CommandLine CommandLine::parseArguments(const QStringList &arguments)
         return parseLoad(rest);
     if (command == QLatin1String("erase"))
         return parseErase(rest);
+    if (command == QLatin1String("extcap"))
+        return parseExtcap(rest);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Service tool for Quillbus domes and devices on the USB module."));

@@ -8,7 +8,7 @@
 
 // The program's command line: what it asks for, read without a window or display.
 struct CommandLine {
-    enum class Action { RunWindows, WriteTables, ShowText, Refuse, Scan, Monitor, Load, Serial };
+    enum class Action { RunWindows, WriteTables, ShowText, Refuse, Scan, Monitor, Load, Serial, Extcap };
 
     Action action = Action::RunWindows;
     FlashLoaderOptions flash;
@@ -17,6 +17,7 @@ struct CommandLine {
     MonitorOptions monitor;
     LoadOptions load;
     SerialOptions serial;
+    ExtcapOptions extcap;
     QString folder; // where a command works; empty: where it was started
     QString workingFolder; // where the windows work; empty: where the program was started
     QString warnings;      // said on standard error when the program starts

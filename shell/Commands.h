@@ -36,14 +36,32 @@ struct MonitorOptions {
     QString commands;
     QString logPath;
     QString playPath; // a log to play back instead of capturing
+    QString pcapPath; // a capture file for Wireshark as well ("-": standard output, instead of the rows)
     bool absoluteTime = false;
     double seconds = 0; // how long to capture; 0: until interrupted
     long long count = 0; // rows to capture at least; 0: no limit
+    // Wireshark's capture: the capture file is its FIFO and the rows go nowhere; its reader
+    // going away ends the capture as SIGTERM does.
+    bool forWireshark = false;
 };
 
 // The bus monitor: its rows on standard output, one a line as the window shows them;
-// SIGINT and SIGTERM stop it cleanly, with the log closed whole.
+// SIGINT and SIGTERM stop it cleanly, with the log closed whole. A log played back into a
+// capture file is converted at once, without the module.
 int runMonitor(ModuleDriver &driver, const MonitorOptions &options);
+
+// What Wireshark asks of its capture program: the interface, its link type and options, or
+// a capture into its FIFO (then through runMonitor).
+inline const QString ExtcapInterface = QStringLiteral("quillbus");
+
+struct ExtcapOptions {
+    enum class Query { Interfaces, Dlts, Config, Capture };
+    Query query = Query::Interfaces;
+    MonitorOptions capture;
+    QString scenario; // the emulator's scenario file, when the emulator is the driver
+};
+
+int runExtcap(ModuleDriver &driver, const ExtcapOptions &options, bool emulatorIsDriver);
 
 struct LoadOptions {
     int highest = 16;

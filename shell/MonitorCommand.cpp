@@ -2,16 +2,46 @@
 
 #include "CaptureCycle.h"
 #include "FormTimer.h"
+#include "PcapWriter.h"
 #include "TerminalLoad.h"
 #include "TerminalOutput.h"
 
+#include <QDateTime>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QTimer>
 
 #include <algorithm>
+#include <cmath>
+#include <csignal>
 #include <cstdio>
 
 namespace {
+
+// Where the capture file goes, in messages.
+QString pcapName(const MonitorOptions &options)
+{
+    return options.pcapPath == QLatin1String("-") ? QStringLiteral("standard output") : options.pcapPath;
+}
+
+// The rows go to standard output unless the capture file does, or Wireshark reads it.
+bool rowsShown(const MonitorOptions &options)
+{
+    return !options.forWireshark && options.pcapPath != QLatin1String("-");
+}
+
+// A capture file's reader that goes away (a pipe, Wireshark's FIFO) is told by the write's
+// failure, not by a signal that would end the program with the module held.
+class BrokenPipeIgnored {
+public:
+    BrokenPipeIgnored() : m_before(std::signal(SIGPIPE, SIG_IGN)) {}
+    ~BrokenPipeIgnored() { std::signal(SIGPIPE, m_before); }
+    BrokenPipeIgnored(const BrokenPipeIgnored &) = delete;
+    BrokenPipeIgnored &operator=(const BrokenPipeIgnored &) = delete;
+
+private:
+    void (*m_before)(int);
+};
 
 // The capture or playback of one command, and how it ends.
 class MonitorRun {
@@ -24,7 +54,7 @@ public:
         QObject::connect(&m_cycle, &CaptureCycle::line, [this](const QString &row) {
             if (m_outputFailed)
                 return;
-            if (!TerminalOutput::write(row + QLatin1Char('\n'))) {
+            if (rowsShown(m_options) && !TerminalOutput::write(row + QLatin1Char('\n'))) {
                 m_outputFailed = true;
                 return fail(ExitStatus::Failed, {});
             }
@@ -40,6 +70,10 @@ public:
             // The rows go on, as in the window; the command ends as failed.
             std::fprintf(stderr, "Cannot write %s: %s\n", qPrintable(m_options.logPath), qPrintable(error));
             m_status = ExitStatus::Failed;
+        });
+        QObject::connect(&m_cycle, &CaptureCycle::shownRecord, [this](const ModuleRecord &record, std::int64_t wallMs) {
+            if (m_pcap.isOpen() && !m_pcap.write(PcapWriter::fromRecord(record, wallMs)))
+                pcapFailed();
         });
         QObject::connect(&m_cycle, &CaptureCycle::endOfFile, [this] { requestStop(); });
         if (InterruptCatcher *catcher = InterruptCatcher::current())
@@ -74,6 +108,12 @@ private:
 
     void startCapture()
     {
+        // Opened before the module is touched: a wrong path costs no capture. A FIFO opens
+        // once its reader does.
+        m_pcap.flushEachPacket = true;
+        if (!m_options.pcapPath.isEmpty() && !m_pcap.open(m_options.pcapPath))
+            return fail(ExitStatus::Failed, QStringLiteral("Cannot create ") + pcapName(m_options) +
+                                                QStringLiteral(": ") + m_pcap.errorString());
         m_live = true;
         m_cycle.connectModule(
             false,
@@ -101,6 +141,15 @@ private:
             m_timeUp.start(static_cast<int>(std::min(m_options.seconds * 1000, 2e9)));
     }
 
+    // Wireshark closing its end is how a live capture into it ends.
+    void pcapFailed()
+    {
+        if (m_options.forWireshark && m_pcap.readerGone())
+            return requestStop();
+        fail(ExitStatus::Failed,
+             QStringLiteral("Cannot write ") + pcapName(m_options) + QStringLiteral(": ") + m_pcap.errorString());
+    }
+
     void fail(int status, const QString &why)
     {
         if (!why.isEmpty())
@@ -125,12 +174,15 @@ private:
         m_timeUp.stop();
         m_cycle.end(m_live);
         m_live = false;
+        if (m_pcap.isOpen() && !m_pcap.close())
+            pcapFailed();
         m_loop.quit();
     }
 
     const MonitorOptions &m_options;
     QObject m_owner;
     CaptureCycle m_cycle;
+    PcapWriter m_pcap;
     QEventLoop m_loop;
     QTimer m_timeUp;
     long long m_rows = 0;
@@ -140,11 +192,68 @@ private:
     bool m_outputFailed = false; // the rows cannot be written: the command ends
 };
 
+// A log turned into a capture file as fast as it reads: no module and no pace. Lines that
+// are not rows are counted and passed over. The packets are dated from when the log was
+// made, its rows' times (from the row before, or with --absolute from the start) added.
+int convertLog(const MonitorOptions &options)
+{
+    LogReader log;
+    if (!log.open(options.playPath)) {
+        std::fprintf(stderr, "Cannot open %s: %s\n", qPrintable(options.playPath), qPrintable(log.errorString()));
+        return ExitStatus::Failed;
+    }
+    PcapWriter pcap;
+    if (!pcap.open(options.pcapPath)) {
+        std::fprintf(stderr, "Cannot create %s: %s\n", qPrintable(pcapName(options)), qPrintable(pcap.errorString()));
+        return ExitStatus::Failed;
+    }
+    const QFileInfo made(options.playPath);
+    const std::int64_t startMs =
+        (made.birthTime().isValid() ? made.birthTime() : made.lastModified()).toMSecsSinceEpoch();
+    const QLocale locale = QLocale::system();
+    double seconds = 0;
+    long long skipped = 0;
+    int status = ExitStatus::Completed;
+    while (!log.atEnd() && !InterruptCatcher::interrupted()) {
+        const QString line = log.next();
+        const std::optional<MonitorLog::LoggedRow> row = MonitorLog::readRow(line, locale);
+        if (!row) {
+            ++skipped;
+            continue;
+        }
+        seconds = options.absoluteTime ? row->seconds : seconds + row->seconds;
+        if (rowsShown(options) && !TerminalOutput::write(MonitorLog::aligned(line) + QLatin1Char('\n'))) {
+            status = ExitStatus::Failed;
+            break;
+        }
+        PcapWriter::Message message;
+        message.wallMs = startMs + std::llround(seconds * 1000);
+        message.bytes = row->bytes;
+        if (!pcap.write(message))
+            break;
+    }
+    if (!log.errorString().isEmpty()) {
+        std::fprintf(stderr, "Cannot read %s: %s\n", qPrintable(options.playPath), qPrintable(log.errorString()));
+        status = ExitStatus::Failed;
+    }
+    if (!pcap.close() || !pcap.errorString().isEmpty()) {
+        std::fprintf(stderr, "Cannot write %s: %s\n", qPrintable(pcapName(options)), qPrintable(pcap.errorString()));
+        status = ExitStatus::Failed;
+    }
+    if (skipped > 0)
+        std::fprintf(stderr, "%s: skipped %lld %s not a row\n", qPrintable(options.playPath), skipped,
+                     skipped == 1 ? "line that is" : "lines that are");
+    return status;
+}
+
 } // namespace
 
 int runMonitor(ModuleDriver &driver, const MonitorOptions &options)
 {
     const InterruptCatcher catcher;
+    const BrokenPipeIgnored pipes;
+    if (!options.playPath.isEmpty() && !options.pcapPath.isEmpty())
+        return convertLog(options);
     MonitorRun run(driver, options);
     return run.run();
 }

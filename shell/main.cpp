@@ -7,6 +7,7 @@
 #include "TerminalOutput.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFileInfo>
 
 #include <cstdio>
@@ -62,6 +63,16 @@ int main(int argc, char *argv[])
         LibraryDriver library;
         DriverThread driver(library);
         return runMonitor(driver, line.monitor);
+    }
+    case CommandLine::Action::Extcap: {
+        QCoreApplication app(argc, argv);
+        LibraryDriver library;
+        const bool emulated = library.exports("QwilEmulatorScenarioVariable");
+        // The emulator reads its scenario at the first driver call, which comes later.
+        if (emulated && !line.extcap.scenario.isEmpty())
+            qputenv("QWILUSB_SCENARIO", QFile::encodeName(line.extcap.scenario));
+        DriverThread driver(library);
+        return runExtcap(driver, line.extcap, emulated);
     }
     case CommandLine::Action::Load:
     case CommandLine::Action::Serial: {
