@@ -71,6 +71,11 @@ TEST(CommandLine, OptionsAndRefusals)
         {{"monitor", "--seconds", "nan"}, "--seconds takes a number of seconds"},
         {{"monitor", "--seconds", "inf"}, "--seconds takes a number of seconds"},
         {{"monitor", "--seconds", "5", "--count", "3"}, "--seconds and --count cannot go together"},
+        {{"monitor", "--pcap="}, "--pcap takes a file, or - for standard output"},
+        {{"extcap", "--extcap-dlts", "--extcap-interface", "eth0"}, "--extcap-interface takes quillbus"},
+        {{"extcap", "--capture", "--extcap-interface", "quillbus"}, "--capture takes --fifo"},
+        {{"extcap", "--capture", "--extcap-interface", "quillbus", "--fifo", "f", "--address", "2"},
+         "--address takes hexadecimal pairs"},
         {{"scan", "--to", "97"}, "--to takes an address from 1 to 96"},
         {{"scan", "--format", "xml"}, "--format takes table, csv or json"},
         {{"scan", "--bogus"}, "scan --help"},
@@ -168,7 +173,7 @@ TEST(CommandLine, TheManualPageAndTheReadmeNameEveryCommandOptionAndStatus)
     const QString manual = QString::fromUtf8(page.readAll()).replace(QStringLiteral("\\-"), QStringLiteral("-"));
     const QString guide = QString::fromUtf8(readme.readAll());
     const QRegularExpression option(QStringLiteral("--[a-z-]+"));
-    for (const char *command : {"", "scan", "monitor", "load", "erase", "tables"}) {
+    for (const char *command : {"", "scan", "monitor", "load", "erase", "tables", "extcap"}) {
         const CommandLine help = *command ? parse({command, "--help"}) : parse({"--help"});
         ASSERT_EQ(help.action, CommandLine::Action::ShowText) << command;
         if (*command) {
