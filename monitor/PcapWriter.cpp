@@ -34,14 +34,15 @@ void putTag(std::vector<std::uint8_t> &out, std::uint16_t tag, std::span<const c
 }
 } // namespace
 
-PcapWriter::Message PcapWriter::fromRecord(const ModuleRecord &record, std::int64_t wallMs)
+PcapWriter::Message PcapWriter::fromRecord(const ModuleRecord &record, std::int64_t wallMs, std::int32_t moduleWord)
 {
     // The byte at index count is the check byte, which the row leaves out as well.
     const std::span<const std::uint8_t> received = record.received();
     Message message;
     message.wallMs = wallMs;
     message.kind = record.bytes[0];
-    message.moduleWord = static_cast<std::uint16_t>(record.bytes[1] << 8 | record.bytes[2]);
+    message.driverBytes = static_cast<std::uint16_t>(record.bytes[1] << 8 | record.bytes[2]);
+    message.moduleWord = moduleWord;
     if (received.size() > FirstMessageByte)
         message.bytes = received.subspan(FirstMessageByte);
     return message;
@@ -54,7 +55,10 @@ std::vector<std::uint8_t> PcapWriter::packetData(const Message &message)
     putTag(out, TagDissectorName, std::span<const char>(DissectorName, sizeof DissectorName - 1));
     putTag(out, TagEnd, {});
     out.push_back(message.kind);
-    put16(out, message.moduleWord);
+    put16(out, message.driverBytes);
+    const auto word = static_cast<std::uint32_t>(message.moduleWord);
+    put16(out, static_cast<std::uint16_t>(word >> 16));
+    put16(out, static_cast<std::uint16_t>(word & 0xFFFF));
     out.insert(out.end(), message.bytes.begin(), message.bytes.end());
     return out;
 }

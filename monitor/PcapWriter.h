@@ -17,7 +17,9 @@ struct pcap_dumper;
 // dissector, so Wireshark hands it to our dissector with no preference set. A user link
 // type (147-162) would work only after every user had mapped it to the dissector by hand.
 // After the tags come the record's first three bytes as the driver gave them (its kind and
-// the module's word), then the message as it crossed the bus, check byte left out.
+// the two bytes the driver keeps), the module's connection word (its status, or the
+// driver's error code, as OpenUSBDriver answered it; big-endian), then the message as it
+// crossed the bus, check byte left out.
 class PcapWriter {
 public:
     static constexpr int LinkType = 252; // LINKTYPE_WIRESHARK_UPPER_PDU
@@ -26,12 +28,13 @@ public:
     struct Message {
         std::int64_t wallMs = 0;             // when the module answered, in milliseconds since the epoch
         std::uint8_t kind = 0;               // 1 from the module, 2 a bus message, 0 not known (read from a log)
-        std::uint16_t moduleWord = 0;        // the record's bytes 1 and 2
+        std::uint16_t driverBytes = 0;       // the record's bytes 1 and 2
+        std::int32_t moduleWord = 0;         // the module's connection word
         std::span<const std::uint8_t> bytes; // address, source, flags, socket, 0x01, command, parameters
     };
 
     // A captured record's message; the span points into record.
-    static Message fromRecord(const ModuleRecord &record, std::int64_t wallMs);
+    static Message fromRecord(const ModuleRecord &record, std::int64_t wallMs, std::int32_t moduleWord);
     // What a packet holds: the tags, the record's header and the message.
     static std::vector<std::uint8_t> packetData(const Message &message);
 

@@ -216,6 +216,8 @@ CommandLine parseMonitor(const QStringList &arguments)
         m.count = parser.value(count).toLongLong(&ok);
     if (!ok || m.count < 0)
         return command.refuse(QStringLiteral("--count takes a number of rows"));
+    if (!m.playPath.isEmpty() && !m.pcapPath.isEmpty() && (parser.isSet(seconds) || parser.isSet(count)))
+        return command.refuse(QStringLiteral("--play with --pcap converts the whole log: no --seconds or --count"));
     if (!m.playPath.isEmpty() && !m.logPath.isEmpty())
         return command.refuse(QStringLiteral("--play and --log cannot go together"));
     return line;

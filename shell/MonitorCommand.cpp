@@ -30,8 +30,9 @@ bool rowsShown(const MonitorOptions &options)
     return !options.forWireshark && options.pcapPath != QLatin1String("-");
 }
 
-// A capture file's reader that goes away (a pipe, Wireshark's FIFO) is told by the write's
-// failure, not by a signal that would end the program with the module held.
+// A reader that goes away (of the rows, or of a capture file in a pipe or Wireshark's FIFO)
+// is told by the write's failure, not by a signal that would end the program with capture
+// still on in the module.
 class BrokenPipeIgnored {
 public:
     BrokenPipeIgnored() : m_before(std::signal(SIGPIPE, SIG_IGN)) {}
@@ -72,7 +73,7 @@ public:
             m_status = ExitStatus::Failed;
         });
         QObject::connect(&m_cycle, &CaptureCycle::shownRecord, [this](const ModuleRecord &record, std::int64_t wallMs) {
-            if (m_pcap.isOpen() && !m_pcap.write(PcapWriter::fromRecord(record, wallMs)))
+            if (m_pcap.isOpen() && !m_pcap.write(PcapWriter::fromRecord(record, wallMs, m_moduleWord)))
                 pcapFailed();
         });
         QObject::connect(&m_cycle, &CaptureCycle::endOfFile, [this] { requestStop(); });
@@ -118,6 +119,7 @@ private:
         m_cycle.connectModule(
             false,
             [this](const ConnectOutcome &outcome) {
+                m_moduleWord = outcome.word;
                 if (!outcome.connected)
                     fail(ExitStatus::NoModule, noModuleText(outcome.word));
             },
@@ -186,6 +188,7 @@ private:
     QEventLoop m_loop;
     QTimer m_timeUp;
     long long m_rows = 0;
+    std::int32_t m_moduleWord = 0; // as the module answered the connection
     int m_status = ExitStatus::Completed;
     bool m_live = false;
     bool m_ending = false;

@@ -67,7 +67,10 @@ int main(int argc, char *argv[])
     case CommandLine::Action::Extcap: {
         QCoreApplication app(argc, argv);
         LibraryDriver library;
-        const bool emulated = library.exports("QwilEmulatorScenarioVariable");
+        // Only the options and the capture concern the driver; the other queries load nothing.
+        const bool emulated =
+            (line.extcap.query == ExtcapOptions::Query::Config || line.extcap.query == ExtcapOptions::Query::Capture) &&
+            library.exports("QwilEmulatorScenarioVariable");
         // The emulator reads its scenario at the first driver call, which comes later.
         if (emulated && !line.extcap.scenario.isEmpty())
             qputenv("QWILUSB_SCENARIO", QFile::encodeName(line.extcap.scenario));

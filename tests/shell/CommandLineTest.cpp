@@ -72,6 +72,8 @@ TEST(CommandLine, OptionsAndRefusals)
         {{"monitor", "--seconds", "inf"}, "--seconds takes a number of seconds"},
         {{"monitor", "--seconds", "5", "--count", "3"}, "--seconds and --count cannot go together"},
         {{"monitor", "--pcap="}, "--pcap takes a file, or - for standard output"},
+        {{"monitor", "--play", "a.mon", "--pcap", "a.pcap", "--count", "5"},
+         "--play with --pcap converts the whole log"},
         {{"extcap", "--extcap-dlts", "--extcap-interface", "eth0"}, "--extcap-interface takes quillbus"},
         {{"extcap", "--capture", "--extcap-interface", "quillbus"}, "--capture takes --fifo"},
         {{"extcap", "--capture", "--extcap-interface", "quillbus", "--fifo", "f", "--address", "2"},

@@ -22,7 +22,7 @@
 namespace {
 const QString Program = QStringLiteral(QUILL_SERVICE_PROGRAM);
 const QString Dissector = QStringLiteral(QUILL_WIRESHARK_DIR "/plugins/quillbus.lua");
-const QByteArray Traffic = "device 2 type 2315\ndevice 3 type 4008\ntraffic 400 seed 7\n";
+const QByteArray Traffic = "module mode word 0x1280\ndevice 2 type 2315\ndevice 3 type 4008\ntraffic 400 seed 7\n";
 
 struct Ran {
     int status = -1;
@@ -121,6 +121,9 @@ TEST(Wireshark, CaptureFilesHoldTheMonitorsRowsAndFilterAsItDoes)
         for (const QString &row : rows)
             expected << asFields(row);
         EXPECT_EQ(packets(name, RowFields), expected) << c.same.toStdString();
+        QStringList words = packets(name, {QStringLiteral("quillbus.module_word")});
+        words.removeDuplicates();
+        EXPECT_EQ(words, QStringList{QStringLiteral("0x00001280")}) << "the scenario's connection word";
 
         if (c.hide.isEmpty()) {
             everything = expected;
@@ -184,7 +187,7 @@ TEST(Wireshark, TheDissectorWordsEveryMessageAsTheMonitorAndMarksBrokenOnes)
     const QString name = folder.path(QStringLiteral("all.pcap"));
     ASSERT_TRUE(writer.open(name));
     for (const auto &m : messages)
-        ASSERT_TRUE(writer.write({1000, 2, 0, m}));
+        ASSERT_TRUE(writer.write({1000, 2, 0, 0, m}));
     ASSERT_TRUE(writer.close());
 
     const QStringList names = packets(name, {QStringLiteral("quillbus.name")});
