@@ -176,11 +176,12 @@ CommandLine parseMonitor(const QStringList &arguments)
                                   QStringLiteral("file"));
     const QCommandLineOption absolute(
         QStringLiteral("absolute"),
-        QStringLiteral("Times from the start rather than from the row before (with --play --pcap: the log's are)."));
+        QStringLiteral("Times from the start rather than from the row before (with --play --pcap: the log's times "
+                       "are so)."));
     const QCommandLineOption pcap(
         QStringLiteral("pcap"),
-        QStringLiteral("Write the rows' messages into a capture file for Wireshark as well; \"-\" writes it on\n"
-                       "standard output instead of the rows. With --play, converts the log at once."),
+        QStringLiteral("Write the rows' messages into a capture file for Wireshark as well (\"-\": on standard "
+                       "output, and no rows shown). With --play, converts the log at once."),
         QStringLiteral("file"));
     command.parser.addOptions({address, commands, log, seconds, count, play, absolute, pcap});
     if (const auto answer = command.read(arguments))
