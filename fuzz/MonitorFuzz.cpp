@@ -8,6 +8,7 @@
 #include <QLocale>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
@@ -20,7 +21,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const MonitorRows::Row row =
         MonitorRows::build(buffer, static_cast<int>(count), MonitorRows::timeText(1.5, QLocale::c()));
     MessageDecoder::describe(fuzzText(data, size));
-    (void)row;
+    // A row that shows a command reads back, as a log line, as the message it was made of.
+    if (count >= 9) {
+        const auto back = MonitorLog::readRow(row.text, QLocale::c());
+        if (!back || !std::equal(back->bytes.begin(), back->bytes.end(), buffer.begin() + 3, buffer.begin() + count) ||
+            back->bytes.size() != count - 3)
+            __builtin_trap();
+    }
 
     static QTemporaryDir folder;
     const QString path = folder.filePath(QStringLiteral("DL1.mon"));
@@ -30,8 +37,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         file.close();
         LogReader reader;
         reader.open(path);
-        while (!reader.atEnd())
-            MonitorLog::aligned(reader.next());
+        while (!reader.atEnd()) {
+            const QString line = reader.next();
+            MonitorLog::aligned(line);
+            MonitorLog::readRow(line, QLocale::c());
+        }
     }
     return 0;
 }
