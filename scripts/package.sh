@@ -33,6 +33,21 @@ mkdir "$scratch/work"
 (cd "$scratch/work" && "$program" scan --to 3 --format csv)
 (cd "$scratch/work" && "$program" tables . && ls)
 
+echo "== Wireshark's files, where Wireshark finds them"
+wireshark_lib="$(dirname "$(tshark -G folders 2>/dev/null | sed -n 's/^Global Lua Plugins:[[:space:]]*//p')")"
+# Whole outputs first: a reader that stops early would break the writer's pipe.
+contents="$(dpkg-deb -c "$deb")"
+for file in extcap/quillbus plugins/quillbus.lua; do
+  grep -q " \.$wireshark_lib/$file\$" <<<"$contents" || { echo "package: $file is not in $wireshark_lib" >&2; exit 1; }
+  echo "$wireshark_lib/$file"
+done
+interfaces="$("$scratch/root$wireshark_lib/extcap/quillbus" --extcap-interfaces)"
+grep -q '^interface {value=quillbus}' <<<"$interfaces" ||
+  { echo "package: the installed extcap script does not list the interface" >&2; exit 1; }
+fields="$(tshark -X "lua_script:$scratch/root$wireshark_lib/plugins/quillbus.lua" -G fields 2>/dev/null)"
+grep -q 'quillbus\.address' <<<"$fields" || { echo "package: tshark does not load the installed dissector" >&2; exit 1; }
+dpkg-deb -f "$deb" Enhances
+
 echo "== the launcher, with its home in the scratch folder"
 launcher="$scratch/root/usr/bin/quillbus-service"
 mkdir -p "$scratch/home" "$scratch/tree/include"

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Makes the README's pictures from the running program on the emulated bus, under a
 # virtual X server: the panel, the flash loader after a scan, the monitor capturing, the
-# dome window, and tshark's view of a decoded capture. Needs a built tree (build.sh), Xvfb,
-# xdotool and ImageMagick; writes docs/pictures/*.png.
+# dome window, and Wireshark showing a decoded capture. Needs a built tree (build.sh), Xvfb,
+# xdotool, ImageMagick and, for the last, Wireshark (wireshark-qt); writes docs/pictures/*.png.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 program="$root/build/bin/quillbus-service"
@@ -69,14 +69,30 @@ sleep 2
 shoot "$dome" dome-control
 pkill -f "$work/folder" 2>/dev/null || true
 
-# A capture decoded by the dissector, as tshark prints it.
-if command -v tshark >/dev/null && [ -f "$root/build/wireshark/plugins/quillbus.lua" ]; then
-    (cd "$work" && QWILUSB_SCENARIO= "$program" monitor --seconds 2 --pcap capture.pcap >/dev/null 2>&1)
-    tshark -r "$work/capture.pcap" -X "lua_script:$root/build/wireshark/plugins/quillbus.lua" -c 12 2>/dev/null \
-        >"$work/summary.txt"
-    tshark -r "$work/capture.pcap" -X "lua_script:$root/build/wireshark/plugins/quillbus.lua" -V -c 1 2>/dev/null |
-        sed -n '/^Quillbus\|^quillbus/,$p' >>"$work/summary.txt" || true
-    convert -background white -fill black -font DejaVu-Sans-Mono -pointsize 13 "label:@$work/summary.txt" \
-        -bordercolor white -border 8 -strip -colors 16 "png8:$out/wireshark.png"
+# A capture of the emulated bus in Wireshark, filtered on one command with the dissector's
+# tree of the first packet open (Wireshark's own window: the wireshark-qt package).
+if command -v wireshark >/dev/null && [ -f "$root/build/wireshark/plugins/quillbus.lua" ]; then
+    (cd "$work" && "$program" monitor --seconds 2 --pcap capture.pcap >/dev/null 2>&1)
+    mkdir -p "$work/home/.config/wireshark"
+    printf 'gui.column.format:\n\t"No.", "%%m",\n\t"Time", "%%t",\n\t"Protocol", "%%p",\n\t"Length", "%%L",\n\t"Info", "%%i"\n' \
+        >"$work/home/.config/wireshark/preferences"
+    (cd "$work" && HOME="$work/home" wireshark -r capture.pcap \
+        -X "lua_script:$root/build/wireshark/plugins/quillbus.lua" >/dev/null 2>&1 &)
+    shark="$(window "capture.pcap")"
+    sleep 3
+    xdotool windowsize "$shark" 1000 720
+    click "$shark" 400 75 # the display filter
+    xdotool type --delay 20 'quillbus.command == 0xc0'
+    xdotool key Return
+    sleep 1.5
+    click "$shark" 300 120 # the first packet left
+    sleep 0.5
+    click "$shark" 150 439 # its Quillbus line, opened whole
+    xdotool key shift+Right
+    sleep 1
+    shoot "$shark" wireshark
+    pkill -f "$work/home" 2>/dev/null || pkill -f "wireshark -r capture.pcap" || true
+else
+    echo "pictures.sh: no Wireshark window (install wireshark-qt) or no dissector built; wireshark.png kept" >&2
 fi
 ls -l "$out"
