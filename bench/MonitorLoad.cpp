@@ -1,11 +1,12 @@
 // Runs one face of the bus monitor on the driver library (the emulator unless another one
 // is found first) and prints the process's CPU share over SECONDS of steady capture (the
 // first second, with its fonts and caches warming, is not counted) and its peak memory:
-//   monitor_load floor|window|command SECONDS
+//   monitor_load floor|window|command|pcap SECONDS
 // floor: the bare read loop at the designed pace (a read 1 ms after each answer, on the
 // driver thread), records counted and nothing else: what any face costs at least.
 // window: the monitor window capturing, with what became of every record.
 // command: the monitor command, its rows written to standard output.
+// pcap: the same, every row also written to a capture file (capture.pcap, here).
 // The traffic rate is the scenario's: bench/monitor-load.sh writes one per rate.
 #include "CaptureCycle.h"
 #include "Commands.h"
@@ -104,12 +105,14 @@ int window(ModuleDriver &driver, int seconds)
     return QApplication::exec();
 }
 
-int command(ModuleDriver &driver, int seconds)
+int command(ModuleDriver &driver, int seconds, bool pcap)
 {
     CpuShare share;
     QTimer::singleShot(WarmUpMs, [&] { share.begin(); });
     MonitorOptions options;
     options.seconds = static_cast<double>(WarmUpMs) / 1000.0 + seconds;
+    if (pcap)
+        options.pcapPath = QStringLiteral("capture.pcap");
     const int status = runMonitor(driver, options);
     share.report();
     return status;
@@ -125,7 +128,7 @@ int main(int argc, char *argv[])
     DriverThread driver(library);
     if (std::strcmp(mode, "floor") == 0)
         return floorLoop(driver, seconds);
-    if (std::strcmp(mode, "command") == 0)
-        return command(driver, seconds);
+    if (std::strcmp(mode, "command") == 0 || std::strcmp(mode, "pcap") == 0)
+        return command(driver, seconds, std::strcmp(mode, "pcap") == 0);
     return window(driver, seconds);
 }

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The monitor capturing the emulated bus offscreen at each traffic rate given (messages a
 # second; default 25 and 400), side by side in one run: the floor (a bare read loop at the
-# designed pace: no decoding, no display), the monitor window and the monitor command, each
-# as CPU share of one core and as a ratio to the floor, with peak memory and every record
-# accounted for.
+# designed pace: no decoding, no display), the monitor window, the monitor command, and the
+# command also writing a capture file (pcap), each as CPU share of one core and as a ratio to
+# the floor, with peak memory and every record accounted for; the capture file's own cost is
+# the pcap line's share less the command's, in points of a core.
 # Usage: bench/monitor-load.sh [--against REVISION] [SECONDS] [RATE...]
 # With --against, the same measuring program is also built on the sources of REVISION (a
 # commit, tag or branch, from the one that brought the three faces on) in a scratch tree,
@@ -52,11 +53,15 @@ for rate in ${rates[@]}; do
   echo "== $rate messages a second, $seconds s"
   for name in "${order[@]}"; do
     floor=""
-    for face in floor window command; do
+    for face in floor window command pcap; do
+      # A revision from before capture files has no pcap face.
+      [[ "$face" != pcap || "$name" == this ]] || continue
       printf '%-12s %-8s ' "$name" "$face"
       measure "${programs[$name]}" "$face"
       [[ -n "$floor" ]] || floor="$share"
+      [[ "$face" != command ]] || alone="$share"
       awk -v s="$share" -v f="$floor" 'BEGIN { if (f > 0 && s != "") printf "(%.2f x the floor)", s / f }'
+      [[ "$face" != pcap ]] || awk -v s="$share" -v c="$alone" 'BEGIN { printf " (capture file: %+.2f points of a core)", s - c }'
       echo
     done
   done

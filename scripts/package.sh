@@ -44,8 +44,11 @@ done
 interfaces="$("$scratch/root$wireshark_lib/extcap/quillbus" --extcap-interfaces)"
 grep -q '^interface {value=quillbus}' <<<"$interfaces" ||
   { echo "package: the installed extcap script does not list the interface" >&2; exit 1; }
-fields="$(tshark -X "lua_script:$scratch/root$wireshark_lib/plugins/quillbus.lua" -G fields 2>/dev/null)"
-grep -q 'quillbus\.address' <<<"$fields" || { echo "package: tshark does not load the installed dissector" >&2; exit 1; }
+# The installed program captures a second of its emulated bus; the installed dissector names it.
+(cd "$scratch/work" && "$program" monitor --seconds 1 --pcap bus.pcap >/dev/null)
+names="$(tshark -r "$scratch/work/bus.pcap" -X "lua_script:$scratch/root$wireshark_lib/plugins/quillbus.lua" \
+  -T fields -e quillbus.name 2>/dev/null)"
+grep -q '[A-Za-z]' <<<"$names" || { echo "package: the installed dissector does not name the captured messages" >&2; exit 1; }
 dpkg-deb -f "$deb" Enhances
 
 echo "== the launcher, with its home in the scratch folder"
