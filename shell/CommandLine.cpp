@@ -27,6 +27,15 @@ const QString Commands =
                    "~/Quillbus) or where the program was started. Commands work where they are started, or in\n"
                    "their --folder. Paths on the command line mean what they mean where it was typed.\n");
 
+// Two paths name one file: the same path, or (through links) the same file on disk.
+bool sameFile(const QString &a, const QString &b)
+{
+    const QFileInfo first(a), second(b);
+    if (first.absoluteFilePath() == second.absoluteFilePath())
+        return true;
+    return first.exists() && second.exists() && first.canonicalFilePath() == second.canonicalFilePath();
+}
+
 CommandLine refused(const QString &why, const QString &command = {})
 {
     CommandLine line;
@@ -160,7 +169,8 @@ CommandLine parseMonitor(const QStringList &arguments)
                        "line. Ctrl-C (SIGINT) or SIGTERM stops it, the log closed whole. Filters take hexadecimal\n"
                        "pairs, one character between two (\"02 05\"), as the window's boxes do; they apply to a\n"
                        "capture, not to a log played back."));
-    const QCommandLineOption address(QStringLiteral("address"), QStringLiteral("Hide the rows from these addresses."),
+    const QCommandLineOption address(QStringLiteral("address"),
+                                     QStringLiteral("Hide the rows of these addresses (a message's first byte)."),
                                      QStringLiteral("list"));
     const QCommandLineOption commands(QStringLiteral("command"), QStringLiteral("Hide the rows of these commands."),
                                       QStringLiteral("list"));
@@ -209,18 +219,25 @@ CommandLine parseMonitor(const QStringList &arguments)
     bool ok = true;
     if (parser.isSet(seconds))
         m.seconds = parser.value(seconds).toDouble(&ok);
-    if (!ok || !std::isfinite(m.seconds) || m.seconds < 0)
-        return command.refuse(QStringLiteral("--seconds takes a number of seconds"));
+    // A capture of no time or no rows would end at once, or (as 0 means no limit) never.
+    if (!ok || !std::isfinite(m.seconds) || m.seconds < 0 || (parser.isSet(seconds) && m.seconds == 0))
+        return command.refuse(QStringLiteral("--seconds takes a number of seconds above 0"));
     if (parser.isSet(seconds) && parser.isSet(count))
         return command.refuse(QStringLiteral("--seconds and --count cannot go together"));
     if (parser.isSet(count))
         m.count = parser.value(count).toLongLong(&ok);
-    if (!ok || m.count < 0)
-        return command.refuse(QStringLiteral("--count takes a number of rows"));
+    if (!ok || m.count < 0 || (parser.isSet(count) && m.count == 0))
+        return command.refuse(QStringLiteral("--count takes a number of rows above 0"));
     if (!m.playPath.isEmpty() && !m.pcapPath.isEmpty() && (parser.isSet(seconds) || parser.isSet(count)))
         return command.refuse(QStringLiteral("--play with --pcap converts the whole log: no --seconds or --count"));
     if (!m.playPath.isEmpty() && !m.logPath.isEmpty())
         return command.refuse(QStringLiteral("--play and --log cannot go together"));
+    // The capture file is created afresh: naming the log read or written would destroy it.
+    for (const auto &[option, path] : {std::pair{"--play", m.playPath}, std::pair{"--log", m.logPath}}) {
+        if (m.pcapPath != QLatin1String("-") && !path.isEmpty() && sameFile(m.pcapPath, path))
+            return command.refuse(QStringLiteral("--pcap names the same file as ") + QLatin1String(option) +
+                                  QStringLiteral(": give the capture file a name of its own"));
+    }
     return line;
 }
 
@@ -449,6 +466,9 @@ CommandLine parseExtcap(const QStringList &arguments)
     ExtcapOptions &x = line.extcap;
     if (parser.isSet(interfaces))
         return line;
+    if (!parser.isSet(interface))
+        return command.refuse(QStringLiteral("extcap takes --extcap-interfaces, or --extcap-interface ") +
+                              ExtcapInterface + QStringLiteral(" with --extcap-dlts, --extcap-config or --capture"));
     if (parser.value(interface) != ExtcapInterface)
         return command.refuse(QStringLiteral("--extcap-interface takes ") + ExtcapInterface);
     if (parser.isSet(dlts) + parser.isSet(config) + parser.isSet(capture) != 1)

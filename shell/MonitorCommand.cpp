@@ -8,6 +8,7 @@
 
 #include <QDateTime>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QTimer>
 
@@ -22,6 +23,13 @@ namespace {
 QString pcapName(const MonitorOptions &options)
 {
     return options.pcapPath == QLatin1String("-") ? QStringLiteral("standard output") : options.pcapPath;
+}
+
+// A capture file of this command's own making: a named file, not standard output or
+// Wireshark's FIFO.
+bool fileNamed(const MonitorOptions &options)
+{
+    return !options.pcapPath.isEmpty() && options.pcapPath != QLatin1String("-") && !options.forWireshark;
 }
 
 // The rows go to standard output unless the capture file does, or Wireshark reads it.
@@ -115,6 +123,7 @@ private:
         if (!m_options.pcapPath.isEmpty() && !m_pcap.open(m_options.pcapPath))
             return fail(ExitStatus::Failed, QStringLiteral("Cannot create ") + pcapName(m_options) +
                                                 QStringLiteral(": ") + m_pcap.errorString());
+        m_pcapMade = fileNamed(m_options);
         m_live = true;
         m_cycle.connectModule(
             false,
@@ -137,6 +146,7 @@ private:
 
     void begin()
     {
+        m_began = true;
         m_cycle.beginRun(m_options.addresses, m_options.commands);
         m_cycle.startCapture();
         if (m_options.seconds > 0)
@@ -178,6 +188,10 @@ private:
         m_live = false;
         if (m_pcap.isOpen() && !m_pcap.close())
             pcapFailed();
+        // A capture that never began (no module, a log that cannot be made) leaves no file
+        // that looks like an empty capture.
+        if (!m_began && m_pcapMade)
+            QFile::remove(m_options.pcapPath);
         m_loop.quit();
     }
 
@@ -191,6 +205,8 @@ private:
     std::int32_t m_moduleWord = 0; // as the module answered the connection
     int m_status = ExitStatus::Completed;
     bool m_live = false;
+    bool m_began = false;    // the capture (or playback) started
+    bool m_pcapMade = false; // the capture file named was created
     bool m_ending = false;
     bool m_outputFailed = false; // the rows cannot be written: the command ends
 };

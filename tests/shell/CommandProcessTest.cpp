@@ -164,7 +164,8 @@ TEST(ServiceCommands, EveryKindOfFailureHasItsOwnStatus)
         // Random bytes are not a log; the rule that refuses them is named.
         {words("monitor --play noise.mon"), ExitStatus::Failed,
          "Cannot open noise.mon: not a monitor log: it holds binary data (a NUL byte)"},
-        {words("monitor --log missing/bus.mon"), ExitStatus::Failed, "Cannot create missing/bus.mon"},
+        // The capture file made before the log failed is not left behind.
+        {words("monitor --log missing/bus.mon --pcap left.pcap"), ExitStatus::Failed, "Cannot create missing/bus.mon"},
         // No command and no display: the windows cannot open, and say so.
         {{}, ExitStatus::Usage, "quillbus-service: the windows cannot open: "},
     };
@@ -182,6 +183,7 @@ TEST(ServiceCommands, EveryKindOfFailureHasItsOwnStatus)
         EXPECT_TRUE(ran.err.contains(QString::fromLatin1(c.saying))) << ran.err.toStdString();
         EXPECT_TRUE(ran.out.isEmpty()) << ran.out.toStdString();
     }
+    EXPECT_FALSE(QFile::exists(folder.path(QStringLiteral("left.pcap"))));
     // An unplugged module, a scenario path that is a folder, a scenario mistake: no module, and why.
     folder.write(QStringLiteral("silent.scenario"), "module unplugged\n");
     folder.write(QStringLiteral("utf8.scenario"), "device 1 type 2315 name \"D\xC3\xB6m\xC3\xA9\"\n");
