@@ -262,6 +262,13 @@ int convertLog(const MonitorOptions &options)
     if (skipped > 0)
         std::fprintf(stderr, "%s: skipped %lld %s not a row\n", qPrintable(options.playPath), skipped,
                      skipped == 1 ? "line that is" : "lines that are");
+    // Stopped halfway, the file would pass for the whole log's capture: none is left.
+    if (!log.atEnd() && InterruptCatcher::interrupted()) {
+        if (options.pcapPath != QLatin1String("-"))
+            QFile::remove(options.pcapPath);
+        std::fprintf(stderr, "Interrupted: %s not converted\n", qPrintable(options.playPath));
+        status = ExitStatus::Failed;
+    }
     return status;
 }
 

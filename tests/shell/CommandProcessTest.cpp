@@ -15,12 +15,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLineEdit>
 #include <QProcess>
 #include <QProcessEnvironment>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 
@@ -271,6 +272,18 @@ TEST(ServiceCommands, MonitorRowsAndLogAreTheWindowsAndAnInterruptClosesTheLogWh
     for (const QString &row : rows)
         aligned << MonitorLog::aligned(row.trimmed());
     EXPECT_EQ(linesOf(played.out), aligned);
+
+    // A conversion interrupted halfway fails and leaves no capture file to pass for the log's.
+    folder.write(QStringLiteral("big.mon"), QByteArray("   0.040   05FA000101    A905\r\n").repeated(600000));
+    QProcess converting;
+    startService(converting, words("monitor --play big.mon --pcap big.pcap"), folder.path(QString()));
+    const QFileInfo converted(folder.path(QStringLiteral("big.pcap")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo(converted.filePath()).size() > 100000; }, 10000));
+    ::kill(static_cast<pid_t>(converting.processId()), SIGINT);
+    const Ran cut = finished(converting);
+    EXPECT_EQ(cut.status, ExitStatus::Failed);
+    EXPECT_TRUE(cut.err.contains(QStringLiteral("Interrupted: big.mon not converted"))) << cut.err.toStdString();
+    EXPECT_FALSE(QFile::exists(converted.filePath()));
 }
 
 namespace {
