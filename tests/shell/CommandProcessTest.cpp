@@ -167,6 +167,9 @@ TEST(ServiceCommands, EveryKindOfFailureHasItsOwnStatus)
          "Cannot open noise.mon: not a monitor log: it holds binary data (a NUL byte)"},
         // The capture file made before the log failed is not left behind.
         {words("monitor --log missing/bus.mon --pcap left.pcap"), ExitStatus::Failed, "Cannot create missing/bus.mon"},
+        // A capture file on a full disk fails at its header, before any row.
+        {words("monitor --play words.mon --pcap /dev/full"), ExitStatus::Failed,
+         "Cannot create /dev/full: No space left on device"},
         // No command and no display: the windows cannot open, and say so.
         {{}, ExitStatus::Usage, "quillbus-service: the windows cannot open: "},
     };
@@ -175,6 +178,7 @@ TEST(ServiceCommands, EveryKindOfFailureHasItsOwnStatus)
         noise[i] = static_cast<char>((i * 7919) % 251);
     folder.write(QStringLiteral("noise.mon"), noise);
     // A log's control characters never reach the terminal.
+    folder.write(QStringLiteral("words.mon"), "   0.000   no row here\r\n");
     folder.write(QStringLiteral("escape.mon"), "   1.000   02 C0 \x1B]0;owned\x07\r\n");
     const Ran escaped = service(words("monitor --play escape.mon"), here);
     EXPECT_EQ(escaped.out, "  1.000   02 C0 \\x1B]0;owned\\x07\n") << escaped.err.toStdString();
