@@ -27,6 +27,27 @@ const QString Commands =
                    "~/Quillbus) or where the program was started. Commands work where they are started, or in\n"
                    "their --folder. Paths on the command line mean what they mean where it was typed.\n");
 
+// What a blank filter value means: a mistake on a command line, no filter from Wireshark.
+enum class Blank { Refused, NoFilter };
+
+// The monitor's address and command filters read into m; why not, or nothing.
+QString readFilters(const QCommandLineParser &parser, const QCommandLineOption &address,
+                    const QCommandLineOption &commands, MonitorOptions &m, Blank blank)
+{
+    for (const auto &[option, list] : {std::pair{&address, &m.addresses}, std::pair{&commands, &m.commands}}) {
+        const QString value = blank == Blank::NoFilter ? parser.value(*option).trimmed() : parser.value(*option);
+        if (!parser.isSet(*option) || (blank == Blank::NoFilter && value.isEmpty()))
+            continue;
+        const auto taken = MonitorRows::FilterList::wellFormed(value);
+        if (!taken)
+            return QStringLiteral("--") + option->names().first() +
+                   QStringLiteral(" takes hexadecimal pairs from 01 to FF, one character between two (\"02 05\"), "
+                                  "at most 25");
+        *list = *taken;
+    }
+    return {};
+}
+
 // Two paths name one file: the same path, or (through links) the same file on disk.
 bool sameFile(const QString &a, const QString &b)
 {
@@ -200,16 +221,8 @@ CommandLine parseMonitor(const QStringList &arguments)
     CommandLine line;
     line.action = CommandLine::Action::Monitor;
     MonitorOptions &m = line.monitor;
-    for (const auto &[option, list] : {std::pair{&address, &m.addresses}, std::pair{&commands, &m.commands}}) {
-        if (!parser.isSet(*option))
-            continue;
-        const auto taken = MonitorRows::FilterList::wellFormed(parser.value(*option));
-        if (!taken)
-            return command.refuse(QStringLiteral("--") + option->names().first() +
-                                  QStringLiteral(" takes hexadecimal pairs from 01 to FF, one character between two "
-                                                 "(\"02 05\"), at most 25"));
-        *list = *taken;
-    }
+    if (const QString why = readFilters(parser, address, commands, m, Blank::Refused); !why.isEmpty())
+        return command.refuse(why);
     m.logPath = parser.value(log);
     m.playPath = parser.value(play);
     m.pcapPath = parser.value(pcap);
@@ -478,16 +491,8 @@ CommandLine parseExtcap(const QStringList &arguments)
                                      : ExtcapOptions::Query::Capture;
     MonitorOptions &m = x.capture;
     // Wireshark hands an option left empty over as an empty value: no filter.
-    for (const auto &[option, list] : {std::pair{&address, &m.addresses}, std::pair{&commands, &m.commands}}) {
-        if (parser.value(*option).trimmed().isEmpty())
-            continue;
-        const auto taken = MonitorRows::FilterList::wellFormed(parser.value(*option).trimmed());
-        if (!taken)
-            return command.refuse(QStringLiteral("--") + option->names().first() +
-                                  QStringLiteral(" takes hexadecimal pairs from 01 to FF, one character between two "
-                                                 "(\"02 05\"), at most 25"));
-        *list = *taken;
-    }
+    if (const QString why = readFilters(parser, address, commands, m, Blank::NoFilter); !why.isEmpty())
+        return command.refuse(why);
     x.scenario = parser.value(scenario);
     m.pcapPath = parser.value(fifo);
     m.forWireshark = true;
