@@ -89,7 +89,10 @@ bool DeviceLoadSequence::takeTurn(const DeviceSelection::Choice &choice)
     }
     const FirmwareSource::Answer answer = m_files.fileFor(choice);
     switch (answer.kind) {
-    case FirmwareSource::Answer::Kind::Ask: m_waitingForFile = true; return false;
+    case FirmwareSource::Answer::Kind::Ask:
+        m_waitingForFile = true;
+        emit stateChanged();
+        return false;
     case FirmwareSource::Answer::Kind::Refused: return endTurn({}, {LoadOutcome::Kind::Refused, answer.text});
     case FirmwareSource::Answer::Kind::File: break;
     }
@@ -116,6 +119,7 @@ bool DeviceLoadSequence::load(const QString &file, bool knownType)
     if (!problem.isEmpty())
         return endTurn(file, {LoadOutcome::Kind::Refused, problem});
     m_loading = true;
+    emit stateChanged();
     return false;
 }
 
@@ -176,6 +180,7 @@ void DeviceLoadSequence::finish(bool walkedToTheEnd)
         recordUnreached();
     else if (anyLoaded() && !m_planOnly)
         m_engine.finishUpload();
+    emit stateChanged();
     emit finished();
 }
 

@@ -82,6 +82,8 @@ signals:
     void silentPassedOver(int index);
     // The load is over; results() holds a row per device it reached or could not reach.
     void finished();
+    // running(), waitingForFile() or a device's load in hand changed.
+    void stateChanged();
 
 private:
     void walk(std::vector<ScanRules::ScannedDevice> devices, std::vector<bool> selected, bool planOnly);

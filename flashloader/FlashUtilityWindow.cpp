@@ -68,10 +68,13 @@ void FlashUtilityWindow::wireEngines()
     connect(m_sequence, &DeviceLoadSequence::silentPassedOver, this,
             [this](int index) { form.List1->item(index)->setSelected(false); });
     connect(m_sequence, &DeviceLoadSequence::deviceEnded, this, &FlashUtilityWindow::deviceEnded);
+    connect(m_sequence, &DeviceLoadSequence::stateChanged, this, &FlashUtilityWindow::refreshLoadButtons);
+    connect(m_scanControls, &ScanControls::runningChanged, this, &FlashUtilityWindow::refreshLoadButtons);
     // A file sent directly to one device is a load of its own.
     connect(m_engine, &DownloadEngine::loadEnded, this, [this](const LoadOutcome &outcome) {
         if (m_directFileMode && outcome.completed() && !m_sequence->running())
             m_engine->finishUpload();
+        refreshLoadButtons();
     });
     connect(m_scan, &NetworkScan::dump, this, [this](const std::vector<std::uint8_t> &bytes) { dumpHex(bytes); });
     connect(m_scan, &NetworkScan::debugCleared, form.Text8, &QPlainTextEdit::clear);
@@ -286,9 +289,8 @@ void FlashUtilityWindow::showLoadStatus(int code)
         m_link->offerConnect();
         m_link->markLost();
     }
-    form.Command1->setEnabled(true);
-    form.Command9->setEnabled(true);
     m_engine->setTransferActive(false);
+    refreshLoadButtons();
     Beep::beep();
 }
 
@@ -308,6 +310,9 @@ bool FlashUtilityWindow::deferClose()
 void FlashUtilityWindow::loadClicked()
 {
     FlashUtilityForm &f = form;
+    // The lists' double-clicks come here too: they start nothing the button would not.
+    if (!f.Command1->isEnabled())
+        return;
     if (!f.Check3->isChecked()) {
         m_serial->start(m_loadFileName, SerialLoader::Request::Application);
         return;
@@ -315,7 +320,32 @@ void FlashUtilityWindow::loadClicked()
     showStatus(QString(), Colour::Information);
     // The scan prompt must not cover what the load reports.
     m_link->cancelScanPrompt();
-    m_link->check([this] { m_engine->flushReplies([this] { startLoad(); }); });
+    // From this click on the load is in hand: a second click meanwhile starts nothing.
+    m_loadStarting = true;
+    refreshLoadButtons();
+    const auto started = [this] {
+        m_loadStarting = false;
+        refreshLoadButtons();
+    };
+    m_link->check([this, started] { m_engine->flushReplies([this, started] {
+        startLoad();
+        started();
+    }); }, started);
+}
+
+// The load and scan buttons follow the jobs, here alone: neither takes a click from the
+// load button's click to the end of its batch (a load waiting for a file by hand takes
+// the load button again), and the load button none while a scan runs.
+void FlashUtilityWindow::refreshLoadButtons()
+{
+    if (!form.Check3->isChecked()) {
+        form.Command1->setEnabled(!m_serial->running());
+        return;
+    }
+    const bool asking = m_sequence->waitingForFile();
+    const bool loading = m_loadStarting || (m_sequence->running() && !asking) || (!asking && m_engine->running());
+    form.Command1->setEnabled(!loading && !m_scanControls->running() && !m_scan->isActive());
+    form.Command9->setEnabled(!loading);
 }
 
 void FlashUtilityWindow::startLoad()
@@ -329,7 +359,7 @@ void FlashUtilityWindow::startLoad()
         m_status.clearProgress();
         f.Text8->clear();
         if (moduleMode)
-            startChosenFile(m_loadFileName, false);
+            startChosenFile(m_loadFileName);
         else if (m_directFileMode)
             startDirectFile();
         else if (m_sequence->waitingForFile())
@@ -340,16 +370,14 @@ void FlashUtilityWindow::startLoad()
     Beep::beep();
 }
 
-void FlashUtilityWindow::startChosenFile(const QString &file, bool disableLoadButton)
+void FlashUtilityWindow::startChosenFile(const QString &file)
 {
     const QString problem = m_engine->loadWholeFile(file, static_cast<std::uint8_t>(m_deviceAddress), m_knownType);
     if (!problem.isEmpty()) {
         showStatus(problem, Colour::Error);
         return;
     }
-    if (disableLoadButton)
-        form.Command1->setEnabled(false);
-    form.Command9->setEnabled(false);
+    refreshLoadButtons();
     showStatus(file.mid(2) + QStringLiteral(" Loading "), Colour::Information);
 }
 
@@ -360,7 +388,7 @@ void FlashUtilityWindow::startDirectFile()
     const int address = boxValue(form.Text10);
     if (address >= 1 && address <= 255)
         m_deviceAddress = address;
-    startChosenFile(chosenFile(), true);
+    startChosenFile(chosenFile());
 }
 
 // The file picked in the file list, named in the working folder; empty when none is.
@@ -514,8 +542,7 @@ bool FlashUtilityWindow::pauseTicked() const
 
 void FlashUtilityWindow::enableLoadButtons()
 {
-    form.Command1->setEnabled(true);
-    form.Command9->setEnabled(true);
+    refreshLoadButtons();
 }
 
 void FlashUtilityWindow::moduleRestarted()

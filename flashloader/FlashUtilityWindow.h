@@ -90,7 +90,8 @@ private:
     // Load button and its helpers.
     void loadClicked();
     void startLoad();
-    void startChosenFile(const QString &file, bool disableLoadButton);
+    void startChosenFile(const QString &file);
+    void refreshLoadButtons();
     void startDirectFile();
     QString chosenFile() const;
     void startDevices();
@@ -120,6 +121,7 @@ private:
     bool m_loadsModule = false; // the "Module" option's layout: the load button loads the module
     bool m_knownType = true;
     bool m_closePending = false;
+    bool m_loadStarting = false; // the load button was clicked; the link check and the flush are out
     int m_deviceAddress = 1;
     QString m_loadFileName;
 };

@@ -50,10 +50,11 @@ void ModuleLinkControl::connectModule()
     });
 }
 
-void ModuleLinkControl::check(std::function<void()> whenLinked)
+void ModuleLinkControl::check(std::function<void()> whenLinked, std::function<void()> whenFailed)
 {
     ModuleConnection::read(
-        m_driver, this, LinkCheckWaitMs, [this, whenLinked = std::move(whenLinked)](const ModuleRecord &record) {
+        m_driver, this, LinkCheckWaitMs,
+        [this, whenLinked = std::move(whenLinked), whenFailed = std::move(whenFailed)](const ModuleRecord &record) {
             const std::int32_t r = record.result;
             if (r == DriverResult::Success || r == DriverResult::NoResponse) {
                 whenLinked();
@@ -63,6 +64,8 @@ void ModuleLinkControl::check(std::function<void()> whenLinked)
             m_status.show(QStringLiteral("USB Error - Reconnect USB Module and Click Connect USB"), Colour::Error);
             offerConnect();
             m_form.Timer[ScanPrompt]->setEnabled(false);
+            if (whenFailed)
+                whenFailed();
         });
 }
 

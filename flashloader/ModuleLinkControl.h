@@ -27,7 +27,8 @@ public:
     void connectModule();
     // Reads one record with a short wait; a link that answers goes on to whenLinked. A
     // click that comes meanwhile waits for the answer, as every action of the window does.
-    void check(std::function<void()> whenLinked);
+    // A link that fails is said, and goes on to whenFailed.
+    void check(std::function<void()> whenLinked, std::function<void()> whenFailed = {});
     // Shows "Connect USB" and lets it be clicked.
     void offerConnect();
     void cancelScanPrompt();

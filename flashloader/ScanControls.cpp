@@ -71,12 +71,11 @@ void ScanControls::startScan()
     m_status.setProgress(0, highest);
     if (highest > ScanRules::MaxScanAddress) {
         m_status.show(QStringLiteral("Error - Maximum Scan Address is 96"), Colour::Error);
-        f.Command1->setEnabled(true);
         return;
     }
     m_running = true;
     f.Command9->setText(QStringLiteral("Stop Scan"));
-    f.Command1->setEnabled(false);
+    emit runningChanged();
     m_status.show(QStringLiteral("Scanning Network for Devices"), Colour::Information);
     m_sequence.interrupt();
     for (int row = f.List1->count() - 1; row >= 0; --row)
@@ -101,7 +100,7 @@ void ScanControls::scanFinished()
 {
     m_running = false;
     m_form.Command9->setText(QStringLiteral("Scan Network"));
-    m_form.Command1->setEnabled(true);
+    emit runningChanged();
     m_status.show(QStringLiteral("Scan Complete - Select Devices From List"), Colour::Information);
     Beep::beep();
     emit scanEnded();

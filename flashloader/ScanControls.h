@@ -30,6 +30,8 @@ public:
     void stop();
 
 signals:
+    // A scan started or ended: the window sets its load button from it.
+    void runningChanged();
     // The scan has ended and the window says so.
     void scanEnded();
 

@@ -370,3 +370,68 @@ TEST(FirmwareLoadOnTheDriverThread, ClicksWhileTheLinkIsCheckedAreHandledInTurn)
     ASSERT_TRUE(loader.statusBecomes("Scan Complete - Select Devices From List", 10000));
     EXPECT_LT(loader.f().List1->count(), 16) << "the second click stopped the scan";
 }
+
+namespace {
+// What the devices are sent and the module's own bytes: the calls that carry a load.
+std::vector<std::string> loadCalls(ThreadedBus &bus)
+{
+    std::vector<std::string> calls = bus.calls();
+    std::erase_if(calls, [](const std::string &c) { return !c.starts_with("Dev") && !c.starts_with("SndModData"); });
+    return calls;
+}
+
+// A click as the windowing system delivers it: to the window, which finds the widget.
+void clickAsDelivered(QWidget *window, QWidget *control)
+{
+    QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, control->mapTo(window, control->rect().center()));
+}
+} // namespace
+
+// Devices 3 and 10 loaded in one batch: clicked once, or with a double-click on Load and,
+// mid-load, a third click on Load and one on "Scan Network". Neither button takes a click
+// while the batch runs, so the devices get the same bytes and the same flash either way.
+TEST(FirmwareLoadOnTheDriverThread, ClicksDuringABatchChangeNothingOfIt)
+{
+    const auto loadBatch = [](bool clickMore, std::vector<std::string> &calls) {
+        ThreadedLoader loader;
+        ASSERT_TRUE(loader.statusBecomes("Enter max Qwil address and press scan", 5000));
+        loader.f().Text10->setText(QStringLiteral("10"));
+        QTest::mouseClick(loader.f().Command9, Qt::LeftButton);
+        ASSERT_TRUE(loader.statusBecomes("Scan Complete - Select Devices From List", 15000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return loader.f().Command1->isEnabled(); }, 5000));
+        for (int row : {2, 9})
+            loader.f().List1->item(row)->setSelected(true);
+        loader.bus.calls(); // the driver thread is idle
+        loader.bus.emulator.trace().clear();
+        bool disabledMidLoad = true;
+        if (clickMore) {
+            QObject::connect(loader.f().Text1, &QLineEdit::textChanged, loader.window, [&](const QString &text) {
+                if (text != QLatin1String("Loading Application File - Device Adr 3"))
+                    return;
+                disabledMidLoad = !loader.f().Command1->isEnabled() && !loader.f().Command9->isEnabled();
+                QTimer::singleShot(300, loader.window, [&] {
+                    clickAsDelivered(loader.window, loader.f().Command1);
+                    clickAsDelivered(loader.window, loader.f().Command9);
+                });
+            });
+        }
+        clickAsDelivered(loader.window, loader.f().Command1);
+        if (clickMore)
+            clickAsDelivered(loader.window, loader.f().Command1);
+        ASSERT_TRUE(loader.statusBecomes("Upload Complete", 60000));
+        EXPECT_TRUE(disabledMidLoad) << "Load and Scan are disabled while the batch runs";
+        EXPECT_TRUE(loader.f().Command1->isEnabled() && loader.f().Command9->isEnabled()) << "and enabled at its end";
+        calls = loadCalls(loader.bus);
+        for (const std::uint8_t address : {std::uint8_t{3}, std::uint8_t{10}}) {
+            EXPECT_FALSE(loader.bus.emulator.device(address)->loader().inLoader());
+            EXPECT_EQ(flashDifferences(loader.bus.emulator.device(address)->loader().flash(),
+                                       expectedImages(loader.folder.path(QStringLiteral("F4008-0111.hex")), 0x40000)),
+                      0u)
+                << "device " << int(address);
+        }
+    };
+    std::vector<std::string> once, clickedMore;
+    loadBatch(false, once);
+    loadBatch(true, clickedMore);
+    EXPECT_EQ(clickedMore, once);
+}
