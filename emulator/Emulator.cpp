@@ -40,6 +40,7 @@ Emulator::Emulator(Clock &clock, const Scenario &scenario)
     : m_clock(clock), m_scenario(scenario), m_plugged(!scenario.unplugged), m_moduleLoader(scenario.moduleLoadFaults),
       m_random(scenario.trafficSeed)
 {
+    m_startMs = m_clock.nowMs();
     m_trace.setFile(scenario.traceFile);
     std::stable_sort(m_scenario.alarmChanges.begin(), m_scenario.alarmChanges.end(),
                      [](const AlarmChange &a, const AlarmChange &b) { return a.atMs < b.atMs; });
@@ -130,6 +131,9 @@ std::int32_t Emulator::linkFault(const char *operation)
     if (!m_open)
         return Result::ModuleNotOnline;
     settle();
+    // A forced 0 is the caller's to honour: it answers without acting.
+    if (const auto forced = forcedResult(operation); forced && *forced != Result::Success)
+        return *forced;
     return Result::Success;
 }
 
@@ -182,7 +186,7 @@ void Emulator::applyAlarmChanges()
 {
     const std::int64_t now = m_clock.nowMs();
     while (m_nextAlarmChange < m_scenario.alarmChanges.size() &&
-           m_scenario.alarmChanges[m_nextAlarmChange].atMs <= now) {
+           m_startMs + m_scenario.alarmChanges[m_nextAlarmChange].atMs <= now) {
         const AlarmChange &change = m_scenario.alarmChanges[m_nextAlarmChange++];
         setAlarmInputs(change.address, change.inputs);
     }
@@ -326,6 +330,10 @@ std::int32_t Emulator::OpenUSBDriver()
     countCall(Open);
     if (!m_plugged)
         return traced(Open, {}, Result::NoDeviceFound);
+    if (const auto forced = forcedResult(Open); forced && *forced != Result::Success) {
+        m_open = false;
+        return traced(Open, {}, *forced);
+    }
     const std::uint32_t state = static_cast<std::uint32_t>(m_scenario.connectionWord) & 0xFFu;
     m_open = state == 0x00 || state == 0x80 || state == 0x81;
     return traced(Open, {}, m_scenario.connectionWord);
@@ -336,7 +344,7 @@ std::int32_t Emulator::CloseUSBDriver()
     countCall("CloseUSBDriver");
     m_open = false;
     m_capturing = false;
-    return traced("CloseUSBDriver", {}, Result::Success);
+    return traced("CloseUSBDriver", {}, forcedResult("CloseUSBDriver").value_or(Result::Success));
 }
 
 std::int32_t Emulator::GetDevDescr(std::uint8_t *descriptor, std::int32_t *length)
@@ -372,7 +380,7 @@ std::int32_t Emulator::GetDevDescr(std::uint8_t *descriptor, std::int32_t *lengt
 std::int32_t Emulator::GetQwilUsbVersion()
 {
     countCall("GetQwilUsbVersion");
-    return traced("GetQwilUsbVersion", {}, m_scenario.driverVersion);
+    return traced("GetQwilUsbVersion", {}, forcedResult("GetQwilUsbVersion").value_or(m_scenario.driverVersion));
 }
 
 std::int32_t Emulator::GetData(std::uint8_t *buffer, std::uint8_t *count, std::int32_t waitMs)
@@ -386,6 +394,8 @@ std::int32_t Emulator::GetData(std::uint8_t *buffer, std::uint8_t *count, std::i
         return traced("GetData", {waitMs}, Result::NoResponse);
     }
     settle();
+    if (const auto forced = forcedResult("GetData"); forced && *forced != Result::Success)
+        return traced("GetData", {waitMs}, *forced);
     if (!waitUntil([this] { return !m_records.empty(); }, waitMs))
         return traced("GetData", {waitMs}, m_plugged ? Result::NoResponse : Result::UsbError);
     const Bytes record = std::move(m_records.front());

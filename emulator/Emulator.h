@@ -201,6 +201,7 @@ private:
     std::optional<Bytes> m_caught;
     std::map<std::string, std::int32_t> m_forcedResults;
     std::size_t m_nextAlarmChange = 0;
+    std::int64_t m_startMs = 0; // a scenario's times count from here
 };
 
 } // namespace emu

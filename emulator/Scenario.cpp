@@ -5,11 +5,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstring>
 #include <sstream>
+#include <string_view>
 
 namespace emu {
 
@@ -371,8 +373,18 @@ bool parseAlarm(Parser &p, const std::vector<std::string> &w, Scenario &s)
     return true;
 }
 
+// The driver's operations, as a fault names them.
+constexpr std::array<std::string_view, 24> Operations = {
+    "OpenUSBDriver", "CloseUSBDriver", "GetDevDescr",     "GetQwilUsbVersion", "GetData",     "QwilAnalyzer",
+    "ConfigQwil",    "GetConfigData",  "SetConfigData",   "SndQwilData",       "SndModData",  "DevDownLoad",
+    "DevPan",        "DevTilt",        "DevZoom",         "DevFocus",          "DevIris",     "DevTarget",
+    "DevPattern",    "MiscDevCtrl",    "GetABSPosition",  "GotoABSPosition",   "GetDeviceStatus", "DevPing"};
+
 bool parseFault(Parser &p, const std::vector<std::string> &w, Scenario &s)
 {
+    if (w.size() >= 3 && (w[1] == "unplug-on" || w[1] == "result") &&
+        std::find(Operations.begin(), Operations.end(), w[2]) == Operations.end())
+        return p.fail("fault names an operation the driver does not have: " + w[2]);
     if (w.size() == 4 && w[1] == "unplug-on") {
         const auto n = parseNumber(w[3]);
         if (!n || *n < 1 || *n > 1000000)

@@ -10,7 +10,10 @@ namespace {
 
 // An opened module on the default bus, with the dome at address 3.
 struct DomeBus {
-    DomeBus(const emu::Scenario &s = emu::Scenario::defaultBus()) : bus(s) { bus.emulator.OpenUSBDriver(); }
+    DomeBus(const emu::Scenario &s = emu::Scenario::defaultBus(), std::int64_t startMs = 0) : bus(s, startMs)
+    {
+        bus.emulator.OpenUSBDriver();
+    }
     emu::DomeState dome(std::uint8_t address = 3) { return bus.emulator.domeState(address).value(); }
     emu::Emulator &e() { return bus.emulator; }
     EmulatedBus bus;
@@ -193,13 +196,17 @@ TEST(DomeModel, TheScenarioFailsAnOperationAlwaysOrOnItsNthCall)
     EXPECT_EQ(d.e().DevTilt(0x84, 0, 3, 0), 0);
 }
 
+// The scenario's times count from the emulator's start, not from the machine's.
 TEST(DomeModel, AlarmsAreReportedOnceTheSocketIsSetAndOnEveryChange)
 {
-    DomeBus d(scenarioFrom("device 3 type 4008 alarms 0x0D\nalarm 3 0x0E at 2000\nalarm 3 0x0E at 3000\n"));
+    DomeBus d(scenarioFrom("device 3 type 4008 alarms 0x0D\nalarm 3 0x0E at 2000\nalarm 3 0x0E at 3000\n"),
+              86'400'000);
     std::array<std::uint8_t, 6> setSocket{3, 0xF0, 0x00, 0x02, 0x01, 0xCA};
     d.e().SndQwilData(setSocket.data(), 6);
     EXPECT_EQ(nextMessage(d, 0xC1), (Bytes{0xF0, 3, 0x00, 0x01, 0x01, 0xC1, 0x0D}));
-    d.bus.advance(2000);
+    d.bus.advance(1500);
+    EXPECT_TRUE(nextMessage(d, 0xC1).empty()) << "not yet";
+    d.bus.advance(500);
     EXPECT_EQ(nextMessage(d, 0xC1), (Bytes{0xF0, 3, 0x00, 0x01, 0x01, 0xC1, 0x0E}));
     d.bus.advance(1000);
     EXPECT_TRUE(nextMessage(d, 0xC1).empty()) << "no change, no report";

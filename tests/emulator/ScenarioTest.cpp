@@ -60,6 +60,7 @@ TEST(Scenario, MistakesAreReportedWithTheirLine)
         {"device 5 type 2315\ndevice 5 type 4008", 2},         // address taken twice
         {"driver version x", 1},
         {"fault unplug-on GetData 0", 1},
+        {"fault result GetDta 5", 1}, // not an operation of the driver
         {"bus speed 9600", 1},
     };
     for (const Case &c : cases) {

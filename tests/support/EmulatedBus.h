@@ -21,8 +21,10 @@ inline emu::Scenario scenarioFrom(const std::string &text)
 // driver the windows are given. Time moves only when the test advances it.
 class EmulatedBus {
 public:
-    explicit EmulatedBus(const emu::Scenario &scenario = emu::Scenario::defaultBus())
-        : emulator(time.clock(), scenario), driver(emulator)
+    // startMs: where the clock stands when the emulator starts, as a machine's clock
+    // that has run a while.
+    explicit EmulatedBus(const emu::Scenario &scenario = emu::Scenario::defaultBus(), std::int64_t startMs = 0)
+        : emulator(advanced(time.clock(), startMs), scenario), driver(emulator)
     {
     }
     ~EmulatedBus() { TraceGolden::settle(emulator.trace()); }
@@ -34,6 +36,14 @@ public:
     std::size_t callCount(const std::string &name) const { return emulator.trace().calls(name).size(); }
 
     TimeSource::ManualTimeScope time;
+private:
+    static ManualClock &advanced(ManualClock &clock, std::int64_t ms)
+    {
+        clock.advance(ms);
+        return clock;
+    }
+
+public:
     emu::Emulator emulator;
     EmulatorDriver driver;
 };
