@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     MessageDecoder::describe(fuzzText(data, size));
     // A row that shows a command reads back, as a log line, as the message it was made of.
     if (count >= 9) {
-        const auto back = MonitorLog::readRow(row.text, QLocale::c());
+        const auto back = MonitorLog::readRow(row.text);
         if (!back || !std::equal(back->bytes.begin(), back->bytes.end(), buffer.begin() + 3, buffer.begin() + count) ||
             back->bytes.size() != count - 3)
             __builtin_trap();
@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         while (!reader.atEnd()) {
             const QString line = reader.next();
             MonitorLog::aligned(line);
-            MonitorLog::readRow(line, QLocale::c());
+            MonitorLog::readRow(line);
         }
     }
     return 0;

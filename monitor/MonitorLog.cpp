@@ -63,21 +63,54 @@ std::optional<std::vector<std::uint8_t>> hexPairs(QStringView text)
 }
 } // namespace
 
+// A time as the writer's locale wrote it, whatever the reader's: a decimal point or comma
+// before the last three digits, and the other of the two between groups of thousands.
+std::optional<double> rowSeconds(const QString &field)
+{
+    const qsizetype point = field.size() - 4;
+    if (point < 1 || (field[point] != QLatin1Char('.') && field[point] != QLatin1Char(',')))
+        return std::nullopt;
+    const QChar group = field[point] == QLatin1Char('.') ? QLatin1Char(',') : QLatin1Char('.');
+    double whole = 0;
+    qsizetype digitsSinceGroup = 0;
+    bool grouped = false;
+    for (qsizetype i = 0; i < point; ++i) {
+        const QChar c = field[i];
+        if (c == group && i > 0 && (!grouped || digitsSinceGroup == 3)) {
+            grouped = true;
+            digitsSinceGroup = 0;
+        } else if (c.isDigit() && c.unicode() < 0x80) {
+            whole = whole * 10 + (c.unicode() - '0');
+            ++digitsSinceGroup;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (grouped && digitsSinceGroup != 3)
+        return std::nullopt;
+    int thousandths = 0;
+    for (qsizetype i = point + 1; i < field.size(); ++i) {
+        if (!field[i].isDigit() || field[i].unicode() >= 0x80)
+            return std::nullopt;
+        thousandths = thousandths * 10 + (field[i].unicode() - '0');
+    }
+    const double seconds = whole + thousandths / 1000.0;
+    return std::isfinite(seconds) ? std::optional<double>(seconds) : std::nullopt;
+}
+
 // A row is its time, the message's first five bytes (fewer when it was shorter), " ** "
 // where the monitor marked it, the command and parameters, and their description. The
 // description's words are never upper-case hex pairs, so the data field is told from them.
-std::optional<LoggedRow> readRow(const QString &line, const QLocale &locale)
+std::optional<LoggedRow> readRow(const QString &line)
 {
     const QStringList fields = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     if (fields.size() < 2)
         return std::nullopt;
     LoggedRow row;
-    bool number = false;
-    row.seconds = locale.toDouble(fields[0], &number);
-    if (!number)
-        row.seconds = QLocale::c().toDouble(fields[0], &number);
-    if (!number || !std::isfinite(row.seconds) || row.seconds < 0)
+    const std::optional<double> seconds = rowSeconds(fields[0]);
+    if (!seconds)
         return std::nullopt;
+    row.seconds = *seconds;
     const auto header = hexPairs(fields[1]);
     if (!header || fields[1].size() > HeaderChars)
         return std::nullopt;

@@ -31,9 +31,11 @@ struct LoggedRow {
     std::vector<std::uint8_t> bytes;
 };
 
-// A log line read back as a row (the time in locale's number format or the C one); nothing
-// when the line is not a row.
-std::optional<LoggedRow> readRow(const QString &line, const QLocale &locale);
+// A row's time field, read as written whatever the reader's locale ("0.003", "0,003",
+// "1.234,500"); nothing when it is not a time.
+std::optional<double> rowSeconds(const QString &field);
+// A log line read back as a row; nothing when the line is not a row.
+std::optional<LoggedRow> readRow(const QString &line);
 
 } // namespace MonitorLog
 

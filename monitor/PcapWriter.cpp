@@ -6,6 +6,7 @@
 
 #include <pcap/pcap.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,6 +18,10 @@ constexpr std::uint16_t TagEnd = 0;
 constexpr std::uint16_t TagDissectorName = 12;
 constexpr char DissectorName[] = "quillbus";
 constexpr std::size_t FirstMessageByte = 3;
+constexpr std::uint64_t FileHeaderBytes = 24;
+constexpr std::uint64_t PacketHeaderBytes = 16;
+// A file is flushed at least this often, so the packets a failure may cut stay few.
+constexpr std::size_t PacketsBetweenFlushes = 256;
 
 void put16(std::vector<std::uint8_t> &out, std::uint16_t value)
 {
@@ -73,6 +78,8 @@ bool PcapWriter::open(const QString &path)
     close();
     m_error.clear();
     m_readerGone = false;
+    m_flushedBytes = 0;
+    m_packetEnds.clear();
     errno = 0;
     if (path == QLatin1String("-")) {
         const int out = ::dup(STDOUT_FILENO);
@@ -97,6 +104,8 @@ bool PcapWriter::open(const QString &path)
     // The header reaches the reader at once: Wireshark waits for it before it shows anything.
     if (pcap_dump_flush(m_dumper) != 0)
         return fail(errno);
+    m_flushedBytes = FileHeaderBytes;
+    m_packetEnds.clear();
     return true;
 }
 
@@ -113,8 +122,16 @@ bool PcapWriter::write(const Message &message)
     header.len = header.caplen;
     errno = 0;
     pcap_dump(reinterpret_cast<u_char *>(m_dumper), &header, data.data());
-    if (std::ferror(m_file) || (flushEachPacket && pcap_dump_flush(m_dumper) != 0))
+    const std::uint64_t end = (m_packetEnds.empty() ? m_flushedBytes : m_packetEnds.back()) + PacketHeaderBytes +
+                              data.size();
+    m_packetEnds.push_back(end);
+    const bool flush = flushEachPacket || m_packetEnds.size() >= PacketsBetweenFlushes;
+    if (std::ferror(m_file) || (flush && pcap_dump_flush(m_dumper) != 0))
         return fail(errno);
+    if (flush) {
+        m_flushedBytes = end;
+        m_packetEnds.clear();
+    }
     return true;
 }
 
@@ -127,8 +144,10 @@ bool PcapWriter::close()
         if (!whole && m_error.isEmpty())
             m_error = QString::fromLocal8Bit(std::strerror(errno ? errno : EIO));
         m_readerGone = m_readerGone || errno == EPIPE;
+        const int kept = whole ? -1 : ::dup(::fileno(m_file));
         // The dumper closes the file it was handed.
         pcap_dump_close(m_dumper);
+        cutToWholePackets(kept);
         m_dumper = nullptr;
         m_file = nullptr;
     }
@@ -139,12 +158,36 @@ bool PcapWriter::close()
     return whole;
 }
 
+// A file that could not take a packet whole ends with the last packet it holds whole, so
+// every reader sees a capture that stopped early, not one cut in a packet. Called with a
+// duplicate of the file's descriptor once the stream is closed (nothing more reaches the
+// file then), and closes it.
+void PcapWriter::cutToWholePackets(int descriptor) const
+{
+    if (descriptor < 0)
+        return;
+    struct stat file {};
+    if (::fstat(descriptor, &file) == 0 && S_ISREG(file.st_mode)) {
+        const auto size = static_cast<std::uint64_t>(file.st_size);
+        std::uint64_t whole = std::min<std::uint64_t>(m_flushedBytes, size);
+        for (const std::uint64_t end : m_packetEnds) {
+            if (end <= size)
+                whole = end;
+        }
+        if (whole < size && ::ftruncate(descriptor, static_cast<off_t>(whole)) != 0) {
+            // The file stays as the disk left it; the failure that led here is said already.
+        }
+    }
+    ::close(descriptor);
+}
+
 bool PcapWriter::fail(int error)
 {
     if (error == 0)
         error = EIO;
     m_readerGone = error == EPIPE;
     m_error = QString::fromLocal8Bit(std::strerror(error));
+    const int kept = m_file ? ::dup(::fileno(m_file)) : -1;
     if (m_dumper) {
         // What is still buffered cannot reach the file either.
         pcap_dump_close(m_dumper);
@@ -158,5 +201,6 @@ bool PcapWriter::fail(int error)
         pcap_close(m_pcap);
         m_pcap = nullptr;
     }
+    cutToWholePackets(kept);
     return false;
 }

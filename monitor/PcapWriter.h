@@ -59,10 +59,15 @@ public:
 
 private:
     bool fail(int error);
+    void cutToWholePackets(int descriptor) const;
 
     pcap *m_pcap = nullptr;
     pcap_dumper *m_dumper = nullptr;
     std::FILE *m_file = nullptr;
     QString m_error;
     bool m_readerGone = false;
+    // Where the packets handed to the file since the last good flush end: a file that
+    // fails is cut back to the last of them it holds whole.
+    std::uint64_t m_flushedBytes = 0;
+    std::vector<std::uint64_t> m_packetEnds;
 };

@@ -229,13 +229,12 @@ int convertLog(const MonitorOptions &options)
     const QFileInfo made(options.playPath);
     const std::int64_t startMs =
         (made.birthTime().isValid() ? made.birthTime() : made.lastModified()).toMSecsSinceEpoch();
-    const QLocale locale = QLocale::system();
     double seconds = 0;
     long long skipped = 0;
     int status = ExitStatus::Completed;
     while (!log.atEnd() && !InterruptCatcher::interrupted()) {
         const QString line = log.next();
-        const std::optional<MonitorLog::LoggedRow> row = MonitorLog::readRow(line, locale);
+        const std::optional<MonitorLog::LoggedRow> row = MonitorLog::readRow(line);
         if (!row) {
             ++skipped;
             continue;

@@ -2,12 +2,19 @@
 #include "MessageDecoder.h"
 #include "MonitorLog.h"
 #include "MonitorRows.h"
+#include "PcapWriter.h"
 #include "QtPrinters.h"
 #include "WorkingFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <QDate>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <sys/resource.h>
+
+#include <csignal>
 
 #include <vector>
 
@@ -157,6 +164,26 @@ TEST(MonitorLog, NamesAndPlaybackAlignment)
     EXPECT_EQ(MonitorLog::aligned(QStringLiteral("End")), "End");
 }
 
+// A log's times are read as they were written, whichever locale wrote them and whichever
+// reads them; a time that is not one makes the line no row.
+TEST(MonitorLog, RowTimesReadAsWrittenInAnyLocale)
+{
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    const std::pair<const char *, double> times[] = {
+        {"0.003", 0.003}, {"0,003", 0.003}, {"12.500", 12.5}, {"1,234.500", 1234.5}, {"1.234,500", 1234.5},
+        {"1.234.567,001", 1234567.001}};
+    for (const auto &[text, seconds] : times) {
+        const auto row = MonitorLog::readRow(QString::fromLatin1(text) + QStringLiteral("   05F0C00201"));
+        ASSERT_TRUE(row.has_value()) << text;
+        EXPECT_DOUBLE_EQ(row->seconds, seconds) << text;
+    }
+    for (const char *notATime : {"3", "0.03", "0.0031", ",003", "1,23.500", "12,34,567.000", "-1.000", "1e3.000",
+                                 "\u0661.000"})
+        EXPECT_FALSE(MonitorLog::readRow(QString::fromUtf8(notATime) + QStringLiteral(" 05F0C00201"))) << notATime;
+    QLocale::setDefault(before);
+}
+
 TEST(MonitorLog, PlaybackReadsEveryKindOfLineEnd)
 {
     WorkingFolder folder;
@@ -220,4 +247,40 @@ TEST(MonitorLog, PlaybackRefusesWhatIsNotALog)
         EXPECT_EQ(reader.errorString(), why);
         EXPECT_TRUE(reader.atEnd());
     }
+}
+
+// A capture file that the disk stops taking partway through a packet keeps the packets
+// before it whole: a reader sees a capture that ended early, never one cut in a packet.
+TEST(PcapWriter, AFileTheDiskStopsTakingHoldsOnlyWholePackets)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("small.pcap"));
+    const std::uint8_t bytes[] = {0x05, 0xF0, 0xC0, 0x02, 0x01, 0x81, 0x1A, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
+    PcapWriter::Message message;
+    message.kind = 2;
+    message.bytes = bytes;
+    const auto packetBytes = static_cast<qint64>(16 + PcapWriter::packetData(message).size());
+
+    // The file may grow to 5000 bytes, as a disk that fills there.
+    const auto quietBefore = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit before{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &before), 0);
+    rlimit small = before;
+    small.rlim_cur = 5000;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    PcapWriter writer;
+    bool opened = writer.open(path);
+    int written = 0;
+    while (opened && written < 100000 && writer.write(message))
+        ++written;
+    const bool closedWhole = writer.close();
+    ::setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, quietBefore);
+
+    ASSERT_TRUE(opened);
+    EXPECT_FALSE(closedWhole && written == 100000) << "the limit was reached";
+    EXPECT_FALSE(writer.errorString().isEmpty());
+    const qint64 size = QFileInfo(path).size();
+    EXPECT_GT(size, 24 + packetBytes);
+    EXPECT_EQ((size - 24) % packetBytes, 0) << size << " bytes: a packet is cut short";
 }
