@@ -148,6 +148,35 @@ bool DeviceBlockSender::endBefore(Bytes &message, std::size_t length, long recor
     return true;
 }
 
+bool DeviceBlockSender::sendsWhole(const QStringList &lines)
+{
+    RecordFile file;
+    file.open(lines);
+    file.readNext();
+    DeviceBlockSender sender;
+    sender.startFile(SRecord::addressRange(lines).first);
+    const Hooks hooks{[] { return std::uint8_t{1}; }, [] {}};
+    bool sentSinceCommit = true;
+    qsizetype lineAtCommit = -1;
+    for (;;) {
+        const Action action = sender.next(file, 0, hooks);
+        if (action.kind == Action::Kind::Invalid)
+            return false;
+        if (action.kind == Action::Kind::Send) {
+            sentSinceCommit = true;
+            continue;
+        }
+        if (file.exhausted())
+            return true;
+        // A block that sends nothing and reads nothing would be committed for ever.
+        if (!sentSinceCommit && file.position() == lineAtCommit)
+            return false;
+        sentSinceCommit = false;
+        lineAtCommit = file.position();
+        sender.firstAddress = sender.nextAddress;
+    }
+}
+
 namespace ModuleBlockSender {
 
 Block next(RecordFile &file, std::size_t limit, const std::function<void()> &lineRead)

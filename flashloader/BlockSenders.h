@@ -29,6 +29,10 @@ public:
     void startFile(long firstAddress);
     // What to do next in the block; the caller sends a message and then asks again.
     Action next(RecordFile &file, std::uint8_t deviceAddress, const Hooks &hooks);
+    // Whether a file's lines go out to a device whole: the sender run over them block
+    // after block as a load runs it, with nothing sent. A load checks this before its
+    // first message, so that no device is left in its loader by a line it cannot send.
+    static bool sendsWhole(const QStringList &lines);
 
     long firstAddress = 0;
     long nextAddress = 0;

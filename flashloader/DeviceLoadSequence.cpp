@@ -1,6 +1,7 @@
 #include "DeviceLoadSequence.h"
 
 #include "DownloadEngine.h"
+#include "FirmwareChoice.h"
 
 #include "FormTimer.h"
 
@@ -94,10 +95,16 @@ bool DeviceLoadSequence::takeTurn(const DeviceSelection::Choice &choice)
         emit stateChanged();
         return false;
     case FirmwareSource::Answer::Kind::Refused: return endTurn({}, {LoadOutcome::Kind::Refused, answer.text});
+    case FirmwareSource::Answer::Kind::Silent: return endTurn({}, {LoadOutcome::Kind::NotAttempted, SilentText});
     case FirmwareSource::Answer::Kind::File: break;
     }
-    if (m_planOnly)
+    // A plan checks the file as the load would, so it says what the load would say.
+    if (m_planOnly) {
+        const QString problem = FirmwareChoice::check(answer.text, choice.type, choice.deviceAddress);
+        if (!problem.isEmpty())
+            return endTurn(answer.text, {LoadOutcome::Kind::Refused, problem});
         return endTurn(answer.text, {LoadOutcome::Kind::NotAttempted, {}});
+    }
     return load(answer.text, answer.knownType);
 }
 

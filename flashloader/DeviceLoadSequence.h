@@ -25,7 +25,8 @@ struct DeviceResult {
 class FirmwareSource {
 public:
     struct Answer {
-        enum class Kind { File, Ask, Refused };
+        // Silent: the device did not answer the scan and no file is named for it.
+        enum class Kind { File, Ask, Refused, Silent };
         Kind kind = Kind::Refused;
         QString text;          // the file, or why the device gets none
         bool knownType = true; // the file loads at the known address offset

@@ -227,7 +227,7 @@ QString DownloadEngine::loadDevice(std::uint8_t address, const QString &firmware
 
 QString DownloadEngine::loadWholeFile(const QString &file, std::uint8_t address, bool knownType)
 {
-    const QString problem = FirmwareChoice::checkWholeFile(file);
+    const QString problem = FirmwareChoice::checkWholeFile(file, m_host.deviceMode());
     if (problem.isEmpty())
         startFile(file, address, knownType);
     return problem;

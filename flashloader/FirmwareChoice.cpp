@@ -1,5 +1,6 @@
 #include "FirmwareChoice.h"
 
+#include "BlockSenders.h"
 #include "FolderFiles.h"
 #include "LoadFileConversion.h"
 #include "LoadStatus.h"
@@ -42,21 +43,25 @@ Choice choose(const QStringList &candidates, bool takeLatest)
     return {latest == candidates.end() ? QString() : *latest, false};
 }
 
-QString checkWholeFile(const QString &file)
+QString checkWholeFile(const QString &file, bool toDevice)
 {
     if (file.isEmpty())
         return QStringLiteral(" Select File to Load!");
-    // A file without a data record would load nothing and still verify.
+    // A file without a data record would load nothing and still verify; one with a line
+    // that cannot go out would stop the load midway.
     const auto lines = RecordFile::readLines(file);
-    if (!lines || !SRecord::holdsData(*lines))
+    if (!lines || !SRecord::holdsData(*lines) ||
+        !(toDevice ? DeviceBlockSender::sendsWhole(*lines) : SRecord::check(*lines).sound()))
         return LoadStatus::text(LoadStatus::InvalidLoadFile);
     return {};
 }
 
-QString prepare(const QString &firmwareFile, const QString &type, int address)
+namespace {
+QString problemText(LoadFileConversion::Outcome outcome, const QString &firmwareFile, const QString &type, int address)
 {
-    switch (LoadFileConversion::createLoadFiles(firmwareFile)) {
+    switch (outcome) {
     case LoadFileConversion::Outcome::Written: return {};
+    case LoadFileConversion::Outcome::InvalidRecords: return LoadStatus::text(LoadStatus::InvalidLoadFile);
     case LoadFileConversion::Outcome::ImproperFormat: return QStringLiteral("Improper File Format");
     case LoadFileConversion::Outcome::FileError:
         return QStringLiteral("No Loadfile for Device Type = ") + type + QStringLiteral(", Adr ") +
@@ -66,6 +71,17 @@ QString prepare(const QString &firmwareFile, const QString &type, int address)
                LoadFileConversion::downloadFolder(firmwareFile);
     }
     return {};
+}
+} // namespace
+
+QString check(const QString &firmwareFile, const QString &type, int address)
+{
+    return problemText(LoadFileConversion::checkLoadFiles(firmwareFile), firmwareFile, type, address);
+}
+
+QString prepare(const QString &firmwareFile, const QString &type, int address)
+{
+    return problemText(LoadFileConversion::createLoadFiles(firmwareFile), firmwareFile, type, address);
 }
 
 } // namespace FirmwareChoice

@@ -23,10 +23,13 @@ int revisionOf(const QString &fileName);
 // first of the list among equals (empty when none matches); otherwise the technician is asked.
 Choice choose(const QStringList &candidates, bool takeLatest);
 
-// A file loaded as it is (the module's firmware, or a file chosen directly): an empty text
-// when it can be sent, or the status text that says why not.
-QString checkWholeFile(const QString &file);
+// A file loaded as it is (the module's firmware, or a file chosen directly to a device):
+// an empty text when it can be sent whole, or the status text that says why not.
+QString checkWholeFile(const QString &file, bool toDevice);
 
+// What prepare() checks, with nothing written: the status text that says why the device
+// cannot be loaded, or an empty text.
+QString check(const QString &firmwareFile, const QString &type, int address);
 // Writes the device's download files from its firmware file. An empty text when they are
 // written, or the status text that says why the device cannot be loaded.
 QString prepare(const QString &firmwareFile, const QString &type, int address);

@@ -1,5 +1,6 @@
 #include "LoadFileConversion.h"
 
+#include "BlockSenders.h"
 #include "SRecord.h"
 
 #include <QDir>
@@ -51,25 +52,20 @@ bool textFileIsSent(const QString &path)
 }
 
 namespace {
-Outcome writeLoadFiles(const QString &loadFileName);
-}
+// A firmware file cut into its three download files, or why it cannot be.
+struct LoadFiles {
+    Outcome outcome = Outcome::Written;
+    QStringList a, b, c;
+};
 
-Outcome createLoadFiles(const QString &loadFileName)
+LoadFiles split(const QString &loadFileName)
 {
-    const Outcome outcome = writeLoadFiles(loadFileName);
-    if (outcome != Outcome::Written) {
-        for (const char letter : {'a', 'b', 'c'})
-            QFile::remove(downloadFile(loadFileName, QLatin1Char(letter)));
-    }
-    return outcome;
-}
-
-namespace {
-Outcome writeLoadFiles(const QString &loadFileName)
-{
+    LoadFiles files;
     const auto input = RecordFile::readLines(loadFileName);
-    if (!input)
-        return Outcome::FileError;
+    if (!input) {
+        files.outcome = Outcome::FileError;
+        return files;
+    }
 
     // Section 1 starts with the first line; every later S0 line opens the next section.
     QList<QStringList> sections;
@@ -80,31 +76,64 @@ Outcome writeLoadFiles(const QString &loadFileName)
         sections.last().append(line);
     }
 
-    QStringList aLines;
     if (sections.size() >= 2)
-        aLines = sections[1];
+        files.a = sections[1];
     else if (!input->isEmpty())
-        aLines = {field(input->last())}; // no second section: the last line read is all there is
-    if (!writeLines(downloadFile(loadFileName, QLatin1Char('a')), aLines))
-        return Outcome::WriteError;
-    const QStringList bLines = sections.size() >= 3 ? sections[2] + QStringList{QStringLiteral("S8")} : QStringList();
-    if (sections.size() >= 3 && !writeLines(downloadFile(loadFileName, QLatin1Char('b')), bLines))
-        return Outcome::WriteError;
-    if (sections.size() < 4)
-        return Outcome::ImproperFormat;
-
-    QStringList cLines;
+        files.a = {field(input->last())}; // no second section: the last line read is all there is
+    if (sections.size() < 4) {
+        files.outcome = Outcome::ImproperFormat;
+        return files;
+    }
+    files.b = sections[2] + QStringList{QStringLiteral("S8")};
     for (qsizetype s = 3; s < sections.size(); ++s)
-        cLines += sections[s];
-    cLines.append(QStringLiteral("S8"));
-    if (!writeLines(downloadFile(loadFileName, QLatin1Char('c')), cLines))
-        return Outcome::WriteError;
+        files.c += sections[s];
+    files.c.append(QStringLiteral("S8"));
     // A firmware file whose images hold no data would load nothing and still verify.
-    const bool textSent = bLines.size() >= MinimumTextFileLines;
-    if (!SRecord::holdsData(aLines) && !(textSent && SRecord::holdsData(bLines)) && !SRecord::holdsData(cLines))
-        return Outcome::ImproperFormat;
+    const bool textSent = files.b.size() >= MinimumTextFileLines;
+    if (!SRecord::holdsData(files.a) && !(textSent && SRecord::holdsData(files.b)) && !SRecord::holdsData(files.c)) {
+        files.outcome = Outcome::ImproperFormat;
+        return files;
+    }
+    // Every file that will be sent goes out whole, or the device is not started at all.
+    for (const QStringList *sent : {&files.a, textSent ? &files.b : nullptr, &files.c}) {
+        if (sent && !DeviceBlockSender::sendsWhole(*sent)) {
+            files.outcome = Outcome::InvalidRecords;
+            return files;
+        }
+    }
+    return files;
+}
+
+Outcome writeLoadFiles(const QString &loadFileName, const LoadFiles &files)
+{
+    const std::pair<char, const QStringList *> written[] = {{'a', &files.a}, {'b', &files.b}, {'c', &files.c}};
+    for (const auto &[letter, lines] : written) {
+        if (!writeLines(downloadFile(loadFileName, QLatin1Char(letter)), *lines))
+            return Outcome::WriteError;
+    }
     return Outcome::Written;
 }
 } // namespace
+
+Outcome checkLoadFiles(const QString &loadFileName)
+{
+    const LoadFiles files = split(loadFileName);
+    if (files.outcome != Outcome::Written)
+        return files.outcome;
+    const QFileInfo folder(QFileInfo(downloadFile(loadFileName, QLatin1Char('a'))).absolutePath());
+    return folder.isDir() && folder.isWritable() ? Outcome::Written : Outcome::WriteError;
+}
+
+Outcome createLoadFiles(const QString &loadFileName)
+{
+    const LoadFiles files = split(loadFileName);
+    const Outcome outcome = files.outcome == Outcome::Written ? writeLoadFiles(loadFileName, files) : files.outcome;
+    // No download file of an earlier conversion is left to be taken for this one's.
+    if (outcome != Outcome::Written) {
+        for (const char letter : {'a', 'b', 'c'})
+            QFile::remove(downloadFile(loadFileName, QLatin1Char(letter)));
+    }
+    return outcome;
+}
 
 } // namespace LoadFileConversion

@@ -85,6 +85,8 @@ public:
     // The line read last.
     const QString &current() const { return m_current; }
     bool atEnd() const { return m_next >= m_lines.size(); }
+    // How many lines have been read.
+    qsizetype position() const { return m_next; }
     // Reads the next line into current(); false at the end.
     bool readNext();
     // Takes the current record as used: reads the next line, or leaves nothing current.

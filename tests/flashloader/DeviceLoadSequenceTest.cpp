@@ -8,6 +8,11 @@
 #include "WorkingFolder.h"
 
 #include <QDir>
+#include <QFile>
+
+#include <sys/stat.h>
+
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -268,6 +273,76 @@ TEST(DownloadEngine, FilesWithoutDataAreRefusedBeforeAnythingIsSent)
             said = QString::fromStdString(load.ended.back()).section(QStringLiteral(": "), 1);
         EXPECT_EQ(said, way == Way::Device ? "Improper File Format" : "Invalid Load File");
         EXPECT_EQ(load.bus.callCount("DevDownLoad"), 0u);
+    }
+}
+
+// A device's firmware is checked whole before its first message, by the dry run (a plan)
+// as by the load: both say the same, and nothing reaches the device.
+TEST(DeviceLoadSequence, ALoadAndItsPlanRefuseTheSameFilesBeforeTheFirstByte)
+{
+    const QByteArray good = [] {
+        QFile demo(QStringLiteral(QUILL_DEMO_DIR "/F4008-0111.hex"));
+        return demo.open(QIODevice::ReadOnly) ? demo.readAll() : QByteArray();
+    }();
+    ASSERT_FALSE(good.isEmpty());
+    const qsizetype firstData = good.indexOf("\nS2") + 1;
+    QByteArray wrongChecksum = good;
+    wrongChecksum[good.indexOf("\r\n", firstData) - 1] = wrongChecksum[good.indexOf("\r\n", firstData) - 1] == '0' ? '1' : '0';
+    QByteArray doubledCr = good;
+    doubledCr.replace("\r\n", "\r\r\n");
+    const QString fileError = QStringLiteral("No Loadfile for Device Type = 4008, Adr  3");
+    struct Case {
+        const char *what;
+        std::function<void(const QString &path)> make;
+        QString said; // empty: whatever the load says, the plan says too
+    };
+    const auto write = [](const QByteArray &content) {
+        return [content](const QString &path) {
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(content);
+        };
+    };
+    const Case cases[] = {
+        {"missing", [](const QString &) {}, fileError},
+        {"a folder", [](const QString &path) { QDir().mkdir(path); }, fileError},
+        {"a FIFO", [](const QString &path) { ::mkfifo(QFile::encodeName(path).constData(), 0600); }, fileError},
+        {"a dangling link", [](const QString &path) { QFile::link(path + QStringLiteral(".gone"), path); }, fileError},
+        {"3 GB, sparse",
+         [](const QString &path) {
+             QFile file(path);
+             ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.resize(3LL << 30));
+         },
+         fileError},
+        {"empty", write({}), QStringLiteral("Improper File Format")},
+        {"binary", write(QByteArray("\x7F" "ELF\x02\x01\x01\0\0\0\xFF\xFE\r\n", 16).repeated(64)), {}},
+        {"cut mid-record", write(good.left(good.indexOf("\r\n", good.size() * 9 / 10) - 7)),
+         QStringLiteral("Invalid Load File")},
+        {"a wrong record checksum", write(wrongChecksum), QStringLiteral("Invalid Load File")},
+        {"CR CR LF lines", write(doubledCr), QStringLiteral("Invalid Load File")},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        Load load("device 3 type 4008 rev 0105\n", DeviceLoadSequence::AfterFailure::GoOn);
+        const QString file = load.folder.path(QStringLiteral("F4008-0200.hex"));
+        c.make(file);
+        load.face.files[3] = file;
+        const std::vector<ScanRules::ScannedDevice> devices{
+            {3, true, QStringLiteral("PTZ"), QStringLiteral("4008"), QStringLiteral("0105")}};
+        const std::vector<DeviceResult> planned = load.sequence.plan(devices, {true});
+        load.sequence.start(devices, {true});
+        for (int spent = 0; load.sequence.running() && spent < 60000; spent += 10)
+            load.bus.advance(10);
+        ASSERT_EQ(planned.size(), 1u);
+        ASSERT_EQ(load.sequence.results().size(), 1u);
+        const LoadOutcome &loaded = load.sequence.results().front().outcome;
+        EXPECT_EQ(loaded.kind, LoadOutcome::Kind::Refused) << loaded.text.toStdString();
+        EXPECT_EQ(planned.front().outcome.kind, LoadOutcome::Kind::Refused);
+        EXPECT_EQ(planned.front().outcome.text, loaded.text);
+        if (!c.said.isEmpty()) {
+            EXPECT_EQ(loaded.text, c.said);
+        }
+        EXPECT_EQ(load.bus.callCount("DevDownLoad"), 0u) << "nothing reaches the device";
     }
 }
 

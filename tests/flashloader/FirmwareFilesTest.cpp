@@ -102,14 +102,25 @@ TEST(LoadFileConversion, SplitsSectionsIntoThreeDownloadFiles)
     WorkingFolder folder;
     const QString h1 = record('0', 0, {'V', '1'}), h2 = record('0', 0, {'A'}), h3 = record('0', 0, {'B'}),
                   h4 = record('0', 0, {'C'}), h5 = record('0', 0, {'D'});
-    const QString d1 = record('2', 0x100, {1, 2, 3}), d2 = record('2', 0x8000, {4}), d3 = record('2', 0x10000, {5});
+    const QString d1 = record('2', 0x100, {1, 2, 3}), d2 = record('2', 0x8000, {4}), d3 = record('2', 0x10000, {5}),
+                  d4 = record('2', 0x20000, {6});
 
-    folder.write(QStringLiteral("F2315-0100.hex"), crlf({h1, d3, h2, d1, h3, d2, h4, d3, h5, d1}));
+    folder.write(QStringLiteral("F2315-0100.hex"), crlf({h1, d3, h2, d1, h3, d2, h4, d3, h5, d4}));
     EXPECT_EQ(LoadFileConversion::createLoadFiles(QStringLiteral("F2315-0100.hex")),
               LoadFileConversion::Outcome::Written);
     EXPECT_EQ(linesOf(folder, QStringLiteral("F2315-0100a.dwn")), (QStringList{h2, d1}));
     EXPECT_EQ(linesOf(folder, QStringLiteral("F2315-0100b.dwn")), (QStringList{h3, d2, "S8"}));
-    EXPECT_EQ(linesOf(folder, QStringLiteral("F2315-0100c.dwn")), (QStringList{h4, d3, h5, d1, "S8"}));
+    EXPECT_EQ(linesOf(folder, QStringLiteral("F2315-0100c.dwn")), (QStringList{h4, d3, h5, d4, "S8"}));
+
+    // A file that would stop a load midway (here its last image goes back below the one
+    // before, which a device's block cannot take) is refused before anything is sent, and
+    // the download files of the last conversion go with it.
+    folder.write(QStringLiteral("F2315-0100.hex"), crlf({h1, d3, h2, d1, h3, d2, h4, d3, h5, d1}));
+    EXPECT_EQ(LoadFileConversion::checkLoadFiles(QStringLiteral("F2315-0100.hex")),
+              LoadFileConversion::Outcome::InvalidRecords);
+    EXPECT_EQ(LoadFileConversion::createLoadFiles(QStringLiteral("F2315-0100.hex")),
+              LoadFileConversion::Outcome::InvalidRecords);
+    EXPECT_FALSE(QFile::exists(folder.path(QStringLiteral("F2315-0100a.dwn"))));
 
     // Four S0 lines and nothing else, with a name shorter than ten characters: images
     // without data are no firmware to load, and no download file is left behind.

@@ -87,8 +87,8 @@ TEST(FirmwareChoice, TheOnlyFileOrTheHighestRevisionWithLatestTickedElseTheTechn
         EXPECT_EQ(choice.ask, c.ask);
     }
     EXPECT_EQ(FirmwareChoice::prepare(QString(), QStringLiteral("2315"), 4), "No Loadfile for Device Type = 2315, Adr  4"); // a number as the design writes it
-    EXPECT_EQ(FirmwareChoice::checkWholeFile(QString()), " Select File to Load!");
-    EXPECT_EQ(FirmwareChoice::checkWholeFile(QStringLiteral("/no/such/file.hex")), "Invalid Load File");
+    EXPECT_EQ(FirmwareChoice::checkWholeFile(QString(), false), " Select File to Load!");
+    EXPECT_EQ(FirmwareChoice::checkWholeFile(QStringLiteral("/no/such/file.hex"), true), "Invalid Load File");
 }
 
 TEST(ScanRules, BoxValueIsTheLeadingNumber)
