@@ -104,7 +104,7 @@ int ModuleLinkControl::release()
 {
     if (!m_connected)
         return 0;
-    const int result = ModuleConnection::release(m_driver);
+    const int result = ModuleConnection::release(m_driver).closed;
     m_connected = false;
     return result;
 }

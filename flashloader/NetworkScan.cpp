@@ -87,6 +87,11 @@ void NetworkScan::setBusBack()
 {
     const int highest = std::clamp(m_maxAddress ? m_maxAddress() : 0, 0, 255);
     const std::int32_t r = m_driver.ConfigQwil(IdleBusValue, BusSecond, static_cast<std::uint8_t>(highest));
+    // The module that takes the setting is there: an address that failed failed on its own.
+    if (DriverResult::moduleGone(r))
+        m_moduleLostWith = m_moduleLostWith ? m_moduleLostWith : r;
+    else
+        m_moduleLostWith = 0;
     if (r == DriverResult::NoResponse) {
         end();
         return;
@@ -130,7 +135,7 @@ void NetworkScan::scanAddress(int address, int timeoutMs)
                     dumpIfDebug(answer->dumps[i]);
             }
             if (DriverResult::moduleGone(answer->result) && m_moduleLostWith == 0)
-                m_moduleLostWith = answer->result;
+                m_moduleLostWith = answer->result; // lost, unless it answers the bus's setting back
             if (ScanRules::isValidReply(answer->result, answer->reply, answer->expected, address))
                 emit deviceScanned(ScanRules::device(address, answer->reply));
             else

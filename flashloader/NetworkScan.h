@@ -49,8 +49,9 @@ public:
     bool isRunning() const { return m_running; }
     // From start() until finished(): also while a stopped scan completes its address.
     bool isActive() const { return m_active; }
-    // The driver's answer when the module could not be reached during the last scan (the
-    // rows from there on are blank); 0 when it stayed there.
+    // The driver's answer when the module was lost during the last scan (the rows from
+    // there on are blank): it failed an address and the bus's setting back, or that
+    // setting alone. 0 when it stayed there, also when one address failed on its own.
     std::int32_t moduleLostWith() const { return m_moduleLostWith; }
 
 signals:

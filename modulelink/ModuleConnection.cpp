@@ -38,13 +38,15 @@ ConnectOptions ConnectOptions::domeControl()
     return options;
 }
 
-std::int32_t ModuleConnection::release(ModuleDriver &driver)
+ModuleConnection::Released ModuleConnection::release(ModuleDriver &driver)
 {
     constexpr std::int32_t IdleBusValue = 1000;
     constexpr std::uint8_t BusSecond = 1;
     constexpr std::uint8_t IdleHighestAddress = 16;
-    driver.ConfigQwil(IdleBusValue, BusSecond, IdleHighestAddress);
-    return driver.CloseUSBDriver();
+    Released released;
+    released.setBack = driver.ConfigQwil(IdleBusValue, BusSecond, IdleHighestAddress);
+    released.closed = driver.CloseUSBDriver();
+    return released;
 }
 
 ConnectOutcome ModuleConnection::connect(ModuleDriver &driver, const ConnectOptions &options)

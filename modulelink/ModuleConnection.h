@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DriverResult.h"
 #include "ModuleDriver.h"
 #include "ModuleStatus.h"
 
@@ -59,9 +60,19 @@ public:
 
     // Calls without a wait only, so the window may make it as a plain call.
     static ConnectOutcome connect(ModuleDriver &driver, const ConnectOptions &options);
+    // What the module answered to being let go.
+    struct Released {
+        std::int32_t setBack = 0;
+        std::int32_t closed = 0;
+        // The answer that says the module was lost; 0 when it was there to the end.
+        std::int32_t lostWith() const
+        {
+            return DriverResult::moduleGone(setBack) ? setBack : DriverResult::moduleGone(closed) ? closed : 0;
+        }
+    };
     // Lets go of the module as it was found: the bus back to its idle settings (addresses up
-    // to 16), then the driver closed. The close's answer.
-    static std::int32_t release(ModuleDriver &driver);
+    // to 16), then the driver closed.
+    static Released release(ModuleDriver &driver);
 
     // Reads records until the driver answers anything but success; returns how many.
     static int drain(ModuleDriver &driver, int waitMs,

@@ -1,5 +1,6 @@
 #include "CaptureCycle.h"
 
+#include "DriverResult.h"
 #include "FormTimer.h"
 #include "ModuleConnection.h"
 #include "TimeSource.h"
@@ -47,23 +48,24 @@ void CaptureCycle::connectModule(bool closeFirst, const std::function<void(const
                             });
 }
 
-void CaptureCycle::releaseModule()
+std::int32_t CaptureCycle::releaseModule()
 {
     std::uint8_t result = 0;
-    m_driver.QwilAnalyzer(CaptureOff, CaptureChannel, &result);
+    const std::int32_t stopped = m_driver.QwilAnalyzer(CaptureOff, CaptureChannel, &result);
     if (m_takeReadRecords)
         m_takeReadRecords();
-    m_driver.CloseUSBDriver();
+    const std::int32_t closed = m_driver.CloseUSBDriver();
+    return DriverResult::moduleGone(stopped) ? stopped : closed;
 }
 
-void CaptureCycle::end(bool releaseTheModule)
+std::int32_t CaptureCycle::end(bool releaseTheModule)
 {
     stopCapture();
     m_drain->setEnabled(false);
-    if (releaseTheModule)
-        releaseModule();
+    const std::int32_t released = releaseTheModule ? releaseModule() : DriverResult::Success;
     log.close();
     playback.close();
+    return released;
 }
 
 void CaptureCycle::startCapture()

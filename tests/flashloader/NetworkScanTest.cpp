@@ -41,6 +41,20 @@ TEST(NetworkScan, ReportsEveryAddressAndSetsTheBusBack)
          0,
          {"  1 ONE   2315  0200   ", "  2" + blank, "  3" + blank, "  4" + blank},
          DriverResult::UsbError},
+        // One address's request and retry failing while the module goes on answering leaves
+        // that row blank: the module is not lost.
+        {"device 1 type 2315 rev 0200 name \"ONE\"\ndevice 2 type 2315 name \"TWO\"\n"
+         "device 3 type 2315 name \"THREE\"\nfault result GetConfigData 5 on 2\nfault result GetConfigData 5 on 3\n",
+         3,
+         0,
+         {"  1 ONE   2315  0200   ", "  2" + blank, "  3 THREE 2315  0000   "},
+         0},
+        // The module that fails the bus's setting back is lost, every device listed.
+        {"device 1 type 2315 rev 0200 name \"ONE\"\nfault result ConfigQwil 5 on 2\n",
+         2,
+         0,
+         {"  1 ONE   2315  0200   ", "  2" + blank},
+         DriverResult::UsbError},
         // A stop ends the scan after the address in hand.
         {checks, 8, 2, {"  1 GOOD  2315  0200   ", "  2" + blank}, 0},
     };
