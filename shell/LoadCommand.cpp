@@ -104,14 +104,13 @@ public:
             const QString file = m_options.files.value(device.deviceAddress);
             return {Kind::File, file, device.knownType || DeviceSelection::isKnownTypeFile(file)};
         }
+        // A device that did not answer is not loaded, wherever it stands in the selection.
         if (device.needsFileByHand)
-            return {
-                Kind::Refused,
-                QStringLiteral("No answer to the scan: name its file with --file %1=FILE").arg(device.deviceAddress)};
+            return {Kind::Silent, {}, device.knownType};
         const QStringList candidates = FirmwareChoice::candidates(device.type, m_options.folder);
+        if (candidates.isEmpty())
+            return {Kind::Refused, FirmwareChoice::check(QString(), device.type, device.deviceAddress)};
         const FirmwareChoice::Choice choice = FirmwareChoice::choose(candidates, m_options.takeLatestFile);
-        if (choice.ask && candidates.isEmpty())
-            return {Kind::Refused, FirmwareChoice::prepare(QString(), device.type, device.deviceAddress)};
         if (choice.ask)
             return {Kind::Refused, QStringLiteral("Several files: ") + candidates.join(QStringLiteral(", ")) +
                                        QStringLiteral(" (--latest takes the highest revision, --file names one)")};
@@ -146,6 +145,7 @@ int loadModule(ModuleDriver &driver, const LoadOptions &options)
     if (!ended) {
         engine.abortLoad();
         host.endProgressLine();
+        std::fputs("Interrupted\n", stderr);
     }
     if (outcome.kind == LoadOutcome::Kind::ModuleLost)
         std::fprintf(stderr, "%s\n", qPrintable(moduleLostText(DriverResult::UsbError)));
@@ -165,15 +165,40 @@ std::vector<bool> selectionOf(const std::vector<ScanRules::ScannedDevice> &devic
     return selected;
 }
 
-// The revision each device reports after the load.
-std::map<int, QString> revisionsNow(ModuleDriver &driver, int highest)
+// The revision each device reports after the load, and the answer that says the module
+// was lost meanwhile (0 when it stayed).
+struct RevisionsNow {
+    std::map<int, QString> revisions;
+    std::int32_t lostWith = 0;
+};
+RevisionsNow revisionsNow(ModuleDriver &driver, int highest)
 {
-    std::map<int, QString> after;
-    for (const ScanRules::ScannedDevice &device : scanBus(driver, highest).devices) {
+    const BusScan check = scanBus(driver, highest);
+    RevisionsNow now;
+    now.lostWith = check.moduleLostWith;
+    for (const ScanRules::ScannedDevice &device : check.devices) {
         if (device.answered)
-            after[device.address] = device.revision;
+            now.revisions[device.address] = device.revision;
     }
-    return after;
+    return now;
+}
+
+// Every device asked for, none of them loaded: an interrupt or a lost module came first.
+std::vector<DeviceResult> noneLoaded(DeviceLoadSequence &sequence, const BusScan &scan, const LoadOptions &options)
+{
+    std::vector<DeviceResult> devices = sequence.plan(scan.devices, selectionOf(scan.devices, options));
+    for (DeviceResult &d : devices)
+        d.outcome = {LoadOutcome::Kind::NotAttempted, QStringLiteral("not loaded")};
+    // An address asked for beyond what the scan reached before it stopped.
+    for (const int address : options.addresses) {
+        const bool listed = std::any_of(devices.begin(), devices.end(),
+                                        [address](const DeviceResult &d) { return d.device.address == address; });
+        if (!listed)
+            devices.push_back({ScanRules::device(address), {}, {LoadOutcome::Kind::NotAttempted, QStringLiteral("not loaded")}});
+    }
+    std::sort(devices.begin(), devices.end(),
+              [](const DeviceResult &a, const DeviceResult &b) { return a.device.address < b.device.address; });
+    return devices;
 }
 
 bool allLoaded(const std::vector<DeviceResult> &devices, bool dryRun)
@@ -187,10 +212,6 @@ bool allLoaded(const std::vector<DeviceResult> &devices, bool dryRun)
 int loadDevices(ModuleDriver &driver, const LoadOptions &options)
 {
     const BusScan scan = scanBus(driver, options.highest);
-    if (InterruptCatcher::interrupted()) { // nothing was sent to a device
-        std::fputs("Interrupted\n", stderr);
-        return ExitStatus::Failed;
-    }
     TerminalLoad host(true);
     QObject owner;
     DownloadEngine engine(driver, host, &owner);
@@ -199,19 +220,22 @@ int loadDevices(ModuleDriver &driver, const LoadOptions &options)
                                 options.all ? DeviceLoadSequence::RefusedDomes::PassedOver
                                             : DeviceLoadSequence::RefusedDomes::NotLoaded,
                                 &owner);
+    // Nothing is tried once the module is gone or the command is interrupted: each device
+    // asked for is listed as not loaded (nothing was sent to any).
+    if (scan.moduleLostWith != 0 || InterruptCatcher::interrupted()) {
+        const std::vector<DeviceResult> devices = noneLoaded(sequence, scan, options);
+        if (scan.moduleLostWith != 0)
+            std::fprintf(stderr, "%s\n", qPrintable(moduleLostText(scan.moduleLostWith)));
+        else
+            std::fputs("Interrupted\n", stderr);
+        TerminalOutput::write(listed(devices, {}, options, false));
+        return scan.moduleLostWith != 0 ? ExitStatus::NoModule : ExitStatus::Failed;
+    }
     const std::vector<bool> selected = selectionOf(scan.devices, options);
     if (std::none_of(selected.begin(), selected.end(), [](bool s) { return s; })) {
         std::fputs("No Devices Selected\n", stderr);
+        TerminalOutput::write(listed({}, {}, options, options.dryRun));
         return ExitStatus::Failed;
-    }
-    // Nothing is tried once the module is gone: each device is listed as not loaded.
-    if (scan.moduleLostWith != 0) {
-        std::vector<DeviceResult> devices = sequence.plan(scan.devices, selected);
-        for (DeviceResult &d : devices)
-            d.outcome = {LoadOutcome::Kind::NotAttempted, QStringLiteral("not loaded")};
-        std::fprintf(stderr, "%s\n", qPrintable(moduleLostText(scan.moduleLostWith)));
-        TerminalOutput::write(listed(devices, {}, options, false));
-        return ExitStatus::NoModule;
     }
     if (options.dryRun) {
         const std::vector<DeviceResult> devices = sequence.plan(scan.devices, selected);
@@ -228,19 +252,26 @@ int loadDevices(ModuleDriver &driver, const LoadOptions &options)
         host.endProgressLine(); // the results start on a line of their own
     }
     const std::vector<DeviceResult> &devices = sequence.results();
-    const bool moduleLost = std::any_of(devices.begin(), devices.end(), [](const DeviceResult &d) {
+    std::int32_t lostWith = std::any_of(devices.begin(), devices.end(), [](const DeviceResult &d) {
         return d.outcome.kind == LoadOutcome::Kind::ModuleLost;
-    });
-    const std::map<int, QString> after = InterruptCatcher::interrupted() || moduleLost
-                                             ? std::map<int, QString>{}
-                                             : revisionsNow(driver, options.highest);
-    if (moduleLost)
-        std::fprintf(stderr, "%s\n", qPrintable(moduleLostText(DriverResult::UsbError)));
-    if (!TerminalOutput::write(listed(devices, after, options, false)))
-        return ExitStatus::Failed;
-    if (moduleLost)
+    }) ? DriverResult::UsbError : 0;
+    // The revisions after come from a scan of their own, which may be interrupted or find
+    // the module gone as well.
+    RevisionsNow now;
+    if (!InterruptCatcher::interrupted() && lostWith == 0) {
+        now = revisionsNow(driver, options.highest);
+        lostWith = now.lostWith;
+    }
+    if (lostWith != 0)
+        std::fprintf(stderr, "%s\n", qPrintable(moduleLostText(lostWith)));
+    else if (InterruptCatcher::interrupted())
+        std::fputs("Interrupted\n", stderr);
+    const bool written = TerminalOutput::write(listed(devices, lostWith ? std::map<int, QString>{} : now.revisions,
+                                                      options, false));
+    if (lostWith != 0)
         return ExitStatus::NoModule;
-    return allLoaded(devices, false) ? ExitStatus::Completed : ExitStatus::Failed;
+    return written && !InterruptCatcher::interrupted() && allLoaded(devices, false) ? ExitStatus::Completed
+                                                                                      : ExitStatus::Failed;
 }
 
 } // namespace
@@ -250,7 +281,7 @@ int runLoad(ModuleDriver &driver, const LoadOptions &options)
     // A dry run of the module's upload checks the file and says what would go out; it
     // asks nothing of the module.
     if (!options.moduleFile.isEmpty() && options.dryRun) {
-        const QString problem = FirmwareChoice::checkWholeFile(options.moduleFile);
+        const QString problem = FirmwareChoice::checkWholeFile(options.moduleFile, false);
         if (!problem.isEmpty()) {
             std::fprintf(stderr, "%s: %s\n", qPrintable(options.moduleFile), qPrintable(problem.trimmed()));
             return ExitStatus::Failed;
@@ -259,10 +290,16 @@ int runLoad(ModuleDriver &driver, const LoadOptions &options)
                    ? ExitStatus::Completed
                    : ExitStatus::Failed;
     }
-    const InterruptCatcher catcher;
     const ConnectOutcome outcome = ModuleConnection::connect(driver, ConnectOptions::flashLoader());
     if (!outcome.connected) {
         std::fprintf(stderr, "%s\n", qPrintable(noModuleText(outcome.word)));
+        if (options.moduleFile.isEmpty()) {
+            // Every device asked for has its row, none of them reached.
+            std::vector<DeviceResult> devices;
+            for (const int address : options.addresses)
+                devices.push_back({ScanRules::device(address), {}, {LoadOutcome::Kind::NotAttempted, QStringLiteral("not loaded")}});
+            TerminalOutput::write(listed(devices, {}, options, options.dryRun));
+        }
         return ExitStatus::NoModule;
     }
     if (!options.moduleFile.isEmpty()) {
@@ -272,6 +309,10 @@ int runLoad(ModuleDriver &driver, const LoadOptions &options)
         return status;
     }
     const int status = loadDevices(driver, options);
-    ModuleConnection::release(driver);
+    const std::int32_t lostWith = ModuleConnection::release(driver).lostWith();
+    if (lostWith != 0 && status != ExitStatus::NoModule) {
+        std::fprintf(stderr, "%s\n", qPrintable(moduleLostText(lostWith)));
+        return ExitStatus::NoModule;
+    }
     return status;
 }

@@ -1,6 +1,7 @@
 #include "Commands.h"
 
 #include "CaptureCycle.h"
+#include "DriverResult.h"
 #include "FormTimer.h"
 #include "PcapWriter.h"
 #include "TerminalLoad.h"
@@ -37,20 +38,6 @@ bool rowsShown(const MonitorOptions &options)
 {
     return !options.forWireshark && options.pcapPath != QLatin1String("-");
 }
-
-// A reader that goes away (of the rows, or of a capture file in a pipe or Wireshark's FIFO)
-// is told by the write's failure, not by a signal that would end the program with capture
-// still on in the module.
-class BrokenPipeIgnored {
-public:
-    BrokenPipeIgnored() : m_before(std::signal(SIGPIPE, SIG_IGN)) {}
-    ~BrokenPipeIgnored() { std::signal(SIGPIPE, m_before); }
-    BrokenPipeIgnored(const BrokenPipeIgnored &) = delete;
-    BrokenPipeIgnored &operator=(const BrokenPipeIgnored &) = delete;
-
-private:
-    void (*m_before)(int);
-};
 
 // The capture or playback of one command, and how it ends.
 class MonitorRun {
@@ -184,8 +171,13 @@ private:
     void finish()
     {
         m_timeUp.stop();
-        m_cycle.end(m_live);
+        const std::int32_t released = m_cycle.end(m_live);
         m_live = false;
+        // A module that fails its release was lost, also when nothing else found it.
+        if (DriverResult::moduleGone(released) && m_status != ExitStatus::NoModule) {
+            std::fprintf(stderr, "%s\n", qPrintable(moduleLostText(released)));
+            m_status = ExitStatus::NoModule;
+        }
         if (m_pcap.isOpen() && !m_pcap.close())
             pcapFailed();
         // A capture that never began (no module, a log that cannot be made) leaves no file
@@ -275,8 +267,6 @@ int convertLog(const MonitorOptions &options)
 
 int runMonitor(ModuleDriver &driver, const MonitorOptions &options)
 {
-    const InterruptCatcher catcher;
-    const BrokenPipeIgnored pipes;
     if (!options.playPath.isEmpty() && !options.pcapPath.isEmpty())
         return convertLog(options);
     MonitorRun run(driver, options);

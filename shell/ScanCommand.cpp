@@ -118,18 +118,24 @@ int runScan(ModuleDriver &driver, const ScanOptions &options)
     const ConnectOutcome outcome = ModuleConnection::connect(driver, ConnectOptions::flashLoader());
     if (!outcome.connected) {
         std::fprintf(stderr, "%s\n", qPrintable(noModuleText(outcome.word)));
+        TerminalOutput::write(listed({}, options.format)); // a script reads an empty list
         return ExitStatus::NoModule;
     }
     const BusScan scan = scanBus(driver, options.highest);
-    ModuleConnection::release(driver);
-    // The devices that answered before the module went are listed all the same.
-    if (!TerminalOutput::write(listed(scan.devices, options.format)))
-        return ExitStatus::Failed;
-    if (scan.moduleLostWith != 0) {
-        std::fprintf(stderr, "%s\n", qPrintable(moduleLostText(scan.moduleLostWith)));
+    const std::int32_t releaseLost = ModuleConnection::release(driver).lostWith();
+    const std::int32_t lostWith = scan.moduleLostWith ? scan.moduleLostWith : releaseLost;
+    // The devices that answered before the module went, or before an interrupt, are listed
+    // all the same.
+    const bool written = TerminalOutput::write(listed(scan.devices, options.format));
+    if (lostWith != 0) {
+        std::fprintf(stderr, "%s\n", qPrintable(moduleLostText(lostWith)));
         return ExitStatus::NoModule;
     }
-    return ExitStatus::Completed;
+    if (InterruptCatcher::interrupted()) {
+        std::fputs("Interrupted\n", stderr);
+        return ExitStatus::Failed;
+    }
+    return written ? ExitStatus::Completed : ExitStatus::Failed;
 }
 
 int runTables(const QString &directory)

@@ -12,7 +12,6 @@
 
 int runSerial(const SerialOptions &options)
 {
-    const InterruptCatcher catcher;
     QObject owner;
     QSerialPort port;
     SerialPortLine line(&port, &owner);

@@ -1,33 +1,11 @@
 #pragma once
 
+#include "CommandSignals.h"
 #include "DownloadEngine.h"
 #include "TerminalProgress.h"
 
 #include <QEventLoop>
 #include <QObject>
-
-class QSocketNotifier;
-
-// SIGINT and SIGTERM are caught while one of these lives: a command ends what it has in
-// hand cleanly instead of dying. The signal reaches the event loop as interrupted().
-class InterruptCatcher final : public QObject {
-    Q_OBJECT
-public:
-    InterruptCatcher();
-    ~InterruptCatcher() override;
-    InterruptCatcher(const InterruptCatcher &) = delete;
-    InterruptCatcher &operator=(const InterruptCatcher &) = delete;
-
-    static bool interrupted();
-    // The catcher that lives now, or none.
-    static InterruptCatcher *current();
-
-signals:
-    void interruptedNow();
-
-private:
-    QSocketNotifier *m_notifier = nullptr;
-};
 
 // Calls start, then runs the event loop until sender emits the signal (true; also when
 // start made it emit) or the user interrupts (false). A start that returns false started

@@ -1,5 +1,7 @@
 #include "TerminalOutput.h"
 
+#include "CommandSignals.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -36,6 +38,8 @@ bool write(const QString &text)
                              std::fflush(stdout) == 0 && !std::ferror(stdout);
         if (!written)
             why = errno ? std::strerror(errno) : "the output failed";
+        if (!written && errno == EPIPE)
+            InterruptCatcher::outputClosed();
     }
     if (why)
         std::fprintf(stderr, "Cannot write the results: %s\n", why);

@@ -1,5 +1,6 @@
 #include "Beep.h"
 #include "CommandLine.h"
+#include "CommandSignals.h"
 #include "Commands.h"
 #include "DriverThread.h"
 #include "LibraryDriver.h"
@@ -54,18 +55,21 @@ int main(int argc, char *argv[])
     case CommandLine::Action::WriteTables: return runTables(line.tablesDirectory);
     case CommandLine::Action::Scan: {
         QCoreApplication app(argc, argv);
+        const InterruptCatcher interrupts;
         LibraryDriver library;
         DriverThread driver(library);
         return runScan(driver, line.scan);
     }
     case CommandLine::Action::Monitor: {
         QCoreApplication app(argc, argv);
+        const InterruptCatcher interrupts;
         LibraryDriver library;
         DriverThread driver(library);
         return runMonitor(driver, line.monitor);
     }
     case CommandLine::Action::Extcap: {
         QCoreApplication app(argc, argv);
+        const InterruptCatcher interrupts;
         LibraryDriver library;
         // Only the options and the capture concern the driver; the other queries load nothing.
         const bool emulated =
@@ -80,6 +84,7 @@ int main(int argc, char *argv[])
     case CommandLine::Action::Load:
     case CommandLine::Action::Serial: {
         QCoreApplication app(argc, argv);
+        const InterruptCatcher interrupts;
         if (!line.folder.isEmpty() && !QFileInfo(line.folder).isDir()) {
             std::fprintf(stderr, "Cannot look in %s: no such folder\n", qPrintable(line.folder));
             return ExitStatus::Usage;

@@ -26,6 +26,8 @@
 #include <QTest>
 
 #include <csignal>
+#include <memory>
+#include <vector>
 
 namespace {
 struct Ran {
@@ -391,7 +393,9 @@ TEST(ServiceCommands, AFailedLoadNamesItsStatusAndEndsAsFailed)
     const Ran stopped = finished(interrupted);
     EXPECT_EQ(stopped.status, ExitStatus::Failed);
     EXPECT_TRUE(stopped.err.contains(QStringLiteral("Interrupted"))) << stopped.err.toStdString();
-    EXPECT_TRUE(stopped.out.isEmpty()) << stopped.out.toStdString();
+    EXPECT_TRUE(stopped.out.startsWith(QStringLiteral("Addr  Type  Before  After  Status\n   3  ")) &&
+                stopped.out.endsWith(QStringLiteral("not loaded\n")))
+        << "every device asked for has its row: " << stopped.out.toStdString();
     EXPECT_FALSE(folder.read(QStringLiteral("firmware/driver.trace")).contains("DevDownLoad"));
 
     const Ran module = service(words("load --module UsbModule-0103.hex"), firmware);
@@ -507,4 +511,195 @@ TEST(ServiceCommands, TablesGoWhereTheCommandWasStarted)
     EXPECT_TRUE(windows.err.startsWith(QStringLiteral("quillbus-service: --com1 and --com2 take effect")))
         << windows.err.toStdString();
     EXPECT_TRUE(windows.err.contains(QStringLiteral("cannot work in"))) << windows.err.toStdString();
+}
+
+namespace {
+// The driver calls of a trace file, as "Name(arguments)", the version queries left out.
+QStringList tracedCalls(const QByteArray &trace)
+{
+    QStringList calls;
+    for (const QByteArray &line : trace.split('\n')) {
+        const QList<QByteArray> fields = line.split(' ');
+        if (fields.size() >= 2 && fields[1] != "bus" && !fields[1].startsWith("GetQwilUsbVersion"))
+            calls << QString::fromLatin1(line.mid(fields[0].size() + 1).split('=').first().trimmed());
+    }
+    return calls;
+}
+} // namespace
+
+// However a command is ended from outside (Ctrl-C, SIGTERM, a dropped session's SIGHUP, or a
+// reader that closed its output), it ends one way: the device in hand gets the abort byte,
+// the module is released as closing the matching window releases it, what was done is
+// written, and the status says so. (A live capture's reader closing Wireshark's FIFO is in
+// the Wireshark tests.)
+TEST(ServiceCommands, EveryWayACommandIsEndedReleasesTheModule)
+{
+    WorkingFolder folder;
+    const QString firmware = firmwareFolder(folder);
+    const QStringList loaderReleased{QStringLiteral("ConfigQwil(1000, 1, 16)"), QStringLiteral("CloseUSBDriver()")};
+    const QStringList monitorReleased{QStringLiteral("QwilAnalyzer(0, 5)"), QStringLiteral("CloseUSBDriver()")};
+    struct Command {
+        const char *line;
+        const char *runningWhen; // what standard error says once the job is under way; none: a second
+        int closedAfterLines;    // lines a closed output takes first; 0: not a way this command ends
+        bool abortByte;          // the job in hand is a load
+        QStringList released;    // how the trace ends
+        int interruptedStatus;
+        int closedStatus;
+    };
+    const Command commands[] = {
+        {"scan --to=10", "Scanning", 1, false, loaderReleased, ExitStatus::Failed, ExitStatus::Failed},
+        {"load 1 2 3 --to=3 --format=csv", "Loading Application File", 3, true, loaderReleased, ExitStatus::Failed,
+         ExitStatus::Failed},
+        {"load --module UsbModule-0103.hex", nullptr, 0, true, {QStringLiteral("CloseUSBDriver()")},
+         ExitStatus::Failed, 0},
+        {"monitor --pcap bus.pcap", nullptr, 2, false, monitorReleased, ExitStatus::Completed, ExitStatus::Failed},
+        {"extcap --capture --extcap-interface quillbus --fifo bus.pcap", nullptr, 0, false, monitorReleased,
+         ExitStatus::Completed, 0},
+    };
+    const int endings[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE}; // SIGPIPE: the output closed
+    for (const Command &c : commands) {
+        // The four endings of a command run side by side, each on a bus of its own.
+        std::vector<std::unique_ptr<QProcess>> runs;
+        for (const int ending : endings) {
+            const QString name = QString::number(ending);
+            QDir(firmware).mkdir(name);
+            const QString here = firmware + QLatin1Char('/') + name;
+            QFile::remove(here + QStringLiteral("/driver.trace"));
+            QFile::copy(firmware + QStringLiteral("/F4008-0111.hex"), here + QStringLiteral("/F4008-0111.hex"));
+            QFile::copy(firmware + QStringLiteral("/UsbModule-0103.hex"), here + QStringLiteral("/UsbModule-0103.hex"));
+            folder.write(QStringLiteral("firmware/") + name + QStringLiteral("/bus.scenario"),
+                         "device 1 type 4008 rev 0105\ndevice 2 type 4008 rev 0105\n"
+                         "device 3 type 4008 rev 0105\ntraffic 50\ntrace driver.trace\n");
+            auto &run = runs.emplace_back(std::make_unique<QProcess>());
+            if (ending == SIGPIPE && c.closedAfterLines == 0)
+                continue;
+            if (ending != SIGPIPE) {
+                startService(*run, words(c.line), here, here + QStringLiteral("/bus.scenario"));
+                continue;
+            }
+            run->setWorkingDirectory(here);
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(QStringLiteral("QWILUSB_SCENARIO"), here + QStringLiteral("/bus.scenario"));
+            run->setProcessEnvironment(environment);
+            run->start(QStringLiteral("/bin/bash"),
+                       {QStringLiteral("-c"),
+                        QStringLiteral("set -o pipefail; \"$0\" %1 2>&1 | head -n %2 >/dev/null")
+                            .arg(QString::fromLatin1(c.line))
+                            .arg(c.closedAfterLines),
+                        QStringLiteral(QUILL_SERVICE_PROGRAM)});
+        }
+        for (std::size_t i = 0; i < runs.size(); ++i) {
+            if (endings[i] == SIGPIPE)
+                continue;
+            QProcess &run = *runs[i];
+            QByteArray said;
+            if (c.runningWhen) {
+                ASSERT_TRUE(QTest::qWaitFor(
+                    [&] { return (said += run.readAllStandardError()).contains(c.runningWhen); }, 20000))
+                    << c.line << ": " << said.toStdString();
+            } else {
+                QTest::qWait(i == 0 ? 1000 : 0);
+            }
+            ::kill(static_cast<pid_t>(run.processId()), endings[i]);
+        }
+        for (std::size_t i = 0; i < runs.size(); ++i) {
+            const int ending = endings[i];
+            if (ending == SIGPIPE && c.closedAfterLines == 0)
+                continue;
+            SCOPED_TRACE(std::string(c.line) + ", ended by " +
+                         (ending == SIGPIPE ? "a closed output" : strsignal(ending)));
+            const Ran ran = finished(*runs[i]);
+            if (ending == SIGPIPE) {
+                EXPECT_EQ(ran.status, c.closedStatus);
+            } else {
+                EXPECT_EQ(ran.status, c.interruptedStatus) << ran.err.toStdString();
+                if (c.interruptedStatus != ExitStatus::Completed) {
+                    EXPECT_TRUE(ran.err.contains(QStringLiteral("Interrupted"))) << ran.err.toStdString();
+                }
+            }
+            const QStringList calls = tracedCalls(folder.read(
+                QStringLiteral("firmware/") + QString::number(ending) + QStringLiteral("/driver.trace")));
+            ASSERT_GE(calls.size(), c.released.size());
+            EXPECT_EQ(calls.mid(calls.size() - c.released.size()), c.released) << calls.join(' ').toStdString();
+            if (c.abortByte) {
+                const qsizetype abort = calls.lastIndexOf(QStringLiteral("SndModData(1, 27)"));
+                EXPECT_GE(abort, 0) << "the device in hand gets the abort byte";
+                EXPECT_TRUE(std::none_of(calls.begin() + std::max<qsizetype>(abort, 0), calls.end(),
+                                         [](const QString &call) { return call.startsWith("DevDownLoad"); }));
+            }
+            if (QString::fromLatin1(c.line).contains(QStringLiteral("--format=csv")) && ending != SIGPIPE) {
+                EXPECT_TRUE(ran.out.startsWith(QStringLiteral("address,type,file,before,after,status,outcome\n")));
+                EXPECT_EQ(ran.out.count(QLatin1Char('\n')), 4) << "every device asked for has its row";
+            }
+        }
+    }
+}
+
+// One situation, one outcome: a dry run says what the load says; a device that did not
+// answer is "not loaded" wherever it stands; a module lost at any point (the check after
+// the loads, a scan's setting back, the monitor's stop) is status 3 and one that failed
+// one address is not lost; a command with nothing to list still prints its empty list.
+TEST(ServiceCommands, OneSituationHasOneOutcome)
+{
+    WorkingFolder folder;
+    const QString here = folder.path(QString());
+    QFile::copy(QStringLiteral(QUILL_SOURCE_DIR "/demo/F4008-0111.hex"), folder.path(QStringLiteral("F4008-0111.hex")));
+    const auto bus = [&folder](const char *name, const QByteArray &text) {
+        folder.write(QString::fromLatin1(name), text);
+        return folder.path(QString::fromLatin1(name));
+    };
+    const QString hd = bus("hd.scenario", "device 1 type 2315 rev 0200\n");
+    const QString lostAfter = bus("lost-after.scenario", "device 3 type 4008 rev 0105\nfault unplug-on GetConfigData 6\n");
+    const QString setBack = bus("set-back.scenario", "device 1 type 2315 rev 0200\nfault result ConfigQwil 5 on 2\n");
+    const QString stopCall = bus("stop.scenario", "traffic 20\nfault result QwilAnalyzer 5 on 2\n");
+    const QString transient = bus("transient.scenario", "device 1 type 2315 rev 0200\ndevice 2 type 2315 rev 0200\n"
+                                                       "device 3 type 2315 rev 0200\nfault result GetConfigData 5 on 2\n"
+                                                       "fault result GetConfigData 5 on 3\n");
+    const QString empty = bus("empty.scenario", "");
+    const QString unplugged = bus("unplugged.scenario", "module unplugged\n");
+    struct Case {
+        const char *command;
+        QString scenario;
+        int status;
+        QString out; // empty: not compared
+        const char *err = nullptr;
+    };
+    const Case cases[] = {
+        {"load 1 --to=1 --latest --dry-run --format=csv", hd, ExitStatus::Failed,
+         "address,type,file,before,after,status,outcome\n"
+         "1,2315,,0200,-,\"No Loadfile for Device Type = 2315, Adr  1\",refused\n"},
+        {"load 1 --to=1 --latest --format=csv", hd, ExitStatus::Failed,
+         "address,type,file,before,after,status,outcome\n"
+         "1,2315,,0200,0200,\"No Loadfile for Device Type = 2315, Adr  1\",refused\n"},
+        {"load 3 --to=3 --format=csv", lostAfter, ExitStatus::NoModule,
+         "address,type,file,before,after,status,outcome\n3,4008,F4008-0111.hex,0105,-,Load Complete,loaded\n",
+         "The USB module was lost"},
+        {"scan --to=2 --format=csv", setBack, ExitStatus::NoModule, "address,name,type,revision\n1,,2315,0200\n",
+         "The USB module was lost"},
+        {"monitor --seconds=1", stopCall, ExitStatus::NoModule, {}, "The USB module was lost"},
+        {"scan --to=3 --format=csv", transient, ExitStatus::Completed,
+         "address,name,type,revision\n1,,2315,0200\n3,,2315,0200\n"},
+        {"load 4 --to=6 --format=csv --dry-run", {}, ExitStatus::Failed,
+         "address,type,file,before,after,status,outcome\n4,,,,-,No answer to the scan: not loaded,not loaded\n"},
+        {"load 4 6 --to=6 --format=csv --dry-run", {}, ExitStatus::Failed,
+         "address,type,file,before,after,status,outcome\n4,,,,-,No answer to the scan: not loaded,not loaded\n"
+         "6,0147,,0103,-,\"No Loadfile for Device Type = 0147, Adr  6\",refused\n"},
+        {"load --all --to=4 --format=csv", empty, ExitStatus::Failed, "address,type,file,before,after,status,outcome\n",
+         "No Devices Selected"},
+        {"load --all --to=4 --format=json", empty, ExitStatus::Failed, "[\n]\n"},
+        {"scan --to=4 --format=json", unplugged, ExitStatus::NoModule, "[\n]\n", "No USB module"},
+        {"scan --to=4 --format=csv", unplugged, ExitStatus::NoModule, "address,name,type,revision\n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.command);
+        const Ran ran = service(words(c.command), here, c.scenario);
+        EXPECT_EQ(ran.status, c.status) << ran.err.toStdString();
+        if (!c.out.isEmpty()) {
+            EXPECT_EQ(ran.out, c.out);
+        }
+        if (c.err) {
+            EXPECT_TRUE(ran.err.contains(QString::fromLatin1(c.err))) << ran.err.toStdString();
+        }
+    }
 }
