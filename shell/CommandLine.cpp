@@ -474,30 +474,40 @@ CommandLine parseExtcap(const QStringList &arguments)
     if (const auto answer = command.read(arguments))
         return *answer;
     const QCommandLineParser &parser = command.parser;
+    // A capture refused still lets Wireshark's FIFO go, so that Wireshark is not left
+    // waiting for a writer and shows the reason at once.
+    const auto refuse = [&](const QString &why) {
+        CommandLine refusal = command.refuse(why);
+        if (parser.isSet(capture)) {
+            refusal.extcap.query = ExtcapOptions::Query::Capture;
+            refusal.extcap.capture.pcapPath = parser.value(fifo);
+        }
+        return refusal;
+    };
     CommandLine line;
     line.action = CommandLine::Action::Extcap;
     ExtcapOptions &x = line.extcap;
     if (parser.isSet(interfaces))
         return line;
     if (!parser.isSet(interface))
-        return command.refuse(QStringLiteral("extcap takes --extcap-interfaces, or --extcap-interface ") +
+        return refuse(QStringLiteral("extcap takes --extcap-interfaces, or --extcap-interface ") +
                               ExtcapInterface + QStringLiteral(" with --extcap-dlts, --extcap-config or --capture"));
     if (parser.value(interface) != ExtcapInterface)
-        return command.refuse(QStringLiteral("--extcap-interface takes ") + ExtcapInterface);
+        return refuse(QStringLiteral("--extcap-interface takes ") + ExtcapInterface);
     if (parser.isSet(dlts) + parser.isSet(config) + parser.isSet(capture) != 1)
-        return command.refuse(QStringLiteral("extcap takes one of --extcap-dlts, --extcap-config and --capture"));
+        return refuse(QStringLiteral("extcap takes one of --extcap-dlts, --extcap-config and --capture"));
     x.query = parser.isSet(dlts)     ? ExtcapOptions::Query::Dlts
               : parser.isSet(config) ? ExtcapOptions::Query::Config
                                      : ExtcapOptions::Query::Capture;
     MonitorOptions &m = x.capture;
     // Wireshark hands an option left empty over as an empty value: no filter.
     if (const QString why = readFilters(parser, address, commands, m, Blank::NoFilter); !why.isEmpty())
-        return command.refuse(why);
+        return refuse(why);
     x.scenario = parser.value(scenario);
     m.pcapPath = parser.value(fifo);
     m.forWireshark = true;
     if (x.query == ExtcapOptions::Query::Capture && m.pcapPath.isEmpty())
-        return command.refuse(QStringLiteral("--capture takes --fifo"));
+        return refuse(QStringLiteral("--capture takes --fifo"));
     return line;
 }
 

@@ -62,6 +62,9 @@ struct ExtcapOptions {
 };
 
 int runExtcap(ModuleDriver &driver, const ExtcapOptions &options, bool emulatorIsDriver);
+// A capture that cannot start opens Wireshark's FIFO and closes it at once, so that
+// Wireshark stops waiting for the capture and shows why it ended.
+void releaseWiresharkFifo(const QString &path);
 
 struct LoadOptions {
     int highest = 16;

@@ -1,19 +1,42 @@
 #include "Commands.h"
 
+#include "MonitorRows.h"
 #include "PcapWriter.h"
 #include "TerminalOutput.h"
 #include "Versions.h"
 
-namespace {
+#include <QFile>
 
-// A filter box of the monitor as a Wireshark option. The extcap grammar keeps braces for
-// itself, so the pattern spells out its repeats.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace {
+// How long a refused capture waits for Wireshark to open its end of the FIFO.
+constexpr int FifoReaderWaitMs = 5000;
+constexpr int FifoReaderPollMs = 20;
+
+// The filter boxes' rule as a pattern: hexadecimal pairs from 01 to FF, one character
+// between two, at most as many as the boxes hold, blanks around. The extcap grammar
+// keeps braces for itself, so the pattern spells out its repeats as nested groups.
+QString filterPattern()
+{
+    const QString pair = QStringLiteral("(0[1-9A-Fa-f]|[1-9A-Fa-f][0-9A-Fa-f])");
+    QString more;
+    for (int i = 1; i < MonitorRows::FilterList::Size - 1; ++i)
+        more = QStringLiteral("(.") + pair + more + QStringLiteral(")?");
+    return QStringLiteral("^ *(") + pair + more + QStringLiteral(")? *$");
+}
+
+// A filter box of the monitor as a Wireshark option.
 QString filterArgument(int number, const QString &option, const QString &display, const QString &tooltip)
 {
     return QStringLiteral("arg {number=%1}{call=--%2}{display=%3}{type=string}{tooltip=%4}"
-                          "{validation=^ *([0-9A-Fa-f][0-9A-Fa-f](.[0-9A-Fa-f][0-9A-Fa-f])*)? *$}{group=Filters}\n")
+                          "{validation=%5}{group=Filters}\n")
         .arg(number)
-        .arg(option, display, tooltip);
+        .arg(option, display, tooltip, filterPattern());
 }
 
 QString configuration(bool emulatorIsDriver)
@@ -31,6 +54,26 @@ QString configuration(bool emulatorIsDriver)
 }
 
 } // namespace
+
+void releaseWiresharkFifo(const QString &path)
+{
+    if (path.isEmpty())
+        return;
+    struct stat file {};
+    if (::stat(QFile::encodeName(path).constData(), &file) != 0 || !S_ISFIFO(file.st_mode))
+        return;
+    // Opening for writing without waiting fails until the reader has opened its end.
+    for (int waited = 0; waited < FifoReaderWaitMs; waited += FifoReaderPollMs) {
+        const int writer = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (writer >= 0) {
+            ::close(writer);
+            return;
+        }
+        if (errno != ENXIO)
+            return;
+        ::usleep(FifoReaderPollMs * 1000);
+    }
+}
 
 int runExtcap(ModuleDriver &driver, const ExtcapOptions &options, bool emulatorIsDriver)
 {

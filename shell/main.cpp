@@ -51,7 +51,11 @@ int main(int argc, char *argv[])
     CommandLine line = CommandLine::parse(arguments);
     switch (line.action) {
     case CommandLine::Action::ShowText: std::fputs(qPrintable(line.text), stdout); return 0;
-    case CommandLine::Action::Refuse: std::fputs(qPrintable(line.text), stderr); return 2;
+    case CommandLine::Action::Refuse:
+        std::fputs(qPrintable(line.text), stderr);
+        if (line.extcap.query == ExtcapOptions::Query::Capture)
+            releaseWiresharkFifo(line.extcap.capture.pcapPath);
+        return ExitStatus::Usage;
     case CommandLine::Action::WriteTables: return runTables(line.tablesDirectory);
     case CommandLine::Action::Scan: {
         QCoreApplication app(argc, argv);

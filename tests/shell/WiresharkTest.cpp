@@ -1,6 +1,7 @@
 // Capture files and the extcap interface as Wireshark itself reads them: tshark with the
 // built dissector, against the monitor's own rows.
 #include "MessageDecoder.h"
+#include "MonitorRows.h"
 #include "PcapWriter.h"
 #include "WorkingFolder.h"
 
@@ -10,6 +11,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTest>
 
@@ -290,4 +292,45 @@ TEST(Wireshark, TheExtcapInterfaceCapturesUntilWiresharkStopsIt)
     ASSERT_TRUE(capture.waitForFinished(10000));
     EXPECT_EQ(capture.exitCode(), 0) << capture.readAllStandardError().toStdString();
     expectReleased(folder.read(QStringLiteral("trace.txt")));
+}
+
+// The interface's options are checked by Wireshark with the pattern the interface gives,
+// and by the program when the capture starts: the two agree on every filter. A capture the
+// program refuses lets go of Wireshark's FIFO at once (as dumpcap opens it, a reader
+// waiting for a writer), so Wireshark ends with the reason instead of waiting.
+TEST(Wireshark, TheInterfacesOptionsAreCheckedOneWayAndARefusalEndsTheCapture)
+{
+    const Ran config = run(Program, {QStringLiteral("extcap"), QStringLiteral("--extcap-interface"),
+                                     QStringLiteral("quillbus"), QStringLiteral("--extcap-config")});
+    const qsizetype at = config.out.indexOf(QStringLiteral("{validation="));
+    ASSERT_GE(at, 0) << config.out.toStdString();
+    const QString pattern = config.out.mid(at + 12, config.out.indexOf(QLatin1Char('}'), at) - at - 12);
+    const QRegularExpression validation(pattern);
+    ASSERT_TRUE(validation.isValid());
+    QStringList pairs;
+    for (int i = 1; i <= 26; ++i)
+        pairs << QStringLiteral("%1").arg(i, 2, 16, QLatin1Char('0')).toUpper();
+    const QString filters[] = {QString(), QStringLiteral("05"), QStringLiteral(" 05 F0 "), QStringLiteral("00"),
+                               QStringLiteral("05 00"), QStringLiteral("5"), QStringLiteral("05  F0"),
+                               QStringLiteral("0g"), QStringLiteral("ff,c0"), pairs.mid(0, 25).join(QLatin1Char(' ')),
+                               pairs.join(QLatin1Char(' '))};
+    for (const QString &filter : filters) {
+        const bool taken = filter.trimmed().isEmpty() || MonitorRows::FilterList::wellFormed(filter.trimmed());
+        EXPECT_EQ(validation.match(filter).hasMatch(), taken) << filter.toStdString();
+    }
+
+    WorkingFolder folder;
+    const QString fifo = folder.path(QStringLiteral("fifo"));
+    ASSERT_EQ(::mkfifo(qPrintable(fifo), 0600), 0);
+    QProcess reader; // dumpcap's side: waits in its open until a writer comes
+    reader.start(QStringLiteral("cat"), {fifo});
+    const Ran refused =
+        run(Program, {QStringLiteral("extcap"), QStringLiteral("--capture"), QStringLiteral("--extcap-interface"),
+                      QStringLiteral("quillbus"), QStringLiteral("--fifo"), fifo, QStringLiteral("--address"),
+                      QStringLiteral("00")});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_TRUE(refused.err.contains(QStringLiteral("--address takes hexadecimal pairs"))) << refused.err.toStdString();
+    EXPECT_TRUE(reader.waitForFinished(5000)) << "the reader was let go";
+    reader.kill();
+    reader.waitForFinished();
 }
