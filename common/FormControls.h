@@ -22,9 +22,11 @@ Control *makeControl(QWidget *parent, const QString &name, const QString &captio
     return control;
 }
 
-// A round indicator of a form, green or red; its "indicator" property names the colour.
+// A round indicator of a form, green or red; its "indicator" property names the colour,
+// and so does its accessible description, for whoever cannot see it.
 inline void paintIndicator(QFrame *shape, bool green)
 {
+    shape->setAccessibleDescription(green ? QStringLiteral("Green") : QStringLiteral("Red"));
     shape->setStyleSheet(green ? QStringLiteral("background-color: #00FF00; border-radius: 5px;")
                                : QStringLiteral("background-color: #FF0000; border-radius: 5px;"));
     shape->setProperty("indicator", green ? QStringLiteral("green") : QStringLiteral("red"));

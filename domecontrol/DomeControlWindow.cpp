@@ -366,6 +366,7 @@ bool DomeControlWindow::padEvent(QEvent *event)
     const bool leftAlone = mouse->buttons() == Qt::LeftButton;
     switch (type) {
     case QEvent::MouseButtonPress:
+        m_padAddress = m_state.DomeAddress;
         if (m_joystick.press(x, y, leftAlone))
             form.Label9->setCursor(Qt::SizeAllCursor);
         return true;
@@ -383,7 +384,7 @@ bool DomeControlWindow::padEvent(QEvent *event)
 void DomeControlWindow::runJoystick(const Joystick::Step &step)
 {
     auto lastMove = std::make_shared<std::int32_t>(0);
-    const std::uint8_t address = m_state.DomeAddress;
+    const std::uint8_t address = m_padAddress;
     for (std::size_t i = 0; i < step.commands.size(); ++i) {
         const Joystick::Command c = step.commands[i];
         const std::uint8_t record = c.stop ? 0 : m_state.recordFlag();

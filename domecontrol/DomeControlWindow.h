@@ -88,6 +88,9 @@ private:
     PingTest *m_ping;
     EngineeringPanel *m_panel;
     Joystick m_joystick;
+    // The dome the pad's press was made on: the drag's moves and its stops go there,
+    // whatever dome is chosen meanwhile.
+    std::uint8_t m_padAddress = 1;
     std::map<QObject *, std::pair<std::function<void()>, std::function<void()>>> m_holdKeys;
     std::set<QObject *> m_heldKeys; // pressed and not yet released
     int m_widthTwips = DomeControlForm::CompactWidth;

@@ -81,7 +81,12 @@ struct DomeLink {
     // MiscDevCtrl with its data bytes.
     void sendMisc(std::uint8_t code, std::array<std::uint8_t, 6> data, std::function<void(std::int32_t)> onResult) const
     {
-        const std::uint8_t address = state.DomeAddress;
+        sendMisc(state.DomeAddress, code, data, std::move(onResult));
+    }
+    // The same to a given dome: a held key's stop goes where its start went.
+    void sendMisc(std::uint8_t address, std::uint8_t code, std::array<std::uint8_t, 6> data,
+                  std::function<void(std::int32_t)> onResult) const
+    {
         send([code, data, address](ModuleDriver &d) mutable { return d.MiscDevCtrl(code, data.data(), address); },
              std::move(onResult));
     }

@@ -30,7 +30,13 @@ public:
 private:
     void vphase(std::uint8_t code, const QString &done);
     void guardedPress(bool &guard, std::int32_t (ModuleDriver::*send)(std::uint8_t, std::uint8_t), std::uint8_t code,
-                      void (DomeReport::*selectManual)());
+                      void (DomeReport::*selectManual)(), std::uint8_t &startedAt);
 
     DomeLink m_link;
+    // Where each held key's start went: its stop goes there, whatever dome is chosen by
+    // the time the key is let go.
+    std::uint8_t m_zoomAddress = 0;
+    std::uint8_t m_focusAddress = 0;
+    std::uint8_t m_irisAddress = 0;
+    std::uint8_t m_vphaseAddress = 0;
 };

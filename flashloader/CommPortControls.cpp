@@ -1,5 +1,7 @@
 #include "CommPortControls.h"
 
+#include "FileListBox.h"
+
 #include "FlashUtilityForm.h"
 #include "FlashUtilityLayouts.h"
 #include "SerialLoader.h"
@@ -62,8 +64,8 @@ void CommPortControls::choosePort(int option)
 void CommPortControls::serialRunning(bool running)
 {
     FlashUtilityForm &f = m_form;
-    QWidget *const controls[] = {f.Command1,  f.Command2, f.Command19, f.Command13, f.Command14,
-                                 f.Command18, f.Option1,  f.Option2,   f.Check2,    f.Check3};
+    QWidget *const controls[] = {f.Command1, f.Command2, f.Command19, f.Command13, f.Command14, f.Command18,
+                                 f.Option1,  f.Option2,  f.Check2,    f.Check3,    f.File1};
     for (QWidget *control : controls)
         control->setEnabled(!running);
     for (QCheckBox *sector : f.Sector)

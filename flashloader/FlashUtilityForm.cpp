@@ -72,7 +72,8 @@ FlashUtilityForm::FlashUtilityForm(QWidget *w)
     Check5 =
         makeControl<QCheckBox>(w, QStringLiteral("Check5"), QStringLiteral("Upload latest Rev"), 5700, 1110, 2100, 300);
     Check2 = makeControl<QCheckBox>(w, QStringLiteral("Check2"), QStringLiteral("Sector Erase"), 7500, 600, 1480, 300);
-    Check4 = makeControl<QCheckBox>(w, QStringLiteral("Check4"), QStringLiteral("Pause"), 7500, 1110, 1480, 300);
+    // Clear of "Upload latest Rev" on its left, which engineering shows beside it.
+    Check4 = makeControl<QCheckBox>(w, QStringLiteral("Check4"), QStringLiteral("Pause"), 7900, 1110, 1080, 300);
     Check3 = makeControl<QCheckBox>(w, QStringLiteral("Check3"), QStringLiteral("USB"), 9000, 1110, 1950, 300);
     Label9 = makeControl<QLabel>(w, QStringLiteral("Label9"), QStringLiteral("Flash #"), 9000, 600, 1950, 300);
     Check1 =

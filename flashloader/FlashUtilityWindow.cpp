@@ -159,6 +159,15 @@ void FlashUtilityWindow::modeBoxClicked()
         return;
     }
     applyModeLayout();
+    if (!form.Check3->isChecked())
+        return;
+    // Back in USB mode the window is as it was at the start in USB mode: nothing of the
+    // serial run's status or progress, and the "Qwil" layout (with engineering's Debug,
+    // Pause and keypad) as the start-up step applies it.
+    m_status.clearProgress();
+    showStatus(QStringLiteral("Select Load File"), Colour::Information);
+    form.Option1->setChecked(true);
+    optionClicked(1);
 }
 
 bool FlashUtilityWindow::workInHand() const

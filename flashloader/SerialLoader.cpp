@@ -46,9 +46,10 @@ bool SerialLoader::choosePort(int port)
 {
     const bool opened = m_line.open(m_deviceOf(port));
     m_port1Or2 = opened ? port : 0;
+    // Either port that opens says so, so that what a port that did not open said goes.
     if (!opened)
         m_host.showStatus(portFailure(port), LoadHost::Colour::Error);
-    else if (port == 1)
+    else
         m_host.showStatus(QStringLiteral("Select Load File"), LoadHost::Colour::Information);
     if (opened)
         m_line.setSpeed(RomSpeed);
@@ -79,7 +80,12 @@ QString SerialLoader::portFailure(int port) const
 // the next start opens the port again.
 void SerialLoader::portLost()
 {
+    // A board power-cycled between runs, as the window asks, is no fault: the port is
+    // closed, and the next run opens it again.
+    const bool inRun = m_running;
     endRun();
+    if (!inRun)
+        return;
     const QString text = QStringLiteral("Comm Port ") + QString::number(m_port1Or2) + QStringLiteral(" Lost (") +
                          m_line.device() + QStringLiteral(") - Check Cable");
     m_host.showStatus(text, LoadHost::Colour::Error);

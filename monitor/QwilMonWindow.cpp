@@ -86,8 +86,10 @@ void QwilMonWindow::buildForm()
     Command9 = makeControl<QPushButton>(w, QStringLiteral("Command9"), QStringLiteral("Start Quillbus Monitor"), 120,
                                         7400, 2600, 420);
     Shape2 = makeControl<QFrame>(w, QStringLiteral("Shape2"), {}, 2800, 7460, 300, 300);
+    Shape2->setAccessibleName(QStringLiteral("Monitor running"));
     Command1 = makeControl<QPushButton>(w, QStringLiteral("Command1"), QStringLiteral("Pause"), 3300, 7400, 1500, 420);
     Shape1 = makeControl<QFrame>(w, QStringLiteral("Shape1"), {}, 4900, 7460, 300, 300);
+    Shape1->setAccessibleName(QStringLiteral("Display running"));
     Command47 = makeControl<QPushButton>(w, QStringLiteral("Command47"), QStringLiteral("Clear Display"), 5400, 7400,
                                          1700, 420);
     Command3 =
@@ -128,12 +130,16 @@ void QwilMonWindow::buildForm()
                                : box == Text7 ? QStringLiteral("Sckts")
                                               : QStringLiteral("Cmds"));
 
-    // Work buffers of the display routine: present under their names, never shown.
+    // Work buffers of the display routine: present under their names, never shown. Each is
+    // a window of its own that never opens, so assistive technology, which reads the
+    // window's controls, does not offer them as text fields.
     Text1 = makeControl<QLineEdit>(w, QStringLiteral("Text1"), QStringLiteral("Text1"), 0, 0, 100, 100);
     Text3 = makeControl<QLineEdit>(w, QStringLiteral("Text3"), QStringLiteral("Text3"), 0, 0, 100, 100);
     Text4 = makeControl<QLineEdit>(w, QStringLiteral("Text4"), QStringLiteral("Text4"), 0, 0, 100, 100);
-    for (QLineEdit *buffer : {Text1, Text3, Text4})
+    for (QLineEdit *buffer : {Text1, Text3, Text4}) {
+        buffer->setWindowFlag(Qt::Tool);
         buffer->hide();
+    }
 }
 
 void QwilMonWindow::loadWindow()

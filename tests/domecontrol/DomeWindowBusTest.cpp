@@ -181,26 +181,51 @@ TEST(DomeBus, TheEngineeringPanelsOptionsRequestsAndReplies)
     EXPECT_EQ(d.calls("DevTilt"), (Calls{{0x86, 0, 1, 0}}));
 }
 
-TEST(DomeBus, ClosingWhileAKeyIsHeldOrTheJoystickDragsStopsTheDome)
+// Every start gets its stop on the dome it went to: when the window closes while a key is
+// held or the joystick drags, and when the key or the knob is let go after another dome was
+// chosen (by keyboard, the mouse button still held).
+TEST(DomeBus, AHeldKeyOrADragStopsTheDomeItStarted)
 {
     for (const bool joystick : {false, true}) {
-        SCOPED_TRACE(joystick ? "joystick" : "zoom key");
-        DomeWindow d(scenarioFrom("device 1 type 4008 rev 0110\n"));
-        d.bus.advance(1500);
-        d.mark();
-        if (joystick) {
-            onPad(d, QEvent::MouseButtonPress, 600, 700);
-            onPad(d, QEvent::MouseMove, 900, 1000);
-        } else {
-            QTest::mousePress(d.f().Command8, Qt::LeftButton);
-        }
-        d.bus.advance(300);
-        d.window->close();
-        if (joystick) {
-            EXPECT_EQ(d.calls("DevPan").back(), (std::vector<long long>{0x83, 0, 1, 0}));
-            EXPECT_EQ(d.calls("DevTilt").back(), (std::vector<long long>{0x86, 0, 1, 0}));
-        } else {
-            EXPECT_EQ(d.calls("DevZoom"), (Calls{{0x8A, 1}, {0x8C, 1}}));
+        for (const bool otherDomeChosen : {false, true}) {
+            SCOPED_TRACE(std::string(joystick ? "joystick" : "zoom key") +
+                         (otherDomeChosen ? ", let go after dome 3 was chosen" : ", the window closed"));
+            DomeWindow d(scenarioFrom("device 1 type 4008 rev 0110\ndevice 3 type 4008 rev 0110\n"));
+            d.bus.advance(1500);
+            d.mark();
+            if (joystick) {
+                onPad(d, QEvent::MouseButtonPress, 600, 700);
+                onPad(d, QEvent::MouseMove, 900, 1000);
+            } else {
+                QTest::mousePress(d.f().Command8, Qt::LeftButton);
+            }
+            d.bus.advance(300);
+            if (otherDomeChosen) {
+                d.type("3");
+                d.f().Command15[9]->setFocus();
+                QTest::keyClick(d.f().Command15[9], Qt::Key_Space);
+                d.bus.advance(300);
+                if (joystick) {
+                    onPad(d, QEvent::MouseMove, 950, 1050);
+                    onPad(d, QEvent::MouseButtonRelease, 950, 1050);
+                } else {
+                    QTest::mouseRelease(d.f().Command8, Qt::LeftButton);
+                }
+                d.bus.advance(300);
+            } else {
+                d.window->close();
+            }
+            if (joystick) {
+                for (const char *axis : {"DevPan", "DevTilt"}) {
+                    const Calls calls = d.calls(axis);
+                    ASSERT_FALSE(calls.empty());
+                    EXPECT_TRUE(std::all_of(calls.begin(), calls.end(), [](const auto &c) { return c[2] == 1; }))
+                        << axis << ": every move and stop to dome 1";
+                    EXPECT_EQ(calls.back()[0], std::string(axis) == "DevPan" ? 0x83 : 0x86);
+                }
+            } else {
+                EXPECT_EQ(d.calls("DevZoom"), (Calls{{0x8A, 1}, {0x8C, 1}}));
+            }
         }
     }
 }

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <QAccessible>
+#include <QAccessibleInterface>
 
 #include <QClipboard>
 #include <QFontDatabase>
@@ -27,6 +28,8 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
+
+#include <functional>
 
 namespace {
 
@@ -75,6 +78,24 @@ TEST(QwilMon, OpensConnectedAndDraining)
     EXPECT_TRUE(w.findChild<FormTimer *>(QStringLiteral("drainTick"))->isEnabled());
     EXPECT_FALSE(w.findChild<FormTimer *>(QStringLiteral("captureTick"))->isEnabled());
     EXPECT_TRUE(m.bus.emulator.isCapturing());
+}
+
+// Assistive technology reads the window's controls: the indicators by what they show (and
+// their colour), nothing by a form's internal name, and no work buffer hidden on screen.
+TEST(QwilMon, AssistiveTechnologyReadsWhatTheWindowShows)
+{
+    Monitor m;
+    QStringList names;
+    std::function<void(QAccessibleInterface *)> walk = [&](QAccessibleInterface *node) {
+        names << node->text(QAccessible::Name);
+        for (int i = 0; i < node->childCount(); ++i)
+            walk(node->child(i));
+    };
+    walk(QAccessible::queryAccessibleInterface(m.window));
+    for (const char *internal : {"Shape1", "Shape2", "Text1", "Text3", "Text4"})
+        EXPECT_FALSE(names.contains(QString::fromLatin1(internal))) << internal;
+    EXPECT_TRUE(names.contains(QStringLiteral("Monitor running")) && names.contains(QStringLiteral("Display running")));
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(m.window->Shape1)->text(QAccessible::Description), "Green");
 }
 
 TEST(QwilMon, WithoutAModuleItSaysSoAndOffersConnect)
