@@ -187,9 +187,9 @@ CommandLine parseMonitor(const QStringList &arguments)
     CommandParser command(
         QStringLiteral("monitor"), QStringLiteral("monitor [options]"),
         QStringLiteral("Captures the bus as the monitor window does and writes its rows on standard output, one a\n"
-                       "line. Ctrl-C (SIGINT) or SIGTERM stops it, the log closed whole. Filters take hexadecimal\n"
-                       "pairs, one character between two (\"02 05\"), as the window's boxes do; they apply to a\n"
-                       "capture, not to a log played back."));
+                       "line. Ctrl-C (SIGINT), SIGTERM or SIGHUP stops it, the log closed whole. Filters take\n"
+                       "hexadecimal pairs, one character between two (\"02 05\"), as the window's boxes do; they\n"
+                       "apply to a capture, not to a log played back."));
     const QCommandLineOption address(QStringLiteral("address"),
                                      QStringLiteral("Hide the rows of these addresses (a message's first byte)."),
                                      QStringLiteral("list"));
