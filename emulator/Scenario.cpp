@@ -375,10 +375,10 @@ bool parseAlarm(Parser &p, const std::vector<std::string> &w, Scenario &s)
 
 // The driver's operations, as a fault names them.
 constexpr std::array<std::string_view, 24> Operations = {
-    "OpenUSBDriver", "CloseUSBDriver", "GetDevDescr",     "GetQwilUsbVersion", "GetData",     "QwilAnalyzer",
-    "ConfigQwil",    "GetConfigData",  "SetConfigData",   "SndQwilData",       "SndModData",  "DevDownLoad",
-    "DevPan",        "DevTilt",        "DevZoom",         "DevFocus",          "DevIris",     "DevTarget",
-    "DevPattern",    "MiscDevCtrl",    "GetABSPosition",  "GotoABSPosition",   "GetDeviceStatus", "DevPing"};
+    "OpenUSBDriver", "CloseUSBDriver", "GetDevDescr",    "GetQwilUsbVersion", "GetData",         "QwilAnalyzer",
+    "ConfigQwil",    "GetConfigData",  "SetConfigData",  "SndQwilData",       "SndModData",      "DevDownLoad",
+    "DevPan",        "DevTilt",        "DevZoom",        "DevFocus",          "DevIris",         "DevTarget",
+    "DevPattern",    "MiscDevCtrl",    "GetABSPosition", "GotoABSPosition",   "GetDeviceStatus", "DevPing"};
 
 bool parseFault(Parser &p, const std::vector<std::string> &w, Scenario &s)
 {

@@ -336,10 +336,14 @@ void FlashUtilityWindow::loadClicked()
         m_loadStarting = false;
         refreshLoadButtons();
     };
-    m_link->check([this, started] { m_engine->flushReplies([this, started] {
-        startLoad();
-        started();
-    }); }, started);
+    m_link->check(
+        [this, started] {
+            m_engine->flushReplies([this, started] {
+                startLoad();
+                started();
+            });
+        },
+        started);
 }
 
 // The load and scan buttons follow the jobs, here alone: neither takes a click from the

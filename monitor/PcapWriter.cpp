@@ -122,8 +122,8 @@ bool PcapWriter::write(const Message &message)
     header.len = header.caplen;
     errno = 0;
     pcap_dump(reinterpret_cast<u_char *>(m_dumper), &header, data.data());
-    const std::uint64_t end = (m_packetEnds.empty() ? m_flushedBytes : m_packetEnds.back()) + PacketHeaderBytes +
-                              data.size();
+    const std::uint64_t end =
+        (m_packetEnds.empty() ? m_flushedBytes : m_packetEnds.back()) + PacketHeaderBytes + data.size();
     m_packetEnds.push_back(end);
     const bool flush = flushEachPacket || m_packetEnds.size() >= PacketsBetweenFlushes;
     if (std::ferror(m_file) || (flush && pcap_dump_flush(m_dumper) != 0))

@@ -490,8 +490,8 @@ CommandLine parseExtcap(const QStringList &arguments)
     if (parser.isSet(interfaces))
         return line;
     if (!parser.isSet(interface))
-        return refuse(QStringLiteral("extcap takes --extcap-interfaces, or --extcap-interface ") +
-                              ExtcapInterface + QStringLiteral(" with --extcap-dlts, --extcap-config or --capture"));
+        return refuse(QStringLiteral("extcap takes --extcap-interfaces, or --extcap-interface ") + ExtcapInterface +
+                      QStringLiteral(" with --extcap-dlts, --extcap-config or --capture"));
     if (parser.value(interface) != ExtcapInterface)
         return refuse(QStringLiteral("--extcap-interface takes ") + ExtcapInterface);
     if (parser.isSet(dlts) + parser.isSet(config) + parser.isSet(capture) != 1)

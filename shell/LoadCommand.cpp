@@ -183,18 +183,20 @@ RevisionsNow revisionsNow(ModuleDriver &driver, int highest)
     return now;
 }
 
+const LoadOutcome NotLoaded{LoadOutcome::Kind::NotAttempted, QStringLiteral("not loaded")};
+
 // Every device asked for, none of them loaded: an interrupt or a lost module came first.
 std::vector<DeviceResult> noneLoaded(DeviceLoadSequence &sequence, const BusScan &scan, const LoadOptions &options)
 {
     std::vector<DeviceResult> devices = sequence.plan(scan.devices, selectionOf(scan.devices, options));
     for (DeviceResult &d : devices)
-        d.outcome = {LoadOutcome::Kind::NotAttempted, QStringLiteral("not loaded")};
+        d.outcome = NotLoaded;
     // An address asked for beyond what the scan reached before it stopped.
     for (const int address : options.addresses) {
         const bool listed = std::any_of(devices.begin(), devices.end(),
                                         [address](const DeviceResult &d) { return d.device.address == address; });
         if (!listed)
-            devices.push_back({ScanRules::device(address), {}, {LoadOutcome::Kind::NotAttempted, QStringLiteral("not loaded")}});
+            devices.push_back({ScanRules::device(address), {}, NotLoaded});
     }
     std::sort(devices.begin(), devices.end(),
               [](const DeviceResult &a, const DeviceResult &b) { return a.device.address < b.device.address; });
@@ -252,9 +254,11 @@ int loadDevices(ModuleDriver &driver, const LoadOptions &options)
         host.endProgressLine(); // the results start on a line of their own
     }
     const std::vector<DeviceResult> &devices = sequence.results();
-    std::int32_t lostWith = std::any_of(devices.begin(), devices.end(), [](const DeviceResult &d) {
-        return d.outcome.kind == LoadOutcome::Kind::ModuleLost;
-    }) ? DriverResult::UsbError : 0;
+    std::int32_t lostWith =
+        std::any_of(devices.begin(), devices.end(),
+                    [](const DeviceResult &d) { return d.outcome.kind == LoadOutcome::Kind::ModuleLost; })
+            ? DriverResult::UsbError
+            : 0;
     // The revisions after come from a scan of their own, which may be interrupted or find
     // the module gone as well.
     RevisionsNow now;
@@ -266,12 +270,12 @@ int loadDevices(ModuleDriver &driver, const LoadOptions &options)
         std::fprintf(stderr, "%s\n", qPrintable(moduleLostText(lostWith)));
     else if (InterruptCatcher::interrupted())
         std::fputs("Interrupted\n", stderr);
-    const bool written = TerminalOutput::write(listed(devices, lostWith ? std::map<int, QString>{} : now.revisions,
-                                                      options, false));
+    const bool written =
+        TerminalOutput::write(listed(devices, lostWith ? std::map<int, QString>{} : now.revisions, options, false));
     if (lostWith != 0)
         return ExitStatus::NoModule;
     return written && !InterruptCatcher::interrupted() && allLoaded(devices, false) ? ExitStatus::Completed
-                                                                                      : ExitStatus::Failed;
+                                                                                    : ExitStatus::Failed;
 }
 
 } // namespace
@@ -297,7 +301,7 @@ int runLoad(ModuleDriver &driver, const LoadOptions &options)
             // Every device asked for has its row, none of them reached.
             std::vector<DeviceResult> devices;
             for (const int address : options.addresses)
-                devices.push_back({ScanRules::device(address), {}, {LoadOutcome::Kind::NotAttempted, QStringLiteral("not loaded")}});
+                devices.push_back({ScanRules::device(address), {}, NotLoaded});
             TerminalOutput::write(listed(devices, {}, options, options.dryRun));
         }
         return ExitStatus::NoModule;

@@ -199,8 +199,7 @@ TEST(DomeModel, TheScenarioFailsAnOperationAlwaysOrOnItsNthCall)
 // The scenario's times count from the emulator's start, not from the machine's.
 TEST(DomeModel, AlarmsAreReportedOnceTheSocketIsSetAndOnEveryChange)
 {
-    DomeBus d(scenarioFrom("device 3 type 4008 alarms 0x0D\nalarm 3 0x0E at 2000\nalarm 3 0x0E at 3000\n"),
-              86'400'000);
+    DomeBus d(scenarioFrom("device 3 type 4008 alarms 0x0D\nalarm 3 0x0E at 2000\nalarm 3 0x0E at 3000\n"), 86'400'000);
     std::array<std::uint8_t, 6> setSocket{3, 0xF0, 0x00, 0x02, 0x01, 0xCA};
     d.e().SndQwilData(setSocket.data(), 6);
     EXPECT_EQ(nextMessage(d, 0xC1), (Bytes{0xF0, 3, 0x00, 0x01, 0x01, 0xC1, 0x0D}));

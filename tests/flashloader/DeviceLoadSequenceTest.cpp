@@ -287,7 +287,8 @@ TEST(DeviceLoadSequence, ALoadAndItsPlanRefuseTheSameFilesBeforeTheFirstByte)
     ASSERT_FALSE(good.isEmpty());
     const qsizetype firstData = good.indexOf("\nS2") + 1;
     QByteArray wrongChecksum = good;
-    wrongChecksum[good.indexOf("\r\n", firstData) - 1] = wrongChecksum[good.indexOf("\r\n", firstData) - 1] == '0' ? '1' : '0';
+    wrongChecksum[good.indexOf("\r\n", firstData) - 1] =
+        wrongChecksum[good.indexOf("\r\n", firstData) - 1] == '0' ? '1' : '0';
     QByteArray doubledCr = good;
     doubledCr.replace("\r\n", "\r\r\n");
     const QString fileError = QStringLiteral("No Loadfile for Device Type = 4008, Adr  3");
@@ -315,7 +316,12 @@ TEST(DeviceLoadSequence, ALoadAndItsPlanRefuseTheSameFilesBeforeTheFirstByte)
          },
          fileError},
         {"empty", write({}), QStringLiteral("Improper File Format")},
-        {"binary", write(QByteArray("\x7F" "ELF\x02\x01\x01\0\0\0\xFF\xFE\r\n", 16).repeated(64)), {}},
+        {"binary",
+         write(QByteArray("\x7F"
+                          "ELF\x02\x01\x01\0\0\0\xFF\xFE\r\n",
+                          16)
+                   .repeated(64)),
+         {}},
         {"cut mid-record", write(good.left(good.indexOf("\r\n", good.size() * 9 / 10) - 7)),
          QStringLiteral("Invalid Load File")},
         {"a wrong record checksum", write(wrongChecksum), QStringLiteral("Invalid Load File")},

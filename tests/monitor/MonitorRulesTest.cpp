@@ -170,16 +170,16 @@ TEST(MonitorLog, RowTimesReadAsWrittenInAnyLocale)
 {
     const QLocale before;
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    const std::pair<const char *, double> times[] = {
-        {"0.003", 0.003}, {"0,003", 0.003}, {"12.500", 12.5}, {"1,234.500", 1234.5}, {"1.234,500", 1234.5},
-        {"1.234.567,001", 1234567.001}};
+    const std::pair<const char *, double> times[] = {{"0.003", 0.003},      {"0,003", 0.003},
+                                                     {"12.500", 12.5},      {"1,234.500", 1234.5},
+                                                     {"1.234,500", 1234.5}, {"1.234.567,001", 1234567.001}};
     for (const auto &[text, seconds] : times) {
         const auto row = MonitorLog::readRow(QString::fromLatin1(text) + QStringLiteral("   05F0C00201"));
         ASSERT_TRUE(row.has_value()) << text;
         EXPECT_DOUBLE_EQ(row->seconds, seconds) << text;
     }
-    for (const char *notATime : {"3", "0.03", "0.0031", ",003", "1,23.500", "12,34,567.000", "-1.000", "1e3.000",
-                                 "\u0661.000"})
+    for (const char *notATime :
+         {"3", "0.03", "0.0031", ",003", "1,23.500", "12,34,567.000", "-1.000", "1e3.000", "\u0661.000"})
         EXPECT_FALSE(MonitorLog::readRow(QString::fromUtf8(notATime) + QStringLiteral(" 05F0C00201"))) << notATime;
     QLocale::setDefault(before);
 }

@@ -551,8 +551,13 @@ TEST(ServiceCommands, EveryWayACommandIsEndedReleasesTheModule)
         {"scan --to=10", "Scanning", 1, false, loaderReleased, ExitStatus::Failed, ExitStatus::Failed},
         {"load 1 2 3 --to=3 --format=csv", "Loading Application File", 3, true, loaderReleased, ExitStatus::Failed,
          ExitStatus::Failed},
-        {"load --module UsbModule-0103.hex", nullptr, 0, true, {QStringLiteral("CloseUSBDriver()")},
-         ExitStatus::Failed, 0},
+        {"load --module UsbModule-0103.hex",
+         nullptr,
+         0,
+         true,
+         {QStringLiteral("CloseUSBDriver()")},
+         ExitStatus::Failed,
+         0},
         {"monitor --pcap bus.pcap", nullptr, 2, false, monitorReleased, ExitStatus::Completed, ExitStatus::Failed},
         {"extcap --capture --extcap-interface quillbus --fifo bus.pcap", nullptr, 0, false, monitorReleased,
          ExitStatus::Completed, 0},
@@ -618,8 +623,8 @@ TEST(ServiceCommands, EveryWayACommandIsEndedReleasesTheModule)
                     EXPECT_TRUE(ran.err.contains(QStringLiteral("Interrupted"))) << ran.err.toStdString();
                 }
             }
-            const QStringList calls = tracedCalls(folder.read(
-                QStringLiteral("firmware/") + QString::number(ending) + QStringLiteral("/driver.trace")));
+            const QStringList calls = tracedCalls(
+                folder.read(QStringLiteral("firmware/") + QString::number(ending) + QStringLiteral("/driver.trace")));
             ASSERT_GE(calls.size(), c.released.size());
             EXPECT_EQ(calls.mid(calls.size() - c.released.size()), c.released) << calls.join(' ').toStdString();
             if (c.abortByte) {
@@ -650,12 +655,14 @@ TEST(ServiceCommands, OneSituationHasOneOutcome)
         return folder.path(QString::fromLatin1(name));
     };
     const QString hd = bus("hd.scenario", "device 1 type 2315 rev 0200\n");
-    const QString lostAfter = bus("lost-after.scenario", "device 3 type 4008 rev 0105\nfault unplug-on GetConfigData 6\n");
+    const QString lostAfter =
+        bus("lost-after.scenario", "device 3 type 4008 rev 0105\nfault unplug-on GetConfigData 6\n");
     const QString setBack = bus("set-back.scenario", "device 1 type 2315 rev 0200\nfault result ConfigQwil 5 on 2\n");
     const QString stopCall = bus("stop.scenario", "traffic 20\nfault result QwilAnalyzer 5 on 2\n");
-    const QString transient = bus("transient.scenario", "device 1 type 2315 rev 0200\ndevice 2 type 2315 rev 0200\n"
-                                                       "device 3 type 2315 rev 0200\nfault result GetConfigData 5 on 2\n"
-                                                       "fault result GetConfigData 5 on 3\n");
+    const QString transient =
+        bus("transient.scenario", "device 1 type 2315 rev 0200\ndevice 2 type 2315 rev 0200\n"
+                                  "device 3 type 2315 rev 0200\nfault result GetConfigData 5 on 2\n"
+                                  "fault result GetConfigData 5 on 3\n");
     const QString empty = bus("empty.scenario", "");
     const QString unplugged = bus("unplugged.scenario", "module unplugged\n");
     struct Case {
@@ -680,9 +687,13 @@ TEST(ServiceCommands, OneSituationHasOneOutcome)
         {"monitor --seconds=1", stopCall, ExitStatus::NoModule, {}, "The USB module was lost"},
         {"scan --to=3 --format=csv", transient, ExitStatus::Completed,
          "address,name,type,revision\n1,,2315,0200\n3,,2315,0200\n"},
-        {"load 4 --to=6 --format=csv --dry-run", {}, ExitStatus::Failed,
+        {"load 4 --to=6 --format=csv --dry-run",
+         {},
+         ExitStatus::Failed,
          "address,type,file,before,after,status,outcome\n4,,,,-,No answer to the scan: not loaded,not loaded\n"},
-        {"load 4 6 --to=6 --format=csv --dry-run", {}, ExitStatus::Failed,
+        {"load 4 6 --to=6 --format=csv --dry-run",
+         {},
+         ExitStatus::Failed,
          "address,type,file,before,after,status,outcome\n4,,,,-,No answer to the scan: not loaded,not loaded\n"
          "6,0147,,0103,-,\"No Loadfile for Device Type = 0147, Adr  6\",refused\n"},
         {"load --all --to=4 --format=csv", empty, ExitStatus::Failed, "address,type,file,before,after,status,outcome\n",

@@ -310,9 +310,16 @@ TEST(Wireshark, TheInterfacesOptionsAreCheckedOneWayAndARefusalEndsTheCapture)
     QStringList pairs;
     for (int i = 1; i <= 26; ++i)
         pairs << QStringLiteral("%1").arg(i, 2, 16, QLatin1Char('0')).toUpper();
-    const QString filters[] = {QString(), QStringLiteral("05"), QStringLiteral(" 05 F0 "), QStringLiteral("00"),
-                               QStringLiteral("05 00"), QStringLiteral("5"), QStringLiteral("05  F0"),
-                               QStringLiteral("0g"), QStringLiteral("ff,c0"), pairs.mid(0, 25).join(QLatin1Char(' ')),
+    const QString filters[] = {QString(),
+                               QStringLiteral("05"),
+                               QStringLiteral(" 05 F0 "),
+                               QStringLiteral("00"),
+                               QStringLiteral("05 00"),
+                               QStringLiteral("5"),
+                               QStringLiteral("05  F0"),
+                               QStringLiteral("0g"),
+                               QStringLiteral("ff,c0"),
+                               pairs.mid(0, 25).join(QLatin1Char(' ')),
                                pairs.join(QLatin1Char(' '))};
     for (const QString &filter : filters) {
         const bool taken = filter.trimmed().isEmpty() || MonitorRows::FilterList::wellFormed(filter.trimmed());

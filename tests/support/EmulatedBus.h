@@ -36,6 +36,7 @@ public:
     std::size_t callCount(const std::string &name) const { return emulator.trace().calls(name).size(); }
 
     TimeSource::ManualTimeScope time;
+
 private:
     static ManualClock &advanced(ManualClock &clock, std::int64_t ms)
     {
