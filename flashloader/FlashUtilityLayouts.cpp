@@ -101,6 +101,8 @@ void showComPort(FlashUtilityForm &form)
     showControls({f.Shape3, f.File1}, true);
     showControls({f.Check1, f.Check2, f.Check4, f.Option3, f.Option4, f.Option5, f.Frame2, f.Text8, f.Text11, f.Text7},
                  false);
+    // A ticked "Debug" is not carried over as a ticked "Sector Erase" without its selector.
+    f.Check2->setChecked(false);
     f.Check2->setText(QStringLiteral("Sector Erase"));
     showControls({f.Text2, f.Text3, f.Command2}, true);
 
@@ -119,7 +121,7 @@ void showDeviceMode(FlashUtilityForm &form, bool directFileMode, bool engineerin
 {
     FlashUtilityForm &f = form;
     if (!directFileMode) {
-        f.File1->hide();
+        showControls({f.File1, f.Label10, f.Text5}, false); // a question for a file is withdrawn
         showControls({f.List1, f.Label3, f.Command9, f.Label1, f.Label2, f.Label4, f.Label5}, true);
         Twips::place(f.Text10, 3060, 1080, 620, 315);
         setBoxQuietly(f.Text10, QStringLiteral("16"));
@@ -156,6 +158,8 @@ void showModuleMode(FlashUtilityForm &form, bool engineering)
 {
     FlashUtilityForm &f = form;
     showControls({f.Frame2, f.Option3, f.Option4, f.Option5, f.Text9, f.Text10, f.Text11, f.Label3, f.Command9}, false);
+    for (QPushButton *key : f.Command15)
+        key->hide(); // the keypad goes with its number box
     f.Command20->show();
     f.Check4->setVisible(engineering);
     f.Option1->setChecked(false);

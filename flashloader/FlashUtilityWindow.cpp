@@ -252,6 +252,7 @@ void FlashUtilityWindow::setWindowHeight(int twips)
 void FlashUtilityWindow::enterDeviceMode()
 {
     FlashUtilityLayouts::showDeviceMode(form, m_directFileMode, m_options.engineering);
+    m_fileListAsked = false;
     m_loadsModule = false;
     if (!m_directFileMode) {
         setWindowHeight(FlashUtilityForm::DeviceModeHeight);
@@ -443,6 +444,7 @@ FirmwareSource::Answer FlashUtilityWindow::fileFor(const DeviceSelection::Choice
     showControls({f.Label3, f.Text10, f.Command9}, false);
     f.File1->setPattern(pattern);
     f.File1->show();
+    m_fileListAsked = true;
     showStatus(QStringLiteral("Select load file from list"), Colour::Information);
     Beep::beep();
     // The load goes on only when the user has picked a file and pressed the load button
@@ -459,10 +461,8 @@ void FlashUtilityWindow::deviceEnded(int index, const DeviceResult &result)
     switch (result.outcome.kind) {
     case LoadOutcome::Kind::Completed:
         f.List1->item(index)->setSelected(false);
-        if (!f.File1->isHidden()) {
-            showControls({f.Label3, f.Text10, f.Command9}, true);
-            showControls({f.File1, f.Label10, f.Text5}, false);
-        }
+        if (m_fileListAsked)
+            showScanLayoutAgain();
         break;
     case LoadOutcome::Kind::Refused:
         // Nothing was sent: the window is ready for another try. A dome that cannot take a
@@ -479,17 +479,26 @@ void FlashUtilityWindow::deviceEnded(int index, const DeviceResult &result)
     }
 }
 
-// A click in the device list withdraws the question for a file.
+// A click in the device list withdraws the question for a file, and brings the scan's
+// controls back also after a device whose file was picked by hand did not load.
 void FlashUtilityWindow::deviceListClicked()
 {
-    FlashUtilityForm &f = form;
     showStatus(QStringLiteral("Click Load Qwil Device to Start"), Colour::Information);
-    if (!m_sequence->waitingForFile())
+    if (!m_fileListAsked)
         return;
+    showScanLayoutAgain();
+    if (m_sequence->waitingForFile())
+        m_sequence->interrupt();
+}
+
+// The file list asked for a device's file gives way to the scan's controls again.
+void FlashUtilityWindow::showScanLayoutAgain()
+{
+    FlashUtilityForm &f = form;
+    m_fileListAsked = false;
     showControls({f.Label3, f.Text10, f.Command9}, true);
     f.File1->clearSelection();
     showControls({f.File1, f.Label10, f.Text5}, false);
-    m_sequence->interrupt();
 }
 
 void FlashUtilityWindow::fileListClicked()

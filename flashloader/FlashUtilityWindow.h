@@ -97,6 +97,7 @@ private:
     void startDevices();
     void deviceEnded(int index, const DeviceResult &result);
     void deviceListClicked();
+    void showScanLayoutAgain();
     void fileListClicked();
     void pauseClicked();
     void keypadPressed(int key);
@@ -122,6 +123,7 @@ private:
     bool m_knownType = true;
     bool m_closePending = false;
     bool m_loadStarting = false; // the load button was clicked; the link check and the flush are out
+    bool m_fileListAsked = false; // the file list shows in place of the scan's controls for a device's file
     int m_deviceAddress = 1;
     QString m_loadFileName;
 };

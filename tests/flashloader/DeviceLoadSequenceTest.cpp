@@ -319,7 +319,7 @@ TEST(DeviceLoadSequence, ALoadAndItsPlanRefuseTheSameFilesBeforeTheFirstByte)
         {"binary",
          write(QByteArray("\x7F"
                           "ELF\x02\x01\x01\0\0\0\xFF\xFE\r\n",
-                          16)
+                          14)
                    .repeated(64)),
          {}},
         {"cut mid-record", write(good.left(good.indexOf("\r\n", good.size() * 9 / 10) - 7)),

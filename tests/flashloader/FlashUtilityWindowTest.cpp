@@ -24,6 +24,10 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <functional>
+#include <optional>
+#include <vector>
+
 TEST(FlashUtility, OpensInUsbModeWithEveryNamedControl)
 {
     FlashLoader loader;
@@ -376,4 +380,123 @@ TEST(FlashUtility, TheDeviceAddressBoxReadsItsLeadingNumber)
     QTest::mouseClick(loader.f().Text5, Qt::LeftButton);
     EXPECT_EQ(loader.f().Text5->text(), "");
     EXPECT_EQ(loader.window->deviceAddress(), 0);
+}
+
+// Every control the load steps enable, disable, show, hide or tick, at each moment of the
+// jobs that change them, in one walk: a scan, a device load, a device whose file is picked
+// by hand and then fails, the module's option and load, Comm Port mode and back.
+TEST(FlashUtility, ControlsFollowEachJobAtEachMoment)
+{
+    FlashLoaderOptions options;
+    options.engineering = true;
+    FlashLoader l(scenarioFrom("device 1 type 2315 rev 0200 load-fault 68 nak 5\ndevice 3 type 4008 rev 0105\n"),
+                  options);
+    l.copyDemoFirmware();
+    l.startUp();
+    FlashUtilityForm &f = l.f();
+    enum State { Enabled, Disabled, Shown, Hidden, Ticked, Unticked };
+    struct Moment {
+        const char *name;
+        std::function<void()> reach;
+        std::vector<std::pair<QWidget *, State>> states;
+    };
+    const auto click = [](QWidget *button) { QTest::mouseClick(button, Qt::LeftButton); };
+    const Moment moments[] = {
+        {"at rest after the start-up",
+         [] {},
+         {{f.Command1, Enabled}, {f.Command9, Enabled}, {f.List1, Shown}, {f.File1, Hidden}, {f.Command20, Hidden},
+          {f.Check2, Shown}, {f.Check2, Unticked}, {f.Check4, Shown}, {f.Text9, Shown}, {f.Command15[0], Shown},
+          {f.Label3, Shown}, {f.Text10, Shown}, {f.Command10, Hidden}, {f.Text2, Hidden}}},
+        {"after the scan",
+         [&] {
+             // The scan runs its addresses within the click here: what it leaves enabled
+             // is seen as it says that it scans.
+             std::optional<bool> loadEnabledWhileScanning;
+             const QMetaObject::Connection watch =
+                 QObject::connect(f.Text1, &QLineEdit::textChanged, [&](const QString &text) {
+                     if (text == QLatin1String("Scanning Network for Devices"))
+                         loadEnabledWhileScanning = f.Command1->isEnabled() || !f.Command9->isEnabled();
+                 });
+             l.scan(QStringLiteral("3"));
+             ASSERT_TRUE(l.reaches("Scan Complete - Select Devices From List"));
+             QObject::disconnect(watch);
+             EXPECT_EQ(loadEnabledWhileScanning, false) << "during the scan: Load disabled, Stop Scan enabled";
+         },
+         {{f.Command1, Enabled}, {f.Command9, Enabled}}},
+        {"during a device load",
+         [&] {
+             l.select({3});
+             click(f.Command1);
+             ASSERT_TRUE(l.reaches("Loading Application File - Device Adr 3"));
+         },
+         {{f.Command1, Disabled}, {f.Command9, Disabled}}},
+        {"after the batch",
+         [&] { ASSERT_TRUE(l.reaches("Upload Complete")); },
+         {{f.Command1, Enabled}, {f.Command9, Enabled}}},
+        {"a device asks for its file",
+         [&] {
+             l.select({1});
+             click(f.Command1);
+             ASSERT_TRUE(l.reaches("Select load file from list"));
+         },
+         {{f.Command1, Enabled}, {f.File1, Shown}, {f.Label3, Hidden}, {f.Text10, Hidden}, {f.Command9, Hidden}}},
+        {"the file picked by hand, the device failing",
+         [&] {
+             ASSERT_TRUE(l.clickFile(QStringLiteral("F2315-0202.hex")));
+             click(f.Command1);
+             ASSERT_TRUE(l.reaches("Checksum Error, Device Adr 1"));
+         },
+         {{f.Command1, Enabled}, {f.File1, Shown}}},
+        {"a click in the device list after it",
+         [&] { emit f.List1->itemClicked(f.List1->item(0)); },
+         {{f.File1, Hidden}, {f.Label10, Hidden}, {f.Text5, Hidden}, {f.Label3, Shown}, {f.Text10, Shown},
+          {f.Command9, Shown}, {f.Command9, Enabled}}},
+        {"the Module option",
+         [&] {
+             f.Option2->click();
+             l.bus.advance(1000);
+         },
+         {{f.Command20, Shown}, {f.File1, Shown}, {f.Label3, Hidden}, {f.Command9, Hidden}, {f.Check2, Hidden},
+          {f.Text9, Hidden}, {f.Command15[0], Hidden}, {f.Check4, Shown}}},
+        {"during a module load",
+         [&] {
+             ASSERT_TRUE(l.clickFile(QStringLiteral("UsbModule-0103.hex")));
+             click(f.Command1);
+             l.bus.advance(500);
+         },
+         {{f.Command1, Disabled}}},
+        {"after the module load",
+         [&] { ASSERT_TRUE(l.reaches("Load Complete - Recycle Power")); },
+         {{f.Command1, Enabled}}},
+        {"Comm Port mode",
+         [&] {
+             f.Check2->click(); // Debug ticked before the switch
+             f.Check3->click();
+         },
+         {{f.Command2, Shown}, {f.Text2, Shown}, {f.Text3, Shown}, {f.File1, Shown}, {f.List1, Hidden},
+          {f.Command9, Hidden}, {f.Text8, Hidden}, {f.Check2, Shown}, {f.Check2, Unticked}, {f.Frame3, Hidden},
+          {f.Check4, Hidden}, {f.Command15[0], Hidden}, {f.Option1, Unticked}, {f.Option2, Unticked}}},
+        {"USB mode again",
+         [&] {
+             f.Check3->click();
+             l.startUp();
+         },
+         {{f.Command1, Enabled}, {f.Command9, Enabled}, {f.List1, Shown}, {f.File1, Hidden}, {f.Check2, Shown},
+          {f.Check4, Shown}, {f.Text9, Shown}, {f.Command15[0], Shown}, {f.Text2, Hidden}, {f.Option1, Ticked}}},
+    };
+    const char *const stateNames[] = {"enabled", "disabled", "shown", "hidden", "ticked", "unticked"};
+    for (const Moment &m : moments) {
+        SCOPED_TRACE(m.name);
+        m.reach();
+        for (const auto &[control, state] : m.states) {
+            const auto *box = qobject_cast<QAbstractButton *>(control);
+            const bool holds = state == Enabled    ? control->isEnabled()
+                               : state == Disabled ? !control->isEnabled()
+                               : state == Shown    ? !control->isHidden()
+                               : state == Hidden   ? control->isHidden()
+                               : state == Ticked   ? box && box->isChecked()
+                                                   : box && !box->isChecked();
+            EXPECT_TRUE(holds) << control->objectName().toStdString() << " " << stateNames[state];
+        }
+    }
 }
