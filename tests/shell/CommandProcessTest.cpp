@@ -561,18 +561,33 @@ TEST(ServiceCommands, EveryWayACommandIsEndedReleasesTheModule)
         {"monitor --pcap bus.pcap", nullptr, 2, false, monitorReleased, ExitStatus::Completed, ExitStatus::Failed},
         {"extcap --capture --extcap-interface quillbus --fifo bus.pcap", nullptr, 0, false, monitorReleased,
          ExitStatus::Completed, 0},
+        // The serial loader and the erase, on a board of their own (PORT): no module to release.
+        {"load --port PORT Board-0100.hex", "Loading Boot Loader", 1, false, {}, ExitStatus::Failed, ExitStatus::Failed},
+        {"erase --port PORT --all", "Loading Boot Loader", 1, false, {}, ExitStatus::Failed, ExitStatus::Failed},
     };
     const int endings[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE}; // SIGPIPE: the output closed
     for (const Command &c : commands) {
-        // The four endings of a command run side by side, each on a bus of its own.
+        // The four endings of a command run side by side, each on a bus (and board) of its own.
         std::vector<std::unique_ptr<QProcess>> runs;
+        std::vector<std::unique_ptr<PtyBoard>> boards;
         for (const int ending : endings) {
             const QString name = QString::number(ending);
             QDir(firmware).mkdir(name);
             const QString here = firmware + QLatin1Char('/') + name;
             QFile::remove(here + QStringLiteral("/driver.trace"));
-            QFile::copy(firmware + QStringLiteral("/F4008-0111.hex"), here + QStringLiteral("/F4008-0111.hex"));
-            QFile::copy(firmware + QStringLiteral("/UsbModule-0103.hex"), here + QStringLiteral("/UsbModule-0103.hex"));
+            for (const char *file : {"F4008-0111.hex", "UsbModule-0103.hex", "Board-0100.hex"})
+                QFile::copy(firmware + QLatin1Char('/') + QString::fromLatin1(file),
+                            here + QLatin1Char('/') + QString::fromLatin1(file));
+            for (const char *file : {"BootLdr.dwn", "FlshLdr.dwn"})
+                QFile::copy(QStringLiteral(QUILL_SOURCE_DIR "/demo/") + QString::fromLatin1(file),
+                            here + QLatin1Char('/') + QString::fromLatin1(file));
+            QString line = QString::fromLatin1(c.line);
+            if (line.contains(QStringLiteral("PORT"))) {
+                boards.push_back(std::make_unique<PtyBoard>());
+                if (!boards.back()->isOpen())
+                    GTEST_SKIP() << "no pseudo-terminal on this machine";
+                line.replace(QStringLiteral("PORT"), boards.back()->slaveName());
+            }
             folder.write(QStringLiteral("firmware/") + name + QStringLiteral("/bus.scenario"),
                          "device 1 type 4008 rev 0105\ndevice 2 type 4008 rev 0105\n"
                          "device 3 type 4008 rev 0105\ntraffic 50\ntrace driver.trace\n");
@@ -580,7 +595,7 @@ TEST(ServiceCommands, EveryWayACommandIsEndedReleasesTheModule)
             if (ending == SIGPIPE && c.closedAfterLines == 0)
                 continue;
             if (ending != SIGPIPE) {
-                startService(*run, words(c.line), here, here + QStringLiteral("/bus.scenario"));
+                startService(*run, line.split(QLatin1Char(' ')), here, here + QStringLiteral("/bus.scenario"));
                 continue;
             }
             run->setWorkingDirectory(here);
@@ -590,7 +605,7 @@ TEST(ServiceCommands, EveryWayACommandIsEndedReleasesTheModule)
             run->start(QStringLiteral("/bin/bash"),
                        {QStringLiteral("-c"),
                         QStringLiteral("set -o pipefail; \"$0\" %1 2>&1 | head -n %2 >/dev/null")
-                            .arg(QString::fromLatin1(c.line))
+                            .arg(line)
                             .arg(c.closedAfterLines),
                         QStringLiteral(QUILL_SERVICE_PROGRAM)});
         }
