@@ -181,6 +181,14 @@ void DownloadEngine::abandon(int loadStatus)
     end(lost ? LoadOutcome::Kind::ModuleLost : LoadOutcome::Kind::Failed, LoadStatus::text(loadStatus));
 }
 
+// A file that cannot go on midway (gone, or changed since it was checked) ends the load
+// with the abort byte, so the target is not left in its loader.
+void DownloadEngine::abandonFile()
+{
+    abandon(LoadStatus::InvalidLoadFile);
+    sendAbortByte();
+}
+
 void DownloadEngine::end(LoadOutcome::Kind kind, const QString &text)
 {
     emit loadEnded(LoadOutcome{kind, text});
@@ -304,7 +312,7 @@ void DownloadEngine::startOfFileStep()
 {
     m_startOfFile->setEnabled(false);
     if (!scanFileRange()) {
-        abandon(LoadStatus::InvalidLoadFile);
+        abandonFile();
         return;
     }
     if (m_host.deviceMode()) {
@@ -315,7 +323,7 @@ void DownloadEngine::startOfFileStep()
         m_expectedChecksum = m_imageChecksum;
     }
     if (!m_file.open(m_sendFile)) {
-        abandon(LoadStatus::InvalidLoadFile);
+        abandonFile();
         return;
     }
     m_file.readNext();
@@ -357,7 +365,7 @@ void DownloadEngine::nextDeviceAction()
         arm(m_shortPause, ShortPauseMs);
         break;
     case DeviceBlockSender::Action::Kind::Commit: m_commit->setEnabled(true); break;
-    case DeviceBlockSender::Action::Kind::Invalid: abandon(LoadStatus::InvalidLoadFile); break;
+    case DeviceBlockSender::Action::Kind::Invalid: abandonFile(); break;
     }
 }
 
@@ -373,7 +381,7 @@ void DownloadEngine::moduleBlock()
     const ModuleBlockSender::Block block =
         ModuleBlockSender::next(m_file, ModuleBlockSender::UsbBlockLimit, [this] { m_host.stepProgress(); });
     if (block.invalid) {
-        abandon(LoadStatus::InvalidLoadFile);
+        abandonFile();
         return;
     }
     if (block.data.empty()) {

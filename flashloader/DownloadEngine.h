@@ -115,6 +115,7 @@ private:
     void armPacingUnlessPaused(int intervalMs);
     void stopLoad();
     void abandon(int loadStatus);
+    void abandonFile();
     void end(LoadOutcome::Kind kind, const QString &text);
 
     // Timer steps.

@@ -199,6 +199,7 @@ TEST(DownloadEngine, EveryFaultEndsTheLoadWithItsOwnOutcomeAndTheNextLoadWorks)
         std::size_t unplugAfterDownload; // 0: not unplugged by the test
         const char *outcome;
         std::vector<long long> bytesSent; // to the module
+        bool fileSpoiltAfterTheStart = false;
     };
     const char *lost = "module lost: USB Error - Reconnect USB Module and Click Connect USB";
     const Case cases[] = {
@@ -212,6 +213,8 @@ TEST(DownloadEngine, EveryFaultEndsTheLoadWithItsOwnOutcomeAndTheNextLoadWorks)
         {"\nfault unplug-on DevDownLoad 1", 0, lost, {}}, // a send fails
         {"\nfault unplug-on DevDownLoad 6", 0, lost, {}}, // a data message fails
         {"", 3, lost, {}},                                // the poll for a reply fails
+        // A download file changed after it was checked ends the load with the abort byte.
+        {"", 0, "failed: Invalid Load File", {0x1B}, true},
     };
     const QString ptz = QStringLiteral("F4008-0111.hex");
     for (const Case &c : cases) {
@@ -226,8 +229,13 @@ TEST(DownloadEngine, EveryFaultEndsTheLoadWithItsOwnOutcomeAndTheNextLoadWorks)
                 unplugged = load.bus.now();
         };
         ASSERT_EQ(load.engine.loadDevice(3, ptz, QStringLiteral("4008"), true), "");
+        if (c.fileSpoiltAfterTheStart)
+            load.folder.write(QStringLiteral("F4008-0111a.dwn"), "S0030000FC\r\nS2 not a record\r\n");
         ASSERT_TRUE(load.settle());
         load.bus.advance(30000);
+        if (c.fileSpoiltAfterTheStart) {
+            EXPECT_FALSE(load.bus.emulator.device(3)->loader().inLoader()) << "the device is not left in its loader";
+        }
         EXPECT_EQ(load.ended, std::vector<std::string>{c.outcome});
         std::vector<long long> sent;
         for (const auto &call : load.bus.emulator.trace().calls("SndModData"))
