@@ -60,7 +60,8 @@ public:
 
     // Calls without a wait only, so the window may make it as a plain call.
     static ConnectOutcome connect(ModuleDriver &driver, const ConnectOptions &options);
-    // What the module answered to being let go.
+    // What the module answered to being let go: to the call that set it back as it was found
+    // (the bus's idle settings, or the monitor's capture switched off), and to the close.
     struct Released {
         std::int32_t setBack = 0;
         std::int32_t closed = 0;

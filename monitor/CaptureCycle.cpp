@@ -1,6 +1,5 @@
 #include "CaptureCycle.h"
 
-#include "DriverResult.h"
 #include "FormTimer.h"
 #include "ModuleConnection.h"
 #include "TimeSource.h"
@@ -48,21 +47,22 @@ void CaptureCycle::connectModule(bool closeFirst, const std::function<void(const
                             });
 }
 
-std::int32_t CaptureCycle::releaseModule()
+ModuleConnection::Released CaptureCycle::releaseModule()
 {
     std::uint8_t result = 0;
-    const std::int32_t stopped = m_driver.QwilAnalyzer(CaptureOff, CaptureChannel, &result);
+    ModuleConnection::Released released;
+    released.setBack = m_driver.QwilAnalyzer(CaptureOff, CaptureChannel, &result);
     if (m_takeReadRecords)
         m_takeReadRecords();
-    const std::int32_t closed = m_driver.CloseUSBDriver();
-    return DriverResult::moduleGone(stopped) ? stopped : closed;
+    released.closed = m_driver.CloseUSBDriver();
+    return released;
 }
 
-std::int32_t CaptureCycle::end(bool releaseTheModule)
+ModuleConnection::Released CaptureCycle::end(bool releaseTheModule)
 {
     stopCapture();
     m_drain->setEnabled(false);
-    const std::int32_t released = releaseTheModule ? releaseModule() : DriverResult::Success;
+    const ModuleConnection::Released released = releaseTheModule ? releaseModule() : ModuleConnection::Released{};
     log.close();
     playback.close();
     return released;

@@ -35,14 +35,13 @@ public:
     void connectModule(bool closeFirst, const std::function<void(const ConnectOutcome &)> &outcome,
                        std::function<void()> ready);
     // Capture switched off and the module let go. A run of reads asked to end has made
-    // its last read by then: every record it read becomes a row first. The driver's answer
-    // that says the module was lost (to the capture's stop or the close), else the close's.
-    std::int32_t releaseModule();
+    // its last read by then: every record it read becomes a row first.
+    ModuleConnection::Released releaseModule();
     // The capture ends, in the window and in the terminal alike: no read goes out after the
     // one in hand; with the module released, that read's records become rows (and log
     // lines) first; then the log and the played-back file close. What the release answered
-    // (0 without one).
-    std::int32_t end(bool releaseTheModule);
+    // (all 0 without one).
+    ModuleConnection::Released end(bool releaseTheModule);
     // A run of reads is still out (after stopCapture, until its last records are taken).
     bool reading() const { return m_fetching; }
     // Runs then once the run of reads in hand has handed over its last records, at once

@@ -109,6 +109,9 @@ BusScan scanBus(ModuleDriver &driver, int highest);
 // starts, and a module lost while it works.
 QString noModuleText(std::int32_t driverAnswer);
 QString moduleLostText(std::int32_t driverAnswer);
+// Says on standard error why a command ended early: the module lost (lostWith, the driver's
+// answer), or else an interrupt; nothing when neither.
+void sayWhyEnded(std::int32_t lostWith);
 
 // Writes the five lookup-table headers into directory.
 int runTables(const QString &directory);

@@ -183,20 +183,18 @@ RevisionsNow revisionsNow(ModuleDriver &driver, int highest)
     return now;
 }
 
-const LoadOutcome NotLoaded{LoadOutcome::Kind::NotAttempted, QStringLiteral("not loaded")};
-
 // Every device asked for, none of them loaded: an interrupt or a lost module came first.
-std::vector<DeviceResult> noneLoaded(DeviceLoadSequence &sequence, const BusScan &scan, const LoadOptions &options)
+// The devices the scan reached, and any address asked for beyond them, in address order.
+std::vector<DeviceResult> noneLoaded(std::vector<DeviceResult> devices, const LoadOptions &options)
 {
-    std::vector<DeviceResult> devices = sequence.plan(scan.devices, selectionOf(scan.devices, options));
+    const LoadOutcome notLoaded{LoadOutcome::Kind::NotAttempted, QStringLiteral("not loaded")};
     for (DeviceResult &d : devices)
-        d.outcome = NotLoaded;
-    // An address asked for beyond what the scan reached before it stopped.
+        d.outcome = notLoaded;
     for (const int address : options.addresses) {
         const bool listed = std::any_of(devices.begin(), devices.end(),
                                         [address](const DeviceResult &d) { return d.device.address == address; });
         if (!listed)
-            devices.push_back({ScanRules::device(address), {}, NotLoaded});
+            devices.push_back({ScanRules::device(address), {}, notLoaded});
     }
     std::sort(devices.begin(), devices.end(),
               [](const DeviceResult &a, const DeviceResult &b) { return a.device.address < b.device.address; });
@@ -225,12 +223,9 @@ int loadDevices(ModuleDriver &driver, const LoadOptions &options)
     // Nothing is tried once the module is gone or the command is interrupted: each device
     // asked for is listed as not loaded (nothing was sent to any).
     if (scan.moduleLostWith != 0 || InterruptCatcher::interrupted()) {
-        const std::vector<DeviceResult> devices = noneLoaded(sequence, scan, options);
-        if (scan.moduleLostWith != 0)
-            std::fprintf(stderr, "%s\n", qPrintable(moduleLostText(scan.moduleLostWith)));
-        else
-            std::fputs("Interrupted\n", stderr);
-        TerminalOutput::write(listed(devices, {}, options, false));
+        sayWhyEnded(scan.moduleLostWith);
+        TerminalOutput::write(listed(
+            noneLoaded(sequence.plan(scan.devices, selectionOf(scan.devices, options)), options), {}, options, false));
         return scan.moduleLostWith != 0 ? ExitStatus::NoModule : ExitStatus::Failed;
     }
     const std::vector<bool> selected = selectionOf(scan.devices, options);
@@ -266,10 +261,7 @@ int loadDevices(ModuleDriver &driver, const LoadOptions &options)
         now = revisionsNow(driver, options.highest);
         lostWith = now.lostWith;
     }
-    if (lostWith != 0)
-        std::fprintf(stderr, "%s\n", qPrintable(moduleLostText(lostWith)));
-    else if (InterruptCatcher::interrupted())
-        std::fputs("Interrupted\n", stderr);
+    sayWhyEnded(lostWith);
     const bool written =
         TerminalOutput::write(listed(devices, lostWith ? std::map<int, QString>{} : now.revisions, options, false));
     if (lostWith != 0)
@@ -297,13 +289,8 @@ int runLoad(ModuleDriver &driver, const LoadOptions &options)
     const ConnectOutcome outcome = ModuleConnection::connect(driver, ConnectOptions::flashLoader());
     if (!outcome.connected) {
         std::fprintf(stderr, "%s\n", qPrintable(noModuleText(outcome.word)));
-        if (options.moduleFile.isEmpty()) {
-            // Every device asked for has its row, none of them reached.
-            std::vector<DeviceResult> devices;
-            for (const int address : options.addresses)
-                devices.push_back({ScanRules::device(address), {}, NotLoaded});
-            TerminalOutput::write(listed(devices, {}, options, options.dryRun));
-        }
+        if (options.moduleFile.isEmpty()) // every device asked for has its row, none reached
+            TerminalOutput::write(listed(noneLoaded({}, options), {}, options, options.dryRun));
         return ExitStatus::NoModule;
     }
     if (!options.moduleFile.isEmpty()) {
@@ -315,7 +302,7 @@ int runLoad(ModuleDriver &driver, const LoadOptions &options)
     const int status = loadDevices(driver, options);
     const std::int32_t lostWith = ModuleConnection::release(driver).lostWith();
     if (lostWith != 0 && status != ExitStatus::NoModule) {
-        std::fprintf(stderr, "%s\n", qPrintable(moduleLostText(lostWith)));
+        sayWhyEnded(lostWith);
         return ExitStatus::NoModule;
     }
     return status;

@@ -1,7 +1,6 @@
 #include "Commands.h"
 
 #include "CaptureCycle.h"
-#include "DriverResult.h"
 #include "FormTimer.h"
 #include "PcapWriter.h"
 #include "TerminalLoad.h"
@@ -15,7 +14,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -171,11 +169,11 @@ private:
     void finish()
     {
         m_timeUp.stop();
-        const std::int32_t released = m_cycle.end(m_live);
+        const std::int32_t lostWith = m_cycle.end(m_live).lostWith();
         m_live = false;
         // A module that fails its release was lost, also when nothing else found it.
-        if (DriverResult::moduleGone(released) && m_status != ExitStatus::NoModule) {
-            std::fprintf(stderr, "%s\n", qPrintable(moduleLostText(released)));
+        if (lostWith != 0 && m_status != ExitStatus::NoModule) {
+            std::fprintf(stderr, "%s\n", qPrintable(moduleLostText(lostWith)));
             m_status = ExitStatus::NoModule;
         }
         if (m_pcap.isOpen() && !m_pcap.close())

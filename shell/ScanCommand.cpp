@@ -83,6 +83,14 @@ QString moduleLostText(std::int32_t driverAnswer)
            QStringLiteral("). Connect the module and try again.");
 }
 
+void sayWhyEnded(std::int32_t lostWith)
+{
+    if (lostWith != 0)
+        std::fprintf(stderr, "%s\n", qPrintable(moduleLostText(lostWith)));
+    else if (InterruptCatcher::interrupted())
+        std::fputs("Interrupted\n", stderr);
+}
+
 BusScan scanBus(ModuleDriver &driver, int highest)
 {
     QEventLoop loop;
@@ -127,15 +135,10 @@ int runScan(ModuleDriver &driver, const ScanOptions &options)
     // The devices that answered before the module went, or before an interrupt, are listed
     // all the same.
     const bool written = TerminalOutput::write(listed(scan.devices, options.format));
-    if (lostWith != 0) {
-        std::fprintf(stderr, "%s\n", qPrintable(moduleLostText(lostWith)));
+    sayWhyEnded(lostWith);
+    if (lostWith != 0)
         return ExitStatus::NoModule;
-    }
-    if (InterruptCatcher::interrupted()) {
-        std::fputs("Interrupted\n", stderr);
-        return ExitStatus::Failed;
-    }
-    return written ? ExitStatus::Completed : ExitStatus::Failed;
+    return written && !InterruptCatcher::interrupted() ? ExitStatus::Completed : ExitStatus::Failed;
 }
 
 int runTables(const QString &directory)

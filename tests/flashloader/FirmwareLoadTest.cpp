@@ -261,6 +261,14 @@ TEST(FirmwareLoad, ADeviceWithTwoFilesWaitsForTheChoiceUnlessTheLatestIsTaken)
     }
 }
 
+namespace {
+// A click as the windowing system delivers it: to the window, which finds the widget.
+void clickAsDelivered(QWidget *window, QWidget *control)
+{
+    QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, control->mapTo(window, control->rect().center()));
+}
+} // namespace
+
 // A flash loader on the driver thread and real time, with the firmware for type 4008.
 struct ThreadedLoader {
     explicit ThreadedLoader(const emu::Scenario &s = emu::Scenario::defaultBus())
@@ -318,12 +326,10 @@ TEST(FirmwareLoadOnTheDriverThread, ALoadClickedAsTheScanEndsCompletesAndAClosed
             return;
         usableWhenSaid = loader.f().Command1->isEnabled();
         QTimer::singleShot(30, loader.window, [&] {
-            // As the windowing system delivers them: to the window, which finds the widget.
             QListWidget *list = loader.f().List1;
             const QPoint item = list->viewport()->mapTo(loader.window, list->visualItemRect(list->item(2)).center());
             QTest::mouseClick(loader.window->windowHandle(), Qt::LeftButton, {}, item);
-            QTest::mouseClick(loader.window->windowHandle(), Qt::LeftButton, {},
-                              loader.f().Command1->mapTo(loader.window, loader.f().Command1->rect().center()));
+            clickAsDelivered(loader.window, loader.f().Command1);
         });
     });
     QTest::mouseClick(loader.f().Command9, Qt::LeftButton);
@@ -378,12 +384,6 @@ std::vector<std::string> loadCalls(ThreadedBus &bus)
     std::vector<std::string> calls = bus.calls();
     std::erase_if(calls, [](const std::string &c) { return !c.starts_with("Dev") && !c.starts_with("SndModData"); });
     return calls;
-}
-
-// A click as the windowing system delivers it: to the window, which finds the widget.
-void clickAsDelivered(QWidget *window, QWidget *control)
-{
-    QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, control->mapTo(window, control->rect().center()));
 }
 } // namespace
 
