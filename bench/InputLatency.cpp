@@ -4,12 +4,12 @@
 // thread every 5 ms; the time from post to delivery is the window's answer time.
 //   input_latency monitor-idle|monitor-busy|dome-idle|dome-keys|dome-dead-close|device-load SECONDS
 // The bus is the scenario bench/input-latency.sh writes for each case.
-#include "DomeControlWindow.h"
-#include "DriverThread.h"
-#include "FlashUtilityWindow.h"
-#include "LibraryDriver.h"
-#include "PanelWindow.h"
-#include "QwilMonWindow.h"
+#include "driver/DriverThread.h"
+#include "driver/LibraryDriver.h"
+#include "windows/dome/DomeControlWindow.h"
+#include "windows/flash/FlashUtilityWindow.h"
+#include "windows/monitor/QwilMonWindow.h"
+#include "windows/panel/PanelWindow.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,10 +1,10 @@
 // How fast the monitor turns captured records into rows, and what one capture tick costs.
-#include "CaptureCycle.h"
-#include "Emulator.h"
 #include "EmulatorDriver.h"
-#include "FormTimer.h"
-#include "MonitorRows.h"
-#include "TimeSource.h"
+#include "core/FormTimer.h"
+#include "core/TimeSource.h"
+#include "emulator/Emulator.h"
+#include "engines/monitor/CaptureCycle.h"
+#include "engines/monitor/MonitorRows.h"
 
 #include <QCoreApplication>
 #include <QLocale>

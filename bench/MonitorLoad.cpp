@@ -8,12 +8,12 @@
 // command: the monitor command, its rows written to standard output.
 // pcap: the same, every row also written to a capture file (capture.pcap, here).
 // The traffic rate is the scenario's: bench/monitor-load.sh writes one per rate.
-#include "CaptureCycle.h"
-#include "Commands.h"
-#include "DriverThread.h"
-#include "LibraryDriver.h"
-#include "ModuleConnection.h"
-#include "QwilMonWindow.h"
+#include "driver/DriverThread.h"
+#include "driver/LibraryDriver.h"
+#include "driver/ModuleConnection.h"
+#include "engines/monitor/CaptureCycle.h"
+#include "terminal/Commands.h"
+#include "windows/monitor/QwilMonWindow.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -43,8 +43,7 @@ public:
         const auto ms = [](const timeval &t) {
             return static_cast<double>(t.tv_sec) * 1000.0 + static_cast<double>(t.tv_usec) / 1000.0;
         };
-        const double cpu =
-            ms(after.ru_utime) - ms(m_before.ru_utime) + ms(after.ru_stime) - ms(m_before.ru_stime);
+        const double cpu = ms(after.ru_utime) - ms(m_before.ru_utime) + ms(after.ru_stime) - ms(m_before.ru_stime);
         std::fprintf(stderr, "cpu %.2f %% of one core over %.1f s; peak memory %ld KiB\n",
                      100.0 * cpu / static_cast<double>(m_wall.elapsed()),
                      static_cast<double>(m_wall.elapsed()) / 1000.0, after.ru_maxrss);
@@ -98,8 +97,8 @@ int window(ModuleDriver &driver, int seconds)
         monitor->Command9->click();
         share.report();
         const CaptureCycle &cycle = monitor->cycle();
-        std::fprintf(stderr, "records delivered %lld = rows kept %lld + rows filtered %lld\n",
-                     cycle.recordsCaptured, rows, cycle.rowsFiltered);
+        std::fprintf(stderr, "records delivered %lld = rows kept %lld + rows filtered %lld\n", cycle.recordsCaptured,
+                     rows, cycle.rowsFiltered);
         QApplication::quit();
     });
     return QApplication::exec();

@@ -1,4 +1,4 @@
-#include "BoardModel.h"
+#include "emulator/BoardModel.h"
 
 namespace emu {
 namespace {

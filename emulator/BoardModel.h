@@ -1,7 +1,7 @@
 #pragma once
 
-#include "BusMessage.h"
-#include "FlashMemory.h"
+#include "emulator/BusMessage.h"
+#include "emulator/FlashMemory.h"
 
 #include <cstdint>
 #include <optional>

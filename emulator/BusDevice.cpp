@@ -1,4 +1,4 @@
-#include "BusDevice.h"
+#include "emulator/BusDevice.h"
 
 #include <algorithm>
 #include <iterator>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "BusMessage.h"
-#include "DeviceLoader.h"
-#include "DomeModel.h"
-#include "Scenario.h"
+#include "emulator/BusMessage.h"
+#include "emulator/DeviceLoader.h"
+#include "emulator/DomeModel.h"
+#include "emulator/Scenario.h"
 
 #include <map>
 #include <memory>

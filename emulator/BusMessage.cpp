@@ -1,4 +1,4 @@
-#include "BusMessage.h"
+#include "emulator/BusMessage.h"
 
 namespace emu {
 

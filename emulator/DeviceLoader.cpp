@@ -1,4 +1,4 @@
-#include "DeviceLoader.h"
+#include "emulator/DeviceLoader.h"
 
 namespace emu {
 namespace {

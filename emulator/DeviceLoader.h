@@ -1,8 +1,8 @@
 #pragma once
 
-#include "BusMessage.h"
-#include "FlashMemory.h"
-#include "LoaderFaults.h"
+#include "emulator/BusMessage.h"
+#include "emulator/FlashMemory.h"
+#include "emulator/LoaderFaults.h"
 
 #include <optional>
 

@@ -1,7 +1,7 @@
 // The dome's engineering requests (0xFA) and its absolute position, in the dome's units:
 // counts are hundredths of a degree (and of zoom), degrees are ten-thousandths, and a
 // frame is the picture's width, 50 degrees divided by the zoom.
-#include "DomeModel.h"
+#include "emulator/DomeModel.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "DomeModel.h"
+#include "emulator/DomeModel.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "BusMessage.h"
+#include "emulator/BusMessage.h"
 
 #include <array>
 #include <cstdint>

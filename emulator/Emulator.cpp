@@ -1,4 +1,4 @@
-#include "Emulator.h"
+#include "emulator/Emulator.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "BusDevice.h"
-#include "BusMessage.h"
-#include "Clock.h"
-#include "DriverOperations.h"
-#include "DriverResult.h"
-#include "ModuleLoader.h"
-#include "Scenario.h"
-#include "Trace.h"
+#include "base/Clock.h"
+#include "driver/DriverOperations.h"
+#include "driver/DriverResult.h"
+#include "emulator/BusDevice.h"
+#include "emulator/BusMessage.h"
+#include "emulator/ModuleLoader.h"
+#include "emulator/Scenario.h"
+#include "emulator/Trace.h"
 
 #include <atomic>
 #include <deque>

@@ -1,4 +1,4 @@
-#include "ModuleLoader.h"
+#include "emulator/ModuleLoader.h"
 
 namespace emu {
 namespace {

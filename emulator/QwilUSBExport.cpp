@@ -1,7 +1,7 @@
 // The emulator as the driver library: one emulated module per process, on real time,
 // holding the bus that QWILUSB_SCENARIO names (or the built-in default bus).
-#include "Emulator.h"
-#include "QwilUSB.h"
+#include "driver/QwilUSB.h"
+#include "emulator/Emulator.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "Scenario.h"
+#include "emulator/Scenario.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

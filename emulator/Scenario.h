@@ -1,6 +1,6 @@
 #pragma once
 
-#include "LoaderFaults.h"
+#include "emulator/LoaderFaults.h"
 
 #include <cstdint>
 #include <optional>

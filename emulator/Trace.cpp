@@ -1,4 +1,4 @@
-#include "Trace.h"
+#include "emulator/Trace.h"
 
 namespace emu {
 

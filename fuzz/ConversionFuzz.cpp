@@ -1,7 +1,7 @@
 // A firmware file cut into download files, then each sent through the block builders.
-#include "BlockSenders.h"
 #include "FuzzInput.h"
-#include "LoadFileConversion.h"
+#include "engines/flash/BlockSenders.h"
+#include "engines/flash/LoadFileConversion.h"
 
 #include <QDir>
 #include <QFile>

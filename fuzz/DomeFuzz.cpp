@@ -1,7 +1,7 @@
 // The dome window's raw entries and the engineering panel's replies and values.
 #include "FuzzInput.h"
-#include "NcpcMessages.h"
-#include "RawEntry.h"
+#include "engines/dome/NcpcMessages.h"
+#include "engines/dome/RawEntry.h"
 
 #include <vector>
 

@@ -1,8 +1,8 @@
 // Captured records turned into rows and described, and log files played back.
 #include "FuzzInput.h"
-#include "MessageDecoder.h"
-#include "MonitorLog.h"
-#include "MonitorRows.h"
+#include "engines/monitor/MessageDecoder.h"
+#include "engines/monitor/MonitorLog.h"
+#include "engines/monitor/MonitorRows.h"
 
 #include <QFile>
 #include <QLocale>

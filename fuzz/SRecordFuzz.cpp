@@ -1,8 +1,8 @@
 // Firmware files and boot images: every line parsed, the address range, the boot image.
 #include "FuzzInput.h"
-#include "SRecord.h"
-#include "SerialProtocol.h"
-#include "TextFormat.h"
+#include "core/TextFormat.h"
+#include "engines/flash/SRecord.h"
+#include "engines/flash/SerialProtocol.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {

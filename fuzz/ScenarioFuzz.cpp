@@ -1,5 +1,5 @@
 // The emulator's scenario reader.
-#include "Scenario.h"
+#include "emulator/Scenario.h"
 
 #include <string>
 

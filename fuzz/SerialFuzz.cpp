@@ -1,7 +1,7 @@
 // The serial board's replies as the loader reads them, and the bytes the emulated board
 // reads from its line at either speed.
-#include "BoardModel.h"
-#include "SerialProtocol.h"
+#include "emulator/BoardModel.h"
+#include "engines/flash/SerialProtocol.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {

@@ -3,12 +3,12 @@
 // board whose answers the fuzzer withholds, garbles or adds to, time moving in random
 // steps, the port lost, starts and stops at random moments. Every run must end once the
 // board falls silent, no empty frame may go out, and nothing may go out after a run ends.
-#include "BoardModel.h"
-#include "DownloadEngine.h"
-#include "FormTimer.h"
-#include "SerialLine.h"
-#include "SerialLoader.h"
-#include "TimeSource.h"
+#include "core/FormTimer.h"
+#include "core/TimeSource.h"
+#include "emulator/BoardModel.h"
+#include "engines/flash/DownloadEngine.h"
+#include "engines/flash/SerialLine.h"
+#include "engines/flash/SerialLoader.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

@@ -1,5 +1,5 @@
-#include "BoardModel.h"
 #include "EmulatedBus.h"
+#include "emulator/BoardModel.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Loads the driver the way the program does and prints what it answers, so a test
 // can see which library the normal search found.
-#include "LibraryDriver.h"
+#include "driver/LibraryDriver.h"
 
 #include <cstdio>
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "EmulatorDriver.h"
-#include "TimeSource.h"
 #include "TraceGolden.h"
+#include "core/TimeSource.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "DriverOperations.h"
-#include "Emulator.h"
-#include "ModuleDriver.h"
+#include "driver/DriverOperations.h"
+#include "driver/ModuleDriver.h"
+#include "emulator/Emulator.h"
 
 #include <functional>
 

@@ -1,7 +1,7 @@
 // A stand-in driver library that is not the emulator: it answers a version and a
 // connection word of its own, so tests can tell which library the program loaded.
-#include "DriverOperations.h"
-#include "QwilUSB.h"
+#include "driver/DriverOperations.h"
+#include "driver/QwilUSB.h"
 
 #include <string_view>
 

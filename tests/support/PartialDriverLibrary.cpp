@@ -1,5 +1,5 @@
 // A broken driver library: it exports only two of the driver's operations.
-#include "QwilUSB.h"
+#include "driver/QwilUSB.h"
 
 extern "C" __attribute__((visibility("default"))) int32_t OpenUSBDriver(void)
 {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "DriverThread.h"
 #include "EmulatedBus.h"
+#include "driver/DriverThread.h"
 
 #include <string>
 #include <vector>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Trace.h"
+#include "emulator/Trace.h"
 
 // Every test's emulated bus leaves a fingerprint of what it saw: each driver call with
 // its arguments and result, each bus message, each at its time. The fingerprints of a

@@ -1,0 +1,14 @@
+#include "engines/flash/LoadOutcome.h"
+
+QString LoadOutcome::word() const
+{
+    switch (kind) {
+    case Kind::Completed: return QStringLiteral("loaded");
+    case Kind::Failed: return QStringLiteral("failed");
+    case Kind::Refused: return QStringLiteral("refused");
+    case Kind::ModuleLost: return QStringLiteral("module lost");
+    case Kind::Interrupted: return QStringLiteral("interrupted");
+    case Kind::NotAttempted: break;
+    }
+    return QStringLiteral("not loaded");
+}

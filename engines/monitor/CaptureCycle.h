@@ -1,0 +1,110 @@
+#pragma once
+
+#include "driver/ModuleConnection.h"
+#include "driver/ModuleDriver.h"
+#include "engines/monitor/MonitorLog.h"
+#include "engines/monitor/MonitorRows.h"
+
+#include <QObject>
+
+#include <functional>
+#include <vector>
+
+class FormTimer;
+
+// The monitor's capture cycle: captured records turned into rows (or one log line per
+// tick played back), and a slower tick that drains the module while no capture runs. It
+// also writes the log. A tick starts a run of reads, each 1 ms after the answer before it,
+// on the driver's side; the run ends when the window's user wants a turn, and the next
+// tick starts the next run.
+class CaptureCycle final : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int CaptureTickMs = 1;
+    static constexpr int PlaybackTickMs = 25;
+    static constexpr int DrainTickMs = 250;
+    static constexpr int WaitMs = 200;
+    static constexpr int MaxDrainRecords = 4096;
+
+    CaptureCycle(ModuleDriver &driver, QObject *window);
+    ~CaptureCycle() override;
+
+    // Connects the module for the monitor: outcome hears at once how it went; when it is
+    // connected, what the module still holds is read and dropped, capture is switched on,
+    // and ready runs.
+    void connectModule(bool closeFirst, const std::function<void(const ConnectOutcome &)> &outcome,
+                       std::function<void()> ready);
+    // Capture switched off and the module let go. A run of reads asked to end has made
+    // its last read by then: every record it read becomes a row first.
+    ModuleConnection::Released releaseModule();
+    // The capture ends, in the window and in the terminal alike: no read goes out after the
+    // one in hand; with the module released, that read's records become rows (and log
+    // lines) first; then the log and the played-back file close. What the release answered
+    // (all 0 without one).
+    ModuleConnection::Released end(bool releaseTheModule);
+    // A run of reads is still out (after stopCapture, until its last records are taken).
+    bool reading() const { return m_fetching; }
+    // Runs then once the run of reads in hand has handed over its last records, at once
+    // when none is out: a stopped run's rows are all made before then closes its log.
+    void afterLastRead(std::function<void()> then);
+
+    FormTimer *captureTimer() const { return m_capture; }
+    FormTimer *drainTimer() const { return m_drain; }
+
+    // Where the cycle reads the window's choices.
+    std::function<bool()> absoluteTime;
+    std::function<bool()> paused;
+
+    // Starts a run: time counts from now; the filters are read from the boxes' texts.
+    void beginRun(const QString &addressList, const QString &commandList);
+    void startCapture();
+    // No read goes out after the one in hand, whose record is still taken.
+    void stopCapture();
+    // The next Delta time is measured from the start of the run.
+    void resetDelta();
+    void setPlaybackTick(bool playingBack);
+
+    MonitorRows::FilterList addressFilter;
+    MonitorRows::FilterList commandFilter;
+    LogWriter log;
+    LogReader playback;
+    bool analyzing = false;
+
+    // Records the live tick fetched, and how many of them the filters hid.
+    long long recordsCaptured = 0;
+    long long rowsFiltered = 0;
+
+signals:
+    void line(const QString &text);
+    // The record a live row was made of, right after its line, and when it was answered
+    // (milliseconds since the epoch: the row's time on the wall clock).
+    void shownRecord(const ModuleRecord &record, std::int64_t wallMs);
+    void driverError(int code);
+    void invalidCommand();
+    void endOfFile();
+    // A row could not be written to the log; the log is closed, the capture goes on.
+    void logWriteFailed(const QString &error);
+
+private:
+    void captureTick();
+    void liveTick();
+    void takeRecord(const ModuleRecord &record);
+    void drainNext();
+    void playbackStep();
+    void drainTick();
+    double secondsSinceStart(std::int64_t atMs) const;
+
+    ModuleDriver &m_driver;
+    FormTimer *m_capture;
+    FormTimer *m_drain;
+    std::int64_t m_startMs = 0;
+    std::int64_t m_startWallMs = 0;
+    double m_previousOffset = 0;
+    bool m_firstRow = true;
+    bool m_fetching = false;
+    ModuleDriver::RunEnd m_readsEnd;         // while reads follow one another on the driver's side
+    std::function<void()> m_takeReadRecords; // hands over what the run read so far
+    std::function<void()> m_afterLastRead;
+    bool m_draining = false;
+    int m_drained = 0;
+};

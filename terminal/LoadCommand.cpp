@@ -1,0 +1,309 @@
+#include "terminal/Commands.h"
+
+#include "core/TextFormat.h"
+#include "driver/DriverResult.h"
+#include "driver/ModuleConnection.h"
+#include "engines/flash/DeviceLoadSequence.h"
+#include "engines/flash/DeviceSelection.h"
+#include "engines/flash/DownloadEngine.h"
+#include "engines/flash/FirmwareChoice.h"
+#include "terminal/TerminalLoad.h"
+#include "terminal/TerminalOutput.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+
+namespace {
+
+QString wordOf(const DeviceResult &d, bool dryRun)
+{
+    if (d.passedOver)
+        return QStringLiteral("passed over");
+    if (dryRun && d.outcome.kind == LoadOutcome::Kind::NotAttempted && !d.file.isEmpty())
+        return QStringLiteral("would load");
+    return d.outcome.word();
+}
+
+QString statusOf(const DeviceResult &d)
+{
+    return d.outcome.completed() ? QStringLiteral("Load Complete") : d.outcome.text;
+}
+
+// A file found in the firmware folder is named as it is there; one named by --file as typed.
+QString shownFile(const QString &file, const QString &folder)
+{
+    const QString prefix = folder.isEmpty() ? QString() : QDir(folder).filePath(QStringLiteral("x")).chopped(1);
+    return !prefix.isEmpty() && file.startsWith(prefix) ? file.mid(prefix.size()) : file;
+}
+
+// The devices as the format asks: the table, or one record per device in CSV or JSON.
+QString listed(const std::vector<DeviceResult> &devices, const std::map<int, QString> &after,
+               const LoadOptions &options, bool dryRun)
+{
+    const ScanOptions::Format format = options.format;
+    QString text;
+    QJsonArray records;
+    if (format == ScanOptions::Format::Table && !dryRun)
+        text = QStringLiteral("Addr  Type  Before  After  Status\n");
+    else if (format == ScanOptions::Format::Csv)
+        text = QStringLiteral("address,type,file,before,after,status,outcome\n");
+    for (const DeviceResult &d : devices) {
+        const int address = d.device.address;
+        const QString type = d.device.type.trimmed();
+        const QString before = d.device.revision.trimmed();
+        const QString revisionAfter = after.count(address) ? after.at(address).trimmed() : QStringLiteral("-");
+        const QString status = statusOf(d);
+        const QString file = shownFile(d.file, options.folder);
+        switch (format) {
+        case ScanOptions::Format::Table:
+            text += dryRun ? QStringLiteral("%1  %2  %3\n")
+                                 .arg(address, 4)
+                                 .arg(d.device.type, status.isEmpty() ? file : status)
+                           : QStringLiteral("%1  %2  %3  %4  %5\n")
+                                 .arg(address, 4)
+                                 .arg(d.device.type, before.leftJustified(6), revisionAfter.leftJustified(5), status);
+            break;
+        case ScanOptions::Format::Csv:
+            text += QString::number(address);
+            for (const QString &field : {type, file, before, revisionAfter, status, wordOf(d, dryRun)})
+                text += QLatin1Char(',') + TextFormat::csvField(field);
+            text += QLatin1Char('\n');
+            break;
+        case ScanOptions::Format::Json:
+            records.append(QJsonObject{{QStringLiteral("address"), address},
+                                       {QStringLiteral("type"), type},
+                                       {QStringLiteral("file"), file},
+                                       {QStringLiteral("before"), before},
+                                       {QStringLiteral("after"), revisionAfter},
+                                       {QStringLiteral("status"), status},
+                                       {QStringLiteral("outcome"), wordOf(d, dryRun)}});
+            break;
+        }
+    }
+    if (format == ScanOptions::Format::Json)
+        text = QString::fromUtf8(QJsonDocument(records).toJson(QJsonDocument::Indented));
+    return text;
+}
+
+// A device's firmware on a terminal: the file --file names, else the folder's only match
+// (the latest with --latest); never a question.
+class CommandLineFirmware final : public FirmwareSource {
+public:
+    explicit CommandLineFirmware(const LoadOptions &options) : m_options(options) {}
+
+    Answer fileFor(const DeviceSelection::Choice &device) override
+    {
+        using Kind = Answer::Kind;
+        if (m_options.files.contains(device.deviceAddress)) {
+            const QString file = m_options.files.value(device.deviceAddress);
+            return {Kind::File, file, device.knownType || DeviceSelection::isKnownTypeFile(file)};
+        }
+        // A device that did not answer is not loaded, wherever it stands in the selection.
+        if (device.needsFileByHand)
+            return {Kind::Silent, {}, device.knownType};
+        const QStringList candidates = FirmwareChoice::candidates(device.type, m_options.folder);
+        if (candidates.isEmpty())
+            return {Kind::Refused, FirmwareChoice::check(QString(), device.type, device.deviceAddress)};
+        const FirmwareChoice::Choice choice = FirmwareChoice::choose(candidates, m_options.takeLatestFile);
+        if (choice.ask)
+            return {Kind::Refused, QStringLiteral("Several files: ") + candidates.join(QStringLiteral(", ")) +
+                                       QStringLiteral(" (--latest takes the highest revision, --file names one)")};
+        return {Kind::File, inFolder(choice.file), device.knownType};
+    }
+    bool namesFileFor(int address) const override { return m_options.files.contains(address); }
+
+private:
+    QString inFolder(const QString &name) const
+    {
+        return m_options.folder.isEmpty() ? name : QDir(m_options.folder).filePath(name);
+    }
+    const LoadOptions &m_options;
+};
+
+int loadModule(ModuleDriver &driver, const LoadOptions &options)
+{
+    TerminalLoad host(false);
+    QObject owner;
+    DownloadEngine engine(driver, host, &owner);
+    LoadOutcome outcome;
+    QObject::connect(&engine, &DownloadEngine::loadEnded, &owner, [&outcome](const LoadOutcome &o) { outcome = o; });
+    QString problem;
+    const bool ended = runUntil(&engine, &DownloadEngine::loadEnded, [&] {
+        problem = engine.loadWholeFile(options.moduleFile, 1, true);
+        return problem.isEmpty();
+    });
+    if (!problem.isEmpty()) {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(options.moduleFile), qPrintable(problem.trimmed()));
+        return ExitStatus::Failed;
+    }
+    if (!ended) {
+        engine.abortLoad();
+        host.endProgressLine();
+        std::fputs("Interrupted\n", stderr);
+    }
+    if (outcome.kind == LoadOutcome::Kind::ModuleLost)
+        std::fprintf(stderr, "%s\n", qPrintable(moduleLostText(DriverResult::UsbError)));
+    const bool written =
+        TerminalOutput::write(options.moduleFile + QStringLiteral(": ") + outcome.text + QLatin1Char('\n'));
+    if (outcome.kind == LoadOutcome::Kind::ModuleLost)
+        return ExitStatus::NoModule;
+    return outcome.completed() && written ? ExitStatus::Completed : ExitStatus::Failed;
+}
+
+// The selection the command line asks for: every device that answered, or the addresses.
+std::vector<bool> selectionOf(const std::vector<ScanRules::ScannedDevice> &devices, const LoadOptions &options)
+{
+    std::vector<bool> selected;
+    for (const ScanRules::ScannedDevice &device : devices)
+        selected.push_back((options.all && device.answered) || options.addresses.contains(device.address));
+    return selected;
+}
+
+// The revision each device reports after the load, and the answer that says the module
+// was lost meanwhile (0 when it stayed).
+struct RevisionsNow {
+    std::map<int, QString> revisions;
+    std::int32_t lostWith = 0;
+};
+RevisionsNow revisionsNow(ModuleDriver &driver, int highest)
+{
+    const BusScan check = scanBus(driver, highest);
+    RevisionsNow now;
+    now.lostWith = check.moduleLostWith;
+    for (const ScanRules::ScannedDevice &device : check.devices) {
+        if (device.answered)
+            now.revisions[device.address] = device.revision;
+    }
+    return now;
+}
+
+// Every device asked for, none of them loaded: an interrupt or a lost module came first.
+// The devices the scan reached, and any address asked for beyond them, in address order.
+std::vector<DeviceResult> noneLoaded(std::vector<DeviceResult> devices, const LoadOptions &options)
+{
+    const LoadOutcome notLoaded{LoadOutcome::Kind::NotAttempted, QStringLiteral("not loaded")};
+    for (DeviceResult &d : devices)
+        d.outcome = notLoaded;
+    for (const int address : options.addresses) {
+        const bool listed = std::any_of(devices.begin(), devices.end(),
+                                        [address](const DeviceResult &d) { return d.device.address == address; });
+        if (!listed)
+            devices.push_back({ScanRules::device(address), {}, notLoaded});
+    }
+    std::sort(devices.begin(), devices.end(),
+              [](const DeviceResult &a, const DeviceResult &b) { return a.device.address < b.device.address; });
+    return devices;
+}
+
+bool allLoaded(const std::vector<DeviceResult> &devices, bool dryRun)
+{
+    return std::all_of(devices.begin(), devices.end(), [dryRun](const DeviceResult &d) {
+        return d.passedOver || d.outcome.completed() ||
+               (dryRun && d.outcome.kind == LoadOutcome::Kind::NotAttempted && !d.file.isEmpty());
+    });
+}
+
+int loadDevices(ModuleDriver &driver, const LoadOptions &options)
+{
+    const BusScan scan = scanBus(driver, options.highest);
+    TerminalLoad host(true);
+    QObject owner;
+    DownloadEngine engine(driver, host, &owner);
+    CommandLineFirmware firmware(options);
+    DeviceLoadSequence sequence(engine, firmware, DeviceLoadSequence::AfterFailure::GoOn,
+                                options.all ? DeviceLoadSequence::RefusedDomes::PassedOver
+                                            : DeviceLoadSequence::RefusedDomes::NotLoaded,
+                                &owner);
+    // Nothing is tried once the module is gone or the command is interrupted: each device
+    // asked for is listed as not loaded (nothing was sent to any).
+    if (scan.moduleLostWith != 0 || InterruptCatcher::interrupted()) {
+        sayWhyEnded(scan.moduleLostWith);
+        TerminalOutput::write(listed(
+            noneLoaded(sequence.plan(scan.devices, selectionOf(scan.devices, options)), options), {}, options, false));
+        return scan.moduleLostWith != 0 ? ExitStatus::NoModule : ExitStatus::Failed;
+    }
+    const std::vector<bool> selected = selectionOf(scan.devices, options);
+    if (std::none_of(selected.begin(), selected.end(), [](bool s) { return s; })) {
+        std::fputs("No Devices Selected\n", stderr);
+        TerminalOutput::write(listed({}, {}, options, options.dryRun));
+        return ExitStatus::Failed;
+    }
+    if (options.dryRun) {
+        const std::vector<DeviceResult> devices = sequence.plan(scan.devices, selected);
+        if (!TerminalOutput::write(listed(devices, {}, options, true)))
+            return ExitStatus::Failed;
+        return allLoaded(devices, true) ? ExitStatus::Completed : ExitStatus::Failed;
+    }
+
+    if (!runUntil(&sequence, &DeviceLoadSequence::finished, [&] {
+            sequence.start(scan.devices, selected);
+            return true;
+        })) {
+        sequence.interrupt();
+        host.endProgressLine(); // the results start on a line of their own
+    }
+    const std::vector<DeviceResult> &devices = sequence.results();
+    std::int32_t lostWith =
+        std::any_of(devices.begin(), devices.end(),
+                    [](const DeviceResult &d) { return d.outcome.kind == LoadOutcome::Kind::ModuleLost; })
+            ? DriverResult::UsbError
+            : 0;
+    // The revisions after come from a scan of their own, which may be interrupted or find
+    // the module gone as well.
+    RevisionsNow now;
+    if (!InterruptCatcher::interrupted() && lostWith == 0) {
+        now = revisionsNow(driver, options.highest);
+        lostWith = now.lostWith;
+    }
+    sayWhyEnded(lostWith);
+    const bool written =
+        TerminalOutput::write(listed(devices, lostWith ? std::map<int, QString>{} : now.revisions, options, false));
+    if (lostWith != 0)
+        return ExitStatus::NoModule;
+    return written && !InterruptCatcher::interrupted() && allLoaded(devices, false) ? ExitStatus::Completed
+                                                                                    : ExitStatus::Failed;
+}
+
+} // namespace
+
+int runLoad(ModuleDriver &driver, const LoadOptions &options)
+{
+    // A dry run of the module's upload checks the file and says what would go out; it
+    // asks nothing of the module.
+    if (!options.moduleFile.isEmpty() && options.dryRun) {
+        const QString problem = FirmwareChoice::checkWholeFile(options.moduleFile, false);
+        if (!problem.isEmpty()) {
+            std::fprintf(stderr, "%s: %s\n", qPrintable(options.moduleFile), qPrintable(problem.trimmed()));
+            return ExitStatus::Failed;
+        }
+        return TerminalOutput::write(options.moduleFile + QStringLiteral(": would be loaded into the module\n"))
+                   ? ExitStatus::Completed
+                   : ExitStatus::Failed;
+    }
+    const ConnectOutcome outcome = ModuleConnection::connect(driver, ConnectOptions::flashLoader());
+    if (!outcome.connected) {
+        std::fprintf(stderr, "%s\n", qPrintable(noModuleText(outcome.word)));
+        if (options.moduleFile.isEmpty()) // every device asked for has its row, none reached
+            TerminalOutput::write(listed(noneLoaded({}, options), {}, options, options.dryRun));
+        return ExitStatus::NoModule;
+    }
+    if (!options.moduleFile.isEmpty()) {
+        // A loaded module starts again: there is nothing left to set back, only the driver to close.
+        const int status = loadModule(driver, options);
+        driver.CloseUSBDriver();
+        return status;
+    }
+    const int status = loadDevices(driver, options);
+    const std::int32_t lostWith = ModuleConnection::release(driver).lostWith();
+    if (lostWith != 0 && status != ExitStatus::NoModule) {
+        sayWhyEnded(lostWith);
+        return ExitStatus::NoModule;
+    }
+    return status;
+}

@@ -1,0 +1,164 @@
+#include "windows/panel/PanelWindow.h"
+#include "EmulatedBus.h"
+#include "MessageBoxWatcher.h"
+#include "core/FormTimer.h"
+#include "windows/shared/ToolWindow.h"
+
+#include "QtPrinters.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+
+ToolWindow *visibleTool()
+{
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (auto *tool = qobject_cast<ToolWindow *>(w); tool && tool->isVisible())
+            return tool;
+    }
+    return nullptr;
+}
+
+emu::Scenario unpluggedModule()
+{
+    emu::Scenario s = emu::Scenario::defaultBus();
+    s.unplugged = true;
+    return s;
+}
+
+QString clickGetInfo(PanelWindow &panel)
+{
+    MessageBoxWatcher watcher;
+    QTest::mouseClick(panel.findChild<QPushButton *>(QStringLiteral("Command4")), Qt::LeftButton);
+    EXPECT_TRUE(watcher.seen().shown);
+    EXPECT_EQ(watcher.seen().icon, QMessageBox::Information);
+    EXPECT_EQ(watcher.seen().title, QApplication::applicationName());
+    return watcher.seen().text;
+}
+
+} // namespace
+
+TEST(PanelWindow, HasEveryNamedControlWithItsCaption)
+{
+    EmulatedBus bus;
+    PanelWindow panel(bus.driver);
+    EXPECT_EQ(panel.objectName(), "panel");
+    EXPECT_EQ(panel.windowTitle(), "USB Module Control Panel");
+    const std::pair<const char *, const char *> buttons[] = {
+        {"Command1", "Load Utility"},
+        {"Command2", "Quillbus Analyzer"},
+        {"Command3", "Dome Control"},
+        {"Command4", "Get Info"},
+    };
+    for (const auto &[name, caption] : buttons) {
+        auto *button = panel.findChild<QPushButton *>(QString::fromLatin1(name));
+        ASSERT_NE(button, nullptr) << name;
+        EXPECT_EQ(button->text(), caption);
+        EXPECT_EQ(button->accessibleName(), caption);
+    }
+    EXPECT_EQ(panel.findChild<QLineEdit *>(QStringLiteral("Text1"))->text(), "Text1");
+    EXPECT_NE(panel.findChild<QLabel *>(QStringLiteral("Label1"))->text(), "Label1");
+    auto *clock = panel.findChild<FormTimer *>(QStringLiteral("Timer1"));
+    ASSERT_NE(clock, nullptr);
+    EXPECT_EQ(clock->interval(), 1000);
+    EXPECT_TRUE(clock->isEnabled());
+}
+
+TEST(PanelWindow, ClockRefreshesEverySecond)
+{
+    EmulatedBus bus;
+    PanelWindow panel(bus.driver);
+    auto *time = panel.findChild<QLabel *>(QStringLiteral("Label2"));
+    EXPECT_NE(time->text(), "Label2");
+    time->setText(QStringLiteral("stale"));
+    bus.advance(999);
+    EXPECT_EQ(time->text(), "stale");
+    bus.advance(1);
+    EXPECT_NE(time->text(), "stale");
+    EXPECT_FALSE(time->text().isEmpty());
+}
+
+TEST(PanelWindow, GetInfoReportsEveryVersionAndTheModule)
+{
+    EmulatedBus bus;
+    PanelWindow panel(bus.driver);
+    panel.show();
+    EXPECT_EQ(clickGetInfo(panel), "Utility Panel Version 2.01\r\n"
+                                   "FlashLoader Version 2.01\r\n"
+                                   "Quillbus Analyzer Version 1.00\r\n"
+                                   "DomeControl Version 2.00\r\n"
+                                   "QwilUsb.dll Version 1.05\r\n"
+                                   "Orvo USB Module Version 1.02 APP");
+    // Connected only for the moment of the report.
+    EXPECT_EQ(bus.callCount("OpenUSBDriver"), 1u);
+    EXPECT_EQ(bus.callCount("CloseUSBDriver"), 1u);
+    EXPECT_FALSE(bus.emulator.isOpen());
+    EXPECT_EQ(panel.moduleStatus(), "1.02 APP");
+}
+
+TEST(PanelWindow, GetInfoWithoutAModuleEndsInUsbError)
+{
+    EmulatedBus bus(unpluggedModule());
+    PanelWindow panel(bus.driver);
+    panel.show();
+    const QString report = clickGetInfo(panel);
+    EXPECT_TRUE(report.endsWith(QStringLiteral("\r\nOrvo USB Module Version - USB ERROR"))) << report.toStdString();
+    EXPECT_TRUE(report.contains(QStringLiteral("QwilUsb.dll Version 1.05\r\n")));
+}
+
+TEST(PanelWindow, EachToolOpensFreshHidesThePanelAndBringsItBackOnClose)
+{
+    struct Case {
+        const char *button;
+        const char *form;
+        const char *caption;
+        std::size_t closesOnUnload; // CloseUSBDriver calls when the window closes
+    };
+    const Case cases[] = {
+        {"Command1", "FlashUtility", "Flash Loader - Rev 2.01", 0},
+        {"Command2", "QwilMon", "Quillbus Monitor Utility - Ver 1.00", 1},
+        {"Command3", "DomeControl", "Dome Control - Ver 2.00", 1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.form);
+        EmulatedBus bus;
+        PanelWindow panel(bus.driver);
+        panel.show();
+        for (int round = 0; round < 2; ++round) {
+            QTest::mouseClick(panel.findChild<QPushButton *>(QString::fromLatin1(c.button)), Qt::LeftButton);
+            QPointer<ToolWindow> tool = visibleTool();
+            ASSERT_NE(tool, nullptr);
+            EXPECT_EQ(tool->objectName(), c.form);
+            EXPECT_EQ(tool->windowTitle(), c.caption);
+            EXPECT_FALSE(panel.isVisible());
+
+            const std::size_t closesBefore = bus.callCount("CloseUSBDriver");
+            EXPECT_TRUE(tool->close());
+            EXPECT_TRUE(panel.isVisible());
+            EXPECT_EQ(bus.callCount("CloseUSBDriver") - closesBefore, c.closesOnUnload);
+            // The closed window is destroyed, so the next click builds a fresh one.
+            EXPECT_TRUE(QTest::qWaitFor([&] { return tool.isNull(); }));
+        }
+    }
+}
+
+TEST(PanelWindow, FlashLoaderCloseWritesItsDriverResultIntoTheTerminal)
+{
+    EmulatedBus bus;
+    PanelWindow panel(bus.driver);
+    panel.show();
+    QTest::mouseClick(panel.findChild<QPushButton *>(QStringLiteral("Command1")), Qt::LeftButton);
+    QPointer<ToolWindow> tool = visibleTool();
+    ASSERT_NE(tool, nullptr);
+    tool->close();
+    EXPECT_EQ(panel.findChild<QLineEdit *>(QStringLiteral("Text1"))->text(), " 0");
+    // Gone before its bus and clock are.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return tool.isNull(); }));
+}

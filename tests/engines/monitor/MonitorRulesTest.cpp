@@ -1,0 +1,286 @@
+#include "QtPrinters.h"
+#include "WorkingFolder.h"
+#include "engines/monitor/DisplaySweep.h"
+#include "engines/monitor/MessageDecoder.h"
+#include "engines/monitor/MonitorLog.h"
+#include "engines/monitor/MonitorRows.h"
+#include "engines/monitor/PcapWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <QDate>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <sys/resource.h>
+
+#include <csignal>
+
+#include <vector>
+
+TEST(MessageDecoder, DescribesEveryCommandOfTheTable)
+{
+    struct Case {
+        const char *data;
+        const char *description;
+        bool beepTwice;
+    };
+    const Case cases[] = {
+        {"63", "Update Program", false},
+        {"6A", "Stap Ack Delay", false},
+        {"80", "Reset Dome", false},
+        {"8A", "Zoom In", false},
+        {"93", "Stop All Movement", false},
+        {"9A", "Flip", false},
+        {"A005", "Define Pattern 6", false},
+        {"A30102", "Repeat Pattern 3", false},
+        {"A30002", "Run Pattern 3", false},
+        {"A80A", "Set Target 11", false},
+        {"A905", "Goto Target 6", false},
+        {"B8", "Async End of Pattern", false},
+        {"C08114", "Pan Left 20 Deg/Sec", false},
+        {"C0820A", "Pan Right 10 Deg/Sec", false},
+        {"C08405", "Tilt Up 5 Deg/Sec", false},
+        {"C08540", "Tilt Down 64 Deg/Sec", false},
+        {"C08310", "", false},
+        {"C081", "*** Invalid Command ***", true},
+        {"C07F10", "*** Invalid Command ***", true},
+        {"C4", "Get Configuration Buffer", false},
+        {"CD0007", "Quickset 7", false},
+        {"D00C", "Select Call Camera 12", false},
+        {"D1FF", "Unlock Camera 255", false},
+        {"D203", "Lock Camera 3", false},
+        {"5A", "", false},
+        {"", "", false},
+        {"a905", "", false}, // lower case reads as 0x7F, which has no entry
+    };
+    for (const Case &c : cases) {
+        const QString data = QString::fromLatin1(c.data).leftJustified(53, QLatin1Char(' '));
+        const MessageDecoder::Description d = MessageDecoder::describe(data);
+        EXPECT_EQ(d.text, c.description) << c.data;
+        EXPECT_EQ(d.beepTwice, c.beepTwice) << c.data;
+    }
+    EXPECT_EQ(MessageDecoder::commandName(0x69), "Down Load Complete");
+}
+
+TEST(MonitorRows, RowLayoutAndMarker)
+{
+    EXPECT_EQ(MonitorRows::timeText(1.5, QLocale::c()), "    1.500");
+    EXPECT_EQ(MonitorRows::timeText(1234567.25, QLocale::c()), "1234567.250");
+    EXPECT_EQ(MonitorRows::timeText(1234.5, QLocale(QLocale::English, QLocale::UnitedStates)), "1,234.500");
+
+    // Record: kind, two free bytes, message 05 FA 00 01 01 A9 05, check byte.
+    const std::vector<std::uint8_t> goto6{2, 0, 0, 0x05, 0xFA, 0x00, 0x01, 0x01, 0xA9, 0x05, 0x51};
+    const MonitorRows::Row row = MonitorRows::build(goto6, 10, QStringLiteral("    0.100"));
+    EXPECT_EQ(row.text, QStringLiteral("    0.100   05FA000101    A905") + QString(49, QLatin1Char(' ')) +
+                            QStringLiteral("  Goto Target 6"));
+    EXPECT_EQ(row.address, 0x05);
+    EXPECT_EQ(row.command, 0xA9);
+
+    // Count 8: ten header characters, no data, command reads 0x7F; the module's address is marked.
+    const std::vector<std::uint8_t> shortOne{2, 0, 0, 0xF0, 0x03, 0x00, 0x02, 0x01, 0xAA};
+    const MonitorRows::Row marked = MonitorRows::build(shortOne, 8, QStringLiteral("    0.000"));
+    EXPECT_EQ(marked.text,
+              QStringLiteral("    0.000   F003000201 ** ") + QString(53, QLatin1Char(' ')) + QStringLiteral("  "));
+    EXPECT_EQ(marked.command, 0x7F);
+
+    // A record too short to hold an address gives an empty header and never fails.
+    const std::vector<std::uint8_t> empty{2, 0, 0};
+    EXPECT_EQ(MonitorRows::build(empty, 2, QStringLiteral("x")).address, 0x7F);
+}
+
+TEST(MonitorRows, FilterListsEndAtTheFirstZero)
+{
+    MonitorRows::FilterList list;
+    list.parse(QStringLiteral("05 0A"));
+    EXPECT_TRUE(list.contains(0x05));
+    EXPECT_TRUE(list.contains(0x0A));
+    EXPECT_FALSE(list.contains(0x06));
+    EXPECT_FALSE(list.contains(0x00)) << "0 can never be hidden";
+
+    list.parse(QStringLiteral("00 8A"));
+    EXPECT_FALSE(list.contains(0x8A));
+    list.parse(QStringLiteral("05,1A,F0"));
+    EXPECT_TRUE(list.contains(0xF0));
+    list.parse(QStringLiteral("zz"));
+    EXPECT_TRUE(list.contains(0x7F)) << "an unreadable pair hides rows without a command";
+    list.parse(QStringLiteral("05 0"));
+    EXPECT_TRUE(list.contains(0x05));
+
+    // A 26th value is kept but not consulted; more values than that are ignored.
+    QStringList values;
+    for (int i = 1; i <= 30; ++i)
+        values << QStringLiteral("%1").arg(i, 2, 16, QLatin1Char('0')).toUpper();
+    list.parse(values.join(QLatin1Char(' ')));
+    EXPECT_TRUE(list.contains(25));
+    EXPECT_FALSE(list.contains(26));
+    EXPECT_FALSE(list.contains(30));
+    list.parse(QString());
+    EXPECT_FALSE(list.contains(5));
+}
+
+TEST(DisplaySweep, FillsThenSweepsWithOneBlankLine)
+{
+    DisplaySweep display;
+    display.clear();
+    for (int i = 1; i <= 24; ++i)
+        display.show(QStringLiteral("line %1").arg(i));
+    QStringList lines = display.text().split(QStringLiteral("\r\n"));
+    EXPECT_EQ(lines.size(), 25); // 24 lines and the empty text after the last CR LF
+    display.show(QStringLiteral("line 25"));
+    lines = display.text().split(QStringLiteral("\r\n"));
+    ASSERT_GE(lines.size(), 25);
+    EXPECT_EQ(lines[0], "line 25");
+    EXPECT_EQ(lines[1], "");
+    EXPECT_EQ(lines[2], "line 2");
+    EXPECT_EQ(lines[24], "line 24");
+
+    for (int i = 26; i <= 200; ++i) {
+        display.show(QStringLiteral("line %1").arg(i));
+        QString text = display.text();
+        if (text.endsWith(QStringLiteral("\r\n")))
+            text.chop(2);
+        ASSERT_LE(text.split(QStringLiteral("\r\n")).size(), 25) << i;
+        EXPECT_EQ(text.count(QStringLiteral("\r\n\r\n")), text.split(QStringLiteral("\r\n")).size() == 24 ? 0 : 1) << i;
+    }
+    display.setPaused(true);
+    const QString frozen = display.text();
+    display.show(QStringLiteral("hidden"));
+    EXPECT_EQ(display.text(), frozen);
+}
+
+TEST(MonitorLog, NamesAndPlaybackAlignment)
+{
+    const QDate day(2004, 12, 5);
+    EXPECT_EQ(MonitorLog::defaultName(QStringLiteral("12/05/2004"), QStringLiteral("10:23:45 AM"), day),
+              "DL1205_102345.mon");
+    EXPECT_EQ(MonitorLog::defaultName(QStringLiteral("12/05/2004"), QStringLiteral("07:08:23"), day),
+              "DL1205_070823.mon");
+    EXPECT_EQ(MonitorLog::defaultName(QStringLiteral("5 Dec 2004"), QStringLiteral("07:08:23 UTC"), day),
+              "DL1205_070823.mon");
+    EXPECT_EQ(MonitorLog::aligned(QStringLiteral("1.234   05FA")), "  1.234   05FA");
+    EXPECT_EQ(MonitorLog::aligned(QStringLiteral("123.456")), "123.456");
+    EXPECT_EQ(MonitorLog::aligned(QString()), "   ");
+    EXPECT_EQ(MonitorLog::aligned(QStringLiteral("End")), "End");
+}
+
+// A log's times are read as they were written, whichever locale wrote them and whichever
+// reads them; a time that is not one makes the line no row.
+TEST(MonitorLog, RowTimesReadAsWrittenInAnyLocale)
+{
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    const std::pair<const char *, double> times[] = {{"0.003", 0.003},      {"0,003", 0.003},
+                                                     {"12.500", 12.5},      {"1,234.500", 1234.5},
+                                                     {"1.234,500", 1234.5}, {"1.234.567,001", 1234567.001}};
+    for (const auto &[text, seconds] : times) {
+        const auto row = MonitorLog::readRow(QString::fromLatin1(text) + QStringLiteral("   05F0C00201"));
+        ASSERT_TRUE(row.has_value()) << text;
+        EXPECT_DOUBLE_EQ(row->seconds, seconds) << text;
+    }
+    for (const char *notATime :
+         {"3", "0.03", "0.0031", ",003", "1,23.500", "12,34,567.000", "-1.000", "1e3.000", "\u0661.000"})
+        EXPECT_FALSE(MonitorLog::readRow(QString::fromUtf8(notATime) + QStringLiteral(" 05F0C00201"))) << notATime;
+    QLocale::setDefault(before);
+}
+
+TEST(MonitorLog, PlaybackReadsEveryKindOfLineEnd)
+{
+    WorkingFolder folder;
+    const QByteArray longLine(LogReader::MaxLineLength + 70000, 'x');
+    struct Case {
+        QByteArray text;
+        QStringList lines;
+    };
+    const Case cases[] = {
+        {"  1.000 A\r  2.000 B\r", {"1.000 A", "2.000 B"}},
+        {"  1.000 A\n  2.000 B", {"1.000 A", "2.000 B"}},
+        {"  1.000 A\r\n\r\n  2.000 B\r\n", {"1.000 A", "", "2.000 B"}},
+        // Control characters are shown escaped; an overlong line is cut.
+        {"1.000 \x1B[2J\x7F\xE9\n2.000 " + longLine + "\n3.000 C",
+         {"1.000 \\x1B[2J\\x7F\u00e9", "2.000 " + QString(LogReader::MaxLineLength - 6, u'x'), "3.000 C"}},
+        {"", {}},
+    };
+    for (const Case &c : cases) {
+        folder.write(QStringLiteral("DL1.mon"), c.text);
+        LogReader reader;
+        ASSERT_TRUE(reader.open(QStringLiteral("DL1.mon"))) << reader.errorString().toStdString();
+        QStringList lines;
+        while (!reader.atEnd())
+            lines << reader.next();
+        EXPECT_EQ(lines, c.lines) << c.text.left(40).toStdString();
+    }
+
+    // A CR LF split between two pieces of the file (64 KiB each) is one line end.
+    QByteArray split;
+    QStringList expected;
+    while (split.size() + 4096 < 65536) {
+        split += "1.000 " + QByteArray(4089, 'a') + "\n";
+        expected << "1.000 " + QString(4089, u'a');
+    }
+    expected << "1.000 " + QString(65535 - split.size() - 6, u'b') << "2.000 B";
+    split += "1.000 " + QByteArray(65535 - split.size() - 6, 'b') + "\r\n2.000 B";
+    folder.write(QStringLiteral("DL1.mon"), split);
+    LogReader reader;
+    ASSERT_TRUE(reader.open(QStringLiteral("DL1.mon")));
+    QStringList lines;
+    while (!reader.atEnd())
+        lines << reader.next();
+    EXPECT_TRUE(lines == expected) << lines.size() << " lines, " << expected.size() << " expected";
+}
+
+// What is not a monitor log is refused at the open, by the rule it breaks.
+TEST(MonitorLog, PlaybackRefusesWhatIsNotALog)
+{
+    WorkingFolder folder;
+    const std::pair<QByteArray, const char *> cases[] = {
+        {QByteArray("1.000 A\n") + QByteArray(1, '\0'), "not a monitor log: it holds binary data (a NUL byte)"},
+        {"\x1B]0;owned\x07\n1.000 A\n",
+         "not a monitor log: its first line does not start with a row's time (as 0.000)"},
+        {"hello\n", "not a monitor log: its first line does not start with a row's time (as 0.000)"},
+        {"1.00 A\n", "not a monitor log: its first line does not start with a row's time (as 0.000)"},
+    };
+    for (const auto &[text, why] : cases) {
+        folder.write(QStringLiteral("DL1.mon"), text);
+        LogReader reader;
+        EXPECT_FALSE(reader.open(QStringLiteral("DL1.mon"))) << why;
+        EXPECT_EQ(reader.errorString(), why);
+        EXPECT_TRUE(reader.atEnd());
+    }
+}
+
+// A capture file that the disk stops taking partway through a packet keeps the packets
+// before it whole: a reader sees a capture that ended early, never one cut in a packet.
+TEST(PcapWriter, AFileTheDiskStopsTakingHoldsOnlyWholePackets)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("small.pcap"));
+    const std::uint8_t bytes[] = {0x05, 0xF0, 0xC0, 0x02, 0x01, 0x81, 0x1A, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
+    PcapWriter::Message message;
+    message.kind = 2;
+    message.bytes = bytes;
+    const auto packetBytes = static_cast<qint64>(16 + PcapWriter::packetData(message).size());
+
+    // The file may grow to 5000 bytes, as a disk that fills there.
+    const auto quietBefore = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit before{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &before), 0);
+    rlimit small = before;
+    small.rlim_cur = 5000;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    PcapWriter writer;
+    bool opened = writer.open(path);
+    int written = 0;
+    while (opened && written < 100000 && writer.write(message))
+        ++written;
+    const bool closedWhole = writer.close();
+    ::setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, quietBefore);
+
+    ASSERT_TRUE(opened);
+    EXPECT_FALSE(closedWhole && written == 100000) << "the limit was reached";
+    EXPECT_FALSE(writer.errorString().isEmpty());
+    const qint64 size = QFileInfo(path).size();
+    EXPECT_GT(size, 24 + packetBytes);
+    EXPECT_EQ((size - 24) % packetBytes, 0) << size << " bytes: a packet is cut short";
+}

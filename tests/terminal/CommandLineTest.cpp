@@ -1,0 +1,222 @@
+#include "terminal/CommandLine.h"
+#include "EmulatedBus.h"
+#include "QtPrinters.h"
+#include "WorkingFolder.h"
+#include "engines/flash/LookupTables.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+
+#include <unistd.h>
+
+namespace {
+CommandLine parse(const std::vector<const char *> &words)
+{
+    QStringList arguments{QStringLiteral("quillbus-service")};
+    for (const char *w : words)
+        arguments << QString::fromLatin1(w);
+    return CommandLine::parse(arguments);
+}
+} // namespace
+
+TEST(CommandLine, OptionsAndRefusals)
+{
+    const CommandLine plain = parse({});
+    EXPECT_EQ(plain.action, CommandLine::Action::RunWindows);
+    EXPECT_FALSE(plain.flash.engineering);
+
+    const CommandLine engineering = parse({"--engineering", "--com1", "/dev/ttyUSB0", "--com2=/dev/pts/7"});
+    EXPECT_TRUE(engineering.flash.engineering);
+    EXPECT_EQ(engineering.flash.deviceOf(1), "/dev/ttyUSB0");
+    EXPECT_EQ(engineering.flash.deviceOf(2), "/dev/pts/7");
+
+    const CommandLine tables = parse({"--write-tables", "/tmp/t"});
+    EXPECT_EQ(tables.action, CommandLine::Action::WriteTables);
+    EXPECT_EQ(tables.tablesDirectory, "/tmp/t");
+
+    const CommandLine help = parse({"--help"});
+    EXPECT_EQ(help.action, CommandLine::Action::ShowText);
+    EXPECT_TRUE(help.text.contains(QStringLiteral("Usage: quillbus-service")));
+    EXPECT_TRUE(help.text.contains(QStringLiteral("--write-tables <dir>")));
+    EXPECT_EQ(parse({"--version"}).text, "quillbus-service 2.01\n");
+
+    // Whatever the command line gets wrong is refused before the driver is asked anything,
+    // with the reason.
+    const std::pair<std::vector<const char *>, const char *> refusals[] = {
+        {{"--bogus"}, "Unknown option 'bogus'"},
+        {{"stray"}, "Unknown command: stray"},
+        {{"--com1"}, "Missing value after '--com1'"},
+        {{"--engineering", "scan"}, "scan is a command: it comes first"},
+        {{"--engineering", "--engineering"}, "--engineering is given more than once"},
+        {{"load", "--module", "m.hex", "--to", "3"}, "--to means nothing with --module"},
+        {{"load", "--port", "/dev/ttyS0", "a.hex", "--latest"}, "--latest means nothing with --port"},
+        {{"load", "20"}, "Address 20 is beyond the scan (--to 16)"},
+        {{"load", "--to", "3", "--to", "4", "1"}, "--to is given more than once"},
+        {{"monitor", "--address", "zz"}, "--address takes hexadecimal pairs"},
+        {{"monitor", "--address", "0"}, "--address takes hexadecimal pairs"},
+        {{"monitor", "--command", "xyz"}, "--command takes hexadecimal pairs"},
+        {{"monitor", "--command", "C0 00"}, "--command takes hexadecimal pairs"},
+        {{"monitor", "--seconds", "nan"}, "--seconds takes a number of seconds"},
+        {{"monitor", "--seconds", "0"}, "--seconds takes a number of seconds above 0"},
+        {{"extcap"}, "extcap takes --extcap-interfaces, or --extcap-interface quillbus with"},
+        {{"monitor", "--count", "0"}, "--count takes a number of rows above 0"},
+        {{"monitor", "--play", "bus.mon", "--pcap", "./bus.mon"}, "--pcap names the same file as --play"},
+        {{"monitor", "--log", "/tmp/bus.mon", "--pcap", "/tmp/../tmp/bus.mon"}, "--pcap names the same file as --log"},
+        {{"monitor", "--seconds", "inf"}, "--seconds takes a number of seconds"},
+        {{"monitor", "--seconds", "5", "--count", "3"}, "--seconds and --count cannot go together"},
+        {{"monitor", "--pcap="}, "--pcap takes a file, or - for standard output"},
+        {{"monitor", "--play", "a.mon", "--pcap", "a.pcap", "--count", "5"},
+         "--play with --pcap converts the whole log"},
+        {{"extcap", "--extcap-dlts", "--extcap-interface", "eth0"}, "--extcap-interface takes quillbus"},
+        {{"extcap", "--capture", "--extcap-interface", "quillbus"}, "--capture takes --fifo"},
+        {{"extcap", "--capture", "--extcap-interface", "quillbus", "--fifo", "f", "--address", "2"},
+         "--address takes hexadecimal pairs"},
+        {{"scan", "--to", "97"}, "--to takes an address from 1 to 96"},
+        {{"scan", "--format", "xml"}, "--format takes table, csv or json"},
+        {{"scan", "--bogus"}, "scan --help"},
+        {{"tables"}, "tables takes one folder"},
+        {{"load"}, "load takes --all, device addresses, or --module file"},
+        {{"load", "--all", "3"}, "--all and addresses cannot go together"},
+        {{"load", "x"}, "Not a device address: x"},
+        {{"erase", "--port", "p", "--sectors", "22"}, "--sectors takes sectors 0-21"},
+        {{"erase", "--port", "p", "--sectors", "3-1"}, "--sectors takes sectors 0-21"},
+        {{"erase", "--port", "p", "--sectors", "x"}, "--sectors takes sectors 0-21"},
+    };
+    for (const auto &[arguments, reason] : refusals) {
+        const CommandLine refused = parse(arguments);
+        EXPECT_EQ(refused.action, CommandLine::Action::Refuse) << arguments.front();
+        EXPECT_TRUE(refused.text.contains(QString::fromLatin1(reason))) << refused.text.toStdString();
+    }
+    EXPECT_EQ(parse({"monitor", "--address", "02 0a", "--command=C0"}).monitor.addresses, "02 0A");
+    EXPECT_TRUE(parse({"load", "--port", "/dev/ttyS0", "a.hex", "--dry-run"}).serial.dryRun);
+}
+
+TEST(CommandLine, FoldersThatCannotTakeTheTablesAreNamedOnce)
+{
+    WorkingFolder folder;
+    const QString missing = folder.path(QStringLiteral("missing"));
+    EXPECT_EQ(writeAllTables(missing),
+              QStringLiteral("Cannot write the tables in ") + missing + QStringLiteral(": no such folder\n"));
+    const QString file = folder.path(QStringLiteral("lut_R.h"));
+    folder.write(QStringLiteral("lut_R.h"), "old");
+    EXPECT_EQ(writeAllTables(file),
+              QStringLiteral("Cannot write the tables in ") + file + QStringLiteral(": not a folder\n"));
+
+    // An existing, writable file in a folder that takes no new file is written in place.
+    if (geteuid() == 0)
+        GTEST_SKIP() << "every folder takes new files for the superuser";
+    const QString locked = folder.path(QStringLiteral("locked"));
+    ASSERT_TRUE(QDir().mkpath(locked));
+    folder.write(QStringLiteral("locked/lut_Z.h"), "old");
+    ASSERT_TRUE(QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    EXPECT_EQ(LookupTables::write(LookupTables::Table::Z, locked), QString());
+    EXPECT_TRUE(
+        LookupTables::write(LookupTables::Table::Radius, locked).startsWith(QStringLiteral("Cannot write lut_R.h: ")));
+    QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    EXPECT_TRUE(folder.read(QStringLiteral("locked/lut_Z.h")).startsWith("#pragma region(\"const = ZTBL\")"));
+}
+
+// Every command and option the program's help names is in the manual page and the README,
+// and so is every exit status.
+TEST(CommandLine, TheManualPageAndTheReadmeNameEveryCommandOptionAndStatus)
+{
+    QFile page(QStringLiteral(QUILL_SOURCE_DIR "/packaging/quillbus-service.1"));
+    QFile readme(QStringLiteral(QUILL_SOURCE_DIR "/README.md"));
+    ASSERT_TRUE(page.open(QIODevice::ReadOnly) && readme.open(QIODevice::ReadOnly));
+    const QString manual = QString::fromUtf8(page.readAll()).replace(QStringLiteral("\\-"), QStringLiteral("-"));
+    const QString guide = QString::fromUtf8(readme.readAll());
+    const QRegularExpression option(QStringLiteral("--[a-z-]+"));
+    for (const char *command : {"", "scan", "monitor", "load", "erase", "tables", "extcap"}) {
+        const CommandLine help = *command ? parse({command, "--help"}) : parse({"--help"});
+        ASSERT_EQ(help.action, CommandLine::Action::ShowText) << command;
+        if (*command) {
+            EXPECT_TRUE(manual.contains(QStringLiteral(".B ") + QString::fromLatin1(command)) ||
+                        manual.contains(QStringLiteral(".BI ") + QString::fromLatin1(command)))
+                << command;
+            EXPECT_TRUE(guide.contains(QStringLiteral("`quillbus-service ") + QString::fromLatin1(command))) << command;
+        }
+        for (const QRegularExpressionMatch &m : option.globalMatch(help.text)) {
+            EXPECT_TRUE(manual.contains(m.captured())) << command << " " << m.captured().toStdString();
+            EXPECT_TRUE(guide.contains(m.captured())) << command << " " << m.captured().toStdString();
+        }
+    }
+    for (const int status : {ExitStatus::Completed, ExitStatus::Failed, ExitStatus::Usage, ExitStatus::NoModule,
+                             ExitStatus::PortUnavailable}) {
+        EXPECT_TRUE(manual.contains(QStringLiteral(".B %1\n").arg(status))) << status;
+        EXPECT_TRUE(guide.contains(QStringLiteral("| %1 |").arg(status))) << status;
+    }
+    // What the options mean, said alike in the help, the manual page and the README.
+    struct Meaning {
+        const char *command;
+        const char *words; // in the command's help
+        const char *manualWords;
+        const char *readmeWords;
+    };
+    const Meaning meanings[] = {
+        {"load", "domes that cannot take a download are passed over",
+         "a dome that cannot take a download is passed over", "a dome that cannot take a download is passed over"},
+        {"load", "Look for firmware (and BootLdr.dwn, FlshLdr.dwn) in dir", "Look for firmware files",
+         "only where it looks for firmware"},
+        {"load", "whatever the folder holds", "whatever the folder holds", "whatever the folder holds"},
+        {"erase", "Find BootLdr.dwn and FlshLdr.dwn in dir", "rather than in the current folder",
+         "`quillbus-service erase --port DEVICE [--folder DIR]"},
+    };
+    const QString unwrapped = QString(manual).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    for (const Meaning &m : meanings) {
+        EXPECT_TRUE(parse({m.command, "--help"}).text.simplified().contains(QString::fromLatin1(m.words))) << m.words;
+        EXPECT_TRUE(unwrapped.contains(QString::fromLatin1(m.manualWords))) << m.manualWords;
+        EXPECT_TRUE(guide.contains(QString::fromLatin1(m.readmeWords))) << m.readmeWords;
+    }
+    // The emulator's state lasts for one command, and both documents say so.
+    EXPECT_TRUE(unwrapped.contains(QStringLiteral("each terminal command starts from the scenario again")));
+    EXPECT_TRUE(guide.contains(QStringLiteral("terminal command starts from the scenario again")));
+}
+
+// The licence is MIT wherever the project states one: the repository's LICENSE, the
+// package's copyright file (as DEP-5 names it, with the same terms) and its AppStream data.
+TEST(Package, EveryStatementOfTheLicenceIsMit)
+{
+    const auto read = [](const char *path) {
+        QFile file(QStringLiteral(QUILL_SOURCE_DIR "/") + QString::fromLatin1(path));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    };
+    const QString licence = read("LICENSE");
+    const QString copyright = read("packaging/copyright");
+    EXPECT_TRUE(licence.startsWith(QStringLiteral("MIT License\n")));
+    EXPECT_TRUE(
+        copyright.contains(QStringLiteral("Files: *\nCopyright: 2026 Quillbus service tool team\nLicense: Expat\n")));
+    const auto words = [](QString text) { return text.remove(QLatin1Char('.')).simplified(); };
+    const QString terms = licence.mid(licence.indexOf(QStringLiteral("Permission")));
+    EXPECT_TRUE(words(copyright).contains(words(terms))) << "the copyright file carries the licence's terms";
+    EXPECT_FALSE(copyright.contains(QStringLiteral("proprietary"), Qt::CaseInsensitive));
+    EXPECT_TRUE(read("packaging/org.quillbus.ServiceTool.metainfo.xml")
+                    .contains(QStringLiteral("<project_license>MIT</project_license>")));
+}
+
+// Paths on the command line mean what they mean where the program was started, whatever
+// folder the windows then work in; --com1 and --com2 without --engineering are said to do
+// nothing.
+TEST(CommandLine, PathsMeanWhereTheProgramWasStartedAndComPortsNeedEngineering)
+{
+    WorkingFolder started;
+    ASSERT_TRUE(QDir().mkpath(started.path(QStringLiteral("windows"))));
+    CommandLine line = parse({"--working-folder", "windows", "--engineering", "--com1", "./ttyX", "--com2", "ttyS1"});
+    EXPECT_EQ(line.action, CommandLine::Action::RunWindows);
+    EXPECT_TRUE(line.warnings.isEmpty());
+    EXPECT_EQ(line.enterWorkingFolder(), QString());
+    EXPECT_EQ(QDir::currentPath(), QDir(started.path(QStringLiteral("windows"))).canonicalPath());
+    EXPECT_EQ(line.flash.com1, QDir(started.path(QString())).canonicalPath() + QStringLiteral("/ttyX"));
+    EXPECT_EQ(line.flash.com2, "ttyS1") << "a port's own name stays as it is";
+
+    for (const auto &unseen : {parse({"--com1", "/dev/ttyUSB0"}), parse({"--com2=/dev/ttyS1"})})
+        EXPECT_EQ(unseen.warnings, "quillbus-service: --com1 and --com2 take effect in the flash loader's Comm Port "
+                                   "mode, which only --engineering shows\n");
+    EXPECT_TRUE(parse({"--help"}).text.simplified().contains(QStringLiteral("(Comm Port mode: needs --engineering)")));
+    EXPECT_EQ(parse({"--working-folder", "missing"}).enterWorkingFolder(),
+              "quillbus-service: cannot work in missing: no such folder\n");
+}

@@ -1,0 +1,343 @@
+// Capture files and the extcap interface as Wireshark itself reads them: tshark with the
+// built dissector, against the monitor's own rows.
+#include "WorkingFolder.h"
+#include "engines/monitor/MessageDecoder.h"
+#include "engines/monitor/MonitorRows.h"
+#include "engines/monitor/PcapWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTest>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+
+namespace {
+const QString Program = QStringLiteral(QUILL_SERVICE_PROGRAM);
+const QString Dissector = QStringLiteral(QUILL_WIRESHARK_DIR "/plugins/quillbus.lua");
+const QByteArray Traffic = "module mode word 0x1280\ndevice 2 type 2315\ndevice 3 type 4008\ntraffic 400 seed 7\n";
+
+struct Ran {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+Ran run(const QString &program, const QStringList &arguments, const QMap<QString, QString> &environment = {})
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (auto it = environment.begin(); it != environment.end(); ++it)
+        env.insert(it.key(), it.value());
+    process.setProcessEnvironment(env);
+    process.start(program, arguments);
+    if (!process.waitForFinished(60000))
+        return {};
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromLocal8Bit(process.readAllStandardOutput()),
+            QString::fromLocal8Bit(process.readAllStandardError())};
+}
+
+QString tshark()
+{
+    return QStandardPaths::findExecutable(QStringLiteral("tshark"));
+}
+
+// One line per packet, the fields separated by tabs.
+QStringList packets(const QString &file, const QStringList &fields, const QString &filter = {})
+{
+    QStringList arguments{QStringLiteral("-r"), file,
+                          QStringLiteral("-X"), QStringLiteral("lua_script:") + Dissector,
+                          QStringLiteral("-T"), QStringLiteral("fields")};
+    for (const QString &field : fields)
+        arguments << QStringLiteral("-e") << field;
+    if (!filter.isEmpty())
+        arguments << QStringLiteral("-Y") << filter;
+    const Ran read = run(tshark(), arguments);
+    EXPECT_EQ(read.status, 0) << read.err.toStdString();
+    QStringList lines = read.out.split(QLatin1Char('\n')); // a packet may have no field at all
+    lines.removeLast();
+    return lines;
+}
+
+// A monitor row as tshark's fields give it: address, command, description, data (command
+// and parameters), in tshark's spelling.
+QString asFields(const QString &row)
+{
+    const QString data = row.mid(26).section(QLatin1Char(' '), 0, 0);
+    return QStringLiteral("0x%1\t%2\t%3\t%4")
+        .arg(row.mid(12, 2).toLower(), data.isEmpty() ? QString() : QStringLiteral("0x") + data.left(2).toLower(),
+             row.mid(26 + std::max<qsizetype>(data.size(), 53) + 2), data.toLower());
+}
+
+const QStringList RowFields{QStringLiteral("quillbus.address"), QStringLiteral("quillbus.command"),
+                            QStringLiteral("quillbus.name"), QStringLiteral("quillbus.data")};
+
+#define NEED_TSHARK()                                                                            \
+    if (tshark().isEmpty())                                                                      \
+    GTEST_SKIP() << "tshark is not installed (scripts/setup.sh installs it): nothing reads the " \
+                    "capture files here"
+} // namespace
+
+// A capture file holds exactly the rows the monitor shows, each decoded as the row words it;
+// the dissector's filters pick what the monitor's filters leave, and a log converted later
+// gives the capture's packets again, at the same times.
+TEST(Wireshark, CaptureFilesHoldTheMonitorsRowsAndFilterAsItDoes)
+{
+    NEED_TSHARK();
+    WorkingFolder folder;
+    folder.write(QStringLiteral("bus.scenario"), Traffic);
+    const QMap<QString, QString> bus{{QStringLiteral("QWILUSB_SCENARIO"), folder.path(QStringLiteral("bus.scenario"))}};
+    struct Case {
+        QStringList hide;
+        QString same; // the display filter that leaves what the monitor's filter leaves
+    };
+    const Case cases[] = {
+        {{}, {}},
+        {{QStringLiteral("--address=02")}, QStringLiteral("!(quillbus.address == 2)")},
+        {{QStringLiteral("--command=C0 8C")},
+         QStringLiteral("!(quillbus.command == 0xc0 || quillbus.command == 0x8c)")},
+    };
+    for (const Case &c : cases) {
+        const QString name = folder.path(QStringLiteral("bus%1.pcap").arg(c.hide.join(QString())));
+        const Ran captured =
+            run(Program,
+                QStringList{QStringLiteral("monitor"), QStringLiteral("--seconds=2"), QStringLiteral("--pcap"), name,
+                            QStringLiteral("--log"), folder.path(QStringLiteral("bus.mon"))} +
+                    c.hide,
+                bus);
+        ASSERT_EQ(captured.status, 0) << captured.err.toStdString();
+        const QStringList rows = captured.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        ASSERT_GE(rows.size(), 300);
+        QStringList expected;
+        for (const QString &row : rows)
+            expected << asFields(row);
+        EXPECT_EQ(packets(name, RowFields), expected) << c.same.toStdString();
+        QStringList words = packets(name, {QStringLiteral("quillbus.module_word")});
+        words.removeDuplicates();
+        EXPECT_EQ(words, QStringList{QStringLiteral("0x00001280")}) << "the scenario's connection word";
+
+        if (c.hide.isEmpty()) {
+            // Converted from the log, the same messages at the same times.
+            folder.write(QStringLiteral("extra.mon"), folder.read(QStringLiteral("bus.mon")) + "not a row\r\n");
+            const QString converted = folder.path(QStringLiteral("converted.pcap"));
+            const Ran conversion =
+                run(Program, {QStringLiteral("monitor"), QStringLiteral("--play"),
+                              folder.path(QStringLiteral("extra.mon")), QStringLiteral("--pcap"), converted});
+            EXPECT_EQ(conversion.status, 0);
+            EXPECT_TRUE(conversion.err.contains(QStringLiteral("skipped 1 line that is not a row")))
+                << conversion.err.toStdString();
+            const QStringList timed = RowFields + QStringList{QStringLiteral("frame.time_relative")};
+            EXPECT_EQ(packets(converted, timed), packets(name, timed));
+            continue;
+        }
+        // The seeded traffic runs alike in both captures: the filtered one is the whole one
+        // with the rows the display filter drops taken out.
+        const QStringList kept = packets(folder.path(QStringLiteral("bus.pcap")), RowFields, c.same);
+        const qsizetype common = std::min(kept.size(), expected.size());
+        EXPECT_EQ(expected.mid(0, common), kept.mid(0, common)) << c.same.toStdString();
+        EXPECT_TRUE(packets(name, RowFields, QStringLiteral("!(") + c.same + QLatin1Char(')')).isEmpty());
+    }
+}
+
+// Every command code with parameters of every shape is worded by the dissector as the
+// monitor words it; packets cut short anywhere or full of noise end in malformed marks,
+// never in a Lua error.
+TEST(Wireshark, TheDissectorWordsEveryMessageAsTheMonitorAndMarksBrokenOnes)
+{
+    NEED_TSHARK();
+    WorkingFolder folder;
+    const std::vector<std::vector<std::uint8_t>> parameters{
+        {}, {0x00}, {0x81, 0x1A}, {0x84, 0x7F}, {0x00, 0x05, 0x09}, {0x03, 0xFF}, {0x85}};
+    QStringList expected;
+    std::vector<std::vector<std::uint8_t>> messages;
+    for (int code = 0; code < 256; ++code) {
+        for (const auto &p : parameters) {
+            std::vector<std::uint8_t> m{0x02, 0xF0, 0x00, 0x02, 0x01, static_cast<std::uint8_t>(code)};
+            m.insert(m.end(), p.begin(), p.end());
+            QString data;
+            for (std::size_t i = 5; i < m.size(); ++i)
+                data += QStringLiteral("%1").arg(m[i], 2, 16, QLatin1Char('0')).toUpper();
+            expected << MessageDecoder::describe(data.leftJustified(53)).text;
+            messages.push_back(m);
+        }
+    }
+    const int described = static_cast<int>(messages.size());
+    QRandomGenerator random(5);
+    int shortOnes = 0;
+    for (int i = 0; i < 300; ++i) {
+        std::vector<std::uint8_t> m(random.bounded(i % 3 == 0 ? 8 : 40));
+        for (std::uint8_t &b : m)
+            b = static_cast<std::uint8_t>(random.bounded(256));
+        shortOnes += m.size() < 6;
+        messages.push_back(std::move(m));
+    }
+    PcapWriter writer;
+    const QString name = folder.path(QStringLiteral("all.pcap"));
+    ASSERT_TRUE(writer.open(name));
+    for (const auto &m : messages)
+        ASSERT_TRUE(writer.write({1000, 2, 0, 0, m}));
+    ASSERT_TRUE(writer.close());
+
+    const QStringList names = packets(name, {QStringLiteral("quillbus.name")});
+    ASSERT_GE(names.size(), described);
+    EXPECT_EQ(names.mid(0, described), expected);
+    EXPECT_EQ(packets(name, {QStringLiteral("frame.number")}, QStringLiteral("quillbus.cut_short")).size(), shortOnes);
+    const qsizetype invalid =
+        packets(name, {QStringLiteral("frame.number")}, QStringLiteral("quillbus.invalid")).size();
+    EXPECT_GT(invalid, 0);
+    EXPECT_EQ(invalid, expected.count(MessageDecoder::InvalidCommand));
+    const Ran verbose = run(tshark(), {QStringLiteral("-r"), name, QStringLiteral("-X"),
+                                       QStringLiteral("lua_script:") + Dissector, QStringLiteral("-V")});
+    EXPECT_FALSE(verbose.out.contains(QStringLiteral("Lua Error")));
+    EXPECT_FALSE(verbose.err.contains(QStringLiteral("Lua")));
+    EXPECT_GE(verbose.out.count(QStringLiteral("[Expert Info (Error/Malformed)")), shortOnes);
+}
+
+namespace {
+// The trace ends with capture switched off and the module closed, as the monitor leaves it.
+void expectReleased(const QByteArray &trace)
+{
+    EXPECT_TRUE(trace.endsWith("CloseUSBDriver() = 0\n")) << trace.right(200).toStdString();
+    EXPECT_GT(trace.lastIndexOf("QwilAnalyzer(0, 5) = 0"), trace.lastIndexOf("GetData"));
+}
+} // namespace
+
+// Wireshark finds the interface through its extcap folder and captures decoded messages;
+// stopping it (SIGTERM), or closing the FIFO, releases the module. Wireshark reads the
+// extcap folder from the environment only for an unprivileged user, so as root tshark runs
+// as nobody.
+TEST(Wireshark, TheExtcapInterfaceCapturesUntilWiresharkStopsIt)
+{
+    NEED_TSHARK();
+    WorkingFolder folder;
+    ::chmod(qPrintable(folder.path(QString())), 0777);
+    const QString plugins = folder.path(QStringLiteral("home/.local/lib/wireshark/plugins"));
+    ASSERT_TRUE(QDir().mkpath(plugins));
+    ASSERT_TRUE(QFile::copy(Dissector, plugins + QStringLiteral("/quillbus.lua")));
+    run(QStringLiteral("chmod"), {QStringLiteral("-R"), QStringLiteral("a+rwX"), folder.path(QString())});
+    folder.write(QStringLiteral("bus.scenario"),
+                 Traffic + "trace \"" + QFile::encodeName(folder.path(QStringLiteral("trace.txt"))) + "\"\n");
+    ::chmod(qPrintable(folder.path(QStringLiteral("bus.scenario"))), 0644);
+
+    QStringList user;
+    if (::geteuid() == 0)
+        user = {QStringLiteral("setpriv"), QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                QStringLiteral("--clear-groups")};
+    QString extcap = QStringLiteral(QUILL_WIRESHARK_DIR "/extcap");
+    if (!user.isEmpty() &&
+        run(user.first(), user.mid(1) + QStringList{QStringLiteral("test"), QStringLiteral("-x"), Program}).status !=
+            0) {
+        // The build is out of nobody's reach (a checkout under /root): a copy of the program
+        // and of the emulator beside it stands in, with the same two-line script.
+        const QString bin = folder.path(QStringLiteral("bin"));
+        extcap = folder.path(QStringLiteral("extcap"));
+        ASSERT_TRUE(QDir().mkpath(bin) && QDir().mkpath(extcap));
+        const QDir built = QFileInfo(Program).dir();
+        ASSERT_TRUE(QFile::copy(Program, bin + QStringLiteral("/quillbus-service")));
+        ASSERT_TRUE(
+            QFile::copy(built.filePath(QStringLiteral("libQwilUSB.so")), bin + QStringLiteral("/libQwilUSB.so")));
+        folder.write(QStringLiteral("extcap/quillbus"),
+                     "#!/bin/sh\nexec '" + QFile::encodeName(bin) + "/quillbus-service' extcap \"$@\"\n");
+        run(QStringLiteral("chmod"), {QStringLiteral("-R"), QStringLiteral("a+rx"), bin, extcap});
+    }
+    const QMap<QString, QString> wireshark{{QStringLiteral("HOME"), folder.path(QStringLiteral("home"))},
+                                           {QStringLiteral("WIRESHARK_EXTCAP_DIR"), extcap}};
+    const auto tsharkAs = [&](const QStringList &arguments) {
+        const QStringList command = user + QStringList{tshark()} + arguments;
+        return run(command.first(), command.mid(1), wireshark);
+    };
+    EXPECT_TRUE(tsharkAs({QStringLiteral("-D")}).out.contains(QStringLiteral("quillbus (Quillbus bus monitor)")));
+
+    const Ran live =
+        tsharkAs({QStringLiteral("-i"), QStringLiteral("quillbus"), QStringLiteral("-o"),
+                  QStringLiteral("extcap.quillbus.scenario:") + folder.path(QStringLiteral("bus.scenario")),
+                  QStringLiteral("-a"), QStringLiteral("duration:3"), QStringLiteral("-T"), QStringLiteral("fields"),
+                  QStringLiteral("-e"), QStringLiteral("quillbus.address"), QStringLiteral("-e"),
+                  QStringLiteral("quillbus.name")});
+    EXPECT_EQ(live.status, 0) << live.err.toStdString();
+    const QStringList decoded = live.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    EXPECT_GE(decoded.size(), 300) << live.err.toStdString();
+    EXPECT_GE(decoded.filter(QStringLiteral(" Deg/Sec")).size(), 10);
+    expectReleased(folder.read(QStringLiteral("trace.txt")));
+
+    // Wireshark closing the FIFO ends the capture as cleanly.
+    const QString fifo = folder.path(QStringLiteral("fifo"));
+    ASSERT_EQ(::mkfifo(qPrintable(fifo), 0600), 0);
+    QFile::remove(folder.path(QStringLiteral("trace.txt")));
+    QProcess capture;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QWILUSB_SCENARIO"), folder.path(QStringLiteral("bus.scenario")));
+    capture.setProcessEnvironment(env);
+    capture.start(Program, {QStringLiteral("extcap"), QStringLiteral("--capture"), QStringLiteral("--extcap-interface"),
+                            QStringLiteral("quillbus"), QStringLiteral("--fifo"), fifo});
+    const int reader = ::open(qPrintable(fifo), O_RDONLY);
+    ASSERT_GE(reader, 0);
+    char buffer[4096];
+    std::size_t read = 0;
+    ssize_t got = 0;
+    while (read < 2000 && (got = ::read(reader, buffer, sizeof buffer)) > 0)
+        read += static_cast<std::size_t>(got);
+    ::close(reader);
+    EXPECT_GE(read, 2000u);
+    ASSERT_TRUE(capture.waitForFinished(10000));
+    EXPECT_EQ(capture.exitCode(), 0) << capture.readAllStandardError().toStdString();
+    expectReleased(folder.read(QStringLiteral("trace.txt")));
+}
+
+// The interface's options are checked by Wireshark with the pattern the interface gives,
+// and by the program when the capture starts: the two agree on every filter. A capture the
+// program refuses lets go of Wireshark's FIFO at once (as dumpcap opens it, a reader
+// waiting for a writer), so Wireshark ends with the reason instead of waiting.
+TEST(Wireshark, TheInterfacesOptionsAreCheckedOneWayAndARefusalEndsTheCapture)
+{
+    const Ran config = run(Program, {QStringLiteral("extcap"), QStringLiteral("--extcap-interface"),
+                                     QStringLiteral("quillbus"), QStringLiteral("--extcap-config")});
+    const qsizetype at = config.out.indexOf(QStringLiteral("{validation="));
+    ASSERT_GE(at, 0) << config.out.toStdString();
+    const QString pattern = config.out.mid(at + 12, config.out.indexOf(QLatin1Char('}'), at) - at - 12);
+    const QRegularExpression validation(pattern);
+    ASSERT_TRUE(validation.isValid());
+    QStringList pairs;
+    for (int i = 1; i <= 26; ++i)
+        pairs << QStringLiteral("%1").arg(i, 2, 16, QLatin1Char('0')).toUpper();
+    const QString filters[] = {QString(),
+                               QStringLiteral("05"),
+                               QStringLiteral(" 05 F0 "),
+                               QStringLiteral("00"),
+                               QStringLiteral("05 00"),
+                               QStringLiteral("5"),
+                               QStringLiteral("05  F0"),
+                               QStringLiteral("0g"),
+                               QStringLiteral("ff,c0"),
+                               pairs.mid(0, 25).join(QLatin1Char(' ')),
+                               pairs.join(QLatin1Char(' '))};
+    for (const QString &filter : filters) {
+        const bool taken = filter.trimmed().isEmpty() || MonitorRows::FilterList::wellFormed(filter.trimmed());
+        EXPECT_EQ(validation.match(filter).hasMatch(), taken) << filter.toStdString();
+    }
+
+    WorkingFolder folder;
+    const QString fifo = folder.path(QStringLiteral("fifo"));
+    ASSERT_EQ(::mkfifo(qPrintable(fifo), 0600), 0);
+    QProcess reader; // dumpcap's side: waits in its open until a writer comes
+    reader.start(QStringLiteral("cat"), {fifo});
+    const Ran refused =
+        run(Program, {QStringLiteral("extcap"), QStringLiteral("--capture"), QStringLiteral("--extcap-interface"),
+                      QStringLiteral("quillbus"), QStringLiteral("--fifo"), fifo, QStringLiteral("--address"),
+                      QStringLiteral("00")});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_TRUE(refused.err.contains(QStringLiteral("--address takes hexadecimal pairs"))) << refused.err.toStdString();
+    EXPECT_TRUE(reader.waitForFinished(5000)) << "the reader was let go";
+    reader.kill();
+    reader.waitForFinished();
+}

@@ -1,0 +1,543 @@
+#include "windows/flash/FlashUtilityWindow.h"
+#include "EmulatedBus.h"
+#include "FlashLoaderFixture.h"
+#include "WorkingFolder.h"
+#include "core/Beep.h"
+#include "core/FormTimer.h"
+#include "windows/shared/FileListBox.h"
+
+#include "QtPrinters.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSerialPort>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+TEST(FlashUtility, OpensInUsbModeWithEveryNamedControl)
+{
+    FlashLoader loader;
+    FlashUtilityWindow &w = *loader.window;
+    EXPECT_EQ(w.objectName(), "FlashUtility");
+    EXPECT_EQ(w.windowTitle(), "Flash Loader - Rev 2.01");
+
+    QStringList names = QStringLiteral("Text1 Command1 Check1 Check2 Check3 Check4 Check5 Frame1 Frame2 Option1 "
+                                       "Option2 Option3 Option4 Option5 ProgressBar1 Label8 Text8 Command11 File1 "
+                                       "File2 Command20 Command10 Command9 List1 Label1 Label4 Label2 Label5 Label3 "
+                                       "Text10 Label10 Text5 Text9 Text2 Text3 Label6 Command2 Frame3 Frame4 label7 "
+                                       "Command19 Command18 Command13 Command14 Command3 Command4 Command5 Command6 "
+                                       "Command7 Text4 Text6 Text7 Text11 Command8 Command12 Command16 Command17 "
+                                       "Command21 Command22 Label9 Shape3 MSComm1")
+                            .split(QLatin1Char(' '));
+    for (int i = 0; i < 12; ++i)
+        names << QStringLiteral("Command15_%1").arg(i);
+    for (int i = 0; i < 22; ++i)
+        names << QStringLiteral("Sector_%1").arg(i);
+    for (const QString &name : names)
+        EXPECT_NE(w.findChild<QObject *>(name), nullptr) << name.toStdString();
+
+    // The form's own timers go by their numbers, the scan's and the download engine's by
+    // what they do.
+    const std::pair<QString, int> intervals[] = {
+        {"Timer1", 1000},        {"Timer6", 500},          {"Timer10", 1000},   {"Timer16", 100},
+        {"Timer21", 1000},       {"Timer22", 3000},        {"pacing", 50},      {"moduleExit", 500},
+        {"replyWatchdog", 3000}, {"startOfFile", 500},     {"startStep", 100},  {"moduleChecksum", 100},
+        {"replyPoll", 25},       {"programRequest", 3000}, {"setAddress", 50},  {"commit", 100},
+        {"exitLoader", 1},       {"scanStartDelay", 100},  {"nextDevice", 100}, {"prepare", 100}};
+    for (const auto &[name, ms] : intervals) {
+        auto *timer = w.findChild<FormTimer *>(name);
+        ASSERT_NE(timer, nullptr) << name.toStdString();
+        EXPECT_EQ(timer->interval(), ms) << name.toStdString();
+    }
+    EXPECT_NE(w.findChild<FormTimer *>(QStringLiteral("Timer15")), nullptr);
+    EXPECT_NE(w.findChild<FormTimer *>(QStringLiteral("dataMessagePause")), nullptr);
+
+    FlashUtilityForm &f = loader.f();
+    EXPECT_TRUE(f.Check3->isChecked());
+    EXPECT_TRUE(f.Check3->isHidden());
+    EXPECT_EQ(f.Command1->text(), "Load Qwil Device");
+    EXPECT_EQ(f.Option1->text(), "Qwil");
+    EXPECT_EQ(f.Option2->text(), "Module");
+    EXPECT_EQ(f.Frame1->title(), "Upload");
+    EXPECT_EQ(f.Text10->text(), "16");
+    EXPECT_EQ(loader.status(), "Select Load File");
+    EXPECT_EQ(loader.statusColour(), FlashLoader::Information);
+    EXPECT_EQ(f.MSComm1->baudRate(), 9600);
+    EXPECT_EQ(f.MSComm1->stopBits(), QSerialPort::TwoStop);
+    EXPECT_TRUE(QFile::exists(loader.folder.path(QStringLiteral("Debuginfo.txt"))));
+    EXPECT_TRUE(loader.folder.read(QStringLiteral("Debuginfo.txt")).isEmpty());
+}
+
+TEST(FlashUtility, StartUpReconnectsTheModuleAndPrompts)
+{
+    FlashLoader loader;
+    loader.bus.advance(100);
+    EXPECT_EQ(loader.bus.callCount("CloseUSBDriver"), 1u);
+    EXPECT_EQ(loader.f().Text7->text(), "0");
+    EXPECT_FALSE(loader.window->moduleConnected());
+    loader.bus.advance(1000);
+    EXPECT_TRUE(loader.window->moduleConnected());
+    EXPECT_EQ(loader.status(), "Orvo USB Module Rev 1.02- Online(App)");
+    EXPECT_EQ(loader.statusColour(), FlashLoader::Information);
+    EXPECT_TRUE(loader.f().Text8->toPlainText().contains(QStringLiteral("Enumeration status = 80")));
+    EXPECT_FALSE(loader.f().Command10->isEnabled());
+    loader.bus.advance(3000);
+    EXPECT_EQ(loader.status(), "Enter max Qwil address and press scan");
+}
+
+TEST(FlashUtility, ScanListsOneRowPerAddressInExactColumns)
+{
+    FlashLoader loader;
+    loader.startUp();
+    const int beeps = Beep::count();
+    loader.scan(QStringLiteral("16"));
+
+    const QStringList rows = loader.rows();
+    ASSERT_EQ(rows.size(), 16);
+    EXPECT_EQ(rows[0], "  1 HDOME 2315  0200   ");
+    EXPECT_EQ(rows[4], "  5 DOME  0147  0101   ");
+    EXPECT_EQ(rows[6], "  7                    ");
+    EXPECT_EQ(rows[8], "  9 ALARM 2507  0100   ");
+    EXPECT_EQ(rows[9], " 10 PTZ   4008  0110   ");
+    EXPECT_EQ(rows[15], " 16                    ");
+    for (const QString &row : rows)
+        EXPECT_EQ(row.size(), 23);
+    EXPECT_EQ(loader.status(), "Scan Complete - Select Devices From List");
+    EXPECT_EQ(Beep::count(), beeps + 1);
+    EXPECT_EQ(loader.f().Command9->text(), "Scan Network");
+    EXPECT_TRUE(loader.f().Command1->isEnabled());
+    EXPECT_EQ(loader.f().ProgressBar1->value(), 16);
+}
+
+TEST(FlashUtility, MaximumAddressIsCheckedWhileTypingAndAgainAtTheClick)
+{
+    FlashLoader loader;
+    loader.startUp();
+    loader.scan(QStringLiteral("3"));
+    ASSERT_EQ(loader.rows().size(), 3);
+
+    int beeps = Beep::count();
+    loader.f().Text10->setText(QStringLiteral("97"));
+    EXPECT_EQ(loader.status(), "Click Scan Network");
+    EXPECT_EQ(Beep::count(), beeps);
+    QTest::mouseClick(loader.f().Command9, Qt::LeftButton);
+    EXPECT_EQ(loader.status(), "Error - Maximum Scan Address is 96");
+    EXPECT_EQ(loader.statusColour(), FlashLoader::Error);
+    EXPECT_EQ(loader.rows().size(), 3);
+    EXPECT_EQ(loader.f().Command9->text(), "Scan Network");
+    EXPECT_TRUE(loader.f().Command1->isEnabled());
+
+    beeps = Beep::count();
+    loader.f().Text10->setText(QStringLiteral("256"));
+    EXPECT_EQ(loader.status(), "Max Address = 1-255");
+    EXPECT_EQ(Beep::count(), beeps + 1);
+}
+
+TEST(FlashUtility, KeypadEntersTheMaximumAddress)
+{
+    FlashLoader loader(emu::Scenario::defaultBus(), engineering());
+    auto press = [&](std::initializer_list<int> keys) {
+        for (const int key : keys)
+            QTest::mouseClick(loader.f().Command15[key], Qt::LeftButton);
+    };
+    press({1, 4, 5}); // 2, 5, 6
+    EXPECT_EQ(loader.f().Text9->text(), "256");
+    press({9});
+    EXPECT_EQ(loader.status(), "Invalid Quillbus Address");
+    EXPECT_EQ(loader.statusColour(), FlashLoader::Error);
+    EXPECT_EQ(loader.f().Text10->text(), "16");
+    EXPECT_EQ(loader.f().Text9->text(), "");
+    press({1, 4, 4, 9}); // 2, 5, 5, Enter
+    EXPECT_EQ(loader.f().Text10->text(), "255");
+    EXPECT_EQ(loader.status(), "Click Load Qwil Device to Start");
+}
+
+TEST(FlashUtility, UnpluggedModuleAtTheScanOffersConnectUsb)
+{
+    FlashLoader loader;
+    loader.startUp();
+    loader.bus.emulator.unplug();
+    QTest::mouseClick(loader.f().Command9, Qt::LeftButton);
+    EXPECT_EQ(loader.status(), "USB Error - Reconnect USB Module and Click Connect USB");
+    EXPECT_EQ(loader.statusColour(), FlashLoader::Error);
+    EXPECT_TRUE(loader.f().Command10->isVisible());
+    EXPECT_TRUE(loader.f().Command10->isEnabled());
+    EXPECT_FALSE(loader.window->moduleConnected());
+
+    QTest::mouseClick(loader.f().Command10, Qt::LeftButton);
+    EXPECT_EQ(loader.status(), "USB Error - Reconnect USB Module and Click Connect USB");
+    loader.bus.emulator.plug();
+    QTest::mouseClick(loader.f().Command10, Qt::LeftButton);
+    EXPECT_EQ(loader.status(), "Orvo USB Module Rev 1.02- Online(App)");
+    EXPECT_TRUE(loader.window->moduleConnected());
+}
+
+TEST(FlashUtility, ScanWithoutAConnectedModuleAsksForOne)
+{
+    FlashLoader loader(scenarioFrom("module mode error 13\ndevice 1 type 2315\n"));
+    loader.startUp();
+    EXPECT_EQ(loader.status(), "USB Error - Reconnect USB Module and Click Connect USB");
+    QTest::mouseClick(loader.f().Command9, Qt::LeftButton);
+    EXPECT_EQ(loader.status(), "No USB Module - Connect Module and Click Connect ");
+    EXPECT_EQ(loader.statusColour(), FlashLoader::Error);
+    EXPECT_TRUE(loader.f().Command10->isVisible());
+    EXPECT_EQ(loader.rows().size(), 0);
+}
+
+TEST(FlashUtility, DebugDumpsEveryMessageToTheLogAndTheDebugBox)
+{
+    FlashLoader loader(scenarioFrom("device 1 type 2315 rev 0200 name \"HD2315\"\n"), engineering());
+    loader.startUp();
+    loader.f().Check2->setChecked(true);
+    loader.scan(QStringLiteral("2"));
+
+    const QList<QByteArray> lines = loader.folder.read(QStringLiteral("Debuginfo.txt")).split('\n');
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_TRUE(lines.last().isEmpty()) << "every line ends with CR LF";
+    const QByteArray reply = "F001000201C40A2315020048443233313500";
+    int dumped = 0;
+    for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
+        ASSERT_TRUE(lines[i].endsWith('\r'));
+        const QByteArray line = lines[i].chopped(1);
+        EXPECT_FALSE(line.isEmpty());
+        for (const char c : line)
+            EXPECT_TRUE(std::isdigit(static_cast<unsigned char>(c)) || (c >= 'A' && c <= 'F')) << line.data();
+        dumped += line.startsWith(reply.left(16)) ? 1 : 0;
+    }
+    EXPECT_EQ(dumped, 1);
+    const QString debug = loader.f().Text8->toPlainText();
+    EXPECT_TRUE(debug.contains(QString::fromLatin1(reply.left(34)))) << debug.toStdString();
+    EXPECT_TRUE(debug.contains(QStringLiteral("Retry  2")));
+}
+
+TEST(FlashUtility, LoadButtonRefusesUntilThereIsSomethingToLoad)
+{
+    FlashLoader loader;
+    loader.bus.advance(100); // device mode entered, not yet reconnected
+    QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+    EXPECT_EQ(loader.status(), "Click Connect USB and Scan Before Starting Load");
+    EXPECT_EQ(loader.statusColour(), FlashLoader::Error);
+    EXPECT_TRUE(loader.f().Command10->isVisible());
+
+    loader.bus.advance(1000);
+    loader.scan(QStringLiteral("6"));
+    QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+    EXPECT_EQ(loader.status(), "No Devices Selected");
+
+    loader.f().List1->item(4)->setSelected(true); // 0147 revision 0101
+    const int beeps = Beep::count();
+    QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+    EXPECT_EQ(loader.status(), "This dome rev does not support download, change chip!");
+    EXPECT_EQ(loader.statusColour(), FlashLoader::Information) << "as the load button set it";
+    EXPECT_EQ(Beep::count(), beeps + 2) << "the refusal's beep and the load button's";
+    EXPECT_TRUE(loader.f().Command1->isEnabled());
+
+    loader.f().List1->item(4)->setSelected(false);
+    loader.f().List1->item(2)->setSelected(true); // type 4008, but no firmware file here
+    QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+    EXPECT_EQ(loader.status(), "Select load file from list");
+}
+
+TEST(FlashUtility, ModuleModeAsksForAFileFirst)
+{
+    FlashLoader loader;
+    loader.folder.write(QStringLiteral("FMOD-0102.hex"),
+                        "S00600004844521B\r\nS1131000000102030405060708090A0B0C0D0E0F64\r\n");
+    loader.startUp();
+    QTest::mouseClick(loader.f().Option2, Qt::LeftButton);
+    EXPECT_EQ(loader.f().Command1->text(), "Load USB Module");
+    EXPECT_TRUE(loader.f().Check2->isHidden());
+    EXPECT_TRUE(loader.f().Command9->isHidden());
+    EXPECT_FALSE(loader.f().File1->isHidden());
+    QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+    EXPECT_EQ(loader.status(), " Select File to Load!");
+
+    loader.f().File1->refresh();
+    ASSERT_EQ(loader.f().File1->count(), 1);
+    loader.f().File1->item(0)->setSelected(true);
+    emit loader.f().File1->itemClicked(loader.f().File1->item(0));
+    EXPECT_EQ(loader.status(), "Click Load USB Module to Start");
+    emit loader.f().File1->itemDoubleClicked(loader.f().File1->item(0)); // as the load button does
+    EXPECT_EQ(loader.status(), "FMOD-0102.hex Loading ");
+    EXPECT_FALSE(loader.f().Command9->isEnabled());
+    EXPECT_TRUE(loader.window->findChild<FormTimer *>(QStringLiteral("startStep"))->isEnabled());
+
+    // While the load runs the mode stays as it is.
+    QTest::mouseClick(loader.f().Option1, Qt::LeftButton);
+    EXPECT_EQ(loader.f().Command1->text(), "Load USB Module");
+    EXPECT_TRUE(loader.f().Option2->isChecked());
+}
+
+TEST(FlashUtility, DoubleClickOnTheStatusLineSwitchesToDirectFileMode)
+{
+    FlashLoader loader;
+    loader.startUp();
+    QTest::mouseDClick(loader.f().Text1, Qt::LeftButton);
+    EXPECT_TRUE(loader.window->directFileMode());
+    EXPECT_FALSE(loader.f().File1->isHidden());
+    EXPECT_TRUE(loader.f().List1->isHidden());
+    EXPECT_TRUE(loader.f().Command9->isHidden());
+    EXPECT_EQ(loader.f().Text10->text(), "1");
+    EXPECT_EQ(loader.status(), "Select Load File");
+
+    QTest::mouseDClick(loader.f().Text1, Qt::LeftButton);
+    EXPECT_FALSE(loader.window->directFileMode());
+    EXPECT_TRUE(loader.f().File1->isHidden());
+    EXPECT_EQ(loader.f().Text10->text(), "16");
+}
+
+TEST(FlashUtility, PauseWithoutATransferStaysUnticked)
+{
+    FlashLoader loader;
+    QTest::mouseClick(loader.f().Check4, Qt::LeftButton);
+    EXPECT_FALSE(loader.f().Check4->isChecked());
+}
+
+TEST(FlashUtility, ClosingReleasesTheModuleAndClosesTheLog)
+{
+    FlashLoader loader;
+    loader.startUp();
+    QSignalSpy closed(loader.window.data(), &FlashUtilityWindow::closeResult);
+    const std::size_t configs = loader.bus.callCount("ConfigQwil");
+    loader.window->close();
+    EXPECT_EQ(loader.bus.callCount("ConfigQwil"), configs + 1);
+    EXPECT_EQ(loader.bus.emulator.trace().calls("ConfigQwil").back().arguments, (std::vector<long long>{1000, 1, 16}));
+    EXPECT_FALSE(loader.bus.emulator.isOpen());
+    ASSERT_EQ(closed.size(), 1);
+    EXPECT_EQ(closed.front().front().toInt(), 0);
+}
+
+TEST(FlashUtility, ClosingWhileNotConnectedMakesNoDriverCall)
+{
+    FlashLoader loader;
+    const std::size_t calls = loader.bus.emulator.trace().entries().size();
+    loader.window->close();
+    EXPECT_EQ(loader.bus.emulator.trace().entries().size(), calls);
+}
+
+TEST(FlashUtility, ClosingDuringAScanWaitsForTheAddressInHand)
+{
+    FlashLoader loader;
+    loader.startUp();
+    QObject::connect(loader.f().List1->model(), &QAbstractItemModel::rowsInserted, loader.window, [&] {
+        if (loader.f().List1->count() == 2)
+            loader.window->close();
+    });
+    loader.scan(QStringLiteral("10"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return loader.window.isNull(); }));
+    EXPECT_FALSE(loader.bus.emulator.isOpen());
+}
+
+TEST(FlashUtility, DebugPauseAndTheKeypadShowOnlyForEngineering)
+{
+    FlashLoader designed;
+    designed.startUp();
+    EXPECT_TRUE(designed.f().Check4->isHidden());
+    EXPECT_TRUE(designed.f().Check2->isHidden());
+    EXPECT_FALSE(designed.f().Check2->isChecked());
+    EXPECT_TRUE(designed.f().Text9->isHidden());
+    EXPECT_TRUE(designed.f().Command15[0]->isHidden());
+    designed.f().Option2->click();
+    EXPECT_TRUE(designed.f().Check4->isHidden());
+    EXPECT_FALSE(designed.f().List1->isHidden()) << "module mode leaves the device list alone";
+    EXPECT_FALSE(designed.f().Label1->isHidden());
+
+    FlashLoader asked(emu::Scenario::defaultBus(), engineering());
+    asked.startUp();
+    for (QWidget *shown : {static_cast<QWidget *>(asked.f().Check4), static_cast<QWidget *>(asked.f().Check2),
+                           static_cast<QWidget *>(asked.f().Text9), static_cast<QWidget *>(asked.f().Command15[0])})
+        EXPECT_FALSE(shown->isHidden()) << shown->objectName().toStdString();
+    asked.f().Check2->setChecked(true);
+    asked.f().Option2->click();
+    EXPECT_FALSE(asked.f().Check4->isHidden());
+    EXPECT_TRUE(asked.f().Check2->isHidden());
+    EXPECT_FALSE(asked.f().Check2->isChecked()) << "Debug is unticked with it";
+}
+
+TEST(FlashUtility, TheDeviceAddressBoxReadsItsLeadingNumber)
+{
+    FlashLoader loader;
+    loader.startUp();
+    const std::pair<const char *, int> typed[] = {{"12x", 12}, {"", 0}, {"7", 7}, {"300", 7}, {" 5.6", 6}};
+    for (const auto &[text, address] : typed) {
+        loader.f().Text5->setText(QString::fromLatin1(text));
+        EXPECT_EQ(loader.window->deviceAddress(), address) << text;
+    }
+    QTest::mouseClick(loader.f().Text5, Qt::LeftButton);
+    EXPECT_EQ(loader.f().Text5->text(), "");
+    EXPECT_EQ(loader.window->deviceAddress(), 0);
+}
+
+// Every control the load steps enable, disable, show, hide or tick, at each moment of the
+// jobs that change them, in one walk: a scan, a device load, a device whose file is picked
+// by hand and then fails, the module's option and load, Comm Port mode and back.
+TEST(FlashUtility, ControlsFollowEachJobAtEachMoment)
+{
+    FlashLoaderOptions options;
+    options.engineering = true;
+    FlashLoader l(scenarioFrom("device 1 type 2315 rev 0200 load-fault 68 nak 5\ndevice 3 type 4008 rev 0105\n"),
+                  options);
+    l.copyDemoFirmware();
+    l.startUp();
+    FlashUtilityForm &f = l.f();
+    enum State { Enabled, Disabled, Shown, Hidden, Ticked, Unticked };
+    struct Moment {
+        const char *name;
+        std::function<void()> reach;
+        std::vector<std::pair<QWidget *, State>> states;
+    };
+    const auto click = [](QWidget *button) { QTest::mouseClick(button, Qt::LeftButton); };
+    const Moment moments[] = {
+        {"at rest after the start-up",
+         [] {},
+         {{f.Command1, Enabled},
+          {f.Command9, Enabled},
+          {f.List1, Shown},
+          {f.File1, Hidden},
+          {f.Command20, Hidden},
+          {f.Check2, Shown},
+          {f.Check2, Unticked},
+          {f.Check4, Shown},
+          {f.Text9, Shown},
+          {f.Command15[0], Shown},
+          {f.Label3, Shown},
+          {f.Text10, Shown},
+          {f.Command10, Hidden},
+          {f.Text2, Hidden}}},
+        {"after the scan",
+         [&] {
+             // The scan runs its addresses within the click here: what it leaves enabled
+             // is seen as it says that it scans.
+             std::optional<bool> loadEnabledWhileScanning;
+             const QMetaObject::Connection watch =
+                 QObject::connect(f.Text1, &QLineEdit::textChanged, [&](const QString &text) {
+                     if (text == QLatin1String("Scanning Network for Devices"))
+                         loadEnabledWhileScanning = f.Command1->isEnabled() || !f.Command9->isEnabled();
+                 });
+             l.scan(QStringLiteral("3"));
+             ASSERT_TRUE(l.reaches("Scan Complete - Select Devices From List"));
+             QObject::disconnect(watch);
+             EXPECT_EQ(loadEnabledWhileScanning, false) << "during the scan: Load disabled, Stop Scan enabled";
+         },
+         {{f.Command1, Enabled}, {f.Command9, Enabled}}},
+        {"during a device load",
+         [&] {
+             l.select({3});
+             click(f.Command1);
+             ASSERT_TRUE(l.reaches("Loading Application File - Device Adr 3"));
+         },
+         {{f.Command1, Disabled}, {f.Command9, Disabled}}},
+        {"after the batch",
+         [&] { ASSERT_TRUE(l.reaches("Upload Complete")); },
+         {{f.Command1, Enabled}, {f.Command9, Enabled}}},
+        {"a device asks for its file",
+         [&] {
+             l.select({1});
+             click(f.Command1);
+             ASSERT_TRUE(l.reaches("Select load file from list"));
+         },
+         {{f.Command1, Enabled}, {f.File1, Shown}, {f.Label3, Hidden}, {f.Text10, Hidden}, {f.Command9, Hidden}}},
+        {"the file picked by hand, the device failing",
+         [&] {
+             ASSERT_TRUE(l.clickFile(QStringLiteral("F2315-0202.hex")));
+             click(f.Command1);
+             ASSERT_TRUE(l.reaches("Checksum Error, Device Adr 1"));
+         },
+         {{f.Command1, Enabled}, {f.File1, Shown}}},
+        {"a click in the device list after it",
+         [&] { emit f.List1->itemClicked(f.List1->item(0)); },
+         {{f.File1, Hidden},
+          {f.Label10, Hidden},
+          {f.Text5, Hidden},
+          {f.Label3, Shown},
+          {f.Text10, Shown},
+          {f.Command9, Shown},
+          {f.Command9, Enabled}}},
+        {"the Module option",
+         [&] {
+             f.Option2->click();
+             l.bus.advance(1000);
+         },
+         {{f.Command20, Shown},
+          {f.File1, Shown},
+          {f.Label3, Hidden},
+          {f.Command9, Hidden},
+          {f.Check2, Hidden},
+          {f.Text9, Hidden},
+          {f.Command15[0], Hidden},
+          {f.Check4, Shown}}},
+        {"during a module load",
+         [&] {
+             ASSERT_TRUE(l.clickFile(QStringLiteral("UsbModule-0103.hex")));
+             click(f.Command1);
+             l.bus.advance(500);
+         },
+         {{f.Command1, Disabled}}},
+        {"after the module load",
+         [&] { ASSERT_TRUE(l.reaches("Load Complete - Recycle Power")); },
+         {{f.Command1, Enabled}}},
+        {"Comm Port mode",
+         [&] {
+             f.Check2->click(); // Debug ticked before the switch
+             f.Check3->click();
+         },
+         {{f.Command2, Shown},
+          {f.Text2, Shown},
+          {f.Text3, Shown},
+          {f.File1, Shown},
+          {f.List1, Hidden},
+          {f.Command9, Hidden},
+          {f.Text8, Hidden},
+          {f.Check2, Shown},
+          {f.Check2, Unticked},
+          {f.Frame3, Hidden},
+          {f.Check4, Hidden},
+          {f.Command15[0], Hidden},
+          {f.Option1, Unticked},
+          {f.Option2, Unticked}}},
+        {"USB mode again",
+         [&] {
+             f.Check3->click();
+             l.startUp();
+         },
+         {{f.Command1, Enabled},
+          {f.Command9, Enabled},
+          {f.List1, Shown},
+          {f.File1, Hidden},
+          {f.Check2, Shown},
+          {f.Check4, Shown},
+          {f.Text9, Shown},
+          {f.Command15[0], Shown},
+          {f.Text2, Hidden},
+          {f.Option1, Ticked}}},
+    };
+    const char *const stateNames[] = {"enabled", "disabled", "shown", "hidden", "ticked", "unticked"};
+    for (const Moment &m : moments) {
+        SCOPED_TRACE(m.name);
+        m.reach();
+        for (const auto &[control, state] : m.states) {
+            const auto *box = qobject_cast<QAbstractButton *>(control);
+            const bool holds = state == Enabled    ? control->isEnabled()
+                               : state == Disabled ? !control->isEnabled()
+                               : state == Shown    ? !control->isHidden()
+                               : state == Hidden   ? control->isHidden()
+                               : state == Ticked   ? box && box->isChecked()
+                                                   : box && !box->isChecked();
+            EXPECT_TRUE(holds) << control->objectName().toStdString() << " " << stateNames[state];
+        }
+    }
+}
