@@ -1,10 +1,11 @@
 #include "driver/DriverErrors.h"
 
 #include "core/TextFormat.h"
+#include "driver/DriverResult.h"
 
 namespace DriverErrors {
 namespace {
-constexpr std::int32_t NoResponse = 7;
+using DriverResult::NoResponse;
 
 QString tableMessage(std::int32_t code)
 {
@@ -36,6 +37,16 @@ QString message(std::int32_t code, Wording wording, int domeAddress)
         return QStringLiteral("No Response from Device ") + TextFormat::numberText(domeAddress);
     const QString text = tableMessage(code);
     return text.isEmpty() ? QStringLiteral("UNDEFINED ERROR") : text;
+}
+
+QString cause(std::int32_t code)
+{
+    switch (code) {
+    case DriverResult::UsbError: return QStringLiteral("USB link error, driver answer 5");
+    case DriverResult::NoDeviceFound: return QStringLiteral("none found, driver answer 8");
+    case DriverResult::ModuleNotOnline: return QStringLiteral("not online, driver answer 13");
+    default: return QStringLiteral("driver answer ") + QString::number(code);
+    }
 }
 
 } // namespace DriverErrors

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-// Words a driver result code for the windows that report driver failures.
+// Words a driver result code: every wording of the driver's results is here.
 namespace DriverErrors {
 
 enum class Wording {
@@ -17,5 +17,9 @@ enum class Wording {
 bool hasRow(std::int32_t code, Wording wording);
 
 QString message(std::int32_t code, Wording wording, int domeAddress = 0);
+
+// Why the module could not be reached, for the terminal's plain sentences ("USB link
+// error, driver answer 5").
+QString cause(std::int32_t code);
 
 } // namespace DriverErrors

@@ -5,6 +5,9 @@
 // Driver result codes that callers and the emulator rely on by value.
 namespace DriverResult {
 constexpr std::int32_t Success = 0;
+// A wait ended with nothing: no record in the module yet, or no answer from a device to
+// a query (shown as NoResponse).
+constexpr std::int32_t NothingYet = 3;
 constexpr std::int32_t UsbError = 5;
 constexpr std::int32_t InvalidCommand = 6;
 constexpr std::int32_t NoResponse = 7;

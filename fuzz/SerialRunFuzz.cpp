@@ -6,7 +6,7 @@
 #include "core/FormTimer.h"
 #include "core/TimeSource.h"
 #include "emulator/BoardModel.h"
-#include "engines/flash/DownloadEngine.h"
+#include "engines/flash/LoadEvents.h"
 #include "engines/flash/SerialLine.h"
 #include "engines/flash/SerialLoader.h"
 
@@ -66,9 +66,7 @@ QByteArray firmwareFile(FuzzedDataProvider &in, char type, long start, long limi
     return lines.join("\r\n") + (in.ConsumeBool() ? "\r\n" : "");
 }
 
-struct Host final : LoadHost {
-    bool deviceMode() const override { return false; }
-};
+struct Host final : LoadEvents {};
 
 // The port: what the loader writes reaches the emulated board at the speed set; the
 // board's answers wait until the fuzzer lets them through.
@@ -151,10 +149,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     TimeSource::ManualTimeScope time;
     Host host;
     BoardLine line;
-    FormTimer step(QStringLiteral("serialStep"), 1000, nullptr), nextBlock(QStringLiteral("nextBlock"), 500, nullptr);
     SerialLoader loader(
-        line, host, &step, &nextBlock, [](int port) { return port == 1 ? QStringLiteral("/dev/fuzz") : QString(); },
-        nullptr);
+        line, host, [](int port) { return port == 1 ? QStringLiteral("/dev/fuzz") : QString(); }, nullptr);
     for (int sector = 0; sector < 22; ++sector)
         loader.sectorMask().set(sector, in.ConsumeBool());
     loader.choosePort(1);

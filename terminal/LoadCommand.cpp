@@ -1,19 +1,17 @@
 #include "terminal/Commands.h"
 
-#include "core/TextFormat.h"
 #include "driver/DriverResult.h"
 #include "driver/ModuleConnection.h"
 #include "engines/flash/DeviceLoadSequence.h"
 #include "engines/flash/DeviceSelection.h"
 #include "engines/flash/DownloadEngine.h"
 #include "engines/flash/FirmwareChoice.h"
+#include "terminal/CommandRun.h"
+#include "terminal/RecordList.h"
 #include "terminal/TerminalLoad.h"
 #include "terminal/TerminalOutput.h"
 
 #include <QDir>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 
 #include <algorithm>
 #include <cstdio>
@@ -30,11 +28,6 @@ QString wordOf(const DeviceResult &d, bool dryRun)
     return d.outcome.word();
 }
 
-QString statusOf(const DeviceResult &d)
-{
-    return d.outcome.completed() ? QStringLiteral("Load Complete") : d.outcome.text;
-}
-
 // A file found in the firmware folder is named as it is there; one named by --file as typed.
 QString shownFile(const QString &file, const QString &folder)
 {
@@ -46,49 +39,30 @@ QString shownFile(const QString &file, const QString &folder)
 QString listed(const std::vector<DeviceResult> &devices, const std::map<int, QString> &after,
                const LoadOptions &options, bool dryRun)
 {
-    const ScanOptions::Format format = options.format;
-    QString text;
-    QJsonArray records;
-    if (format == ScanOptions::Format::Table && !dryRun)
-        text = QStringLiteral("Addr  Type  Before  After  Status\n");
-    else if (format == ScanOptions::Format::Csv)
-        text = QStringLiteral("address,type,file,before,after,status,outcome\n");
+    RecordList list(options.format, dryRun ? QString() : QStringLiteral("Addr  Type  Before  After  Status\n"),
+                    {QStringLiteral("address"), QStringLiteral("type"), QStringLiteral("file"),
+                     QStringLiteral("before"), QStringLiteral("after"), QStringLiteral("status"),
+                     QStringLiteral("outcome")});
     for (const DeviceResult &d : devices) {
         const int address = d.device.address;
-        const QString type = d.device.type.trimmed();
         const QString before = d.device.revision.trimmed();
         const QString revisionAfter = after.count(address) ? after.at(address).trimmed() : QStringLiteral("-");
-        const QString status = statusOf(d);
+        const QString status = d.outcome.text;
         const QString file = shownFile(d.file, options.folder);
-        switch (format) {
-        case ScanOptions::Format::Table:
-            text += dryRun ? QStringLiteral("%1  %2  %3\n")
-                                 .arg(address, 4)
-                                 .arg(d.device.type, status.isEmpty() ? file : status)
-                           : QStringLiteral("%1  %2  %3  %4  %5\n")
-                                 .arg(address, 4)
-                                 .arg(d.device.type, before.leftJustified(6), revisionAfter.leftJustified(5), status);
-            break;
-        case ScanOptions::Format::Csv:
-            text += QString::number(address);
-            for (const QString &field : {type, file, before, revisionAfter, status, wordOf(d, dryRun)})
-                text += QLatin1Char(',') + TextFormat::csvField(field);
-            text += QLatin1Char('\n');
-            break;
-        case ScanOptions::Format::Json:
-            records.append(QJsonObject{{QStringLiteral("address"), address},
-                                       {QStringLiteral("type"), type},
-                                       {QStringLiteral("file"), file},
-                                       {QStringLiteral("before"), before},
-                                       {QStringLiteral("after"), revisionAfter},
-                                       {QStringLiteral("status"), status},
-                                       {QStringLiteral("outcome"), wordOf(d, dryRun)}});
-            break;
-        }
+        const QString line =
+            dryRun ? QStringLiteral("%1  %2  %3\n").arg(address, 4).arg(d.device.type, status.isEmpty() ? file : status)
+                   : QStringLiteral("%1  %2  %3  %4  %5\n")
+                         .arg(address, 4)
+                         .arg(d.device.type, before.leftJustified(6), revisionAfter.leftJustified(5), status);
+        list.add(line, {{QStringLiteral("address"), address},
+                        {QStringLiteral("type"), d.device.type.trimmed()},
+                        {QStringLiteral("file"), file},
+                        {QStringLiteral("before"), before},
+                        {QStringLiteral("after"), revisionAfter},
+                        {QStringLiteral("status"), status},
+                        {QStringLiteral("outcome"), wordOf(d, dryRun)}});
     }
-    if (format == ScanOptions::Format::Json)
-        text = QString::fromUtf8(QJsonDocument(records).toJson(QJsonDocument::Indented));
-    return text;
+    return list.text();
 }
 
 // A device's firmware on a terminal: the file --file names, else the folder's only match
@@ -128,22 +102,25 @@ private:
 
 int loadModule(ModuleDriver &driver, const LoadOptions &options)
 {
-    TerminalLoad host(false);
+    TerminalLoad host;
     QObject owner;
     DownloadEngine engine(driver, host, &owner);
+    engine.settings().devices = false;
     LoadOutcome outcome;
     QObject::connect(&engine, &DownloadEngine::loadEnded, &owner, [&outcome](const LoadOutcome &o) { outcome = o; });
     QString problem;
-    const bool ended = runUntil(&engine, &DownloadEngine::loadEnded, [&] {
-        problem = engine.loadWholeFile(options.moduleFile, 1, true);
-        return problem.isEmpty();
-    });
+    runJob(
+        &engine, &DownloadEngine::loadEnded,
+        [&] {
+            problem = engine.loadWholeFile(options.moduleFile, 1, true);
+            return problem.isEmpty();
+        },
+        [&] { engine.abortLoad(); });
     if (!problem.isEmpty()) {
         std::fprintf(stderr, "%s: %s\n", qPrintable(options.moduleFile), qPrintable(problem.trimmed()));
         return ExitStatus::Failed;
     }
-    if (!ended) {
-        engine.abortLoad();
+    if (outcome.kind == LoadOutcome::Kind::Interrupted) {
         host.endProgressLine();
         std::fputs("Interrupted\n", stderr);
     }
@@ -212,7 +189,7 @@ bool allLoaded(const std::vector<DeviceResult> &devices, bool dryRun)
 int loadDevices(ModuleDriver &driver, const LoadOptions &options)
 {
     const BusScan scan = scanBus(driver, options.highest);
-    TerminalLoad host(true);
+    TerminalLoad host;
     QObject owner;
     DownloadEngine engine(driver, host, &owner);
     CommandLineFirmware firmware(options);
@@ -241,13 +218,15 @@ int loadDevices(ModuleDriver &driver, const LoadOptions &options)
         return allLoaded(devices, true) ? ExitStatus::Completed : ExitStatus::Failed;
     }
 
-    if (!runUntil(&sequence, &DeviceLoadSequence::finished, [&] {
+    runJob(
+        &sequence, &DeviceLoadSequence::finished,
+        [&] {
             sequence.start(scan.devices, selected);
             return true;
-        })) {
-        sequence.interrupt();
+        },
+        [&] { sequence.interrupt(); });
+    if (InterruptCatcher::interrupted())
         host.endProgressLine(); // the results start on a line of their own
-    }
     const std::vector<DeviceResult> &devices = sequence.results();
     std::int32_t lostWith =
         std::any_of(devices.begin(), devices.end(),

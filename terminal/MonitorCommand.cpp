@@ -3,7 +3,7 @@
 #include "core/FormTimer.h"
 #include "engines/monitor/CaptureCycle.h"
 #include "engines/monitor/PcapWriter.h"
-#include "terminal/TerminalLoad.h"
+#include "terminal/CommandSignals.h"
 #include "terminal/TerminalOutput.h"
 
 #include <QDateTime>

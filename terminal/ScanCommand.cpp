@@ -1,19 +1,15 @@
 #include "terminal/Commands.h"
 
-#include "core/TextFormat.h"
-#include "driver/DriverResult.h"
+#include "driver/DriverErrors.h"
 #include "driver/ModuleConnection.h"
 #include "engines/flash/NetworkScan.h"
 #include "engines/flash/ScanRules.h"
 #include "terminal/CommandLine.h"
+#include "terminal/CommandRun.h"
+#include "terminal/RecordList.h"
 #include "terminal/TerminalLoad.h"
 #include "terminal/TerminalOutput.h"
 #include "terminal/TerminalProgress.h"
-
-#include <QEventLoop>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 
 #include <cstdio>
 
@@ -21,65 +17,31 @@ namespace {
 
 QString listed(const std::vector<ScanRules::ScannedDevice> &scanned, ScanOptions::Format format)
 {
-    QString text;
-    QJsonArray devices;
-    if (format == ScanOptions::Format::Table)
-        text = QStringLiteral("Addr  Name    Type  Rev\n");
-    else if (format == ScanOptions::Format::Csv)
-        text = QStringLiteral("address,name,type,revision\n");
-    for (const ScanRules::ScannedDevice &device : scanned) {
-        if (!device.answered)
-            continue;
-        const int address = device.address;
-        const QString &name = device.name;
-        const QString &type = device.type;
-        const QString &revision = device.revision;
-        switch (format) {
-        case ScanOptions::Format::Table:
-            text += QStringLiteral("%1  %2  %3  %4\n").arg(address, 4).arg(name, -6).arg(type, revision);
-            break;
-        case ScanOptions::Format::Csv:
-            text += QStringLiteral("%1,%2,%3,%4\n")
-                        .arg(address)
-                        .arg(TextFormat::csvField(name), TextFormat::csvField(type), TextFormat::csvField(revision));
-            break;
-        case ScanOptions::Format::Json:
-            devices.append(QJsonObject{{QStringLiteral("address"), address},
-                                       {QStringLiteral("name"), name},
-                                       {QStringLiteral("type"), type},
-                                       {QStringLiteral("revision"), revision}});
-            break;
-        }
+    RecordList list(
+        format, QStringLiteral("Addr  Name    Type  Rev\n"),
+        {QStringLiteral("address"), QStringLiteral("name"), QStringLiteral("type"), QStringLiteral("revision")});
+    for (const ScanRules::ScannedDevice &d : scanned) {
+        if (d.answered)
+            list.add(QStringLiteral("%1  %2  %3  %4\n").arg(d.address, 4).arg(d.name, -6).arg(d.type, d.revision),
+                     {{QStringLiteral("address"), d.address},
+                      {QStringLiteral("name"), d.name},
+                      {QStringLiteral("type"), d.type},
+                      {QStringLiteral("revision"), d.revision}});
     }
-    if (format == ScanOptions::Format::Json)
-        text = QString::fromUtf8(QJsonDocument(devices).toJson(QJsonDocument::Indented));
-    return text;
+    return list.text();
 }
 
-} // namespace
-
-namespace {
-// The cause of a driver answer, worded once for every terminal command.
-QString causeOf(std::int32_t driverAnswer)
-{
-    switch (driverAnswer) {
-    case DriverResult::UsbError: return QStringLiteral("USB link error, driver answer 5");
-    case DriverResult::NoDeviceFound: return QStringLiteral("none found, driver answer 8");
-    case DriverResult::ModuleNotOnline: return QStringLiteral("not online, driver answer 13");
-    default: return QStringLiteral("driver answer ") + QString::number(driverAnswer);
-    }
-}
 } // namespace
 
 QString noModuleText(std::int32_t driverAnswer)
 {
-    return QStringLiteral("No USB module (") + causeOf(driverAnswer) +
+    return QStringLiteral("No USB module (") + DriverErrors::cause(driverAnswer) +
            QStringLiteral("). Connect the module and try again.");
 }
 
 QString moduleLostText(std::int32_t driverAnswer)
 {
-    return QStringLiteral("The USB module was lost (") + causeOf(driverAnswer) +
+    return QStringLiteral("The USB module was lost (") + DriverErrors::cause(driverAnswer) +
            QStringLiteral("). Connect the module and try again.");
 }
 
@@ -93,8 +55,7 @@ void sayWhyEnded(std::int32_t lostWith)
 
 BusScan scanBus(ModuleDriver &driver, int highest)
 {
-    QEventLoop loop;
-    NetworkScan scan(driver, &loop);
+    NetworkScan scan(driver, nullptr);
     scan.setMaxAddressSource([highest] { return highest; });
     BusScan result;
     TerminalProgress progress(stderr);
@@ -104,15 +65,9 @@ BusScan scanBus(ModuleDriver &driver, int highest)
         result.devices.push_back(device);
         progress.show(scanning, static_cast<int>(result.devices.size()), highest);
     });
-    QObject::connect(&scan, &NetworkScan::finished, &loop, &QEventLoop::quit);
-    // Where interrupts are caught, one ends the scan after the address in hand.
-    if (InterruptCatcher *catcher = InterruptCatcher::current())
-        QObject::connect(catcher, &InterruptCatcher::interruptedNow, &scan, &NetworkScan::requestStop);
-    if (scan.begin(highest)) {
-        if (InterruptCatcher::interrupted())
-            scan.requestStop();
-        loop.exec();
-    }
+    // An interrupt ends the scan after the address in hand.
+    runJob(
+        &scan, &NetworkScan::finished, [&] { return scan.begin(highest); }, [&] { scan.requestStop(); });
     result.moduleLostWith = scan.moduleLostWith();
     return result;
 }

@@ -1,8 +1,8 @@
 #include "terminal/Commands.h"
 
-#include "core/FormTimer.h"
 #include "engines/flash/SerialLine.h"
 #include "engines/flash/SerialLoader.h"
+#include "terminal/CommandRun.h"
 #include "terminal/TerminalLoad.h"
 #include "terminal/TerminalOutput.h"
 
@@ -15,11 +15,9 @@ int runSerial(const SerialOptions &options)
     QObject owner;
     QSerialPort port;
     SerialPortLine line(&port, &owner);
-    TerminalLoad host(false);
+    TerminalLoad host;
     SerialLoader loader(
-        line, host, new FormTimer(QStringLiteral("serialStep"), SerialLoader::StepMs, &owner),
-        new FormTimer(QStringLiteral("nextBlock"), SerialLoader::NextBlockMs, &owner),
-        [&options](int) { return options.port; }, &owner);
+        line, host, [&options](int) { return options.port; }, &owner);
     // Tried here first, so the reason is told once, in the command's own words.
     if (!line.open(options.port)) {
         std::fprintf(stderr, "Cannot open the serial port %s: %s\n", qPrintable(options.port),
@@ -51,12 +49,14 @@ int runSerial(const SerialOptions &options)
                                           : options.eraseAll                 ? SerialLoader::Request::EraseAll
                                                                              : SerialLoader::Request::EraseSectors;
     // A start refused before the first byte has ended already: the status said why.
-    const bool ended = runUntil(&loader, &SerialLoader::ended, [&] {
-        loader.start(options.applicationFile, request);
-        return true; // a refusal ends it at once
-    });
-    if (!ended) {
-        loader.stop();
+    runJob(
+        &loader, &SerialLoader::ended,
+        [&] {
+            loader.start(options.applicationFile, request);
+            return true; // a refusal ends it at once
+        },
+        [&] { loader.stop(); });
+    if (outcome.kind == LoadOutcome::Kind::Interrupted) {
         host.endProgressLine();
         std::fprintf(stderr, "Interrupted\n");
         return ExitStatus::Failed;

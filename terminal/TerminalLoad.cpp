@@ -2,8 +2,8 @@
 
 #include "engines/flash/LoadStatus.h"
 
-void TerminalLoad::showLoadStatus(int code)
+void TerminalLoad::loadStatus(int code)
 {
-    showStatus(LoadStatus::text(code), Colour::Error);
-    enableLoadButtons();
+    status(LoadStatus::text(code), Tone::Failed);
+    finished();
 }

@@ -2,6 +2,7 @@
 
 #include "core/FormTimer.h"
 #include "core/TextFormat.h"
+#include "driver/DriverResult.h"
 #include "engines/dome/DomeTexts.h"
 
 #include <QObject>
@@ -9,15 +10,11 @@
 #include <array>
 #include <memory>
 
-namespace {
-constexpr std::int32_t DriverNoAnswer = 3;
-constexpr std::int32_t NoResponse = 7;
-} // namespace
-
-DomeFunctions::DomeFunctions(DomeLink link, FormTimer *resetTimer) : m_link(link), m_resetTimer(resetTimer)
+DomeFunctions::DomeFunctions(DomeLink link)
+    : m_link(link), m_resetTimer(std::make_unique<FormTimer>(QStringLiteral("resetTimer"), ResetWindowMs, nullptr))
 {
-    m_resetTimer->setInterval(ResetWindowMs);
-    QObject::connect(m_resetTimer, &FormTimer::timeout, m_resetTimer, [this] { resetTimerFired(); });
+    m_resetTimer->setSingleShot(true);
+    QObject::connect(m_resetTimer.get(), &FormTimer::timeout, m_resetTimer.get(), [this] { resetTimerFired(); });
 }
 
 // The whole mask goes every time; the box and the mask keep the new state even if the
@@ -31,9 +28,9 @@ void DomeFunctions::outputClicked(int output, bool checked)
                          (checked ? QStringLiteral(" ON") : QStringLiteral(" OFF"));
     m_link.sendMisc(SetOutputs, {s.OutputMask}, [link = m_link, done](std::int32_t r) {
         if (r == 0)
-            link.report.displayMessage(done);
+            link.events.said(done);
         else
-            link.report.displayError(DomeLink::invalidAsCommandError(r));
+            link.events.callFailed(DomeLink::invalidAsCommandError(r));
     });
 }
 
@@ -43,8 +40,8 @@ void DomeFunctions::menu()
     DomeState &s = m_link.state;
     m_link.sendMisc(s.MenuMode ? ExitMenu : ShowMenu, {}, [](std::int32_t) {});
     s.MenuMode = !s.MenuMode;
-    m_link.report.showMenuKeys(s.MenuMode);
-    m_link.report.displayMessage(s.MenuMode ? QStringLiteral("Display Dome Menu") : QStringLiteral("Exit Dome Menu"));
+    m_link.events.menuChanged(s.MenuMode);
+    m_link.events.said(s.MenuMode ? QStringLiteral("Display Dome Menu") : QStringLiteral("Exit Dome Menu"));
 }
 
 void DomeFunctions::directSet()
@@ -53,10 +50,10 @@ void DomeFunctions::directSet()
     const int n = s.EntryNumber;
     m_link.sendMisc(QuickSet, {0, static_cast<std::uint8_t>(n)}, [link = m_link, n](std::int32_t r) {
         if (r != 0) {
-            link.report.displayError(DomeLink::invalidAsCommandError(r));
+            link.events.callFailed(DomeLink::invalidAsCommandError(r));
             return;
         }
-        link.report.displayMessage(DomeTexts::quickSet(n, link.state.MenuMode));
+        link.events.said(DomeTexts::quickSet(n, link.state.MenuMode));
         if (n == 1)
             link.state.MenuMode = !link.state.MenuMode; // the dome's menu toggles; the keypad stays
     });
@@ -67,9 +64,9 @@ void DomeFunctions::flip()
 {
     m_link.sendMisc(Flip, {}, [link = m_link](std::int32_t r) {
         if (r == 0)
-            link.report.displayMessage(QStringLiteral("Flip"));
+            link.events.said(QStringLiteral("Flip"));
         else
-            link.report.displayError(DomeLink::invalidAsCommandError(r));
+            link.events.callFailed(DomeLink::invalidAsCommandError(r));
     });
 }
 
@@ -85,10 +82,17 @@ void DomeFunctions::resetClicked()
     const QString done = QStringLiteral("Reset Dome #") + TextFormat::numberText(s.DomeAddress);
     m_link.sendMisc(ResetDome, {}, [link = m_link, done](std::int32_t r) {
         if (r == 0)
-            link.report.displayMessage(done);
+            link.events.said(done);
         else
-            link.report.displayError(r);
+            link.events.callFailed(r);
     });
+}
+
+DomeFunctions::~DomeFunctions() = default;
+
+void DomeFunctions::cancelReset()
+{
+    m_resetTimer->setEnabled(false);
 }
 
 void DomeFunctions::resetTimerFired()
@@ -101,10 +105,10 @@ void DomeFunctions::autoFocusAndIris()
 {
     DomeState &s = m_link.state;
     s.AutoKeyActive = true;
-    m_link.report.selectAutoFocusAndIris();
+    m_link.events.lensControlChanged(DomeEvents::LensControl::Automatic);
     m_link.sendMisc(AutoFocusAndIris, {}, [link = m_link](std::int32_t r) {
         if (r != 0)
-            link.report.displayError(DomeLink::invalidAsCommandError(r));
+            link.events.callFailed(DomeLink::invalidAsCommandError(r));
     });
     s.AutoKeyActive = false;
 }
@@ -117,10 +121,10 @@ void DomeFunctions::maxOpticalZoom()
         [buffer, address](ModuleDriver &driver) { return driver.MiscDevCtrl(MaxOpticalZoom, buffer->data(), address); },
         [link = m_link, buffer, address](std::int32_t r) {
             if (r == 0 && (*buffer)[5] == MaxOpticalZoom)
-                link.report.displayMessage(DomeTexts::maxOpticalZoom(address, (*buffer)[6]));
+                link.events.said(DomeTexts::maxOpticalZoom(address, (*buffer)[6]));
             else if (r == 0)
-                link.report.displayMessage(DomeTexts::NoZoomAnswer); // a success text would misreport it
+                link.events.said(DomeTexts::NoZoomAnswer); // a success text would misreport it
             else
-                link.report.displayError(r == DriverNoAnswer ? NoResponse : r);
+                link.events.callFailed(r == DriverResult::NothingYet ? DriverResult::NoResponse : r);
         });
 }

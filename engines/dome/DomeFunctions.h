@@ -2,6 +2,8 @@
 
 #include "engines/dome/DomeLink.h"
 
+#include <memory>
+
 class FormTimer;
 
 // The dome's outputs, menu, DirectSet quick functions, flip, reset, automatic focus and
@@ -21,8 +23,12 @@ public:
     static constexpr int ResetWindowMs = 500;
     static constexpr std::size_t ZoomReplyBytes = 51;
 
-    // resetTimer is the window's Timer5: a second "Reset" click must come before it fires.
-    DomeFunctions(DomeLink link, FormTimer *resetTimer);
+    DomeFunctions(DomeLink link);
+    ~DomeFunctions();
+    DomeFunctions(const DomeFunctions &) = delete;
+    DomeFunctions &operator=(const DomeFunctions &) = delete;
+    // A "Reset" click waits for its second no more (the window loads again or closes).
+    void cancelReset();
 
     void outputClicked(int output, bool checked);
     void menu();
@@ -36,5 +42,6 @@ private:
     void resetTimerFired();
 
     DomeLink m_link;
-    FormTimer *m_resetTimer;
+    // A second "Reset" click must come before it fires.
+    std::unique_ptr<FormTimer> m_resetTimer;
 };

@@ -10,32 +10,36 @@
 #include <functional>
 #include <optional>
 
-// Where the dome keys report, and the engineering panel options they select.
-class DomeReport {
+// What the dome keys tell their face as they work.
+class DomeEvents {
 public:
-    virtual ~DomeReport() = default;
-    virtual void displayMessage(const QString &text) = 0;
-    virtual void displayError(std::int32_t code) = 0;
-    virtual void selectFocusManual() = 0;
-    virtual void selectIrisManual() = 0;
-    virtual void selectAutoFocusAndIris() = 0;
-    // The keypad gives way to the menu arrows and "Toggle" while the dome's menu is open.
-    virtual void showMenuKeys(bool menuOpen) = 0;
+    // Who drives the lens: focus by hand, iris by hand, or the dome itself.
+    enum class LensControl { FocusManual, IrisManual, Automatic };
+
+    virtual ~DomeEvents() = default;
+    // A text for the technician: a result, or why a key did nothing.
+    virtual void said(const QString &text) = 0;
+    // A driver call failed with this result.
+    virtual void callFailed(std::int32_t code) = 0;
+    // A key took the lens over, or gave it back to the dome.
+    virtual void lensControlChanged(LensControl control) = 0;
+    // The dome's menu opened or closed.
+    virtual void menuChanged(bool open) = 0;
 
     // While an answer is handled, the errors shown name the address its call was sent to,
     // whichever dome has been chosen since.
     class Answering {
     public:
-        Answering(DomeReport &report, std::uint8_t address) : m_report(report), m_previous(report.m_answering)
+        Answering(DomeEvents &events, std::uint8_t address) : m_events(events), m_previous(events.m_answering)
         {
-            report.m_answering = address;
+            events.m_answering = address;
         }
-        ~Answering() { m_report.m_answering = m_previous; }
+        ~Answering() { m_events.m_answering = m_previous; }
         Answering(const Answering &) = delete;
         Answering &operator=(const Answering &) = delete;
 
     private:
-        DomeReport &m_report;
+        DomeEvents &m_events;
         std::optional<std::uint8_t> m_previous;
     };
 
@@ -46,7 +50,7 @@ private:
     std::optional<std::uint8_t> m_answering;
 };
 
-// What every group of dome keys works with: the driver, the window's state and its report.
+// What every group of dome keys works with: the driver, the window's state and its events.
 // Keys send without waiting: a command goes out on the driver thread after everything
 // asked before it, so the window stays free while the receive poll waits on the bus, and
 // its result is seen when it is back. Whatever a command needs is taken when it is sent.
@@ -55,7 +59,7 @@ struct DomeLink {
 
     ModuleDriver &driver;
     DomeState &state;
-    DomeReport &report;
+    DomeEvents &events;
     // The window: an answer still on its way when it closes is dropped.
     const QObject *window;
 
@@ -63,14 +67,14 @@ struct DomeLink {
     void showFailure(std::int32_t result) const
     {
         if (result != 0)
-            report.displayError(result);
+            events.callFailed(result);
     }
     // A call whose answer is handled when it is back, as sent to the dome chosen now.
     template <typename Call, typename Answer> void ask(Call call, Answer answer) const
     {
         submitCall(driver, window, std::move(call),
-                   [report = &report, address = state.DomeAddress, answer = std::move(answer)](auto result) mutable {
-                       const DomeReport::Answering answering(*report, address);
+                   [events = &events, address = state.DomeAddress, answer = std::move(answer)](auto result) mutable {
+                       const DomeEvents::Answering answering(*events, address);
                        answer(result);
                    });
     }

@@ -18,18 +18,18 @@ void MotionKeys::zoomReleased()
 
 // A focus or iris start under its guard: the panel's option goes to Man without a message.
 void MotionKeys::guardedPress(bool &guard, std::int32_t (ModuleDriver::*send)(std::uint8_t, std::uint8_t),
-                              std::uint8_t code, void (DomeReport::*selectManual)(), std::uint8_t &startedAt)
+                              std::uint8_t code, DomeEvents::LensControl manual, std::uint8_t &startedAt)
 {
     guard = true;
     const std::uint8_t address = startedAt = m_link.state.DomeAddress;
     m_link.send([send, code, address](ModuleDriver &d) { return (d.*send)(code, address); });
-    (m_link.report.*selectManual)();
+    m_link.events.lensControlChanged(manual);
     guard = false;
 }
 
 void MotionKeys::focusPressed(std::uint8_t code)
 {
-    guardedPress(m_link.state.FocusKeyActive, &ModuleDriver::DevFocus, code, &DomeReport::selectFocusManual,
+    guardedPress(m_link.state.FocusKeyActive, &ModuleDriver::DevFocus, code, DomeEvents::LensControl::FocusManual,
                  m_focusAddress);
 }
 
@@ -41,7 +41,7 @@ void MotionKeys::focusReleased()
 
 void MotionKeys::irisPressed(std::uint8_t code)
 {
-    guardedPress(m_link.state.IrisKeyActive, &ModuleDriver::DevIris, code, &DomeReport::selectIrisManual,
+    guardedPress(m_link.state.IrisKeyActive, &ModuleDriver::DevIris, code, DomeEvents::LensControl::IrisManual,
                  m_irisAddress);
 }
 
@@ -55,9 +55,9 @@ void MotionKeys::vphase(std::uint8_t code, const QString &done)
 {
     m_link.sendMisc(m_vphaseAddress, code, {}, [link = m_link, done](std::int32_t r) {
         if (r == 0)
-            link.report.displayMessage(done);
+            link.events.said(done);
         else
-            link.report.displayError(DomeLink::invalidAsCommandError(r));
+            link.events.callFailed(DomeLink::invalidAsCommandError(r));
     });
 }
 

@@ -30,7 +30,7 @@ public:
 private:
     void vphase(std::uint8_t code, const QString &done);
     void guardedPress(bool &guard, std::int32_t (ModuleDriver::*send)(std::uint8_t, std::uint8_t), std::uint8_t code,
-                      void (DomeReport::*selectManual)(), std::uint8_t &startedAt);
+                      DomeEvents::LensControl manual, std::uint8_t &startedAt);
 
     DomeLink m_link;
     // Where each held key's start went: its stop goes there, whatever dome is chosen by

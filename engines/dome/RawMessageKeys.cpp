@@ -8,7 +8,7 @@ void RawMessageKeys::sendQwilData(const QString &entry)
 {
     auto bytes = RawEntry::qwilData(entry);
     if (!bytes) {
-        m_link.report.displayMessage(QStringLiteral("Invalid Quillbus Data"));
+        m_link.events.said(QStringLiteral("Invalid Quillbus Data"));
         return;
     }
     m_link.send([message = *bytes](ModuleDriver &d) mutable {
@@ -20,7 +20,7 @@ void RawMessageKeys::configureQwil(const QString &entry)
 {
     const auto settings = RawEntry::configureQwil(entry);
     if (!settings) {
-        m_link.report.displayMessage(QStringLiteral("Invalid Quillbus config data"));
+        m_link.events.said(QStringLiteral("Invalid Quillbus config data"));
         return;
     }
     m_link.send([s = *settings](ModuleDriver &d) { return d.ConfigQwil(s.value, s.second, s.highestAddress); });
@@ -30,7 +30,7 @@ void RawMessageKeys::setConfigBuffer(const QString &entry)
 {
     const auto buffer = RawEntry::setConfigBuffer(entry);
     if (!buffer) {
-        m_link.report.displayMessage(QStringLiteral("Invalid config Buffer Data Format"));
+        m_link.events.said(QStringLiteral("Invalid config Buffer Data Format"));
         return;
     }
     // The count goes as typed; the driver reads that many bytes, zeros past the typed data.

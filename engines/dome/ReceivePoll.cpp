@@ -9,10 +9,9 @@ constexpr std::uint8_t BusMessageRecord = 2;
 constexpr std::size_t CommandByte = 8;
 } // namespace
 
-ReceivePoll::ReceivePoll(ModuleDriver &driver, FormTimer *timer, QObject *parent)
-    : QObject(parent), m_driver(driver), m_timer(timer)
+ReceivePoll::ReceivePoll(ModuleDriver &driver, QObject *parent)
+    : QObject(parent), m_driver(driver), m_timer(new FormTimer(QStringLiteral("receivePoll"), PollMs, this))
 {
-    m_timer->setInterval(PollMs);
     m_timer->setSingleShot(false);
     connect(m_timer, &FormTimer::timeout, this, &ReceivePoll::tick);
 }

@@ -21,8 +21,7 @@ public:
     static constexpr std::size_t BufferSize = 101;
     static constexpr std::uint8_t DomeAlarm = 0xC1, DomeType = 0x94, Engineering = 0xFA;
 
-    // timer is the window's Timer6.
-    ReceivePoll(ModuleDriver &driver, FormTimer *timer, QObject *parent);
+    ReceivePoll(ModuleDriver &driver, QObject *parent);
 
     void start();
     void stop();

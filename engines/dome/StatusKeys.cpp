@@ -1,5 +1,6 @@
 #include "engines/dome/StatusKeys.h"
 
+#include "driver/DriverResult.h"
 #include "engines/dome/DomeTexts.h"
 
 #include <algorithm>
@@ -7,8 +8,6 @@
 #include <memory>
 
 namespace {
-constexpr std::int32_t DriverNoAnswer = 3;
-constexpr std::int32_t NoResponse = 7;
 constexpr std::size_t PositionFirst = 6, PositionEnd = 16, PositionPassed = 20;
 } // namespace
 
@@ -23,9 +22,9 @@ void StatusKeys::flashRevision()
         },
         [link = m_link, reply](std::int32_t r) {
             if (r == 0)
-                link.report.displayMessage(DomeTexts::flashRevision(*reply));
+                link.events.said(DomeTexts::flashRevision(*reply));
             else
-                link.report.displayError(r == DriverNoAnswer ? NoResponse : r);
+                link.events.callFailed(r == DriverResult::NothingYet ? DriverResult::NoResponse : r);
         });
 }
 
@@ -36,9 +35,9 @@ void StatusKeys::deviceStatus()
     m_link.ask([status, address](ModuleDriver &driver) { return driver.GetDeviceStatus(status->data(), address); },
                [link = m_link, status, address](std::int32_t r) {
                    if (r == 0)
-                       link.report.displayMessage(DomeTexts::deviceStatus(address, *status));
+                       link.events.said(DomeTexts::deviceStatus(address, *status));
                    else
-                       link.report.displayError(r);
+                       link.events.callFailed(r);
                });
 }
 
@@ -52,9 +51,9 @@ void StatusKeys::readPosition()
                [link = m_link, position](std::int32_t r) {
                    link.state.PositionBuffer = *position;
                    if (r != 0)
-                       link.report.displayError(NoResponse);
+                       link.events.callFailed(DriverResult::NoResponse);
                    else
-                       link.report.displayMessage(DomeTexts::absolutePosition(link.state.PositionBuffer));
+                       link.events.said(DomeTexts::absolutePosition(link.state.PositionBuffer));
                });
 }
 
@@ -64,7 +63,7 @@ void StatusKeys::gotoPosition()
     const auto first = s.PositionBuffer.begin() + PositionFirst;
     const auto end = s.PositionBuffer.begin() + PositionEnd;
     if (std::all_of(first, end, [](std::uint8_t b) { return b == 0; })) {
-        m_link.report.displayMessage(QStringLiteral("No Abs Position Data"));
+        m_link.events.said(QStringLiteral("No Abs Position Data"));
         return;
     }
     // The driver is handed the buffer from byte 6 on, all 20 bytes of it.
@@ -74,8 +73,8 @@ void StatusKeys::gotoPosition()
     m_link.send([position, address](ModuleDriver &d) mutable { return d.GotoABSPosition(position.data(), address); },
                 [link = m_link](std::int32_t r) {
                     if (r == 0)
-                        link.report.displayMessage(QStringLiteral("Goto Abs Pos"));
+                        link.events.said(QStringLiteral("Goto Abs Pos"));
                     else
-                        link.report.displayError(DomeLink::invalidAsCommandError(r));
+                        link.events.callFailed(DomeLink::invalidAsCommandError(r));
                 });
 }

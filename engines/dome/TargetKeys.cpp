@@ -7,7 +7,7 @@ void TargetKeys::view()
     DomeState &s = m_link.state;
     const int n = s.EntryNumber;
     if (n == 0 || n > MaxTarget) {
-        m_link.report.displayMessage(QStringLiteral("Invalid Target Number!"));
+        m_link.events.said(QStringLiteral("Invalid Target Number!"));
     } else {
         const std::uint8_t code = s.SetLatch ? SetTarget : GotoTarget;
         const auto index = static_cast<std::uint8_t>(n - 1);
@@ -17,9 +17,9 @@ void TargetKeys::view()
         m_link.send([=](ModuleDriver &d) { return d.DevTarget(code, index, address); },
                     [link = m_link, done](std::int32_t r) {
                         if (r != 0)
-                            link.report.displayError(r);
+                            link.events.callFailed(r);
                         else
-                            link.report.displayMessage(done);
+                            link.events.said(done);
                     });
     }
     s.SetLatch = false;
@@ -35,7 +35,7 @@ void TargetKeys::pattern()
     else if (n <= MaxPattern)
         patternNumbered(n);
     else
-        m_link.report.displayMessage(QStringLiteral("Invalid Pattern Number!"));
+        m_link.events.said(QStringLiteral("Invalid Pattern Number!"));
     s.clearEntry();
     s.SetLatch = false;
     s.RepeatLatch = 0;
@@ -58,10 +58,10 @@ void TargetKeys::patternWithoutNumber()
     m_link.send([=](ModuleDriver &d) { return d.DevPattern(function, 0, address, 0); },
                 [link = m_link, function, done](std::int32_t r) {
                     if (r != 0) {
-                        link.report.displayError(r);
+                        link.events.callFailed(r);
                         return;
                     }
-                    link.report.displayMessage(done);
+                    link.events.said(done);
                     if (function == End)
                         link.state.PatternState = 0;
                 });
@@ -73,18 +73,17 @@ void TargetKeys::patternNumbered(int number)
     const auto index = static_cast<std::uint8_t>(number - 1);
     const std::uint8_t address = s.DomeAddress;
     if (s.SetLatch) {
-        m_link.report.displayMessage(QStringLiteral("Define Pattern #") + TextFormat::numberText(number));
+        m_link.events.said(QStringLiteral("Define Pattern #") + TextFormat::numberText(number));
         m_link.send([=](ModuleDriver &d) { return d.DevPattern(Define, index, address, 0); },
                     [link = m_link](std::int32_t r) {
                         if (r == 0)
                             link.state.PatternState = 1;
                         else
-                            link.report.displayError(r);
+                            link.events.callFailed(r);
                     });
     } else {
-        m_link.report.displayMessage(
-            (s.RepeatLatch == 1 ? QStringLiteral("Repeat Pattern #") : QStringLiteral("Run Pattern #")) +
-            TextFormat::numberText(number));
+        m_link.events.said((s.RepeatLatch == 1 ? QStringLiteral("Repeat Pattern #") : QStringLiteral("Run Pattern #")) +
+                           TextFormat::numberText(number));
         const std::uint8_t repeat = s.RepeatLatch;
         m_link.send([=](ModuleDriver &d) { return d.DevPattern(Run, index, address, repeat); });
     }
@@ -98,9 +97,9 @@ void TargetKeys::peel()
     m_link.send([=](ModuleDriver &d) { return d.DevPattern(RunPeel, number, address, 0); },
                 [link = m_link](std::int32_t r) {
                     if (r != 0)
-                        link.report.displayError(r);
+                        link.events.callFailed(r);
                     else
-                        link.report.displayMessage(QStringLiteral("Run Peel Pattern"));
+                        link.events.said(QStringLiteral("Run Peel Pattern"));
                 });
     s.clearEntry();
 }

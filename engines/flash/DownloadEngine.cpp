@@ -47,8 +47,8 @@ QString deviceErrorText(std::uint8_t status)
 }
 } // namespace
 
-DownloadEngine::DownloadEngine(ModuleDriver &driver, LoadHost &host, QObject *parent)
-    : QObject(parent), m_driver(driver), m_host(host)
+DownloadEngine::DownloadEngine(ModuleDriver &driver, LoadEvents &events, QObject *parent)
+    : QObject(parent), m_driver(driver), m_events(events)
 {
     m_pacing = makeTimer(QStringLiteral("pacing"), 50, &DownloadEngine::pacingStep);
     m_moduleExit = makeTimer(QStringLiteral("moduleExit"), 500, &DownloadEngine::moduleExitStep);
@@ -106,8 +106,8 @@ std::uint8_t DownloadEngine::advanceSequence()
 // for the module to be connected again.
 bool DownloadEngine::sendToDevice(const Bytes &message, std::uint8_t sequence)
 {
-    if (m_host.debugOn())
-        m_host.dumpHex(message);
+    if (m_settings.debug)
+        m_events.debugBytes(message);
     Bytes copy = message;
     const std::int32_t r =
         m_driver.DevDownLoad(ToDevice, copy.data(), static_cast<std::uint8_t>(copy.size()), sequence);
@@ -119,8 +119,8 @@ bool DownloadEngine::sendToDevice(const Bytes &message, std::uint8_t sequence)
 
 std::int32_t DownloadEngine::sendToModule(const Bytes &message)
 {
-    if (m_host.debugOn())
-        m_host.dumpHex(message);
+    if (m_settings.debug)
+        m_events.debugBytes(message);
     Bytes copy = message;
     return m_driver.DevDownLoad(ToModule, copy.data(), static_cast<std::uint8_t>(copy.size()), ModuleSequence);
 }
@@ -136,7 +136,7 @@ bool DownloadEngine::sendModuleStep(const Bytes &message)
 {
     const std::int32_t r = sendToModule(message);
     if (r != 0) {
-        abandon(r);
+        abandonOnDriverResult(r);
         return false;
     }
     armWatchdog(StepWatchdogMs, 0);
@@ -147,15 +147,15 @@ void DownloadEngine::sendAbortByte()
 {
     std::uint8_t byte = AbortLoad;
     m_driver.SndModData(&byte, 1);
-    if (m_host.debugOn())
-        m_host.dumpHex(std::span<const std::uint8_t>(&byte, 1));
+    if (m_settings.debug)
+        m_events.debugBytes(std::span<const std::uint8_t>(&byte, 1));
 }
 
 // A reply was handled: the next block goes out, unless Pause holds it until unticked.
 void DownloadEngine::armPacingUnlessPaused(int intervalMs)
 {
     m_pacing->setInterval(intervalMs);
-    if (m_host.pauseTicked())
+    if (m_settings.paused)
         m_heldByPause = true;
     else
         m_pacing->setEnabled(true);
@@ -173,11 +173,22 @@ void DownloadEngine::stopLoad()
     m_loadBusy = false;
 }
 
+// The load ends with a load status: the module's, or the engine's own.
 void DownloadEngine::abandon(int loadStatus)
 {
     stopLoad();
-    m_host.showLoadStatus(loadStatus);
-    const bool lost = loadStatus == LoadStatus::UsbError || DriverResult::moduleGone(loadStatus);
+    m_events.loadStatus(loadStatus);
+    const bool lost = loadStatus == LoadStatus::UsbError;
+    end(lost ? LoadOutcome::Kind::ModuleLost : LoadOutcome::Kind::Failed, LoadStatus::text(loadStatus));
+}
+
+// The load ends because a driver call failed: the module gone is told apart from the rest.
+void DownloadEngine::abandonOnDriverResult(std::int32_t result)
+{
+    const int loadStatus = LoadStatus::ofDriverResult(result);
+    stopLoad();
+    m_events.loadStatus(loadStatus);
+    const bool lost = loadStatus == LoadStatus::UsbError || DriverResult::moduleGone(result);
     end(lost ? LoadOutcome::Kind::ModuleLost : LoadOutcome::Kind::Failed, LoadStatus::text(loadStatus));
 }
 
@@ -214,8 +225,8 @@ void DownloadEngine::flushReplies(std::function<void()> then)
     ModuleConnection::drain(m_driver, this, FlushWaitMs,
                             [this, then = std::move(then)](const ModuleConnection::Records &records) {
                                 for (const auto &record : records) {
-                                    if (m_host.debugOn())
-                                        m_host.dumpHex(record);
+                                    if (m_settings.debug)
+                                        m_events.debugBytes(record);
                                 }
                                 if (then)
                                     then();
@@ -235,7 +246,7 @@ QString DownloadEngine::loadDevice(std::uint8_t address, const QString &firmware
 
 QString DownloadEngine::loadWholeFile(const QString &file, std::uint8_t address, bool knownType)
 {
-    const QString problem = FirmwareChoice::checkWholeFile(file, m_host.deviceMode());
+    const QString problem = FirmwareChoice::checkWholeFile(file, m_settings.devices);
     if (problem.isEmpty())
         startFile(file, address, knownType);
     return problem;
@@ -247,9 +258,9 @@ void DownloadEngine::startDevice(std::uint8_t address, const QString &firmwareFi
     m_knownType = knownType;
     m_downloadBase = LoadFileConversion::base(firmwareFile);
     m_loadFileName = LoadFileConversion::downloadFile(firmwareFile, QLatin1Char('a'));
-    m_host.setProgress(0, 100);
-    m_host.showStatus(QStringLiteral("Requesting Reliable Connection - Device Adr ") + QString::number(address),
-                      LoadHost::Colour::Information);
+    m_progress.start(100);
+    m_events.status(QStringLiteral("Requesting Reliable Connection - Device Adr ") + QString::number(address),
+                    LoadEvents::Tone::Working);
     m_sendFile = m_loadFileName;
     m_loadStep = 4;
     m_transferActive = true;
@@ -274,13 +285,13 @@ void DownloadEngine::startFile(const QString &file, std::uint8_t address, bool k
 void DownloadEngine::startStep()
 {
     m_start->setEnabled(false);
-    if (m_host.deviceMode()) {
+    if (m_settings.devices) {
         m_lastReplyCode = ReliableConnection;
-        if (!sendToDevice(reliableConnection(m_deviceAddress, m_host.imageType()), 0))
+        if (!sendToDevice(reliableConnection(m_deviceAddress, m_settings.imageType), 0))
             return;
         armWatchdog(ConnectionWatchdogMs, 0);
     } else {
-        const bool application = m_host.imageType() == ImageType::Application;
+        const bool application = m_settings.imageType == ImageType::Application;
         if (!sendModuleStep(moduleEnterLoader(application)))
             return;
     }
@@ -292,7 +303,7 @@ bool DownloadEngine::scanFileRange()
     const auto lines = RecordFile::readLines(m_loadFileName);
     if (!lines)
         return false;
-    if (m_host.deviceMode()) {
+    if (m_settings.devices) {
         const SRecord::Range range = SRecord::addressRange(*lines);
         m_firstAddress = range.first;
         m_lastAddress = range.last;
@@ -304,7 +315,7 @@ bool DownloadEngine::scanFileRange()
         m_imageChecksum = image.checksum;
     }
     // A device's second and third files count one step fewer than a first file.
-    m_host.setProgress(0, static_cast<int>(lines->size()) + (m_loadStep == 4 ? 2 : 1));
+    m_progress.start(static_cast<int>(lines->size()) + (m_loadStep == 4 ? 2 : 1));
     return true;
 }
 
@@ -315,7 +326,7 @@ void DownloadEngine::startOfFileStep()
         abandonFile();
         return;
     }
-    if (m_host.deviceMode()) {
+    if (m_settings.devices) {
         // Every file of a device starts its own address count.
         m_device.startFile(m_firstAddress);
     } else {
@@ -327,7 +338,7 @@ void DownloadEngine::startOfFileStep()
         return;
     }
     m_file.readNext();
-    m_host.stepProgress();
+    m_progress.step();
     arm(m_pacing, PacingFirstMs);
 }
 
@@ -336,7 +347,7 @@ void DownloadEngine::startOfFileStep()
 void DownloadEngine::pacingStep()
 {
     m_pacing->setEnabled(false);
-    if (m_host.deviceMode())
+    if (m_settings.devices)
         deviceBlock();
     else
         moduleBlock();
@@ -357,7 +368,7 @@ void DownloadEngine::nextDeviceAction()
 {
     DeviceBlockSender::Hooks hooks;
     hooks.advanceSequence = [this] { return advanceSequence(); };
-    hooks.lineRead = [this] { m_host.stepProgress(); };
+    hooks.lineRead = [this] { m_progress.step(); };
     DeviceBlockSender::Action action = m_device.next(m_file, m_deviceAddress, hooks);
     switch (action.kind) {
     case DeviceBlockSender::Action::Kind::Send:
@@ -379,7 +390,7 @@ void DownloadEngine::sendDataMessage()
 void DownloadEngine::moduleBlock()
 {
     const ModuleBlockSender::Block block =
-        ModuleBlockSender::next(m_file, ModuleBlockSender::UsbBlockLimit, [this] { m_host.stepProgress(); });
+        ModuleBlockSender::next(m_file, ModuleBlockSender::UsbBlockLimit, [this] { m_progress.step(); });
     if (block.invalid) {
         abandonFile();
         return;
@@ -398,7 +409,7 @@ void DownloadEngine::programRequest()
     m_programRequest->setEnabled(false);
     m_sequence = 1;
     m_lastReplyCode = ProgramRequest;
-    if (!sendToDevice(DownloadMessages::programRequest(m_deviceAddress, m_host.imageType()), m_sequence))
+    if (!sendToDevice(DownloadMessages::programRequest(m_deviceAddress, m_settings.imageType), m_sequence))
         return;
     // A late answer to the program request is not asked for again.
     armWatchdog(ProgramRequestWatchdogMs, GiveUpAfterRetries);
@@ -435,14 +446,14 @@ void DownloadEngine::exitLoaderStep()
 void DownloadEngine::deviceFileChecksum()
 {
     m_lastReplyCode = FileChecksum;
-    if (m_host.debugOn())
-        m_host.appendDebug(QStringLiteral("\nChecksum = ") + TextFormat::hexNumber(m_device.expectedChecksum));
+    if (m_settings.debug)
+        m_events.debugText(QStringLiteral("\nChecksum = ") + TextFormat::hexNumber(m_device.expectedChecksum));
     const long sum = m_device.expectedChecksum;
     m_device.expectedChecksum = -sum;
     if (!sendToDevice(fileChecksum(m_deviceAddress, sum), advanceSequence()))
         return;
 
-    if (!m_host.directFileMode()) {
+    if (!m_settings.directFile) {
         const QString &prefix = m_downloadBase;
         const QChar letter = m_loadFileName.size() > prefix.size() ? m_loadFileName[prefix.size()] : QChar();
         QString next;
@@ -461,7 +472,7 @@ void DownloadEngine::deviceFileChecksum()
         }
         if (!next.isEmpty()) {
             m_loadFileName = next;
-            m_host.showStatus(status + QString::number(m_deviceAddress), LoadHost::Colour::Information);
+            m_events.status(status + QString::number(m_deviceAddress), LoadEvents::Tone::Working);
             m_sendFile = m_loadFileName;
             scanFileRange();
             m_device.expectedChecksum = 0;
@@ -475,7 +486,7 @@ void DownloadEngine::deviceFileChecksum()
 void DownloadEngine::moduleChecksumStep()
 {
     m_moduleChecksum->setEnabled(false);
-    m_host.showStatus(QStringLiteral("Verifying Checksum"), LoadHost::Colour::Information);
+    m_events.status(QStringLiteral("Verifying Checksum"), LoadEvents::Tone::Working);
     sendModuleStep(moduleChecksumRequest(m_firstAddress, m_lastAddress));
 }
 
@@ -516,8 +527,8 @@ bool DownloadEngine::takeReply(std::int32_t r, std::span<const std::uint8_t> rep
         m_poller->setEnabled(true);
         return false;
     }
-    if (m_host.debugOn())
-        m_host.dumpHex(reply);
+    if (m_settings.debug)
+        m_events.debugBytes(reply);
     if (reply.size() > 5 && reply[0] == 1 && reply[3] == ModuleReplyMarker) {
         m_watchdog->setEnabled(false);
         handleModuleReply(reply[4], reply[5], reply);
@@ -539,8 +550,8 @@ void DownloadEngine::handleModuleReply(std::uint8_t code, std::uint8_t status, s
         if (status == 0) {
             arm(m_startOfFile, StartOfFileMs);
         } else {
-            if (m_host.debugOn())
-                m_host.appendDebug(QStringLiteral("\n") + TextFormat::hexNumber(static_cast<long long>(reply.size())));
+            if (m_settings.debug)
+                m_events.debugText(QStringLiteral("\n") + TextFormat::hexNumber(static_cast<long long>(reply.size())));
             abandon(status);
         }
         break;
@@ -570,10 +581,10 @@ void DownloadEngine::moduleChecksumReply(std::uint8_t status, std::span<const st
                                        ? (std::uint32_t{reply[6]} << 24) | (std::uint32_t{reply[7]} << 16) |
                                              (std::uint32_t{reply[8]} << 8) | reply[9]
                                        : 0;
-    if (m_host.debugOn()) {
-        m_host.appendDebug(QStringLiteral("\nAllFF = ") + TextFormat::hexNumber(std::llround(m_allFF)));
-        m_host.appendDebug(QStringLiteral("\nCalculated Checksum = ") + TextFormat::hexNumber(m_expectedChecksum));
-        m_host.appendDebug(QStringLiteral("\nReported Checksum = ") + TextFormat::hexNumber(reported));
+    if (m_settings.debug) {
+        m_events.debugText(QStringLiteral("\nAllFF = ") + TextFormat::hexNumber(std::llround(m_allFF)));
+        m_events.debugText(QStringLiteral("\nCalculated Checksum = ") + TextFormat::hexNumber(m_expectedChecksum));
+        m_events.debugText(QStringLiteral("\nReported Checksum = ") + TextFormat::hexNumber(reported));
     }
     m_checksumMatched = reported == static_cast<std::uint32_t>(m_expectedChecksum);
     arm(m_moduleExit, ModuleStepMs);
@@ -591,13 +602,13 @@ void DownloadEngine::moduleExitReply(std::uint8_t status)
     if (!m_checksumMatched) {
         abandon(LoadStatus::ChecksumError);
     } else {
-        m_host.showStatus(QStringLiteral("Load Complete - Recycle Power"), LoadHost::Colour::Success);
-        m_host.moduleRestarted();
-        m_host.enableLoadButtons();
+        m_events.status(QStringLiteral("Load Complete - Recycle Power"), LoadEvents::Tone::Completed);
+        m_events.moduleRestarted();
+        m_events.finished();
         m_loadBusy = false;
     }
     m_transferActive = false;
-    m_host.completeProgress();
+    m_progress.complete();
     if (m_checksumMatched)
         end(LoadOutcome::Kind::Completed, QStringLiteral("Load Complete - Recycle Power"));
 }
@@ -611,8 +622,8 @@ void DownloadEngine::handleDeviceReply(std::uint8_t status)
     m_poller->setEnabled(false);
     switch (m_lastReplyCode) {
     case ReliableConnection:
-        m_host.showStatus(QStringLiteral("Loading Application File - Device Adr ") + QString::number(m_deviceAddress),
-                          LoadHost::Colour::Information);
+        m_events.status(QStringLiteral("Loading Application File - Device Adr ") + QString::number(m_deviceAddress),
+                        LoadEvents::Tone::Working);
         arm(m_programRequest, QuickStepMs);
         break;
     case ProgramRequest: arm(m_prepare, PrepareMs); break;
@@ -655,8 +666,8 @@ void DownloadEngine::deviceError(std::uint8_t status)
     m_transferActive = false;
     m_loadBusy = false;
     const QString text = deviceErrorText(status) + QString::number(m_deviceAddress);
-    m_host.showStatus(text, LoadHost::Colour::Error);
-    m_host.enableLoadButtons();
+    m_events.status(text, LoadEvents::Tone::Failed);
+    m_events.finished();
     end(LoadOutcome::Kind::Failed, text);
 }
 
@@ -678,14 +689,14 @@ void DownloadEngine::watchdogExpired()
         return;
     }
     ++m_retryCount;
-    if (m_host.debugOn())
-        m_host.appendDebug(QStringLiteral("\nResend Status Request"));
+    if (m_settings.debug)
+        m_events.debugText(QStringLiteral("\nResend Status Request"));
     m_watchdog->setEnabled(true);
     m_poller->setEnabled(true);
     std::uint8_t byte = StatusRequest;
     m_driver.SndModData(&byte, 1);
-    if (m_host.debugOn())
-        m_host.dumpHex(std::span<const std::uint8_t>(&byte, 1));
+    if (m_settings.debug)
+        m_events.debugBytes(std::span<const std::uint8_t>(&byte, 1));
 }
 
 void DownloadEngine::nextDeviceTimer()
@@ -696,9 +707,9 @@ void DownloadEngine::nextDeviceTimer()
 
 void DownloadEngine::finishUpload()
 {
-    m_host.showStatus(QStringLiteral("Upload Complete"), LoadHost::Colour::Success);
+    m_events.status(QStringLiteral("Upload Complete"), LoadEvents::Tone::Completed);
     m_watchdog->setEnabled(false);
-    m_host.enableLoadButtons();
+    m_events.finished();
     m_loadBusy = false;
     m_transferActive = false;
     flushReplies();
@@ -706,7 +717,7 @@ void DownloadEngine::finishUpload()
 
 void DownloadEngine::resume()
 {
-    if (!m_heldByPause || m_host.pauseTicked())
+    if (!m_heldByPause || m_settings.paused)
         return;
     m_heldByPause = false;
     m_pacing->setEnabled(true);

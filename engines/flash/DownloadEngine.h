@@ -3,6 +3,7 @@
 #include "driver/ModuleDriver.h"
 #include "engines/flash/BlockSenders.h"
 #include "engines/flash/DownloadMessages.h"
+#include "engines/flash/LoadEvents.h"
 #include "engines/flash/LoadOutcome.h"
 #include "engines/flash/SRecord.h"
 
@@ -14,32 +15,6 @@
 #include <vector>
 
 class FormTimer;
-
-// What a loader needs to know from its face and tells it back. What a face does not show
-// is left as it is here: a face that shows nothing says only what it loads.
-class LoadHost {
-public:
-    enum class Colour { Information, Error, Success };
-
-    virtual ~LoadHost() = default;
-    virtual bool deviceMode() const = 0; // the "Qwil" option: bus devices, not the module
-    virtual bool directFileMode() const { return false; }
-    virtual DownloadMessages::ImageType imageType() const { return DownloadMessages::ImageType::Application; }
-    virtual bool debugOn() const { return false; }
-    virtual bool pauseTicked() const { return false; }
-
-    virtual void dumpHex(std::span<const std::uint8_t>) {}
-    virtual void appendDebug(const QString &) {}
-    virtual void showStatus(const QString &, Colour) {}
-    // The status line's colour alone, its text kept.
-    virtual void setStatusColour(Colour) {}
-    virtual void showLoadStatus(int) {}
-    virtual void setProgress(int, int) {}
-    virtual void stepProgress() {}
-    virtual void completeProgress() {}
-    virtual void enableLoadButtons() {}
-    virtual void moduleRestarted() {}
-};
 
 // Sends firmware files to a bus device or to the module as a chain of one-shot timer
 // steps: each step sends one message, arms the reply watchdog and the poller, and the
@@ -59,7 +34,10 @@ public:
     static constexpr int BlockWatchdogMs = 3000;
     static constexpr int NextDeviceMs = 100;
 
-    DownloadEngine(ModuleDriver &driver, LoadHost &host, QObject *parent);
+    DownloadEngine(ModuleDriver &driver, LoadEvents &events, QObject *parent);
+
+    // How loads run; the face sets them, a load in hand reads them as it goes.
+    LoadSettings &settings() { return m_settings; }
 
     // A device's load from its firmware file: its download files written, then the load
     // started. An empty text, or the status text that says why the device cannot be loaded
@@ -115,6 +93,7 @@ private:
     void armPacingUnlessPaused(int intervalMs);
     void stopLoad();
     void abandon(int loadStatus);
+    void abandonOnDriverResult(std::int32_t result);
     void abandonFile();
     void end(LoadOutcome::Kind kind, const QString &text);
 
@@ -147,7 +126,9 @@ private:
     bool scanFileRange();
 
     ModuleDriver &m_driver;
-    LoadHost &m_host;
+    LoadEvents &m_events;
+    LoadSettings m_settings;
+    LoadProgress m_progress{m_events};
     FormTimer *m_pacing, *m_moduleExit, *m_watchdog, *m_startOfFile, *m_start, *m_moduleChecksum, *m_poller,
         *m_programRequest, *m_setAddress, *m_commit, *m_exitLoader, *m_nextDevice, *m_shortPause, *m_prepare;
     std::vector<FormTimer *> m_timers;

@@ -21,4 +21,12 @@ constexpr int InvalidAddress = 20;
 // the code in hexadecimal, so a driver's unexpected code is still shown as it came.
 QString text(int code);
 
+// A driver result that ends a load, as the load status that words it. The two tables
+// share their numbers where they mean the same (5, the link; 7, no answer); any other
+// result keeps its number, shown as an unknown error.
+constexpr int ofDriverResult(std::int32_t result)
+{
+    return static_cast<int>(result);
+}
+
 } // namespace LoadStatus

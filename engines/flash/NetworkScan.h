@@ -36,7 +36,7 @@ public:
 
     // Where the scan reads the highest address (the box's value) and the debug switch.
     void setMaxAddressSource(std::function<int()> source) { m_maxAddress = std::move(source); }
-    void setDebugSource(std::function<bool()> source) { m_debugOn = std::move(source); }
+    void setDebug(bool on) { m_debugOn = on; }
 
     // Sets the bus up for a scan up to highest and starts it; false, with nothing sent,
     // when highest is beyond the scan's range.
@@ -75,12 +75,12 @@ private:
     void end();
     void dumpIfDebug(std::span<const std::uint8_t> bytes);
     void dumpAll(const ModuleConnection::Records &records);
-    bool debugOn() const { return m_debugOn && m_debugOn(); }
+    bool debugOn() const { return m_debugOn; }
 
     ModuleDriver &m_driver;
     FormTimer *m_startDelay; // from the drain before the scan to its first address
     std::function<int()> m_maxAddress;
-    std::function<bool()> m_debugOn;
+    bool m_debugOn = false;
     int m_lastAddress = 0;
     int m_timeoutMs = 0;
     bool m_running = false;

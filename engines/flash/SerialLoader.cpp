@@ -2,6 +2,7 @@
 
 #include "core/Beep.h"
 #include "core/FormTimer.h"
+#include "engines/flash/BlockSenders.h"
 #include "engines/flash/LoadStatus.h"
 #include "engines/flash/SerialLine.h"
 
@@ -11,17 +12,11 @@ constexpr int GiveUpAfterRetries = 2;
 constexpr int RomSpeed = 9600, LoaderSpeed = 38400;
 } // namespace
 
-SerialLoader::SerialLoader(SerialLine &line, LoadHost &host, FormTimer *stepTimer, FormTimer *nextBlockTimer,
-                           std::function<QString(int)> deviceOf, QObject *parent)
-    : QObject(parent), m_line(line), m_host(host), m_step(stepTimer), m_nextBlock(nextBlockTimer),
-      m_deviceOf(std::move(deviceOf))
+SerialLoader::SerialLoader(SerialLine &line, LoadEvents &events, std::function<QString(int)> deviceOf, QObject *parent)
+    : QObject(parent), m_line(line), m_events(events), m_deviceOf(std::move(deviceOf))
 {
-    m_step->setSingleShot(true);
-    m_step->setInterval(StepMs);
-    connect(m_step, &FormTimer::timeout, this, &SerialLoader::step);
-    m_nextBlock->setSingleShot(true);
-    m_nextBlock->setInterval(NextBlockMs);
-    connect(m_nextBlock, &FormTimer::timeout, this, &SerialLoader::nextBlock);
+    m_step = makeTimer("serialStep", StepMs, &SerialLoader::step);
+    m_nextBlock = makeTimer("nextBlock", NextBlockMs, &SerialLoader::nextBlock);
     m_bootCommand = makeTimer("SerialBootCommand", BootCommandMs, &SerialLoader::bootCommand);
     m_applicationStart = makeTimer("SerialApplicationStart", ApplicationStartMs, &SerialLoader::applicationStart);
     m_checksum = makeTimer("SerialChecksum", ChecksumMs, &SerialLoader::checksumRequest);
@@ -48,9 +43,9 @@ bool SerialLoader::choosePort(int port)
     m_port1Or2 = opened ? port : 0;
     // Either port that opens says so, so that what a port that did not open said goes.
     if (!opened)
-        m_host.showStatus(portFailure(port), LoadHost::Colour::Error);
+        m_events.status(portFailure(port), LoadEvents::Tone::Failed);
     else
-        m_host.showStatus(QStringLiteral("Select Load File"), LoadHost::Colour::Information);
+        m_events.status(QStringLiteral("Select Load File"), LoadEvents::Tone::Working);
     if (opened)
         m_line.setSpeed(RomSpeed);
     else
@@ -88,8 +83,8 @@ void SerialLoader::portLost()
         return;
     const QString text = QStringLiteral("Comm Port ") + QString::number(m_port1Or2) + QStringLiteral(" Lost (") +
                          m_line.device() + QStringLiteral(") - Check Cable");
-    m_host.showStatus(text, LoadHost::Colour::Error);
-    m_host.enableLoadButtons();
+    m_events.status(text, LoadEvents::Tone::Failed);
+    m_events.finished();
     Beep::beep();
     emit ended({LoadOutcome::Kind::Failed, text});
 }
@@ -149,7 +144,7 @@ void SerialLoader::stop()
 // Nothing was sent: the status says why.
 void SerialLoader::refuse(const QString &text)
 {
-    m_host.showStatus(text, LoadHost::Colour::Error);
+    m_events.status(text, LoadEvents::Tone::Failed);
     emit ended({LoadOutcome::Kind::Refused, text});
 }
 
@@ -161,8 +156,9 @@ void SerialLoader::fail(const QString &text)
 void SerialLoader::finish(const QString &text, LoadOutcome::Kind kind)
 {
     endRun();
-    m_host.showStatus(text, kind == LoadOutcome::Kind::Completed ? LoadHost::Colour::Success : LoadHost::Colour::Error);
-    m_host.enableLoadButtons();
+    m_events.status(text,
+                    kind == LoadOutcome::Kind::Completed ? LoadEvents::Tone::Completed : LoadEvents::Tone::Failed);
+    m_events.finished();
     Beep::beep();
     emit ended({kind, text});
 }
@@ -173,7 +169,7 @@ void SerialLoader::start(const QString &applicationFile, Request request)
 {
     if (m_running)
         return; // the run in hand goes on, its status stays
-    m_host.showStatus(QString(), LoadHost::Colour::Information);
+    m_events.status(QString(), LoadEvents::Tone::Working);
     m_eraseAll = request == Request::EraseAll;
     m_eraseSectors = request == Request::EraseSectors;
     m_line.close();
@@ -202,8 +198,8 @@ void SerialLoader::start(const QString &applicationFile, Request request)
     m_line.setSpeed(RomSpeed);
     m_loadStep = BootStep;
     setRunning(true);
-    m_host.setProgress(0, 100);
-    m_host.showStatus(QStringLiteral("Loading Boot Loader"), LoadHost::Colour::Information);
+    m_progress.start(100);
+    m_events.status(QStringLiteral("Loading Boot Loader"), LoadEvents::Tone::Working);
     sendBootImage();
 }
 
@@ -296,16 +292,16 @@ void SerialLoader::bootCommand()
 void SerialLoader::step()
 {
     m_step->setEnabled(false);
-    m_host.setStatusColour(LoadHost::Colour::Information);
+    m_events.working();
     switch (m_loadStep) {
     case FlashLoaderStep:
-        m_host.showStatus(QStringLiteral("Loading Flash Loader"), LoadHost::Colour::Information);
+        m_events.status(QStringLiteral("Loading Flash Loader"), LoadEvents::Tone::Working);
         m_file.open(m_flashLoaderLines);
         m_startOfFile->setEnabled(true);
         break;
     case ApplicationStep:
         m_file.open(m_applicationLines);
-        m_host.showStatus(QStringLiteral("Loading Application"), LoadHost::Colour::Information);
+        m_events.status(QStringLiteral("Loading Application"), LoadEvents::Tone::Working);
         m_line.setSpeed(LoaderSpeed);
         m_applicationStart->setEnabled(true);
         break;
@@ -314,7 +310,7 @@ void SerialLoader::step()
         if (m_eraseSectors) {
             eraseSectors();
         } else {
-            m_host.showStatus(QStringLiteral(" Erasing Flash(20 to 40 Seconds)"), LoadHost::Colour::Information);
+            m_events.status(QStringLiteral(" Erasing Flash(20 to 40 Seconds)"), LoadEvents::Tone::Working);
             send(SerialProtocol::EraseAll, Awaiting::Erase, EraseWatchdogMs);
         }
         break;
@@ -324,7 +320,7 @@ void SerialLoader::step()
 
 void SerialLoader::eraseSectors()
 {
-    m_host.showStatus(QStringLiteral(" Erasing Sector(20 to 40 Seconds)"), LoadHost::Colour::Information);
+    m_events.status(QStringLiteral(" Erasing Sector(20 to 40 Seconds)"), LoadEvents::Tone::Working);
     send(SerialProtocol::eraseSectors(m_eraseMask), Awaiting::Erase, EraseWatchdogMs);
 }
 
@@ -346,12 +342,12 @@ void SerialLoader::startOfFile()
         m_firstAddress = image.first;
         m_lastAddress = image.last;
         m_expectedChecksum = static_cast<long>(image.checksum);
-        m_host.setProgress(0, lines + 2);
+        m_progress.start(lines + 2);
     } else {
-        m_host.setProgress(0, lines + 1);
+        m_progress.start(lines + 1);
     }
     m_file.readNext();
-    m_host.stepProgress();
+    m_progress.step();
     m_pacing->setInterval(FirstBlockMs);
     m_pacing->setEnabled(true);
 }
@@ -361,7 +357,7 @@ void SerialLoader::pacing()
 {
     m_pacing->setEnabled(false);
     const ModuleBlockSender::Block block =
-        ModuleBlockSender::next(m_file, SerialProtocol::BlockLimit, [this] { m_host.stepProgress(); });
+        ModuleBlockSender::next(m_file, SerialProtocol::BlockLimit, [this] { m_progress.step(); });
     if (block.invalid) {
         fail(LoadStatus::text(LoadStatus::InvalidLoadFile));
         return;
@@ -401,7 +397,7 @@ void SerialLoader::fileSent()
 void SerialLoader::checksumRequest()
 {
     m_checksum->setEnabled(false);
-    m_host.showStatus(QStringLiteral("Verifying Checksum"), LoadHost::Colour::Information);
+    m_events.status(QStringLiteral("Verifying Checksum"), LoadEvents::Tone::Working);
     send(SerialProtocol::checksumRequest(m_firstAddress, m_lastAddress), Awaiting::Checksum, ReplyWatchdogMs);
 }
 
@@ -412,7 +408,7 @@ void SerialLoader::watchdogExpired()
     m_watchdog->setEnabled(false);
     if (m_retries >= GiveUpAfterRetries) {
         endRun();
-        m_host.showLoadStatus(LoadStatus::NoResponse); // beeps once as it shows the status
+        m_events.loadStatus(LoadStatus::NoResponse); // beeps once as it shows the status
         Beep::beep();
         emit ended({LoadOutcome::Kind::Failed, LoadStatus::text(LoadStatus::NoResponse)});
         return;
@@ -445,9 +441,7 @@ void SerialLoader::received()
     case Reply::EraseError: fail(QStringLiteral("Flash Erase Error!")); break;
     case Reply::ProgrammingError: fail(QStringLiteral("Programming Error!")); break;
     case Reply::ChecksumReport: checksumReported(answer); break;
-    case Reply::DisplayFlash:
-        m_host.showStatus(QStringLiteral("Display Flash Memory"), LoadHost::Colour::Information);
-        break;
+    case Reply::DisplayFlash: m_events.status(QStringLiteral("Display Flash Memory"), LoadEvents::Tone::Working); break;
     case Reply::Other: break;
     }
 }
@@ -460,8 +454,8 @@ void SerialLoader::checksumReported(const SerialProtocol::Bytes &report)
         fail(QStringLiteral("Checksum Error!"));
         return;
     }
-    m_host.completeProgress();
-    m_host.moduleRestarted();
+    m_progress.complete();
+    m_events.moduleRestarted();
     finish(QStringLiteral("Flash Load Complete - Cycle Module Power"), LoadOutcome::Kind::Completed);
 }
 
@@ -471,7 +465,7 @@ void SerialLoader::acknowledged()
     if (awaited == Awaiting::Nothing || awaited == Awaiting::Checksum)
         return; // a "0" out of turn acknowledges nothing
     m_awaiting = Awaiting::Nothing;
-    m_host.setStatusColour(LoadHost::Colour::Information);
+    m_events.working();
     m_watchdog->setEnabled(false);
     switch (awaited) {
     case Awaiting::BootImage:
@@ -489,7 +483,7 @@ void SerialLoader::acknowledged()
     case Awaiting::Erase: {
         const QString text =
             m_eraseAll ? QStringLiteral("Flash Erase Complete") : QStringLiteral("Sector Erase Complete");
-        m_host.completeProgress();
+        m_progress.complete();
         m_eraseAll = m_eraseSectors = false;
         finish(text, LoadOutcome::Kind::Completed);
         break;

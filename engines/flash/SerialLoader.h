@@ -1,6 +1,7 @@
 #pragma once
 
-#include "engines/flash/DownloadEngine.h"
+#include "engines/flash/LoadEvents.h"
+#include "engines/flash/LoadOutcome.h"
 #include "engines/flash/SRecord.h"
 #include "engines/flash/SerialProtocol.h"
 
@@ -26,10 +27,8 @@ public:
     inline static const QString BootLoaderFile = QStringLiteral("BootLdr.dwn");
     inline static const QString FlashLoaderFile = QStringLiteral("FlshLdr.dwn");
 
-    // stepTimer and nextBlockTimer are the face's (the window's form has them); deviceOf names the
-    // serial device of COM port 1 or 2.
-    SerialLoader(SerialLine &line, LoadHost &host, FormTimer *stepTimer, FormTimer *nextBlockTimer,
-                 std::function<QString(int)> deviceOf, QObject *parent);
+    // deviceOf names the serial device of COM port 1 or 2.
+    SerialLoader(SerialLine &line, LoadEvents &events, std::function<QString(int)> deviceOf, QObject *parent);
 
     // Option "1" or "2": opens that port; false (with the message shown) when it cannot.
     bool choosePort(int port);
@@ -102,7 +101,8 @@ private:
     void checksumReported(const SerialProtocol::Bytes &report);
 
     SerialLine &m_line;
-    LoadHost &m_host;
+    LoadEvents &m_events;
+    LoadProgress m_progress{m_events};
     FormTimer *m_step, *m_nextBlock;
     FormTimer *m_bootCommand, *m_applicationStart, *m_checksum, *m_startOfFile, *m_pacing, *m_watchdog;
     std::function<QString(int)> m_deviceOf;

@@ -2,6 +2,7 @@
 
 #include "core/FormTimer.h"
 #include "core/TimeSource.h"
+#include "driver/DriverResult.h"
 #include "driver/ModuleConnection.h"
 
 #include <QDateTime>
@@ -10,7 +11,6 @@
 #include <utility>
 
 namespace {
-constexpr std::int32_t LinkNothingYet = 3;
 constexpr std::uint8_t CaptureOn = 1;
 constexpr std::uint8_t CaptureOff = 0;
 constexpr std::uint8_t CaptureChannel = 5;
@@ -152,7 +152,7 @@ void CaptureCycle::takeRecord(const ModuleRecord &record)
     std::int32_t r = record.result;
     // A record's time is when the module answered, however long it waited for its batch.
     const double t = secondsSinceStart(record.answeredMs);
-    if (r == LinkNothingYet)
+    if (r == DriverResult::NothingYet)
         r = DriverResult::NoResponse;
     if (r == DriverResult::NoResponse)
         return;

@@ -285,6 +285,4 @@ DomeControlForm::DomeControlForm(QWidget *w, QObject *timerOwner)
 
     Timer3 = timer(timerOwner, "Timer3", 1000, true);
     Timer4 = timer(timerOwner, "Timer4", 3000, true);
-    Timer5 = timer(timerOwner, "Timer5", 500, true);
-    Timer6 = timer(timerOwner, "Timer6", 25, false);
 }

@@ -83,5 +83,5 @@ struct DomeControlForm {
     QPushButton *Command55, *Command17, *Command3;
 
     // Ping (1), greeting (3), status (4), reset (5) and receive poll (6).
-    FormTimer *Timer3, *Timer4, *Timer5, *Timer6;
+    FormTimer *Timer3, *Timer4;
 };

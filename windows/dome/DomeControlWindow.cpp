@@ -42,8 +42,8 @@ DomeControlWindow::DomeControlWindow(ModuleDriver &driver, QWidget *parent)
       m_status(new StatusLine(
           form.Text2, form.Timer4, [this] { return m_state.DomeAddress; }, this)),
       m_motion({m_driver, m_state, *this, this}), m_targets({m_driver, m_state, *this, this}),
-      m_functions({m_driver, m_state, *this, this}, form.Timer5), m_statusKeys({m_driver, m_state, *this, this}),
-      m_raw({m_driver, m_state, *this, this}), m_poll(new ReceivePoll(m_driver, form.Timer6, this)),
+      m_functions({m_driver, m_state, *this, this}), m_statusKeys({m_driver, m_state, *this, this}),
+      m_raw({m_driver, m_state, *this, this}), m_poll(new ReceivePoll(m_driver, this)),
       m_ping(new PingTest({m_driver, m_state, *this, this}, *m_poll, this)),
       m_panel(new EngineeringPanel(
           form, {m_driver, m_state, *this, this}, [this](const DomeMessages::Bytes &bytes) { showMessageBytes(bytes); },
@@ -202,7 +202,7 @@ void DomeControlWindow::loadWindow()
     m_panel->reset();
     for (QFrame *alarm : {f.Shape11, f.Shape12, f.Shape13, f.Shape14, f.Shape1, f.Shape4, f.Shape2, f.Shape5})
         paintIndicator(alarm, true);
-    f.Timer5->setEnabled(false);
+    m_functions.cancelReset();
     m_poll->start();
     setWindowSize(DomeControlForm::CompactWidth, DomeControlForm::CompactHeight);
     f.Command16->hide();
@@ -259,8 +259,10 @@ void DomeControlWindow::reconnect()
 
 void DomeControlWindow::unloadWindow()
 {
-    for (FormTimer *timer : {form.Timer3, form.Timer4, form.Timer5, form.Timer6})
+    for (FormTimer *timer : {form.Timer3, form.Timer4})
         timer->setEnabled(false);
+    m_functions.cancelReset();
+    m_poll->stop();
     m_ping->stop();
     stopWhatMoves();
     // In turn after a read of the poll that may still wait; the window need not wait for it.
@@ -414,7 +416,7 @@ void DomeControlWindow::runJoystick(const Joystick::Step &step)
         Twips::place(form.Shape7, step.knob->left, step.knob->top, 160, 160);
 }
 
-// ---- what the keys report ------------------------------------------------------------------
+// ---- what the keys tell ------------------------------------------------------------------
 
 void DomeControlWindow::displayMessage(const QString &text)
 {
@@ -426,23 +428,21 @@ void DomeControlWindow::displayError(std::int32_t code)
     displayMessage(DomeTexts::error(code, answeringAddress().value_or(m_state.DomeAddress)));
 }
 
-void DomeControlWindow::selectFocusManual()
+// The engineering panel's options show who drives the lens.
+void DomeControlWindow::lensControlChanged(LensControl control)
 {
-    form.Option12->setChecked(true);
+    switch (control) {
+    case LensControl::FocusManual: form.Option12->setChecked(true); break;
+    case LensControl::IrisManual: form.Option13->setChecked(true); break;
+    case LensControl::Automatic:
+        form.Option10->setChecked(true);
+        form.Option11->setChecked(true);
+        break;
+    }
 }
 
-void DomeControlWindow::selectIrisManual()
-{
-    form.Option13->setChecked(true);
-}
-
-void DomeControlWindow::selectAutoFocusAndIris()
-{
-    form.Option10->setChecked(true);
-    form.Option11->setChecked(true);
-}
-
-void DomeControlWindow::showMenuKeys(bool menuOpen)
+// The keypad gives way to the menu arrows and "Toggle" while the dome's menu is open.
+void DomeControlWindow::menuChanged(bool menuOpen)
 {
     for (QPushButton *key : form.Command15)
         key->setVisible(!menuOpen);

@@ -25,7 +25,7 @@ class StatusLine;
 
 // The dome control window: drives one dome at a time like a CCTV keyboard.
 // This class wires the form's keys to the dome's state and its key groups.
-class DomeControlWindow final : public ToolWindow, private DomeReport {
+class DomeControlWindow final : public ToolWindow, private DomeEvents {
     Q_OBJECT
 public:
     explicit DomeControlWindow(ModuleDriver &driver, QWidget *parent = nullptr);
@@ -61,13 +61,13 @@ private:
     bool padEvent(QEvent *event);
     void runJoystick(const Joystick::Step &step);
 
-    // DomeReport.
-    void displayMessage(const QString &text) override;
-    void displayError(std::int32_t code) override;
-    void selectFocusManual() override;
-    void selectIrisManual() override;
-    void selectAutoFocusAndIris() override;
-    void showMenuKeys(bool menuOpen) override;
+    // What the keys tell.
+    void said(const QString &text) override { displayMessage(text); }
+    void callFailed(std::int32_t code) override { displayError(code); }
+    void lensControlChanged(LensControl control) override;
+    void menuChanged(bool menuOpen) override;
+    void displayMessage(const QString &text);
+    void displayError(std::int32_t code);
 
     ModuleDriver &m_driver;
     QScrollArea *m_scroll;

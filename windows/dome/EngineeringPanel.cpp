@@ -141,7 +141,7 @@ void EngineeringPanel::set()
     const auto request =
         Ncpc::set(m_link.state.DomeAddress, choices(), f.Text3->text(), f.Text4->text(), f.Text5->text());
     if (!request) {
-        m_link.report.displayMessage(QStringLiteral("NCPC Value Out of Range"));
+        m_link.events.said(QStringLiteral("NCPC Value Out of Range"));
         return;
     }
     f.Text6->setText(request->shownValue);

@@ -9,16 +9,26 @@
 
 namespace {
 // The status line's background for information, errors and success.
-QColor colourOf(LoadHost::Colour colour)
+QColor background(FlashStatusDisplay::Colour colour)
 {
     switch (colour) {
-    case LoadHost::Colour::Information: return QColor(0xC0, 0xFF, 0xFF);
-    case LoadHost::Colour::Error: return QColor(0xFF, 0xC0, 0xC0);
-    case LoadHost::Colour::Success: break;
+    case FlashStatusDisplay::Colour::Information: return QColor(0xC0, 0xFF, 0xFF);
+    case FlashStatusDisplay::Colour::Error: return QColor(0xFF, 0xC0, 0xC0);
+    case FlashStatusDisplay::Colour::Success: break;
     }
     return QColor(0xC0, 0xFF, 0xC0);
 }
 } // namespace
+
+FlashStatusDisplay::Colour FlashStatusDisplay::colourOf(LoadEvents::Tone tone)
+{
+    switch (tone) {
+    case LoadEvents::Tone::Working: return Colour::Information;
+    case LoadEvents::Tone::Failed: return Colour::Error;
+    case LoadEvents::Tone::Completed: break;
+    }
+    return Colour::Success;
+}
 
 void FlashStatusDisplay::show(const QString &text, Colour colour)
 {
@@ -29,7 +39,7 @@ void FlashStatusDisplay::show(const QString &text, Colour colour)
 void FlashStatusDisplay::setColour(Colour colour)
 {
     QPalette palette = m_line->palette();
-    palette.setColor(QPalette::Base, colourOf(colour));
+    palette.setColor(QPalette::Base, background(colour));
     m_line->setPalette(palette);
 }
 

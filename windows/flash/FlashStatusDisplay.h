@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engines/flash/DownloadEngine.h"
+#include "engines/flash/LoadEvents.h"
 
 class QLineEdit;
 class QProgressBar;
@@ -10,7 +10,10 @@ class QString;
 // on the background of what kind of news it is, and how far the work has come.
 class FlashStatusDisplay {
 public:
-    using Colour = LoadHost::Colour;
+    // The line's background: information, an error, a success.
+    enum class Colour { Information, Error, Success };
+    // What a load's status text says decides its background.
+    static Colour colourOf(LoadEvents::Tone tone);
 
     FlashStatusDisplay(QLineEdit *line, QProgressBar *bar) : m_line(line), m_bar(bar) {}
 

@@ -35,9 +35,8 @@ QPlainTextEdit *multiLine(QWidget *parent, const QString &name, int left, int to
 }
 
 // The window's own timers with their designed intervals in ms; the scan and the
-// download engine own the others.
-constexpr std::pair<int, int> WindowTimers[] = {{1, 1000}, {6, 500},   {10, 1000}, {15, 1000},
-                                                {16, 100}, {21, 1000}, {22, 3000}};
+// loaders own the others.
+constexpr std::pair<int, int> WindowTimers[] = {{10, 1000}, {15, 1000}, {16, 100}, {21, 1000}, {22, 3000}};
 
 } // namespace
 

@@ -68,7 +68,7 @@ struct FlashUtilityForm {
     QFrame *Shape1, *Shape3;
     QSerialPort *MSComm1;
 
-    // The window's own timers by number (Timer1, Timer6, Timer10, Timer15, Timer16, Timer21,
-    // Timer22); the others belong to the scan and the download engine and are null here.
+    // The window's own timers by number (Timer10, Timer15, Timer16, Timer21, Timer22); the
+    // others belong to the scan and the loaders and are null here.
     QVector<FormTimer *> Timer;
 };

@@ -47,8 +47,7 @@ FlashUtilityWindow::FlashUtilityWindow(ModuleDriver &driver, FlashLoaderOptions 
       m_sequence(new DeviceLoadSequence(*m_engine, *this, DeviceLoadSequence::AfterFailure::Stop,
                                         DeviceLoadSequence::RefusedDomes::NotLoaded, this)),
       m_serial(new SerialLoader(
-          *new SerialPortLine(form.MSComm1, this), *this, form.Timer[1], form.Timer[6],
-          [this](int port) { return m_options.deviceOf(port); }, this)),
+          *new SerialPortLine(form.MSComm1, this), *this, [this](int port) { return m_options.deviceOf(port); }, this)),
       m_status(form.Text1, form.ProgressBar1), m_link(new ModuleLinkControl(driver, form, m_status, *m_engine, this)),
       m_commPort(new CommPortControls(
           form, *m_serial, [this] { return m_loadFileName; }, this)),
@@ -57,13 +56,13 @@ FlashUtilityWindow::FlashUtilityWindow(ModuleDriver &driver, FlashLoaderOptions 
     setObjectName(QStringLiteral("FlashUtility"));
     Twips::resizeWindow(this, FlashUtilityForm::Width, FlashUtilityForm::DeviceModeHeight);
     wireEngines();
+    wireLoadSettings();
     wireControls();
     loadWindow();
 }
 
 void FlashUtilityWindow::wireEngines()
 {
-    m_scan->setDebugSource([this] { return debugOn(); });
     connect(m_scan, &NetworkScan::started, m_engine, &DownloadEngine::stopReplyWait);
     connect(m_sequence, &DeviceLoadSequence::silentPassedOver, this,
             [this](int index) { form.List1->item(index)->setSelected(false); });
@@ -76,7 +75,7 @@ void FlashUtilityWindow::wireEngines()
             m_engine->finishUpload();
         refreshLoadButtons();
     });
-    connect(m_scan, &NetworkScan::dump, this, [this](const std::vector<std::uint8_t> &bytes) { dumpHex(bytes); });
+    connect(m_scan, &NetworkScan::dump, this, [this](const std::vector<std::uint8_t> &bytes) { debugBytes(bytes); });
     connect(m_scan, &NetworkScan::debugCleared, form.Text8, &QPlainTextEdit::clear);
     connect(m_scan, &NetworkScan::debugNote, this, &FlashUtilityWindow::appendDebugText);
     connect(m_scanControls, &ScanControls::scanEnded, this, [this] {
@@ -286,6 +285,7 @@ void FlashUtilityWindow::toggleDirectFileMode()
     if (workInHand())
         return;
     m_directFileMode = !m_directFileMode;
+    m_engine->settings().directFile = m_directFileMode;
     form.Option1->setChecked(true);
     optionClicked(1);
 }
@@ -451,7 +451,7 @@ FirmwareSource::Answer FlashUtilityWindow::fileFor(const DeviceSelection::Choice
     // again, so that button must be usable, also when a later device of a load asks.
     m_engine->clearLoadBusy();
     m_engine->setTransferActive(false);
-    enableLoadButtons();
+    refreshLoadButtons();
     return {Kind::Ask, {}, device.knownType};
 }
 
@@ -472,7 +472,7 @@ void FlashUtilityWindow::deviceEnded(int index, const DeviceResult &result)
         else
             showStatus(result.outcome.text, Colour::Error);
         m_engine->clearLoadBusy();
-        enableLoadButtons();
+        refreshLoadButtons();
         Beep::beep();
         break;
     default: break; // the engine's status line says why
@@ -543,7 +543,27 @@ void FlashUtilityWindow::deviceAddressChanged(const QString &text)
         m_deviceAddress = value;
 }
 
-// ---- what the download engine asks of the window ------------------------------------------
+// ---- what the loads are told -------------------------------------------------------------
+
+// Each control a load reads tells it of each change, whoever made it.
+void FlashUtilityWindow::wireLoadSettings()
+{
+    LoadSettings &settings = m_engine->settings();
+    const auto imageTypeChanged = [this, &settings] { settings.imageType = imageType(); };
+    connect(form.Option1, &QRadioButton::toggled, this, [this, &settings] { settings.devices = deviceMode(); });
+    for (QRadioButton *option : {form.Option3, form.Option4, form.Option5})
+        connect(option, &QRadioButton::toggled, this, imageTypeChanged);
+    connect(form.Check4, &QCheckBox::toggled, this, [&settings](bool ticked) { settings.paused = ticked; });
+    connect(form.Check2, &QCheckBox::toggled, this, [this, &settings](bool ticked) {
+        settings.debug = ticked;
+        m_scan->setDebug(ticked);
+    });
+    settings.devices = deviceMode();
+    imageTypeChanged();
+    settings.paused = form.Check4->isChecked();
+    settings.debug = form.Check2->isChecked();
+    m_scan->setDebug(settings.debug);
+}
 
 bool FlashUtilityWindow::deviceMode() const
 {
@@ -555,16 +575,6 @@ DownloadMessages::ImageType FlashUtilityWindow::imageType() const
     if (form.Option3->isChecked())
         return DownloadMessages::ImageType::Application;
     return form.Option4->isChecked() ? DownloadMessages::ImageType::Boot : DownloadMessages::ImageType::Fpga;
-}
-
-bool FlashUtilityWindow::pauseTicked() const
-{
-    return form.Check4->isChecked();
-}
-
-void FlashUtilityWindow::enableLoadButtons()
-{
-    refreshLoadButtons();
 }
 
 void FlashUtilityWindow::moduleRestarted()

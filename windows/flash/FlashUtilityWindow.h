@@ -22,7 +22,7 @@ class SerialLoader;
 // The flash loader window: loads firmware into bus devices and into the module.
 // This class wires the form's controls to the load steps and switches the modes; the
 // status line, the module link, the scan, Comm Port mode and the debug box are parts it owns.
-class FlashUtilityWindow final : public ToolWindow, private LoadHost, private FirmwareSource {
+class FlashUtilityWindow final : public ToolWindow, private LoadEvents, private FirmwareSource {
     Q_OBJECT
 public:
     explicit FlashUtilityWindow(ModuleDriver &driver, FlashLoaderOptions options = {}, QWidget *parent = nullptr);
@@ -31,7 +31,7 @@ public:
 
     // Window state, named as the load steps name it.
     bool moduleConnected() const { return m_link->connected(); }
-    bool directFileMode() const override { return m_directFileMode; }
+    bool directFileMode() const { return m_directFileMode; }
     int deviceAddress() const { return m_deviceAddress; }
     bool scanRunning() const { return m_scanControls->running(); }
     bool loadBusy() const { return m_engine->loadBusy(); }
@@ -68,21 +68,21 @@ private:
     void showEngineeringControls();
     void writeTable(int table);
 
-    // What the download engine asks of the window.
-    bool deviceMode() const override;
-    bool debugOn() const override { return m_debug.on(); }
-    DownloadMessages::ImageType imageType() const override;
-    bool pauseTicked() const override;
-    void dumpHex(std::span<const std::uint8_t> bytes) override { m_debug.dump(bytes); }
-    void appendDebug(const QString &text) override { appendDebugText(text); }
-    void showStatus(const QString &text, Colour colour) override { m_status.show(text, colour); }
-    void setStatusColour(Colour colour) override { m_status.setColour(colour); }
-    void showLoadStatus(int code) override;
-    void setProgress(int value, int maximum) override { m_status.setProgress(value, maximum); }
-    void stepProgress() override { m_status.stepProgress(); }
-    void completeProgress() override { m_status.completeProgress(); }
-    void enableLoadButtons() override;
+    // What the loads tell the window, and what it tells them.
+    void status(const QString &text, Tone tone) override { showStatus(text, FlashStatusDisplay::colourOf(tone)); }
+    void working() override { m_status.setColour(Colour::Information); }
+    void progress(int done, int total) override { m_status.setProgress(done, total); }
+    void loadStatus(int code) override { showLoadStatus(code); }
+    void debugBytes(std::span<const std::uint8_t> bytes) override { m_debug.dump(bytes); }
+    void debugText(const QString &text) override { appendDebugText(text); }
     void moduleRestarted() override;
+    void finished() override { refreshLoadButtons(); }
+    void showLoadStatus(int code);
+    void wireLoadSettings();
+    bool deviceMode() const;
+    DownloadMessages::ImageType imageType() const;
+    using Colour = FlashStatusDisplay::Colour;
+    void showStatus(const QString &text, Colour colour) { m_status.show(text, colour); }
 
     // What the load sequence asks of the window.
     Answer fileFor(const DeviceSelection::Choice &device) override;

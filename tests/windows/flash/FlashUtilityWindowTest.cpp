@@ -53,7 +53,7 @@ TEST(FlashUtility, OpensInUsbModeWithEveryNamedControl)
     // The form's own timers go by their numbers, the scan's and the download engine's by
     // what they do.
     const std::pair<QString, int> intervals[] = {
-        {"Timer1", 1000},        {"Timer6", 500},          {"Timer10", 1000},   {"Timer16", 100},
+        {"serialStep", 1000},    {"nextBlock", 500},       {"Timer10", 1000},   {"Timer16", 100},
         {"Timer21", 1000},       {"Timer22", 3000},        {"pacing", 50},      {"moduleExit", 500},
         {"replyWatchdog", 3000}, {"startOfFile", 500},     {"startStep", 100},  {"moduleChecksum", 100},
         {"replyPoll", 25},       {"programRequest", 3000}, {"setAddress", 50},  {"commit", 100},

@@ -44,7 +44,7 @@ bool runUntil(TimeSource::ManualTimeScope &time, const std::function<bool()> &do
 
 // The serial run on its own: the loader on COM port 1, the emulated board on a
 // pseudo-terminal behind it, and a face that keeps the last status, on the manual clock.
-struct SerialRun final : LoadHost {
+struct SerialRun final : LoadEvents {
     explicit SerialRun(const emu::BoardModel::Faults &faults = {})
     {
         board->model().setFaults(faults);
@@ -54,13 +54,12 @@ struct SerialRun final : LoadHost {
         QObject::connect(&loader, &SerialLoader::ended, [this](const LoadOutcome &o) { outcome = o; });
         loader.choosePort(1);
     }
-    bool deviceMode() const override { return false; }
-    void showStatus(const QString &text, Colour c) override
+    void status(const QString &text, Tone t) override
     {
-        status = text;
-        colour = c;
+        said = text;
+        tone = t;
     }
-    void showLoadStatus(int code) override { showStatus(LoadStatus::text(code), Colour::Error); }
+    void loadStatus(int code) override { status(LoadStatus::text(code), Tone::Failed); }
 
     // Starts the request and runs until it has ended; false when it never does.
     bool run(SerialLoader::Request request = SerialLoader::Request::Application)
@@ -88,14 +87,9 @@ struct SerialRun final : LoadHost {
     QObject owner;
     QSerialPort port;
     SerialPortLine line{&port, &owner};
-    SerialLoader loader{line,
-                        *this,
-                        new FormTimer(QStringLiteral("serialStep"), SerialLoader::StepMs, &owner),
-                        new FormTimer(QStringLiteral("nextBlock"), SerialLoader::NextBlockMs, &owner),
-                        [this](int) { return board->slaveName(); },
-                        &owner};
-    QString status;
-    Colour colour = Colour::Information;
+    SerialLoader loader{line, *this, [this](int) { return board->slaveName(); }, &owner};
+    QString said;
+    Tone tone = Tone::Working;
     std::optional<LoadOutcome> outcome;
 };
 
@@ -224,8 +218,8 @@ TEST(SerialLoad, TheBoardHoldsWhatTheFilesGive)
             GTEST_SKIP() << "no pseudo-terminal on this machine";
         r.write(k.file, k.edit(r.read(k.file)));
         ASSERT_TRUE(r.run());
-        EXPECT_EQ(r.status, LoadComplete);
-        EXPECT_EQ(r.colour, LoadHost::Colour::Success);
+        EXPECT_EQ(r.said, LoadComplete);
+        EXPECT_EQ(r.tone, LoadEvents::Tone::Completed);
         EXPECT_TRUE(r.outcome->completed());
         const auto boot =
             SerialProtocol::bootImage(*RecordFile::readLines(r.folder.path(QStringLiteral("BootLdr.dwn"))));
@@ -267,7 +261,7 @@ TEST(SerialLoad, TheChecksumCoversTheImageTheBoardHolds)
         }
         r.write("Board-0100.hex", file + "S804000000FB\r\n");
         ASSERT_TRUE(r.run());
-        EXPECT_EQ(r.status, LoadComplete);
+        EXPECT_EQ(r.said, LoadComplete);
         EXPECT_EQ(r.board->model().flash().written(), image);
         const std::uint32_t first = image.begin()->first, last = image.rbegin()->first;
         EXPECT_EQ(r.board->model().commands().back(), SerialProtocol::checksumRequest(first, last));
@@ -303,15 +297,15 @@ TEST(SerialLoad, BoardFaultsEndInTheirMessages)
             GTEST_SKIP() << "no pseudo-terminal on this machine";
         r.loader.start(QStringLiteral("./Board-0100.hex"), k.request);
         ASSERT_TRUE(runUntil(r.time, [&] {
-            if (r.status == QStringLiteral("Verifying Checksum"))
+            if (r.said == QStringLiteral("Verifying Checksum"))
                 QTest::qWait(5); // a report's second piece comes a little later
             return r.outcome.has_value();
-        })) << r.status.toStdString();
-        EXPECT_EQ(r.status, k.message);
+        })) << r.said.toStdString();
+        EXPECT_EQ(r.said, k.message);
         EXPECT_EQ(r.outcome->completed(), k.message == LoadComplete);
         r.time.clock().advance(60000);
         QCoreApplication::processEvents();
-        EXPECT_EQ(r.status, k.message) << "nothing more happens";
+        EXPECT_EQ(r.said, k.message) << "nothing more happens";
         EXPECT_FALSE(r.loader.running());
     }
 }
@@ -551,8 +545,8 @@ TEST(SerialLoad, FilesThatAreNotSoundAreRefusedBeforeAnyByteGoesOut)
         r.loader.start(QString::fromLatin1(k.application), k.request);
         runUntil(
             r.time, [] { return false; }, 10000);
-        EXPECT_EQ(r.status, k.message);
-        EXPECT_EQ(r.colour, LoadHost::Colour::Error);
+        EXPECT_EQ(r.said, k.message);
+        EXPECT_EQ(r.tone, LoadEvents::Tone::Failed);
         ASSERT_TRUE(r.outcome);
         EXPECT_EQ(r.outcome->kind, LoadOutcome::Kind::Refused);
         EXPECT_TRUE(r.board->model().bootImage().empty()) << "nothing reached the board";
@@ -580,7 +574,7 @@ TEST(SerialFaults, EveryStepOfALoadAndAnEraseEndsInItsOwnMessage)
             if (!clean.board->isOpen())
                 GTEST_SKIP() << "no pseudo-terminal on this machine";
             ASSERT_TRUE(clean.run(request));
-            ASSERT_EQ(clean.status, complete);
+            ASSERT_EQ(clean.said, complete);
             steps = clean.board->model().commands();
         }
         ASSERT_EQ(steps.size(), erase ? 7u : 12u) << "d, two loader frames and their g, h, then d 04 or d 02, "
@@ -628,7 +622,7 @@ TEST(SerialFaults, EveryStepOfALoadAndAnEraseEndsInItsOwnMessage)
                     expected = QStringLiteral("Comm Port 1 Lost (") + device + QStringLiteral(") - Check Cable");
                 else if ((fault == Fault::Silent || fault == Fault::Wrong) && answerAwaited)
                     expected = QStringLiteral("No Response From Device");
-                EXPECT_EQ(r.status, expected);
+                EXPECT_EQ(r.said, expected);
                 EXPECT_EQ(r.outcome->completed(), expected == complete);
                 if (expected != complete) {
                     EXPECT_LE(r.time.clock().nowMs() - faultAt, 3 * watchdogMs + 50)
@@ -637,7 +631,7 @@ TEST(SerialFaults, EveryStepOfALoadAndAnEraseEndsInItsOwnMessage)
                 if (expected == QStringLiteral("No Response From Device")) {
                     EXPECT_EQ(Beep::count() - beepsAtFault, 1) << "the give-up beeps";
                 }
-                if (!erase && r.status == LoadComplete) {
+                if (!erase && r.said == LoadComplete) {
                     EXPECT_EQ(r.differences(r.board->model().flash(), "Board-0100.hex"), 0u);
                 }
                 EXPECT_FALSE(r.anyTimerRunning());
@@ -654,7 +648,7 @@ TEST(SerialFaults, EveryStepOfALoadAndAnEraseEndsInItsOwnMessage)
 
                 r.board = std::make_unique<PtyBoard>();
                 ASSERT_TRUE(r.run(request));
-                EXPECT_EQ(r.status, complete);
+                EXPECT_EQ(r.said, complete);
                 if (!erase) {
                     EXPECT_EQ(r.differences(r.board->model().flash(), "Board-0100.hex"), 0u);
                 }

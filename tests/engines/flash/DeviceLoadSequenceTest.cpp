@@ -2,7 +2,7 @@
 // emulated bus and the manual clock, a face that only says which file each device gets.
 #include "engines/flash/DeviceLoadSequence.h"
 #include "EmulatedBus.h"
-#include "FlashLoaderFixture.h"
+#include "FlashImages.h"
 #include "WorkingFolder.h"
 #include "driver/ModuleConnection.h"
 #include "engines/flash/DownloadEngine.h"
@@ -21,19 +21,20 @@
 namespace {
 
 // A face that shows nothing and answers every question for a file from its table.
-class QuietFace final : public LoadHost, public FirmwareSource {
+class QuietFace final : public LoadEvents, public FirmwareSource {
 public:
     std::map<int, QString> files; // by address; a device not named is refused
     QStringList statuses;
     QStringList debug;
     std::vector<int> progressMaxima;
-    bool toDevices = true;
 
-    bool deviceMode() const override { return toDevices; }
-    bool debugOn() const override { return true; }
-    void appendDebug(const QString &text) override { debug << text; }
-    void setProgress(int, int maximum) override { progressMaxima.push_back(maximum); }
-    void showStatus(const QString &text, Colour) override { statuses << text; }
+    void debugText(const QString &text) override { debug << text; }
+    void progress(int done, int total) override
+    {
+        if (done == 0)
+            progressMaxima.push_back(total);
+    }
+    void status(const QString &text, Tone) override { statuses << text; }
 
     Answer fileFor(const DeviceSelection::Choice &device) override
     {
@@ -50,6 +51,7 @@ struct Load {
         : bus(scenarioFrom(scenario)), engine(bus.driver, face, nullptr),
           sequence(engine, face, afterFailure, DeviceLoadSequence::RefusedDomes::NotLoaded, nullptr)
     {
+        engine.settings().debug = true;
         const QDir demo(QStringLiteral(QUILL_DEMO_DIR));
         for (const QString &name : demo.entryList({QStringLiteral("*.hex")}, QDir::Files))
             QFile::copy(demo.filePath(name), folder.path(name));
@@ -273,7 +275,7 @@ TEST(DownloadEngine, FilesWithoutDataAreRefusedBeforeAnythingIsSent)
         Load load("device 3 type 4008\n", DeviceLoadSequence::AfterFailure::Stop);
         const QString file = QStringLiteral("./F4008-0001.hex");
         load.folder.write(file, content);
-        load.face.toDevices = way != Way::Module;
+        load.engine.settings().devices = way != Way::Module;
         QString said = way == Way::Device ? load.engine.loadDevice(3, file, QStringLiteral("4008"), true)
                                           : load.engine.loadWholeFile(file, 3, true);
         ASSERT_TRUE(load.settle());

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "terminal/CommandSignals.h"
+
+#include <QEventLoop>
+#include <QObject>
+
+// The one way a terminal command waits for a job (a scan, a load, a serial run): start
+// it, then run the event loop until the job says it has ended. The user's interrupt
+// (SIGINT, SIGTERM, SIGHUP, or the output closed) is the job's cancel, which ends it as a
+// failure ends it, and the wait goes on until it has; a second interrupt stops waiting.
+// A start that returns false started nothing to wait for.
+template <typename Job, typename Signal, typename Start, typename Cancel>
+void runJob(const Job *job, Signal ended, Start start, Cancel cancel)
+{
+    QEventLoop loop;
+    bool done = false;
+    bool cancelled = false;
+    QObject::connect(job, ended, &loop, [&] {
+        done = true;
+        loop.quit();
+    });
+    const auto interrupt = [&] {
+        if (done)
+            return;
+        if (cancelled) {
+            loop.quit();
+            return;
+        }
+        cancelled = true;
+        cancel();
+    };
+    if (InterruptCatcher *catcher = InterruptCatcher::current())
+        QObject::connect(catcher, &InterruptCatcher::interruptedNow, &loop, interrupt);
+    if (!start())
+        return;
+    if (InterruptCatcher::interrupted())
+        interrupt();
+    if (!done)
+        loop.exec();
+}
