@@ -45,8 +45,7 @@ void CaptureCyclePerRecord(benchmark::State &state)
     emulator.OpenUSBDriver();
     std::uint8_t result = 0;
     emulator.QwilAnalyzer(1, 5, &result);
-    cycle.beginRun(QStringLiteral("0A"), QString());
-    cycle.captureTimer()->setEnabled(true);
+    cycle.startRun(QStringLiteral("0A"), QString());
     const emu::Bytes message(PanRecord.begin() + 3, PanRecord.end() - 1);
     for (auto _ : state) {
         state.PauseTiming();

@@ -97,8 +97,8 @@ int window(ModuleDriver &driver, int seconds)
         monitor->Command9->click();
         share.report();
         const CaptureCycle &cycle = monitor->cycle();
-        std::fprintf(stderr, "records delivered %lld = rows kept %lld + rows filtered %lld\n", cycle.recordsCaptured,
-                     rows, cycle.rowsFiltered);
+        std::fprintf(stderr, "records delivered %lld = rows kept %lld + rows filtered %lld\n", cycle.recordsCaptured(),
+                     rows, cycle.rowsFiltered());
         QApplication::quit();
     });
     return QApplication::exec();

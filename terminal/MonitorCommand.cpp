@@ -42,7 +42,7 @@ class MonitorRun {
 public:
     MonitorRun(ModuleDriver &driver, const MonitorOptions &options) : m_options(options), m_cycle(driver, &m_owner)
     {
-        m_cycle.absoluteTime = [this] { return m_options.absoluteTime; };
+        m_cycle.setAbsoluteTime(m_options.absoluteTime);
         // Rows that cannot be written end the command; the writer has said why.
         QObject::connect(&m_cycle, &CaptureCycle::line, [this](const QString &row) {
             if (m_outputFailed)
@@ -91,11 +91,10 @@ private:
     // A log plays back without the module, a line a tick as in the window.
     void startPlayback()
     {
-        if (!m_cycle.playback.open(m_options.playPath))
+        m_cycle.setPlayback(true);
+        if (!m_cycle.openPlayback(m_options.playPath))
             return fail(ExitStatus::Failed, QStringLiteral("Cannot open ") + m_options.playPath + QStringLiteral(": ") +
-                                                m_cycle.playback.errorString());
-        m_cycle.analyzing = true;
-        m_cycle.setPlaybackTick(true);
+                                                m_cycle.playbackError());
         begin();
     }
 
@@ -119,10 +118,9 @@ private:
             [this] {
                 if (m_ending)
                     return; // interrupted while the module was read empty
-                if (!m_options.logPath.isEmpty() && !m_cycle.log.create(m_options.logPath))
+                if (!m_options.logPath.isEmpty() && !m_cycle.openLog(m_options.logPath))
                     return fail(ExitStatus::Failed, QStringLiteral("Cannot create ") + m_options.logPath +
-                                                        QStringLiteral(": ") + m_cycle.log.errorString());
-                m_cycle.drainTimer()->setEnabled(false);
+                                                        QStringLiteral(": ") + m_cycle.logError());
                 begin();
             });
     }
@@ -130,8 +128,7 @@ private:
     void begin()
     {
         m_began = true;
-        m_cycle.beginRun(m_options.addresses, m_options.commands);
-        m_cycle.startCapture();
+        m_cycle.startRun(m_options.addresses, m_options.commands);
         if (m_options.seconds > 0)
             m_timeUp.start(static_cast<int>(std::min(m_options.seconds * 1000, 2e9)));
     }

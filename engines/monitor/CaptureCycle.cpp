@@ -62,15 +62,61 @@ ModuleConnection::Released CaptureCycle::end(bool releaseTheModule)
 {
     stopCapture();
     m_drain->setEnabled(false);
+    m_resting = false;
     const ModuleConnection::Released released = releaseTheModule ? releaseModule() : ModuleConnection::Released{};
-    log.close();
-    playback.close();
+    m_log.close();
+    m_playbackFile.close();
     return released;
 }
 
-void CaptureCycle::startCapture()
+bool CaptureCycle::running() const
 {
-    m_capture->setEnabled(true);
+    return m_capture->isEnabled();
+}
+
+bool CaptureCycle::draining() const
+{
+    return m_drain->isEnabled();
+}
+
+void CaptureCycle::switchDrain()
+{
+    m_drain->setEnabled(m_resting && !(running() && !m_playback));
+}
+
+void CaptureCycle::rest()
+{
+    m_resting = true;
+    switchDrain();
+}
+
+void CaptureCycle::suspend()
+{
+    stopCapture();
+    m_resting = false;
+    switchDrain();
+}
+
+void CaptureCycle::setPlayback(bool playback)
+{
+    m_playback = playback;
+    m_capture->setInterval(playback ? PlaybackTickMs : CaptureTickMs);
+}
+
+void CaptureCycle::clearFilters()
+{
+    m_addressFilter.clear();
+    m_commandFilter.clear();
+}
+
+bool CaptureCycle::openLog(const QString &path)
+{
+    return m_log.create(path);
+}
+
+bool CaptureCycle::openPlayback(const QString &path)
+{
+    return m_playbackFile.open(path);
 }
 
 void CaptureCycle::stopCapture()
@@ -94,12 +140,15 @@ double CaptureCycle::secondsSinceStart(std::int64_t atMs) const
     return static_cast<double>(atMs - m_startMs) / 1000.0;
 }
 
-void CaptureCycle::beginRun(const QString &addressList, const QString &commandList)
+void CaptureCycle::startRun(const QString &addressList, const QString &commandList)
 {
     m_startMs = TimeSource::clock().nowMs();
     m_startWallMs = QDateTime::currentMSecsSinceEpoch();
-    addressFilter.parse(addressList);
-    commandFilter.parse(commandList);
+    m_addressFilter.parse(addressList);
+    m_commandFilter.parse(commandList);
+    if (!m_playback)
+        m_drain->setEnabled(false);
+    m_capture->setEnabled(true);
 }
 
 void CaptureCycle::resetDelta()
@@ -108,14 +157,9 @@ void CaptureCycle::resetDelta()
     m_firstRow = true;
 }
 
-void CaptureCycle::setPlaybackTick(bool playingBack)
-{
-    m_capture->setInterval(playingBack ? PlaybackTickMs : CaptureTickMs);
-}
-
 void CaptureCycle::captureTick()
 {
-    if (analyzing)
+    if (m_playback)
         playbackStep();
     else
         liveTick();
@@ -160,10 +204,10 @@ void CaptureCycle::takeRecord(const ModuleRecord &record)
         emit driverError(r);
         return;
     }
-    ++recordsCaptured;
+    ++m_recordsCaptured;
 
     double seconds = 0;
-    if (absoluteTime && absoluteTime()) {
+    if (m_absoluteTime) {
         seconds = t;
     } else if (m_firstRow) {
         seconds = t;
@@ -176,30 +220,30 @@ void CaptureCycle::takeRecord(const ModuleRecord &record)
         MonitorRows::build(record.bytes, record.count, MonitorRows::timeText(seconds, QLocale::system()));
     if (row.beepTwice)
         emit invalidCommand();
-    if (addressFilter.contains(row.address) || commandFilter.contains(row.command)) {
-        ++rowsFiltered;
+    if (m_addressFilter.contains(row.address) || m_commandFilter.contains(row.command)) {
+        ++m_rowsFiltered;
         return;
     }
     m_previousOffset = t;
     emit line(row.text);
     emit shownRecord(record, m_startWallMs + (record.answeredMs - m_startMs));
-    if (log.isOpen() && !log.writeRow(row.text)) {
-        const QString error = log.errorString();
-        log.close();
+    if (m_log.isOpen() && !m_log.writeRow(row.text)) {
+        const QString error = m_log.errorString();
+        m_log.close();
         emit logWriteFailed(error);
     }
 }
 
 void CaptureCycle::playbackStep()
 {
-    if (paused && paused())
+    if (m_paused)
         return;
-    if (!playback.isOpen() || playback.atEnd()) {
-        playback.close();
+    if (!m_playbackFile.isOpen() || m_playbackFile.atEnd()) {
+        m_playbackFile.close();
         emit endOfFile();
         return;
     }
-    emit line(MonitorLog::aligned(playback.next()));
+    emit line(MonitorLog::aligned(m_playbackFile.next()));
 }
 
 void CaptureCycle::drainTick()

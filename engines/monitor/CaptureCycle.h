@@ -48,31 +48,50 @@ public:
     // when none is out: a stopped run's rows are all made before then closes its log.
     void afterLastRead(std::function<void()> then);
 
-    FormTimer *captureTimer() const { return m_capture; }
-    FormTimer *drainTimer() const { return m_drain; }
+    // A run is under way: live capture, or a log played back.
+    bool running() const;
+    // The module is in hand and nothing reads it: what it gathers is read and dropped, a
+    // bounded number of records a tick, so that a capture starts from what comes next.
+    // This follows the cycle's state: it rests after connecting and after a run, not in a
+    // live run and not from a release until it rests again.
+    bool draining() const;
 
-    // Where the cycle reads the window's choices.
-    std::function<bool()> absoluteTime;
-    std::function<bool()> paused;
+    // How rows are timed and whether a playback waits. The face sets these as the user
+    // changes them; a row reads them when it is made.
+    void setAbsoluteTime(bool absolute) { m_absoluteTime = absolute; }
+    void setPaused(bool paused) { m_paused = paused; }
+    // Runs play back a log (at a line a tick) instead of capturing live.
+    void setPlayback(bool playback);
+    bool playback() const { return m_playback; }
+    // The filters of the next run hide nothing until it starts.
+    void clearFilters();
 
-    // Starts a run: time counts from now; the filters are read from the boxes' texts.
-    void beginRun(const QString &addressList, const QString &commandList);
-    void startCapture();
+    // The log every shown row of the next live run is written to; false (with the reason in
+    // logError) when it cannot be created. It closes when the run or the cycle ends.
+    bool openLog(const QString &path);
+    QString logError() const { return m_log.errorString(); }
+    void closeLog() { m_log.close(); }
+    // The log the next playback reads; false (with the reason in playbackError) when it
+    // cannot be opened.
+    bool openPlayback(const QString &path);
+    QString playbackError() const { return m_playbackFile.errorString(); }
+    void closePlayback() { m_playbackFile.close(); }
+
+    // The module is in hand and no run goes on: the cycle rests and drains.
+    void rest();
+    // Nothing reads the module (a reconnect is under way) until the cycle rests again.
+    void suspend();
+    // Starts a run: time counts from now; the filters are read from the boxes' texts. A live
+    // run stops the drain; a playback leaves the module to it.
+    void startRun(const QString &addressList, const QString &commandList);
     // No read goes out after the one in hand, whose record is still taken.
     void stopCapture();
     // The next Delta time is measured from the start of the run.
     void resetDelta();
-    void setPlaybackTick(bool playingBack);
 
-    MonitorRows::FilterList addressFilter;
-    MonitorRows::FilterList commandFilter;
-    LogWriter log;
-    LogReader playback;
-    bool analyzing = false;
-
-    // Records the live tick fetched, and how many of them the filters hid.
-    long long recordsCaptured = 0;
-    long long rowsFiltered = 0;
+    // Records the live runs fetched, and how many of them the filters hid.
+    long long recordsCaptured() const { return m_recordsCaptured; }
+    long long rowsFiltered() const { return m_rowsFiltered; }
 
 signals:
     void line(const QString &text);
@@ -105,6 +124,18 @@ private:
     ModuleDriver::RunEnd m_readsEnd;         // while reads follow one another on the driver's side
     std::function<void()> m_takeReadRecords; // hands over what the run read so far
     std::function<void()> m_afterLastRead;
+    void switchDrain();
+
     bool m_draining = false;
     int m_drained = 0;
+    bool m_resting = false; // the module in hand, left to the drain when no live run reads it
+    bool m_absoluteTime = false;
+    bool m_paused = false;
+    bool m_playback = false;
+    MonitorRows::FilterList m_addressFilter;
+    MonitorRows::FilterList m_commandFilter;
+    LogWriter m_log;
+    LogReader m_playbackFile;
+    long long m_recordsCaptured = 0;
+    long long m_rowsFiltered = 0;
 };

@@ -32,8 +32,8 @@ QwilMonWindow::QwilMonWindow(ModuleDriver &driver, QWidget *parent)
 {
     setObjectName(QStringLiteral("QwilMon"));
     buildForm();
-    m_cycle->absoluteTime = [this] { return Option1->isChecked(); };
-    m_cycle->paused = [this] { return m_paused; };
+    connect(Option1, &QRadioButton::toggled, m_cycle, &CaptureCycle::setAbsoluteTime);
+    m_cycle->setAbsoluteTime(Option1->isChecked());
     m_repaint = new FormTimer(QStringLiteral("DisplayRepaint"), RepaintMs, this);
     m_repaint->setSingleShot(true);
     connect(m_repaint, &FormTimer::timeout, this, &QwilMonWindow::repaintDisplay);
@@ -159,15 +159,14 @@ void QwilMonWindow::afterLoadConnect()
     Text1->clear();
     File1->setPattern(QStringLiteral("*.mon"));
     m_logging = false;
-    m_cycle->analyzing = false;
+    m_cycle->setPlayback(false);
     Option4->setChecked(true);
     Option6->setChecked(true);
-    m_paused = false;
+    setPaused(false);
     paintIndicator(Shape1, true);
     paintIndicator(Shape2, false);
-    m_cycle->addressFilter.clear();
-    m_cycle->commandFilter.clear();
-    m_cycle->drainTimer()->setEnabled(true);
+    m_cycle->clearFilters();
+    m_cycle->rest();
 }
 
 // The drain runs on the driver's thread; then follows once the module is ready.
@@ -196,15 +195,14 @@ void QwilMonWindow::connectModule(bool closeFirst, std::function<void()> then)
 
 void QwilMonWindow::connectClicked()
 {
-    m_cycle->stopCapture();
-    m_cycle->drainTimer()->setEnabled(false);
+    m_cycle->suspend();
     connectModule(true, [this] {
         if (!m_connected)
             return;
         Command3->setEnabled(false);
         m_display.reset();
         m_cycle->resetDelta();
-        m_cycle->drainTimer()->setEnabled(true);
+        m_cycle->rest();
     });
 }
 
@@ -212,7 +210,7 @@ void QwilMonWindow::connectClicked()
 
 void QwilMonWindow::startStopClicked()
 {
-    if (m_cycle->captureTimer()->isEnabled()) {
+    if (m_cycle->running()) {
         stopMonitor();
     } else if (m_connected) {
         startMonitor();
@@ -225,15 +223,15 @@ void QwilMonWindow::startStopClicked()
 void QwilMonWindow::startMonitor()
 {
     // A log that cannot be written or a file that cannot be played is reported, not ignored.
-    if (m_logging && !m_cycle->log.create(m_logPath)) {
+    if (m_logging && !m_cycle->openLog(m_logPath)) {
         displayMessage(QStringLiteral("Cannot create ") + m_logPath.mid(2) + QStringLiteral(": ") +
-                       m_cycle->log.errorString());
+                       m_cycle->logError());
         Beep::beep();
         return;
     }
-    if (m_cycle->analyzing && !m_cycle->playback.open(m_playbackPath)) {
+    if (m_cycle->playback() && !m_cycle->openPlayback(m_playbackPath)) {
         displayMessage(QStringLiteral("Cannot open ") + m_playbackPath.mid(2) + QStringLiteral(": ") +
-                       m_cycle->playback.errorString());
+                       m_cycle->playbackError());
         Beep::beep();
         return;
     }
@@ -241,21 +239,18 @@ void QwilMonWindow::startMonitor()
     paintIndicator(Shape2, true);
     m_display.clear();
     Text2->clear();
-    m_cycle->beginRun(Text8->text(), Text6->text());
-    if (!m_cycle->analyzing)
-        m_cycle->drainTimer()->setEnabled(false);
-    m_cycle->startCapture();
+    m_cycle->startRun(Text8->text(), Text6->text());
 }
 
 void QwilMonWindow::stopMonitor()
 {
     m_cycle->stopCapture();
     repaintDisplay();
-    m_cycle->drainTimer()->setEnabled(true);
+    m_cycle->rest();
     Command9->setText(QStringLiteral("Start Quillbus Monitor"));
     paintIndicator(Shape2, false);
     if (m_paused) {
-        m_paused = false;
+        setPaused(false);
         m_display.setPaused(false);
         paintIndicator(Shape1, true);
     }
@@ -265,7 +260,7 @@ void QwilMonWindow::stopMonitor()
         selectQuietly(Option4);
         // The read in hand still becomes rows of the log; then it closes and is listed.
         m_cycle->afterLastRead([this] {
-            m_cycle->log.close();
+            m_cycle->closeLog();
             File1->refresh();
         });
     }
@@ -274,9 +269,15 @@ void QwilMonWindow::stopMonitor()
 void QwilMonWindow::pauseClicked()
 {
     repaintDisplay();
-    m_paused = !m_paused;
+    setPaused(!m_paused);
     m_display.setPaused(m_paused);
     paintIndicator(Shape1, !m_paused);
+}
+
+void QwilMonWindow::setPaused(bool paused)
+{
+    m_paused = paused;
+    m_cycle->setPaused(paused);
 }
 
 void QwilMonWindow::clearDisplay()
@@ -298,14 +299,14 @@ void QwilMonWindow::endOfFile()
     displayMessage(QStringLiteral("End of file"));
     Beep::beep();
     stopMonitor();
-    m_cycle->playback.close();
+    m_cycle->closePlayback();
 }
 
 // ---- logging and playback ---------------------------------------------------------------
 
 void QwilMonWindow::loggingOn()
 {
-    if (m_cycle->captureTimer()->isEnabled())
+    if (m_cycle->running())
         stopMonitor();
     if (Text5->text().isEmpty()) {
         const QLocale locale = QLocale::system();
@@ -325,7 +326,7 @@ void QwilMonWindow::loggingOn()
 void QwilMonWindow::loggingOff()
 {
     if (m_logging) {
-        m_cycle->log.close();
+        m_cycle->closeLog();
         selectQuietly(Option4);
         File1->refresh();
     }
@@ -335,7 +336,7 @@ void QwilMonWindow::loggingOff()
 
 void QwilMonWindow::analyzeOn()
 {
-    if (m_cycle->captureTimer()->isEnabled())
+    if (m_cycle->running())
         stopMonitor();
     const QString chosen = File1->selectedName();
     if (chosen.isEmpty()) {
@@ -346,17 +347,15 @@ void QwilMonWindow::analyzeOn()
         return;
     }
     m_playbackPath = MonitorLog::DirectoryPrefix + chosen;
-    m_cycle->analyzing = true;
+    m_cycle->setPlayback(true);
     selectQuietly(Option4);
     loggingOff();
     selectQuietly(Option5);
-    m_cycle->setPlaybackTick(true);
 }
 
 void QwilMonWindow::analyzeOff()
 {
-    m_cycle->analyzing = false;
-    m_cycle->setPlaybackTick(false);
+    m_cycle->setPlayback(false);
 }
 
 void QwilMonWindow::deleteFile()
@@ -406,7 +405,7 @@ void QwilMonWindow::displayMessage(const QString &line)
 {
     m_display.show(line);
     ++m_rowsSinceRepaint;
-    if (!m_cycle->captureTimer()->isEnabled()) {
+    if (!m_cycle->running()) {
         repaintDisplay();
     } else if (!m_repaint->isEnabled()) {
         // A row after a quiet spell shows at once; rows that follow within the pace wait

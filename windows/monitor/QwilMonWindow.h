@@ -49,6 +49,7 @@ private:
     void startMonitor();
     void stopMonitor();
     void pauseClicked();
+    void setPaused(bool paused);
     void clearDisplay();
     void loggingOn();
     void loggingOff();

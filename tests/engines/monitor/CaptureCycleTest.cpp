@@ -22,17 +22,15 @@ struct Capture {
                      const QString &log = {})
         : logName(log), cycle(driver, &owner)
     {
-        cycle.absoluteTime = [] { return true; };
+        cycle.setAbsoluteTime(true);
         QObject::connect(&cycle, &CaptureCycle::line, [this](const QString &row) { rows.append(row); });
         QObject::connect(&cycle, &CaptureCycle::driverError, [this](int code) { errors.append(code); });
         cycle.connectModule(
             false, [this](const ConnectOutcome &o) { connected = o.connected; },
             [this, addresses, commands] {
                 if (!logName.isEmpty())
-                    logOpen = cycle.log.create(logName);
-                cycle.drainTimer()->setEnabled(false);
-                cycle.beginRun(addresses, commands);
-                cycle.startCapture();
+                    logOpen = cycle.openLog(logName);
+                cycle.startRun(addresses, commands);
             });
     }
     QStringList logged() const
@@ -76,16 +74,16 @@ TEST(CaptureCycle, EveryRecordIsARowOrFilteredAndTheCycleKeepsUp)
         Capture c(bus.driver, QString::fromLatin1(k.addresses), QString::fromLatin1(k.commands));
         bus.advance(ModuleConnection::DrainWaitMs + 10);
         ASSERT_TRUE(c.connected);
-        ASSERT_TRUE(c.cycle.captureTimer()->isEnabled());
+        ASSERT_TRUE(c.cycle.running());
         for (int second = 0; second < 3; ++second) {
             bus.advance(1000);
             EXPECT_LE(bus.emulator.queuedRecords(), 2u) << "the cycle falls behind";
         }
         c.cycle.end(true);
-        EXPECT_GE(c.cycle.recordsCaptured, 1100);
-        EXPECT_EQ(bus.emulator.capturedRecordsDelivered(), c.cycle.recordsCaptured);
-        EXPECT_EQ(c.cycle.recordsCaptured, c.rows.size() + c.cycle.rowsFiltered);
-        EXPECT_EQ(c.cycle.rowsFiltered > 0, !k.hidden.isEmpty());
+        EXPECT_GE(c.cycle.recordsCaptured(), 1100);
+        EXPECT_EQ(bus.emulator.capturedRecordsDelivered(), c.cycle.recordsCaptured());
+        EXPECT_EQ(c.cycle.recordsCaptured(), c.rows.size() + c.cycle.rowsFiltered());
+        EXPECT_EQ(c.cycle.rowsFiltered() > 0, !k.hidden.isEmpty());
         for (const QString &row : std::as_const(c.rows))
             EXPECT_FALSE(k.hidden.contains(row.mid(k.column, 2))) << row.toStdString();
         EXPECT_FALSE(bus.emulator.isCapturing());
@@ -125,7 +123,7 @@ TEST(CaptureCycle, EndingOrStoppingKeepsTheReadInHandInTheLog)
         } else {
             c.cycle.stopCapture();
             c.cycle.afterLastRead([&] {
-                c.cycle.log.close();
+                c.cycle.closeLog();
                 closed = true;
             });
         }

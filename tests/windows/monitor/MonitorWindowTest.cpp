@@ -263,9 +263,9 @@ TEST(QwilMon, StartingWhileTheDrainRunsLosesNoRecord)
     m.run(3000);
     ASSERT_EQ(m.window->Command9->text(), "Stop Quillbus Monitor");
     EXPECT_LT(m.bus.now(), 10000) << "the drain went on taking records after the start";
-    const long long before = m.bus.emulator.capturedRecordsDelivered() - m.window->cycle().recordsCaptured;
+    const long long before = m.bus.emulator.capturedRecordsDelivered() - m.window->cycle().recordsCaptured();
     m.run(2000);
-    EXPECT_EQ(m.bus.emulator.capturedRecordsDelivered() - m.window->cycle().recordsCaptured, before)
+    EXPECT_EQ(m.bus.emulator.capturedRecordsDelivered() - m.window->cycle().recordsCaptured(), before)
         << "records went to the drain instead of the display";
     for (qsizetype i = m.rows.size() - 20; i < m.rows.size(); ++i)
         EXPECT_EQ(m.rows[i].left(9), "    0.040") << i;
@@ -381,7 +381,7 @@ TEST(QwilMonOnTheDriverThread, EveryRecordBecomesARowAndClosingMidReadIsSafe)
     ASSERT_TRUE(QTest::qWaitFor([&] { return rows.size() >= 20; }, 3000));
     window->Command9->click();
     QTest::qWait(50);
-    EXPECT_EQ(window->cycle().recordsCaptured, rows.size());
+    EXPECT_EQ(window->cycle().recordsCaptured(), rows.size());
 
     window->Command9->click();
     QTest::qWait(20);
@@ -401,7 +401,7 @@ TEST(QwilMonOnTheDriverThread, StartClickedWhileConnectingStartsTheCapture)
     QPointer<QwilMonWindow> window = new QwilMonWindow(bus.thread);
     window->show();
     QTest::mouseClick(window->Command9, Qt::LeftButton);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return window->cycle().captureTimer()->isEnabled(); }, 3000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->cycle().running(); }, 3000));
     EXPECT_TRUE(window->connected());
     delete window;
 }
@@ -447,14 +447,14 @@ TEST(QwilMonOnTheDriverThread, AFullBusForSecondsIsShownFilteredAndLoggedInOrder
     QTest::mouseClick(window->Command1, Qt::LeftButton);
     QTest::qWait(300);
     QTest::mouseClick(window->Command9, Qt::LeftButton);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->cycle().captureTimer()->isEnabled(); }, 1000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->cycle().running(); }, 1000));
     bus.calls(); // the driver thread is idle
     QTest::qWait(100);
 
     const CaptureCycle &cycle = window->cycle();
-    EXPECT_GE(cycle.recordsCaptured, 1000);
-    EXPECT_EQ(bus.emulator.capturedRecordsDelivered(), cycle.recordsCaptured);
-    EXPECT_EQ(cycle.recordsCaptured, rows.size() + cycle.rowsFiltered);
+    EXPECT_GE(cycle.recordsCaptured(), 1000);
+    EXPECT_EQ(bus.emulator.capturedRecordsDelivered(), cycle.recordsCaptured());
+    EXPECT_EQ(cycle.recordsCaptured(), rows.size() + cycle.rowsFiltered());
     const QStringList logged = m.logged("DLfull.mon");
     EXPECT_EQ(logged, rows);
 
