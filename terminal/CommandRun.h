@@ -5,10 +5,18 @@
 #include <QEventLoop>
 #include <QObject>
 
+// The end of a job a command assembles itself (a capture with its log and capture file).
+class JobEnd final : public QObject {
+    Q_OBJECT
+signals:
+    void ended();
+};
+
 // The one way a terminal command waits for a job (a scan, a load, a serial run): start
 // it, then run the event loop until the job says it has ended. The user's interrupt
 // (SIGINT, SIGTERM, SIGHUP, or the output closed) is the job's cancel, which ends it as a
-// failure ends it, and the wait goes on until it has; a second interrupt stops waiting.
+// failure ends it, and the wait goes on until it has; a second interrupt stops waiting
+// (whoever called then ends the job's work itself: the module is released all the same).
 // A start that returns false started nothing to wait for.
 template <typename Job, typename Signal, typename Start, typename Cancel>
 void runJob(const Job *job, Signal ended, Start start, Cancel cancel)

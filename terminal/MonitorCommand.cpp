@@ -3,11 +3,10 @@
 #include "core/FormTimer.h"
 #include "engines/monitor/CaptureCycle.h"
 #include "engines/monitor/PcapWriter.h"
-#include "terminal/CommandSignals.h"
+#include "terminal/CommandRun.h"
 #include "terminal/TerminalOutput.h"
 
 #include <QDateTime>
-#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QTimer>
@@ -15,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -69,21 +69,24 @@ public:
                 pcapFailed();
         });
         QObject::connect(&m_cycle, &CaptureCycle::endOfFile, [this] { requestStop(); });
-        if (InterruptCatcher *catcher = InterruptCatcher::current())
-            QObject::connect(catcher, &InterruptCatcher::interruptedNow, [this] { requestStop(); });
         m_timeUp.setSingleShot(true);
         QObject::connect(&m_timeUp, &QTimer::timeout, [this] { requestStop(); });
     }
 
     int run()
     {
-        if (!m_options.playPath.isEmpty())
-            startPlayback();
-        else
-            startCapture();
-        if (InterruptCatcher::interrupted())
-            requestStop();
-        m_loop.exec();
+        runJob(
+            &m_end, &JobEnd::ended,
+            [this] {
+                if (!m_options.playPath.isEmpty())
+                    startPlayback();
+                else
+                    startCapture();
+                return true;
+            },
+            [this] { requestStop(); });
+        if (!m_finished)
+            finish(); // a second interrupt stopped the wait: the module is released all the same
         return m_status;
     }
 
@@ -163,6 +166,8 @@ private:
 
     void finish()
     {
+        if (std::exchange(m_finished, true))
+            return;
         m_timeUp.stop();
         const std::int32_t lostWith = m_cycle.end(m_live).lostWith();
         m_live = false;
@@ -177,14 +182,14 @@ private:
         // that looks like an empty capture.
         if (!m_began && m_pcapMade)
             QFile::remove(m_options.pcapPath);
-        m_loop.quit();
+        emit m_end.ended();
     }
 
     const MonitorOptions &m_options;
     QObject m_owner;
     CaptureCycle m_cycle;
     PcapWriter m_pcap;
-    QEventLoop m_loop;
+    JobEnd m_end;
     QTimer m_timeUp;
     long long m_rows = 0;
     std::int32_t m_moduleWord = 0; // as the module answered the connection
@@ -193,6 +198,7 @@ private:
     bool m_began = false;    // the capture (or playback) started
     bool m_pcapMade = false; // the capture file named was created
     bool m_ending = false;
+    bool m_finished = false;
     bool m_outputFailed = false; // the rows cannot be written: the command ends
 };
 
