@@ -23,6 +23,12 @@ struct HeldMessage {
 };
 std::vector<HeldMessage> s_held;
 
+// A driver library that cannot be used is said on standard error, where its user reads it.
+void sayUnusable(const std::string &why)
+{
+    std::fprintf(stderr, "driver library unusable: %s\n", why.c_str());
+}
+
 // Without a display Qt gives up inside the application's constructor. What Qt says while
 // the windows start is held back: when they cannot start, the program says why in its own
 // words, once, and ends as a usage error; when they do, Qt's messages follow as they were.
@@ -61,6 +67,7 @@ int main(int argc, char *argv[])
         QCoreApplication app(argc, argv);
         const InterruptCatcher interrupts;
         LibraryDriver library;
+        library.setUnusableReport(sayUnusable);
         DriverThread driver(library);
         return runScan(driver, line.scan);
     }
@@ -68,6 +75,7 @@ int main(int argc, char *argv[])
         QCoreApplication app(argc, argv);
         const InterruptCatcher interrupts;
         LibraryDriver library;
+        library.setUnusableReport(sayUnusable);
         DriverThread driver(library);
         return runMonitor(driver, line.monitor);
     }
@@ -75,6 +83,7 @@ int main(int argc, char *argv[])
         QCoreApplication app(argc, argv);
         const InterruptCatcher interrupts;
         LibraryDriver library;
+        library.setUnusableReport(sayUnusable);
         // Only the options and the capture concern the driver; the other queries load nothing.
         const bool emulated =
             (line.extcap.query == ExtcapOptions::Query::Config || line.extcap.query == ExtcapOptions::Query::Capture) &&
@@ -96,15 +105,15 @@ int main(int argc, char *argv[])
         if (line.action == CommandLine::Action::Serial)
             return runSerial(line.serial);
         LibraryDriver library;
+        library.setUnusableReport(sayUnusable);
         DriverThread driver(library);
         return runLoad(driver, line.load);
     }
     case CommandLine::Action::RunWindows: break;
     }
     std::fputs(qPrintable(line.warnings), stderr);
-    const QString folderProblem = line.enterWorkingFolder();
-    if (!folderProblem.isEmpty()) {
-        std::fputs(qPrintable(folderProblem), stderr);
+    if (const Problem folderProblem = line.enterWorkingFolder()) {
+        std::fputs(qPrintable(folderProblem.why()), stderr);
         return ExitStatus::Failed;
     }
 
@@ -118,6 +127,7 @@ int main(int argc, char *argv[])
 
     // Every driver call goes through the driver thread, so the windows never wait on the bus.
     LibraryDriver library;
+    library.setUnusableReport(sayUnusable);
     DriverThread driver(library);
     PanelWindow panel(driver, line.flash);
     panel.show();

@@ -8,12 +8,23 @@
 // command: the monitor command, its rows written to standard output.
 // pcap: the same, every row also written to a capture file (capture.pcap, here).
 // The traffic rate is the scenario's: bench/monitor-load.sh writes one per rate.
+// The sources of earlier revisions (bench/monitor-load.sh --against) name headers by their
+// file alone.
+#if __has_include("engines/monitor/CaptureCycle.h")
 #include "driver/DriverThread.h"
 #include "driver/LibraryDriver.h"
 #include "driver/ModuleConnection.h"
 #include "engines/monitor/CaptureCycle.h"
 #include "terminal/Commands.h"
 #include "windows/monitor/QwilMonWindow.h"
+#else
+#include "CaptureCycle.h"
+#include "Commands.h"
+#include "DriverThread.h"
+#include "LibraryDriver.h"
+#include "ModuleConnection.h"
+#include "QwilMonWindow.h"
+#endif
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -27,6 +38,16 @@
 
 namespace {
 constexpr int WarmUpMs = 1000;
+
+// The records captured (or the rows filtered), as the cycle of this revision or of an
+// earlier one tells them.
+template <typename Cycle> long long count(const Cycle &cycle, bool captured)
+{
+    if constexpr (requires { cycle.recordsCaptured(); })
+        return captured ? cycle.recordsCaptured() : cycle.rowsFiltered();
+    else
+        return captured ? cycle.recordsCaptured : cycle.rowsFiltered;
+}
 
 // The process's CPU time from begin() to report().
 class CpuShare {
@@ -97,8 +118,8 @@ int window(ModuleDriver &driver, int seconds)
         monitor->Command9->click();
         share.report();
         const CaptureCycle &cycle = monitor->cycle();
-        std::fprintf(stderr, "records delivered %lld = rows kept %lld + rows filtered %lld\n", cycle.recordsCaptured(),
-                     rows, cycle.rowsFiltered());
+        std::fprintf(stderr, "records delivered %lld = rows kept %lld + rows filtered %lld\n", count(cycle, true), rows,
+                     count(cycle, false));
         QApplication::quit();
     });
     return QApplication::exec();

@@ -50,7 +50,8 @@ bool LibraryDriver::load()
         const char *why = dlerror();
         m_loadError = why ? why : "cannot open " + m_libraryName;
         m_state = State::Unusable;
-        std::fprintf(stderr, "driver library unusable: %s\n", m_loadError.c_str());
+        if (m_unusableReport)
+            m_unusableReport(m_loadError);
         return false;
     }
 
@@ -69,7 +70,8 @@ bool LibraryDriver::load()
         m_state = State::Unusable;
         dlclose(m_handle);
         m_handle = nullptr;
-        std::fprintf(stderr, "driver library unusable: %s\n", m_loadError.c_str());
+        if (m_unusableReport)
+            m_unusableReport(m_loadError);
         return false;
     }
     m_entry = entry;

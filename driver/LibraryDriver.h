@@ -4,6 +4,7 @@
 #include "driver/ModuleDriver.h"
 #include "driver/QwilUSB.h"
 
+#include <functional>
 #include <string>
 
 // The production driver: opens the driver library by name at the first call and
@@ -24,6 +25,9 @@ public:
     bool exports(const char *name);
     // Why the library is unusable; empty while it loads or works.
     const std::string &loadError() const { return m_loadError; }
+    // Told once, with loadError, when the library turns out unusable; the program says it
+    // where its user reads it.
+    void setUnusableReport(std::function<void(const std::string &why)> report) { m_unusableReport = std::move(report); }
 
 #define QWIL_DECLARE_OPERATION(name, params, args) std::int32_t name params override;
     QWIL_DRIVER_OPERATIONS(QWIL_DECLARE_OPERATION)
@@ -39,6 +43,7 @@ private:
     enum class State { NotTried, Ready, Unusable };
 
     std::string m_libraryName;
+    std::function<void(const std::string &)> m_unusableReport;
     State m_state = State::NotTried;
     void *m_handle = nullptr;
     Entry m_entry;

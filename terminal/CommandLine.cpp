@@ -10,6 +10,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <optional>
 
@@ -31,7 +32,7 @@ const QString Commands =
 enum class Blank { Refused, NoFilter };
 
 // The monitor's address and command filters read into m; why not, or nothing.
-QString readFilters(const QCommandLineParser &parser, const QCommandLineOption &address,
+Problem readFilters(const QCommandLineParser &parser, const QCommandLineOption &address,
                     const QCommandLineOption &commands, MonitorOptions &m, Blank blank)
 {
     for (const auto &[option, list] : {std::pair{&address, &m.addresses}, std::pair{&commands, &m.commands}}) {
@@ -40,9 +41,9 @@ QString readFilters(const QCommandLineParser &parser, const QCommandLineOption &
             continue;
         const auto taken = MonitorRows::FilterList::wellFormed(value);
         if (!taken)
-            return QStringLiteral("--") + option->names().first() +
-                   QStringLiteral(" takes hexadecimal pairs from 01 to FF, one character between two (\"02 05\"), "
-                                  "at most 25");
+            return Problem(QStringLiteral("--") + option->names().first() +
+                           QStringLiteral(" takes hexadecimal pairs from 01 to FF, one character between two "
+                                          "(\"02 05\"), at most 25"));
         *list = *taken;
     }
     return {};
@@ -182,6 +183,35 @@ CommandLine parseScan(const QStringList &arguments)
     return line;
 }
 
+// How long a capture runs, and the files it reads and writes, taken together.
+Problem readLimits(const QCommandLineParser &parser, const QCommandLineOption &seconds, const QCommandLineOption &count,
+                   MonitorOptions &m)
+{
+    bool ok = true;
+    if (parser.isSet(seconds))
+        m.seconds = parser.value(seconds).toDouble(&ok);
+    // A capture of no time or no rows would end at once, or (as 0 means no limit) never.
+    if (!ok || !std::isfinite(m.seconds) || m.seconds < 0 || (parser.isSet(seconds) && m.seconds == 0))
+        return Problem(QStringLiteral("--seconds takes a number of seconds above 0"));
+    if (parser.isSet(seconds) && parser.isSet(count))
+        return Problem(QStringLiteral("--seconds and --count cannot go together"));
+    if (parser.isSet(count))
+        m.count = parser.value(count).toLongLong(&ok);
+    if (!ok || m.count < 0 || (parser.isSet(count) && m.count == 0))
+        return Problem(QStringLiteral("--count takes a number of rows above 0"));
+    if (!m.playPath.isEmpty() && !m.pcapPath.isEmpty() && (parser.isSet(seconds) || parser.isSet(count)))
+        return Problem(QStringLiteral("--play with --pcap converts the whole log: no --seconds or --count"));
+    if (!m.playPath.isEmpty() && !m.logPath.isEmpty())
+        return Problem(QStringLiteral("--play and --log cannot go together"));
+    // The capture file is created afresh: naming the log read or written would destroy it.
+    for (const auto &[option, path] : {std::pair{"--play", m.playPath}, std::pair{"--log", m.logPath}}) {
+        if (m.pcapPath != QLatin1String("-") && !path.isEmpty() && sameFile(m.pcapPath, path))
+            return Problem(QStringLiteral("--pcap names the same file as ") + QLatin1String(option) +
+                           QStringLiteral(": give the capture file a name of its own"));
+    }
+    return {};
+}
+
 CommandLine parseMonitor(const QStringList &arguments)
 {
     CommandParser command(
@@ -221,36 +251,16 @@ CommandLine parseMonitor(const QStringList &arguments)
     CommandLine line;
     line.action = CommandLine::Action::Monitor;
     MonitorOptions &m = line.monitor;
-    if (const QString why = readFilters(parser, address, commands, m, Blank::Refused); !why.isEmpty())
-        return command.refuse(why);
+    if (const Problem why = readFilters(parser, address, commands, m, Blank::Refused))
+        return command.refuse(why.why());
     m.logPath = parser.value(log);
     m.playPath = parser.value(play);
     m.pcapPath = parser.value(pcap);
     if (parser.isSet(pcap) && m.pcapPath.isEmpty())
         return command.refuse(QStringLiteral("--pcap takes a file, or - for standard output"));
     m.absoluteTime = parser.isSet(absolute);
-    bool ok = true;
-    if (parser.isSet(seconds))
-        m.seconds = parser.value(seconds).toDouble(&ok);
-    // A capture of no time or no rows would end at once, or (as 0 means no limit) never.
-    if (!ok || !std::isfinite(m.seconds) || m.seconds < 0 || (parser.isSet(seconds) && m.seconds == 0))
-        return command.refuse(QStringLiteral("--seconds takes a number of seconds above 0"));
-    if (parser.isSet(seconds) && parser.isSet(count))
-        return command.refuse(QStringLiteral("--seconds and --count cannot go together"));
-    if (parser.isSet(count))
-        m.count = parser.value(count).toLongLong(&ok);
-    if (!ok || m.count < 0 || (parser.isSet(count) && m.count == 0))
-        return command.refuse(QStringLiteral("--count takes a number of rows above 0"));
-    if (!m.playPath.isEmpty() && !m.pcapPath.isEmpty() && (parser.isSet(seconds) || parser.isSet(count)))
-        return command.refuse(QStringLiteral("--play with --pcap converts the whole log: no --seconds or --count"));
-    if (!m.playPath.isEmpty() && !m.logPath.isEmpty())
-        return command.refuse(QStringLiteral("--play and --log cannot go together"));
-    // The capture file is created afresh: naming the log read or written would destroy it.
-    for (const auto &[option, path] : {std::pair{"--play", m.playPath}, std::pair{"--log", m.logPath}}) {
-        if (m.pcapPath != QLatin1String("-") && !path.isEmpty() && sameFile(m.pcapPath, path))
-            return command.refuse(QStringLiteral("--pcap names the same file as ") + QLatin1String(option) +
-                                  QStringLiteral(": give the capture file a name of its own"));
-    }
+    if (const Problem why = readLimits(parser, seconds, count, m))
+        return command.refuse(why.why());
     return line;
 }
 
@@ -441,6 +451,24 @@ CommandLine parseErase(const QStringList &arguments)
     return line;
 }
 
+// What Wireshark asks about the interface: its link types, its options, or a capture.
+Problem readQuery(const QCommandLineParser &parser, const QCommandLineOption &interface,
+                  const std::array<const QCommandLineOption *, 3> &queries, ExtcapOptions::Query &query)
+{
+    if (!parser.isSet(interface))
+        return Problem(QStringLiteral("extcap takes --extcap-interfaces, or --extcap-interface ") + ExtcapInterface +
+                       QStringLiteral(" with --extcap-dlts, --extcap-config or --capture"));
+    if (parser.value(interface) != ExtcapInterface)
+        return Problem(QStringLiteral("--extcap-interface takes ") + ExtcapInterface);
+    const auto &[dlts, config, capture] = queries;
+    if (parser.isSet(*dlts) + parser.isSet(*config) + parser.isSet(*capture) != 1)
+        return Problem(QStringLiteral("extcap takes one of --extcap-dlts, --extcap-config and --capture"));
+    query = parser.isSet(*dlts)     ? ExtcapOptions::Query::Dlts
+            : parser.isSet(*config) ? ExtcapOptions::Query::Config
+                                    : ExtcapOptions::Query::Capture;
+    return {};
+}
+
 CommandLine parseExtcap(const QStringList &arguments)
 {
     CommandParser command(
@@ -489,20 +517,12 @@ CommandLine parseExtcap(const QStringList &arguments)
     ExtcapOptions &x = line.extcap;
     if (parser.isSet(interfaces))
         return line;
-    if (!parser.isSet(interface))
-        return refuse(QStringLiteral("extcap takes --extcap-interfaces, or --extcap-interface ") + ExtcapInterface +
-                      QStringLiteral(" with --extcap-dlts, --extcap-config or --capture"));
-    if (parser.value(interface) != ExtcapInterface)
-        return refuse(QStringLiteral("--extcap-interface takes ") + ExtcapInterface);
-    if (parser.isSet(dlts) + parser.isSet(config) + parser.isSet(capture) != 1)
-        return refuse(QStringLiteral("extcap takes one of --extcap-dlts, --extcap-config and --capture"));
-    x.query = parser.isSet(dlts)     ? ExtcapOptions::Query::Dlts
-              : parser.isSet(config) ? ExtcapOptions::Query::Config
-                                     : ExtcapOptions::Query::Capture;
+    if (const Problem why = readQuery(parser, interface, {&dlts, &config, &capture}, x.query))
+        return refuse(why.why());
     MonitorOptions &m = x.capture;
     // Wireshark hands an option left empty over as an empty value: no filter.
-    if (const QString why = readFilters(parser, address, commands, m, Blank::NoFilter); !why.isEmpty())
-        return refuse(why);
+    if (const Problem why = readFilters(parser, address, commands, m, Blank::NoFilter))
+        return refuse(why.why());
     x.scenario = parser.value(scenario);
     m.pcapPath = parser.value(fifo);
     m.forWireshark = true;
@@ -652,25 +672,24 @@ static QString startedFrom(const QString &device)
     return device;
 }
 
-QString CommandLine::enterWorkingFolder()
+Problem CommandLine::enterWorkingFolder()
 {
     flash.com1 = startedFrom(flash.com1);
     flash.com2 = startedFrom(flash.com2);
     if (workingFolder.isEmpty() || QDir::setCurrent(workingFolder))
         return {};
-    return QStringLiteral("quillbus-service: cannot work in ") + workingFolder + QStringLiteral(": no such folder\n");
+    return Problem(QStringLiteral("quillbus-service: cannot work in ") + workingFolder +
+                   QStringLiteral(": no such folder\n"));
 }
 
-QString writeAllTables(const QString &directory)
+Problem writeAllTables(const QString &directory)
 {
-    const QString problem = LookupTables::folderProblem(directory);
-    if (!problem.isEmpty())
-        return problem + QLatin1Char('\n');
+    if (const Problem problem = LookupTables::folderProblem(directory))
+        return Problem(problem.why() + QLatin1Char('\n'));
     QString failures;
     for (const LookupTables::Table table : LookupTables::All) {
-        const QString failure = LookupTables::write(table, directory);
-        if (!failure.isEmpty())
-            failures += failure + QLatin1Char('\n');
+        if (const Problem failure = LookupTables::write(table, directory))
+            failures += failure.why() + QLatin1Char('\n');
     }
-    return failures;
+    return failures.isEmpty() ? Problem() : Problem(failures);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Problem.h"
 #include "engines/flash/FlashLoaderOptions.h"
 #include "terminal/Commands.h"
 
@@ -26,12 +27,12 @@ struct CommandLine {
     static CommandLine parse(const QStringList &arguments);
 
     // The windows go to work in the working folder. Paths on the command line keep meaning
-    // what they meant where the program was started. The failure, or an empty text.
-    QString enterWorkingFolder();
+    // what they meant where the program was started. None, or why they cannot.
+    Problem enterWorkingFolder();
 
 private:
     static CommandLine parseArguments(const QStringList &arguments);
 };
 
 // Writes the five lookup-table headers into directory; the failures, one a line.
-QString writeAllTables(const QString &directory);
+Problem writeAllTables(const QString &directory);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Job.h"
 #include "terminal/CommandSignals.h"
 
 #include <QEventLoop>
@@ -46,4 +47,16 @@ void runJob(const Job *job, Signal ended, Start start, Cancel cancel)
         interrupt();
     if (!done)
         loop.exec();
+}
+
+// An engine's job, cancelled as it cancels itself: how it ended (not attempted when the
+// start started nothing, or the wait was given up).
+template <typename Start> JobOutcome runJob(Job &job, Start start)
+{
+    JobOutcome outcome;
+    const QMetaObject::Connection heard =
+        QObject::connect(&job, &Job::ended, [&outcome](const JobOutcome &ended) { outcome = ended; });
+    runJob(&job, &Job::ended, start, [&job] { job.cancel(); });
+    QObject::disconnect(heard);
+    return outcome;
 }

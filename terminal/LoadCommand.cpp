@@ -83,7 +83,7 @@ public:
             return {Kind::Silent, {}, device.knownType};
         const QStringList candidates = FirmwareChoice::candidates(device.type, m_options.folder);
         if (candidates.isEmpty())
-            return {Kind::Refused, FirmwareChoice::check(QString(), device.type, device.deviceAddress)};
+            return {Kind::Refused, FirmwareChoice::check(QString(), device.type, device.deviceAddress).why()};
         const FirmwareChoice::Choice choice = FirmwareChoice::choose(candidates, m_options.takeLatestFile);
         if (choice.ask)
             return {Kind::Refused, QStringLiteral("Several files: ") + candidates.join(QStringLiteral(", ")) +
@@ -106,18 +106,13 @@ int loadModule(ModuleDriver &driver, const LoadOptions &options)
     QObject owner;
     DownloadEngine engine(driver, host, &owner);
     engine.settings().devices = false;
-    LoadOutcome outcome;
-    QObject::connect(&engine, &DownloadEngine::loadEnded, &owner, [&outcome](const LoadOutcome &o) { outcome = o; });
-    QString problem;
-    runJob(
-        &engine, &DownloadEngine::loadEnded,
-        [&] {
-            problem = engine.loadWholeFile(options.moduleFile, 1, true);
-            return problem.isEmpty();
-        },
-        [&] { engine.abortLoad(); });
-    if (!problem.isEmpty()) {
-        std::fprintf(stderr, "%s: %s\n", qPrintable(options.moduleFile), qPrintable(problem.trimmed()));
+    Problem problem;
+    const LoadOutcome outcome = runJob(engine, [&] {
+        problem = engine.loadWholeFile(options.moduleFile, 1, true);
+        return !problem;
+    });
+    if (problem) {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(options.moduleFile), qPrintable(problem.why().trimmed()));
         return ExitStatus::Failed;
     }
     if (outcome.kind == LoadOutcome::Kind::Interrupted) {
@@ -218,21 +213,14 @@ int loadDevices(ModuleDriver &driver, const LoadOptions &options)
         return allLoaded(devices, true) ? ExitStatus::Completed : ExitStatus::Failed;
     }
 
-    runJob(
-        &sequence, &DeviceLoadSequence::finished,
-        [&] {
-            sequence.start(scan.devices, selected);
-            return true;
-        },
-        [&] { sequence.interrupt(); });
+    const JobOutcome batch = runJob(sequence, [&] {
+        sequence.start(scan.devices, selected);
+        return true;
+    });
     if (InterruptCatcher::interrupted())
         host.endProgressLine(); // the results start on a line of their own
     const std::vector<DeviceResult> &devices = sequence.results();
-    std::int32_t lostWith =
-        std::any_of(devices.begin(), devices.end(),
-                    [](const DeviceResult &d) { return d.outcome.kind == LoadOutcome::Kind::ModuleLost; })
-            ? DriverResult::UsbError
-            : 0;
+    std::int32_t lostWith = batch.kind == JobOutcome::Kind::ModuleLost ? DriverResult::UsbError : 0;
     // The revisions after come from a scan of their own, which may be interrupted or find
     // the module gone as well.
     RevisionsNow now;
@@ -256,9 +244,9 @@ int runLoad(ModuleDriver &driver, const LoadOptions &options)
     // A dry run of the module's upload checks the file and says what would go out; it
     // asks nothing of the module.
     if (!options.moduleFile.isEmpty() && options.dryRun) {
-        const QString problem = FirmwareChoice::checkWholeFile(options.moduleFile, false);
-        if (!problem.isEmpty()) {
-            std::fprintf(stderr, "%s: %s\n", qPrintable(options.moduleFile), qPrintable(problem.trimmed()));
+        const Problem problem = FirmwareChoice::checkWholeFile(options.moduleFile, false);
+        if (problem) {
+            std::fprintf(stderr, "%s: %s\n", qPrintable(options.moduleFile), qPrintable(problem.why().trimmed()));
             return ExitStatus::Failed;
         }
         return TerminalOutput::write(options.moduleFile + QStringLiteral(": would be loaded into the module\n"))

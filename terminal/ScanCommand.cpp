@@ -66,8 +66,7 @@ BusScan scanBus(ModuleDriver &driver, int highest)
         progress.show(scanning, static_cast<int>(result.devices.size()), highest);
     });
     // An interrupt ends the scan after the address in hand.
-    runJob(
-        &scan, &NetworkScan::finished, [&] { return scan.begin(highest); }, [&] { scan.requestStop(); });
+    runJob(scan, [&] { return scan.begin(highest); });
     result.moduleLostWith = scan.moduleLostWith();
     return result;
 }
@@ -98,7 +97,7 @@ int runScan(ModuleDriver &driver, const ScanOptions &options)
 
 int runTables(const QString &directory)
 {
-    const QString failures = writeAllTables(directory);
-    std::fputs(qPrintable(failures), stderr);
-    return failures.isEmpty() ? ExitStatus::Completed : ExitStatus::Failed;
+    const Problem failures = writeAllTables(directory);
+    std::fputs(qPrintable(failures.why()), stderr);
+    return failures ? ExitStatus::Failed : ExitStatus::Completed;
 }

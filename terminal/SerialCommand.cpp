@@ -28,8 +28,8 @@ int runSerial(const SerialOptions &options)
         line.close();
         const SerialLoader::Files files =
             SerialLoader::readFiles(options.applicationFile, SerialLoader::Request::Application, options.folder);
-        if (!files.problem.isEmpty()) {
-            std::fprintf(stderr, "%s\n", qPrintable(files.problem));
+        if (files.problem) {
+            std::fprintf(stderr, "%s\n", qPrintable(files.problem.why()));
             return ExitStatus::Failed;
         }
         return TerminalOutput::write(options.applicationFile + QStringLiteral(": would be loaded into the board on ") +
@@ -49,13 +49,10 @@ int runSerial(const SerialOptions &options)
                                           : options.eraseAll                 ? SerialLoader::Request::EraseAll
                                                                              : SerialLoader::Request::EraseSectors;
     // A start refused before the first byte has ended already: the status said why.
-    runJob(
-        &loader, &SerialLoader::ended,
-        [&] {
-            loader.start(options.applicationFile, request);
-            return true; // a refusal ends it at once
-        },
-        [&] { loader.stop(); });
+    runJob(loader, [&] {
+        loader.start(options.applicationFile, request);
+        return true; // a refusal ends it at once
+    });
     if (outcome.kind == LoadOutcome::Kind::Interrupted) {
         host.endProgressLine();
         std::fprintf(stderr, "Interrupted\n");

@@ -15,10 +15,10 @@ const QString NotLoadedText = QStringLiteral("not loaded");
 
 DeviceLoadSequence::DeviceLoadSequence(DownloadEngine &engine, FirmwareSource &files, AfterFailure afterFailure,
                                        RefusedDomes refusedDomes, QObject *parent)
-    : QObject(parent), m_engine(engine), m_files(files), m_afterFailure(afterFailure), m_refusedDomes(refusedDomes),
+    : Job(parent), m_engine(engine), m_files(files), m_afterFailure(afterFailure), m_refusedDomes(refusedDomes),
       m_afterFailureStep(new FormTimer(QStringLiteral("afterFailureStep"), 0, this))
 {
-    connect(&m_engine, &DownloadEngine::loadEnded, this, &DeviceLoadSequence::loadEnded);
+    connect(&m_engine, &DownloadEngine::ended, this, &DeviceLoadSequence::engineEnded);
     m_afterFailureStep->setSingleShot(true);
     connect(m_afterFailureStep, &FormTimer::timeout, this, [this] {
         if (m_running)
@@ -48,6 +48,7 @@ void DeviceLoadSequence::walk(std::vector<ScanRules::ScannedDevice> devices, std
     m_loading = false;
     m_waitingForFile = false;
     m_planOnly = planOnly;
+    emit started();
     next();
 }
 
@@ -100,9 +101,9 @@ bool DeviceLoadSequence::takeTurn(const DeviceSelection::Choice &choice)
     }
     // A plan checks the file as the load would, so it says what the load would say.
     if (m_planOnly) {
-        const QString problem = FirmwareChoice::check(answer.text, choice.type, choice.deviceAddress);
-        if (!problem.isEmpty())
-            return endTurn(answer.text, {LoadOutcome::Kind::Refused, problem});
+        const Problem problem = FirmwareChoice::check(answer.text, choice.type, choice.deviceAddress);
+        if (problem)
+            return endTurn(answer.text, {LoadOutcome::Kind::Refused, problem.why()});
         return endTurn(answer.text, {LoadOutcome::Kind::NotAttempted, {}});
     }
     return load(answer.text, answer.knownType);
@@ -122,15 +123,15 @@ bool DeviceLoadSequence::load(const QString &file, bool knownType)
 {
     const auto address = static_cast<std::uint8_t>(m_choice.deviceAddress);
     m_fileInHand = file;
-    const QString problem = m_engine.loadDevice(address, file, m_choice.type, knownType);
-    if (!problem.isEmpty())
-        return endTurn(file, {LoadOutcome::Kind::Refused, problem});
+    const Problem problem = m_engine.loadDevice(address, file, m_choice.type, knownType);
+    if (problem)
+        return endTurn(file, {LoadOutcome::Kind::Refused, problem.why()});
     m_loading = true;
     emit stateChanged();
     return false;
 }
 
-void DeviceLoadSequence::loadEnded(const LoadOutcome &outcome)
+void DeviceLoadSequence::engineEnded(const LoadOutcome &outcome)
 {
     if (!m_loading)
         return; // a whole-file load, not ours
@@ -188,7 +189,26 @@ void DeviceLoadSequence::finish(bool walkedToTheEnd)
     else if (anyLoaded() && !m_planOnly)
         m_engine.finishUpload();
     emit stateChanged();
-    emit finished();
+    emit ended(batchOutcome());
+}
+
+// The batch as a whole: every device loaded, or the worst of what its devices met.
+JobOutcome DeviceLoadSequence::batchOutcome() const
+{
+    using Kind = JobOutcome::Kind;
+    const auto any = [this](Kind kind) {
+        return std::any_of(m_results.begin(), m_results.end(),
+                           [kind](const DeviceResult &r) { return r.outcome.kind == kind; });
+    };
+    if (any(Kind::ModuleLost))
+        return {Kind::ModuleLost, QStringLiteral("Module lost")};
+    if (any(Kind::Interrupted))
+        return {Kind::Interrupted, QStringLiteral("Interrupted")};
+    const bool allLoaded = std::all_of(m_results.begin(), m_results.end(),
+                                       [](const DeviceResult &r) { return r.passedOver || r.outcome.completed(); });
+    if (allLoaded && anyLoaded())
+        return {Kind::Completed, QStringLiteral("Upload Complete")};
+    return {m_planOnly ? Kind::NotAttempted : Kind::Failed, QString()};
 }
 
 // Every selected device the load did not reach is listed as not loaded.

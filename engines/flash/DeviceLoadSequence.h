@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Job.h"
 #include "engines/flash/DeviceSelection.h"
 #include "engines/flash/LoadOutcome.h"
 #include "engines/flash/ScanRules.h"
@@ -46,7 +47,9 @@ public:
 // One load of the selected devices of a scan, in address order: each gets its firmware
 // from the source and is loaded by the engine; each ends with an outcome. When every
 // device has had its turn and at least one was loaded, the engine says "Upload Complete".
-class DeviceLoadSequence final : public QObject {
+// A batch is a job: started when it begins to walk the devices, ended once it is over,
+// with results() holding a row per device it reached or could not reach.
+class DeviceLoadSequence final : public Job {
     Q_OBJECT
 public:
     // After a device that was not loaded the window stops, so the technician sees why;
@@ -69,9 +72,10 @@ public:
     // The user ends the load: a device loading is abandoned (with the abort byte), a
     // question is withdrawn; the devices after it are not attempted.
     void interrupt();
+    void cancel() override { interrupt(); }
 
     bool waitingForFile() const { return m_waitingForFile; }
-    bool running() const { return m_running; }
+    bool running() const override { return m_running; }
     const std::vector<DeviceResult> &results() const { return m_results; }
     // True when some device of the last load completed.
     bool anyLoaded() const;
@@ -81,8 +85,6 @@ signals:
     void deviceEnded(int index, const DeviceResult &result);
     // A selected address that did not answer was passed over.
     void silentPassedOver(int index);
-    // The load is over; results() holds a row per device it reached or could not reach.
-    void finished();
     // running(), waitingForFile() or a device's load in hand changed.
     void stateChanged();
 
@@ -91,10 +93,11 @@ private:
     void next();
     bool takeTurn(const DeviceSelection::Choice &choice);
     bool load(const QString &file, bool knownType);
-    void loadEnded(const LoadOutcome &outcome);
+    void engineEnded(const LoadOutcome &outcome);
     bool endTurn(const QString &file, const LoadOutcome &outcome, bool passedOver = false);
     void finish(bool walkedToTheEnd);
     void recordUnreached();
+    JobOutcome batchOutcome() const;
     int chosenIndex() const { return m_chosen; }
 
     DownloadEngine &m_engine;

@@ -48,7 +48,7 @@ QString deviceErrorText(std::uint8_t status)
 } // namespace
 
 DownloadEngine::DownloadEngine(ModuleDriver &driver, LoadEvents &events, QObject *parent)
-    : QObject(parent), m_driver(driver), m_events(events)
+    : Job(parent), m_driver(driver), m_events(events)
 {
     m_pacing = makeTimer(QStringLiteral("pacing"), 50, &DownloadEngine::pacingStep);
     m_moduleExit = makeTimer(QStringLiteral("moduleExit"), 500, &DownloadEngine::moduleExitStep);
@@ -202,7 +202,7 @@ void DownloadEngine::abandonFile()
 
 void DownloadEngine::end(LoadOutcome::Kind kind, const QString &text)
 {
-    emit loadEnded(LoadOutcome{kind, text});
+    emit ended(LoadOutcome{kind, text});
 }
 
 bool DownloadEngine::running() const
@@ -235,19 +235,19 @@ void DownloadEngine::flushReplies(std::function<void()> then)
 
 // ---- starting ------------------------------------------------------------------------
 
-QString DownloadEngine::loadDevice(std::uint8_t address, const QString &firmwareFile, const QString &type,
+Problem DownloadEngine::loadDevice(std::uint8_t address, const QString &firmwareFile, const QString &type,
                                    bool knownType)
 {
-    const QString problem = FirmwareChoice::prepare(firmwareFile, type, address);
-    if (problem.isEmpty())
+    Problem problem = FirmwareChoice::prepare(firmwareFile, type, address);
+    if (!problem)
         startDevice(address, firmwareFile, knownType);
     return problem;
 }
 
-QString DownloadEngine::loadWholeFile(const QString &file, std::uint8_t address, bool knownType)
+Problem DownloadEngine::loadWholeFile(const QString &file, std::uint8_t address, bool knownType)
 {
-    const QString problem = FirmwareChoice::checkWholeFile(file, m_settings.devices);
-    if (problem.isEmpty())
+    Problem problem = FirmwareChoice::checkWholeFile(file, m_settings.devices);
+    if (!problem)
         startFile(file, address, knownType);
     return problem;
 }
@@ -267,6 +267,7 @@ void DownloadEngine::startDevice(std::uint8_t address, const QString &firmwareFi
     m_loadBusy = true;
     m_heldByPause = false;
     m_start->setEnabled(true);
+    emit started();
 }
 
 void DownloadEngine::startFile(const QString &file, std::uint8_t address, bool knownType)
@@ -280,6 +281,7 @@ void DownloadEngine::startFile(const QString &file, std::uint8_t address, bool k
     m_loadBusy = true;
     m_heldByPause = false;
     m_start->setEnabled(true);
+    emit started();
 }
 
 void DownloadEngine::startStep()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Job.h"
+#include "core/Problem.h"
 #include "driver/ModuleDriver.h"
 #include "engines/flash/BlockSenders.h"
 #include "engines/flash/DownloadMessages.h"
@@ -18,8 +20,10 @@ class FormTimer;
 
 // Sends firmware files to a bus device or to the module as a chain of one-shot timer
 // steps: each step sends one message, arms the reply watchdog and the poller, and the
-// reply decides the next step.
-class DownloadEngine final : public QObject {
+// reply decides the next step. A load is a job: started once its first step is armed,
+// ended once per load (a device's, with "Load Complete" when it completed, or a whole
+// file's), after the status line has said it.
+class DownloadEngine final : public Job {
     Q_OBJECT
 public:
     // Intervals in milliseconds.
@@ -40,12 +44,12 @@ public:
     LoadSettings &settings() { return m_settings; }
 
     // A device's load from its firmware file: its download files written, then the load
-    // started. An empty text, or the status text that says why the device cannot be loaded
-    // (then nothing is sent).
-    QString loadDevice(std::uint8_t address, const QString &firmwareFile, const QString &type, bool knownType);
-    // A file loaded as it is (the module's firmware, or a file chosen directly): an empty
-    // text once started, or why it cannot be.
-    QString loadWholeFile(const QString &file, std::uint8_t address, bool knownType);
+    // started. None, or the status text that says why the device cannot be loaded (then
+    // nothing is sent).
+    Problem loadDevice(std::uint8_t address, const QString &firmwareFile, const QString &type, bool knownType);
+    // A file loaded as it is (the module's firmware, or a file chosen directly): none once
+    // started, or why it cannot be.
+    Problem loadWholeFile(const QString &file, std::uint8_t address, bool knownType);
     // Starts a device's load with its "a" download file (the conversion has run).
     void startDevice(std::uint8_t address, const QString &firmwareFile, bool knownType);
     // Starts a load of one file: the module's firmware, or a device file chosen directly.
@@ -56,8 +60,9 @@ public:
     // The window closes: the load in hand is abandoned with the abort byte, nothing more
     // is sent and no step runs any more.
     void abortLoad();
+    void cancel() override { abortLoad(); }
     // A load is under way: a step or a reply is due, or a transfer is active.
-    bool running() const;
+    bool running() const override;
     // Every device is done and at least one was loaded.
     void finishUpload();
     // Reads and discards the replies the module still holds.
@@ -72,11 +77,6 @@ public:
     void clearLoadBusy() { m_loadBusy = false; }
     std::uint8_t sequenceNumber() const { return m_sequence; }
     const QString &loadFileName() const { return m_loadFileName; }
-
-signals:
-    // The load in hand ended: a device's (its "Load Complete" when it completed) or a
-    // whole file's. Emitted once per load, after the status line has said it.
-    void loadEnded(const LoadOutcome &outcome);
 
 private:
     FormTimer *makeTimer(const QString &name, int intervalMs, void (DownloadEngine::*step)());

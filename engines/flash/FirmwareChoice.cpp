@@ -43,44 +43,45 @@ Choice choose(const QStringList &candidates, bool takeLatest)
     return {latest == candidates.end() ? QString() : *latest, false};
 }
 
-QString checkWholeFile(const QString &file, bool toDevice)
+Problem checkWholeFile(const QString &file, bool toDevice)
 {
     if (file.isEmpty())
-        return QStringLiteral(" Select File to Load!");
+        return Problem(QStringLiteral(" Select File to Load!"));
     // A file without a data record would load nothing and still verify; one with a line
     // that cannot go out would stop the load midway.
     const auto lines = RecordFile::readLines(file);
     if (!lines || !SRecord::holdsData(*lines) ||
         !(toDevice ? DeviceBlockSender::sendsWhole(*lines) : SRecord::check(*lines).sound()))
-        return LoadStatus::text(LoadStatus::InvalidLoadFile);
+        return Problem(LoadStatus::text(LoadStatus::InvalidLoadFile));
     return {};
 }
 
 namespace {
-QString problemText(LoadFileConversion::Outcome outcome, const QString &firmwareFile, const QString &type, int address)
+Problem problemOf(LoadFileConversion::Outcome outcome, const QString &firmwareFile, const QString &type, int address)
 {
     switch (outcome) {
     case LoadFileConversion::Outcome::Written: return {};
-    case LoadFileConversion::Outcome::InvalidRecords: return LoadStatus::text(LoadStatus::InvalidLoadFile);
-    case LoadFileConversion::Outcome::ImproperFormat: return QStringLiteral("Improper File Format");
+    case LoadFileConversion::Outcome::InvalidRecords: return Problem(LoadStatus::text(LoadStatus::InvalidLoadFile));
+    case LoadFileConversion::Outcome::ImproperFormat: return Problem(QStringLiteral("Improper File Format"));
     case LoadFileConversion::Outcome::FileError:
-        return QStringLiteral("No Loadfile for Device Type = ") + type + QStringLiteral(", Adr ") +
-               TextFormat::numberText(address);
+        return Problem(QStringLiteral("No Loadfile for Device Type = ") + type + QStringLiteral(", Adr ") +
+                       TextFormat::numberText(address));
     case LoadFileConversion::Outcome::WriteError:
-        return QStringLiteral("Cannot write the download files in ") + LoadFileConversion::downloadFolder(firmwareFile);
+        return Problem(QStringLiteral("Cannot write the download files in ") +
+                       LoadFileConversion::downloadFolder(firmwareFile));
     }
     return {};
 }
 } // namespace
 
-QString check(const QString &firmwareFile, const QString &type, int address)
+Problem check(const QString &firmwareFile, const QString &type, int address)
 {
-    return problemText(LoadFileConversion::checkLoadFiles(firmwareFile), firmwareFile, type, address);
+    return problemOf(LoadFileConversion::checkLoadFiles(firmwareFile), firmwareFile, type, address);
 }
 
-QString prepare(const QString &firmwareFile, const QString &type, int address)
+Problem prepare(const QString &firmwareFile, const QString &type, int address)
 {
-    return problemText(LoadFileConversion::createLoadFiles(firmwareFile), firmwareFile, type, address);
+    return problemOf(LoadFileConversion::createLoadFiles(firmwareFile), firmwareFile, type, address);
 }
 
 } // namespace FirmwareChoice

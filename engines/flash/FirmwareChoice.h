@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Problem.h"
 #include <QString>
 #include <QStringList>
 
@@ -24,14 +25,14 @@ int revisionOf(const QString &fileName);
 Choice choose(const QStringList &candidates, bool takeLatest);
 
 // A file loaded as it is (the module's firmware, or a file chosen directly to a device):
-// an empty text when it can be sent whole, or the status text that says why not.
-QString checkWholeFile(const QString &file, bool toDevice);
+// none when it can be sent whole, or the status text that says why not.
+Problem checkWholeFile(const QString &file, bool toDevice);
 
 // What prepare() checks, with nothing written: the status text that says why the device
-// cannot be loaded, or an empty text.
-QString check(const QString &firmwareFile, const QString &type, int address);
-// Writes the device's download files from its firmware file. An empty text when they are
-// written, or the status text that says why the device cannot be loaded.
-QString prepare(const QString &firmwareFile, const QString &type, int address);
+// cannot be loaded, or none.
+Problem check(const QString &firmwareFile, const QString &type, int address);
+// Writes the device's download files from its firmware file: none when they are written,
+// or the status text that says why the device cannot be loaded.
+Problem prepare(const QString &firmwareFile, const QString &type, int address);
 
 } // namespace FirmwareChoice

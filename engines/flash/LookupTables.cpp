@@ -120,29 +120,30 @@ std::optional<QByteArray> fileText(Table table, int *overflowIndex)
     return text;
 }
 
-QString write(Table table, const QString &directory)
+Problem write(Table table, const QString &directory)
 {
     const QString name = QString::fromLatin1(layout(table).fileName);
     int overflow = 0;
     const auto text = fileText(table, &overflow);
     if (!text)
-        return QStringLiteral("Overflow in ") + name + QStringLiteral(" at entry ") + QString::number(overflow);
+        return Problem(QStringLiteral("Overflow in ") + name + QStringLiteral(" at entry ") +
+                       QString::number(overflow));
     // Whole or not at all where the folder takes a new file; an existing file in a folder
     // that does not is written in place.
     QSaveFile file(QDir(directory).filePath(name));
     file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly) || file.write(*text) != text->size() || !file.commit())
-        return QStringLiteral("Cannot write ") + name + QStringLiteral(": ") + file.errorString();
+        return Problem(QStringLiteral("Cannot write ") + name + QStringLiteral(": ") + file.errorString());
     return {};
 }
 
-QString folderProblem(const QString &directory)
+Problem folderProblem(const QString &directory)
 {
     const QFileInfo folder(directory);
     if (!folder.exists())
-        return QStringLiteral("Cannot write the tables in ") + directory + QStringLiteral(": no such folder");
+        return Problem(QStringLiteral("Cannot write the tables in ") + directory + QStringLiteral(": no such folder"));
     if (!folder.isDir())
-        return QStringLiteral("Cannot write the tables in ") + directory + QStringLiteral(": not a folder");
+        return Problem(QStringLiteral("Cannot write the tables in ") + directory + QStringLiteral(": not a folder"));
     return {};
 }
 

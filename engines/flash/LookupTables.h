@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Problem.h"
 #include <QString>
 
 #include <array>
@@ -33,12 +34,11 @@ std::optional<std::int16_t> entry(Table table, int index);
 // then names it).
 std::optional<QByteArray> fileText(Table table, int *overflowIndex = nullptr);
 
-// Writes the table's file into directory, whole or not at all; an empty text on success,
-// otherwise what went wrong.
-QString write(Table table, const QString &directory);
+// Writes the table's file into directory, whole or not at all; none, or what went wrong.
+Problem write(Table table, const QString &directory);
 
-// Why no table can be written into directory (it does not exist, or is no folder); empty
+// Why no table can be written into directory (it does not exist, or is no folder); none
 // when it is a folder.
-QString folderProblem(const QString &directory);
+Problem folderProblem(const QString &directory);
 
 } // namespace LookupTables

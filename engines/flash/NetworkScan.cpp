@@ -15,7 +15,7 @@ constexpr std::uint8_t DrainMarker = 0x2A;
 } // namespace
 
 NetworkScan::NetworkScan(ModuleDriver &driver, QObject *parent)
-    : QObject(parent), m_driver(driver),
+    : Job(parent), m_driver(driver),
       m_startDelay(new FormTimer(QStringLiteral("scanStartDelay"), StartDelayMs, parent ? parent : this))
 {
     m_startDelay->setSingleShot(true);
@@ -106,7 +106,13 @@ void NetworkScan::end()
 {
     m_running = false;
     m_active = false;
-    emit finished();
+    // Everything is done: the last address, the module set back and the final drain.
+    if (m_moduleLostWith != 0)
+        emit ended({JobOutcome::Kind::ModuleLost, QStringLiteral("Module lost")});
+    else if (m_stopRequested)
+        emit ended({JobOutcome::Kind::Interrupted, QStringLiteral("Interrupted")});
+    else
+        emit ended({JobOutcome::Kind::Completed, QString()});
 }
 
 // What one address gave: what the debug box shows of it (the records drained before it,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Job.h"
 #include "driver/ModuleConnection.h"
 #include "driver/ModuleDriver.h"
 #include "engines/flash/ScanRules.h"
@@ -18,7 +19,7 @@ class FormTimer;
 // and reports what it learned of each address. Each address is one submitted step, so
 // the window stays free while the devices are asked and a stop request is seen between
 // addresses.
-class NetworkScan final : public QObject {
+class NetworkScan final : public Job {
     Q_OBJECT
 public:
     static constexpr int StartDelayMs = 100;
@@ -49,20 +50,19 @@ public:
     bool isRunning() const { return m_running; }
     // From start() until finished(): also while a stopped scan completes its address.
     bool isActive() const { return m_active; }
+    bool running() const override { return m_active; }
+    void cancel() override { requestStop(); }
     // The driver's answer when the module was lost during the last scan (the rows from
     // there on are blank): it failed an address and the bus's setting back, or that
     // setting alone. 0 when it stayed there, also when one address failed on its own.
     std::int32_t moduleLostWith() const { return m_moduleLostWith; }
 
 signals:
-    void started();
     void progressed();
     void deviceScanned(const ScanRules::ScannedDevice &device);
     void dump(const std::vector<std::uint8_t> &bytes);
     void debugCleared();
     void debugNote(const QString &text);
-    // Everything is done: the last address, the module set back and the final drain.
-    void finished();
 
 private:
     struct AddressAnswer;

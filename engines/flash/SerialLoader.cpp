@@ -13,7 +13,7 @@ constexpr int RomSpeed = 9600, LoaderSpeed = 38400;
 } // namespace
 
 SerialLoader::SerialLoader(SerialLine &line, LoadEvents &events, std::function<QString(int)> deviceOf, QObject *parent)
-    : QObject(parent), m_line(line), m_events(events), m_deviceOf(std::move(deviceOf))
+    : Job(parent), m_line(line), m_events(events), m_deviceOf(std::move(deviceOf))
 {
     m_step = makeTimer("serialStep", StepMs, &SerialLoader::step);
     m_nextBlock = makeTimer("nextBlock", NextBlockMs, &SerialLoader::nextBlock);
@@ -128,15 +128,22 @@ void SerialLoader::setRunning(bool running)
         return;
     m_running = running;
     emit runningChanged(running);
+    if (running)
+        emit started();
 }
 
 // The port is closed and no longer counts as chosen: whoever comes back chooses again.
-void SerialLoader::stop()
+void SerialLoader::cancel()
 {
     const bool wasRunning = m_running;
     endRun();
     if (wasRunning)
         emit ended({LoadOutcome::Kind::Interrupted, QStringLiteral("Interrupted")});
+}
+
+void SerialLoader::stop()
+{
+    cancel();
     m_line.close();
     m_port1Or2 = 0;
 }
@@ -186,8 +193,8 @@ void SerialLoader::start(const QString &applicationFile, Request request)
         return;
     }
     Files files = readFiles(applicationFile, request, m_loaderFolder);
-    if (!files.problem.isEmpty()) {
-        finish(files.problem, LoadOutcome::Kind::Refused);
+    if (files.problem) {
+        finish(files.problem.why(), LoadOutcome::Kind::Refused);
         return;
     }
     m_applicationLines = std::move(files.application);
@@ -210,22 +217,28 @@ SerialLoader::Files SerialLoader::readFiles(const QString &applicationFile, Requ
 {
     const QString folder = loaderFolder.isEmpty() ? QStringLiteral(".") : loaderFolder;
     Files files;
+    QString why;
+    const auto refused = [&files, &why] {
+        files.problem = Problem(why);
+        return files;
+    };
     if (request == Request::Application) {
-        const auto lines = soundFile(applicationFile, true, files.problem);
+        const auto lines = soundFile(applicationFile, true, why);
         if (!lines)
-            return files;
+            return refused();
         files.application = *lines;
     }
-    const auto bootLines = soundFile(folder + QLatin1Char('/') + BootLoaderFile, false, files.problem);
+    const auto bootLines = soundFile(folder + QLatin1Char('/') + BootLoaderFile, false, why);
     if (!bootLines)
-        return files;
-    const auto image = SerialProtocol::bootImage(*bootLines, &files.problem);
+        return refused();
+    const auto image = SerialProtocol::bootImage(*bootLines, &why);
     if (!image)
-        return files;
+        return refused();
     files.bootImage.assign(image->begin(), image->begin() + SerialProtocol::BootImageSent);
-    const auto loaderLines = soundFile(folder + QLatin1Char('/') + FlashLoaderFile, false, files.problem);
-    if (loaderLines)
-        files.flashLoader = *loaderLines;
+    const auto loaderLines = soundFile(folder + QLatin1Char('/') + FlashLoaderFile, false, why);
+    if (!loaderLines)
+        return refused();
+    files.flashLoader = *loaderLines;
     return files;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Job.h"
+#include "core/Problem.h"
 #include "engines/flash/LoadEvents.h"
 #include "engines/flash/LoadOutcome.h"
 #include "engines/flash/SRecord.h"
@@ -17,7 +19,9 @@ class SerialLine;
 // Loads one board over a COM port: the boot image at 9600 baud, the flash loader in
 // framed blocks, then at 38400 baud the application with its checksum check, or an erase
 // of the whole flash or of chosen sectors. The board answers each step with one byte.
-class SerialLoader final : public QObject {
+// A run is a job; each start ends once (refused before the first byte, or the run
+// completed, failed or was cancelled), after the status line has said it.
+class SerialLoader final : public Job {
     Q_OBJECT
 public:
     enum class Request { Application, EraseAll, EraseSectors };
@@ -37,6 +41,8 @@ public:
     // The load button, or an erase button: runs the sequence for the request once every
     // file it sends has been read and found sound. Does nothing while a run is in hand.
     void start(const QString &applicationFile, Request request);
+    // The run in hand ends as interrupted; the port stays open.
+    void cancel() override;
     // Comm Port mode ends or the window closes: no step runs any more, the port closes.
     void stop();
 
@@ -47,13 +53,13 @@ public:
         QStringList application;
         SerialProtocol::Bytes bootImage;
         QStringList flashLoader;
-        QString problem;
+        Problem problem;
     };
     static Files readFiles(const QString &applicationFile, Request request, const QString &loaderFolder);
     // Where BootLdr.dwn and FlshLdr.dwn are found; the current folder unless set.
     void setLoaderFolder(const QString &folder) { m_loaderFolder = folder; }
     // From the first byte sent until the run completes, fails or gives up.
-    bool running() const { return m_running; }
+    bool running() const override { return m_running; }
 
     // The selection the sector boxes build; an erase takes it as it stands at the start.
     SerialProtocol::SectorMask &sectorMask() { return m_mask; }
@@ -62,9 +68,6 @@ public:
 signals:
     // A run began (its first byte is about to go out) or ended.
     void runningChanged(bool running);
-    // A start ended: refused before the first byte, or the run completed, failed or was
-    // stopped. Emitted once per start, after the status line has said it.
-    void ended(const LoadOutcome &outcome);
 
 private:
     // What the board's next answer is expected to acknowledge.

@@ -17,7 +17,7 @@ constexpr std::uint8_t CaptureChannel = 5;
 } // namespace
 
 CaptureCycle::CaptureCycle(ModuleDriver &driver, QObject *window)
-    : QObject(window), m_driver(driver),
+    : Job(window), m_driver(driver),
       m_capture(new FormTimer(QStringLiteral("captureTick"), CaptureTickMs, window ? window : this)),
       m_drain(new FormTimer(QStringLiteral("drainTick"), DrainTickMs, window ? window : this))
 {
@@ -27,7 +27,7 @@ CaptureCycle::CaptureCycle(ModuleDriver &driver, QObject *window)
 
 CaptureCycle::~CaptureCycle()
 {
-    stopCapture();
+    haltReads();
 }
 
 void CaptureCycle::connectModule(bool closeFirst, const std::function<void(const ConnectOutcome &)> &outcome,
@@ -121,6 +121,14 @@ bool CaptureCycle::openPlayback(const QString &path)
 
 void CaptureCycle::stopCapture()
 {
+    const bool wasRunning = running();
+    haltReads();
+    if (wasRunning)
+        emit ended({JobOutcome::Kind::Completed, QString()});
+}
+
+void CaptureCycle::haltReads()
+{
     m_capture->setEnabled(false);
     if (m_readsEnd)
         *m_readsEnd = true;
@@ -149,6 +157,7 @@ void CaptureCycle::startRun(const QString &addressList, const QString &commandLi
     if (!m_playback)
         m_drain->setEnabled(false);
     m_capture->setEnabled(true);
+    emit started();
 }
 
 void CaptureCycle::resetDelta()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Job.h"
 #include "driver/ModuleConnection.h"
 #include "driver/ModuleDriver.h"
 #include "engines/monitor/MonitorLog.h"
@@ -16,8 +17,9 @@ class FormTimer;
 // tick played back), and a slower tick that drains the module while no capture runs. It
 // also writes the log. A tick starts a run of reads, each 1 ms after the answer before it,
 // on the driver's side; the run ends when the window's user wants a turn, and the next
-// tick starts the next run.
-class CaptureCycle final : public QObject {
+// tick starts the next run. A monitor run (live or played back) is a job: started by startRun,
+// ended when its capture stops.
+class CaptureCycle final : public Job {
     Q_OBJECT
 public:
     static constexpr int CaptureTickMs = 1;
@@ -49,7 +51,9 @@ public:
     void afterLastRead(std::function<void()> then);
 
     // A run is under way: live capture, or a log played back.
-    bool running() const;
+    bool running() const override;
+    // The run in hand stops as stopCapture stops it.
+    void cancel() override { stopCapture(); }
     // The module is in hand and nothing reads it: what it gathers is read and dropped, a
     // bounded number of records a tick, so that a capture starts from what comes next.
     // This follows the cycle's state: it rests after connecting and after a run, not in a
@@ -84,7 +88,8 @@ public:
     // Starts a run: time counts from now; the filters are read from the boxes' texts. A live
     // run stops the drain; a playback leaves the module to it.
     void startRun(const QString &addressList, const QString &commandList);
-    // No read goes out after the one in hand, whose record is still taken.
+    // No read goes out after the one in hand, whose record is still taken; the run has
+    // ended.
     void stopCapture();
     // The next Delta time is measured from the start of the run.
     void resetDelta();
@@ -125,6 +130,7 @@ private:
     std::function<void()> m_takeReadRecords; // hands over what the run read so far
     std::function<void()> m_afterLastRead;
     void switchDrain();
+    void haltReads();
 
     bool m_draining = false;
     int m_drained = 0;

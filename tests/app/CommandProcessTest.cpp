@@ -400,6 +400,14 @@ TEST(ServiceCommands, AFailedLoadNamesItsStatusAndEndsAsFailed)
     const Ran module = service(words("load --module UsbModule-0103.hex"), firmware);
     EXPECT_EQ(module.status, ExitStatus::Completed) << module.err.toStdString();
     EXPECT_EQ(module.out, "UsbModule-0103.hex: Load Complete - Recycle Power\n");
+    // A module that answers a step with status 8 has answered: its load failed, the module
+    // was not lost.
+    folder.write(QStringLiteral("nak8.scenario"), "module load-fault 13 nak 8\n");
+    const Ran answered =
+        service(words("load --module UsbModule-0103.hex"), firmware, folder.path(QStringLiteral("nak8.scenario")));
+    EXPECT_EQ(answered.status, ExitStatus::Failed) << answered.err.toStdString();
+    EXPECT_TRUE(answered.out.startsWith(QStringLiteral("UsbModule-0103.hex: Unknown Error = 8")))
+        << answered.out.toStdString();
     folder.write(QStringLiteral("firmware/empty.hex"), "S0030000FC\r\n");
     // A device's file named on the command line, where it was typed; one that holds no
     // firmware is refused before anything is sent, says nothing complete and leaves nothing.

@@ -17,7 +17,7 @@ TEST(CommandLine, TheTableButtonsWriteWhatTheCommandLineWrites)
 {
     WorkingFolder folder;
     ASSERT_TRUE(QDir(folder.path(QString())).mkdir(QStringLiteral("cli")));
-    EXPECT_EQ(writeAllTables(folder.path(QStringLiteral("cli"))), QString());
+    EXPECT_FALSE(writeAllTables(folder.path(QStringLiteral("cli"))));
 
     EmulatedBus bus;
     FlashLoaderOptions options;

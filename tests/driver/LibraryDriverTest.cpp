@@ -7,6 +7,8 @@
 #include <QProcessEnvironment>
 
 #include <array>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -43,12 +45,15 @@ void expectEveryOperationAnswersNoDevice(LibraryDriver &driver)
 
 } // namespace
 
-TEST(LibraryDriver, MissingLibraryAnswersNoDeviceFoundToEveryOperation)
+TEST(LibraryDriver, MissingLibraryAnswersNoDeviceFoundToEveryOperationAndIsReportedOnce)
 {
     LibraryDriver driver("libQwilUSB-not-installed.so");
+    std::vector<std::string> reports;
+    driver.setUnusableReport([&reports](const std::string &why) { reports.push_back(why); });
     expectEveryOperationAnswersNoDevice(driver);
     EXPECT_FALSE(driver.load());
     EXPECT_FALSE(driver.loadError().empty());
+    EXPECT_EQ(reports, std::vector<std::string>{driver.loadError()});
 }
 
 TEST(LibraryDriver, LibraryMissingAnOperationIsNotUsedAtAll)

@@ -100,11 +100,11 @@ TEST(CommandLine, FoldersThatCannotTakeTheTablesAreNamedOnce)
 {
     WorkingFolder folder;
     const QString missing = folder.path(QStringLiteral("missing"));
-    EXPECT_EQ(writeAllTables(missing),
+    EXPECT_EQ(writeAllTables(missing).why(),
               QStringLiteral("Cannot write the tables in ") + missing + QStringLiteral(": no such folder\n"));
     const QString file = folder.path(QStringLiteral("lut_R.h"));
     folder.write(QStringLiteral("lut_R.h"), "old");
-    EXPECT_EQ(writeAllTables(file),
+    EXPECT_EQ(writeAllTables(file).why(),
               QStringLiteral("Cannot write the tables in ") + file + QStringLiteral(": not a folder\n"));
 
     // An existing, writable file in a folder that takes no new file is written in place.
@@ -114,9 +114,10 @@ TEST(CommandLine, FoldersThatCannotTakeTheTablesAreNamedOnce)
     ASSERT_TRUE(QDir().mkpath(locked));
     folder.write(QStringLiteral("locked/lut_Z.h"), "old");
     ASSERT_TRUE(QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
-    EXPECT_EQ(LookupTables::write(LookupTables::Table::Z, locked), QString());
-    EXPECT_TRUE(
-        LookupTables::write(LookupTables::Table::Radius, locked).startsWith(QStringLiteral("Cannot write lut_R.h: ")));
+    EXPECT_FALSE(LookupTables::write(LookupTables::Table::Z, locked));
+    EXPECT_TRUE(LookupTables::write(LookupTables::Table::Radius, locked)
+                    .why()
+                    .startsWith(QStringLiteral("Cannot write lut_R.h: ")));
     QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     EXPECT_TRUE(folder.read(QStringLiteral("locked/lut_Z.h")).startsWith("#pragma region(\"const = ZTBL\")"));
 }
@@ -208,7 +209,7 @@ TEST(CommandLine, PathsMeanWhereTheProgramWasStartedAndComPortsNeedEngineering)
     CommandLine line = parse({"--working-folder", "windows", "--engineering", "--com1", "./ttyX", "--com2", "ttyS1"});
     EXPECT_EQ(line.action, CommandLine::Action::RunWindows);
     EXPECT_TRUE(line.warnings.isEmpty());
-    EXPECT_EQ(line.enterWorkingFolder(), QString());
+    EXPECT_FALSE(line.enterWorkingFolder());
     EXPECT_EQ(QDir::currentPath(), QDir(started.path(QStringLiteral("windows"))).canonicalPath());
     EXPECT_EQ(line.flash.com1, QDir(started.path(QString())).canonicalPath() + QStringLiteral("/ttyX"));
     EXPECT_EQ(line.flash.com2, "ttyS1") << "a port's own name stays as it is";
@@ -217,6 +218,6 @@ TEST(CommandLine, PathsMeanWhereTheProgramWasStartedAndComPortsNeedEngineering)
         EXPECT_EQ(unseen.warnings, "quillbus-service: --com1 and --com2 take effect in the flash loader's Comm Port "
                                    "mode, which only --engineering shows\n");
     EXPECT_TRUE(parse({"--help"}).text.simplified().contains(QStringLiteral("(Comm Port mode: needs --engineering)")));
-    EXPECT_EQ(parse({"--working-folder", "missing"}).enterWorkingFolder(),
+    EXPECT_EQ(parse({"--working-folder", "missing"}).enterWorkingFolder().why(),
               "quillbus-service: cannot work in missing: no such folder\n");
 }

@@ -8,19 +8,18 @@
 #include "engines/flash/DeviceSelection.h"
 #include "engines/flash/FirmwareChoice.h"
 #include "engines/flash/LoadStatus.h"
-#include "engines/flash/LookupTables.h"
 #include "engines/flash/NetworkScan.h"
 #include "engines/flash/ScanRules.h"
 #include "engines/flash/SerialLine.h"
 #include "engines/flash/SerialLoader.h"
 #include "windows/flash/CommPortControls.h"
+#include "windows/flash/FlashFormWiring.h"
 #include "windows/flash/FlashUtilityLayouts.h"
 #include "windows/shared/FileListBox.h"
 #include "windows/shared/Twips.h"
 
 #include <QCheckBox>
 #include <QEvent>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -35,10 +34,6 @@ const QString DirectoryPrefix = QStringLiteral("./");
 
 using FlashUtilityLayouts::showControls;
 
-int boxValue(const QLineEdit *box)
-{
-    return ScanRules::boxValue(box->text());
-}
 } // namespace
 
 FlashUtilityWindow::FlashUtilityWindow(ModuleDriver &driver, FlashLoaderOptions options, QWidget *parent)
@@ -56,7 +51,7 @@ FlashUtilityWindow::FlashUtilityWindow(ModuleDriver &driver, FlashLoaderOptions 
     setObjectName(QStringLiteral("FlashUtility"));
     Twips::resizeWindow(this, FlashUtilityForm::Width, FlashUtilityForm::DeviceModeHeight);
     wireEngines();
-    wireLoadSettings();
+    FlashFormWiring::keepLoadSettings(form, m_engine->settings(), *m_scan, this);
     wireControls();
     loadWindow();
 }
@@ -68,9 +63,13 @@ void FlashUtilityWindow::wireEngines()
             [this](int index) { form.List1->item(index)->setSelected(false); });
     connect(m_sequence, &DeviceLoadSequence::deviceEnded, this, &FlashUtilityWindow::deviceEnded);
     connect(m_sequence, &DeviceLoadSequence::stateChanged, this, &FlashUtilityWindow::refreshLoadButtons);
+    for (Job *job : std::initializer_list<Job *>{m_scan, m_engine, m_sequence, m_serial}) {
+        connect(job, &Job::started, this, &FlashUtilityWindow::refreshLoadButtons);
+        connect(job, &Job::ended, this, &FlashUtilityWindow::refreshLoadButtons);
+    }
     connect(m_scanControls, &ScanControls::runningChanged, this, &FlashUtilityWindow::refreshLoadButtons);
     // A file sent directly to one device is a load of its own.
-    connect(m_engine, &DownloadEngine::loadEnded, this, [this](const LoadOutcome &outcome) {
+    connect(m_engine, &DownloadEngine::ended, this, [this](const LoadOutcome &outcome) {
         if (m_directFileMode && outcome.completed() && !m_sequence->running())
             m_engine->finishUpload();
         refreshLoadButtons();
@@ -98,12 +97,12 @@ void FlashUtilityWindow::wireControls()
     connect(form.List1, &QListWidget::itemDoubleClicked, this, &FlashUtilityWindow::loadClicked);
     connect(form.File1, &QListWidget::itemClicked, this, &FlashUtilityWindow::fileListClicked);
     connect(form.File1, &QListWidget::itemDoubleClicked, this, &FlashUtilityWindow::loadClicked);
-    for (int key = 0; key < form.Command15.size(); ++key)
-        connect(form.Command15[key], &QPushButton::clicked, this, [this, key] { keypadPressed(key); });
+    FlashFormWiring::wireKeypad(
+        form, m_keypad, [this] { showStatus(QStringLiteral("Click Load Qwil Device to Start"), Colour::Information); },
+        [this] { showLoadStatus(LoadStatus::InvalidAddress); }, this);
     connect(form.Timer[StartupStep], &FormTimer::timeout, this, &FlashUtilityWindow::startupStep);
-    QPushButton *tableButtons[] = {form.Command3, form.Command4, form.Command5, form.Command6, form.Command7};
-    for (int table = 0; table < 5; ++table)
-        connect(tableButtons[table], &QPushButton::clicked, this, [this, table] { writeTable(table); });
+    FlashFormWiring::wireTableButtons(
+        form, [this](const QString &failure) { showStatus(failure, Colour::Error); }, this);
     form.Text1->installEventFilter(this);
     form.Text5->installEventFilter(this);
 }
@@ -214,15 +213,6 @@ void FlashUtilityWindow::showEngineeringControls()
     // In Comm Port mode "Sector Erase" leads to the sector selector.
     if (!form.Check3->isChecked())
         form.Check2->show();
-}
-
-void FlashUtilityWindow::writeTable(int table)
-{
-    const QString failure =
-        LookupTables::write(LookupTables::All[static_cast<std::size_t>(table)], QStringLiteral("."));
-    if (!failure.isEmpty())
-        showStatus(failure, Colour::Error);
-    Beep::beep();
 }
 
 void FlashUtilityWindow::optionClicked(int option)
@@ -386,9 +376,9 @@ void FlashUtilityWindow::startLoad()
 
 void FlashUtilityWindow::startChosenFile(const QString &file)
 {
-    const QString problem = m_engine->loadWholeFile(file, static_cast<std::uint8_t>(m_deviceAddress), m_knownType);
-    if (!problem.isEmpty()) {
-        showStatus(problem, Colour::Error);
+    const Problem problem = m_engine->loadWholeFile(file, static_cast<std::uint8_t>(m_deviceAddress), m_knownType);
+    if (problem) {
+        showStatus(problem.why(), Colour::Error);
         return;
     }
     refreshLoadButtons();
@@ -399,7 +389,7 @@ void FlashUtilityWindow::startChosenFile(const QString &file)
 // address box (the only one shown in this layout) holds.
 void FlashUtilityWindow::startDirectFile()
 {
-    const int address = boxValue(form.Text10);
+    const int address = ScanRules::boxValue(form.Text10->text());
     if (address >= 1 && address <= 255)
         m_deviceAddress = address;
     startChosenFile(chosenFile());
@@ -522,18 +512,6 @@ void FlashUtilityWindow::pauseClicked()
     m_engine->resume();
 }
 
-void FlashUtilityWindow::keypadPressed(int key)
-{
-    const AddressKeypad::Outcome outcome = m_keypad.press(key);
-    form.Text9->setText(m_keypad.text());
-    if (outcome.entered) {
-        form.Text10->setText(QString::number(*outcome.entered));
-        showStatus(QStringLiteral("Click Load Qwil Device to Start"), Colour::Information);
-    } else if (outcome.rejected) {
-        showLoadStatus(LoadStatus::InvalidAddress);
-    }
-}
-
 void FlashUtilityWindow::deviceAddressChanged(const QString &text)
 {
     // The leading number, as the platform reads one ("12x" is 12, nothing is 0); an
@@ -541,40 +519,6 @@ void FlashUtilityWindow::deviceAddressChanged(const QString &text)
     const int value = ScanRules::boxValue(text);
     if (value <= 255)
         m_deviceAddress = value;
-}
-
-// ---- what the loads are told -------------------------------------------------------------
-
-// Each control a load reads tells it of each change, whoever made it.
-void FlashUtilityWindow::wireLoadSettings()
-{
-    LoadSettings &settings = m_engine->settings();
-    const auto imageTypeChanged = [this, &settings] { settings.imageType = imageType(); };
-    connect(form.Option1, &QRadioButton::toggled, this, [this, &settings] { settings.devices = deviceMode(); });
-    for (QRadioButton *option : {form.Option3, form.Option4, form.Option5})
-        connect(option, &QRadioButton::toggled, this, imageTypeChanged);
-    connect(form.Check4, &QCheckBox::toggled, this, [&settings](bool ticked) { settings.paused = ticked; });
-    connect(form.Check2, &QCheckBox::toggled, this, [this, &settings](bool ticked) {
-        settings.debug = ticked;
-        m_scan->setDebug(ticked);
-    });
-    settings.devices = deviceMode();
-    imageTypeChanged();
-    settings.paused = form.Check4->isChecked();
-    settings.debug = form.Check2->isChecked();
-    m_scan->setDebug(settings.debug);
-}
-
-bool FlashUtilityWindow::deviceMode() const
-{
-    return form.Option1->isChecked();
-}
-
-DownloadMessages::ImageType FlashUtilityWindow::imageType() const
-{
-    if (form.Option3->isChecked())
-        return DownloadMessages::ImageType::Application;
-    return form.Option4->isChecked() ? DownloadMessages::ImageType::Boot : DownloadMessages::ImageType::Fpga;
 }
 
 void FlashUtilityWindow::moduleRestarted()

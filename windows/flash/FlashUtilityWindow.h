@@ -66,7 +66,6 @@ private:
     void toggleDirectFileMode();
     void setWindowHeight(int twips);
     void showEngineeringControls();
-    void writeTable(int table);
 
     // What the loads tell the window, and what it tells them.
     void status(const QString &text, Tone tone) override { showStatus(text, FlashStatusDisplay::colourOf(tone)); }
@@ -78,9 +77,6 @@ private:
     void moduleRestarted() override;
     void finished() override { refreshLoadButtons(); }
     void showLoadStatus(int code);
-    void wireLoadSettings();
-    bool deviceMode() const;
-    DownloadMessages::ImageType imageType() const;
     using Colour = FlashStatusDisplay::Colour;
     void showStatus(const QString &text, Colour colour) { m_status.show(text, colour); }
 
@@ -100,7 +96,6 @@ private:
     void showScanLayoutAgain();
     void fileListClicked();
     void pauseClicked();
-    void keypadPressed(int key);
     void deviceAddressChanged(const QString &text);
 
     void appendDebugText(const QString &text) { m_debug.append(text); }

@@ -30,7 +30,7 @@ ScanControls::ScanControls(NetworkScan &scan, DeviceLoadSequence &sequence, Flas
         m_scanned.push_back(device);
         m_form.List1->addItem(ScanRules::row(device));
     });
-    connect(&scan, &NetworkScan::finished, this, &ScanControls::scanFinished);
+    connect(&scan, &NetworkScan::ended, this, &ScanControls::scanFinished);
     connect(form.Command9, &QPushButton::clicked, this, &ScanControls::scanClicked);
     connect(form.Text10, &QLineEdit::textChanged, this, &ScanControls::maxAddressChanged);
 }

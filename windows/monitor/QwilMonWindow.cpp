@@ -38,6 +38,8 @@ QwilMonWindow::QwilMonWindow(ModuleDriver &driver, QWidget *parent)
     m_repaint->setSingleShot(true);
     connect(m_repaint, &FormTimer::timeout, this, &QwilMonWindow::repaintDisplay);
     connect(m_cycle, &CaptureCycle::line, this, &QwilMonWindow::displayMessage);
+    connect(m_cycle, &Job::started, this, &QwilMonWindow::showRunState);
+    connect(m_cycle, &Job::ended, this, &QwilMonWindow::showRunState);
     connect(m_cycle, &CaptureCycle::driverError, this, &QwilMonWindow::displayError);
     connect(m_cycle, &CaptureCycle::invalidCommand, this, [] {
         Beep::beep();
@@ -152,7 +154,7 @@ void QwilMonWindow::afterLoadConnect()
 {
     Command3->setEnabled(!m_connected);
     m_cycle->stopCapture();
-    Command9->setText(QStringLiteral("Start Quillbus Monitor"));
+    showRunState();
     m_display.reset();
     m_cycle->resetDelta();
     Option2->setChecked(true);
@@ -164,7 +166,6 @@ void QwilMonWindow::afterLoadConnect()
     Option6->setChecked(true);
     setPaused(false);
     paintIndicator(Shape1, true);
-    paintIndicator(Shape2, false);
     m_cycle->clearFilters();
     m_cycle->rest();
 }
@@ -235,8 +236,6 @@ void QwilMonWindow::startMonitor()
         Beep::beep();
         return;
     }
-    Command9->setText(QStringLiteral("Stop Quillbus Monitor"));
-    paintIndicator(Shape2, true);
     m_display.clear();
     Text2->clear();
     m_cycle->startRun(Text8->text(), Text6->text());
@@ -247,8 +246,6 @@ void QwilMonWindow::stopMonitor()
     m_cycle->stopCapture();
     repaintDisplay();
     m_cycle->rest();
-    Command9->setText(QStringLiteral("Start Quillbus Monitor"));
-    paintIndicator(Shape2, false);
     if (m_paused) {
         setPaused(false);
         m_display.setPaused(false);
@@ -264,6 +261,14 @@ void QwilMonWindow::stopMonitor()
             File1->refresh();
         });
     }
+}
+
+// The start/stop button and the "Monitor running" light follow the run, here alone.
+void QwilMonWindow::showRunState()
+{
+    const bool running = m_cycle->running();
+    Command9->setText(running ? QStringLiteral("Stop Quillbus Monitor") : QStringLiteral("Start Quillbus Monitor"));
+    paintIndicator(Shape2, running);
 }
 
 void QwilMonWindow::pauseClicked()

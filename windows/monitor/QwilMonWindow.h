@@ -50,6 +50,7 @@ private:
     void stopMonitor();
     void pauseClicked();
     void setPaused(bool paused);
+    void showRunState();
     void clearDisplay();
     void loggingOn();
     void loggingOff();

@@ -56,7 +56,7 @@ struct Load {
         for (const QString &name : demo.entryList({QStringLiteral("*.hex")}, QDir::Files))
             QFile::copy(demo.filePath(name), folder.path(name));
         EXPECT_TRUE(ModuleConnection::connect(bus.driver, ConnectOptions::flashLoader()).connected);
-        QObject::connect(&engine, &DownloadEngine::loadEnded, [this](const LoadOutcome &outcome) {
+        QObject::connect(&engine, &DownloadEngine::ended, [this](const LoadOutcome &outcome) {
             ended.push_back(outcome.word().toStdString() + ": " + outcome.text.toStdString());
         });
     }
@@ -230,7 +230,7 @@ TEST(DownloadEngine, EveryFaultEndsTheLoadWithItsOwnOutcomeAndTheNextLoadWorks)
             if (unplugged < 0 && !load.bus.emulator.isPlugged())
                 unplugged = load.bus.now();
         };
-        ASSERT_EQ(load.engine.loadDevice(3, ptz, QStringLiteral("4008"), true), "");
+        ASSERT_FALSE(load.engine.loadDevice(3, ptz, QStringLiteral("4008"), true));
         if (c.fileSpoiltAfterTheStart)
             load.folder.write(QStringLiteral("F4008-0111a.dwn"), "S0030000FC\r\nS2 not a record\r\n");
         ASSERT_TRUE(load.settle());
@@ -251,7 +251,7 @@ TEST(DownloadEngine, EveryFaultEndsTheLoadWithItsOwnOutcomeAndTheNextLoadWorks)
             load.bus.emulator.plug();
             ASSERT_TRUE(ModuleConnection::connect(load.bus.driver, ConnectOptions::flashLoader()).connected);
         }
-        ASSERT_EQ(load.engine.loadDevice(3, ptz, QStringLiteral("4008"), true), "");
+        ASSERT_FALSE(load.engine.loadDevice(3, ptz, QStringLiteral("4008"), true));
         ASSERT_TRUE(load.settle());
         EXPECT_EQ(load.ended.back(), "loaded: Load Complete");
     }
@@ -276,8 +276,9 @@ TEST(DownloadEngine, FilesWithoutDataAreRefusedBeforeAnythingIsSent)
         const QString file = QStringLiteral("./F4008-0001.hex");
         load.folder.write(file, content);
         load.engine.settings().devices = way != Way::Module;
-        QString said = way == Way::Device ? load.engine.loadDevice(3, file, QStringLiteral("4008"), true)
-                                          : load.engine.loadWholeFile(file, 3, true);
+        QString said = (way == Way::Device ? load.engine.loadDevice(3, file, QStringLiteral("4008"), true)
+                                           : load.engine.loadWholeFile(file, 3, true))
+                           .why();
         ASSERT_TRUE(load.settle());
         if (said.isEmpty() && !load.ended.empty())
             said = QString::fromStdString(load.ended.back()).section(QStringLiteral(": "), 1);
@@ -367,7 +368,7 @@ TEST(DownloadEngine, OneRecordFileGoesAsSetAddressOneMessageCommitAndChecksum)
 {
     Load load("device 3 type 4008\n", DeviceLoadSequence::AfterFailure::Stop);
     load.folder.write(QStringLiteral("ONE.hex"), "S00600004844521B\r\nS1131000000102030405060708090A0B0C0D0E0F64\r\n");
-    ASSERT_EQ(load.engine.loadWholeFile(QStringLiteral("./ONE.hex"), 3, false), "");
+    ASSERT_FALSE(load.engine.loadWholeFile(QStringLiteral("./ONE.hex"), 3, false));
     ASSERT_TRUE(load.settle());
     EXPECT_EQ(load.ended, std::vector<std::string>{"loaded: Load Complete"});
     EXPECT_EQ(flashDifferences(load.bus.emulator.device(3)->loader().flash(),
@@ -397,7 +398,7 @@ TEST(DownloadEngine, OneRecordFileGoesAsSetAddressOneMessageCommitAndChecksum)
 TEST(DownloadEngine, LaterFilesOfADeviceCountOneProgressStepFewer)
 {
     Load load("device 3 type 4008\n", DeviceLoadSequence::AfterFailure::Stop);
-    ASSERT_EQ(load.engine.loadDevice(3, QStringLiteral("F4008-0111.hex"), QStringLiteral("4008"), true), "");
+    ASSERT_FALSE(load.engine.loadDevice(3, QStringLiteral("F4008-0111.hex"), QStringLiteral("4008"), true));
     ASSERT_TRUE(load.settle());
     const auto lines = [&](const char *name) {
         return static_cast<int>(RecordFile::readLines(load.folder.path(QString::fromLatin1(name)))->size());

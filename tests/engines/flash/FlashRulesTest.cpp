@@ -90,10 +90,10 @@ TEST(FirmwareChoice, TheOnlyFileOrTheHighestRevisionWithLatestTickedElseTheTechn
         EXPECT_EQ(choice.file, QString::fromLatin1(c.file)) << c.candidates.join(QLatin1Char(' ')).toStdString();
         EXPECT_EQ(choice.ask, c.ask);
     }
-    EXPECT_EQ(FirmwareChoice::prepare(QString(), QStringLiteral("2315"), 4),
+    EXPECT_EQ(FirmwareChoice::prepare(QString(), QStringLiteral("2315"), 4).why(),
               "No Loadfile for Device Type = 2315, Adr  4"); // a number as the design writes it
-    EXPECT_EQ(FirmwareChoice::checkWholeFile(QString(), false), " Select File to Load!");
-    EXPECT_EQ(FirmwareChoice::checkWholeFile(QStringLiteral("/no/such/file.hex"), true), "Invalid Load File");
+    EXPECT_EQ(FirmwareChoice::checkWholeFile(QString(), false).why(), " Select File to Load!");
+    EXPECT_EQ(FirmwareChoice::checkWholeFile(QStringLiteral("/no/such/file.hex"), true).why(), "Invalid Load File");
 }
 
 TEST(ScanRules, BoxValueIsTheLeadingNumber)

@@ -67,7 +67,7 @@ TEST(NetworkScan, ReportsEveryAddressAndSetsTheBusBack)
         QStringList rows;
         int progressed = 0, finished = 0;
         QObject::connect(&scan, &NetworkScan::progressed, [&] { ++progressed; });
-        QObject::connect(&scan, &NetworkScan::finished, [&] { ++finished; });
+        QObject::connect(&scan, &NetworkScan::ended, [&] { ++finished; });
         QObject::connect(&scan, &NetworkScan::deviceScanned, [&](const ScanRules::ScannedDevice &device) {
             rows << ScanRules::row(device);
             if (rows.size() == c.stopAfter)

@@ -553,7 +553,7 @@ TEST(SerialLoad, FilesThatAreNotSoundAreRefusedBeforeAnyByteGoesOut)
         EXPECT_TRUE(r.board->model().commands().empty());
         EXPECT_FALSE(r.loader.running());
     }
-    EXPECT_EQ(FirmwareChoice::checkWholeFile(QStringLiteral("/dev/zero"), false), "Invalid Load File");
+    EXPECT_EQ(FirmwareChoice::checkWholeFile(QStringLiteral("/dev/zero"), false).why(), "Invalid Load File");
 }
 
 // Every step of a serial load and of an erase, with the board silent, the board gone, a

@@ -1,6 +1,6 @@
-#include "engines/flash/LoadOutcome.h"
+#include "core/JobOutcome.h"
 
-QString LoadOutcome::word() const
+QString JobOutcome::word() const
 {
     switch (kind) {
     case Kind::Completed: return QStringLiteral("loaded");
