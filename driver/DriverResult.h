@@ -2,17 +2,20 @@
 
 #include <cstdint>
 
-// Driver result codes that callers and the emulator rely on by value.
+// Driver result codes that callers and the emulator rely on by value. The driver answers
+// with a plain number; these name the ones that mean something to a caller.
 namespace DriverResult {
-constexpr std::int32_t Success = 0;
-// A wait ended with nothing: no record in the module yet, or no answer from a device to
-// a query (shown as NoResponse).
-constexpr std::int32_t NothingYet = 3;
-constexpr std::int32_t UsbError = 5;
-constexpr std::int32_t InvalidCommand = 6;
-constexpr std::int32_t NoResponse = 7;
-constexpr std::int32_t NoDeviceFound = 8;
-constexpr std::int32_t ModuleNotOnline = 13;
+enum Code : std::int32_t {
+    Success = 0,
+    // A wait ended with nothing: no record in the module yet, or no answer from a device to
+    // a query (shown as NoResponse).
+    NothingYet = 3,
+    UsbError = 5,
+    InvalidCommand = 6,
+    NoResponse = 7,
+    NoDeviceFound = 8,
+    ModuleNotOnline = 13,
+};
 
 // The module cannot be reached at all (unplugged, gone, closed), as opposed to a device
 // that did not answer.

@@ -32,7 +32,7 @@ struct DomeState {
     bool AutoKeyActive = false;
     bool NudgeActive = false;
     bool ResetArmed = false;
-    // True while the matching engineering check box's handler runs: it is not unchecked.
+    // True while the engineering panel handles its pan, tilt or zoom axis choice: it is not undone meanwhile.
     bool PanBoxBusy = false;
     bool TiltBoxBusy = false;
     bool ZoomBoxBusy = false;

@@ -175,7 +175,7 @@ std::optional<SetRequest> set(std::uint8_t address, const Choices &c, const QStr
             putBigEndian(m, 14, *zoom, 2);
         return SetRequest{m, QString::number(*pan)};
     }
-    // One axis: the first ticked of pan, tilt and zoom gives the code, and its value is
+    // One axis: the first chosen of pan, tilt and zoom gives the code, and its value is
     // scaled, counted and sized as that axis's own. The code's relative bit is the choice.
     constexpr std::uint8_t PanCode = 0xE7, TiltCode = 0xEA, ZoomCode = 0xEC;
     std::uint8_t byte6 = ShortFlag;

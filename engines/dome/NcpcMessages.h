@@ -14,7 +14,7 @@ namespace Ncpc {
 using DomeMessages::Bytes;
 using DomeMessages::Units;
 
-// What the panel's check boxes and options say when a button is pressed.
+// The engineering messages, built from the choices the panel holds when one is sent.
 struct Choices {
     bool pan = false, tilt = false, zoom = false;
     Units units = Units::Degrees;

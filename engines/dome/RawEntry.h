@@ -6,7 +6,7 @@
 #include <optional>
 #include <vector>
 
-// The raw-data box's entries for bench work, read into what the buttons send. An entry
+// The raw-data entries for bench work, read into what the raw messages send. An entry
 // that cannot be represented exactly is refused, never cut or wrapped.
 namespace RawEntry {
 

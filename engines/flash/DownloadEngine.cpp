@@ -151,7 +151,7 @@ void DownloadEngine::sendAbortByte()
         m_events.debugBytes(std::span<const std::uint8_t>(&byte, 1));
 }
 
-// A reply was handled: the next block goes out, unless Pause holds it until unticked.
+// A reply was handled: the next block goes out, unless the load is paused until let go.
 void DownloadEngine::armPacingUnlessPaused(int intervalMs)
 {
     m_pacing->setInterval(intervalMs);

@@ -54,7 +54,7 @@ public:
     void startDevice(std::uint8_t address, const QString &firmwareFile, bool knownType);
     // Starts a load of one file: the module's firmware, or a device file chosen directly.
     void startFile(const QString &file, std::uint8_t address, bool knownType);
-    // Pause was unticked: a load held after its last reply goes on. A reply still pending
+    // The pause was let go: a load held after its last reply goes on. A reply still pending
     // goes on by itself, so nothing is sent before it arrives.
     void resume();
     // The window closes: the load in hand is abandoned with the abort byte, nothing more

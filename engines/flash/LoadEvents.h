@@ -9,7 +9,7 @@
 #include <span>
 
 // How a load is to run, as its face has set it. A load reads these as it goes, so a change
-// (Pause let go, Debug ticked) counts from its next step.
+// (a pause let go, debug switched on) counts from its next step.
 struct LoadSettings {
     bool devices = true;     // bus devices, not the module
     bool directFile = false; // a file sent to one device as it stands

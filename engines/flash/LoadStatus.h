@@ -4,18 +4,21 @@
 
 #include <cstdint>
 
-// Load status codes and how the status line words them.
+// Load status codes and how the status line words them: the status byte a device or the
+// module answers a load step with, and the codes the loaders add of their own.
 namespace LoadStatus {
 
-constexpr int ChecksumError = 1;
-constexpr int ProgrammingError = 2;
-constexpr int AddressError = 3;
-constexpr int SequenceError = 4;
-constexpr int UsbError = 5;
-constexpr int InvalidRequest = 6;
-constexpr int NoResponse = 7;
-constexpr int InvalidLoadFile = 10;
-constexpr int InvalidAddress = 20;
+enum Code : int {
+    ChecksumError = 1,
+    ProgrammingError = 2,
+    AddressError = 3,
+    SequenceError = 4,
+    UsbError = 5,
+    InvalidRequest = 6,
+    NoResponse = 7,
+    InvalidLoadFile = 10,
+    InvalidAddress = 20,
+};
 
 // The status line text for a code; codes without a row read "Unknown Error = " and
 // the code in hexadecimal, so a driver's unexpected code is still shown as it came.

@@ -48,7 +48,7 @@ public:
     // Lets the address in hand finish, then ends the scan.
     void requestStop();
     bool isRunning() const { return m_running; }
-    // From start() until finished(): also while a stopped scan completes its address.
+    // From start() until ended: also while a stopped scan completes its address.
     bool isActive() const { return m_active; }
     bool running() const override { return m_active; }
     void cancel() override { requestStop(); }

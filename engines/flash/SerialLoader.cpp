@@ -200,7 +200,7 @@ void SerialLoader::start(const QString &applicationFile, Request request)
     m_applicationLines = std::move(files.application);
     m_bootImage = std::move(files.bootImage);
     m_flashLoaderLines = std::move(files.flashLoader);
-    // Boxes ticked while the boot image and the flash loader go out do not count.
+    // Sectors chosen while the boot image and the flash loader go out do not count.
     m_eraseMask = m_mask;
     m_line.setSpeed(RomSpeed);
     m_loadStep = BootStep;

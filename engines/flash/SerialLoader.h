@@ -38,7 +38,7 @@ public:
     bool choosePort(int port);
     // The port chosen last, 0 for none.
     int chosenPort() const { return m_port1Or2; }
-    // The load button, or an erase button: runs the sequence for the request once every
+    // A load or an erase: runs the sequence for the request once every
     // file it sends has been read and found sound. Does nothing while a run is in hand.
     void start(const QString &applicationFile, Request request);
     // The run in hand ends as interrupted; the port stays open.

@@ -51,13 +51,13 @@ Bytes checksumRequest(long firstAddress, long lastAddress)
     return request;
 }
 
-void SectorMask::set(int sector, bool ticked)
+void SectorMask::set(int sector, bool chosen)
 {
     if (sector < 0 || sector >= Sectors)
         return;
     const auto bit = static_cast<std::uint8_t>(1u << (sector % 8));
     std::uint8_t &byte = m_bytes[static_cast<std::size_t>(sector / 8)];
-    byte = static_cast<std::uint8_t>(ticked ? byte | bit : byte & ~bit);
+    byte = static_cast<std::uint8_t>(chosen ? byte | bit : byte & ~bit);
 }
 
 Bytes eraseSectors(const SectorMask &mask)

@@ -40,7 +40,7 @@ inline const Bytes EraseAll{'d', 0x04};
 class SectorMask {
 public:
     static constexpr int Sectors = 22;
-    void set(int sector, bool ticked);
+    void set(int sector, bool chosen);
     void clear() { m_bytes.fill(0); }
     std::uint8_t byte(int index) const { return m_bytes[static_cast<std::size_t>(index)]; }
 
