@@ -5,7 +5,7 @@
 #include <functional>
 
 class AddressKeypad;
-class FlashUtilityForm;
+struct FlashUtilityForm;
 class NetworkScan;
 class QObject;
 struct LoadSettings;
