@@ -19,8 +19,8 @@ signals:
 // failure ends it, and the wait goes on until it has; a second interrupt stops waiting
 // (whoever called then ends the job's work itself: the module is released all the same).
 // A start that returns false started nothing to wait for.
-template <typename Job, typename Signal, typename Start, typename Cancel>
-void runJob(const Job *job, Signal ended, Start start, Cancel cancel)
+template <typename Sender, typename Signal, typename Start, typename Cancel>
+void runJob(const Sender *job, Signal ended, Start start, Cancel cancel)
 {
     QEventLoop loop;
     bool done = false;
