@@ -13,6 +13,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -45,6 +46,72 @@ void holdWhileWindowsStart(QtMsgType type, const QMessageLogContext &, const QSt
                  qPrintable(reason.trimmed()));
     std::_Exit(ExitStatus::Usage);
 }
+
+// A terminal command on the driver library, in a core application with the user's
+// interrupts caught.
+template <typename Command> int onDriver(int argc, char **argv, Command command)
+{
+    QCoreApplication app(argc, argv);
+    const InterruptCatcher interrupts;
+    LibraryDriver library;
+    library.setUnusableReport(sayUnusable);
+    return command(library);
+}
+
+// Wireshark's capture program: the emulator, when it is the driver, takes the scenario given.
+int runExtcapOn(LibraryDriver &library, const ExtcapOptions &extcap)
+{
+    // Only the options and the capture concern the driver; the other queries load nothing.
+    const bool emulated =
+        (extcap.query == ExtcapOptions::Query::Config || extcap.query == ExtcapOptions::Query::Capture) &&
+        library.exports("QwilEmulatorScenarioVariable");
+    // The emulator reads its scenario at the first driver call, which comes later.
+    if (emulated && !extcap.scenario.isEmpty())
+        qputenv("QWILUSB_SCENARIO", QFile::encodeName(extcap.scenario));
+    DriverThread driver(library);
+    return runExtcap(driver, extcap, emulated);
+}
+
+// The command the line names, run without a window; nothing when the windows are asked for.
+std::optional<int> runCommand(const CommandLine &line, int argc, char **argv)
+{
+    switch (line.action) {
+    case CommandLine::Action::ShowText: std::fputs(qPrintable(line.text), stdout); return 0;
+    case CommandLine::Action::Refuse:
+        std::fputs(qPrintable(line.text), stderr);
+        if (line.extcap.query == ExtcapOptions::Query::Capture)
+            releaseWiresharkFifo(line.extcap.capture.pcapPath);
+        return ExitStatus::Usage;
+    case CommandLine::Action::WriteTables: return runTables(line.tablesDirectory);
+    case CommandLine::Action::Scan:
+        return onDriver(argc, argv, [&](LibraryDriver &library) {
+            DriverThread driver(library);
+            return runScan(driver, line.scan);
+        });
+    case CommandLine::Action::Monitor:
+        return onDriver(argc, argv, [&](LibraryDriver &library) {
+            DriverThread driver(library);
+            return runMonitor(driver, line.monitor);
+        });
+    case CommandLine::Action::Extcap:
+        return onDriver(argc, argv, [&](LibraryDriver &library) { return runExtcapOn(library, line.extcap); });
+    case CommandLine::Action::Load:
+    case CommandLine::Action::Serial:
+        if (!line.folder.isEmpty() && !QFileInfo(line.folder).isDir()) {
+            std::fprintf(stderr, "Cannot look in %s: no such folder\n", qPrintable(line.folder));
+            return ExitStatus::Usage;
+        }
+        return onDriver(argc, argv, [&](LibraryDriver &library) {
+            if (line.action == CommandLine::Action::Serial)
+                return runSerial(line.serial);
+            DriverThread driver(library);
+            return runLoad(driver, line.load);
+        });
+    case CommandLine::Action::RunWindows: break;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -55,62 +122,8 @@ int main(int argc, char *argv[])
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     CommandLine line = CommandLine::parse(arguments);
-    switch (line.action) {
-    case CommandLine::Action::ShowText: std::fputs(qPrintable(line.text), stdout); return 0;
-    case CommandLine::Action::Refuse:
-        std::fputs(qPrintable(line.text), stderr);
-        if (line.extcap.query == ExtcapOptions::Query::Capture)
-            releaseWiresharkFifo(line.extcap.capture.pcapPath);
-        return ExitStatus::Usage;
-    case CommandLine::Action::WriteTables: return runTables(line.tablesDirectory);
-    case CommandLine::Action::Scan: {
-        QCoreApplication app(argc, argv);
-        const InterruptCatcher interrupts;
-        LibraryDriver library;
-        library.setUnusableReport(sayUnusable);
-        DriverThread driver(library);
-        return runScan(driver, line.scan);
-    }
-    case CommandLine::Action::Monitor: {
-        QCoreApplication app(argc, argv);
-        const InterruptCatcher interrupts;
-        LibraryDriver library;
-        library.setUnusableReport(sayUnusable);
-        DriverThread driver(library);
-        return runMonitor(driver, line.monitor);
-    }
-    case CommandLine::Action::Extcap: {
-        QCoreApplication app(argc, argv);
-        const InterruptCatcher interrupts;
-        LibraryDriver library;
-        library.setUnusableReport(sayUnusable);
-        // Only the options and the capture concern the driver; the other queries load nothing.
-        const bool emulated =
-            (line.extcap.query == ExtcapOptions::Query::Config || line.extcap.query == ExtcapOptions::Query::Capture) &&
-            library.exports("QwilEmulatorScenarioVariable");
-        // The emulator reads its scenario at the first driver call, which comes later.
-        if (emulated && !line.extcap.scenario.isEmpty())
-            qputenv("QWILUSB_SCENARIO", QFile::encodeName(line.extcap.scenario));
-        DriverThread driver(library);
-        return runExtcap(driver, line.extcap, emulated);
-    }
-    case CommandLine::Action::Load:
-    case CommandLine::Action::Serial: {
-        QCoreApplication app(argc, argv);
-        const InterruptCatcher interrupts;
-        if (!line.folder.isEmpty() && !QFileInfo(line.folder).isDir()) {
-            std::fprintf(stderr, "Cannot look in %s: no such folder\n", qPrintable(line.folder));
-            return ExitStatus::Usage;
-        }
-        if (line.action == CommandLine::Action::Serial)
-            return runSerial(line.serial);
-        LibraryDriver library;
-        library.setUnusableReport(sayUnusable);
-        DriverThread driver(library);
-        return runLoad(driver, line.load);
-    }
-    case CommandLine::Action::RunWindows: break;
-    }
+    if (const std::optional<int> status = runCommand(line, argc, argv))
+        return *status;
     std::fputs(qPrintable(line.warnings), stderr);
     if (const Problem folderProblem = line.enterWorkingFolder()) {
         std::fputs(qPrintable(folderProblem.why()), stderr);
