@@ -57,16 +57,15 @@ public:
     // The pause was let go: a load held after its last reply goes on. A reply still pending
     // goes on by itself, so nothing is sent before it arrives.
     void resume();
-    // The window closes: the load in hand is abandoned with the abort byte, nothing more
-    // is sent and no step runs any more.
+    // The load in hand is abandoned with the abort byte (the window closes, or the job is
+    // cancelled): nothing more is sent and no step runs any more.
     void abortLoad();
     void cancel() override { abortLoad(); }
     // A load is under way: a step or a reply is due, or a transfer is active.
     bool running() const override;
     // Every device is done and at least one was loaded.
     void finishUpload();
-    // Reads and discards the replies the module still holds.
-    // Reads and discards the replies still queued, then goes on to then.
+    // Reads and discards the replies the module still holds, then goes on to then.
     void flushReplies(std::function<void()> then = {});
 
     // Stops waiting for a reply (the COM-port layout takes over).
