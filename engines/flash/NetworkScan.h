@@ -49,7 +49,6 @@ public:
     void requestStop();
     bool isRunning() const { return m_running; }
     // From start() until ended: also while a stopped scan completes its address.
-    bool isActive() const { return m_active; }
     bool running() const override { return m_active; }
     void cancel() override { requestStop(); }
     // The driver's answer when the module was lost during the last scan (the rows from

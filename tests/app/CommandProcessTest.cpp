@@ -533,8 +533,8 @@ QStringList tracedCalls(const QByteArray &trace)
 }
 } // namespace
 
-// However a command is ended from outside (Ctrl-C, SIGTERM, a dropped session's SIGHUP, or a
-// reader that closed its output), it ends one way: the device in hand gets the abort byte,
+// However a command is ended from outside (Ctrl-C, Ctrl-C twice in a row, SIGTERM, a dropped
+// session's SIGHUP, or a reader that closed its output), it ends one way: the device in hand gets the abort byte,
 // the module is released as closing the matching window releases it, what was done is
 // written, and the status says so. (A live capture's reader closing Wireshark's FIFO is in
 // the Wireshark tests.)
@@ -577,9 +577,10 @@ TEST(ServiceCommands, EveryWayACommandIsEndedReleasesTheModule)
          ExitStatus::Failed},
         {"erase --port PORT --all", "Loading Boot Loader", 1, false, {}, ExitStatus::Failed, ExitStatus::Failed},
     };
-    const int endings[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE}; // SIGPIPE: the output closed
+    constexpr int TwoInterrupts = 0; // SIGINT, and another before the first has ended the job
+    const int endings[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE, TwoInterrupts}; // SIGPIPE: the output closed
     for (const Command &c : commands) {
-        // The four endings of a command run side by side, each on a bus (and board) of its own.
+        // The endings of a command run side by side, each on a bus (and board) of its own.
         std::vector<std::unique_ptr<QProcess>> runs;
         std::vector<std::unique_ptr<PtyBoard>> boards;
         for (const int ending : endings) {
@@ -633,14 +634,19 @@ TEST(ServiceCommands, EveryWayACommandIsEndedReleasesTheModule)
             } else {
                 QTest::qWait(i == 0 ? 1000 : 0);
             }
-            ::kill(static_cast<pid_t>(run.processId()), endings[i]);
+            const auto pid = static_cast<pid_t>(run.processId());
+            ::kill(pid, endings[i] == TwoInterrupts ? SIGINT : endings[i]);
+            if (endings[i] == TwoInterrupts)
+                ::kill(pid, SIGINT);
         }
         for (std::size_t i = 0; i < runs.size(); ++i) {
             const int ending = endings[i];
             if (ending == SIGPIPE && c.closedAfterLines == 0)
                 continue;
             SCOPED_TRACE(std::string(c.line) + ", ended by " +
-                         (ending == SIGPIPE ? "a closed output" : strsignal(ending)));
+                         (ending == SIGPIPE         ? "a closed output"
+                          : ending == TwoInterrupts ? "two interrupts"
+                                                    : strsignal(ending)));
             const Ran ran = finished(*runs[i]);
             if (ending == SIGPIPE) {
                 EXPECT_EQ(ran.status, c.closedStatus);

@@ -170,7 +170,7 @@ void FlashUtilityWindow::modeBoxClicked()
 
 bool FlashUtilityWindow::workInHand() const
 {
-    return m_scanControls->running() || m_scan->isActive() || m_engine->running() || m_serial->running();
+    return m_scanControls->running() || m_scan->running() || m_engine->running() || m_serial->running();
 }
 
 void FlashUtilityWindow::applyModeLayout()
@@ -218,7 +218,7 @@ void FlashUtilityWindow::showEngineeringControls()
 void FlashUtilityWindow::optionClicked(int option)
 {
     // Neither a running scan nor a running load may change what is loaded.
-    if (m_scanControls->running() || m_scan->isActive() || m_engine->loadBusy()) {
+    if (m_scanControls->running() || m_scan->running() || m_engine->loadBusy()) {
         form.Option1->setChecked(!m_loadsModule);
         form.Option2->setChecked(m_loadsModule);
         return;
@@ -298,7 +298,7 @@ void FlashUtilityWindow::showLoadStatus(int code)
 
 bool FlashUtilityWindow::deferClose()
 {
-    if (!m_scan->isActive())
+    if (!m_scan->running())
         return false;
     m_closePending = true;
     m_scanControls->stop();
@@ -348,7 +348,7 @@ void FlashUtilityWindow::refreshLoadButtons()
     }
     const bool asking = m_sequence->waitingForFile();
     const bool loading = m_loadStarting || (m_sequence->running() && !asking) || (!asking && m_engine->running());
-    form.Command1->setEnabled(!loading && !m_scanControls->running() && !m_scan->isActive());
+    form.Command1->setEnabled(!loading && !m_scanControls->running() && !m_scan->running());
     form.Command9->setEnabled(!loading);
 }
 

@@ -75,7 +75,6 @@ private:
     void debugBytes(std::span<const std::uint8_t> bytes) override { m_debug.dump(bytes); }
     void debugText(const QString &text) override { appendDebugText(text); }
     void moduleRestarted() override;
-    void finished() override { refreshLoadButtons(); }
     void showLoadStatus(int code);
     using Colour = FlashStatusDisplay::Colour;
     void showStatus(const QString &text, Colour colour) { m_status.show(text, colour); }

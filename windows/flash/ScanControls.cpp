@@ -53,7 +53,7 @@ void ScanControls::scanClicked()
         stop();
         return;
     }
-    if (m_scan.isActive())
+    if (m_scan.running())
         return; // a stopped scan is still finishing its last address
     m_link.cancelScanPrompt();
     m_link.check([this] { startScan(); });

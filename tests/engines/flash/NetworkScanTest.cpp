@@ -78,7 +78,7 @@ TEST(NetworkScan, ReportsEveryAddressAndSetsTheBusBack)
             bus.advance(10);
 
         EXPECT_EQ(finished, 1);
-        EXPECT_FALSE(scan.isActive());
+        EXPECT_FALSE(scan.running());
         EXPECT_EQ(rows, c.rows);
         EXPECT_EQ(progressed, rows.size());
         EXPECT_EQ(scan.moduleLostWith(), c.lostWith);

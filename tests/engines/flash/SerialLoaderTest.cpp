@@ -3,6 +3,7 @@
 #include "engines/flash/SerialLoader.h"
 #include "FlashImages.h"
 #include "QtPrinters.h"
+#include "SerialBoardRun.h"
 #include "WorkingFolder.h"
 #include "board/PtyBoard.h"
 #include "core/Beep.h"
@@ -31,21 +32,6 @@
 using emu::Bytes;
 
 namespace {
-
-const char *const LoaderFiles[] = {"BootLdr.dwn", "FlshLdr.dwn", "Board-0100.hex"};
-
-// Moves the manual clock on a millisecond at a time while the terminal's bytes flow,
-// until done() holds.
-bool runUntil(TimeSource::ManualTimeScope &time, const std::function<bool()> &done, int limitMs = 200000)
-{
-    for (int ms = 0; ms < limitMs; ++ms) {
-        QCoreApplication::processEvents();
-        if (done())
-            return true;
-        time.clock().advance(1);
-    }
-    return done();
-}
 
 // The serial run on its own: the loader on COM port 1, the emulated board on a
 // pseudo-terminal behind it, and a face that keeps the last status, on the manual clock.

@@ -1,5 +1,6 @@
 #include "FlashLoaderFixture.h"
 #include "QtPrinters.h"
+#include "SerialBoardRun.h"
 #include "board/PtyBoard.h"
 #include "core/Beep.h"
 #include "core/FormTimer.h"
@@ -26,21 +27,6 @@
 using emu::Bytes;
 
 namespace {
-
-const char *const LoaderFiles[] = {"BootLdr.dwn", "FlshLdr.dwn", "Board-0100.hex"};
-
-// Moves the manual clock on a millisecond at a time while the terminal's bytes flow,
-// until done() holds.
-bool runUntil(TimeSource::ManualTimeScope &time, const std::function<bool()> &done, int limitMs = 200000)
-{
-    for (int ms = 0; ms < limitMs; ++ms) {
-        QCoreApplication::processEvents();
-        if (done())
-            return true;
-        time.clock().advance(1);
-    }
-    return done();
-}
 
 // A flash loader started for engineering, its COM port 1 the emulated board's terminal
 // (COM 2 names no device), in Comm Port mode with port 1 chosen.
