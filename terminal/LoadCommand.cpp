@@ -54,13 +54,7 @@ QString listed(const std::vector<DeviceResult> &devices, const std::map<int, QSt
                    : QStringLiteral("%1  %2  %3  %4  %5\n")
                          .arg(address, 4)
                          .arg(d.device.type, before.leftJustified(6), revisionAfter.leftJustified(5), status);
-        list.add(line, {{QStringLiteral("address"), address},
-                        {QStringLiteral("type"), d.device.type.trimmed()},
-                        {QStringLiteral("file"), file},
-                        {QStringLiteral("before"), before},
-                        {QStringLiteral("after"), revisionAfter},
-                        {QStringLiteral("status"), status},
-                        {QStringLiteral("outcome"), wordOf(d, dryRun)}});
+        list.add(line, {address, d.device.type.trimmed(), file, before, revisionAfter, status, wordOf(d, dryRun)});
     }
     return list.text();
 }

@@ -20,15 +20,15 @@ void RecordList::add(const QString &tableLine, const Fields &fields)
     case ScanOptions::Format::Table: m_text += tableLine; break;
     case ScanOptions::Format::Csv: {
         QStringList line;
-        for (const auto &[name, value] : fields)
+        for (const QJsonValue &value : fields)
             line << (value.isDouble() ? QString::number(value.toInt()) : TextFormat::csvField(value.toString()));
         m_text += line.join(QLatin1Char(',')) + QLatin1Char('\n');
         break;
     }
     case ScanOptions::Format::Json: {
         QJsonObject record;
-        for (const auto &[name, value] : fields)
-            record.insert(name, value);
+        for (qsizetype i = 0; i < m_fieldNames.size() && i < static_cast<qsizetype>(fields.size()); ++i)
+            record.insert(m_fieldNames[i], fields[static_cast<std::size_t>(i)]);
         m_records.append(record);
         break;
     }

@@ -7,7 +7,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <utility>
 #include <vector>
 
 // Records of one kind (a device found by a scan, a device's load) listed as the command's
@@ -15,13 +14,13 @@
 // the same field names. The one writer of every command's results.
 class RecordList {
 public:
-    using Fields = std::vector<std::pair<QString, QJsonValue>>;
+    using Fields = std::vector<QJsonValue>;
 
-    // tableHeading is the table's first line (none when empty); the CSV heading is the
-    // field names of the records.
+    // tableHeading is the table's first line (none when empty); the field names head the
+    // CSV and name each record's fields in JSON.
     RecordList(ScanOptions::Format format, QString tableHeading, QStringList fieldNames);
 
-    // A record: its line in the table, and its fields in the order of the field names.
+    // A record: its line in the table, and its fields' values in the order of the names.
     void add(const QString &tableLine, const Fields &fields);
     QString text() const;
 

@@ -7,7 +7,6 @@
 #include "terminal/CommandLine.h"
 #include "terminal/CommandRun.h"
 #include "terminal/RecordList.h"
-#include "terminal/TerminalLoad.h"
 #include "terminal/TerminalOutput.h"
 #include "terminal/TerminalProgress.h"
 
@@ -23,10 +22,7 @@ QString listed(const std::vector<ScanRules::ScannedDevice> &scanned, ScanOptions
     for (const ScanRules::ScannedDevice &d : scanned) {
         if (d.answered)
             list.add(QStringLiteral("%1  %2  %3  %4\n").arg(d.address, 4).arg(d.name, -6).arg(d.type, d.revision),
-                     {{QStringLiteral("address"), d.address},
-                      {QStringLiteral("name"), d.name},
-                      {QStringLiteral("type"), d.type},
-                      {QStringLiteral("revision"), d.revision}});
+                     {d.address, d.name, d.type, d.revision});
     }
     return list.text();
 }

@@ -81,7 +81,7 @@ bool CaptureCycle::draining() const
 
 void CaptureCycle::switchDrain()
 {
-    m_drain->setEnabled(m_resting && !(running() && !m_playback));
+    m_drain->setEnabled(m_resting && (m_playback || !running()));
 }
 
 void CaptureCycle::rest()
@@ -154,9 +154,8 @@ void CaptureCycle::startRun(const QString &addressList, const QString &commandLi
     m_startWallMs = QDateTime::currentMSecsSinceEpoch();
     m_addressFilter.parse(addressList);
     m_commandFilter.parse(commandList);
-    if (!m_playback)
-        m_drain->setEnabled(false);
     m_capture->setEnabled(true);
+    switchDrain();
     emit started();
 }
 
