@@ -59,6 +59,10 @@ struct Load {
         QObject::connect(&engine, &DownloadEngine::ended, [this](const LoadOutcome &outcome) {
             ended.push_back(outcome.word().toStdString() + ": " + outcome.text.toStdString());
         });
+        QObject::connect(&sequence, &Job::started, [this] { batch.push_back("started"); });
+        QObject::connect(&sequence, &Job::ended, [this](const JobOutcome &outcome) {
+            batch.push_back("ended " + outcome.word().toStdString());
+        });
     }
 
     // Runs the engine's load to its end as a face does, which ends a load that completed
@@ -109,6 +113,7 @@ struct Load {
     EmulatedBus bus;
     QuietFace face;
     std::vector<std::string> ended; // each load's outcome, "word: text"
+    std::vector<std::string> batch; // the sequence's own start and end, as its faces hear them
     DownloadEngine engine;
     DeviceLoadSequence sequence;
 };
@@ -132,8 +137,12 @@ TEST(DeviceLoadSequence, EveryDeviceEndsWithItsOutcome)
         std::map<int, QString> files;
         std::vector<std::string> outcomes;
         bool uploadComplete;
+        const char *batchEnd; // the word of the sequence's one end
     };
     using After = DeviceLoadSequence::AfterFailure;
+    // A bus of its own, every device sound (in place of the fault).
+    static const char *const AllLoad = "device 1 type 2315\ndevice 2 type 2315\ndevice 3 type 4008\n"
+                                       "device 4 type 4008\ndevice 5 type 4008\n";
     const QString ptz = QStringLiteral("F4008-0111.hex"), hd = QStringLiteral("F2315-0202.hex");
     const Case cases[] = {
         // The old dome is refused even with a file of its type at hand.
@@ -141,34 +150,51 @@ TEST(DeviceLoadSequence, EveryDeviceEndsWithItsOutcome)
          After::GoOn,
          {{1, hd}, {3, ptz}, {4, QStringLiteral("F0147-0104.hex")}, {5, ptz}},
          {"1 loaded", "2 not loaded", "3 failed", "4 refused", "5 loaded"},
-         true},
+         true,
+         "failed"},
         {"",
          After::Stop,
          {{1, hd}, {3, ptz}, {5, ptz}},
          {"1 loaded", "2 not loaded", "3 failed", "4 not loaded", "5 not loaded"},
-         false},
+         false,
+         "failed"},
         // The module lost during the first device: nothing more is tried.
         {"fault unplug-on DevDownLoad 20\n",
          After::GoOn,
          {{1, hd}, {3, ptz}, {5, ptz}},
          {"1 module lost", "2 not loaded", "3 not loaded", "4 not loaded", "5 not loaded"},
-         false},
+         false,
+         "module lost"},
         // A silent address whose file is named is loaded where it stands: the emulated
         // device never answers, so its load ends without an answer.
-        {"", After::GoOn, {{2, hd}}, {"1 refused", "2 failed", "3 refused", "4 refused", "5 refused"}, false},
+        {"",
+         After::GoOn,
+         {{2, hd}},
+         {"1 refused", "2 failed", "3 refused", "4 refused", "5 refused"},
+         false,
+         "failed"},
         // A file that cannot be read: refused before anything is sent, no download file left.
         {"",
          After::GoOn,
          {{1, QStringLiteral("missing.hex")}, {5, ptz}},
          {"1 refused", "2 not loaded", "3 refused", "4 refused", "5 loaded"},
-         true},
+         true,
+         "failed"},
+        // Every device asked for loads: the batch completes.
+        {AllLoad,
+         After::GoOn,
+         {{1, hd}, {2, hd}, {3, ptz}, {4, ptz}, {5, ptz}},
+         {"1 loaded", "2 loaded", "3 loaded", "4 loaded", "5 loaded"},
+         true,
+         "loaded"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.outcomes.front() + " " + c.fault);
-        Load load(Bus + c.fault, c.afterFailure);
+        Load load(c.fault == AllLoad ? AllLoad : Bus + c.fault, c.afterFailure);
         load.face.files = c.files;
         load.run(5);
         EXPECT_EQ(load.outcomes(), c.outcomes);
+        EXPECT_EQ(load.batch, (std::vector<std::string>{"started", std::string("ended ") + c.batchEnd}));
         EXPECT_EQ(load.face.statuses.contains(QStringLiteral("Upload Complete")), c.uploadComplete);
         EXPECT_FALSE(QFile::exists(load.folder.path(QStringLiteral("missing.hexa.dwn"))));
     }
@@ -184,6 +210,7 @@ TEST(DeviceLoadSequence, AnInterruptEndsTheDeviceInHandAndReachesNoMore)
     ASSERT_TRUE(load.sequence.running());
     load.sequence.interrupt();
     EXPECT_FALSE(load.sequence.running());
+    EXPECT_EQ(load.batch, (std::vector<std::string>{"started", "ended interrupted"}));
     EXPECT_EQ(load.outcomes(), (std::vector<std::string>{"1 interrupted", "2 not loaded", "3 not loaded",
                                                          "4 not loaded", "5 not loaded"}));
     EXPECT_EQ(load.sequence.results().front().outcome.text, "Interrupted") << "the terminal's status column";
