@@ -167,12 +167,7 @@ TEST(DeviceLoadSequence, EveryDeviceEndsWithItsOutcome)
          "module lost"},
         // A silent address whose file is named is loaded where it stands: the emulated
         // device never answers, so its load ends without an answer.
-        {"",
-         After::GoOn,
-         {{2, hd}},
-         {"1 refused", "2 failed", "3 refused", "4 refused", "5 refused"},
-         false,
-         "failed"},
+        {"", After::GoOn, {{2, hd}}, {"1 refused", "2 failed", "3 refused", "4 refused", "5 refused"}, false, "failed"},
         // A file that cannot be read: refused before anything is sent, no download file left.
         {"",
          After::GoOn,
