@@ -195,7 +195,9 @@ void DomeControlWindow::loadWindow()
     connectModule();
     setWindowTitle(QStringLiteral("Dome Control - Ver ") + Versions::DomeControl);
     m_state = DomeState{};
-    m_driver.ConfigQwil(DomeBusValue, BusSecond, m_state.MaxConfiguredAddress);
+    sendInTurn(m_driver, this, [highest = m_state.MaxConfiguredAddress](ModuleDriver &d) {
+        d.ConfigQwil(DomeBusValue, BusSecond, highest);
+    });
     f.Text7->clear();
     for (QCheckBox *output : {f.Check1, f.Check2, f.Check3, f.Check4})
         output->setChecked(false);
@@ -211,13 +213,18 @@ void DomeControlWindow::loadWindow()
     f.Timer4->setInterval(StatusLine::MessageMs);
 }
 
+// In turn behind whatever an earlier window left queued (a call to an absent dome waits
+// for its answer), so the window opens at once and tells the outcome when it comes.
 void DomeControlWindow::connectModule()
 {
-    const ConnectOutcome outcome = ModuleConnection::connect(m_driver, ConnectOptions::domeControl());
-    if (outcome.connected)
-        displayMessage(outcome.status);
-    else
-        displayError(outcome.word);
+    submitCall(
+        m_driver, this, [](ModuleDriver &d) { return ModuleConnection::connect(d, ConnectOptions::domeControl()); },
+        [this](const ConnectOutcome &outcome) {
+            if (outcome.connected)
+                displayMessage(outcome.status);
+            else
+                displayError(outcome.word);
+        });
 }
 
 // The designed sizes are the face's; the scroll bar below it comes on top.
