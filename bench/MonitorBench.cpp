@@ -5,6 +5,7 @@
 #include "emulator/Emulator.h"
 #include "engines/monitor/CaptureCycle.h"
 #include "engines/monitor/MonitorRows.h"
+#include "engines/monitor/RowFeed.h"
 
 #include <QCoreApplication>
 #include <QLocale>
@@ -24,8 +25,8 @@ void DecodeAndFormatRow(benchmark::State &state)
     double seconds = 0;
     for (auto _ : state) {
         seconds += 0.013;
-        const MonitorRows::Row row = MonitorRows::build(PanRecord, 11, MonitorRows::timeText(seconds, locale));
-        benchmark::DoNotOptimize(row.text.data());
+        const QString row = MonitorRows::text(PanRecord, 11, MonitorRows::timeText(seconds, locale));
+        benchmark::DoNotOptimize(row.data());
     }
     state.SetItemsProcessed(state.iterations());
 }
@@ -41,7 +42,8 @@ void CaptureCyclePerRecord(benchmark::State &state)
     QObject window;
     CaptureCycle cycle(driver, &window);
     long long rows = 0;
-    QObject::connect(&cycle, &CaptureCycle::line, [&rows](const QString &) { ++rows; });
+    RowFeed feed(cycle, QLocale::system(), &window);
+    QObject::connect(&feed, &RowFeed::row, [&rows](const QString &) { ++rows; });
     emulator.OpenUSBDriver();
     std::uint8_t result = 0;
     emulator.QwilAnalyzer(1, 5, &result);

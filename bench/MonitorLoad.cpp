@@ -15,6 +15,9 @@
 #include "driver/LibraryDriver.h"
 #include "driver/ModuleConnection.h"
 #include "engines/monitor/CaptureCycle.h"
+#if __has_include("engines/monitor/RowFeed.h")
+#include "engines/monitor/RowFeed.h"
+#endif
 #include "terminal/Commands.h"
 #include "windows/monitor/QwilMonWindow.h"
 #else
@@ -110,7 +113,11 @@ int window(ModuleDriver &driver, int seconds)
     auto *monitor = new QwilMonWindow(driver);
     monitor->show();
     long long rows = 0;
+#if __has_include("engines/monitor/RowFeed.h")
+    QObject::connect(&monitor->rows(), &RowFeed::row, [&rows] { ++rows; });
+#else
     QObject::connect(&monitor->cycle(), &CaptureCycle::line, [&rows] { ++rows; });
+#endif
     constexpr int StartMs = 500;
     QTimer::singleShot(StartMs, [&] { monitor->Command9->click(); });
     QTimer::singleShot(StartMs + WarmUpMs, [&] { share.begin(); });

@@ -11,7 +11,7 @@ work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 export QT_QPA_PLATFORM=offscreen
 status=0
-for target in srecord conversion monitor scenario serial serialrun dome; do
+for target in srecord conversion decoder monitor scenario serial serialrun dome; do
   corpus="$work/$target"
   mkdir -p "$corpus"
   cp "$root/fuzz/corpus/$target/"* "$corpus/"

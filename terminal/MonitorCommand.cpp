@@ -3,6 +3,7 @@
 #include "core/FormTimer.h"
 #include "engines/monitor/CaptureCycle.h"
 #include "engines/monitor/PcapWriter.h"
+#include "engines/monitor/RowFeed.h"
 #include "terminal/CommandRun.h"
 #include "terminal/TerminalOutput.h"
 
@@ -40,11 +41,12 @@ bool rowsShown(const MonitorOptions &options)
 // The capture or playback of one command, and how it ends.
 class MonitorRun {
 public:
-    MonitorRun(ModuleDriver &driver, const MonitorOptions &options) : m_options(options), m_cycle(driver, &m_owner)
+    MonitorRun(ModuleDriver &driver, const MonitorOptions &options)
+        : m_options(options), m_cycle(driver, &m_owner), m_feed(m_cycle, QLocale::system(), &m_owner)
     {
         m_cycle.setAbsoluteTime(m_options.absoluteTime);
         // Rows that cannot be written end the command; the writer has said why.
-        QObject::connect(&m_cycle, &CaptureCycle::line, [this](const QString &row) {
+        QObject::connect(&m_feed, &RowFeed::row, [this](const QString &row) {
             if (m_outputFailed)
                 return;
             if (rowsShown(m_options) && !TerminalOutput::write(row + QLatin1Char('\n'))) {
@@ -59,13 +61,13 @@ public:
             if (!m_ending)
                 fail(ExitStatus::NoModule, moduleLostText(code));
         });
-        QObject::connect(&m_cycle, &CaptureCycle::logWriteFailed, [this](const QString &error) {
+        QObject::connect(&m_feed, &RowFeed::logWriteFailed, [this](const QString &error) {
             // The rows go on, as in the window; the command ends as failed.
             std::fprintf(stderr, "Cannot write %s: %s\n", qPrintable(m_options.logPath), qPrintable(error));
             m_status = ExitStatus::Failed;
         });
-        QObject::connect(&m_cycle, &CaptureCycle::shownRecord, [this](const ModuleRecord &record, std::int64_t wallMs) {
-            if (m_pcap.isOpen() && !m_pcap.write(PcapWriter::fromRecord(record, wallMs, m_moduleWord)))
+        QObject::connect(&m_cycle, &CaptureCycle::captured, [this](const ModuleRecord &record, const RecordTime &time) {
+            if (m_pcap.isOpen() && !m_pcap.write(PcapWriter::fromRecord(record, time.wallMs, m_moduleWord)))
                 pcapFailed();
         });
         QObject::connect(&m_cycle, &CaptureCycle::endOfFile, [this] { requestStop(); });
@@ -121,9 +123,9 @@ private:
             [this] {
                 if (m_ending)
                     return; // interrupted while the module was read empty
-                if (!m_options.logPath.isEmpty() && !m_cycle.openLog(m_options.logPath))
+                if (!m_options.logPath.isEmpty() && !m_feed.openLog(m_options.logPath))
                     return fail(ExitStatus::Failed, QStringLiteral("Cannot create ") + m_options.logPath +
-                                                        QStringLiteral(": ") + m_cycle.logError());
+                                                        QStringLiteral(": ") + m_feed.logError());
                 begin();
             });
     }
@@ -170,6 +172,7 @@ private:
             return;
         m_timeUp.stop();
         const std::int32_t lostWith = m_cycle.end(m_live).lostWith();
+        m_feed.closeLog();
         m_live = false;
         // A module that fails its release was lost, also when nothing else found it.
         if (lostWith != 0 && m_status != ExitStatus::NoModule) {
@@ -188,6 +191,7 @@ private:
     const MonitorOptions &m_options;
     QObject m_owner;
     CaptureCycle m_cycle;
+    RowFeed m_feed;
     PcapWriter m_pcap;
     JobEnd m_end;
     QTimer m_timeUp;

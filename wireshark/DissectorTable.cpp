@@ -1,6 +1,6 @@
 // Writes the Wireshark dissector from its template, with the monitor's own decoder rules
 // put in as a Lua table, so the dissector words every message as the monitor does.
-#include "engines/monitor/MessageDecoder.h"
+#include "base/MessageDecoder.h"
 
 #include <QFile>
 #include <QString>

@@ -1,12 +1,12 @@
 #include "engines/monitor/CaptureCycle.h"
 
+#include "base/MessageDecoder.h"
 #include "core/FormTimer.h"
 #include "core/TimeSource.h"
 #include "driver/DriverResult.h"
 #include "driver/ModuleConnection.h"
 
 #include <QDateTime>
-#include <QLocale>
 
 #include <utility>
 
@@ -64,7 +64,6 @@ ModuleConnection::Released CaptureCycle::end(bool releaseTheModule)
     m_drain->setEnabled(false);
     m_resting = false;
     const ModuleConnection::Released released = releaseTheModule ? releaseModule() : ModuleConnection::Released{};
-    m_log.close();
     m_playbackFile.close();
     return released;
 }
@@ -107,11 +106,6 @@ void CaptureCycle::clearFilters()
 {
     m_addressFilter.clear();
     m_commandFilter.clear();
-}
-
-bool CaptureCycle::openLog(const QString &path)
-{
-    return m_log.create(path);
 }
 
 bool CaptureCycle::openPlayback(const QString &path)
@@ -224,22 +218,16 @@ void CaptureCycle::takeRecord(const ModuleRecord &record)
     } else {
         seconds = t - m_previousOffset;
     }
-    const MonitorRows::Row row =
-        MonitorRows::build(record.bytes, record.count, MonitorRows::timeText(seconds, QLocale::system()));
-    if (row.beepTwice)
+    const std::span<const std::uint8_t> message = MonitorRows::message(record.bytes, record.count);
+    if (MessageDecoder::read(message).invalid)
         emit invalidCommand();
-    if (m_addressFilter.contains(row.address) || m_commandFilter.contains(row.command)) {
+    if (m_addressFilter.contains(MessageDecoder::byteAt(message, MessageDecoder::AddressAt)) ||
+        m_commandFilter.contains(MessageDecoder::byteAt(message, MessageDecoder::CommandAt))) {
         ++m_rowsFiltered;
         return;
     }
     m_previousOffset = t;
-    emit line(row.text);
-    emit shownRecord(record, m_startWallMs + (record.answeredMs - m_startMs));
-    if (m_log.isOpen() && !m_log.writeRow(row.text)) {
-        const QString error = m_log.errorString();
-        m_log.close();
-        emit logWriteFailed(error);
-    }
+    emit captured(record, {m_startWallMs + (record.answeredMs - m_startMs), seconds});
 }
 
 void CaptureCycle::playbackStep()
@@ -251,7 +239,7 @@ void CaptureCycle::playbackStep()
         emit endOfFile();
         return;
     }
-    emit line(MonitorLog::aligned(m_playbackFile.next()));
+    emit playedBack(MonitorLog::aligned(m_playbackFile.next()));
 }
 
 void CaptureCycle::drainTick()

@@ -13,12 +13,17 @@
 
 class FormTimer;
 
-// The monitor's capture cycle: captured records turned into rows (or one log line per
-// tick played back), and a slower tick that drains the module while no capture runs. It
-// also writes the log. A tick starts a run of reads, each 1 ms after the answer before it,
-// on the driver's side; the run ends when the window's user wants a turn, and the next
-// tick starts the next run. A monitor run (live or played back) is a job: started by startRun,
-// ended when its capture stops.
+// When a captured record was answered, and the time its row shows.
+struct RecordTime {
+    std::int64_t wallMs = 0; // when the module answered, in milliseconds since the epoch
+    double rowSeconds = 0;   // since the run started, or since the row shown before it
+};
+
+// The monitor's capture cycle: the records captured live told as they are (or one log line
+// per tick played back), and a slower tick that drains the module while no capture runs.
+// The faces make their rows, logs and capture files of what it tells. A tick starts a run of reads, each 1 ms after the
+// answer before it, on the driver's side; the run ends when the window's user wants a turn, and the next tick starts
+// the next run. A monitor run (live or played back) is a job: started by startRun, ended when its capture stops.
 class CaptureCycle final : public Job {
     Q_OBJECT
 public:
@@ -41,7 +46,7 @@ public:
     ModuleConnection::Released releaseModule();
     // The capture ends, in the window and in the terminal alike: no read goes out after the
     // one in hand; with the module released, that read's records become rows (and log
-    // lines) first; then the log and the played-back file close. What the release answered
+    // lines) first; then the played-back file closes. What the release answered
     // (all 0 without one).
     ModuleConnection::Released end(bool releaseTheModule);
     // A run of reads is still out (after stopCapture, until its last records are taken).
@@ -70,11 +75,6 @@ public:
     // The filters of the next run hide nothing until it starts.
     void clearFilters();
 
-    // The log every shown row of the next live run is written to; false (with the reason in
-    // logError) when it cannot be created. It closes when the run or the cycle ends.
-    bool openLog(const QString &path);
-    QString logError() const { return m_log.errorString(); }
-    void closeLog() { m_log.close(); }
     // The log the next playback reads; false (with the reason in playbackError) when it
     // cannot be opened.
     bool openPlayback(const QString &path);
@@ -99,15 +99,13 @@ public:
     long long rowsFiltered() const { return m_rowsFiltered; }
 
 signals:
-    void line(const QString &text);
-    // The record a live row was made of, right after its line, and when it was answered
-    // (milliseconds since the epoch: the row's time on the wall clock).
-    void shownRecord(const ModuleRecord &record, std::int64_t wallMs);
+    // A record of a live run that the filters let through.
+    void captured(const ModuleRecord &record, const RecordTime &time);
+    // A line of the log played back, as the log holds it.
+    void playedBack(const QString &line);
     void driverError(int code);
     void invalidCommand();
     void endOfFile();
-    // A row could not be written to the log; the log is closed, the capture goes on.
-    void logWriteFailed(const QString &error);
 
 private:
     void captureTick();
@@ -140,7 +138,6 @@ private:
     bool m_playback = false;
     MonitorRows::FilterList m_addressFilter;
     MonitorRows::FilterList m_commandFilter;
-    LogWriter m_log;
     LogReader m_playbackFile;
     long long m_recordsCaptured = 0;
     long long m_rowsFiltered = 0;

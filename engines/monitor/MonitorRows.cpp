@@ -1,12 +1,12 @@
 #include "engines/monitor/MonitorRows.h"
 
+#include "base/MessageDecoder.h"
 #include "core/TextFormat.h"
-#include "engines/monitor/MessageDecoder.h"
 
 namespace MonitorRows {
 namespace {
 constexpr std::size_t FirstMessageByte = 3;
-constexpr int HeaderChars = 10;
+constexpr std::size_t HeaderBytes = 5;
 
 std::uint8_t pairAt(const QString &text, qsizetype at)
 {
@@ -22,27 +22,29 @@ QString timeText(double seconds, const QLocale &locale)
     return locale.toString(seconds, 'f', 3).rightJustified(TimeWidth, QLatin1Char(' '));
 }
 
-Row build(std::span<const std::uint8_t> buffer, int count, const QString &time)
+std::span<const std::uint8_t> message(std::span<const std::uint8_t> buffer, int count)
 {
-    QString hex;
+    if (buffer.empty())
+        return buffer;
     const std::size_t last = std::min<std::size_t>(static_cast<std::size_t>(std::max(count, 0)), buffer.size() - 1);
-    if (count >= static_cast<int>(FirstMessageByte))
-        hex = TextFormat::hexBytes(buffer.subspan(FirstMessageByte, last - FirstMessageByte + 1));
+    return last > FirstMessageByte ? buffer.subspan(FirstMessageByte, last - FirstMessageByte) : buffer.first(0);
+}
 
-    const QString header = hex.left(HeaderChars);
-    QString data = count > 7 ? hex.mid(HeaderChars, hex.size() - HeaderChars - 2) : QString();
-    data = data.leftJustified(DataWidth, QLatin1Char(' '));
-
-    Row row;
-    const MessageDecoder::Description description = MessageDecoder::describe(data);
-    row.beepTwice = description.beepTwice;
-    row.address = pairAt(header, 0);
-    row.command = pairAt(data, 0);
-    const bool marked =
-        row.address == 0x00 || row.address == 0xF0 || description.text == MessageDecoder::InvalidCommand;
-    row.text = time + QStringLiteral("   ") + header + (marked ? QStringLiteral(" ** ") : QStringLiteral("    ")) +
-               data + QStringLiteral("  ") + description.text;
-    return row;
+QString text(std::span<const std::uint8_t> buffer, int count, const QString &time)
+{
+    const std::span<const std::uint8_t> bytes = message(buffer, count);
+    // The header shows the message's first five bytes; a record shorter than that shows the
+    // byte after it in their place.
+    std::span<const std::uint8_t> header = bytes.first(std::min(bytes.size(), HeaderBytes));
+    if (count >= static_cast<int>(FirstMessageByte) && bytes.size() < HeaderBytes &&
+        buffer.size() > FirstMessageByte + bytes.size())
+        header = buffer.subspan(FirstMessageByte, bytes.size() + 1);
+    const std::span<const std::uint8_t> data = bytes.size() > HeaderBytes ? bytes.subspan(HeaderBytes) : bytes.first(0);
+    const MessageDecoder::Reading reading = MessageDecoder::read(bytes);
+    return time + QStringLiteral("   ") + TextFormat::hexBytes(header) +
+           (reading.marked ? QStringLiteral(" ** ") : QStringLiteral("    ")) +
+           TextFormat::hexBytes(data).leftJustified(DataWidth, QLatin1Char(' ')) + QStringLiteral("  ") +
+           QString::fromLatin1(reading.text);
 }
 
 void FilterList::parse(const QString &text)

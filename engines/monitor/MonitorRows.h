@@ -17,15 +17,12 @@ constexpr int TimeWidth = 9;
 // Seconds with three decimals in the given number format, right-aligned to 9 columns.
 QString timeText(double seconds, const QLocale &locale);
 
-struct Row {
-    QString text;
-    std::uint8_t address = 0;
-    std::uint8_t command = 0;
-    bool beepTwice = false;
-};
+// The message a record carries (MessageDecoder's bytes): from its fourth byte, the check
+// byte (at index count) left out. buffer holds the record and the byte after it.
+std::span<const std::uint8_t> message(std::span<const std::uint8_t> buffer, int count);
 
-// buffer holds the record and the byte after it (index count).
-Row build(std::span<const std::uint8_t> buffer, int count, const QString &time);
+// A record's row: the time, the header's bytes, the mark, the data and the words.
+QString text(std::span<const std::uint8_t> buffer, int count, const QString &time);
 
 // An "Addr" or "Cmds" list: up to 26 two-digit hex values with one separator after each;
 // a 0 ends the list.

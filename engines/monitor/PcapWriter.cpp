@@ -1,6 +1,7 @@
 #include "engines/monitor/PcapWriter.h"
 
 #include "driver/ModuleConnection.h"
+#include "engines/monitor/MonitorRows.h"
 
 #include <QFile>
 
@@ -17,7 +18,6 @@ namespace {
 constexpr std::uint16_t TagEnd = 0;
 constexpr std::uint16_t TagDissectorName = 12;
 constexpr char DissectorName[] = "quillbus";
-constexpr std::size_t FirstMessageByte = 3;
 constexpr std::uint64_t FileHeaderBytes = 24;
 constexpr std::uint64_t PacketHeaderBytes = 16;
 // A file is flushed at least this often, so the packets a failure may cut stay few.
@@ -41,15 +41,12 @@ void putTag(std::vector<std::uint8_t> &out, std::uint16_t tag, std::span<const c
 
 PcapWriter::Message PcapWriter::fromRecord(const ModuleRecord &record, std::int64_t wallMs, std::int32_t moduleWord)
 {
-    // The byte at index count is the check byte, which the row leaves out as well.
-    const std::span<const std::uint8_t> received = record.received();
     Message message;
     message.wallMs = wallMs;
     message.kind = record.bytes[0];
     message.driverBytes = static_cast<std::uint16_t>(record.bytes[1] << 8 | record.bytes[2]);
     message.moduleWord = moduleWord;
-    if (received.size() > FirstMessageByte)
-        message.bytes = received.subspan(FirstMessageByte);
+    message.bytes = MonitorRows::message(record.bytes, record.count);
     return message;
 }
 

@@ -11,6 +11,8 @@
 #include "terminal/Commands.h"
 #include "windows/monitor/QwilMonWindow.h"
 
+#include "engines/monitor/RowFeed.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -248,7 +250,7 @@ TEST(ServiceCommands, MonitorRowsAndLogAreTheWindowsAndAnInterruptClosesTheLogWh
     {
         EmulatedBus bus(scenarioFrom("device 1 type 2315\ndevice 2 type 4008\ntraffic 50 seed 11\n"));
         QwilMonWindow window(bus.driver);
-        QObject::connect(&window.cycle(), &CaptureCycle::line, [&](const QString &row) { windowRows << row; });
+        QObject::connect(&window.rows(), &RowFeed::row, [&](const QString &row) { windowRows << row; });
         window.Text8->setText(QStringLiteral("02"));
         window.Command9->click();
         bus.advance(3000);

@@ -8,6 +8,7 @@
 #include "driver/DriverErrors.h"
 #include "driver/ModuleConnection.h"
 #include "engines/monitor/CaptureCycle.h"
+#include "engines/monitor/RowFeed.h"
 #include "windows/monitor/LineDisplay.h"
 #include "windows/shared/FileListBox.h"
 #include "windows/shared/FormControls.h"
@@ -28,7 +29,8 @@
 #include <QTime>
 
 QwilMonWindow::QwilMonWindow(ModuleDriver &driver, QWidget *parent)
-    : ToolWindow(parent), m_driver(driver), m_cycle(new CaptureCycle(driver, this))
+    : ToolWindow(parent), m_driver(driver), m_cycle(new CaptureCycle(driver, this)),
+      m_rows(new RowFeed(*m_cycle, QLocale::system(), this))
 {
     setObjectName(QStringLiteral("QwilMon"));
     buildForm();
@@ -37,7 +39,7 @@ QwilMonWindow::QwilMonWindow(ModuleDriver &driver, QWidget *parent)
     m_repaint = new FormTimer(QStringLiteral("DisplayRepaint"), RepaintMs, this);
     m_repaint->setSingleShot(true);
     connect(m_repaint, &FormTimer::timeout, this, &QwilMonWindow::repaintDisplay);
-    connect(m_cycle, &CaptureCycle::line, this, &QwilMonWindow::displayMessage);
+    connect(m_rows, &RowFeed::row, this, &QwilMonWindow::displayMessage);
     connect(m_cycle, &Job::started, this, &QwilMonWindow::showRunState);
     connect(m_cycle, &Job::ended, this, &QwilMonWindow::showRunState);
     connect(m_cycle, &CaptureCycle::driverError, this, &QwilMonWindow::displayError);
@@ -46,7 +48,7 @@ QwilMonWindow::QwilMonWindow(ModuleDriver &driver, QWidget *parent)
         Beep::beep();
     });
     connect(m_cycle, &CaptureCycle::endOfFile, this, &QwilMonWindow::endOfFile);
-    connect(m_cycle, &CaptureCycle::logWriteFailed, this, &QwilMonWindow::logWriteFailed);
+    connect(m_rows, &RowFeed::logWriteFailed, this, &QwilMonWindow::logWriteFailed);
 
     connect(Command9, &QPushButton::clicked, this, &QwilMonWindow::startStopClicked);
     connect(Command1, &QPushButton::clicked, this, &QwilMonWindow::pauseClicked);
@@ -224,9 +226,8 @@ void QwilMonWindow::startStopClicked()
 void QwilMonWindow::startMonitor()
 {
     // A log that cannot be written or a file that cannot be played is reported, not ignored.
-    if (m_logging && !m_cycle->openLog(m_logPath)) {
-        displayMessage(QStringLiteral("Cannot create ") + m_logPath.mid(2) + QStringLiteral(": ") +
-                       m_cycle->logError());
+    if (m_logging && !m_rows->openLog(m_logPath)) {
+        displayMessage(QStringLiteral("Cannot create ") + m_logPath.mid(2) + QStringLiteral(": ") + m_rows->logError());
         Beep::beep();
         return;
     }
@@ -257,7 +258,7 @@ void QwilMonWindow::stopMonitor()
         selectQuietly(Option4);
         // The read in hand still becomes rows of the log; then it closes and is listed.
         m_cycle->afterLastRead([this] {
-            m_cycle->closeLog();
+            m_rows->closeLog();
             File1->refresh();
         });
     }
@@ -331,7 +332,7 @@ void QwilMonWindow::loggingOn()
 void QwilMonWindow::loggingOff()
 {
     if (m_logging) {
-        m_cycle->closeLog();
+        m_rows->closeLog();
         selectQuietly(Option4);
         File1->refresh();
     }
@@ -453,5 +454,6 @@ void QwilMonWindow::selectQuietly(QRadioButton *option)
 void QwilMonWindow::unloadWindow()
 {
     m_cycle->end(true);
+    m_rows->closeLog();
     m_connected = false;
 }

@@ -5,6 +5,7 @@
 #include "windows/shared/ToolWindow.h"
 
 class CaptureCycle;
+class RowFeed;
 class FileListBox;
 class FormTimer;
 class QFrame;
@@ -26,6 +27,7 @@ public:
     bool connected() const { return m_connected; }
     bool logging() const { return m_logging; }
     CaptureCycle &cycle() { return *m_cycle; }
+    RowFeed &rows() { return *m_rows; }
 
     QLabel *Label1, *Label2, *Label3, *Label12, *Label13, *Label4, *Label9, *Label5, *Label8, *label7, *Label6;
     LineDisplay *Text2;
@@ -68,6 +70,7 @@ private:
 
     ModuleDriver &m_driver;
     CaptureCycle *m_cycle;
+    RowFeed *m_rows;
     FormTimer *m_repaint; // the display box follows the rows at most this often
     static constexpr int RepaintMs = 40;
     static constexpr int BusyRepaintMs = 100;

@@ -6,6 +6,7 @@
 #include "WorkingFolder.h"
 #include "core/FormTimer.h"
 #include "core/TextFormat.h"
+#include "engines/monitor/RowFeed.h"
 
 #include <gtest/gtest.h>
 
@@ -20,16 +21,16 @@ namespace {
 struct Capture {
     explicit Capture(ModuleDriver &driver, const QString &addresses = {}, const QString &commands = {},
                      const QString &log = {})
-        : logName(log), cycle(driver, &owner)
+        : logName(log), cycle(driver, &owner), feed(cycle, QLocale::c(), &owner)
     {
         cycle.setAbsoluteTime(true);
-        QObject::connect(&cycle, &CaptureCycle::line, [this](const QString &row) { rows.append(row); });
+        QObject::connect(&feed, &RowFeed::row, [this](const QString &row) { rows.append(row); });
         QObject::connect(&cycle, &CaptureCycle::driverError, [this](int code) { errors.append(code); });
         cycle.connectModule(
             false, [this](const ConnectOutcome &o) { connected = o.connected; },
             [this, addresses, commands] {
                 if (!logName.isEmpty())
-                    logOpen = cycle.openLog(logName);
+                    logOpen = feed.openLog(logName);
                 cycle.startRun(addresses, commands);
             });
     }
@@ -44,6 +45,7 @@ struct Capture {
     QString logName;
     QObject owner;
     CaptureCycle cycle;
+    RowFeed feed;
     QStringList rows;
     QList<int> errors;
     bool connected = false, logOpen = false;
@@ -119,11 +121,12 @@ TEST(CaptureCycle, EndingOrStoppingKeepsTheReadInHandInTheLog)
         bool closed = false;
         if (end) {
             c.cycle.end(true);
+            c.feed.closeLog();
             closed = true;
         } else {
             c.cycle.stopCapture();
             c.cycle.afterLastRead([&] {
-                c.cycle.closeLog();
+                c.feed.closeLog();
                 closed = true;
             });
         }

@@ -11,6 +11,8 @@
 #include "windows/monitor/QwilMonWindow.h"
 #include "windows/shared/FileListBox.h"
 
+#include "engines/monitor/RowFeed.h"
+
 #include <gtest/gtest.h>
 
 #include <QAccessible>
@@ -38,7 +40,7 @@ struct Monitor {
     explicit Monitor(const emu::Scenario &s = emu::Scenario::defaultBus())
         : bus(s), window(new QwilMonWindow(bus.driver))
     {
-        QObject::connect(&window->cycle(), &CaptureCycle::line, [this](const QString &row) { rows.append(row); });
+        QObject::connect(&window->rows(), &RowFeed::row, [this](const QString &row) { rows.append(row); });
         window->show();
     }
     ~Monitor() { delete window; }
@@ -349,7 +351,7 @@ namespace {
 struct ThreadedMonitor {
     explicit ThreadedMonitor(const char *scenario) : bus(scenarioFrom(scenario)), window(new QwilMonWindow(bus.thread))
     {
-        QObject::connect(&window->cycle(), &CaptureCycle::line, [this](const QString &row) { rows.append(row); });
+        QObject::connect(&window->rows(), &RowFeed::row, [this](const QString &row) { rows.append(row); });
         window->show();
         connected = QTest::qWaitFor([&] { return window->connected(); }, 3000);
     }

@@ -1,6 +1,4 @@
-#include "engines/monitor/MessageDecoder.h"
-
-#include "core/TextFormat.h"
+#include "base/MessageDecoder.h"
 
 #include <array>
 
@@ -74,20 +72,38 @@ constexpr std::array<Entry, 4> Directions{{
     {0x85, "Tilt Down", Number::None},
 }};
 
-int pair(const QString &text, qsizetype at)
+std::string numberText(int value)
 {
-    if (text.size() < at + 2)
-        return Unreadable; // a missing parameter reads from the blank padding
-    return TextFormat::monitorHexPairToByte(text[at], text[at + 1]);
+    return ' ' + std::to_string(value);
 }
 
-Description variableSpeedMove(int direction, int speed)
+Reading variableSpeedMove(std::uint8_t direction, std::uint8_t speed)
 {
     if (direction == Unreadable || speed == Unreadable)
         return {InvalidCommand, true};
     for (const Entry &entry : Directions) {
         if (entry.code == direction)
-            return {QString::fromLatin1(entry.text) + TextFormat::numberText(speed) + QLatin1String(SpeedUnit), false};
+            return {entry.text + numberText(speed) + SpeedUnit};
+    }
+    return {};
+}
+
+Reading words(std::uint8_t command, std::uint8_t p1, std::uint8_t p2)
+{
+    if (command == VariableSpeedMove)
+        return variableSpeedMove(p1, p2);
+    if (command == RepeatPattern)
+        return {(p1 == 0 ? RunPatternText : RepeatPatternText) + numberText(p2 + 1), false, false,
+                p1 == Unreadable || p2 == Unreadable};
+    for (const Entry &entry : Table) {
+        if (entry.code != command)
+            continue;
+        switch (entry.number) {
+        case Number::None: return {entry.text};
+        case Number::FirstPlusOne: return {entry.text + numberText(p1 + 1), false, false, p1 == Unreadable};
+        case Number::First: return {entry.text + numberText(p1), false, false, p1 == Unreadable};
+        case Number::Second: return {entry.text + numberText(p2), false, false, p2 == Unreadable};
+        }
     }
     return {};
 }
@@ -104,38 +120,22 @@ std::span<const Entry> speedDirections()
     return Directions;
 }
 
-QString commandName(int code)
+std::string commandName(int code)
 {
     for (const Entry &entry : Table) {
         if (entry.code == code)
-            return QString::fromLatin1(entry.text);
+            return entry.text;
     }
     return {};
 }
 
-Description describe(const QString &dataText)
+Reading read(Bytes message)
 {
-    const int command = pair(dataText, 0);
-    const int p1 = pair(dataText, 2);
-    const int p2 = pair(dataText, 4);
-    if (command == VariableSpeedMove)
-        return variableSpeedMove(p1, p2);
-    if (command == RepeatPattern)
-        return {QString::fromLatin1(p1 == 0 ? RunPatternText : RepeatPatternText) + TextFormat::numberText(p2 + 1),
-                false};
-    for (const Entry &entry : Table) {
-        if (entry.code != command)
-            continue;
-        QString text = QString::fromLatin1(entry.text);
-        switch (entry.number) {
-        case Number::None: break;
-        case Number::FirstPlusOne: text += TextFormat::numberText(p1 + 1); break;
-        case Number::First: text += TextFormat::numberText(p1); break;
-        case Number::Second: text += TextFormat::numberText(p2); break;
-        }
-        return {text, false};
-    }
-    return {};
+    // A message cut short before its command has no words; its missing bytes read as
+    // Unreadable, which no command has.
+    Reading reading = words(byteAt(message, CommandAt), byteAt(message, CommandAt + 1), byteAt(message, CommandAt + 2));
+    reading.marked = broadcast(byteAt(message, AddressAt)) || reading.invalid;
+    return reading;
 }
 
 } // namespace MessageDecoder
