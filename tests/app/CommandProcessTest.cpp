@@ -546,6 +546,7 @@ TEST(ServiceCommands, EveryWayACommandIsEndedReleasesTheModule)
     const QString firmware = firmwareFolder(folder);
     const QStringList loaderReleased{QStringLiteral("ConfigQwil(1000, 1, 16)"), QStringLiteral("CloseUSBDriver()")};
     const QStringList monitorReleased{QStringLiteral("QwilAnalyzer(0, 5)"), QStringLiteral("CloseUSBDriver()")};
+    const QStringList moduleReleased{QStringLiteral("CloseUSBDriver()")}, boardReleased{};
     struct Command {
         const char *line;
         const char *runningWhen; // what standard error says once the job is under way; none: a second
@@ -555,29 +556,17 @@ TEST(ServiceCommands, EveryWayACommandIsEndedReleasesTheModule)
         int interruptedStatus;
         int closedStatus;
     };
+    const int Failed = ExitStatus::Failed, Completed = ExitStatus::Completed;
     const Command commands[] = {
-        {"scan --to=10", "Scanning", 1, false, loaderReleased, ExitStatus::Failed, ExitStatus::Failed},
-        {"load 1 2 3 --to=3 --format=csv", "Loading Application File", 3, true, loaderReleased, ExitStatus::Failed,
-         ExitStatus::Failed},
-        {"load --module UsbModule-0103.hex",
-         nullptr,
-         0,
-         true,
-         {QStringLiteral("CloseUSBDriver()")},
-         ExitStatus::Failed,
+        {"scan --to=10", "Scanning", 1, false, loaderReleased, Failed, Failed},
+        {"load 1 2 3 --to=3 --format=csv", "Loading Application File", 3, true, loaderReleased, Failed, Failed},
+        {"load --module UsbModule-0103.hex", nullptr, 0, true, moduleReleased, Failed, 0},
+        {"monitor --pcap bus.pcap", nullptr, 2, false, monitorReleased, Completed, Failed},
+        {"extcap --capture --extcap-interface quillbus --fifo bus.pcap", nullptr, 0, false, monitorReleased, Completed,
          0},
-        {"monitor --pcap bus.pcap", nullptr, 2, false, monitorReleased, ExitStatus::Completed, ExitStatus::Failed},
-        {"extcap --capture --extcap-interface quillbus --fifo bus.pcap", nullptr, 0, false, monitorReleased,
-         ExitStatus::Completed, 0},
         // The serial loader and the erase, on a board of their own (PORT): no module to release.
-        {"load --port PORT Board-0100.hex",
-         "Loading Boot Loader",
-         1,
-         false,
-         {},
-         ExitStatus::Failed,
-         ExitStatus::Failed},
-        {"erase --port PORT --all", "Loading Boot Loader", 1, false, {}, ExitStatus::Failed, ExitStatus::Failed},
+        {"load --port PORT Board-0100.hex", "Loading Boot Loader", 1, false, boardReleased, Failed, Failed},
+        {"erase --port PORT --all", "Loading Boot Loader", 1, false, boardReleased, Failed, Failed},
     };
     constexpr int TwoInterrupts = 0; // SIGINT, and another before the first has ended the job
     const int endings[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE, TwoInterrupts}; // SIGPIPE: the output closed
@@ -699,7 +688,7 @@ TEST(ServiceCommands, OneSituationHasOneOutcome)
                                   "device 3 type 2315 rev 0200\nfault result GetConfigData 5 on 2\n"
                                   "fault result GetConfigData 5 on 3\n");
     const QString empty = bus("empty.scenario", "");
-    const QString unplugged = bus("unplugged.scenario", "module unplugged\n");
+    const QString unplugged = bus("unplugged.scenario", "module unplugged\n"), defaultBus;
     struct Case {
         const char *command;
         QString scenario;
@@ -722,13 +711,7 @@ TEST(ServiceCommands, OneSituationHasOneOutcome)
         {"monitor --seconds=1", stopCall, ExitStatus::NoModule, {}, "The USB module was lost"},
         {"scan --to=3 --format=csv", transient, ExitStatus::Completed,
          "address,name,type,revision\n1,,2315,0200\n3,,2315,0200\n"},
-        {"load 4 --to=6 --format=csv --dry-run",
-         {},
-         ExitStatus::Failed,
-         "address,type,file,before,after,status,outcome\n4,,,,-,No answer to the scan: not loaded,not loaded\n"},
-        {"load 4 6 --to=6 --format=csv --dry-run",
-         {},
-         ExitStatus::Failed,
+        {"load 4 6 --to=6 --format=csv --dry-run", defaultBus, ExitStatus::Failed,
          "address,type,file,before,after,status,outcome\n4,,,,-,No answer to the scan: not loaded,not loaded\n"
          "6,0147,,0103,-,\"No Loadfile for Device Type = 0147, Adr  6\",refused\n"},
         {"load --all --to=4 --format=csv", empty, ExitStatus::Failed, "address,type,file,before,after,status,outcome\n",
