@@ -11,7 +11,7 @@ packages=(
   clang libclang-rt-14-dev
   desktop-file-utils dpkg-dev
   lintian appstream man-db
-  libpcap-dev tshark
+  libpcap-dev tshark libwireshark-dev libglib2.0-dev
 )
 
 missing=()

@@ -1,5 +1,6 @@
 // Capture files and the extcap interface as Wireshark itself reads them: tshark with the
 // built dissector, against the monitor's own rows.
+#include "QtPrinters.h"
 #include "WorkingFolder.h"
 #include "base/MessageDecoder.h"
 #include "engines/monitor/MonitorRows.h"
@@ -7,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -21,9 +23,15 @@
 
 #include <csignal>
 
+// Without libwireshark-dev the compiled dissector is not built, and these tests skip.
+#ifndef QUILL_WIRESHARK_PLUGIN
+#define QUILL_WIRESHARK_PLUGIN ""
+#define QUILL_WIRESHARK_PLUGIN_SUBDIR "plugins/none"
+#endif
+
 namespace {
 const QString Program = QStringLiteral(QUILL_SERVICE_PROGRAM);
-const QString Dissector = QStringLiteral(QUILL_WIRESHARK_DIR "/plugins/quillbus.lua");
+const QString LuaDissector = QStringLiteral(QUILL_WIRESHARK_DIR "/lua/quillbus.lua");
 const QByteArray Traffic = "module mode word 0x1280\ndevice 2 type 2315\ndevice 3 type 4008\ntraffic 400 seed 7\n";
 
 struct Ran {
@@ -52,22 +60,67 @@ QString tshark()
     return QStandardPaths::findExecutable(QStringLiteral("tshark"));
 }
 
-// One line per packet, the fields separated by tabs.
-QStringList packets(const QString &file, const QStringList &fields, const QString &filter = {})
-{
-    QStringList arguments{QStringLiteral("-r"), file,
-                          QStringLiteral("-X"), QStringLiteral("lua_script:") + Dissector,
-                          QStringLiteral("-T"), QStringLiteral("fields")};
-    for (const QString &field : fields)
-        arguments << QStringLiteral("-e") << field;
-    if (!filter.isEmpty())
-        arguments << QStringLiteral("-Y") << filter;
-    const Ran read = run(tshark(), arguments);
-    EXPECT_EQ(read.status, 0) << read.err.toStdString();
-    QStringList lines = read.out.split(QLatin1Char('\n')); // a packet may have no field at all
-    lines.removeLast();
-    return lines;
-}
+enum class Dissector { Compiled, Lua };
+
+// tshark as a user runs it, with this build's dissector. Wireshark reads neither the personal
+// folders nor the environment for root, so as root it runs as nobody, from copies in a folder
+// open to all.
+class Tshark {
+public:
+    explicit Tshark(WorkingFolder &folder) : m_folder(folder)
+    {
+        ::chmod(qPrintable(folder.path(QString())), 0777);
+        if (!compiledBuilt())
+            return;
+        const QString epan = folder.path(QStringLiteral(QUILL_WIRESHARK_PLUGIN_SUBDIR));
+        EXPECT_TRUE(QDir().mkpath(epan) && QFile::copy(QStringLiteral(QUILL_WIRESHARK_PLUGIN), epan + "/quillbus.so"));
+        EXPECT_TRUE(QDir().mkpath(folder.path(QStringLiteral("no-plugins"))));
+        EXPECT_TRUE(QFile::copy(LuaDissector, folder.path(QStringLiteral("quillbus.lua"))));
+        if (::geteuid() == 0)
+            m_user = {QStringLiteral("setpriv"), QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                      QStringLiteral("--clear-groups")};
+    }
+    static bool compiledBuilt() { return QUILL_WIRESHARK_PLUGIN[0] != '\0'; }
+    const QStringList &user() const { return m_user; }
+
+    Ran run(QStringList arguments, Dissector dissector = Dissector::Compiled,
+            QMap<QString, QString> environment = {}) const
+    {
+        run(QStringLiteral("chmod"), {QStringLiteral("-R"), QStringLiteral("a+rwX"), m_folder.path(QString())});
+        if (dissector == Dissector::Lua)
+            arguments = QStringList{QStringLiteral("-X"),
+                                    QStringLiteral("lua_script:") + m_folder.path(QStringLiteral("quillbus.lua"))} +
+                        arguments;
+        environment.insert(
+            QStringLiteral("WIRESHARK_PLUGIN_DIR"),
+            m_folder.path(dissector == Dissector::Lua ? QStringLiteral("no-plugins") : QStringLiteral("plugins")));
+        environment.insert(QStringLiteral("HOME"), m_folder.path(QStringLiteral("home")));
+        const QStringList command = m_user + QStringList{tshark()} + arguments;
+        return ::run(command.first(), command.mid(1), environment);
+    }
+
+    // One line per packet, the fields separated by tabs.
+    QStringList packets(const QString &file, const QStringList &fields, const QString &filter = {},
+                        Dissector dissector = Dissector::Compiled) const
+    {
+        QStringList arguments{QStringLiteral("-r"), file, QStringLiteral("-T"), QStringLiteral("fields")};
+        for (const QString &field : fields)
+            arguments << QStringLiteral("-e") << field;
+        if (!filter.isEmpty())
+            arguments << QStringLiteral("-Y") << filter;
+        const Ran read = run(arguments, dissector);
+        EXPECT_EQ(read.status, 0) << read.err.toStdString();
+        QStringList lines = read.out.split(QLatin1Char('\n')); // a packet may have no field at all
+        lines.removeLast();
+        return lines;
+    }
+
+private:
+    static Ran run(const QString &program, const QStringList &arguments) { return ::run(program, arguments); }
+
+    WorkingFolder &m_folder;
+    QStringList m_user;
+};
 
 // A monitor row as tshark's fields give it: address, command, description, data (command
 // and parameters), in tshark's spelling.
@@ -82,19 +135,73 @@ QString asFields(const QString &row)
 const QStringList RowFields{QStringLiteral("quillbus.address"), QStringLiteral("quillbus.command"),
                             QStringLiteral("quillbus.name"), QStringLiteral("quillbus.data")};
 
-#define NEED_TSHARK()                                                                            \
-    if (tshark().isEmpty())                                                                      \
-    GTEST_SKIP() << "tshark is not installed (scripts/setup.sh installs it): nothing reads the " \
-                    "capture files here"
+#define NEED_TSHARK()                                                                                        \
+    if (tshark().isEmpty() || !Tshark::compiledBuilt())                                                      \
+    GTEST_SKIP() << "tshark or libwireshark-dev is not installed (scripts/setup.sh installs them): nothing " \
+                    "reads the capture files here"
 } // namespace
 
 // A capture file holds exactly the rows the monitor shows, each decoded as the row words it;
 // the dissector's filters pick what the monitor's filters leave, and a log converted later
 // gives the capture's packets again, at the same times.
+namespace {
+// What Wireshark shows beside the rows: the mark on exactly the marked rows, sender and
+// addressee in the columns, and the statistics tree counting as the rows count.
+void expectMarksAddressesAndCounts(const Tshark &ts, const QString &capture, const QStringList &rows)
+{
+    QStringList marked;
+    QMap<QString, int> addressees, senders, commands;
+    int invalid = 0;
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        const QString &row = rows[i];
+        if (row.mid(22, 4) == QLatin1String(" ** "))
+            marked << QString::number(i + 1);
+        ++addressees[row.mid(12, 2)];
+        ++senders[row.mid(14, 2)];
+        const QString command = row.mid(26, 2);
+        const std::string name = MessageDecoder::commandName(command.toInt(nullptr, 16));
+        ++commands[command + (name.empty() ? QString() : QLatin1Char(' ') + QString::fromStdString(name))];
+        invalid += row.endsWith(QLatin1String(MessageDecoder::InvalidCommand));
+    }
+    ASSERT_FALSE(marked.isEmpty());
+    EXPECT_EQ(ts.packets(capture, {QStringLiteral("frame.number")}, QStringLiteral("quillbus.marked")), marked);
+    QStringList columns;
+    for (const QString &row : rows)
+        columns << row.mid(14, 2) + QLatin1Char('\t') + row.mid(12, 2);
+    EXPECT_EQ(ts.packets(capture, {QStringLiteral("_ws.col.Source"), QStringLiteral("_ws.col.Destination")}), columns);
+
+    const Ran tree = ts.run(
+        {QStringLiteral("-r"), capture, QStringLiteral("-q"), QStringLiteral("-z"), QStringLiteral("quillbus,tree")});
+    ASSERT_EQ(tree.status, 0) << tree.err.toStdString();
+    QMap<QString, int> counted; // "Messages per sender/FA" and the like, from the tree's lines
+    QString heading;
+    for (const QString &line : tree.out.split(QLatin1Char('\n'))) {
+        const QStringList cells = line.split(QRegularExpression(QStringLiteral("\\s{2,}")), Qt::SkipEmptyParts);
+        if (cells.size() < 2 || !cells[1].at(0).isDigit())
+            continue;
+        if (!line.startsWith(QLatin1Char(' ')))
+            heading = cells[0];
+        counted[line.startsWith(QLatin1Char(' ')) ? heading + QLatin1Char('/') + cells[0].trimmed() : cells[0]] =
+            cells[1].toInt();
+    }
+    const auto expectCounts = [&](const QString &node, const QMap<QString, int> &expected) {
+        EXPECT_EQ(counted.value(node), rows.size()) << node.toStdString();
+        for (auto it = expected.begin(); it != expected.end(); ++it)
+            EXPECT_EQ(counted.value(node + QLatin1Char('/') + it.key()), it.value()) << it.key().toStdString();
+    };
+    expectCounts(QStringLiteral("Messages per addressee"), addressees);
+    expectCounts(QStringLiteral("Messages per sender"), senders);
+    expectCounts(QStringLiteral("Messages per command"), commands);
+    EXPECT_EQ(counted.value(QStringLiteral("Marked messages")), marked.size());
+    EXPECT_EQ(counted.value(QStringLiteral("Invalid commands")), invalid);
+}
+} // namespace
+
 TEST(Wireshark, CaptureFilesHoldTheMonitorsRowsAndFilterAsItDoes)
 {
     NEED_TSHARK();
     WorkingFolder folder;
+    const Tshark ts(folder);
     folder.write(QStringLiteral("bus.scenario"), Traffic);
     const QMap<QString, QString> bus{{QStringLiteral("QWILUSB_SCENARIO"), folder.path(QStringLiteral("bus.scenario"))}};
     struct Case {
@@ -121,8 +228,8 @@ TEST(Wireshark, CaptureFilesHoldTheMonitorsRowsAndFilterAsItDoes)
         QStringList expected;
         for (const QString &row : rows)
             expected << asFields(row);
-        EXPECT_EQ(packets(name, RowFields), expected) << c.same.toStdString();
-        QStringList words = packets(name, {QStringLiteral("quillbus.module_word")});
+        EXPECT_EQ(ts.packets(name, RowFields), expected) << c.same.toStdString();
+        QStringList words = ts.packets(name, {QStringLiteral("quillbus.module_word")});
         words.removeDuplicates();
         EXPECT_EQ(words, QStringList{QStringLiteral("0x00001280")}) << "the scenario's connection word";
 
@@ -137,15 +244,16 @@ TEST(Wireshark, CaptureFilesHoldTheMonitorsRowsAndFilterAsItDoes)
             EXPECT_TRUE(conversion.err.contains(QStringLiteral("skipped 1 line that is not a row")))
                 << conversion.err.toStdString();
             const QStringList timed = RowFields + QStringList{QStringLiteral("frame.time_relative")};
-            EXPECT_EQ(packets(converted, timed), packets(name, timed));
+            EXPECT_EQ(ts.packets(converted, timed), ts.packets(name, timed));
+            expectMarksAddressesAndCounts(ts, name, rows);
             continue;
         }
         // The seeded traffic runs alike in both captures: the filtered one is the whole one
         // with the rows the display filter drops taken out.
-        const QStringList kept = packets(folder.path(QStringLiteral("bus.pcap")), RowFields, c.same);
+        const QStringList kept = ts.packets(folder.path(QStringLiteral("bus.pcap")), RowFields, c.same);
         const qsizetype common = std::min(kept.size(), expected.size());
         EXPECT_EQ(expected.mid(0, common), kept.mid(0, common)) << c.same.toStdString();
-        EXPECT_TRUE(packets(name, RowFields, QStringLiteral("!(") + c.same + QLatin1Char(')')).isEmpty());
+        EXPECT_TRUE(ts.packets(name, RowFields, QStringLiteral("!(") + c.same + QLatin1Char(')')).isEmpty());
     }
 }
 
@@ -185,19 +293,30 @@ TEST(Wireshark, TheDissectorWordsEveryMessageAsTheMonitorAndMarksBrokenOnes)
         ASSERT_TRUE(writer.write({1000, 2, 0, 0, m}));
     ASSERT_TRUE(writer.close());
 
-    const QStringList names = packets(name, {QStringLiteral("quillbus.name")});
+    const Tshark ts(folder);
+    const QStringList names = ts.packets(name, {QStringLiteral("quillbus.name")});
     ASSERT_GE(names.size(), described);
     EXPECT_EQ(names.mid(0, described), expected);
-    EXPECT_EQ(packets(name, {QStringLiteral("frame.number")}, QStringLiteral("quillbus.cut_short")).size(), shortOnes);
+    EXPECT_EQ(ts.packets(name, {QStringLiteral("quillbus.name")}, {}, Dissector::Lua), names)
+        << "the Lua dissector words every message as the compiled one";
+    const QString parameterMissing = QStringLiteral("quillbus.parameter_missing");
+    EXPECT_EQ(ts.packets(name, {QStringLiteral("frame.number")}, QStringLiteral("quillbus.cut_short")).size(),
+              shortOnes);
     const qsizetype invalid =
-        packets(name, {QStringLiteral("frame.number")}, QStringLiteral("quillbus.invalid")).size();
+        ts.packets(name, {QStringLiteral("frame.number")}, QStringLiteral("quillbus.invalid")).size();
     EXPECT_GT(invalid, 0);
-    EXPECT_EQ(invalid, expected.count(MessageDecoder::InvalidCommand));
-    const Ran verbose = run(tshark(), {QStringLiteral("-r"), name, QStringLiteral("-X"),
-                                       QStringLiteral("lua_script:") + Dissector, QStringLiteral("-V")});
-    EXPECT_FALSE(verbose.out.contains(QStringLiteral("Lua Error")));
-    EXPECT_FALSE(verbose.err.contains(QStringLiteral("Lua")));
-    EXPECT_GE(verbose.out.count(QStringLiteral("[Expert Info (Error/Malformed)")), shortOnes);
+    EXPECT_EQ(invalid, expected.count(QLatin1String(MessageDecoder::InvalidCommand)));
+    // Goto Target without its number: the monitor's name, and a note that the number is missing.
+    EXPECT_EQ(ts.packets(name, {QStringLiteral("quillbus.name")},
+                         parameterMissing + QStringLiteral(" && quillbus.command == 0xa9")),
+              QStringList{QStringLiteral("Goto Target 128")});
+    for (const Dissector dissector : {Dissector::Compiled, Dissector::Lua}) {
+        const Ran verbose = ts.run({QStringLiteral("-r"), name, QStringLiteral("-V")}, dissector);
+        EXPECT_EQ(verbose.status, 0);
+        EXPECT_FALSE(verbose.out.contains(QStringLiteral("Lua Error")));
+        EXPECT_FALSE(verbose.err.contains(QStringLiteral("Lua")));
+        EXPECT_GE(verbose.out.count(QStringLiteral("[Expert Info (Error/Malformed)")), shortOnes);
+    }
 }
 
 namespace {
@@ -218,9 +337,9 @@ TEST(Wireshark, TheExtcapInterfaceCapturesUntilWiresharkStopsIt)
     NEED_TSHARK();
     WorkingFolder folder;
     ::chmod(qPrintable(folder.path(QString())), 0777);
-    const QString plugins = folder.path(QStringLiteral("home/.local/lib/wireshark/plugins"));
+    const QString plugins = folder.path(QStringLiteral("home/.local/lib/wireshark/" QUILL_WIRESHARK_PLUGIN_SUBDIR));
     ASSERT_TRUE(QDir().mkpath(plugins));
-    ASSERT_TRUE(QFile::copy(Dissector, plugins + QStringLiteral("/quillbus.lua")));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(QUILL_WIRESHARK_PLUGIN), plugins + QStringLiteral("/quillbus.so")));
     run(QStringLiteral("chmod"), {QStringLiteral("-R"), QStringLiteral("a+rwX"), folder.path(QString())});
     folder.write(QStringLiteral("bus.scenario"),
                  Traffic + "trace \"" + QFile::encodeName(folder.path(QStringLiteral("trace.txt"))) + "\"\n");
