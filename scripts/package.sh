@@ -35,21 +35,31 @@ mkdir "$scratch/work"
 
 echo "== Wireshark's files, where Wireshark finds them"
 wireshark_lib="$(dirname "$(tshark -G folders 2>/dev/null | sed -n 's/^Global Lua Plugins:[[:space:]]*//p')")"
+plugins="$(tshark -G folders 2>/dev/null | sed -n 's/^Global Plugins:[[:space:]]*//p')"
 # Whole outputs first: a reader that stops early would break the writer's pipe.
 contents="$(dpkg-deb -c "$deb")"
-for file in extcap/quillbus plugins/quillbus.lua; do
-  grep -q " \.$wireshark_lib/$file\$" <<<"$contents" || { echo "package: $file is not in $wireshark_lib" >&2; exit 1; }
-  echo "$wireshark_lib/$file"
+for file in "$wireshark_lib/extcap/quillbus" "$plugins/epan/quillbus.so"; do
+  grep -q " \.$file\$" <<<"$contents" || { echo "package: $file is not in the package" >&2; exit 1; }
+  echo "$file"
 done
+! grep -q 'quillbus\.lua' <<<"$contents" || { echo "package: the Lua dissector would clash with the compiled one" >&2; exit 1; }
 interfaces="$("$scratch/root$wireshark_lib/extcap/quillbus" --extcap-interfaces)"
 grep -q '^interface {value=quillbus}' <<<"$interfaces" ||
   { echo "package: the installed extcap script does not list the interface" >&2; exit 1; }
-# The installed program captures a second of its emulated bus; the installed dissector names it.
-(cd "$scratch/work" && "$program" monitor --seconds 1 --pcap bus.pcap >/dev/null)
-names="$(tshark -r "$scratch/work/bus.pcap" -X "lua_script:$scratch/root$wireshark_lib/plugins/quillbus.lua" \
-  -T fields -e quillbus.name 2>/dev/null)"
-grep -q '[A-Za-z]' <<<"$names" || { echo "package: the installed dissector does not name the captured messages" >&2; exit 1; }
-dpkg-deb -f "$deb" Enhances
+dpkg-deb -f "$deb" Enhances Depends | grep -o 'libwireshark[0-9]* ([^)]*)' ||
+  { echo "package: no dependency on the Wireshark library the dissector was built for" >&2; exit 1; }
+
+echo "== installed, the installed tshark names what the installed program captured"
+if [[ "$(id -u)" -eq 0 ]] && ! dpkg -s quillbus-service >/dev/null 2>&1; then
+  apt-get install -y -qq "$root/$deb" >/dev/null
+  trap 'rm -rf "$scratch"; apt-get purge -y -qq quillbus-service >/dev/null' EXIT
+  (cd "$scratch/work" && /usr/bin/quillbus-service monitor --seconds 1 --pcap bus.pcap >/dev/null)
+  names="$(tshark -r "$scratch/work/bus.pcap" -T fields -e quillbus.name 2>/dev/null)"
+  grep -q '[A-Za-z]' <<<"$names" || { echo "package: the installed dissector does not name the captured messages" >&2; exit 1; }
+  tshark -r "$scratch/work/bus.pcap" -c 3 2>/dev/null
+else
+  echo "(not installed: needs root, and no quillbus-service installed already)"
+fi
 
 echo "== the launcher, with its home in the scratch folder"
 launcher="$scratch/root/usr/bin/quillbus-service"
