@@ -453,14 +453,19 @@ CommandLine parseErase(const QStringList &arguments)
 
 // What Wireshark asks about the interface: its link types, its options, or a capture.
 Problem readQuery(const QCommandLineParser &parser, const QCommandLineOption &interface,
-                  const std::array<const QCommandLineOption *, 3> &queries, ExtcapOptions::Query &query)
+                  const std::array<const QCommandLineOption *, 4> &queries, ExtcapOptions::Query &query)
 {
     if (!parser.isSet(interface))
         return Problem(QStringLiteral("extcap takes --extcap-interfaces, or --extcap-interface ") + ExtcapInterface +
                        QStringLiteral(" with --extcap-dlts, --extcap-config or --capture"));
     if (parser.value(interface) != ExtcapInterface)
         return Problem(QStringLiteral("--extcap-interface takes ") + ExtcapInterface);
-    const auto &[dlts, config, capture] = queries;
+    const auto &[dlts, config, capture, filter] = queries;
+    // Wireshark checks a capture filter by asking with it alone.
+    if (parser.isSet(*filter) && parser.isSet(*dlts) + parser.isSet(*config) + parser.isSet(*capture) == 0) {
+        query = ExtcapOptions::Query::CheckFilter;
+        return {};
+    }
     if (parser.isSet(*dlts) + parser.isSet(*config) + parser.isSet(*capture) != 1)
         return Problem(QStringLiteral("extcap takes one of --extcap-dlts, --extcap-config and --capture"));
     query = parser.isSet(*dlts)     ? ExtcapOptions::Query::Dlts
@@ -488,7 +493,7 @@ CommandLine parseExtcap(const QStringList &arguments)
     const QCommandLineOption version(QStringLiteral("extcap-version"), QStringLiteral("Wireshark's version."),
                                      QStringLiteral("version"));
     const QCommandLineOption filter(QStringLiteral("extcap-capture-filter"),
-                                    QStringLiteral("Not used: the address and command filters choose."),
+                                    QStringLiteral("Checked: none is taken, the address and command options choose."),
                                     QStringLiteral("filter"));
     const QCommandLineOption address(QStringLiteral("address"), QStringLiteral("Leave out these addresses."),
                                      QStringLiteral("list"));
@@ -517,8 +522,15 @@ CommandLine parseExtcap(const QStringList &arguments)
     ExtcapOptions &x = line.extcap;
     if (parser.isSet(interfaces))
         return line;
-    if (const Problem why = readQuery(parser, interface, {&dlts, &config, &capture}, x.query))
+    if (const Problem why = readQuery(parser, interface, {&dlts, &config, &capture, &filter}, x.query))
         return refuse(why.why());
+    // The module delivers every message; what a capture leaves out is chosen by the
+    // interface's address and command options, so a capture filter is refused, not ignored.
+    if (!parser.value(filter).trimmed().isEmpty())
+        x.filterProblem = QStringLiteral("The Quillbus interface takes no capture filter: leave out addresses and "
+                                         "commands with its Address and Command options, or use a display filter");
+    if (x.query == ExtcapOptions::Query::Capture && !x.filterProblem.isEmpty())
+        return refuse(x.filterProblem);
     MonitorOptions &m = x.capture;
     // Wireshark hands an option left empty over as an empty value: no filter.
     if (const Problem why = readFilters(parser, address, commands, m, Blank::NoFilter))

@@ -55,8 +55,9 @@ int runMonitor(ModuleDriver &driver, const MonitorOptions &options);
 inline const QString ExtcapInterface = QStringLiteral("quillbus");
 
 struct ExtcapOptions {
-    enum class Query { Interfaces, Dlts, Config, Capture };
+    enum class Query { Interfaces, Dlts, Config, Capture, CheckFilter };
     Query query = Query::Interfaces;
+    QString filterProblem; // CheckFilter: why the capture filter cannot be applied; empty when it can
     MonitorOptions capture;
     QString scenario; // the emulator's scenario file, when the emulator is the driver
 };

@@ -90,6 +90,10 @@ int runExtcap(ModuleDriver &driver, const ExtcapOptions &options, bool emulatorI
         break;
     case ExtcapOptions::Query::Config: text = configuration(emulatorIsDriver); break;
     case ExtcapOptions::Query::Capture: return runMonitor(driver, options.capture);
+    // Nothing said: the filter is valid; otherwise what is said is why it is not.
+    case ExtcapOptions::Query::CheckFilter:
+        text = options.filterProblem.isEmpty() ? QString() : options.filterProblem + QLatin1Char('\n');
+        break;
     }
     return TerminalOutput::write(text) ? ExitStatus::Completed : ExitStatus::Failed;
 }

@@ -442,6 +442,15 @@ TEST(Wireshark, TheInterfacesOptionsAreCheckedOneWayAndARefusalEndsTheCapture)
         EXPECT_EQ(validation.match(filter).hasMatch(), taken) << filter.toStdString();
     }
 
+    // Wireshark checks its capture filter field by asking: nothing said is a valid filter.
+    for (const QString &captureFilter : {QString(), QStringLiteral("port 80")}) {
+        const Ran checked =
+            run(Program, {QStringLiteral("extcap"), QStringLiteral("--extcap-interface"), QStringLiteral("quillbus"),
+                          QStringLiteral("--extcap-capture-filter"), captureFilter});
+        EXPECT_EQ(checked.status, 0);
+        EXPECT_EQ(checked.out.isEmpty(), captureFilter.isEmpty()) << checked.out.toStdString();
+    }
+
     WorkingFolder folder;
     const QString fifo = folder.path(QStringLiteral("fifo"));
     ASSERT_EQ(::mkfifo(qPrintable(fifo), 0600), 0);
