@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Makes the README's pictures from the running program on the emulated bus, under a
 # virtual X server: the panel, the flash loader after a scan, the monitor capturing, the
-# dome window, and Wireshark showing a decoded capture. Needs a built tree (build.sh), Xvfb,
+# dome window, and Wireshark showing a decoded capture and its statistics. Needs a built tree (build.sh), Xvfb,
 # xdotool, ImageMagick and, for the last, Wireshark (wireshark-qt); writes docs/pictures/*.png.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -14,7 +14,8 @@ trap 'kill $server 2>/dev/null || true; pkill -f "$work" 2>/dev/null || true; rm
 mkdir -p "$out" "$work/folder"
 cp -r "$root/demo/." "$work/folder/"
 
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+# -ac: Wireshark may run as another user (below) on this private display.
+Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp -ac >/dev/null 2>&1 &
 server=$!
 export DISPLAY="$display" QT_QPA_PLATFORM=xcb
 for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
@@ -69,30 +70,42 @@ sleep 2
 shoot "$dome" dome-control
 pkill -f "$work/folder" 2>/dev/null || true
 
-# A capture of the emulated bus in Wireshark, filtered on one command with the dissector's
-# tree of the first packet open (Wireshark's own window: the wireshark-qt package).
-if command -v wireshark >/dev/null && [ -f "$root/build/wireshark/plugins/quillbus.lua" ]; then
+# A capture of the emulated bus in Wireshark (Wireshark's own window: the wireshark-qt
+# package), with the compiled dissector from the personal plugin folder: filtered on one
+# command with the dissector's tree of the first packet open; then Statistics > Quillbus.
+# Wireshark reads no personal folder for root, so as root it runs as nobody.
+plugin="$(ls "$root"/build/wireshark/plugins/*/epan/quillbus.so 2>/dev/null | head -n1)"
+if command -v wireshark >/dev/null && [ -n "$plugin" ]; then
     (cd "$work" && "$program" monitor --seconds 2 --pcap capture.pcap >/dev/null 2>&1)
-    mkdir -p "$work/home/.config/wireshark"
-    printf 'gui.column.format:\n\t"No.", "%%m",\n\t"Time", "%%t",\n\t"Protocol", "%%p",\n\t"Length", "%%L",\n\t"Info", "%%i"\n' \
-        >"$work/home/.config/wireshark/preferences"
-    (cd "$work" && HOME="$work/home" wireshark -r capture.pcap \
-        -X "lua_script:$root/build/wireshark/plugins/quillbus.lua" >/dev/null 2>&1 &)
-    shark="$(window "capture.pcap")"
+    personal="$work/home/.local/lib/wireshark/plugins/$(basename "$(dirname "$(dirname "$plugin")")")/epan"
+    mkdir -p "$personal" "$work/home/.config/wireshark" && cp "$plugin" "$personal/"
+    chmod 755 "$work" && chmod -R a+rwX "$work/home" "$work/capture.pcap"
+    as_user=()
+    [ "$(id -u)" -ne 0 ] || as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+    (cd "$work" && HOME="$work/home" "${as_user[@]}" wireshark -r capture.pcap >/dev/null 2>&1 &)
+    main="$(window "capture.pcap")"
     sleep 3
-    xdotool windowsize "$shark" 1000 720
-    click "$shark" 400 75 # the display filter
+    xdotool windowsize "$main" 1000 720
+    click "$main" 400 75 # the display filter
     xdotool type --delay 20 'quillbus.command == 0xc0'
     xdotool key Return
     sleep 1.5
-    click "$shark" 300 120 # the first packet left
+    click "$main" 300 120 # the first packet left
     sleep 0.5
-    click "$shark" 150 439 # its Quillbus line, opened whole
+    click "$main" 150 439 # its Quillbus line, opened whole
     xdotool key shift+Right
     sleep 1
-    shoot "$shark" wireshark
-    pkill -f "$work/home" 2>/dev/null || pkill -f "wireshark -r capture.pcap" || true
+    shoot "$main" wireshark
+    click "$main" 325 10 # Statistics, its last entry: Quillbus
+    sleep 1
+    xdotool key Up Return
+    statistics="$(window "Quillbus ·")"
+    sleep 2
+    xdotool windowsize "$statistics" 760 560
+    sleep 1
+    shoot "$statistics" wireshark-statistics
+    pkill -f "wireshark -r capture.pcap" || true
 else
-    echo "pictures.sh: no Wireshark window (install wireshark-qt) or no dissector built; wireshark.png kept" >&2
+    echo "pictures.sh: no Wireshark window (install wireshark-qt) or no dissector built; the Wireshark pictures kept" >&2
 fi
 ls -l "$out"
