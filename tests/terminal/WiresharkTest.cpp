@@ -62,6 +62,19 @@ QString tshark()
 
 enum class Dissector { Compiled, Lua };
 
+// tshark's environment for the plugin of this build: with the sanitizers, their runtimes
+// come first (the host program has none), and a fault in the plugin ends tshark with an error.
+QMap<QString, QString> pluginEnvironment()
+{
+#ifdef QUILL_SANITIZER_PRELOAD
+    return {{QStringLiteral("LD_PRELOAD"), QStringLiteral(QUILL_SANITIZER_PRELOAD)},
+            {QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0:abort_on_error=1")},
+            {QStringLiteral("UBSAN_OPTIONS"), QStringLiteral("halt_on_error=1:print_stacktrace=1")}};
+#else
+    return {};
+#endif
+}
+
 // tshark as a user runs it, with this build's dissector. Wireshark reads neither the personal
 // folders nor the environment for root, so as root it runs as nobody, from copies in a folder
 // open to all.
@@ -95,6 +108,7 @@ public:
             QStringLiteral("WIRESHARK_PLUGIN_DIR"),
             m_folder.path(dissector == Dissector::Lua ? QStringLiteral("no-plugins") : QStringLiteral("plugins")));
         environment.insert(QStringLiteral("HOME"), m_folder.path(QStringLiteral("home")));
+        environment.insert(pluginEnvironment());
         const QStringList command = m_user + QStringList{tshark()} + arguments;
         return ::run(command.first(), command.mid(1), environment);
     }
@@ -366,8 +380,9 @@ TEST(Wireshark, TheExtcapInterfaceCapturesUntilWiresharkStopsIt)
                      "#!/bin/sh\nexec '" + QFile::encodeName(bin) + "/quillbus-service' extcap \"$@\"\n");
         run(QStringLiteral("chmod"), {QStringLiteral("-R"), QStringLiteral("a+rx"), bin, extcap});
     }
-    const QMap<QString, QString> wireshark{{QStringLiteral("HOME"), folder.path(QStringLiteral("home"))},
-                                           {QStringLiteral("WIRESHARK_EXTCAP_DIR"), extcap}};
+    QMap<QString, QString> wireshark{{QStringLiteral("HOME"), folder.path(QStringLiteral("home"))},
+                                     {QStringLiteral("WIRESHARK_EXTCAP_DIR"), extcap}};
+    wireshark.insert(pluginEnvironment());
     const auto tsharkAs = [&](const QStringList &arguments) {
         const QStringList command = user + QStringList{tshark()} + arguments;
         return run(command.first(), command.mid(1), wireshark);
