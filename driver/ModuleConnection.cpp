@@ -61,6 +61,8 @@ ConnectOutcome ModuleConnection::connect(ModuleDriver &driver, const ConnectOpti
         std::array<std::uint8_t, ModuleStatus::DescriptorSize> descriptor{};
         std::int32_t length = ModuleStatus::DescriptorSize;
         driver.GetDevDescr(descriptor.data(), &length);
+        outcome.revision = static_cast<std::uint16_t>(descriptor[ModuleStatus::DescriptorRevisionMajor] << 8 |
+                                                      descriptor[ModuleStatus::DescriptorRevisionMinor]);
         outcome.status = ModuleStatus::statusText(outcome.word, descriptor[ModuleStatus::DescriptorRevisionMajor],
                                                   descriptor[ModuleStatus::DescriptorRevisionMinor], options.form);
     } else {

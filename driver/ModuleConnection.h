@@ -30,6 +30,7 @@ struct ConnectOptions {
 struct ConnectOutcome {
     bool connected = false;
     std::int32_t word = 0;
+    std::uint16_t revision = 0; // the module's firmware revision from its descriptor, BCD (0x0102: 1.02)
     QString status; // the status text, or the options' failure text
 };
 

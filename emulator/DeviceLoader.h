@@ -40,6 +40,12 @@ public:
     std::uint8_t imageType() const { return m_imageType; }
     // The revision the firmware loaded last carries, once its first file was accepted.
     std::optional<std::uint16_t> flashedRevision() const { return m_flashedRevision; }
+    // The firmware a load of an earlier command left, as the bus remembers it.
+    void restore(const FlashMemory &flash, std::uint16_t revision)
+    {
+        m_flash = flash;
+        m_flashedRevision = revision;
+    }
 
 private:
     std::optional<std::uint8_t> answer(std::uint8_t step, std::uint8_t status);

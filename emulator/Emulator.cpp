@@ -1,5 +1,7 @@
 #include "emulator/Emulator.h"
 
+#include "emulator/BusState.h"
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -46,9 +48,62 @@ Emulator::Emulator(Clock &clock, const Scenario &scenario)
                      [](const AlarmChange &a, const AlarmChange &b) { return a.atMs < b.atMs; });
     for (const DeviceSetup &setup : scenario.devices)
         addDevice(std::make_unique<BusDevice>(setup));
+    recallBusState();
 }
 
-Emulator::~Emulator() = default;
+Emulator::~Emulator()
+{
+    rememberLoads();
+}
+
+void Emulator::recallBusState()
+{
+    if (m_scenario.stateFile.empty())
+        return;
+    std::string why;
+    const std::optional<BusState> state = readBusState(m_scenario.stateFile, why);
+    if (!state) {
+        std::fprintf(stderr, "QwilUSB emulator: cannot read the bus state %s: %s; the scenario's revisions are used\n",
+                     m_scenario.stateFile.c_str(), why.c_str());
+        return;
+    }
+    if (state->module) {
+        m_scenario.revisionMajor = static_cast<std::uint8_t>(state->module->revision >> 8);
+        m_scenario.revisionMinor = static_cast<std::uint8_t>(state->module->revision & 0xFF);
+        m_moduleLoader.restore(state->module->flash);
+    }
+    for (const auto &[address, remembered] : state->devices) {
+        const auto device = m_devices.find(address);
+        if (device != m_devices.end())
+            device->second->loader().restore(remembered.flash, remembered.revision);
+    }
+}
+
+// What the loads of this command left is written to the state file once, when there is one.
+void Emulator::rememberLoads()
+{
+    if (m_scenario.stateFile.empty())
+        return;
+    BusState changes;
+    int loads = m_moduleReloads;
+    if (m_moduleReloads > 0)
+        changes.module =
+            Remembered{static_cast<std::uint16_t>(m_scenario.revisionMajor << 8 | m_scenario.revisionMinor),
+                       m_moduleLoader.flash()};
+    for (const auto &[address, device] : m_devices) {
+        const DeviceLoader &loader = device->loader();
+        loads += loader.filesAccepted();
+        if (loader.filesAccepted() > 0 && loader.flashedRevision())
+            changes.devices[address] = Remembered{*loader.flashedRevision(), loader.flash()};
+    }
+    if (loads == m_loadsRemembered)
+        return;
+    std::string why;
+    if (!saveBusState(m_scenario.stateFile, changes, why))
+        std::fprintf(stderr, "QwilUSB emulator: cannot keep the bus state in %s: %s\n", m_scenario.stateFile.c_str(),
+                     why.c_str());
+    m_loadsRemembered = loads;
+}
 
 void Emulator::unplug()
 {
@@ -344,6 +399,7 @@ std::int32_t Emulator::CloseUSBDriver()
     countCall("CloseUSBDriver");
     m_open = false;
     m_capturing = false;
+    rememberLoads();
     return traced("CloseUSBDriver", {}, forcedResult("CloseUSBDriver").value_or(Result::Success));
 }
 
@@ -411,6 +467,7 @@ std::int32_t Emulator::GetData(std::uint8_t *buffer, std::uint8_t *count, std::i
             if (const auto revision = m_moduleLoader.flash().revisionAt(*start)) {
                 m_scenario.revisionMajor = static_cast<std::uint8_t>(*revision >> 8);
                 m_scenario.revisionMinor = static_cast<std::uint8_t>(*revision & 0xFF);
+                ++m_moduleReloads;
             }
         }
         m_open = false;

@@ -186,6 +186,12 @@ private:
     std::int32_t downloadToDevice(const Bytes &message, std::uint8_t sequence);
     void answerFromDevice(BusDevice &device, std::uint8_t status);
 
+    // The bus's memory of earlier commands: taken at the start, put back after a load.
+    void recallBusState();
+    void rememberLoads();
+    int m_loadsRemembered = 0; // files accepted and module restarts already in the state file
+    int m_moduleReloads = 0;
+
     void generateTraffic();
     Bytes trafficMessage();
     std::int64_t trafficDueMs(std::int64_t message) const;

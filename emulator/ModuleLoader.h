@@ -32,6 +32,8 @@ public:
     }
 
     const FlashMemory &flash() const { return m_flash; }
+    // The firmware a load of an earlier command left, as the bus remembers it.
+    void restore(const FlashMemory &flash) { m_flash = flash; }
     bool active() const { return m_active; }
     // Set once the loader was left: the module restarts.
     bool restartPending() const { return m_restart; }

@@ -509,6 +509,8 @@ std::optional<Scenario> parseScenario(const std::string &text, ScenarioError *er
                 ok = parseTraffic(p, words, scenario);
             else if (keyword == "trace" && words.size() == 2)
                 scenario.traceFile = words[1];
+            else if (keyword == "state" && words.size() == 2)
+                scenario.stateFile = words[1];
             else
                 ok = p.fail("unknown line '" + keyword + "'");
         }

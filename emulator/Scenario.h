@@ -72,6 +72,7 @@ struct Scenario {
     std::vector<FaultSetup> faults;
     std::vector<AlarmChange> alarmChanges;
     std::string traceFile;    // empty: trace kept in memory only
+    std::string stateFile;    // empty: every command starts from the scenario's revisions
     int trafficPerSecond = 0; // messages other controllers put on the bus
     unsigned trafficSeed = 1;
 

@@ -317,6 +317,10 @@ struct LoadCommandOptions {
     const QCommandLineOption latest{
         QStringLiteral("latest"),
         QStringLiteral("Where several files match, take the highest revision, as \"Upload latest Rev\" does.")};
+    const QCommandLineOption onlyOlder{
+        QStringLiteral("only-older"),
+        QStringLiteral("Load only where the device (or the module) holds a lower revision than its file; the\n"
+                       "others are listed as current and sent nothing.")};
     const QCommandLineOption module{QStringLiteral("module"), QStringLiteral("Load file into the module itself."),
                                     QStringLiteral("file")};
     const QCommandLineOption port{QStringLiteral("port"),
@@ -337,6 +341,8 @@ QString singleFileProblem(const QCommandLineParser &parser, const LoadCommandOpt
     if (parser.isSet(o.port) &&
         (parser.positionalArguments().size() != 1 || parser.isSet(o.all) || parser.isSet(o.module)))
         return QStringLiteral("load --port takes one file");
+    if (parser.isSet(o.port) && parser.isSet(o.onlyOlder))
+        return QStringLiteral("--only-older means nothing with --port: a board does not say its revision");
     return {};
 }
 
@@ -350,6 +356,7 @@ QString readDeviceLoad(const QCommandLineParser &parser, const LoadCommandOption
     l.all = parser.isSet(o.all);
     l.dryRun = parser.isSet(o.dryRun);
     l.takeLatestFile = parser.isSet(o.latest);
+    l.onlyOlder = parser.isSet(o.onlyOlder);
     const auto chosen = formatNamed(parser.value(o.format));
     if (!chosen)
         return QStringLiteral("--format takes table, csv or json");
@@ -371,7 +378,8 @@ CommandLine parseLoad(const QStringList &arguments)
                        "serial port through its boot loader (BootLdr.dwn and FlshLdr.dwn of the folder).\n"
                        "Ctrl-C abandons the load in hand."));
     const LoadCommandOptions o;
-    command.parser.addOptions({o.to, o.folder, o.all, o.file, o.dryRun, o.latest, o.module, o.port, o.format});
+    command.parser.addOptions(
+        {o.to, o.folder, o.all, o.file, o.dryRun, o.latest, o.onlyOlder, o.module, o.port, o.format});
     command.parser.addPositionalArgument(QStringLiteral("address"),
                                          QStringLiteral("The devices to load (with --port: the file)."),
                                          QStringLiteral("[address...]"));

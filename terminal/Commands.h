@@ -74,6 +74,7 @@ struct LoadOptions {
     QMap<int, QString> files; // a device's file named on the command line, by address
     bool dryRun = false;
     bool takeLatestFile = false;                             // as the window's "Upload latest Rev"
+    bool onlyOlder = false; // only where the device's revision is lower than its file's; the others are current
     ScanOptions::Format format = ScanOptions::Format::Table; // one record per device in CSV or JSON
     QString moduleFile;                                      // the module's own upload instead of devices
     QString folder;                                          // where firmware is looked for; empty: the current folder

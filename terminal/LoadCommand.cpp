@@ -12,15 +12,52 @@
 #include "terminal/TerminalOutput.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <optional>
 
 namespace {
 
+const QString CurrentText = QStringLiteral("Current: ");
+
+// Four hexadecimal digits read as a revision (0202 as 0x0202), or nothing.
+std::optional<int> revisionValue(const QString &digits)
+{
+    bool read = false;
+    const int value = digits.toInt(&read, 16);
+    return read && digits.size() == 4 ? std::optional<int>(value) : std::nullopt;
+}
+
+// The revision a firmware file's name carries, compared as the device's is.
+std::optional<int> fileRevision(const QString &file)
+{
+    const int revision = FirmwareChoice::revisionOf(QFileInfo(file).fileName());
+    return revision < 0 ? std::nullopt : revisionValue(QStringLiteral("%1").arg(revision, 4, 10, QLatin1Char('0')));
+}
+
+// Holding the file's revision or a later one, the device (or module) is current: the text
+// says which revision it holds and which the file has. Nothing when it is behind, or when
+// either revision cannot be read (then it is loaded).
+std::optional<QString> currentText(const QString &holds, const QString &file)
+{
+    const std::optional<int> held = revisionValue(holds);
+    const std::optional<int> offered = fileRevision(file);
+    if (!held || !offered || *held < *offered)
+        return std::nullopt;
+    return CurrentText + QStringLiteral("holds %1, the file has %2")
+                             .arg(holds, QStringLiteral("%1").arg(*offered, 4, 16, QLatin1Char('0')).toUpper());
+}
+
+// A device that holds its file's revision or a later one, with --only-older: sent nothing.
+const QString CurrentWord = QStringLiteral("current");
+
 QString wordOf(const DeviceResult &d, bool dryRun)
 {
+    if (d.outcome.kind == LoadOutcome::Kind::NotAttempted && d.outcome.text.startsWith(CurrentText))
+        return CurrentWord;
     if (d.passedOver)
         return QStringLiteral("passed over");
     if (dryRun && d.outcome.kind == LoadOutcome::Kind::NotAttempted && !d.file.isEmpty())
@@ -170,9 +207,38 @@ std::vector<DeviceResult> noneLoaded(std::vector<DeviceResult> devices, const Lo
 bool allLoaded(const std::vector<DeviceResult> &devices, bool dryRun)
 {
     return std::all_of(devices.begin(), devices.end(), [dryRun](const DeviceResult &d) {
-        return d.passedOver || d.outcome.completed() ||
+        return d.passedOver || d.outcome.completed() || wordOf(d, dryRun) == CurrentWord ||
                (dryRun && d.outcome.kind == LoadOutcome::Kind::NotAttempted && !d.file.isEmpty());
     });
+}
+
+// With --only-older: the planned devices that hold their file's revision or a later one,
+// taken out of the selection and listed as current.
+std::vector<DeviceResult> takeCurrent(const std::vector<DeviceResult> &plan,
+                                      const std::vector<ScanRules::ScannedDevice> &devices, std::vector<bool> &selected)
+{
+    std::vector<DeviceResult> current;
+    for (const DeviceResult &d : plan) {
+        if (d.passedOver || d.file.isEmpty() || d.outcome.kind != LoadOutcome::Kind::NotAttempted)
+            continue;
+        const std::optional<QString> text = currentText(d.device.revision.trimmed(), d.file);
+        if (!text)
+            continue;
+        for (std::size_t i = 0; i < devices.size(); ++i) {
+            if (devices[i].address == d.device.address)
+                selected[i] = false;
+        }
+        current.push_back({d.device, d.file, {LoadOutcome::Kind::NotAttempted, *text}});
+    }
+    return current;
+}
+
+std::vector<DeviceResult> withCurrent(std::vector<DeviceResult> devices, const std::vector<DeviceResult> &current)
+{
+    devices.insert(devices.end(), current.begin(), current.end());
+    std::stable_sort(devices.begin(), devices.end(),
+                     [](const DeviceResult &a, const DeviceResult &b) { return a.device.address < b.device.address; });
+    return devices;
 }
 
 int loadDevices(ModuleDriver &driver, const LoadOptions &options)
@@ -194,26 +260,34 @@ int loadDevices(ModuleDriver &driver, const LoadOptions &options)
             noneLoaded(sequence.plan(scan.devices, selectionOf(scan.devices, options)), options), {}, options, false));
         return scan.moduleLostWith != 0 ? ExitStatus::NoModule : ExitStatus::Failed;
     }
-    const std::vector<bool> selected = selectionOf(scan.devices, options);
+    std::vector<bool> selected = selectionOf(scan.devices, options);
     if (std::none_of(selected.begin(), selected.end(), [](bool s) { return s; })) {
         std::fputs("No Devices Selected\n", stderr);
         TerminalOutput::write(listed({}, {}, options, options.dryRun));
         return ExitStatus::Failed;
     }
+    const std::vector<DeviceResult> current =
+        options.onlyOlder ? takeCurrent(sequence.plan(scan.devices, selected), scan.devices, selected)
+                          : std::vector<DeviceResult>{};
     if (options.dryRun) {
-        const std::vector<DeviceResult> devices = sequence.plan(scan.devices, selected);
+        const std::vector<DeviceResult> devices = withCurrent(sequence.plan(scan.devices, selected), current);
         if (!TerminalOutput::write(listed(devices, {}, options, true)))
             return ExitStatus::Failed;
         return allLoaded(devices, true) ? ExitStatus::Completed : ExitStatus::Failed;
     }
 
-    const JobOutcome batch = runJob(sequence, [&] {
-        sequence.start(scan.devices, selected);
-        return true;
-    });
+    // Nothing behind: no load starts.
+    const bool anyToLoad = std::any_of(selected.begin(), selected.end(), [](bool s) { return s; });
+    const JobOutcome batch = anyToLoad ? runJob(sequence,
+                                                [&] {
+                                                    sequence.start(scan.devices, selected);
+                                                    return true;
+                                                })
+                                       : JobOutcome{JobOutcome::Kind::Completed, {}};
     if (InterruptCatcher::interrupted())
         host.endProgressLine(); // the results start on a line of their own
-    const std::vector<DeviceResult> &devices = sequence.results();
+    const std::vector<DeviceResult> devices =
+        withCurrent(anyToLoad ? sequence.results() : std::vector<DeviceResult>{}, current);
     std::int32_t lostWith = batch.kind == JobOutcome::Kind::ModuleLost ? DriverResult::UsbError : 0;
     // The revisions after come from a scan of their own, which may be interrupted or find
     // the module gone as well.
@@ -233,32 +307,58 @@ int loadDevices(ModuleDriver &driver, const LoadOptions &options)
 
 } // namespace
 
-int runLoad(ModuleDriver &driver, const LoadOptions &options)
+namespace {
+
+// A dry run of the module's upload checks the file and says what would go out.
+int moduleDryRun(const LoadOptions &options)
 {
-    // A dry run of the module's upload checks the file and says what would go out; it
-    // asks nothing of the module.
-    if (!options.moduleFile.isEmpty() && options.dryRun) {
-        const Problem problem = FirmwareChoice::checkWholeFile(options.moduleFile, false);
-        if (problem) {
-            std::fprintf(stderr, "%s: %s\n", qPrintable(options.moduleFile), qPrintable(problem.why().trimmed()));
-            return ExitStatus::Failed;
-        }
-        return TerminalOutput::write(options.moduleFile + QStringLiteral(": would be loaded into the module\n"))
-                   ? ExitStatus::Completed
-                   : ExitStatus::Failed;
+    const Problem problem = FirmwareChoice::checkWholeFile(options.moduleFile, false);
+    if (problem) {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(options.moduleFile), qPrintable(problem.why().trimmed()));
+        return ExitStatus::Failed;
     }
+    return TerminalOutput::write(options.moduleFile + QStringLiteral(": would be loaded into the module\n"))
+               ? ExitStatus::Completed
+               : ExitStatus::Failed;
+}
+
+// The module's own upload. Its revision is asked only when --only-older needs it; a dry run
+// asks nothing else of the module. A loaded module starts again: there is nothing left to
+// set back, only the driver to close.
+int runModuleLoad(ModuleDriver &driver, const LoadOptions &options)
+{
+    if (options.dryRun && !options.onlyOlder)
+        return moduleDryRun(options);
     const ConnectOutcome outcome = ModuleConnection::connect(driver, ConnectOptions::flashLoader());
     if (!outcome.connected) {
         std::fprintf(stderr, "%s\n", qPrintable(noModuleText(outcome.word)));
-        if (options.moduleFile.isEmpty()) // every device asked for has its row, none reached
-            TerminalOutput::write(listed(noneLoaded({}, options), {}, options, options.dryRun));
         return ExitStatus::NoModule;
     }
-    if (!options.moduleFile.isEmpty()) {
-        // A loaded module starts again: there is nothing left to set back, only the driver to close.
-        const int status = loadModule(driver, options);
-        driver.CloseUSBDriver();
-        return status;
+    int status = ExitStatus::Completed;
+    const QString holds = QStringLiteral("%1").arg(outcome.revision, 4, 16, QLatin1Char('0')).toUpper();
+    if (const std::optional<QString> current =
+            options.onlyOlder ? currentText(holds, options.moduleFile) : std::nullopt)
+        status = TerminalOutput::write(options.moduleFile + QStringLiteral(": ") + *current + QLatin1Char('\n'))
+                     ? ExitStatus::Completed
+                     : ExitStatus::Failed;
+    else
+        status = options.dryRun ? moduleDryRun(options) : loadModule(driver, options);
+    driver.CloseUSBDriver();
+    return status;
+}
+
+} // namespace
+
+int runLoad(ModuleDriver &driver, const LoadOptions &options)
+{
+    if (!options.moduleFile.isEmpty())
+        return runModuleLoad(driver, options);
+    const ConnectOutcome outcome = ModuleConnection::connect(driver, ConnectOptions::flashLoader());
+    if (!outcome.connected) {
+        std::fprintf(stderr, "%s\n", qPrintable(noModuleText(outcome.word)));
+        // Every device asked for has its row, none reached.
+        TerminalOutput::write(listed(noneLoaded({}, options), {}, options, options.dryRun));
+        return ExitStatus::NoModule;
     }
     const int status = loadDevices(driver, options);
     const std::int32_t lostWith = ModuleConnection::release(driver).lostWith();
