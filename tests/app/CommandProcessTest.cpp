@@ -346,6 +346,87 @@ TEST(ServiceCommands, LoadingEveryDeviceOfTheDefaultBusEndsWithTheNewRevisions)
     EXPECT_TRUE(loaded.err.contains(QStringLiteral("Loading Application File - Device Adr 14")));
 }
 
+namespace {
+// Each device's outcome word from a load's JSON records, "address=outcome".
+QStringList outcomes(const Ran &ran)
+{
+    QStringList words;
+    for (const QJsonValue &record : QJsonDocument::fromJson(ran.out.toUtf8()).array())
+        words << QStringLiteral("%1=%2").arg(record[QStringLiteral("address")].toInt()).arg(
+            record[QStringLiteral("outcome")].toString());
+    return words;
+}
+} // namespace
+
+// A bus that remembers (the scenario's state file) loaded with --only-older, as a fleet's
+// schedule runs it: the dry run and the first run touch only what is behind, the second
+// sends nothing at all, a later scan shows the loaded revisions, two commands at once keep
+// both their loads, and an unreadable state is said and leaves the scenario's revisions.
+TEST(ServiceCommands, OnlyOlderLoadsWhatIsBehindOnABusThatRemembers)
+{
+    WorkingFolder folder;
+    const QString firmware = firmwareFolder(folder);
+    const QString trace = folder.path(QStringLiteral("trace.txt"));
+    folder.write(QStringLiteral("bus.scenario"),
+                 "device 1 type 2315 rev 0201\ndevice 2 type 2315 rev 0202\ndevice 3 type 4008 rev 0112\n"
+                 "device 4 type 2315 rev 0200\nstate \"" +
+                     QFile::encodeName(folder.path(QStringLiteral("bus.state"))) + "\"\ntrace \"" +
+                     QFile::encodeName(trace) + "\"\n");
+    const QString bus = folder.path(QStringLiteral("bus.scenario"));
+    const auto load = [&](const QStringList &more) {
+        QFile::remove(trace);
+        return service(QStringList{QStringLiteral("load"), QStringLiteral("--latest"), QStringLiteral("--only-older"),
+                                   QStringLiteral("--format"), QStringLiteral("json"), QStringLiteral("--to"),
+                                   QStringLiteral("4"), QStringLiteral("--folder"), firmware} +
+                           more,
+                       folder.path(QString()), bus);
+    };
+    const auto downloads = [&] { return QString::fromLatin1(folder.read(QStringLiteral("trace.txt"))).count(QStringLiteral("DevDownLoad(")); };
+
+    const Ran dry = load({QStringLiteral("--all"), QStringLiteral("--dry-run")});
+    EXPECT_EQ(dry.status, ExitStatus::Completed) << dry.err.toStdString();
+    EXPECT_EQ(outcomes(dry), (QStringList{"1=would load", "2=current", "3=current", "4=would load"}));
+    EXPECT_EQ(downloads(), 0);
+
+    const Ran first = load({QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")});
+    EXPECT_EQ(first.status, ExitStatus::Completed) << first.err.toStdString();
+    EXPECT_EQ(outcomes(first), (QStringList{"1=loaded", "2=current", "3=current"}));
+    EXPECT_TRUE(first.out.contains(QStringLiteral("Current: holds 0112, the file has 0111"))) << first.out.toStdString();
+    EXPECT_GT(downloads(), 0);
+
+    const Ran second = load({QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")});
+    EXPECT_EQ(second.status, ExitStatus::Completed) << second.err.toStdString();
+    EXPECT_EQ(outcomes(second), (QStringList{"1=current", "2=current", "3=current"}));
+    EXPECT_EQ(downloads(), 0) << "nothing is sent to a bus that is up to date";
+
+    // Two commands at once, each loading its own device: the state keeps both.
+    QProcess one, other;
+    startService(one, {QStringLiteral("load"), QStringLiteral("4"), QStringLiteral("--to"), QStringLiteral("4"),
+                       QStringLiteral("--latest"), QStringLiteral("--only-older"), QStringLiteral("--folder"), firmware},
+                 folder.path(QString()), bus);
+    startService(other, {QStringLiteral("load"), QStringLiteral("--module"),
+                         firmware + QStringLiteral("/UsbModule-0103.hex"), QStringLiteral("--only-older")},
+                 folder.path(QString()), bus);
+    EXPECT_EQ(finished(one).status, ExitStatus::Completed);
+    EXPECT_EQ(finished(other).status, ExitStatus::Completed);
+    const Ran scan = service({QStringLiteral("scan"), QStringLiteral("--to"), QStringLiteral("4")},
+                             folder.path(QString()), bus);
+    EXPECT_EQ(tableRows(scan.out), (QStringList{"   1          2315  0202", "   2          2315  0202",
+                                                "   3          4008  0112", "   4          2315  0202"}));
+    const Ran module = service({QStringLiteral("load"), QStringLiteral("--module"),
+                                firmware + QStringLiteral("/UsbModule-0103.hex"), QStringLiteral("--only-older")},
+                               folder.path(QString()), bus);
+    EXPECT_EQ(module.status, ExitStatus::Completed);
+    EXPECT_TRUE(module.out.endsWith(QStringLiteral("UsbModule-0103.hex: Current: holds 0103, the file has 0103\n")))
+        << module.out.toStdString();
+
+    folder.write(QStringLiteral("bus.state"), "not a state\n");
+    const Ran unreadable = service({QStringLiteral("scan"), QStringLiteral("--to"), QStringLiteral("1")},
+                                   folder.path(QString()), bus);
+    EXPECT_TRUE(unreadable.err.contains(QStringLiteral("cannot read the bus state"))) << unreadable.err.toStdString();
+    EXPECT_EQ(tableRows(unreadable.out), QStringList{"   1          2315  0201"});
+}
+
 TEST(ServiceCommands, AFailedLoadNamesItsStatusAndEndsAsFailed)
 {
     WorkingFolder folder;
