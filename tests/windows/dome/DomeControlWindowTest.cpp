@@ -207,9 +207,8 @@ TEST(DomeControl, EachKeySendsItsCommandsAndSaysWhatItDid)
         {"Z", {"MiscDevCtrl F2 00 01"}, "No Response from Device  1", {}, {"MiscDevCtrl", 3}},
         {"[", {"MiscDevCtrl 02 00 01"}, "Vphase Increment"},
         {"]", {"MiscDevCtrl 04 00 01"}, "Vphase Stop"},
+        // The press and the release answer a failure alike: each wording once.
         {"[", {"MiscDevCtrl 02 00 01"}, "ERROR - Invalid Command", {}, {"MiscDevCtrl", 2}},
-        {"]", {"MiscDevCtrl 04 00 01"}, "ERROR - Invalid Command", {}, {"MiscDevCtrl", 2}},
-        {"[", {"MiscDevCtrl 02 00 01"}, "No Response from Device  1", {}, {"MiscDevCtrl", 7}},
         {"]", {"MiscDevCtrl 04 00 01"}, "No Response from Device  1", {}, {"MiscDevCtrl", 7}},
         // Bench traffic typed into the raw-data box; nothing is shown when it goes out.
         {"w", {"SndQwilData 06"}, nullptr, {}, {}, "0AF000020194"},
