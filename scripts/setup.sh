@@ -12,6 +12,7 @@ packages=(
   desktop-file-utils dpkg-dev
   lintian appstream man-db
   libpcap-dev tshark libwireshark-dev libglib2.0-dev
+  ansible-core
 )
 
 missing=()
