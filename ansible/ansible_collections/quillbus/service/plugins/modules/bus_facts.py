@@ -17,21 +17,10 @@ description:
 version_added: "2.1.0"
 author:
   - Quillbus service tool team (@quillbus)
-options:
-  to:
-    description:
-      - The highest address the scan asks (1 to 96).
-    type: int
-    default: 16
-  program:
-    description:
-      - The program to run, a name looked for on the PATH or a path.
-    type: str
-    default: quillbus-service
 notes:
   - Sends only the scan's queries; supports check mode.
-requirements:
-  - quillbus-service on the managed host, with the USB module connected (or its emulator).
+extends_documentation_fragment:
+  - quillbus.service.bus
 """
 
 EXAMPLES = r"""
@@ -58,30 +47,23 @@ ansible_facts:
         - {address: 1, name: HDOME, type: "2315", revision: "0202"}
 """
 
-import json
-
 from ansible.module_utils.basic import AnsibleModule
+from ansible_collections.quillbus.service.plugins.module_utils.program import BUS_OPTIONS, json_records, program_path
 
 
 def main():
     module = AnsibleModule(
-        argument_spec=dict(
-            to=dict(type="int", default=16),
-            program=dict(type="str", default="quillbus-service"),
-        ),
+        argument_spec=dict(**BUS_OPTIONS),
         supports_check_mode=True,
     )
     p = module.params
-    program = module.get_bin_path(p["program"], required=True) if "/" not in p["program"] else p["program"]
+    program = program_path(module)
     cmd = [program, "scan", "--format", "json", "--to", str(p["to"])]
     rc, out, err = module.run_command(cmd)
     if rc != 0:
-        module.fail_json(msg="quillbus-service scan ended with status %d: %s" % (rc, err.strip().splitlines()[-1:] or ""),
+        module.fail_json(msg="quillbus-service scan ended with status %d: %s" % (rc, "; ".join(err.strip().splitlines()[-1:])),
                          cmd=cmd, rc=rc, stderr=err)
-    try:
-        devices = json.loads(out) if out.strip() else []
-    except ValueError:
-        module.fail_json(msg="quillbus-service did not answer with JSON records", cmd=cmd, stdout=out)
+    devices = json_records(module, out, dict(cmd=cmd, rc=rc, stderr=err))
     facts = [dict(address=d.get("address"), name=d.get("name"), type=d.get("type"), revision=d.get("revision"))
              for d in devices]
     module.exit_json(changed=False, ansible_facts=dict(quillbus_devices=facts), cmd=cmd)

@@ -45,26 +45,16 @@ options:
       - Load only devices (or the module) whose revision is lower than their file's.
     type: bool
     default: true
-  to:
-    description:
-      - The highest address the scan asks (1 to 96).
-    type: int
-    default: 16
   module_file:
     description:
       - Load this file into the USB module itself instead of the devices.
     type: path
-  program:
-    description:
-      - The program to run, a name looked for on the PATH or a path.
-    type: str
-    default: quillbus-service
 notes:
   - The task fails when any device asked for fails or is refused, or when the module is not
     found; the result then still holds every device's record.
   - Supports check mode.
-requirements:
-  - quillbus-service on the managed host, with the USB module connected (or its emulator).
+extends_documentation_fragment:
+  - quillbus.service.bus
 """
 
 EXAMPLES = r"""
@@ -119,9 +109,8 @@ stderr:
   type: str
 """
 
-import json
-
 from ansible.module_utils.basic import AnsibleModule
+from ansible_collections.quillbus.service.plugins.module_utils.program import BUS_OPTIONS, json_records, program_path
 
 
 def device_arguments(module):
@@ -162,14 +151,13 @@ def main():
             devices=dict(type="raw", default="all"),
             latest=dict(type="bool", default=False),
             only_older=dict(type="bool", default=True),
-            to=dict(type="int", default=16),
             module_file=dict(type="path"),
-            program=dict(type="str", default="quillbus-service"),
+            **BUS_OPTIONS
         ),
         supports_check_mode=True,
     )
     p = module.params
-    program = module.get_bin_path(p["program"], required=True) if "/" not in p["program"] else p["program"]
+    program = program_path(module)
     cmd = [program, "load"]
     if p["module_file"]:
         cmd += ["--module", p["module_file"]]
@@ -193,10 +181,7 @@ def main():
         result["module"] = dict(file=p["module_file"], status=text, outcome=outcome)
         result["changed"] = outcome in ("loaded", "would load")
     else:
-        try:
-            records = json.loads(out) if out.strip() else []
-        except ValueError:
-            module.fail_json(msg="quillbus-service did not answer with JSON records", stdout=out, **result)
+        records = json_records(module, out, result)
         result["devices"] = records
         wanted = "would load" if module.check_mode else "loaded"
         result["changed"] = any(record.get("outcome") == wanted for record in records)
