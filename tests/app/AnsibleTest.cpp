@@ -1,6 +1,7 @@
 // The Ansible collection run for real, as a fleet owner runs it: the example playbook on
 // this host (connection local) against the emulated bus with a state file, the program of
 // this build. Skipped where Ansible is not installed (scripts/setup.sh installs it).
+#include "ProcessRun.h"
 #include "WorkingFolder.h"
 
 #include <gtest/gtest.h>
@@ -9,31 +10,16 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QStandardPaths>
 
 namespace {
 
 const QString Collections = QStringLiteral(QUILL_SOURCE_DIR "/ansible");
 
-struct Ran {
-    int status = -1;
-    QString out;
-};
-
-Ran run(const QString &program, const QStringList &arguments, const QMap<QString, QString> &environment)
+// What ansible said, on either channel.
+QString said(const Ran &ran)
 {
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (auto it = environment.begin(); it != environment.end(); ++it)
-        env.insert(it.key(), it.value());
-    process.setProcessEnvironment(env);
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, arguments);
-    if (!process.waitForFinished(300000))
-        return {};
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromLocal8Bit(process.readAllStandardOutput())};
+    return ran.out + ran.err;
 }
 
 // A site: the firmware folder and a bus of three devices, one current and two behind, that
@@ -69,7 +55,7 @@ public:
                               QStringLiteral("-v")};
         if (check)
             arguments << QStringLiteral("--check");
-        return run(QStandardPaths::findExecutable(QStringLiteral("ansible-playbook")), arguments, environment());
+        return runProgram(QStandardPaths::findExecutable(QStringLiteral("ansible-playbook")), arguments, environment());
     }
     qsizetype downloadsSent() const
     {
@@ -101,23 +87,23 @@ TEST(Ansible, TheUpgradeChangesOnlyWhatIsBehindAndThenNothing)
     NEED_ANSIBLE();
     Site site;
     const Ran check = site.upgrade(true);
-    EXPECT_EQ(check.status, 0) << check.out.toStdString();
-    EXPECT_TRUE(check.out.contains(QStringLiteral("changed=1"))) << check.out.toStdString();
-    EXPECT_TRUE(check.out.contains(QStringLiteral("1 2315 0201->- would load; 2 2315 0202->- current")))
-        << check.out.toStdString();
+    EXPECT_EQ(check.status, 0) << said(check).toStdString();
+    EXPECT_TRUE(said(check).contains(QStringLiteral("changed=1"))) << said(check).toStdString();
+    EXPECT_TRUE(said(check).contains(QStringLiteral("1 2315 0201->- would load; 2 2315 0202->- current")))
+        << said(check).toStdString();
     EXPECT_EQ(site.downloadsSent(), 0);
 
     const Ran first = site.upgrade(false);
-    EXPECT_EQ(first.status, 0) << first.out.toStdString();
-    EXPECT_TRUE(first.out.contains(QStringLiteral("changed=1"))) << first.out.toStdString();
-    EXPECT_TRUE(first.out.contains(
+    EXPECT_EQ(first.status, 0) << said(first).toStdString();
+    EXPECT_TRUE(said(first).contains(QStringLiteral("changed=1"))) << said(first).toStdString();
+    EXPECT_TRUE(said(first).contains(
         QStringLiteral("3 devices; 1 2315 0201->0202 loaded; 2 2315 0202->0202 current; 3 4008 0105->0111 loaded")))
-        << first.out.toStdString();
+        << said(first).toStdString();
     EXPECT_GT(site.downloadsSent(), 0);
 
     const Ran second = site.upgrade(false);
-    EXPECT_EQ(second.status, 0) << second.out.toStdString();
-    EXPECT_TRUE(second.out.contains(QStringLiteral("changed=0"))) << second.out.toStdString();
+    EXPECT_EQ(second.status, 0) << said(second).toStdString();
+    EXPECT_TRUE(said(second).contains(QStringLiteral("changed=0"))) << said(second).toStdString();
     EXPECT_EQ(site.downloadsSent(), 0);
 }
 
@@ -128,9 +114,9 @@ TEST(Ansible, AFailedDeviceFailsTheTaskWithEveryRecord)
     Site site("device 4 type 2315 rev 0200 load-fault 67 nak 5\n");
     const Ran failed = site.upgrade(false);
     EXPECT_NE(failed.status, 0);
-    EXPECT_TRUE(failed.out.contains(QStringLiteral("failed=1"))) << failed.out.toStdString();
+    EXPECT_TRUE(said(failed).contains(QStringLiteral("failed=1"))) << said(failed).toStdString();
     for (const char *record : {"\"outcome\": \"failed\"", "\"outcome\": \"current\"", "\"outcome\": \"loaded\""})
-        EXPECT_TRUE(failed.out.contains(QLatin1String(record))) << record;
+        EXPECT_TRUE(said(failed).contains(QLatin1String(record))) << record;
 }
 
 // The modules are Python that compiles, and their documentation is what ansible-doc shows.
@@ -141,15 +127,15 @@ TEST(Ansible, TheModulesCompileAndDocumentThemselves)
     QMap<QString, QString> environment = site.environment();
     environment.insert(QStringLiteral("ANSIBLE_COLLECTIONS_PATH"), Collections);
     const QString modules = Collections + QStringLiteral("/ansible_collections/quillbus/service/plugins/modules/");
-    const Ran compiled = run(QStringLiteral("python3"),
-                             {QStringLiteral("-m"), QStringLiteral("py_compile"),
-                              modules + QStringLiteral("firmware.py"), modules + QStringLiteral("bus_facts.py")},
-                             environment);
-    EXPECT_EQ(compiled.status, 0) << compiled.out.toStdString();
+    const Ran compiled = runProgram(QStringLiteral("python3"),
+                                    {QStringLiteral("-m"), QStringLiteral("py_compile"),
+                                     modules + QStringLiteral("firmware.py"), modules + QStringLiteral("bus_facts.py")},
+                                    environment);
+    EXPECT_EQ(compiled.status, 0) << said(compiled).toStdString();
     for (const QString &module : {QStringLiteral("firmware"), QStringLiteral("bus_facts")}) {
-        const Ran doc = run(QStandardPaths::findExecutable(QStringLiteral("ansible-doc")),
-                            {QStringLiteral("quillbus.service.") + module}, environment);
-        EXPECT_EQ(doc.status, 0) << doc.out.toStdString();
-        EXPECT_TRUE(doc.out.contains(QStringLiteral("quillbus-service"))) << doc.out.toStdString();
+        const Ran doc = runProgram(QStandardPaths::findExecutable(QStringLiteral("ansible-doc")),
+                                   {QStringLiteral("quillbus.service.") + module}, environment);
+        EXPECT_EQ(doc.status, 0) << said(doc).toStdString();
+        EXPECT_TRUE(said(doc).contains(QStringLiteral("quillbus-service"))) << said(doc).toStdString();
     }
 }

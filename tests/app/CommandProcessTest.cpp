@@ -2,6 +2,7 @@
 // emulated bus, its standard output, standard error and exit status.
 #include "../windows/flash/FlashLoaderFixture.h"
 #include "EmulatedBus.h"
+#include "ProcessRun.h"
 #include "QtPrinters.h"
 #include "WorkingFolder.h"
 #include "board/PtyBoard.h"
@@ -32,12 +33,6 @@
 #include <vector>
 
 namespace {
-struct Ran {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
 // The built program started in folder; scenario, when given, is the emulated bus.
 void startService(QProcess &process, const QStringList &arguments, const QString &folder, const QString &scenario = {})
 {

@@ -1,5 +1,6 @@
 // Capture files and the extcap interface as Wireshark itself reads them: tshark with the
 // built dissector, against the monitor's own rows.
+#include "ProcessRun.h"
 #include "QtPrinters.h"
 #include "WorkingFolder.h"
 #include "base/MessageDecoder.h"
@@ -34,25 +35,9 @@ const QString Program = QStringLiteral(QUILL_SERVICE_PROGRAM);
 const QString LuaDissector = QStringLiteral(QUILL_WIRESHARK_DIR "/lua/quillbus.lua");
 const QByteArray Traffic = "module mode word 0x1280\ndevice 2 type 2315\ndevice 3 type 4008\ntraffic 400 seed 7\n";
 
-struct Ran {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
 Ran run(const QString &program, const QStringList &arguments, const QMap<QString, QString> &environment = {})
 {
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (auto it = environment.begin(); it != environment.end(); ++it)
-        env.insert(it.key(), it.value());
-    process.setProcessEnvironment(env);
-    process.start(program, arguments);
-    if (!process.waitForFinished(60000))
-        return {};
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromLocal8Bit(process.readAllStandardOutput()),
-            QString::fromLocal8Bit(process.readAllStandardError())};
+    return runProgram(program, arguments, environment, 60000);
 }
 
 QString tshark()
@@ -350,19 +335,11 @@ TEST(Wireshark, TheExtcapInterfaceCapturesUntilWiresharkStopsIt)
 {
     NEED_TSHARK();
     WorkingFolder folder;
-    ::chmod(qPrintable(folder.path(QString())), 0777);
-    const QString plugins = folder.path(QStringLiteral("home/.local/lib/wireshark/" QUILL_WIRESHARK_PLUGIN_SUBDIR));
-    ASSERT_TRUE(QDir().mkpath(plugins));
-    ASSERT_TRUE(QFile::copy(QStringLiteral(QUILL_WIRESHARK_PLUGIN), plugins + QStringLiteral("/quillbus.so")));
-    run(QStringLiteral("chmod"), {QStringLiteral("-R"), QStringLiteral("a+rwX"), folder.path(QString())});
+    const Tshark ts(folder);
     folder.write(QStringLiteral("bus.scenario"),
                  Traffic + "trace \"" + QFile::encodeName(folder.path(QStringLiteral("trace.txt"))) + "\"\n");
-    ::chmod(qPrintable(folder.path(QStringLiteral("bus.scenario"))), 0644);
 
-    QStringList user;
-    if (::geteuid() == 0)
-        user = {QStringLiteral("setpriv"), QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                QStringLiteral("--clear-groups")};
+    const QStringList &user = ts.user();
     QString extcap = QStringLiteral(QUILL_WIRESHARK_DIR "/extcap");
     if (!user.isEmpty() &&
         run(user.first(), user.mid(1) + QStringList{QStringLiteral("test"), QStringLiteral("-x"), Program}).status !=
@@ -380,12 +357,8 @@ TEST(Wireshark, TheExtcapInterfaceCapturesUntilWiresharkStopsIt)
                      "#!/bin/sh\nexec '" + QFile::encodeName(bin) + "/quillbus-service' extcap \"$@\"\n");
         run(QStringLiteral("chmod"), {QStringLiteral("-R"), QStringLiteral("a+rx"), bin, extcap});
     }
-    QMap<QString, QString> wireshark{{QStringLiteral("HOME"), folder.path(QStringLiteral("home"))},
-                                     {QStringLiteral("WIRESHARK_EXTCAP_DIR"), extcap}};
-    wireshark.insert(pluginEnvironment());
     const auto tsharkAs = [&](const QStringList &arguments) {
-        const QStringList command = user + QStringList{tshark()} + arguments;
-        return run(command.first(), command.mid(1), wireshark);
+        return ts.run(arguments, Dissector::Compiled, {{QStringLiteral("WIRESHARK_EXTCAP_DIR"), extcap}});
     };
     EXPECT_TRUE(tsharkAs({QStringLiteral("-D")}).out.contains(QStringLiteral("quillbus (Quillbus bus monitor)")));
 
