@@ -16,6 +16,7 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -25,7 +26,8 @@ int addressType = -1;
 int ettQuillbus = -1;
 
 int hfKind = -1, hfDriverBytes = -1, hfModuleWord = -1, hfLength = -1, hfAddress = -1, hfSource = -1, hfFlags = -1,
-    hfSocket = -1, hfMarker = -1, hfCommand = -1, hfName = -1, hfData = -1, hfMarked = -1, hfDevice = -1;
+    hfSocket = -1, hfMarker = -1, hfCommand = -1, hfName = -1, hfData = -1, hfMarked = -1, hfDevice = -1, hfSender = -1,
+    hfAddressee = -1;
 
 expert_field eiCutShort = EI_INIT;
 expert_field eiInvalid = EI_INIT;
@@ -51,9 +53,11 @@ int addressLength()
     return 1;
 }
 
+// The filters Wireshark writes from a column or a conversation compare the address as it
+// is shown ("FA"), so they name the byte fields that read it so.
 const char *addressFilter(const address *, gboolean source)
 {
-    return source ? "quillbus.source" : "quillbus.address";
+    return source ? "quillbus.sender" : "quillbus.addressee";
 }
 
 const char *conversationFilter(conv_item_t *item, conv_filter_type_e filter)
@@ -61,8 +65,8 @@ const char *conversationFilter(conv_item_t *item, conv_filter_type_e filter)
     if (item->src_address.type != addressType)
         return CONV_FILTER_INVALID;
     switch (filter) {
-    case CONV_FT_SRC_ADDRESS: return "quillbus.source";
-    case CONV_FT_DST_ADDRESS: return "quillbus.address";
+    case CONV_FT_SRC_ADDRESS: return "quillbus.sender";
+    case CONV_FT_DST_ADDRESS: return "quillbus.addressee";
     case CONV_FT_ANY_ADDRESS: return "quillbus.device";
     default: return CONV_FILTER_INVALID;
     }
@@ -200,9 +204,11 @@ int dissect(tvbuff_t *tvb, packet_info *pinfo, proto_tree *tree, void *)
     if (size > MessageDecoder::SourceAt) {
         set_address_tvb(&pinfo->dst, addressType, 1, tvb, HeaderSize + static_cast<gint>(MessageDecoder::AddressAt));
         set_address_tvb(&pinfo->src, addressType, 1, tvb, HeaderSize + static_cast<gint>(MessageDecoder::SourceAt));
-        for (const std::size_t at : {MessageDecoder::AddressAt, MessageDecoder::SourceAt})
-            proto_item_set_hidden(
-                proto_tree_add_item(root, hfDevice, tvb, HeaderSize + static_cast<gint>(at), 1, ENC_NA));
+        const gint addressee = HeaderSize + static_cast<gint>(MessageDecoder::AddressAt);
+        const gint sender = HeaderSize + static_cast<gint>(MessageDecoder::SourceAt);
+        for (const auto &[field, at] : {std::pair{hfAddressee, addressee}, std::pair{hfSender, sender},
+                                        std::pair{hfDevice, addressee}, std::pair{hfDevice, sender}})
+            proto_item_set_hidden(proto_tree_add_item(root, field, tvb, at, 1, ENC_NA));
     }
 
     const MessageDecoder::Reading reading = MessageDecoder::read(message);
@@ -255,7 +261,9 @@ hf_register_info Fields[] = {
     {&hfCommand, {"Command", "quillbus.command", FT_UINT8, BASE_HEX, nullptr, 0, nullptr, HFILL}},
     {&hfName, {"Description", "quillbus.name", FT_STRING, BASE_NONE, nullptr, 0, nullptr, HFILL}},
     {&hfData, {"Data (command and parameters)", "quillbus.data", FT_BYTES, BASE_NONE, nullptr, 0, nullptr, HFILL}},
-    {&hfDevice, {"Device (addressee or sender)", "quillbus.device", FT_UINT8, BASE_HEX, nullptr, 0, nullptr, HFILL}},
+    {&hfAddressee, {"Addressee", "quillbus.addressee", FT_BYTES, BASE_NONE, nullptr, 0, nullptr, HFILL}},
+    {&hfSender, {"Sender", "quillbus.sender", FT_BYTES, BASE_NONE, nullptr, 0, nullptr, HFILL}},
+    {&hfDevice, {"Device (addressee or sender)", "quillbus.device", FT_BYTES, BASE_NONE, nullptr, 0, nullptr, HFILL}},
     {&hfMarked,
      {"Marked", "quillbus.marked", FT_BOOLEAN, BASE_NONE, nullptr, 0,
       "The monitor marks the row: to every device (00), to the module (F0), or an invalid command", HFILL}},

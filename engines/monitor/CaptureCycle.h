@@ -21,9 +21,10 @@ struct RecordTime {
 
 // The monitor's capture cycle: the records captured live told as they are (or one log line
 // per tick played back), and a slower tick that drains the module while no capture runs.
-// The faces make their rows, logs and capture files of what it tells. A tick starts a run of reads, each 1 ms after the
-// answer before it, on the driver's side; the run ends when the window's user wants a turn, and the next tick starts
-// the next run. A monitor run (live or played back) is a job: started by startRun, ended when its capture stops.
+// The faces make their rows, logs and capture files of what it tells. A tick starts a run
+// of reads, each 1 ms after the answer before it, on the driver's side; the run ends when
+// the window's user wants a turn, and the next tick starts the next run. A monitor run
+// (live or played back) is a job: started by startRun, ended when its capture stops.
 class CaptureCycle final : public Job {
     Q_OBJECT
 public:

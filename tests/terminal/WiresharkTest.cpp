@@ -168,6 +168,12 @@ void expectMarksAddressesAndCounts(const Tshark &ts, const QString &capture, con
     for (const QString &row : rows)
         columns << row.mid(14, 2) + QLatin1Char('\t') + row.mid(12, 2);
     EXPECT_EQ(ts.packets(capture, {QStringLiteral("_ws.col.Source"), QStringLiteral("_ws.col.Destination")}), columns);
+    // The filters Wireshark writes from a column or a conversation read the address as shown.
+    for (auto it = senders.begin(); it != senders.end(); ++it)
+        EXPECT_EQ(ts.packets(capture, {QStringLiteral("frame.number")}, QStringLiteral("quillbus.sender == ") + it.key())
+                      .size(),
+                  it.value())
+            << it.key().toStdString();
 
     const Ran tree = ts.run(
         {QStringLiteral("-r"), capture, QStringLiteral("-q"), QStringLiteral("-z"), QStringLiteral("quillbus,tree")});
