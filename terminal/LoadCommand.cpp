@@ -21,8 +21,6 @@
 
 namespace {
 
-const QString CurrentText = QStringLiteral("Current: ");
-
 // Four hexadecimal digits read as a revision (0202 as 0x0202), or nothing.
 std::optional<int> revisionValue(const QString &digits)
 {
@@ -47,17 +45,14 @@ std::optional<QString> currentText(const QString &holds, const QString &file)
     const std::optional<int> offered = fileRevision(file);
     if (!held || !offered || *held < *offered)
         return std::nullopt;
-    return CurrentText + QStringLiteral("holds %1, the file has %2")
+    return QStringLiteral("Current: holds %1, the file has %2")
                              .arg(holds, QStringLiteral("%1").arg(*offered, 4, 16, QLatin1Char('0')).toUpper());
 }
 
-// A device that holds its file's revision or a later one, with --only-older: sent nothing.
-const QString CurrentWord = QStringLiteral("current");
-
 QString wordOf(const DeviceResult &d, bool dryRun)
 {
-    if (d.outcome.kind == LoadOutcome::Kind::NotAttempted && d.outcome.text.startsWith(CurrentText))
-        return CurrentWord;
+    if (d.current)
+        return QStringLiteral("current");
     if (d.passedOver)
         return QStringLiteral("passed over");
     if (dryRun && d.outcome.kind == LoadOutcome::Kind::NotAttempted && !d.file.isEmpty())
@@ -207,7 +202,7 @@ std::vector<DeviceResult> noneLoaded(std::vector<DeviceResult> devices, const Lo
 bool allLoaded(const std::vector<DeviceResult> &devices, bool dryRun)
 {
     return std::all_of(devices.begin(), devices.end(), [dryRun](const DeviceResult &d) {
-        return d.passedOver || d.outcome.completed() || wordOf(d, dryRun) == CurrentWord ||
+        return d.passedOver || d.current || d.outcome.completed() ||
                (dryRun && d.outcome.kind == LoadOutcome::Kind::NotAttempted && !d.file.isEmpty());
     });
 }
@@ -228,7 +223,7 @@ std::vector<DeviceResult> takeCurrent(const std::vector<DeviceResult> &plan,
             if (devices[i].address == d.device.address)
                 selected[i] = false;
         }
-        current.push_back({d.device, d.file, {LoadOutcome::Kind::NotAttempted, *text}});
+        current.push_back({d.device, d.file, {LoadOutcome::Kind::NotAttempted, *text}, false, true});
     }
     return current;
 }

@@ -19,6 +19,7 @@ struct DeviceResult {
     QString file; // the firmware file it was given, if any
     LoadOutcome outcome;
     bool passedOver = false; // a dome that cannot take a download, in a load of all
+    bool current = false;    // it holds its file's revision or a later one, and was left as it is
 };
 
 // Where a load's devices get their firmware: the window asks its user, the terminal takes
