@@ -169,9 +169,13 @@ bool saveBusState(const std::string &path, const BusState &changes, std::string 
         why = "cannot lock " + path + ".lock: " + std::strerror(errno);
         return false;
     }
+    // A file that is not a bus state is left as it is: what it holds may still be read by
+    // hand, and a guess over it would lose it.
     std::optional<BusState> state = readBusState(path, why);
-    if (!state)
-        state = BusState{}; // an unreadable file is replaced by what is known now
+    if (!state) {
+        why = "not a bus state (" + why + "); left as it is";
+        return false;
+    }
     if (changes.module) {
         if (!state->module)
             state->module.emplace();

@@ -33,6 +33,7 @@ std::optional<BusState> readBusState(const std::string &path, std::string &why);
 // Puts what this command changed into the file: under a lock held on path + ".lock", the
 // file is read again, the changes laid over it, and the whole written aside and renamed into
 // place, so that two commands at once lose neither's load and no reader sees half a file.
+// A file that cannot be read is left as it is (false, with the reason in why).
 bool saveBusState(const std::string &path, const BusState &changes, std::string &why);
 
 } // namespace emu

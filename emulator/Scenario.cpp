@@ -532,7 +532,12 @@ std::optional<Scenario> loadScenarioFile(const std::string &path, ScenarioError 
             *error = {0, "cannot read scenario file " + path + ": " + why};
         return std::nullopt;
     }
-    return parseScenario(text, error);
+    std::optional<Scenario> scenario = parseScenario(text, error);
+    // The bus's memory belongs with its scenario, wherever a command is started from.
+    const std::size_t slash = path.rfind('/');
+    if (scenario && !scenario->stateFile.empty() && scenario->stateFile[0] != '/' && slash != std::string::npos)
+        scenario->stateFile = path.substr(0, slash + 1) + scenario->stateFile;
+    return scenario;
 }
 
 } // namespace emu

@@ -319,8 +319,8 @@ struct LoadCommandOptions {
         QStringLiteral("Where several files match, take the highest revision, as \"Upload latest Rev\" does.")};
     const QCommandLineOption onlyOlder{
         QStringLiteral("only-older"),
-        QStringLiteral("Load only where the device (or the module) holds a lower revision than its file; the\n"
-                       "others are listed as current and sent nothing.")};
+        QStringLiteral("Load only where the device (or the module) holds a lower revision than its file; "
+                       "the others are listed as current and sent nothing.")};
     const QCommandLineOption module{QStringLiteral("module"), QStringLiteral("Load file into the module itself."),
                                     QStringLiteral("file")};
     const QCommandLineOption port{QStringLiteral("port"),
@@ -535,8 +535,8 @@ CommandLine parseExtcap(const QStringList &arguments)
     // The module delivers every message; what a capture leaves out is chosen by the
     // interface's address and command options, so a capture filter is refused, not ignored.
     if (!parser.value(filter).trimmed().isEmpty())
-        x.filterProblem = QStringLiteral("The Quillbus interface takes no capture filter: leave out addresses and "
-                                         "commands with its Address and Command options, or use a display filter");
+        x.filterProblem = QStringLiteral("The Quillbus interface takes no capture filter: use its options \"Leave "
+                                         "out addresses\" and \"Leave out commands\", or a display filter");
     if (x.query == ExtcapOptions::Query::Capture && !x.filterProblem.isEmpty())
         return refuse(x.filterProblem);
     MonitorOptions &m = x.capture;

@@ -25,7 +25,8 @@ options:
   folder:
     description:
       - The folder the firmware files (C(F<type>-<revision>.hex)) are looked for in, on the
-        managed host. The program's working folder when not given.
+        managed host; the download files are written beside them, so it must be writable.
+        Without it, the folder the module runs in on the managed host.
     type: path
   devices:
     description:
@@ -81,7 +82,7 @@ devices:
     - One record per device asked for, as the program's JSON gives it. C(outcome) is one of
       C(loaded), C(current), C(would load) (check mode), C(failed), C(refused),
       C(passed over), C(not loaded), C(module lost), C(interrupted).
-  returned: when devices are loaded
+  returned: always, but with I(module_file)
   type: list
   elements: dict
   sample:
@@ -128,6 +129,21 @@ def device_arguments(module):
         except (TypeError, ValueError):
             module.fail_json(msg="devices takes a list of addresses, or all; %r is neither" % (address,))
     return addresses
+
+
+# The outcomes that fail the task (a device passed over in a load of all does not).
+FAILED_OUTCOMES = ("failed", "refused", "not loaded", "module lost", "interrupted")
+
+
+def failure_reasons(result, err):
+    """Why the load failed: each failed device's status, else the program's own last words."""
+    reasons = ["address %s: %s" % (d.get("address"), d.get("status") or d.get("outcome"))
+               for d in result.get("devices", []) if d.get("outcome") in FAILED_OUTCOMES]
+    if not reasons and "module" in result:
+        reasons = [result["module"]["status"]]
+    if not reasons:
+        reasons = [line for line in err.splitlines() if line][-1:]
+    return "; ".join(reasons) or "no reason given"
 
 
 def module_outcome(line, rc, check_mode):
@@ -187,9 +203,7 @@ def main():
         result["changed"] = any(record.get("outcome") == wanted for record in records)
 
     if rc != 0:
-        reasons = [line for line in err.splitlines() if line and not line.startswith(("Scanning", "Requesting", "Loading"))]
-        module.fail_json(msg="quillbus-service load ended with status %d: %s" % (rc, "; ".join(reasons[-3:]) or "see the records"),
-                         **result)
+        module.fail_json(msg="quillbus-service load ended with status %d: %s" % (rc, failure_reasons(result, err)), **result)
     module.exit_json(**result)
 
 
