@@ -462,8 +462,9 @@ std::int32_t Emulator::GetData(std::uint8_t *buffer, std::uint8_t *count, std::i
         record.size() > 4 && record[4] == 0x16) {
         // The module left its loader: it restarts and must be connected again.
         m_moduleLoader.restarted();
-        // The module comes back with the revision of the firmware it was given.
-        if (const auto start = m_moduleLoader.imageStart()) {
+        // The module comes back with the revision of the firmware it was given, when the
+        // PC found the image whole.
+        if (const auto start = m_moduleLoader.imageStart(); start && m_moduleLoader.imageAccepted()) {
             if (const auto revision = m_moduleLoader.flash().revisionAt(*start)) {
                 m_scenario.revisionMajor = static_cast<std::uint8_t>(*revision >> 8);
                 m_scenario.revisionMinor = static_cast<std::uint8_t>(*revision & 0xFF);

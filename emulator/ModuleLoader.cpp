@@ -95,8 +95,11 @@ std::optional<Bytes> ModuleLoader::receive(const Bytes &message)
                        static_cast<std::uint8_t>(sum >> 8), static_cast<std::uint8_t>(sum)});
     }
     case ExitLoader:
+        // The PC says whether the checksums it compared matched: a module told they did not
+        // does not take the image as its firmware.
         m_active = false;
         m_restart = true;
+        m_imageAccepted = message.size() < 2 || message[1] == 0x00;
         return answer(code, StatusOk);
     default: return answer(code, StatusRequest);
     }

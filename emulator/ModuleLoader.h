@@ -38,6 +38,8 @@ public:
     // Set once the loader was left: the module restarts.
     bool restartPending() const { return m_restart; }
     void restarted() { m_restart = false; }
+    // The PC's word when it let the loader go: the checksums of the image matched.
+    bool imageAccepted() const { return m_imageAccepted; }
     // Where the firmware loaded last begins (its first block), once one was sent.
     std::optional<std::uint32_t> imageStart() const { return m_imageStart; }
 
@@ -48,6 +50,7 @@ private:
     FlashMemory m_flash;
     bool m_active = false;
     bool m_restart = false;
+    bool m_imageAccepted = false;
     std::uint8_t m_nextSequence = 1;
     std::optional<Bytes> m_heldBack;
     std::optional<std::uint32_t> m_imageStart;

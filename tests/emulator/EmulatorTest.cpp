@@ -1,5 +1,6 @@
 #include "EmulatedBus.h"
 #include "emulator/BoardModel.h"
+#include "emulator/ModuleLoader.h"
 
 #include <gtest/gtest.h>
 
@@ -252,4 +253,20 @@ TEST(BoardModel, AChecksumOverAnyRangeIsAnsweredAtOnce)
     emu::FlashMemory flash;
     flash.write(0x1000, {0x12});
     EXPECT_EQ(flash.sum(0x1000, 0x10FF), 65043u) << "65280 + 0x12 - 0xFF";
+}
+
+// The module takes an image as its firmware only when the PC, letting the loader go, says
+// the checksums matched; told they did not, it keeps the firmware it had.
+TEST(ModuleLoader, AnImageTheChecksumsRefusedIsNotTakenAsTheFirmware)
+{
+    for (const std::uint8_t matched : {std::uint8_t{0x00}, std::uint8_t{0x01}}) {
+        emu::ModuleLoader loader;
+        loader.receive({0x13});
+        // A block of "RV 01 03" at 0x1000: sequence 1, address, length, data, their sum.
+        loader.receive({0x14, 1, 0x00, 0x00, 0x10, 0x00, 0x00, 0x04, 'R', 'V', 0x01, 0x03, 0x00, 0xAC});
+        loader.receive({0x16, matched});
+        EXPECT_TRUE(loader.restartPending());
+        EXPECT_EQ(loader.imageAccepted(), matched == 0x00) << int{matched};
+        EXPECT_EQ(loader.flash().revisionAt(0x1000), std::optional<std::uint16_t>(0x0103));
+    }
 }
