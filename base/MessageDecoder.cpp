@@ -80,7 +80,7 @@ std::string numberText(int value)
 Reading variableSpeedMove(std::uint8_t direction, std::uint8_t speed)
 {
     if (direction == Unreadable || speed == Unreadable)
-        return {InvalidCommand, true};
+        return {InvalidCommand, true}; // as invalid() finds it
     for (const Entry &entry : Directions) {
         if (entry.code == direction)
             return {entry.text + numberText(speed) + SpeedUnit};
@@ -127,6 +127,12 @@ std::string commandName(int code)
             return entry.text;
     }
     return {};
+}
+
+bool invalid(Bytes message)
+{
+    return byteAt(message, CommandAt) == VariableSpeedMove &&
+           (byteAt(message, CommandAt + 1) == Unreadable || byteAt(message, CommandAt + 2) == Unreadable);
 }
 
 Reading read(Bytes message)

@@ -32,6 +32,9 @@ struct Reading {
 };
 
 Reading read(Bytes message);
+// What read() says of invalid, without wording the message: the capture asks it of every
+// record, shown or hidden.
+bool invalid(Bytes message);
 
 // The byte at index, or Unreadable when the message is shorter.
 constexpr std::uint8_t byteAt(Bytes message, std::size_t index)

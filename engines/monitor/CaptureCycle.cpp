@@ -219,7 +219,7 @@ void CaptureCycle::takeRecord(const ModuleRecord &record)
         seconds = t - m_previousOffset;
     }
     const std::span<const std::uint8_t> message = MonitorRows::message(record.bytes, record.count);
-    if (MessageDecoder::read(message).invalid)
+    if (MessageDecoder::invalid(message))
         emit invalidCommand();
     if (m_addressFilter.contains(MessageDecoder::byteAt(message, MessageDecoder::AddressAt)) ||
         m_commandFilter.contains(MessageDecoder::byteAt(message, MessageDecoder::CommandAt))) {

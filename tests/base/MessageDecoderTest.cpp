@@ -38,6 +38,7 @@ TEST_P(MessageDecoderRead, WordsAndMarksAsTheMonitor)
     const MessageDecoder::Reading reading = MessageDecoder::read(m.bytes);
     EXPECT_EQ(reading.text, m.text);
     EXPECT_EQ(reading.invalid, m.invalid);
+    EXPECT_EQ(MessageDecoder::invalid(m.bytes), m.invalid);
     EXPECT_EQ(reading.marked, m.marked);
     EXPECT_EQ(reading.parameterMissing, m.parameterMissing);
 }
