@@ -356,7 +356,8 @@ QStringList outcomes(const Ran &ran)
 // A bus that remembers (the scenario's state file) loaded with --only-older, as a fleet's
 // schedule runs it: the dry run and the first run touch only what is behind, the second
 // sends nothing at all, a later scan shows the loaded revisions, two commands at once keep
-// both their loads, and an unreadable state is said and leaves the scenario's revisions.
+// both their loads, and an unreadable state is said, leaves the scenario's revisions and is
+// not overwritten.
 TEST(ServiceCommands, OnlyOlderLoadsWhatIsBehindOnABusThatRemembers)
 {
     WorkingFolder folder;
@@ -420,6 +421,11 @@ TEST(ServiceCommands, OnlyOlderLoadsWhatIsBehindOnABusThatRemembers)
                                    folder.path(QString()), bus);
     EXPECT_TRUE(unreadable.err.contains(QStringLiteral("cannot read the bus state"))) << unreadable.err.toStdString();
     EXPECT_EQ(tableRows(unreadable.out), QStringList{"   1          2315  0201"});
+    // A load over it is not remembered there: the file is left as it is, and that is said.
+    const Ran over = load({QStringLiteral("1")});
+    EXPECT_EQ(outcomes(over), QStringList{"1=loaded"});
+    EXPECT_TRUE(over.err.contains(QStringLiteral("left as it is"))) << over.err.toStdString();
+    EXPECT_EQ(folder.read(QStringLiteral("bus.state")), "not a state\n");
 }
 
 TEST(ServiceCommands, AFailedLoadNamesItsStatusAndEndsAsFailed)
