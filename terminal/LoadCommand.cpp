@@ -32,8 +32,7 @@ std::optional<int> revisionValue(const QString &digits)
 // The revision a firmware file's name carries, compared as the device's is.
 std::optional<int> fileRevision(const QString &file)
 {
-    const int revision = FirmwareChoice::revisionOf(QFileInfo(file).fileName());
-    return revision < 0 ? std::nullopt : revisionValue(QStringLiteral("%1").arg(revision, 4, 10, QLatin1Char('0')));
+    return revisionValue(FirmwareChoice::revisionDigits(QFileInfo(file).fileName()));
 }
 
 // Holding the file's revision or a later one, the device (or module) is current: the text
@@ -46,7 +45,7 @@ std::optional<QString> currentText(const QString &holds, const QString &file)
     if (!held || !offered || *held < *offered)
         return std::nullopt;
     return QStringLiteral("Current: holds %1, the file has %2")
-                             .arg(holds, QStringLiteral("%1").arg(*offered, 4, 16, QLatin1Char('0')).toUpper());
+        .arg(holds, FirmwareChoice::revisionDigits(QFileInfo(file).fileName()));
 }
 
 QString wordOf(const DeviceResult &d, bool dryRun)

@@ -21,14 +21,20 @@ QStringList candidates(const QString &type, const QString &folder)
     return FolderFiles::matching(pattern(type), folder);
 }
 
-int revisionOf(const QString &fileName)
+QString revisionDigits(const QString &fileName)
 {
     const qsizetype dash = fileName.indexOf(QLatin1Char('-'));
     const QString digits = fileName.mid(dash + 1, 4);
     if (dash < 0 || digits.size() != 4 ||
         !std::all_of(digits.begin(), digits.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
-        return -1;
-    return digits.toInt();
+        return {};
+    return digits;
+}
+
+int revisionOf(const QString &fileName)
+{
+    const QString digits = revisionDigits(fileName);
+    return digits.isEmpty() ? -1 : digits.toInt();
 }
 
 Choice choose(const QStringList &candidates, bool takeLatest)

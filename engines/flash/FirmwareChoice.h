@@ -20,6 +20,8 @@ struct Choice {
 // The revision a firmware file's name carries: the four digits after the type and its dash
 // ("F2315-0202.hex" gives 202); -1 when they are not four digits.
 int revisionOf(const QString &fileName);
+// Those four digits as the name holds them; empty when the name holds none.
+QString revisionDigits(const QString &fileName);
 // The only match is taken; with "Upload latest Rev" the one of the highest revision, the
 // first of the list among equals (empty when none matches); otherwise the technician is asked.
 Choice choose(const QStringList &candidates, bool takeLatest);
