@@ -26,6 +26,13 @@ scratch="$(mktemp -d)"
 trap 'rm -rf "$scratch"' EXIT
 dpkg-deb -x "$deb" "$scratch/root"
 appstreamcli validate --no-net "$scratch/root/usr/share/metainfo/"*.metainfo.xml >/dev/null
+# The licence is MIT wherever the package states one: the copyright file (as DEP-5 names it,
+# with the repository's terms) and the AppStream data.
+copyright="$scratch/root/usr/share/doc/quillbus-service/copyright"
+grep -q '^MIT License$' LICENSE && grep -qx 'License: Expat' "$copyright" &&
+  grep -qF "$(grep '^Permission' LICENSE)" "$copyright" &&
+  grep -q '<project_license>MIT</project_license>' "$scratch"/root/usr/share/metainfo/*.metainfo.xml ||
+  { echo "package: the licence is not stated as MIT everywhere" >&2; exit 1; }
 man --warnings -l "$scratch/root/usr/share/man/man1/quillbus-service.1.gz" >/dev/null
 program="$(ls "$scratch"/root/usr/lib/*/quillbus-service/quillbus-service)"
 "$program" --version

@@ -2,6 +2,7 @@
 // this host (connection local) against the emulated bus with a state file, the program of
 // this build. Skipped where Ansible is not installed (scripts/setup.sh installs it).
 #include "ProcessRun.h"
+#include "QtPrinters.h"
 #include "WorkingFolder.h"
 
 #include <gtest/gtest.h>
@@ -29,53 +30,53 @@ public:
     explicit Site(const QByteArray &extraDevice = {})
     {
         const QDir demo(QStringLiteral(QUILL_SOURCE_DIR "/demo"));
-        for (const QString &name : demo.entryList({QStringLiteral("*.hex")}, QDir::Files))
+        for (const QString &name : demo.entryList({u"*.hex"_s}, QDir::Files))
             QFile::copy(demo.filePath(name), m_folder.path(name));
-        m_folder.write(QStringLiteral("bus.scenario"),
+        m_folder.write(u"bus.scenario"_s,
                        "device 1 type 2315 rev 0201\ndevice 2 type 2315 rev 0202\ndevice 3 type 4008 rev 0105\n" +
-                           extraDevice + "state \"" + QFile::encodeName(m_folder.path(QStringLiteral("bus.state"))) +
-                           "\"\ntrace \"" + QFile::encodeName(m_folder.path(QStringLiteral("trace.txt"))) + "\"\n");
+                           extraDevice + "state \"" + QFile::encodeName(m_folder.path(u"bus.state"_s)) +
+                           "\"\ntrace \"" + QFile::encodeName(m_folder.path(u"trace.txt"_s)) + "\"\n");
     }
 
     // ansible-playbook on the example, with --check or not.
     Ran upgrade(bool check)
     {
-        QFile::remove(m_folder.path(QStringLiteral("trace.txt")));
+        QFile::remove(m_folder.path(u"trace.txt"_s));
         // As JSON: the folder's name may hold blanks.
-        const QJsonObject variables{{QStringLiteral("quillbus_program"), QStringLiteral(QUILL_SERVICE_PROGRAM)},
-                                    {QStringLiteral("quillbus_folder"), m_folder.path(QString())},
-                                    {QStringLiteral("quillbus_to"), 4}};
-        QStringList arguments{QStringLiteral("-i"),
-                              QStringLiteral("localhost,"),
-                              QStringLiteral("-c"),
-                              QStringLiteral("local"),
-                              Collections + QStringLiteral("/examples/upgrade.yml"),
-                              QStringLiteral("-e"),
+        const QJsonObject variables{{u"quillbus_program"_s, QStringLiteral(QUILL_SERVICE_PROGRAM)},
+                                    {u"quillbus_folder"_s, m_folder.path(QString())},
+                                    {u"quillbus_to"_s, 4}};
+        QStringList arguments{u"-i"_s,
+                              u"localhost,"_s,
+                              u"-c"_s,
+                              u"local"_s,
+                              Collections + u"/examples/upgrade.yml"_s,
+                              u"-e"_s,
                               QString::fromUtf8(QJsonDocument(variables).toJson(QJsonDocument::Compact)),
-                              QStringLiteral("-v")};
+                              u"-v"_s};
         if (check)
-            arguments << QStringLiteral("--check");
-        return runProgram(QStandardPaths::findExecutable(QStringLiteral("ansible-playbook")), arguments, environment());
+            arguments << u"--check"_s;
+        return runProgram(QStandardPaths::findExecutable(u"ansible-playbook"_s), arguments, environment());
     }
     qsizetype downloadsSent() const
     {
-        return QString::fromLatin1(m_folder.read(QStringLiteral("trace.txt"))).count(QStringLiteral("DevDownLoad("));
+        return QString::fromLatin1(m_folder.read(u"trace.txt"_s)).count(u"DevDownLoad("_s);
     }
     QMap<QString, QString> environment() const
     {
-        return {{QStringLiteral("QWILUSB_SCENARIO"), m_folder.path(QStringLiteral("bus.scenario"))},
-                {QStringLiteral("ANSIBLE_NOCOLOR"), QStringLiteral("1")},
-                {QStringLiteral("ANSIBLE_LOCAL_TEMP"), m_folder.path(QStringLiteral("ansible-tmp"))},
-                {QStringLiteral("ANSIBLE_REMOTE_TEMP"), m_folder.path(QStringLiteral("ansible-tmp"))},
-                {QStringLiteral("PYTHONPYCACHEPREFIX"), m_folder.path(QStringLiteral("pycache"))}};
+        return {{u"QWILUSB_SCENARIO"_s, m_folder.path(u"bus.scenario"_s)},
+                {u"ANSIBLE_NOCOLOR"_s, u"1"_s},
+                {u"ANSIBLE_LOCAL_TEMP"_s, m_folder.path(u"ansible-tmp"_s)},
+                {u"ANSIBLE_REMOTE_TEMP"_s, m_folder.path(u"ansible-tmp"_s)},
+                {u"PYTHONPYCACHEPREFIX"_s, m_folder.path(u"pycache"_s)}};
     }
 
 private:
     WorkingFolder m_folder;
 };
 
-#define NEED_ANSIBLE()                                                                \
-    if (QStandardPaths::findExecutable(QStringLiteral("ansible-playbook")).isEmpty()) \
+#define NEED_ANSIBLE()                                                   \
+    if (QStandardPaths::findExecutable(u"ansible-playbook"_s).isEmpty()) \
     GTEST_SKIP() << "ansible-playbook is not installed (scripts/setup.sh installs ansible-core)"
 
 } // namespace
@@ -88,22 +89,22 @@ TEST(Ansible, TheUpgradeChangesOnlyWhatIsBehindAndThenNothing)
     Site site;
     const Ran check = site.upgrade(true);
     EXPECT_EQ(check.status, 0) << said(check).toStdString();
-    EXPECT_TRUE(said(check).contains(QStringLiteral("changed=1"))) << said(check).toStdString();
-    EXPECT_TRUE(said(check).contains(QStringLiteral("1 2315 0201->- would load; 2 2315 0202->- current")))
+    EXPECT_TRUE(said(check).contains(u"changed=1"_s)) << said(check).toStdString();
+    EXPECT_TRUE(said(check).contains(u"1 2315 0201->- would load; 2 2315 0202->- current"_s))
         << said(check).toStdString();
     EXPECT_EQ(site.downloadsSent(), 0);
 
     const Ran first = site.upgrade(false);
     EXPECT_EQ(first.status, 0) << said(first).toStdString();
-    EXPECT_TRUE(said(first).contains(QStringLiteral("changed=1"))) << said(first).toStdString();
+    EXPECT_TRUE(said(first).contains(u"changed=1"_s)) << said(first).toStdString();
     EXPECT_TRUE(said(first).contains(
-        QStringLiteral("3 devices; 1 2315 0201->0202 loaded; 2 2315 0202->0202 current; 3 4008 0105->0111 loaded")))
+        u"3 devices; 1 2315 0201->0202 loaded; 2 2315 0202->0202 current; 3 4008 0105->0111 loaded"_s))
         << said(first).toStdString();
     EXPECT_GT(site.downloadsSent(), 0);
 
     const Ran second = site.upgrade(false);
     EXPECT_EQ(second.status, 0) << said(second).toStdString();
-    EXPECT_TRUE(said(second).contains(QStringLiteral("changed=0"))) << said(second).toStdString();
+    EXPECT_TRUE(said(second).contains(u"changed=0"_s)) << said(second).toStdString();
     EXPECT_EQ(site.downloadsSent(), 0);
 }
 
@@ -114,7 +115,7 @@ TEST(Ansible, AFailedDeviceFailsTheTaskWithEveryRecord)
     Site site("device 4 type 2315 rev 0200 load-fault 67 nak 5\n");
     const Ran failed = site.upgrade(false);
     EXPECT_NE(failed.status, 0);
-    EXPECT_TRUE(said(failed).contains(QStringLiteral("failed=1"))) << said(failed).toStdString();
+    EXPECT_TRUE(said(failed).contains(u"failed=1"_s)) << said(failed).toStdString();
     for (const char *record : {"\"outcome\": \"failed\"", "\"outcome\": \"current\"", "\"outcome\": \"loaded\""})
         EXPECT_TRUE(said(failed).contains(QLatin1String(record))) << record;
 }
@@ -125,17 +126,15 @@ TEST(Ansible, TheModulesCompileAndDocumentThemselves)
     NEED_ANSIBLE();
     const Site site;
     QMap<QString, QString> environment = site.environment();
-    environment.insert(QStringLiteral("ANSIBLE_COLLECTIONS_PATH"), Collections);
-    const QString modules = Collections + QStringLiteral("/ansible_collections/quillbus/service/plugins/modules/");
-    const Ran compiled = runProgram(QStringLiteral("python3"),
-                                    {QStringLiteral("-m"), QStringLiteral("py_compile"),
-                                     modules + QStringLiteral("firmware.py"), modules + QStringLiteral("bus_facts.py")},
-                                    environment);
+    environment.insert(u"ANSIBLE_COLLECTIONS_PATH"_s, Collections);
+    const QString modules = Collections + u"/ansible_collections/quillbus/service/plugins/modules/"_s;
+    const Ran compiled = runProgram(
+        u"python3"_s, {u"-m"_s, u"py_compile"_s, modules + u"firmware.py"_s, modules + u"bus_facts.py"_s}, environment);
     EXPECT_EQ(compiled.status, 0) << said(compiled).toStdString();
-    for (const QString &module : {QStringLiteral("firmware"), QStringLiteral("bus_facts")}) {
-        const Ran doc = runProgram(QStandardPaths::findExecutable(QStringLiteral("ansible-doc")),
-                                   {QStringLiteral("quillbus.service.") + module}, environment);
+    for (const QString &module : {u"firmware"_s, u"bus_facts"_s}) {
+        const Ran doc = runProgram(QStandardPaths::findExecutable(u"ansible-doc"_s), {u"quillbus.service."_s + module},
+                                   environment);
         EXPECT_EQ(doc.status, 0) << said(doc).toStdString();
-        EXPECT_TRUE(said(doc).contains(QStringLiteral("quillbus-service"))) << said(doc).toStdString();
+        EXPECT_TRUE(said(doc).contains(u"quillbus-service"_s)) << said(doc).toStdString();
     }
 }

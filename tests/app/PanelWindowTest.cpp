@@ -36,7 +36,7 @@ emu::Scenario unpluggedModule()
 QString clickGetInfo(PanelWindow &panel)
 {
     MessageBoxWatcher watcher;
-    QTest::mouseClick(panel.findChild<QPushButton *>(QStringLiteral("Command4")), Qt::LeftButton);
+    QTest::mouseClick(panel.findChild<QPushButton *>(u"Command4"_s), Qt::LeftButton);
     EXPECT_TRUE(watcher.seen().shown);
     EXPECT_EQ(watcher.seen().icon, QMessageBox::Information);
     EXPECT_EQ(watcher.seen().title, QApplication::applicationName());
@@ -63,17 +63,17 @@ TEST(PanelWindow, HasEveryNamedControlWithItsCaption)
         EXPECT_EQ(button->text(), caption);
         EXPECT_EQ(button->accessibleName(), caption);
     }
-    EXPECT_EQ(panel.findChild<QLineEdit *>(QStringLiteral("Text1"))->text(), "Text1");
-    EXPECT_NE(panel.findChild<QLabel *>(QStringLiteral("Label1"))->text(), "Label1");
+    EXPECT_EQ(panel.findChild<QLineEdit *>(u"Text1"_s)->text(), "Text1");
+    EXPECT_NE(panel.findChild<QLabel *>(u"Label1"_s)->text(), "Label1");
 }
 
 TEST(PanelWindow, ClockRefreshesEverySecond)
 {
     EmulatedBus bus;
     PanelWindow panel(bus.driver);
-    auto *time = panel.findChild<QLabel *>(QStringLiteral("Label2"));
+    auto *time = panel.findChild<QLabel *>(u"Label2"_s);
     EXPECT_NE(time->text(), "Label2");
-    time->setText(QStringLiteral("stale"));
+    time->setText(u"stale"_s);
     bus.advance(999);
     EXPECT_EQ(time->text(), "stale");
     bus.advance(1);
@@ -87,7 +87,7 @@ TEST(PanelWindow, GetInfoReportsEveryVersionAndTheModule)
     PanelWindow panel(bus.driver);
     panel.show();
     // The report's lines are VersionReport's; the window gives it the driver's and the module's answers.
-    EXPECT_EQ(clickGetInfo(panel), VersionReport::build(0x0105, QStringLiteral("1.02 APP")));
+    EXPECT_EQ(clickGetInfo(panel), VersionReport::build(0x0105, u"1.02 APP"_s));
     // Connected only for the moment of the report.
     EXPECT_EQ(bus.callCount("OpenUSBDriver"), 1u);
     EXPECT_EQ(bus.callCount("CloseUSBDriver"), 1u);
@@ -101,8 +101,8 @@ TEST(PanelWindow, GetInfoWithoutAModuleEndsInUsbError)
     PanelWindow panel(bus.driver);
     panel.show();
     const QString report = clickGetInfo(panel);
-    EXPECT_TRUE(report.endsWith(QStringLiteral("\r\nOrvo USB Module Version - USB ERROR"))) << report.toStdString();
-    EXPECT_TRUE(report.contains(QStringLiteral("QwilUsb.dll Version 1.05\r\n")));
+    EXPECT_TRUE(report.endsWith(u"\r\nOrvo USB Module Version - USB ERROR"_s)) << report.toStdString();
+    EXPECT_TRUE(report.contains(u"QwilUsb.dll Version 1.05\r\n"_s));
 }
 
 TEST(PanelWindow, EachToolOpensFreshHidesThePanelAndBringsItBackOnClose)
@@ -137,7 +137,7 @@ TEST(PanelWindow, EachToolOpensFreshHidesThePanelAndBringsItBackOnClose)
             EXPECT_TRUE(panel.isVisible());
             EXPECT_EQ(bus.callCount("CloseUSBDriver") - closesBefore, c.closesOnUnload);
             if (c.terminal) {
-                EXPECT_EQ(panel.findChild<QLineEdit *>(QStringLiteral("Text1"))->text(), c.terminal);
+                EXPECT_EQ(panel.findChild<QLineEdit *>(u"Text1"_s)->text(), c.terminal);
             }
             // The closed window is destroyed, so the next click builds a fresh one.
             EXPECT_TRUE(QTest::qWaitFor([&] { return tool.isNull(); }));

@@ -1,4 +1,5 @@
 #include "EmulatedBus.h"
+#include "QtPrinters.h"
 #include "WorkingFolder.h"
 #include "engines/flash/LookupTables.h"
 #include "terminal/CommandLine.h"
@@ -16,8 +17,8 @@
 TEST(CommandLine, TheTableButtonsWriteWhatTheCommandLineWrites)
 {
     WorkingFolder folder;
-    ASSERT_TRUE(QDir(folder.path(QString())).mkdir(QStringLiteral("cli")));
-    EXPECT_FALSE(writeAllTables(folder.path(QStringLiteral("cli"))));
+    ASSERT_TRUE(QDir(folder.path(QString())).mkdir(u"cli"_s));
+    EXPECT_FALSE(writeAllTables(folder.path(u"cli"_s)));
 
     EmulatedBus bus;
     FlashLoaderOptions options;
@@ -43,7 +44,7 @@ TEST(CommandLine, TheTableButtonsWriteWhatTheCommandLineWrites)
     }
     for (const char *name : {"lut_R.h", "lut_Z.h", "lut_S.h", "VStrSin.h", "VStrCos.h"}) {
         const QString file = QString::fromLatin1(name);
-        EXPECT_EQ(folder.read(file), folder.read(QStringLiteral("cli/") + file)) << name;
+        EXPECT_EQ(folder.read(file), folder.read(u"cli/"_s + file)) << name;
         EXPECT_FALSE(folder.read(file).isEmpty()) << name;
     }
 

@@ -1,3 +1,4 @@
+#include "QtPrinters.h"
 #include "core/FormTimer.h"
 #include "core/TimeSource.h"
 
@@ -39,8 +40,8 @@ TEST(ManualClock, ABlockingWaitMakesTimersLateButDoesNotFireThem)
 TEST(FormTimer, RunsOnTheManualClockWhenATestInstallsOne)
 {
     TimeSource::ManualTimeScope time;
-    FormTimer periodic(QStringLiteral("Timer1"), 1000, nullptr);
-    FormTimer oneShot(QStringLiteral("Timer22"), 3000, nullptr);
+    FormTimer periodic(u"Timer1"_s, 1000, nullptr);
+    FormTimer oneShot(u"Timer22"_s, 3000, nullptr);
     oneShot.setSingleShot(true);
     int ticks = 0;
     int prompts = 0;

@@ -14,7 +14,7 @@ TEST(TextFormat, NumbersCarryABlankWhereTheSignWouldStand)
     EXPECT_EQ(numberText(0), " 0");
     EXPECT_EQ(numberText(230), " 230");
     EXPECT_EQ(numberText(-5), "-5");
-    EXPECT_EQ(QStringLiteral("Camera ") + numberText(5), "Camera  5");
+    EXPECT_EQ(u"Camera "_s + numberText(5), "Camera  5");
 }
 
 TEST(TextFormat, HexIsUpperCaseWithTwoDigitsPerByte)

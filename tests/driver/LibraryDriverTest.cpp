@@ -1,4 +1,5 @@
 #include "driver/LibraryDriver.h"
+#include "QtPrinters.h"
 
 #include <gtest/gtest.h>
 
@@ -16,15 +17,15 @@ QString probeOutput(const QString &libraryPath)
 {
     QProcess probe;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("QWILUSB_SCENARIO"));
+    env.remove(u"QWILUSB_SCENARIO"_s);
     if (libraryPath.isEmpty())
-        env.remove(QStringLiteral("LD_LIBRARY_PATH"));
+        env.remove(u"LD_LIBRARY_PATH"_s);
     else
-        env.insert(QStringLiteral("LD_LIBRARY_PATH"), libraryPath);
+        env.insert(u"LD_LIBRARY_PATH"_s, libraryPath);
     probe.setProcessEnvironment(env);
-    probe.start(QCoreApplication::applicationDirPath() + QStringLiteral("/driver-probe"), {});
+    probe.start(QCoreApplication::applicationDirPath() + u"/driver-probe"_s, {});
     if (!probe.waitForFinished(30000))
-        return QStringLiteral("probe did not finish");
+        return u"probe did not finish"_s;
     return QString::fromLatin1(probe.readAllStandardOutput()).trimmed();
 }
 
@@ -65,7 +66,6 @@ TEST(LibraryDriver, LibraryMissingAnOperationIsNotUsedAtAll)
 
 TEST(LibraryDriver, ProgramFindsTheEmulatorBesideItUnlessTheSearchPathNamesAnother)
 {
-    EXPECT_EQ(probeOutput({}), QStringLiteral("version=0105 word=0080"));
-    EXPECT_EQ(probeOutput(QCoreApplication::applicationDirPath() + QStringLiteral("/fake-driver")),
-              QStringLiteral("version=0999 word=0081"));
+    EXPECT_EQ(probeOutput({}), u"version=0105 word=0080"_s);
+    EXPECT_EQ(probeOutput(QCoreApplication::applicationDirPath() + u"/fake-driver"_s), u"version=0999 word=0081"_s);
 }

@@ -38,31 +38,6 @@ TEST(ModuleConnection, PanelReportsTheRevisionAndClosesAgain)
     EXPECT_FALSE(bus.emulator.isOpen());
 }
 
-TEST(ModuleConnection, EachWindowGetsItsOwnStatusForm)
-{
-    struct Case {
-        const char *mode;
-        ConnectOptions options;
-        const char *status;
-    };
-    const Case cases[] = {
-        {"module mode preboot 3", ConnectOptions::controlPanel(), "1.02 PREBOOT  3"},
-        {"module mode preboot 3", ConnectOptions::flashLoader(), "Orvo USB Module Rev 1.02- Online(PreBoot 3}"},
-        {"module mode preboot 3", ConnectOptions::busMonitor(), "Orvo USB Module Rev 1.02- Online(PreBoot 3}"},
-        {"module mode preboot 3", ConnectOptions::domeControl(), "Orvo USB Module Rev 1.02 PREBOOT  3"},
-        {"module mode none", ConnectOptions::domeControl(), "Orvo USB Module Rev 1.02"},
-        {"module mode word 0x0100", ConnectOptions::flashLoader(), "Orvo USB Module Rev 1.02- Online"},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.mode);
-        EmulatedBus bus(withMode(c.mode));
-        const ConnectOutcome outcome = ModuleConnection::connect(bus.driver, c.options);
-        EXPECT_TRUE(outcome.connected);
-        EXPECT_EQ(outcome.status, c.status);
-        EXPECT_EQ(bus.emulator.isOpen(), !c.options.closeAfter);
-    }
-}
-
 TEST(ModuleConnection, AFailedConnectionReadsNoDescriptor)
 {
     struct Case {

@@ -21,46 +21,6 @@ struct DomeBus {
 
 } // namespace
 
-TEST(DomeModel, HeadAndLensMoveWhileTheirCommandsRun)
-{
-    DomeBus d;
-    EXPECT_EQ(d.e().DevPan(0x82, 0, 3, 0), 0); // the dome's own speed: 20 degrees a second
-    d.bus.advance(1000);
-    EXPECT_NEAR(d.dome().position.pan, 20, 0.01);
-    EXPECT_EQ(d.e().DevPan(0x83, 0, 3, 0), 0);
-    d.bus.advance(1000);
-    EXPECT_NEAR(d.dome().position.pan, 20, 0.01) << "a stop stops";
-
-    d.e().DevTilt(0x85, 30, 3, 0); // 30 degrees a second, held 500 ms
-    d.bus.advance(500);
-    d.e().DevTilt(0x86, 0, 3, 0);
-    EXPECT_NEAR(d.dome().position.tilt, 15, 0.01);
-
-    // A tap still moves by the smallest step; pan wraps below 0.
-    d.e().DevPan(0x81, 0, 3, 0);
-    d.e().DevPan(0x83, 0, 3, 0);
-    EXPECT_NEAR(d.dome().position.pan, 19.5, 0.01);
-
-    d.e().DevZoom(0x8A, 3);
-    d.bus.advance(400);
-    d.e().DevZoom(0x8C, 3);
-    EXPECT_NEAR(d.dome().position.zoom, 3, 0.01);
-    d.e().DevFocus(0x87, 3);
-    d.e().DevFocus(0x89, 3);
-    d.e().DevIris(0x90, 3);
-    d.e().DevIris(0x92, 3);
-    const emu::DomeState s = d.dome();
-    EXPECT_LT(s.focus, 2048);
-    EXPECT_GT(s.iris, 128);
-    EXPECT_FALSE(s.autoFocus);
-    EXPECT_FALSE(s.autoIris);
-
-    // Every command crossed the bus in sent form.
-    const std::vector<Bytes> sent = d.e().trace().busMessages();
-    EXPECT_NE(std::find(sent.begin(), sent.end(), Bytes{3, 0xF0, 0x00, 0x01, 0x01, 0x82, 0x00}), sent.end());
-    EXPECT_NE(std::find(sent.begin(), sent.end(), Bytes{3, 0xF0, 0x00, 0x01, 0x01, 0xC0, 0x85, 30, 0x00}), sent.end());
-}
-
 TEST(DomeModel, PatternsReplayTheirMovesAndTargetsAreGoneBackTo)
 {
     DomeBus d;
@@ -165,82 +125,6 @@ Bytes send(DomeBus &d, Bytes message)
     return nextMessage(d, message[5]);
 }
 } // namespace
-
-TEST(DomeModel, QueriesAreAnsweredAndAbsentAddressesAreNot)
-{
-    DomeBus d;
-    std::array<std::uint8_t, 51> buffer{};
-    EXPECT_EQ(d.e().MiscDevCtrl(0xF2, buffer.data(), 3), 0);
-    EXPECT_EQ(buffer[5], 0xF2);
-    EXPECT_EQ(buffer[6], 35) << "type 4008";
-    EXPECT_EQ(d.e().MiscDevCtrl(0xF2, buffer.data(), 1), 0);
-    EXPECT_EQ(buffer[6], 23) << "type 2315";
-
-    // The greeting query is answered with the dome's type, as a record the module hands out.
-    const Bytes type = send(d, {3, 0xF0, 0x00, 0x02, 0x01, 0x94});
-    EXPECT_EQ(Bytes(type.begin(), type.begin() + 8), (Bytes{0xF0, 3, 0, 2, 0x01, 0x94, 0x40, 0x08}));
-
-    // No dome at 4, no camera at 9: nothing acknowledges.
-    EXPECT_EQ(d.e().DevPan(0x82, 0, 4, 0), 7);
-    EXPECT_EQ(d.e().DevZoom(0x8A, 9), 7);
-    EXPECT_EQ(d.e().MiscDevCtrl(0xF2, buffer.data(), 9), 7);
-    EXPECT_FALSE(d.e().domeState(9).has_value());
-}
-
-TEST(DomeModel, TheScenarioFailsAnOperationAlwaysOrOnItsNthCall)
-{
-    DomeBus d(scenarioFrom("device 3 type 4008\nfault result DevPan 5\nfault result DevTilt 2 on 2\n"));
-    EXPECT_EQ(d.e().DevPan(0x82, 0, 3, 0), 5);
-    EXPECT_EQ(d.e().DevTilt(0x84, 0, 3, 0), 0);
-    EXPECT_EQ(d.e().DevTilt(0x86, 0, 3, 0), 2);
-    EXPECT_EQ(d.e().DevTilt(0x84, 0, 3, 0), 0);
-}
-
-// The scenario's times count from the emulator's start, not from the machine's.
-TEST(DomeModel, AlarmsAreReportedOnceTheSocketIsSetAndOnEveryChange)
-{
-    DomeBus d(scenarioFrom("device 3 type 4008 alarms 0x0D\nalarm 3 0x0E at 2000\nalarm 3 0x0E at 3000\n"), 86'400'000);
-    std::array<std::uint8_t, 6> setSocket{3, 0xF0, 0x00, 0x02, 0x01, 0xCA};
-    d.e().SndQwilData(setSocket.data(), 6);
-    EXPECT_EQ(nextMessage(d, 0xC1), (Bytes{0xF0, 3, 0x00, 0x01, 0x01, 0xC1, 0x0D}));
-    d.bus.advance(1500);
-    EXPECT_TRUE(nextMessage(d, 0xC1).empty()) << "not yet";
-    d.bus.advance(500);
-    EXPECT_EQ(nextMessage(d, 0xC1), (Bytes{0xF0, 3, 0x00, 0x01, 0x01, 0xC1, 0x0E}));
-    d.bus.advance(1000);
-    EXPECT_TRUE(nextMessage(d, 0xC1).empty()) << "no change, no report";
-    d.e().setAlarmInputs(3, 0x0F);
-    EXPECT_EQ(nextMessage(d, 0xC1).back(), 0x0F);
-}
-
-TEST(DomeModel, PositionsAndPingsAreAnswered)
-{
-    DomeBus d(scenarioFrom("device 3 type 4008\ndevice 5 type 4008 ping-delay 400\n"));
-    std::array<std::uint8_t, 51> status{};
-    EXPECT_EQ(d.e().GetDeviceStatus(status.data(), 7), 7);
-
-    // The position read, the head moved away, and driven back.
-    d.e().DevPan(0x82, 0, 3, 0);
-    d.bus.advance(1000);
-    d.e().DevPan(0x83, 0, 3, 0);
-    std::array<std::uint8_t, 26> position{};
-    ASSERT_EQ(d.e().GetABSPosition(position.data(), 3), 0);
-    EXPECT_EQ(position[5], 0xA5);
-    EXPECT_EQ(Bytes(position.begin() + 6, position.begin() + 12), (Bytes{0x07, 0xD0, 0x00, 0x00, 0x00, 0x64}));
-    const emu::DomePosition read = d.dome().position;
-    d.e().DevTilt(0x85, 0, 3, 0);
-    d.bus.advance(700);
-    d.e().DevTilt(0x86, 0, 3, 0);
-    EXPECT_EQ(d.e().GotoABSPosition(position.data() + 6, 3), 0);
-    EXPECT_EQ(d.dome().position, read);
-
-    // Pings echo their probe; dome 5 answers too late for 300 ms.
-    std::array<std::uint8_t, 16> ping{10, 20, 30, 40, 50};
-    EXPECT_EQ(d.e().DevPing(ping.data(), 5, 3, 300), 0);
-    EXPECT_EQ(Bytes(ping.begin() + 5, ping.begin() + 10), (Bytes{10, 20, 30, 40, 50}));
-    EXPECT_EQ(d.e().DevPing(ping.data(), 5, 5, 300), 7);
-    EXPECT_EQ(d.e().DevPing(ping.data(), 5, 5, 600), 0);
-}
 
 TEST(DomeModel, EngineeringRequestsReadAndSetTheDomeInItsUnits)
 {

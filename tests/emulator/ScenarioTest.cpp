@@ -1,4 +1,5 @@
 #include "emulator/Scenario.h"
+#include "QtPrinters.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +15,7 @@ using namespace emu;
 TEST(Scenario, FileDescribesModuleBusFaultsAndTrace)
 {
     QTemporaryDir dir;
-    const std::string path = dir.filePath(QStringLiteral("bus.scenario")).toStdString();
+    const std::string path = dir.filePath(u"bus.scenario"_s).toStdString();
     std::ofstream(path) << "# a small bus\r\n"
                            "module mode preboot 3   # boot loader waiting\r\n"
                            "module revision 2.10\r\n"

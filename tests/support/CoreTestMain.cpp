@@ -1,5 +1,6 @@
 // Runs GoogleTest inside a QCoreApplication: the engines' tests need an event loop and
 // nothing of a display.
+#include "QtPrinters.h"
 #include <QCoreApplication>
 
 #include <gtest/gtest.h>
@@ -7,7 +8,7 @@
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("Quillbus Service Tool"));
+    QCoreApplication::setApplicationName(u"Quillbus Service Tool"_s);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

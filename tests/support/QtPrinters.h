@@ -4,6 +4,9 @@
 
 #include <ostream>
 
+// Texts are written u"..."_s.
+using namespace Qt::StringLiterals;
+
 // Lets test failures show texts as text.
 inline void PrintTo(const QString &text, std::ostream *out)
 {

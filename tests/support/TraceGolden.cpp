@@ -1,4 +1,5 @@
 #include "TraceGolden.h"
+#include "QtPrinters.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -60,7 +61,7 @@ void TraceGolden::settle(const emu::Trace &trace)
     const QString print = QString::fromStdString(fingerprint(trace));
     const QByteArray textFolder = qgetenv("QUILL_TRACE_TEXT");
     if (!textFolder.isEmpty()) {
-        QFile file(QDir(QString::fromLocal8Bit(textFolder)).filePath(name + QStringLiteral(".txt")));
+        QFile file(QDir(QString::fromLocal8Bit(textFolder)).filePath(name + u".txt"_s));
         if (file.open(QIODevice::WriteOnly | QIODevice::Text)) {
             for (const emu::TraceEntry &entry : trace.entries())
                 file.write(QByteArray::fromStdString(entry.text() + "\n"));

@@ -17,10 +17,10 @@ TEST(VersionReport, DriverVersionShowsTheMinorWithTwoDigits)
 
 TEST(VersionReport, SixLinesJoinedByCrLf)
 {
-    EXPECT_EQ(VersionReport::build(0x0105, QStringLiteral("1.02 APP")), "Utility Panel Version 2.01\r\n"
-                                                                        "FlashLoader Version 2.01\r\n"
-                                                                        "Quillbus Analyzer Version 1.00\r\n"
-                                                                        "DomeControl Version 2.00\r\n"
-                                                                        "QwilUsb.dll Version 1.05\r\n"
-                                                                        "Orvo USB Module Version 1.02 APP");
+    EXPECT_EQ(VersionReport::build(0x0105, u"1.02 APP"_s), "Utility Panel Version 2.01\r\n"
+                                                           "FlashLoader Version 2.01\r\n"
+                                                           "Quillbus Analyzer Version 1.00\r\n"
+                                                           "DomeControl Version 2.00\r\n"
+                                                           "QwilUsb.dll Version 1.05\r\n"
+                                                           "Orvo USB Module Version 1.02 APP");
 }

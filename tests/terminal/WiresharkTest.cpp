@@ -42,7 +42,7 @@ Ran run(const QString &program, const QStringList &arguments, const QMap<QString
 
 QString tshark()
 {
-    return QStandardPaths::findExecutable(QStringLiteral("tshark"));
+    return QStandardPaths::findExecutable(u"tshark"_s);
 }
 
 enum class Dissector { Compiled, Lua };
@@ -52,9 +52,9 @@ enum class Dissector { Compiled, Lua };
 QMap<QString, QString> pluginEnvironment()
 {
 #ifdef QUILL_SANITIZER_PRELOAD
-    return {{QStringLiteral("LD_PRELOAD"), QStringLiteral(QUILL_SANITIZER_PRELOAD)},
-            {QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0:abort_on_error=1")},
-            {QStringLiteral("UBSAN_OPTIONS"), QStringLiteral("halt_on_error=1:print_stacktrace=1")}};
+    return {{u"LD_PRELOAD"_s, QStringLiteral(QUILL_SANITIZER_PRELOAD)},
+            {u"ASAN_OPTIONS"_s, u"detect_leaks=0:abort_on_error=1"_s},
+            {u"UBSAN_OPTIONS"_s, u"halt_on_error=1:print_stacktrace=1"_s}};
 #else
     return {};
 #endif
@@ -72,11 +72,10 @@ public:
             return;
         const QString epan = folder.path(QStringLiteral(QUILL_WIRESHARK_PLUGIN_SUBDIR));
         EXPECT_TRUE(QDir().mkpath(epan) && QFile::copy(QStringLiteral(QUILL_WIRESHARK_PLUGIN), epan + "/quillbus.so"));
-        EXPECT_TRUE(QDir().mkpath(folder.path(QStringLiteral("no-plugins"))));
-        EXPECT_TRUE(QFile::copy(LuaDissector, folder.path(QStringLiteral("quillbus.lua"))));
+        EXPECT_TRUE(QDir().mkpath(folder.path(u"no-plugins"_s)));
+        EXPECT_TRUE(QFile::copy(LuaDissector, folder.path(u"quillbus.lua"_s)));
         if (::geteuid() == 0)
-            m_user = {QStringLiteral("setpriv"), QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                      QStringLiteral("--clear-groups")};
+            m_user = {u"setpriv"_s, u"--reuid=65534"_s, u"--regid=65534"_s, u"--clear-groups"_s};
     }
     static bool compiledBuilt() { return QUILL_WIRESHARK_PLUGIN[0] != '\0'; }
     const QStringList &user() const { return m_user; }
@@ -84,15 +83,12 @@ public:
     Ran run(QStringList arguments, Dissector dissector = Dissector::Compiled,
             QMap<QString, QString> environment = {}) const
     {
-        run(QStringLiteral("chmod"), {QStringLiteral("-R"), QStringLiteral("a+rwX"), m_folder.path(QString())});
+        run(u"chmod"_s, {u"-R"_s, u"a+rwX"_s, m_folder.path(QString())});
         if (dissector == Dissector::Lua)
-            arguments = QStringList{QStringLiteral("-X"),
-                                    QStringLiteral("lua_script:") + m_folder.path(QStringLiteral("quillbus.lua"))} +
-                        arguments;
-        environment.insert(
-            QStringLiteral("WIRESHARK_PLUGIN_DIR"),
-            m_folder.path(dissector == Dissector::Lua ? QStringLiteral("no-plugins") : QStringLiteral("plugins")));
-        environment.insert(QStringLiteral("HOME"), m_folder.path(QStringLiteral("home")));
+            arguments = QStringList{u"-X"_s, u"lua_script:"_s + m_folder.path(u"quillbus.lua"_s)} + arguments;
+        environment.insert(u"WIRESHARK_PLUGIN_DIR"_s,
+                           m_folder.path(dissector == Dissector::Lua ? u"no-plugins"_s : u"plugins"_s));
+        environment.insert(u"HOME"_s, m_folder.path(u"home"_s));
         environment.insert(pluginEnvironment());
         const QStringList command = m_user + QStringList{tshark()} + arguments;
         return ::run(command.first(), command.mid(1), environment);
@@ -102,11 +98,11 @@ public:
     QStringList packets(const QString &file, const QStringList &fields, const QString &filter = {},
                         Dissector dissector = Dissector::Compiled) const
     {
-        QStringList arguments{QStringLiteral("-r"), file, QStringLiteral("-T"), QStringLiteral("fields")};
+        QStringList arguments{u"-r"_s, file, u"-T"_s, u"fields"_s};
         for (const QString &field : fields)
-            arguments << QStringLiteral("-e") << field;
+            arguments << u"-e"_s << field;
         if (!filter.isEmpty())
-            arguments << QStringLiteral("-Y") << filter;
+            arguments << u"-Y"_s << filter;
         const Ran read = run(arguments, dissector);
         EXPECT_EQ(read.status, 0) << read.err.toStdString();
         QStringList lines = read.out.split(QLatin1Char('\n')); // a packet may have no field at all
@@ -126,13 +122,12 @@ private:
 QString asFields(const QString &row)
 {
     const QString data = row.mid(26).section(QLatin1Char(' '), 0, 0);
-    return QStringLiteral("0x%1\t%2\t%3\t%4")
-        .arg(row.mid(12, 2).toLower(), data.isEmpty() ? QString() : QStringLiteral("0x") + data.left(2).toLower(),
-             row.mid(26 + std::max<qsizetype>(data.size(), 53) + 2), data.toLower());
+    return u"0x%1\t%2\t%3\t%4"_s.arg(row.mid(12, 2).toLower(),
+                                     data.isEmpty() ? QString() : u"0x"_s + data.left(2).toLower(),
+                                     row.mid(26 + std::max<qsizetype>(data.size(), 53) + 2), data.toLower());
 }
 
-const QStringList RowFields{QStringLiteral("quillbus.address"), QStringLiteral("quillbus.command"),
-                            QStringLiteral("quillbus.name"), QStringLiteral("quillbus.data")};
+const QStringList RowFields{u"quillbus.address"_s, u"quillbus.command"_s, u"quillbus.name"_s, u"quillbus.data"_s};
 
 #define NEED_TSHARK()                                                                                        \
     if (tshark().isEmpty() || !Tshark::compiledBuilt())                                                      \
@@ -163,25 +158,22 @@ void expectMarksAddressesAndCounts(const Tshark &ts, const QString &capture, con
         invalid += row.endsWith(QLatin1String(MessageDecoder::InvalidCommand));
     }
     ASSERT_FALSE(marked.isEmpty());
-    EXPECT_EQ(ts.packets(capture, {QStringLiteral("frame.number")}, QStringLiteral("quillbus.marked")), marked);
+    EXPECT_EQ(ts.packets(capture, {u"frame.number"_s}, u"quillbus.marked"_s), marked);
     QStringList columns;
     for (const QString &row : rows)
         columns << row.mid(14, 2) + QLatin1Char('\t') + row.mid(12, 2);
-    EXPECT_EQ(ts.packets(capture, {QStringLiteral("_ws.col.Source"), QStringLiteral("_ws.col.Destination")}), columns);
+    EXPECT_EQ(ts.packets(capture, {u"_ws.col.Source"_s, u"_ws.col.Destination"_s}), columns);
     // The filters Wireshark writes from a column or a conversation read the address as shown.
     for (auto it = senders.begin(); it != senders.end(); ++it)
-        EXPECT_EQ(ts.packets(capture, {QStringLiteral("frame.number")}, QStringLiteral("quillbus.sender == ") + it.key())
-                      .size(),
-                  it.value())
+        EXPECT_EQ(ts.packets(capture, {u"frame.number"_s}, u"quillbus.sender == "_s + it.key()).size(), it.value())
             << it.key().toStdString();
 
-    const Ran tree = ts.run(
-        {QStringLiteral("-r"), capture, QStringLiteral("-q"), QStringLiteral("-z"), QStringLiteral("quillbus,tree")});
+    const Ran tree = ts.run({u"-r"_s, capture, u"-q"_s, u"-z"_s, u"quillbus,tree"_s});
     ASSERT_EQ(tree.status, 0) << tree.err.toStdString();
     QMap<QString, int> counted; // "Messages per sender/FA" and the like, from the tree's lines
     QString heading;
     for (const QString &line : tree.out.split(QLatin1Char('\n'))) {
-        const QStringList cells = line.split(QRegularExpression(QStringLiteral("\\s{2,}")), Qt::SkipEmptyParts);
+        const QStringList cells = line.split(QRegularExpression(u"\\s{2,}"_s), Qt::SkipEmptyParts);
         if (cells.size() < 2 || !cells[1].at(0).isDigit())
             continue;
         if (!line.startsWith(QLatin1Char(' ')))
@@ -194,11 +186,11 @@ void expectMarksAddressesAndCounts(const Tshark &ts, const QString &capture, con
         for (auto it = expected.begin(); it != expected.end(); ++it)
             EXPECT_EQ(counted.value(node + QLatin1Char('/') + it.key()), it.value()) << it.key().toStdString();
     };
-    expectCounts(QStringLiteral("Messages per addressee"), addressees);
-    expectCounts(QStringLiteral("Messages per sender"), senders);
-    expectCounts(QStringLiteral("Messages per command"), commands);
-    EXPECT_EQ(counted.value(QStringLiteral("Marked messages")), marked.size());
-    EXPECT_EQ(counted.value(QStringLiteral("Invalid commands")), invalid);
+    expectCounts(u"Messages per addressee"_s, addressees);
+    expectCounts(u"Messages per sender"_s, senders);
+    expectCounts(u"Messages per command"_s, commands);
+    EXPECT_EQ(counted.value(u"Marked messages"_s), marked.size());
+    EXPECT_EQ(counted.value(u"Invalid commands"_s), invalid);
 }
 } // namespace
 
@@ -207,24 +199,22 @@ TEST(Wireshark, CaptureFilesHoldTheMonitorsRowsAndFilterAsItDoes)
     NEED_TSHARK();
     WorkingFolder folder;
     const Tshark ts(folder);
-    folder.write(QStringLiteral("bus.scenario"), Traffic);
-    const QMap<QString, QString> bus{{QStringLiteral("QWILUSB_SCENARIO"), folder.path(QStringLiteral("bus.scenario"))}};
+    folder.write(u"bus.scenario"_s, Traffic);
+    const QMap<QString, QString> bus{{u"QWILUSB_SCENARIO"_s, folder.path(u"bus.scenario"_s)}};
     struct Case {
         QStringList hide;
         QString same; // the display filter that leaves what the monitor's filter leaves
     };
     const Case cases[] = {
         {{}, {}},
-        {{QStringLiteral("--address=02")}, QStringLiteral("!(quillbus.address == 2)")},
-        {{QStringLiteral("--command=C0 8C")},
-         QStringLiteral("!(quillbus.command == 0xc0 || quillbus.command == 0x8c)")},
+        {{u"--address=02"_s}, u"!(quillbus.address == 2)"_s},
+        {{u"--command=C0 8C"_s}, u"!(quillbus.command == 0xc0 || quillbus.command == 0x8c)"_s},
     };
     for (const Case &c : cases) {
-        const QString name = folder.path(QStringLiteral("bus%1.pcap").arg(c.hide.join(QString())));
+        const QString name = folder.path(u"bus%1.pcap"_s.arg(c.hide.join(QString())));
         const Ran captured =
             run(Program,
-                QStringList{QStringLiteral("monitor"), QStringLiteral("--seconds=2"), QStringLiteral("--pcap"), name,
-                            QStringLiteral("--log"), folder.path(QStringLiteral("bus.mon"))} +
+                QStringList{u"monitor"_s, u"--seconds=2"_s, u"--pcap"_s, name, u"--log"_s, folder.path(u"bus.mon"_s)} +
                     c.hide,
                 bus);
         ASSERT_EQ(captured.status, 0) << captured.err.toStdString();
@@ -234,31 +224,29 @@ TEST(Wireshark, CaptureFilesHoldTheMonitorsRowsAndFilterAsItDoes)
         for (const QString &row : rows)
             expected << asFields(row);
         EXPECT_EQ(ts.packets(name, RowFields), expected) << c.same.toStdString();
-        QStringList words = ts.packets(name, {QStringLiteral("quillbus.module_word")});
+        QStringList words = ts.packets(name, {u"quillbus.module_word"_s});
         words.removeDuplicates();
-        EXPECT_EQ(words, QStringList{QStringLiteral("0x00001280")}) << "the scenario's connection word";
+        EXPECT_EQ(words, QStringList{u"0x00001280"_s}) << "the scenario's connection word";
 
         if (c.hide.isEmpty()) {
             // Converted from the log, the same messages at the same times.
-            folder.write(QStringLiteral("extra.mon"), folder.read(QStringLiteral("bus.mon")) + "not a row\r\n");
-            const QString converted = folder.path(QStringLiteral("converted.pcap"));
+            folder.write(u"extra.mon"_s, folder.read(u"bus.mon"_s) + "not a row\r\n");
+            const QString converted = folder.path(u"converted.pcap"_s);
             const Ran conversion =
-                run(Program, {QStringLiteral("monitor"), QStringLiteral("--play"),
-                              folder.path(QStringLiteral("extra.mon")), QStringLiteral("--pcap"), converted});
+                run(Program, {u"monitor"_s, u"--play"_s, folder.path(u"extra.mon"_s), u"--pcap"_s, converted});
             EXPECT_EQ(conversion.status, 0);
-            EXPECT_TRUE(conversion.err.contains(QStringLiteral("skipped 1 line that is not a row")))
-                << conversion.err.toStdString();
-            const QStringList timed = RowFields + QStringList{QStringLiteral("frame.time_relative")};
+            EXPECT_TRUE(conversion.err.contains(u"skipped 1 line that is not a row"_s)) << conversion.err.toStdString();
+            const QStringList timed = RowFields + QStringList{u"frame.time_relative"_s};
             EXPECT_EQ(ts.packets(converted, timed), ts.packets(name, timed));
             expectMarksAddressesAndCounts(ts, name, rows);
             continue;
         }
         // The seeded traffic runs alike in both captures: the filtered one is the whole one
         // with the rows the display filter drops taken out.
-        const QStringList kept = ts.packets(folder.path(QStringLiteral("bus.pcap")), RowFields, c.same);
+        const QStringList kept = ts.packets(folder.path(u"bus.pcap"_s), RowFields, c.same);
         const qsizetype common = std::min(kept.size(), expected.size());
         EXPECT_EQ(expected.mid(0, common), kept.mid(0, common)) << c.same.toStdString();
-        EXPECT_TRUE(ts.packets(name, RowFields, QStringLiteral("!(") + c.same + QLatin1Char(')')).isEmpty());
+        EXPECT_TRUE(ts.packets(name, RowFields, u"!("_s + c.same + QLatin1Char(')')).isEmpty());
     }
 }
 
@@ -292,35 +280,32 @@ TEST(Wireshark, TheDissectorWordsEveryMessageAsTheMonitorAndMarksBrokenOnes)
         messages.push_back(std::move(m));
     }
     PcapWriter writer;
-    const QString name = folder.path(QStringLiteral("all.pcap"));
+    const QString name = folder.path(u"all.pcap"_s);
     ASSERT_TRUE(writer.open(name));
     for (const auto &m : messages)
         ASSERT_TRUE(writer.write({1000, 2, 0, 0, m}));
     ASSERT_TRUE(writer.close());
 
     const Tshark ts(folder);
-    const QStringList names = ts.packets(name, {QStringLiteral("quillbus.name")});
+    const QStringList names = ts.packets(name, {u"quillbus.name"_s});
     ASSERT_GE(names.size(), described);
     EXPECT_EQ(names.mid(0, described), expected);
-    EXPECT_EQ(ts.packets(name, {QStringLiteral("quillbus.name")}, {}, Dissector::Lua), names)
+    EXPECT_EQ(ts.packets(name, {u"quillbus.name"_s}, {}, Dissector::Lua), names)
         << "the Lua dissector words every message as the compiled one";
-    const QString parameterMissing = QStringLiteral("quillbus.parameter_missing");
-    EXPECT_EQ(ts.packets(name, {QStringLiteral("frame.number")}, QStringLiteral("quillbus.cut_short")).size(),
-              shortOnes);
-    const qsizetype invalid =
-        ts.packets(name, {QStringLiteral("frame.number")}, QStringLiteral("quillbus.invalid")).size();
+    const QString parameterMissing = u"quillbus.parameter_missing"_s;
+    EXPECT_EQ(ts.packets(name, {u"frame.number"_s}, u"quillbus.cut_short"_s).size(), shortOnes);
+    const qsizetype invalid = ts.packets(name, {u"frame.number"_s}, u"quillbus.invalid"_s).size();
     EXPECT_GT(invalid, 0);
     EXPECT_EQ(invalid, expected.count(QLatin1String(MessageDecoder::InvalidCommand)));
     // Goto Target without its number: the monitor's name, and a note that the number is missing.
-    EXPECT_EQ(ts.packets(name, {QStringLiteral("quillbus.name")},
-                         parameterMissing + QStringLiteral(" && quillbus.command == 0xa9")),
-              QStringList{QStringLiteral("Goto Target 128")});
+    EXPECT_EQ(ts.packets(name, {u"quillbus.name"_s}, parameterMissing + u" && quillbus.command == 0xa9"_s),
+              QStringList{u"Goto Target 128"_s});
     for (const Dissector dissector : {Dissector::Compiled, Dissector::Lua}) {
-        const Ran verbose = ts.run({QStringLiteral("-r"), name, QStringLiteral("-V")}, dissector);
+        const Ran verbose = ts.run({u"-r"_s, name, u"-V"_s}, dissector);
         EXPECT_EQ(verbose.status, 0);
-        EXPECT_FALSE(verbose.out.contains(QStringLiteral("Lua Error")));
-        EXPECT_FALSE(verbose.err.contains(QStringLiteral("Lua")));
-        EXPECT_GE(verbose.out.count(QStringLiteral("[Expert Info (Error/Malformed)")), shortOnes);
+        EXPECT_FALSE(verbose.out.contains(u"Lua Error"_s));
+        EXPECT_FALSE(verbose.err.contains(u"Lua"_s));
+        EXPECT_GE(verbose.out.count(u"[Expert Info (Error/Malformed)"_s), shortOnes);
     }
 }
 
@@ -342,54 +327,46 @@ TEST(Wireshark, TheExtcapInterfaceCapturesUntilWiresharkStopsIt)
     NEED_TSHARK();
     WorkingFolder folder;
     const Tshark ts(folder);
-    folder.write(QStringLiteral("bus.scenario"),
-                 Traffic + "trace \"" + QFile::encodeName(folder.path(QStringLiteral("trace.txt"))) + "\"\n");
+    folder.write(u"bus.scenario"_s, Traffic + "trace \"" + QFile::encodeName(folder.path(u"trace.txt"_s)) + "\"\n");
 
     const QStringList &user = ts.user();
     QString extcap = QStringLiteral(QUILL_WIRESHARK_DIR "/extcap");
-    if (!user.isEmpty() &&
-        run(user.first(), user.mid(1) + QStringList{QStringLiteral("test"), QStringLiteral("-x"), Program}).status !=
-            0) {
+    if (!user.isEmpty() && run(user.first(), user.mid(1) + QStringList{u"test"_s, u"-x"_s, Program}).status != 0) {
         // The build is out of nobody's reach (a checkout under /root): a copy of the program
         // and of the emulator beside it stands in, with the same two-line script.
-        const QString bin = folder.path(QStringLiteral("bin"));
-        extcap = folder.path(QStringLiteral("extcap"));
+        const QString bin = folder.path(u"bin"_s);
+        extcap = folder.path(u"extcap"_s);
         ASSERT_TRUE(QDir().mkpath(bin) && QDir().mkpath(extcap));
         const QDir built = QFileInfo(Program).dir();
-        ASSERT_TRUE(QFile::copy(Program, bin + QStringLiteral("/quillbus-service")));
-        ASSERT_TRUE(
-            QFile::copy(built.filePath(QStringLiteral("libQwilUSB.so")), bin + QStringLiteral("/libQwilUSB.so")));
-        folder.write(QStringLiteral("extcap/quillbus"),
+        ASSERT_TRUE(QFile::copy(Program, bin + u"/quillbus-service"_s));
+        ASSERT_TRUE(QFile::copy(built.filePath(u"libQwilUSB.so"_s), bin + u"/libQwilUSB.so"_s));
+        folder.write(u"extcap/quillbus"_s,
                      "#!/bin/sh\nexec '" + QFile::encodeName(bin) + "/quillbus-service' extcap \"$@\"\n");
-        run(QStringLiteral("chmod"), {QStringLiteral("-R"), QStringLiteral("a+rx"), bin, extcap});
+        run(u"chmod"_s, {u"-R"_s, u"a+rx"_s, bin, extcap});
     }
     const auto tsharkAs = [&](const QStringList &arguments) {
-        return ts.run(arguments, Dissector::Compiled, {{QStringLiteral("WIRESHARK_EXTCAP_DIR"), extcap}});
+        return ts.run(arguments, Dissector::Compiled, {{u"WIRESHARK_EXTCAP_DIR"_s, extcap}});
     };
-    EXPECT_TRUE(tsharkAs({QStringLiteral("-D")}).out.contains(QStringLiteral("quillbus (Quillbus bus monitor)")));
+    EXPECT_TRUE(tsharkAs({u"-D"_s}).out.contains(u"quillbus (Quillbus bus monitor)"_s));
 
-    const Ran live =
-        tsharkAs({QStringLiteral("-i"), QStringLiteral("quillbus"), QStringLiteral("-o"),
-                  QStringLiteral("extcap.quillbus.scenario:") + folder.path(QStringLiteral("bus.scenario")),
-                  QStringLiteral("-a"), QStringLiteral("duration:3"), QStringLiteral("-T"), QStringLiteral("fields"),
-                  QStringLiteral("-e"), QStringLiteral("quillbus.address"), QStringLiteral("-e"),
-                  QStringLiteral("quillbus.name")});
+    const Ran live = tsharkAs(
+        {u"-i"_s, u"quillbus"_s, u"-o"_s, u"extcap.quillbus.scenario:"_s + folder.path(u"bus.scenario"_s), u"-a"_s,
+         u"duration:3"_s, u"-T"_s, u"fields"_s, u"-e"_s, u"quillbus.address"_s, u"-e"_s, u"quillbus.name"_s});
     EXPECT_EQ(live.status, 0) << live.err.toStdString();
     const QStringList decoded = live.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     EXPECT_GE(decoded.size(), 300) << live.err.toStdString();
-    EXPECT_GE(decoded.filter(QStringLiteral(" Deg/Sec")).size(), 10);
-    expectReleased(folder.read(QStringLiteral("trace.txt")));
+    EXPECT_GE(decoded.filter(u" Deg/Sec"_s).size(), 10);
+    expectReleased(folder.read(u"trace.txt"_s));
 
     // Wireshark closing the FIFO ends the capture as cleanly.
-    const QString fifo = folder.path(QStringLiteral("fifo"));
+    const QString fifo = folder.path(u"fifo"_s);
     ASSERT_EQ(::mkfifo(qPrintable(fifo), 0600), 0);
-    QFile::remove(folder.path(QStringLiteral("trace.txt")));
+    QFile::remove(folder.path(u"trace.txt"_s));
     QProcess capture;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QWILUSB_SCENARIO"), folder.path(QStringLiteral("bus.scenario")));
+    env.insert(u"QWILUSB_SCENARIO"_s, folder.path(u"bus.scenario"_s));
     capture.setProcessEnvironment(env);
-    capture.start(Program, {QStringLiteral("extcap"), QStringLiteral("--capture"), QStringLiteral("--extcap-interface"),
-                            QStringLiteral("quillbus"), QStringLiteral("--fifo"), fifo});
+    capture.start(Program, {u"extcap"_s, u"--capture"_s, u"--extcap-interface"_s, u"quillbus"_s, u"--fifo"_s, fifo});
     const int reader = ::open(qPrintable(fifo), O_RDONLY);
     ASSERT_GE(reader, 0);
     char buffer[4096];
@@ -401,7 +378,7 @@ TEST(Wireshark, TheExtcapInterfaceCapturesUntilWiresharkStopsIt)
     EXPECT_GE(read, 2000u);
     ASSERT_TRUE(capture.waitForFinished(10000));
     EXPECT_EQ(capture.exitCode(), 0) << capture.readAllStandardError().toStdString();
-    expectReleased(folder.read(QStringLiteral("trace.txt")));
+    expectReleased(folder.read(u"trace.txt"_s));
 }
 
 // The interface's options are checked by Wireshark with the pattern the interface gives,
@@ -410,25 +387,24 @@ TEST(Wireshark, TheExtcapInterfaceCapturesUntilWiresharkStopsIt)
 // waiting for a writer), so Wireshark ends with the reason instead of waiting.
 TEST(Wireshark, TheInterfacesOptionsAreCheckedOneWayAndARefusalEndsTheCapture)
 {
-    const Ran config = run(Program, {QStringLiteral("extcap"), QStringLiteral("--extcap-interface"),
-                                     QStringLiteral("quillbus"), QStringLiteral("--extcap-config")});
-    const qsizetype at = config.out.indexOf(QStringLiteral("{validation="));
+    const Ran config = run(Program, {u"extcap"_s, u"--extcap-interface"_s, u"quillbus"_s, u"--extcap-config"_s});
+    const qsizetype at = config.out.indexOf(u"{validation="_s);
     ASSERT_GE(at, 0) << config.out.toStdString();
     const QString pattern = config.out.mid(at + 12, config.out.indexOf(QLatin1Char('}'), at) - at - 12);
     const QRegularExpression validation(pattern);
     ASSERT_TRUE(validation.isValid());
     QStringList pairs;
     for (int i = 1; i <= 26; ++i)
-        pairs << QStringLiteral("%1").arg(i, 2, 16, QLatin1Char('0')).toUpper();
+        pairs << u"%1"_s.arg(i, 2, 16, QLatin1Char('0')).toUpper();
     const QString filters[] = {QString(),
-                               QStringLiteral("05"),
-                               QStringLiteral(" 05 F0 "),
-                               QStringLiteral("00"),
-                               QStringLiteral("05 00"),
-                               QStringLiteral("5"),
-                               QStringLiteral("05  F0"),
-                               QStringLiteral("0g"),
-                               QStringLiteral("ff,c0"),
+                               u"05"_s,
+                               u" 05 F0 "_s,
+                               u"00"_s,
+                               u"05 00"_s,
+                               u"5"_s,
+                               u"05  F0"_s,
+                               u"0g"_s,
+                               u"ff,c0"_s,
                                pairs.mid(0, 25).join(QLatin1Char(' ')),
                                pairs.join(QLatin1Char(' '))};
     for (const QString &filter : filters) {
@@ -437,25 +413,22 @@ TEST(Wireshark, TheInterfacesOptionsAreCheckedOneWayAndARefusalEndsTheCapture)
     }
 
     // Wireshark checks its capture filter field by asking: nothing said is a valid filter.
-    for (const QString &captureFilter : {QString(), QStringLiteral("port 80")}) {
-        const Ran checked =
-            run(Program, {QStringLiteral("extcap"), QStringLiteral("--extcap-interface"), QStringLiteral("quillbus"),
-                          QStringLiteral("--extcap-capture-filter"), captureFilter});
+    for (const QString &captureFilter : {QString(), u"port 80"_s}) {
+        const Ran checked = run(Program, {u"extcap"_s, u"--extcap-interface"_s, u"quillbus"_s,
+                                          u"--extcap-capture-filter"_s, captureFilter});
         EXPECT_EQ(checked.status, 0);
         EXPECT_EQ(checked.out.isEmpty(), captureFilter.isEmpty()) << checked.out.toStdString();
     }
 
     WorkingFolder folder;
-    const QString fifo = folder.path(QStringLiteral("fifo"));
+    const QString fifo = folder.path(u"fifo"_s);
     ASSERT_EQ(::mkfifo(qPrintable(fifo), 0600), 0);
     QProcess reader; // dumpcap's side: waits in its open until a writer comes
-    reader.start(QStringLiteral("cat"), {fifo});
-    const Ran refused =
-        run(Program, {QStringLiteral("extcap"), QStringLiteral("--capture"), QStringLiteral("--extcap-interface"),
-                      QStringLiteral("quillbus"), QStringLiteral("--fifo"), fifo, QStringLiteral("--address"),
-                      QStringLiteral("00")});
+    reader.start(u"cat"_s, {fifo});
+    const Ran refused = run(Program, {u"extcap"_s, u"--capture"_s, u"--extcap-interface"_s, u"quillbus"_s, u"--fifo"_s,
+                                      fifo, u"--address"_s, u"00"_s});
     EXPECT_EQ(refused.status, 2);
-    EXPECT_TRUE(refused.err.contains(QStringLiteral("--address takes hexadecimal pairs"))) << refused.err.toStdString();
+    EXPECT_TRUE(refused.err.contains(u"--address takes hexadecimal pairs"_s)) << refused.err.toStdString();
     EXPECT_TRUE(reader.waitForFinished(5000)) << "the reader was let go";
     reader.kill();
     reader.waitForFinished();

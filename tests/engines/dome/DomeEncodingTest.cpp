@@ -17,10 +17,12 @@ TEST(RawEntry, QwilDataTakesHexPairsAndRefusesWhatItCannotHold)
         std::optional<std::size_t> bytes;
     };
     const Case cases[] = {
-        {QStringLiteral("0AF0000201CA"), 6},    {QStringLiteral("0AF0000201CA1"), 6},
-        {QStringLiteral("0AF0000201CAZ"), 6},   // an odd last character is not read, digit or not
-        {QStringLiteral("0AF0000201CA123"), 8}, // rounds up: a zero byte ends it
-        {QStringLiteral("0af0000201ca"), 6},    {QString(204, QLatin1Char('1')), std::nullopt},
+        {u"0AF0000201CA"_s, 6},
+        {u"0AF0000201CA1"_s, 6},
+        {u"0AF0000201CAZ"_s, 6},   // an odd last character is not read, digit or not
+        {u"0AF0000201CA123"_s, 8}, // rounds up: a zero byte ends it
+        {u"0af0000201ca"_s, 6},
+        {QString(204, QLatin1Char('1')), std::nullopt},
         {QString(202, QLatin1Char('1')), 101},
     };
     for (const Case &c : cases) {
@@ -30,8 +32,8 @@ TEST(RawEntry, QwilDataTakesHexPairsAndRefusesWhatItCannotHold)
             EXPECT_EQ(bytes->size(), *c.bytes) << c.text.toStdString();
         }
     }
-    EXPECT_EQ(*RawEntry::qwilData(QStringLiteral("0af0000201ca")), (Bytes{0x0A, 0xF0, 0x00, 0x02, 0x01, 0xCA}));
-    EXPECT_EQ(RawEntry::qwilData(QStringLiteral("0AF0000201CA123"))->back(), 0);
+    EXPECT_EQ(*RawEntry::qwilData(u"0af0000201ca"_s), (Bytes{0x0A, 0xF0, 0x00, 0x02, 0x01, 0xCA}));
+    EXPECT_EQ(RawEntry::qwilData(u"0AF0000201CA123"_s)->back(), 0);
 }
 
 TEST(RawEntry, ConfigureQwilAndConfigBufferLayouts)
@@ -39,16 +41,15 @@ TEST(RawEntry, ConfigureQwilAndConfigBufferLayouts)
     // Below 250, second 0, highest 200, beyond 16 bits, not hexadecimal, too long.
     for (const char *refused : {"00F9-01-10", "00FA-00-10", "00FA-01-C8", "80FA-01-10", "00FZ-01-10", "00FA-01-100"})
         EXPECT_FALSE(RawEntry::configureQwil(QString::fromLatin1(refused))) << refused;
-    EXPECT_TRUE(RawEntry::configureQwil(QStringLiteral("00fa-01-10"))); // its fields: the window's key table
+    EXPECT_TRUE(RawEntry::configureQwil(u"00fa-01-10"_s)); // its fields: the window's key table
 
     // Only hexadecimal digits become bytes, not the codes between "9" and "A"; what an
     // accepted entry sends, and the shortest refusals, are the window's key table.
     for (const char *refused : {"21 02 AB", "20 0B AB", "05 02 ABC", "21 02 ABCD", "20 0B ABCD", "05 02 ABCG",
                                 "05 02 AB@D", "05 02 :;<=", "0: 02 ABCD"})
         EXPECT_FALSE(RawEntry::setConfigBuffer(QString::fromLatin1(refused))) << refused;
-    EXPECT_TRUE(RawEntry::setConfigBuffer(QStringLiteral("05-02-") + QString(102, QLatin1Char('A'))));
-    EXPECT_FALSE(RawEntry::setConfigBuffer(QStringLiteral("05-02-") + QString(104, QLatin1Char('A'))))
-        << "52 data bytes";
+    EXPECT_TRUE(RawEntry::setConfigBuffer(u"05-02-"_s + QString(102, QLatin1Char('A'))));
+    EXPECT_FALSE(RawEntry::setConfigBuffer(u"05-02-"_s + QString(104, QLatin1Char('A')))) << "52 data bytes";
 
     const Bytes packet = RawEntry::downloadPacket(7);
     ASSERT_EQ(packet.size(), 54u);

@@ -19,25 +19,25 @@ QString record(char type, long address, const Bytes &data)
         body.push_back(static_cast<std::uint8_t>(address >> (8 * i)));
     body.insert(body.end(), data.begin(), data.end());
     unsigned sum = 0;
-    QString line = QStringLiteral("S") + QLatin1Char(type);
+    QString line = u"S"_s + QLatin1Char(type);
     for (const std::uint8_t b : body) {
         sum += b;
-        line += QStringLiteral("%1").arg(b, 2, 16, QLatin1Char('0')).toUpper();
+        line += u"%1"_s.arg(b, 2, 16, QLatin1Char('0')).toUpper();
     }
-    return line + QStringLiteral("%1").arg(~sum & 0xFF, 2, 16, QLatin1Char('0')).toUpper();
+    return line + u"%1"_s.arg(~sum & 0xFF, 2, 16, QLatin1Char('0')).toUpper();
 }
 
 QByteArray crlf(const QStringList &lines)
 {
-    return (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toLatin1();
+    return (lines.join(u"\r\n"_s) + u"\r\n"_s).toLatin1();
 }
 
 QStringList linesOf(const WorkingFolder &folder, const QString &name)
 {
     QString text = QString::fromLatin1(folder.read(name));
-    EXPECT_TRUE(text.isEmpty() || text.endsWith(QStringLiteral("\r\n"))) << name.toStdString();
+    EXPECT_TRUE(text.isEmpty() || text.endsWith(u"\r\n"_s)) << name.toStdString();
     text.chop(2);
-    return text.isEmpty() ? QStringList() : text.split(QStringLiteral("\r\n"));
+    return text.isEmpty() ? QStringList() : text.split(u"\r\n"_s);
 }
 } // namespace
 
@@ -85,16 +85,16 @@ TEST(SRecord, ReadsOnlyWellFormedRecords)
     ASSERT_TRUE(s2.has_value());
     EXPECT_EQ(s2->address, 0x012345);
     EXPECT_EQ(s2->count(), 16);
-    EXPECT_TRUE(SRecord::parse(QStringLiteral("S8"))->isEnd());
+    EXPECT_TRUE(SRecord::parse(u"S8"_s)->isEnd());
     EXPECT_TRUE(SRecord::parse(record('0', 0, {'H', 'D', 'R'}))->isHeader());
 
     QString badChecksum = s1;
     badChecksum[badChecksum.size() - 1] = badChecksum.back() == QLatin1Char('0') ? QLatin1Char('1') : QLatin1Char('0');
     EXPECT_FALSE(SRecord::parse(badChecksum).has_value());
-    EXPECT_FALSE(SRecord::parse(s1.toLower().replace(0, 1, QStringLiteral("S"))).has_value()) << "lower case";
+    EXPECT_FALSE(SRecord::parse(s1.toLower().replace(0, 1, u"S"_s)).has_value()) << "lower case";
     EXPECT_FALSE(SRecord::parse(s1.left(s1.size() - 2)).has_value()) << "count does not match";
-    EXPECT_FALSE(SRecord::parse(QStringLiteral("hello")).has_value());
-    EXPECT_FALSE(SRecord::parse(QStringLiteral("S1")).has_value());
+    EXPECT_FALSE(SRecord::parse(u"hello"_s).has_value());
+    EXPECT_FALSE(SRecord::parse(u"S1"_s).has_value());
 }
 
 TEST(LoadFileConversion, SplitsSectionsIntoThreeDownloadFiles)
@@ -105,36 +105,30 @@ TEST(LoadFileConversion, SplitsSectionsIntoThreeDownloadFiles)
     const QString d1 = record('2', 0x100, {1, 2, 3}), d2 = record('2', 0x8000, {4}), d3 = record('2', 0x10000, {5}),
                   d4 = record('2', 0x20000, {6});
 
-    folder.write(QStringLiteral("F2315-0100.hex"), crlf({h1, d3, h2, d1, h3, d2, h4, d3, h5, d4}));
-    EXPECT_EQ(LoadFileConversion::createLoadFiles(QStringLiteral("F2315-0100.hex")),
-              LoadFileConversion::Outcome::Written);
-    EXPECT_EQ(linesOf(folder, QStringLiteral("F2315-0100a.dwn")), (QStringList{h2, d1}));
-    EXPECT_EQ(linesOf(folder, QStringLiteral("F2315-0100b.dwn")), (QStringList{h3, d2, "S8"}));
-    EXPECT_EQ(linesOf(folder, QStringLiteral("F2315-0100c.dwn")), (QStringList{h4, d3, h5, d4, "S8"}));
+    folder.write(u"F2315-0100.hex"_s, crlf({h1, d3, h2, d1, h3, d2, h4, d3, h5, d4}));
+    EXPECT_EQ(LoadFileConversion::createLoadFiles(u"F2315-0100.hex"_s), LoadFileConversion::Outcome::Written);
+    EXPECT_EQ(linesOf(folder, u"F2315-0100a.dwn"_s), (QStringList{h2, d1}));
+    EXPECT_EQ(linesOf(folder, u"F2315-0100b.dwn"_s), (QStringList{h3, d2, "S8"}));
+    EXPECT_EQ(linesOf(folder, u"F2315-0100c.dwn"_s), (QStringList{h4, d3, h5, d4, "S8"}));
 
     // A file that would stop a load midway (here its last image goes back below the one
     // before, which a device's block cannot take) is refused before anything is sent, and
     // the download files of the last conversion go with it.
-    folder.write(QStringLiteral("F2315-0100.hex"), crlf({h1, d3, h2, d1, h3, d2, h4, d3, h5, d1}));
-    EXPECT_EQ(LoadFileConversion::checkLoadFiles(QStringLiteral("F2315-0100.hex")),
-              LoadFileConversion::Outcome::InvalidRecords);
-    EXPECT_EQ(LoadFileConversion::createLoadFiles(QStringLiteral("F2315-0100.hex")),
-              LoadFileConversion::Outcome::InvalidRecords);
-    EXPECT_FALSE(QFile::exists(folder.path(QStringLiteral("F2315-0100a.dwn"))));
+    folder.write(u"F2315-0100.hex"_s, crlf({h1, d3, h2, d1, h3, d2, h4, d3, h5, d1}));
+    EXPECT_EQ(LoadFileConversion::checkLoadFiles(u"F2315-0100.hex"_s), LoadFileConversion::Outcome::InvalidRecords);
+    EXPECT_EQ(LoadFileConversion::createLoadFiles(u"F2315-0100.hex"_s), LoadFileConversion::Outcome::InvalidRecords);
+    EXPECT_FALSE(QFile::exists(folder.path(u"F2315-0100a.dwn"_s)));
 
     // Four S0 lines and nothing else, with a name shorter than ten characters: images
     // without data are no firmware to load, and no download file is left behind.
-    folder.write(QStringLiteral("F1.hex"), crlf({h1, h2, h3, h4}));
-    EXPECT_EQ(LoadFileConversion::createLoadFiles(QStringLiteral("F1.hex")),
-              LoadFileConversion::Outcome::ImproperFormat);
+    folder.write(u"F1.hex"_s, crlf({h1, h2, h3, h4}));
+    EXPECT_EQ(LoadFileConversion::createLoadFiles(u"F1.hex"_s), LoadFileConversion::Outcome::ImproperFormat);
     for (const char *left : {"F1.hexa.dwn", "F1.hexb.dwn", "F1.hexc.dwn"})
         EXPECT_FALSE(QFile::exists(folder.path(QString::fromLatin1(left)))) << left;
 
     // The download files go beside the firmware file, named by ten characters of its name.
-    EXPECT_EQ(LoadFileConversion::downloadFile(QStringLiteral("./F2315-0100.hex"), QLatin1Char('a')),
-              "./F2315-0100a.dwn");
-    EXPECT_EQ(LoadFileConversion::downloadFile(QStringLiteral("f5/sub/F2315-0100.hex"), QLatin1Char('c')),
-              "f5/sub/F2315-0100c.dwn");
+    EXPECT_EQ(LoadFileConversion::downloadFile(u"./F2315-0100.hex"_s, QLatin1Char('a')), "./F2315-0100a.dwn");
+    EXPECT_EQ(LoadFileConversion::downloadFile(u"f5/sub/F2315-0100.hex"_s, QLatin1Char('c')), "f5/sub/F2315-0100c.dwn");
 }
 
 TEST(LoadFileConversion, TooFewSectionsIsAnImproperFormat)
@@ -142,18 +136,15 @@ TEST(LoadFileConversion, TooFewSectionsIsAnImproperFormat)
     WorkingFolder folder;
     const QString h1 = record('0', 0, {'V'}), h2 = record('0', 0, {'A'}), h3 = record('0', 0, {'B'});
     const QString d1 = record('2', 0x100, {1});
-    folder.write(QStringLiteral("F4008-0001.hex"), crlf({h1, d1, h2, d1, h3, d1}));
-    EXPECT_EQ(LoadFileConversion::createLoadFiles(QStringLiteral("F4008-0001.hex")),
-              LoadFileConversion::Outcome::ImproperFormat);
-    folder.write(QStringLiteral("F4008-0002.hex"), crlf({h1, d1, record('2', 0x200, {2})}));
-    EXPECT_EQ(LoadFileConversion::createLoadFiles(QStringLiteral("F4008-0002.hex")),
-              LoadFileConversion::Outcome::ImproperFormat);
+    folder.write(u"F4008-0001.hex"_s, crlf({h1, d1, h2, d1, h3, d1}));
+    EXPECT_EQ(LoadFileConversion::createLoadFiles(u"F4008-0001.hex"_s), LoadFileConversion::Outcome::ImproperFormat);
+    folder.write(u"F4008-0002.hex"_s, crlf({h1, d1, record('2', 0x200, {2})}));
+    EXPECT_EQ(LoadFileConversion::createLoadFiles(u"F4008-0002.hex"_s), LoadFileConversion::Outcome::ImproperFormat);
     // What was cut before the fault showed is not left behind.
     for (const char *left : {"F4008-0001a.dwn", "F4008-0001b.dwn", "F4008-0002a.dwn"})
         EXPECT_FALSE(QFile::exists(folder.path(QString::fromLatin1(left)))) << left;
 
-    EXPECT_EQ(LoadFileConversion::createLoadFiles(QStringLiteral("F9999-0000.hex")),
-              LoadFileConversion::Outcome::FileError);
+    EXPECT_EQ(LoadFileConversion::createLoadFiles(u"F9999-0000.hex"_s), LoadFileConversion::Outcome::FileError);
     EXPECT_EQ(LoadFileConversion::createLoadFiles(QString()), LoadFileConversion::Outcome::FileError);
 }
 
@@ -161,11 +152,11 @@ TEST(DeviceBlockSender, PadsRecordsFillsGapsAndClosesBlocks)
 {
     WorkingFolder folder;
     // Three short records back to back, then a gap of 0x40 bytes, then one more record.
-    folder.write(QStringLiteral("a.dwn"),
+    folder.write(u"a.dwn"_s,
                  crlf({record('0', 0, {'A'}), record('2', 0x100, Bytes(16, 1)), record('2', 0x110, Bytes(10, 2)),
                        record('2', 0x120, Bytes(16, 3)), record('2', 0x170, Bytes(16, 4)), "S8"}));
     RecordFile file;
-    ASSERT_TRUE(file.open(QStringLiteral("a.dwn")));
+    ASSERT_TRUE(file.open(u"a.dwn"_s));
     file.readNext();
     DeviceBlockSender sender;
     sender.startFile(0x100);

@@ -62,22 +62,19 @@ TEST(ScanRules, DevicesAndTheirRowsKeepTheirColumns)
 
 TEST(FirmwareChoice, TheOnlyFileOrTheHighestRevisionWithLatestTickedElseTheTechnicianChooses)
 {
-    EXPECT_EQ(FirmwareChoice::pattern(QStringLiteral("2315")), "F2315-*.hex");
+    EXPECT_EQ(FirmwareChoice::pattern(u"2315"_s), "F2315-*.hex");
     struct Case {
         QStringList candidates;
         bool takeFirst;
         const char *file;
         bool ask;
     };
-    const QStringList two{QStringLiteral("F2315-0201.hex"), QStringLiteral("F2315-0202.hex")};
+    const QStringList two{u"F2315-0201.hex"_s, u"F2315-0202.hex"_s};
     const Case cases[] = {
-        {{QStringLiteral("F2315-0202.hex")}, false, "F2315-0202.hex", false},
+        {{u"F2315-0202.hex"_s}, false, "F2315-0202.hex", false},
         {two, true, "F2315-0202.hex", false},
-        {{QStringLiteral("F2315-0999.hex"), QStringLiteral("F2315-1000.hex"), QStringLiteral("F2315-0998.hex")},
-         true,
-         "F2315-1000.hex",
-         false},
-        {{QStringLiteral("F2315-0202.hex"), QStringLiteral("F2315-beta.hex"), QStringLiteral("F2315-0202.HEX")},
+        {{u"F2315-0999.hex"_s, u"F2315-1000.hex"_s, u"F2315-0998.hex"_s}, true, "F2315-1000.hex", false},
+        {{u"F2315-0202.hex"_s, u"F2315-beta.hex"_s, u"F2315-0202.HEX"_s},
          true,
          "F2315-0202.hex",
          false}, // a name without a revision ranks last; the list's order among equals
@@ -90,30 +87,30 @@ TEST(FirmwareChoice, TheOnlyFileOrTheHighestRevisionWithLatestTickedElseTheTechn
         EXPECT_EQ(choice.file, QString::fromLatin1(c.file)) << c.candidates.join(QLatin1Char(' ')).toStdString();
         EXPECT_EQ(choice.ask, c.ask);
     }
-    EXPECT_EQ(FirmwareChoice::prepare(QString(), QStringLiteral("2315"), 4).why(),
+    EXPECT_EQ(FirmwareChoice::prepare(QString(), u"2315"_s, 4).why(),
               "No Loadfile for Device Type = 2315, Adr  4"); // a number as the design writes it
     EXPECT_EQ(FirmwareChoice::checkWholeFile(QString(), false).why(), " Select File to Load!");
-    EXPECT_EQ(FirmwareChoice::checkWholeFile(QStringLiteral("/no/such/file.hex"), true).why(), "Invalid Load File");
+    EXPECT_EQ(FirmwareChoice::checkWholeFile(u"/no/such/file.hex"_s, true).why(), "Invalid Load File");
 }
 
 TEST(ScanRules, BoxValueIsTheLeadingNumber)
 {
-    EXPECT_EQ(ScanRules::boxValue(QStringLiteral("16")), 16);
-    EXPECT_EQ(ScanRules::boxValue(QStringLiteral(" 97abc")), 97);
-    EXPECT_EQ(ScanRules::boxValue(QStringLiteral("12.6")), 13);
-    EXPECT_EQ(ScanRules::boxValue(QStringLiteral("abc")), 0);
+    EXPECT_EQ(ScanRules::boxValue(u"16"_s), 16);
+    EXPECT_EQ(ScanRules::boxValue(u" 97abc"_s), 97);
+    EXPECT_EQ(ScanRules::boxValue(u"12.6"_s), 13);
+    EXPECT_EQ(ScanRules::boxValue(u"abc"_s), 0);
     EXPECT_EQ(ScanRules::boxValue(QString()), 0);
-    EXPECT_EQ(ScanRules::boxValue(QStringLiteral("99999999999")), 1000000);
+    EXPECT_EQ(ScanRules::boxValue(u"99999999999"_s), 1000000);
 }
 
 TEST(DebugDump, OneUpperCaseLineAndTheTextBoxLimit)
 {
     const std::array<std::uint8_t, 3> bytes{0x01, 0xF0, 0x40};
     EXPECT_EQ(DebugDump::line(bytes), "01F040");
-    EXPECT_EQ(DebugDump::appendToDebugText(QStringLiteral("AB"), QStringLiteral("01F040")), "AB\n01F040");
+    EXPECT_EQ(DebugDump::appendToDebugText(u"AB"_s, u"01F040"_s), "AB\n01F040");
     const QString full(60000, QLatin1Char('x'));
-    EXPECT_EQ(DebugDump::appendToDebugText(full, QStringLiteral("01")), full + "\n01");
-    EXPECT_EQ(DebugDump::appendToDebugText(full + "x", QStringLiteral("01")), "01");
+    EXPECT_EQ(DebugDump::appendToDebugText(full, u"01"_s), full + "\n01");
+    EXPECT_EQ(DebugDump::appendToDebugText(full + "x", u"01"_s), "01");
 }
 
 TEST(AddressKeypad, EnterHandsOverBusAddressesOnly)
@@ -137,7 +134,7 @@ TEST(DeviceSelection, WalksSelectedDevicesToTheNextOne)
 {
     using DeviceSelection::Choice;
     const auto answered = [](int address, const char *type, const char *revision) {
-        return ScanRules::ScannedDevice{address, true, QStringLiteral("DOME"), QString::fromLatin1(type),
+        return ScanRules::ScannedDevice{address, true, u"DOME"_s, QString::fromLatin1(type),
                                         QString::fromLatin1(revision)};
     };
     const std::vector<ScanRules::ScannedDevice> bus{ScanRules::device(1), ScanRules::device(2),
@@ -183,7 +180,7 @@ TEST(DeviceSelection, WalksSelectedDevicesToTheNextOne)
     EXPECT_FALSE(c.needsFileByHand);
 
     // A file's name tells whether its type loads at the known offset, wherever it lies.
-    EXPECT_TRUE(DeviceSelection::isKnownTypeFile(QStringLiteral("f5/F2315-0202.hex")));
-    EXPECT_FALSE(DeviceSelection::isKnownTypeFile(QStringLiteral("F0147-0103.hex")));
-    EXPECT_FALSE(DeviceSelection::isKnownTypeFile(QStringLiteral("F2315/app.hex")));
+    EXPECT_TRUE(DeviceSelection::isKnownTypeFile(u"f5/F2315-0202.hex"_s));
+    EXPECT_FALSE(DeviceSelection::isKnownTypeFile(u"F0147-0103.hex"_s));
+    EXPECT_FALSE(DeviceSelection::isKnownTypeFile(u"F2315/app.hex"_s));
 }

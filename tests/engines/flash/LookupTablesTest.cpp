@@ -47,21 +47,20 @@ TEST(LookupTables, FilesAreLaidOutTenEntriesALine)
     WorkingFolder folder;
     for (const Table table : LookupTables::All)
         ASSERT_FALSE(LookupTables::write(table, folder.path(QString())));
-    const QByteArray radius = folder.read(QStringLiteral("lut_R.h"));
+    const QByteArray radius = folder.read(u"lut_R.h"_s);
     EXPECT_TRUE(radius.startsWith("#pragma region(\"const = RTBL\")\r\nconst INT Radius_Data[] = {\r\n"
                                   " 0, 0, 1, 2, 4, 6, 9, 12, 16, 20,\r\n"));
     EXPECT_TRUE(radius.endsWith(", 25284\r\n};\r\n"));
     EXPECT_EQ(radius.count("\r\n"), 2 + 3276 + 1 + 1);
-    const QList<QByteArray> lines = folder.read(QStringLiteral("VStrSin.h")).split('\n');
+    const QList<QByteArray> lines = folder.read(u"VStrSin.h"_s).split('\n');
     ASSERT_GE(lines.size(), 3);
     EXPECT_EQ(lines[lines.size() - 3].count(','), 5) << "six entries on the last line, no comma after the last";
-    EXPECT_TRUE(folder.read(QStringLiteral("VStrCos.h")).contains(",-")) << "negative entries carry their sign";
-    EXPECT_TRUE(folder.read(QStringLiteral("lut_S.h"))
+    EXPECT_TRUE(folder.read(u"VStrCos.h"_s).contains(",-")) << "negative entries carry their sign";
+    EXPECT_TRUE(folder.read(u"lut_S.h"_s)
                     .startsWith("#pragma region(\"const = SINPHI\")\r\n"
                                 "const INT S_Data[] = {\r\n 0,"));
 
     // A folder that cannot take the file: reported, nothing written.
-    EXPECT_TRUE(LookupTables::write(Table::Z, folder.path(QStringLiteral("missing/deeper")))
-                    .why()
-                    .startsWith(QStringLiteral("Cannot write lut_Z.h: ")));
+    EXPECT_TRUE(
+        LookupTables::write(Table::Z, folder.path(u"missing/deeper"_s)).why().startsWith(u"Cannot write lut_Z.h: "_s));
 }

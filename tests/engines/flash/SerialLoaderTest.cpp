@@ -56,7 +56,7 @@ struct SerialRun final : LoadEvents {
     bool run(SerialLoader::Request request = SerialLoader::Request::Application)
     {
         outcome.reset();
-        loader.start(QStringLiteral("./Board-0100.hex"), request);
+        loader.start(u"./Board-0100.hex"_s, request);
         return runUntil(time, [&] { return outcome.has_value(); });
     }
     std::size_t differences(const emu::FlashMemory &held, const char *file)
@@ -129,8 +129,7 @@ TEST(SerialProtocol, ImageFramesAndReports)
     EXPECT_EQ(reply(0xF00000), Bytes{'7'});
     EXPECT_EQ(board.flash().written().rbegin()->first, 0xEFFFFu);
 
-    const auto image =
-        SerialProtocol::bootImage({QStringLiteral("S0030000FC"), QStringLiteral("S20800001001020304DD")});
+    const auto image = SerialProtocol::bootImage({u"S0030000FC"_s, u"S20800001001020304DD"_s});
     ASSERT_TRUE(image);
     ASSERT_EQ(image->size(), 601u);
     Bytes expected(601, 0);
@@ -138,7 +137,7 @@ TEST(SerialProtocol, ImageFramesAndReports)
         expected[static_cast<std::size_t>(16 + i)] = static_cast<std::uint8_t>(i + 1);
     EXPECT_EQ(*image, expected);
     QString why;
-    EXPECT_FALSE(SerialProtocol::bootImage({QStringLiteral("S10702560102030496")}, &why)) << "bytes past 600";
+    EXPECT_FALSE(SerialProtocol::bootImage({u"S10702560102030496"_s}, &why)) << "bytes past 600";
     EXPECT_FALSE(why.isEmpty());
 
     EXPECT_EQ(SerialProtocol::blockFrame(0x12345, {0x01, 0x02, 0x03}),
@@ -176,8 +175,7 @@ TEST(SerialLoad, TheBoardHoldsWhatTheFilesGive)
         EXPECT_EQ(r.said, LoadComplete);
         EXPECT_EQ(r.tone, LoadEvents::Tone::Completed);
         EXPECT_TRUE(r.outcome->completed());
-        const auto boot =
-            SerialProtocol::bootImage(*RecordFile::readLines(r.folder.path(QStringLiteral("BootLdr.dwn"))));
+        const auto boot = SerialProtocol::bootImage(*RecordFile::readLines(r.folder.path(u"BootLdr.dwn"_s)));
         EXPECT_EQ(r.board->model().bootImage(), Bytes(boot->begin(), boot->begin() + 581));
         EXPECT_EQ(r.differences(r.board->model().loaderMemory(), "FlshLdr.dwn"), 0u);
         EXPECT_EQ(r.differences(r.board->model().flash(), "Board-0100.hex"), 0u);
@@ -250,9 +248,9 @@ TEST(SerialLoad, BoardFaultsEndInTheirMessages)
         SerialRun r(k.faults);
         if (!r.board->isOpen())
             GTEST_SKIP() << "no pseudo-terminal on this machine";
-        r.loader.start(QStringLiteral("./Board-0100.hex"), k.request);
+        r.loader.start(u"./Board-0100.hex"_s, k.request);
         ASSERT_TRUE(runUntil(r.time, [&] {
-            if (r.said == QStringLiteral("Verifying Checksum"))
+            if (r.said == u"Verifying Checksum"_s)
                 QTest::qWait(5); // a report's second piece comes a little later
             return r.outcome.has_value();
         })) << r.said.toStdString();
@@ -350,7 +348,7 @@ TEST(SerialLoad, FilesThatAreNotSoundAreRefusedBeforeAnyByteGoesOut)
         EXPECT_TRUE(r.board->model().commands().empty());
         EXPECT_FALSE(r.loader.running());
     }
-    EXPECT_EQ(FirmwareChoice::checkWholeFile(QStringLiteral("/dev/zero"), false).why(), "Invalid Load File");
+    EXPECT_EQ(FirmwareChoice::checkWholeFile(u"/dev/zero"_s, false).why(), "Invalid Load File");
 }
 
 // Every step of a serial load and of an erase, with the board silent, the board gone, a
@@ -404,8 +402,8 @@ TEST(SerialFaults, EveryStepOfALoadAndAnEraseEndsInItsOwnMessage)
                     case Fault::Gone: return PtyBoard::Answer::HangUp;
                     case Fault::Wrong: return PtyBoard::Answer::Wrong;
                     case Fault::SecondStart:
-                        r.loader.start(QStringLiteral("./Board-0100.hex"), Request::Application);
-                        r.loader.start(QStringLiteral("./Board-0100.hex"), Request::EraseAll);
+                        r.loader.start(u"./Board-0100.hex"_s, Request::Application);
+                        r.loader.start(u"./Board-0100.hex"_s, Request::EraseAll);
                         break;
                     }
                     return PtyBoard::Answer::AsUsual;
@@ -416,16 +414,16 @@ TEST(SerialFaults, EveryStepOfALoadAndAnEraseEndsInItsOwnMessage)
 
                 QString expected = complete;
                 if (fault == Fault::Gone)
-                    expected = QStringLiteral("Comm Port 1 Lost (") + device + QStringLiteral(") - Check Cable");
+                    expected = u"Comm Port 1 Lost ("_s + device + u") - Check Cable"_s;
                 else if ((fault == Fault::Silent || fault == Fault::Wrong) && answerAwaited)
-                    expected = QStringLiteral("No Response From Device");
+                    expected = u"No Response From Device"_s;
                 EXPECT_EQ(r.said, expected);
                 EXPECT_EQ(r.outcome->completed(), expected == complete);
                 if (expected != complete) {
                     EXPECT_LE(r.time.clock().nowMs() - faultAt, 3 * watchdogMs + 50)
                         << "ended within the watchdog's time";
                 }
-                if (expected == QStringLiteral("No Response From Device")) {
+                if (expected == u"No Response From Device"_s) {
                     EXPECT_EQ(Beep::count() - beepsAtFault, 1) << "the give-up beeps";
                 }
                 if (!erase && r.said == LoadComplete) {

@@ -2,6 +2,7 @@
 // the emulated bus and the manual clock, and on the real driver thread for its end.
 #include "engines/monitor/CaptureCycle.h"
 #include "EmulatedBus.h"
+#include "QtPrinters.h"
 #include "ThreadedBus.h"
 #include "WorkingFolder.h"
 #include "core/FormTimer.h"
@@ -36,7 +37,7 @@ struct Capture {
     }
     QStringList logged() const
     {
-        QStringList lines = QString::fromLatin1(folder.read(logName)).split(QStringLiteral("\r\n"));
+        QStringList lines = QString::fromLatin1(folder.read(logName)).split(u"\r\n"_s);
         lines.removeLast();
         return lines;
     }
@@ -115,7 +116,7 @@ TEST(CaptureCycle, EndingOrStoppingKeepsTheReadInHandInTheLog)
     for (const bool end : {true, false}) {
         SCOPED_TRACE(end ? "end" : "stop");
         ThreadedBus bus(scenarioFrom(FullBus));
-        Capture c(bus.thread, {}, {}, QStringLiteral("ending.mon"));
+        Capture c(bus.thread, {}, {}, u"ending.mon"_s);
         ASSERT_TRUE(QTest::qWaitFor([&] { return c.rows.size() >= 200; }, 5000));
         ASSERT_TRUE(c.logOpen);
         bool closed = false;

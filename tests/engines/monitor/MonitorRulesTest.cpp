@@ -26,45 +26,43 @@ TEST(MonitorRows, RowLayoutAndMarker)
 
     // Record: kind, two free bytes, message 05 FA 00 01 01 A9 05, check byte.
     const std::vector<std::uint8_t> goto6{2, 0, 0, 0x05, 0xFA, 0x00, 0x01, 0x01, 0xA9, 0x05, 0x51};
-    EXPECT_EQ(MonitorRows::text(goto6, 10, QStringLiteral("    0.100")),
-              QStringLiteral("    0.100   05FA000101    A905") + QString(49, QLatin1Char(' ')) +
-                  QStringLiteral("  Goto Target 6"));
+    EXPECT_EQ(MonitorRows::text(goto6, 10, u"    0.100"_s),
+              u"    0.100   05FA000101    A905"_s + QString(49, QLatin1Char(' ')) + u"  Goto Target 6"_s);
 
     // Count 8: ten header characters, no data; the module's address is marked.
     const std::vector<std::uint8_t> shortOne{2, 0, 0, 0xF0, 0x03, 0x00, 0x02, 0x01, 0xAA};
-    EXPECT_EQ(MonitorRows::text(shortOne, 8, QStringLiteral("    0.000")),
-              QStringLiteral("    0.000   F003000201 ** ") + QString(53, QLatin1Char(' ')) + QStringLiteral("  "));
+    EXPECT_EQ(MonitorRows::text(shortOne, 8, u"    0.000"_s),
+              u"    0.000   F003000201 ** "_s + QString(53, QLatin1Char(' ')) + u"  "_s);
     // Shorter still, the header shows the byte after the record in the place of the missing.
-    EXPECT_EQ(MonitorRows::text(shortOne, 5, QStringLiteral("x")).left(10), QStringLiteral("x   F00300"));
+    EXPECT_EQ(MonitorRows::text(shortOne, 5, u"x"_s).left(10), u"x   F00300"_s);
     // A record too short to hold an address gives an empty header and never fails.
     const std::vector<std::uint8_t> empty{2, 0, 0};
-    EXPECT_EQ(MonitorRows::text(empty, 2, QStringLiteral("x")),
-              QStringLiteral("x       ") + QString(53, QLatin1Char(' ')) + QStringLiteral("  "));
+    EXPECT_EQ(MonitorRows::text(empty, 2, u"x"_s), u"x       "_s + QString(53, QLatin1Char(' ')) + u"  "_s);
     EXPECT_TRUE(MonitorRows::message(empty, 2).empty());
 }
 
 TEST(MonitorRows, FilterListsEndAtTheFirstZero)
 {
     MonitorRows::FilterList list;
-    list.parse(QStringLiteral("05 0A"));
+    list.parse(u"05 0A"_s);
     EXPECT_TRUE(list.contains(0x05));
     EXPECT_TRUE(list.contains(0x0A));
     EXPECT_FALSE(list.contains(0x06));
     EXPECT_FALSE(list.contains(0x00)) << "0 can never be hidden";
 
-    list.parse(QStringLiteral("00 8A"));
+    list.parse(u"00 8A"_s);
     EXPECT_FALSE(list.contains(0x8A));
-    list.parse(QStringLiteral("05,1A,F0"));
+    list.parse(u"05,1A,F0"_s);
     EXPECT_TRUE(list.contains(0xF0));
-    list.parse(QStringLiteral("zz"));
+    list.parse(u"zz"_s);
     EXPECT_TRUE(list.contains(0x7F)) << "an unreadable pair hides rows without a command";
-    list.parse(QStringLiteral("05 0"));
+    list.parse(u"05 0"_s);
     EXPECT_TRUE(list.contains(0x05));
 
     // A 26th value is kept but not consulted; more values than that are ignored.
     QStringList values;
     for (int i = 1; i <= 30; ++i)
-        values << QStringLiteral("%1").arg(i, 2, 16, QLatin1Char('0')).toUpper();
+        values << u"%1"_s.arg(i, 2, 16, QLatin1Char('0')).toUpper();
     list.parse(values.join(QLatin1Char(' ')));
     EXPECT_TRUE(list.contains(25));
     EXPECT_FALSE(list.contains(26));
@@ -78,11 +76,11 @@ TEST(DisplaySweep, FillsThenSweepsWithOneBlankLine)
     DisplaySweep display;
     display.clear();
     for (int i = 1; i <= 24; ++i)
-        display.show(QStringLiteral("line %1").arg(i));
-    QStringList lines = display.text().split(QStringLiteral("\r\n"));
+        display.show(u"line %1"_s.arg(i));
+    QStringList lines = display.text().split(u"\r\n"_s);
     EXPECT_EQ(lines.size(), 25); // 24 lines and the empty text after the last CR LF
-    display.show(QStringLiteral("line 25"));
-    lines = display.text().split(QStringLiteral("\r\n"));
+    display.show(u"line 25"_s);
+    lines = display.text().split(u"\r\n"_s);
     ASSERT_GE(lines.size(), 25);
     EXPECT_EQ(lines[0], "line 25");
     EXPECT_EQ(lines[1], "");
@@ -90,32 +88,29 @@ TEST(DisplaySweep, FillsThenSweepsWithOneBlankLine)
     EXPECT_EQ(lines[24], "line 24");
 
     for (int i = 26; i <= 200; ++i) {
-        display.show(QStringLiteral("line %1").arg(i));
+        display.show(u"line %1"_s.arg(i));
         QString text = display.text();
-        if (text.endsWith(QStringLiteral("\r\n")))
+        if (text.endsWith(u"\r\n"_s))
             text.chop(2);
-        ASSERT_LE(text.split(QStringLiteral("\r\n")).size(), 25) << i;
-        EXPECT_EQ(text.count(QStringLiteral("\r\n\r\n")), text.split(QStringLiteral("\r\n")).size() == 24 ? 0 : 1) << i;
+        ASSERT_LE(text.split(u"\r\n"_s).size(), 25) << i;
+        EXPECT_EQ(text.count(u"\r\n\r\n"_s), text.split(u"\r\n"_s).size() == 24 ? 0 : 1) << i;
     }
     display.setPaused(true);
     const QString frozen = display.text();
-    display.show(QStringLiteral("hidden"));
+    display.show(u"hidden"_s);
     EXPECT_EQ(display.text(), frozen);
 }
 
 TEST(MonitorLog, NamesAndPlaybackAlignment)
 {
     const QDate day(2004, 12, 5);
-    EXPECT_EQ(MonitorLog::defaultName(QStringLiteral("12/05/2004"), QStringLiteral("10:23:45 AM"), day),
-              "DL1205_102345.mon");
-    EXPECT_EQ(MonitorLog::defaultName(QStringLiteral("12/05/2004"), QStringLiteral("07:08:23"), day),
-              "DL1205_070823.mon");
-    EXPECT_EQ(MonitorLog::defaultName(QStringLiteral("5 Dec 2004"), QStringLiteral("07:08:23 UTC"), day),
-              "DL1205_070823.mon");
-    EXPECT_EQ(MonitorLog::aligned(QStringLiteral("1.234   05FA")), "  1.234   05FA");
-    EXPECT_EQ(MonitorLog::aligned(QStringLiteral("123.456")), "123.456");
+    EXPECT_EQ(MonitorLog::defaultName(u"12/05/2004"_s, u"10:23:45 AM"_s, day), "DL1205_102345.mon");
+    EXPECT_EQ(MonitorLog::defaultName(u"12/05/2004"_s, u"07:08:23"_s, day), "DL1205_070823.mon");
+    EXPECT_EQ(MonitorLog::defaultName(u"5 Dec 2004"_s, u"07:08:23 UTC"_s, day), "DL1205_070823.mon");
+    EXPECT_EQ(MonitorLog::aligned(u"1.234   05FA"_s), "  1.234   05FA");
+    EXPECT_EQ(MonitorLog::aligned(u"123.456"_s), "123.456");
     EXPECT_EQ(MonitorLog::aligned(QString()), "   ");
-    EXPECT_EQ(MonitorLog::aligned(QStringLiteral("End")), "End");
+    EXPECT_EQ(MonitorLog::aligned(u"End"_s), "End");
 }
 
 // A log's times are read as they were written, whichever locale wrote them and whichever
@@ -128,13 +123,13 @@ TEST(MonitorLog, RowTimesReadAsWrittenInAnyLocale)
                                                      {"12.500", 12.5},      {"1,234.500", 1234.5},
                                                      {"1.234,500", 1234.5}, {"1.234.567,001", 1234567.001}};
     for (const auto &[text, seconds] : times) {
-        const auto row = MonitorLog::readRow(QString::fromLatin1(text) + QStringLiteral("   05F0C00201"));
+        const auto row = MonitorLog::readRow(QString::fromLatin1(text) + u"   05F0C00201"_s);
         ASSERT_TRUE(row.has_value()) << text;
         EXPECT_DOUBLE_EQ(row->seconds, seconds) << text;
     }
     for (const char *notATime :
          {"3", "0.03", "0.0031", ",003", "1,23.500", "12,34,567.000", "-1.000", "1e3.000", "\u0661.000"})
-        EXPECT_FALSE(MonitorLog::readRow(QString::fromUtf8(notATime) + QStringLiteral(" 05F0C00201"))) << notATime;
+        EXPECT_FALSE(MonitorLog::readRow(QString::fromUtf8(notATime) + u" 05F0C00201"_s)) << notATime;
     QLocale::setDefault(before);
 }
 
@@ -156,9 +151,9 @@ TEST(MonitorLog, PlaybackReadsEveryKindOfLineEnd)
         {"", {}},
     };
     for (const Case &c : cases) {
-        folder.write(QStringLiteral("DL1.mon"), c.text);
+        folder.write(u"DL1.mon"_s, c.text);
         LogReader reader;
-        ASSERT_TRUE(reader.open(QStringLiteral("DL1.mon"))) << reader.errorString().toStdString();
+        ASSERT_TRUE(reader.open(u"DL1.mon"_s)) << reader.errorString().toStdString();
         QStringList lines;
         while (!reader.atEnd())
             lines << reader.next();
@@ -174,9 +169,9 @@ TEST(MonitorLog, PlaybackReadsEveryKindOfLineEnd)
     }
     expected << "1.000 " + QString(65535 - split.size() - 6, u'b') << "2.000 B";
     split += "1.000 " + QByteArray(65535 - split.size() - 6, 'b') + "\r\n2.000 B";
-    folder.write(QStringLiteral("DL1.mon"), split);
+    folder.write(u"DL1.mon"_s, split);
     LogReader reader;
-    ASSERT_TRUE(reader.open(QStringLiteral("DL1.mon")));
+    ASSERT_TRUE(reader.open(u"DL1.mon"_s));
     QStringList lines;
     while (!reader.atEnd())
         lines << reader.next();
@@ -195,9 +190,9 @@ TEST(MonitorLog, PlaybackRefusesWhatIsNotALog)
         {"1.00 A\n", "not a monitor log: its first line does not start with a row's time (as 0.000)"},
     };
     for (const auto &[text, why] : cases) {
-        folder.write(QStringLiteral("DL1.mon"), text);
+        folder.write(u"DL1.mon"_s, text);
         LogReader reader;
-        EXPECT_FALSE(reader.open(QStringLiteral("DL1.mon"))) << why;
+        EXPECT_FALSE(reader.open(u"DL1.mon"_s)) << why;
         EXPECT_EQ(reader.errorString(), why);
         EXPECT_TRUE(reader.atEnd());
     }
@@ -208,7 +203,7 @@ TEST(MonitorLog, PlaybackRefusesWhatIsNotALog)
 TEST(PcapWriter, AFileTheDiskStopsTakingHoldsOnlyWholePackets)
 {
     QTemporaryDir folder;
-    const QString path = folder.filePath(QStringLiteral("small.pcap"));
+    const QString path = folder.filePath(u"small.pcap"_s);
     const std::uint8_t bytes[] = {0x05, 0xF0, 0xC0, 0x02, 0x01, 0x81, 0x1A, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
     PcapWriter::Message message;
     message.kind = 2;

@@ -94,7 +94,7 @@ std::vector<std::string> sentSince(DomeWindow &d)
             continue;
         std::string call = entries[i].name;
         for (const long long a : entries[i].arguments)
-            call += QStringLiteral(" %1").arg(a, 2, 16, QLatin1Char('0')).toUpper().toStdString();
+            call += u" %1"_s.arg(a, 2, 16, QLatin1Char('0')).toUpper().toStdString();
         sent.push_back(call);
     }
     return sent;

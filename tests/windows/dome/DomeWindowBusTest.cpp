@@ -135,11 +135,11 @@ TEST(DomeBus, TheEngineeringPanelsOptionsRequestsAndReplies)
     // "NCPC SET" long: the pan rounded before scaling; the dome turns there.
     d.click(d.f().Check7);
     d.click(d.f().Check6);
-    d.f().Text3->setText(QStringLiteral("12.5"));
+    d.f().Text3->setText(u"12.5"_s);
     d.click(d.f().Command25);
     EXPECT_EQ(d.f().Text8->text(), "01F0000101FA87C101D4C0");
     EXPECT_EQ(d.f().Text6->text(), "120000");
-    d.f().Text3->setText(QStringLiteral("99999999999"));
+    d.f().Text3->setText(u"99999999999"_s);
     d.click(d.f().Command25);
     EXPECT_EQ(d.status(), "NCPC Value Out of Range");
 
@@ -148,7 +148,7 @@ TEST(DomeBus, TheEngineeringPanelsOptionsRequestsAndReplies)
     d.click(d.f().Check6);
     EXPECT_FALSE(d.f().Check5->isChecked());
     d.click(d.f().Option2);
-    d.f().Text4->setText(QStringLiteral("10"));
+    d.f().Text4->setText(u"10"_s);
     d.click(d.f().Command25);
     EXPECT_EQ(d.f().Text8->text(), "01F0000101FAEAC10186A0");
     d.click(d.f().Option5);
@@ -313,16 +313,16 @@ TEST(DomeOnTheDriverThread, TypedKeysGoWhereTheFocusIsInTheirTurn)
         }
     };
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
-    type(QStringLiteral("11\t\t21\t\t31")); // each value's check box lies between the boxes
+    type(u"11\t\t21\t\t31"_s); // each value's check box lies between the boxes
     ASSERT_TRUE(QTest::qWaitFor([&] { return f.Text5->text() == "31"; }, 2000))
         << f.Text3->text().toStdString() << " " << f.Text4->text().toStdString();
     EXPECT_EQ(f.Text3->text(), "11");
     EXPECT_EQ(f.Text4->text(), "21");
     EXPECT_TRUE(f.Text5->hasFocus());
 
-    type(QStringLiteral("4"));
+    type(u"4"_s);
     QTest::mouseClick(f.Text3, Qt::LeftButton);
-    type(QStringLiteral("5"));
+    type(u"5"_s);
     ASSERT_TRUE(QTest::qWaitFor([&] { return f.Text3->text() == "115"; }, 2000)) << f.Text3->text().toStdString();
     EXPECT_EQ(f.Text5->text(), "314");
 }
@@ -331,7 +331,7 @@ TEST(DomeOnTheDriverThread, TypedKeysGoWhereTheFocusIsInTheirTurn)
 TEST(DomeOnTheDriverThread, AContextMenuOpensAfterTheKeysBeforeIt)
 {
     ThreadedDome d("device 1 type 4008 rev 0110\n", "");
-    QWidget *face = d.window->findChild<QWidget *>(QStringLiteral("Face"));
+    QWidget *face = d.window->findChild<QWidget *>(u"Face"_s);
     d.window->resize(face->size() + QSize(40, 40)); // the whole face in sight
     QLineEdit *box = d.f().Text7;
     QTest::mouseClick(box, Qt::LeftButton);
@@ -345,7 +345,7 @@ TEST(DomeOnTheDriverThread, AContextMenuOpensAfterTheKeysBeforeIt)
         }
     });
     watch.start(5);
-    QTest::keyClicks(box, QStringLiteral("0123456789"));
+    QTest::keyClicks(box, u"0123456789"_s);
     const QPoint at = box->mapTo(d.window, box->rect().center());
     QTest::mouseClick(d.window->windowHandle(), Qt::RightButton, {}, at);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !textAtMenu.isEmpty(); }, 3000));

@@ -24,7 +24,7 @@ TEST(FirmwareLoad, ThreeDevicesGetEveryFileAndEndWithUploadComplete)
     FlashLoader loader;
     loader.copyDemoFirmware();
     loader.startUp();
-    loader.scan(QStringLiteral("16"));
+    loader.scan(u"16"_s);
     QStringList statuses;
     QObject::connect(loader.f().Text1, &QLineEdit::textChanged, loader.window,
                      [&statuses](const QString &text) { statuses.append(text); });
@@ -39,7 +39,7 @@ TEST(FirmwareLoad, ThreeDevicesGetEveryFileAndEndWithUploadComplete)
           "Requesting Reliable Connection - Device Adr 6", "Loading FPGA File - Device Adr 6",
           "Loading Application File - Device Adr 9", "Loading FPGA File - Device Adr 9"})
         EXPECT_TRUE(statuses.contains(QString::fromLatin1(expected))) << expected;
-    EXPECT_FALSE(statuses.contains(QStringLiteral("Loading Text File - Device Adr 9")))
+    EXPECT_FALSE(statuses.contains(u"Loading Text File - Device Adr 9"_s))
         << "a text file of fewer than ten lines is skipped";
     EXPECT_TRUE(loader.f().List1->selectedItems().isEmpty());
     EXPECT_TRUE(loader.f().Command1->isEnabled());
@@ -48,37 +48,37 @@ TEST(FirmwareLoad, ThreeDevicesGetEveryFileAndEndWithUploadComplete)
 
     // Listed types load 40000h up; the 0147 dome is not a listed type.
     EXPECT_EQ(flashDifferences(loader.bus.emulator.device(3)->loader().flash(),
-                               expectedImages(loader.folder.path(QStringLiteral("F4008-0111.hex")), 0x40000)),
+                               expectedImages(loader.folder.path(u"F4008-0111.hex"_s), 0x40000)),
               0u);
     EXPECT_EQ(flashDifferences(loader.bus.emulator.device(6)->loader().flash(),
-                               expectedImages(loader.folder.path(QStringLiteral("F0147-0104.hex")), 0)),
+                               expectedImages(loader.folder.path(u"F0147-0104.hex"_s), 0)),
               0u);
     EXPECT_EQ(flashDifferences(loader.bus.emulator.device(9)->loader().flash(),
-                               expectedImages(loader.folder.path(QStringLiteral("F2507-0102.hex")), 0x40000)),
+                               expectedImages(loader.folder.path(u"F2507-0102.hex"_s), 0x40000)),
               0u);
     EXPECT_EQ(loader.bus.emulator.device(3)->loader().filesAccepted(), 3);
     EXPECT_EQ(loader.bus.emulator.device(9)->loader().filesAccepted(), 2);
     EXPECT_FALSE(loader.bus.emulator.device(3)->loader().inLoader());
 
     // A rescan shows the revisions just loaded.
-    loader.scan(QStringLiteral("9"));
+    loader.scan(u"9"_s);
     EXPECT_EQ(loader.rows()[2].mid(16, 4) + loader.rows()[5].mid(16, 4) + loader.rows()[8].mid(16, 4), "011101040102");
 }
 
 // The module's firmware as shipped, and the same records out of address order with one
-// repeated: both load and verify, the module holding the file. The blocks carry three
-// 16-byte records each, and the module restarts with its new firmware's revision.
+// repeated: both load and verify, the module holding the file, and the module restarts with
+// its new firmware's revision.
 TEST(FirmwareLoad, ModuleLoadEndsWithRecyclePowerAndTheModuleHoldsTheFile)
 {
     for (const char *file : {"UsbModule-0103.hex", "UsbModule-9999.hex"}) {
         FlashLoader loader;
         loader.copyDemoFirmware();
-        const auto lines = *RecordFile::readLines(loader.folder.path(QStringLiteral("UsbModule-0103.hex")));
+        const auto lines = *RecordFile::readLines(loader.folder.path(u"UsbModule-0103.hex"_s));
         QStringList shuffled{lines.first()};
         for (qsizetype i = lines.size() - 2; i > 0; --i)
             shuffled << lines[i];
         shuffled << lines[lines.size() / 2] << lines.last();
-        loader.folder.write(QStringLiteral("UsbModule-9999.hex"), shuffled.join(QStringLiteral("\r\n")).toLatin1());
+        loader.folder.write(u"UsbModule-9999.hex"_s, shuffled.join(u"\r\n"_s).toLatin1());
         loader.startUp();
         ASSERT_TRUE(loader.startModuleLoad(QString::fromLatin1(file)));
         ASSERT_TRUE(loader.reaches("Load Complete - Recycle Power")) << file;
@@ -91,18 +91,9 @@ TEST(FirmwareLoad, ModuleLoadEndsWithRecyclePowerAndTheModuleHoldsTheFile)
                   0u);
         if (std::string_view(file) != "UsbModule-0103.hex")
             continue;
-        std::vector<long long> lengths;
-        for (const auto &call : loader.bus.emulator.trace().calls("DevDownLoad"))
-            lengths.push_back(call.arguments.at(1));
-        // Enter loader, 32 blocks of three 16-byte records, checksum request, exit.
-        std::vector<long long> expected(35, 58);
-        expected.front() = expected.back() = 2;
-        expected[33] = 9;
-        EXPECT_EQ(lengths, expected);
         loader.f().Option1->click(); // back to the devices: the window connects again
         loader.bus.advance(1000);
-        EXPECT_TRUE(loader.status().startsWith(QStringLiteral("Orvo USB Module Rev 1.03")))
-            << loader.status().toStdString();
+        EXPECT_TRUE(loader.status().startsWith(u"Orvo USB Module Rev 1.03"_s)) << loader.status().toStdString();
     }
 }
 
@@ -162,7 +153,7 @@ TEST(FirmwareLoad, AnAddressWithoutAReplyAsksForItsFileByHand)
     FlashLoader loader(scenarioFrom("device 1 type 4008 rev 0110 config wrong-code\n"));
     loader.copyDemoFirmware();
     loader.startUp();
-    loader.scan(QStringLiteral("1"));
+    loader.scan(u"1"_s);
     loader.select({1});
     QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
     EXPECT_EQ(loader.status(), "Select load file from list");
@@ -170,7 +161,7 @@ TEST(FirmwareLoad, AnAddressWithoutAReplyAsksForItsFileByHand)
     EXPECT_FALSE(loader.f().Text5->isHidden());
     EXPECT_TRUE(loader.f().Command9->isHidden());
 
-    ASSERT_TRUE(loader.clickFile(QStringLiteral("F4008-0111.hex")));
+    ASSERT_TRUE(loader.clickFile(u"F4008-0111.hex"_s));
     EXPECT_EQ(loader.status(), "Click Load Qwil Device to Start");
     EXPECT_TRUE(loader.window->knownType()) << "the type comes from the file's name";
 }
@@ -194,27 +185,37 @@ TEST(FirmwareLoad, PauseHoldsTheTransferAndResumesIt)
 
     QTest::mouseClick(loader.f().Check4, Qt::LeftButton);
     ASSERT_TRUE(loader.reaches("Upload Complete"));
-    EXPECT_TRUE(loader.f().Text8->toPlainText().contains(QStringLiteral("\nChecksum = "))) << "the engine's notes";
+    EXPECT_TRUE(loader.f().Text8->toPlainText().contains(u"\nChecksum = "_s)) << "the engine's notes";
 }
 
+// A double-click on the status line switches to direct file mode and back.
 TEST(FirmwareLoad, DirectFileModeSendsTheChosenFileToTheTypedAddress)
 {
     FlashLoader loader;
     loader.copyDemoFirmware();
     loader.startUp();
     QTest::mouseDClick(loader.f().Text1, Qt::LeftButton);
+    EXPECT_TRUE(loader.window->directFileMode());
+    EXPECT_TRUE(loader.controls("File1 shown, List1 hidden, Command9 hidden"));
+    EXPECT_EQ(loader.f().Text10->text(), "1");
+    EXPECT_EQ(loader.status(), "Select Load File");
     loader.bus.advance(1000);
     ASSERT_TRUE(loader.window->moduleConnected());
-    loader.f().Text10->setText(QStringLiteral("3"));
-    ASSERT_TRUE(loader.clickFile(QStringLiteral("F4008-0111.hex")));
+    loader.f().Text10->setText(u"3"_s);
+    ASSERT_TRUE(loader.clickFile(u"F4008-0111.hex"_s));
     QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
     EXPECT_EQ(loader.status(), "F4008-0111.hex Loading ");
     ASSERT_TRUE(loader.reaches("Upload Complete"));
     // The whole file went as one download file, every image at its own address.
     EXPECT_EQ(flashDifferences(loader.bus.emulator.device(3)->loader().flash(),
-                               expectedImages(loader.folder.path(QStringLiteral("F4008-0111.hex")), 0x40000, true)),
+                               expectedImages(loader.folder.path(u"F4008-0111.hex"_s), 0x40000, true)),
               0u);
     EXPECT_EQ(loader.bus.emulator.device(3)->loader().filesAccepted(), 1);
+
+    QTest::mouseDClick(loader.f().Text1, Qt::LeftButton);
+    EXPECT_FALSE(loader.window->directFileMode());
+    EXPECT_TRUE(loader.controls("File1 hidden, List1 shown"));
+    EXPECT_EQ(loader.f().Text10->text(), "16");
 }
 
 // Where two files fit, a device, also a later one, waits for the user's choice, and loads
@@ -230,7 +231,7 @@ TEST(FirmwareLoad, ADeviceWithTwoFilesWaitsForTheChoiceUnlessTheLatestIsTaken)
     EXPECT_TRUE(loader.f().Command1->isEnabled()) << "the user must be able to go on";
     EXPECT_FALSE(loader.f().File1->isHidden());
     EXPECT_EQ(loader.f().File1->names(), (QStringList{"F2315-0201.hex", "F2315-0202.hex"}));
-    ASSERT_TRUE(loader.clickFile(QStringLiteral("F2315-0201.hex")));
+    ASSERT_TRUE(loader.clickFile(u"F2315-0201.hex"_s));
     EXPECT_EQ(loader.status(), "Click Load Qwil Device to Start");
     QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
     ASSERT_TRUE(loader.reaches("Upload Complete"));
@@ -262,7 +263,7 @@ struct ThreadedLoader {
         : bus(s), window(new FlashUtilityWindow(bus.thread))
     {
         const QDir demo(QStringLiteral(QUILL_DEMO_DIR));
-        for (const QString &name : demo.entryList({QStringLiteral("F4008*.hex")}))
+        for (const QString &name : demo.entryList({u"F4008*.hex"_s}))
             QFile::copy(demo.filePath(name), folder.path(name));
         window->show();
     }
@@ -280,7 +281,7 @@ struct ThreadedLoader {
     {
         if (!statusBecomes("Enter max Qwil address and press scan", 5000))
             return false;
-        f().Text10->setText(QStringLiteral("3"));
+        f().Text10->setText(u"3"_s);
         QTest::mouseClick(f().Command9, Qt::LeftButton);
         if (!statusBecomes("Scan Complete - Select Devices From List", 10000) ||
             !QTest::qWaitFor([&] { return f().Command1->isEnabled(); }, 5000))
@@ -306,7 +307,7 @@ TEST(FirmwareLoadOnTheDriverThread, ALoadClickedAsTheScanEndsCompletesAndAClosed
 {
     ThreadedLoader loader;
     ASSERT_TRUE(loader.statusBecomes("Enter max Qwil address and press scan", 5000));
-    loader.f().Text10->setText(QStringLiteral("3"));
+    loader.f().Text10->setText(u"3"_s);
     bool usableWhenSaid = false;
     QObject::connect(loader.f().Text1, &QLineEdit::textChanged, loader.window, [&](const QString &text) {
         if (text != QLatin1String("Scan Complete - Select Devices From List"))
@@ -324,7 +325,7 @@ TEST(FirmwareLoadOnTheDriverThread, ALoadClickedAsTheScanEndsCompletesAndAClosed
     EXPECT_TRUE(usableWhenSaid);
     loader.bus.calls(); // the driver thread is idle
     EXPECT_EQ(flashDifferences(loader.bus.emulator.device(3)->loader().flash(),
-                               expectedImages(loader.folder.path(QStringLiteral("F4008-0111.hex")), 0x40000)),
+                               expectedImages(loader.folder.path(u"F4008-0111.hex"_s), 0x40000)),
               0u);
 
     loader.loadDevice3();
@@ -357,7 +358,7 @@ TEST(FirmwareLoadOnTheDriverThread, ClicksWhileTheLinkIsCheckedAreHandledInTurn)
 {
     ThreadedLoader loader;
     ASSERT_TRUE(loader.statusBecomes("Enter max Qwil address and press scan", 5000));
-    loader.f().Text10->setText(QStringLiteral("16"));
+    loader.f().Text10->setText(u"16"_s);
     QTest::mouseClick(loader.f().Command9, Qt::LeftButton);
     QTest::mouseClick(loader.f().Command9, Qt::LeftButton);
     ASSERT_TRUE(loader.statusBecomes("Scan Complete - Select Devices From List", 10000));
@@ -382,7 +383,7 @@ TEST(FirmwareLoadOnTheDriverThread, ClicksDuringABatchChangeNothingOfIt)
     const auto loadBatch = [](bool clickMore, std::vector<std::string> &calls) {
         ThreadedLoader loader;
         ASSERT_TRUE(loader.statusBecomes("Enter max Qwil address and press scan", 5000));
-        loader.f().Text10->setText(QStringLiteral("10"));
+        loader.f().Text10->setText(u"10"_s);
         QTest::mouseClick(loader.f().Command9, Qt::LeftButton);
         ASSERT_TRUE(loader.statusBecomes("Scan Complete - Select Devices From List", 15000));
         ASSERT_TRUE(QTest::qWaitFor([&] { return loader.f().Command1->isEnabled(); }, 5000));
@@ -412,7 +413,7 @@ TEST(FirmwareLoadOnTheDriverThread, ClicksDuringABatchChangeNothingOfIt)
         for (const std::uint8_t address : {std::uint8_t{3}, std::uint8_t{10}}) {
             EXPECT_FALSE(loader.bus.emulator.device(address)->loader().inLoader());
             EXPECT_EQ(flashDifferences(loader.bus.emulator.device(address)->loader().flash(),
-                                       expectedImages(loader.folder.path(QStringLiteral("F4008-0111.hex")), 0x40000)),
+                                       expectedImages(loader.folder.path(u"F4008-0111.hex"_s), 0x40000)),
                       0u)
                 << "device " << int(address);
         }

@@ -2,12 +2,14 @@
 
 #include "EmulatedBus.h"
 #include "FlashImages.h"
+#include "QtPrinters.h"
 #include "WorkingFolder.h"
 #include "engines/flash/NetworkScan.h"
 #include "engines/flash/SRecord.h"
 #include "windows/flash/FlashUtilityWindow.h"
 #include "windows/shared/FileListBox.h"
 
+#include <QAbstractButton>
 #include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
@@ -15,6 +17,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+
+#include <gtest/gtest.h>
 
 #include <functional>
 #include <map>
@@ -73,7 +77,7 @@ struct FlashLoader {
     void copyDemoFirmware()
     {
         const QDir demo(QStringLiteral(QUILL_DEMO_DIR));
-        for (const QString &name : demo.entryList({QStringLiteral("*.hex")}, QDir::Files))
+        for (const QString &name : demo.entryList({u"*.hex"_s}, QDir::Files))
             QFile::copy(demo.filePath(name), folder.path(name));
     }
 
@@ -96,7 +100,7 @@ struct FlashLoader {
     }
 
     // "Module", the module's firmware file and "Load USB Module".
-    bool startModuleLoad(const QString &file = QStringLiteral("UsbModule-0103.hex"))
+    bool startModuleLoad(const QString &file = u"UsbModule-0103.hex"_s)
     {
         QTest::mouseClick(f().Option2, Qt::LeftButton);
         bus.advance(1000);
@@ -123,6 +127,31 @@ struct FlashLoader {
         if (runUntil([&] { return statusIs(text); }))
             return testing::AssertionSuccess();
         return testing::AssertionFailure() << "the status line says " << status().toStdString();
+    }
+
+    // Whether each control is as states says: "Command1 enabled, File1 hidden, Check2 ticked"
+    // and the like, controls by their object names ("Command15_0" for an array's first).
+    testing::AssertionResult controls(const char *states)
+    {
+        const auto box = [](QWidget *c) { return qobject_cast<QAbstractButton *>(c); };
+        const std::map<QString, std::function<bool(QWidget *)>> holds{
+            {"enabled", [](QWidget *c) { return c->isEnabled(); }},
+            {"disabled", [](QWidget *c) { return !c->isEnabled(); }},
+            {"shown", [](QWidget *c) { return !c->isHidden(); }},
+            {"hidden", [](QWidget *c) { return c->isHidden(); }},
+            {"ticked", [box](QWidget *c) { return box(c) && box(c)->isChecked(); }},
+            {"unticked", [box](QWidget *c) { return box(c) && !box(c)->isChecked(); }},
+        };
+        QStringList wrong;
+        for (const QString &entry : QString::fromLatin1(states).split(u", "_s)) {
+            const QStringList words = entry.split(QLatin1Char(' '));
+            QWidget *control = window->findChild<QWidget *>(words.value(0));
+            if (!control || words.size() != 2 || !holds.count(words[1]) || !holds.at(words[1])(control))
+                wrong << entry;
+        }
+        if (wrong.isEmpty())
+            return testing::AssertionSuccess();
+        return testing::AssertionFailure() << "not so: " << wrong.join(u", "_s).toStdString();
     }
 
     WorkingFolder folder;

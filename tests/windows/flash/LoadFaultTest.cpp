@@ -89,13 +89,12 @@ void loadWith(Target target, Act act, std::size_t step)
     }
     loader.bus.driver.afterCall = nullptr;
 
-    const bool complete = statuses.contains(QStringLiteral("Upload Complete")) ||
-                          statuses.contains(QStringLiteral("Load Complete - Recycle Power"));
+    const bool complete =
+        statuses.contains(u"Upload Complete"_s) || statuses.contains(u"Load Complete - Recycle Power"_s);
     const emu::FlashMemory &flash = target == Target::Device ? loader.bus.emulator.device(3)->loader().flash()
                                                              : loader.bus.emulator.moduleLoader().flash();
-    const auto image = target == Target::Device
-                           ? expectedImages(loader.folder.path(QStringLiteral("F4008-0111.hex")), 0x40000)
-                           : expectedImages(loader.folder.path(QStringLiteral("UsbModule-0103.hex")), 0, true);
+    const auto image = target == Target::Device ? expectedImages(loader.folder.path(u"F4008-0111.hex"_s), 0x40000)
+                                                : expectedImages(loader.folder.path(u"UsbModule-0103.hex"_s), 0, true);
     if (complete) {
         EXPECT_EQ(flashDifferences(flash, image), 0u) << "complete over a flash that differs from the file";
     }
@@ -152,7 +151,7 @@ TEST(LoadFaults, DoubleClickDuringAScanKeepsTheDeviceList)
         if (loader.f().List1->count() == 2)
             QTest::mouseDClick(loader.f().Text1, Qt::LeftButton);
     });
-    loader.scan(QStringLiteral("4"));
+    loader.scan(u"4"_s);
     ASSERT_EQ(loader.f().List1->count(), 4);
     EXPECT_FALSE(loader.window->directFileMode());
     EXPECT_FALSE(loader.f().List1->isHidden());
@@ -165,17 +164,17 @@ TEST(LoadFaults, FilesThatCannotBeWrittenAreNamed)
     loader.copyDemoFirmware();
     // Folders in the way of the files the loader writes.
     delete loader.window;
-    QFile::remove(loader.folder.path(QStringLiteral("Debuginfo.txt")));
-    ASSERT_TRUE(QDir(loader.folder.path(QString())).mkdir(QStringLiteral("Debuginfo.txt")));
-    ASSERT_TRUE(QDir(loader.folder.path(QString())).mkdir(QStringLiteral("F4008-0111a.dwn")));
+    QFile::remove(loader.folder.path(u"Debuginfo.txt"_s));
+    ASSERT_TRUE(QDir(loader.folder.path(QString())).mkdir(u"Debuginfo.txt"_s));
+    ASSERT_TRUE(QDir(loader.folder.path(QString())).mkdir(u"F4008-0111a.dwn"_s));
     loader.window = new FlashUtilityWindow(loader.bus.driver);
     loader.startUp();
-    EXPECT_TRUE(loader.f().Text8->toPlainText().startsWith(QStringLiteral("Cannot write Debuginfo.txt: ")))
+    EXPECT_TRUE(loader.f().Text8->toPlainText().startsWith(u"Cannot write Debuginfo.txt: "_s))
         << loader.f().Text8->toPlainText().toStdString();
 
     loader.startDeviceLoad("3", {3});
     EXPECT_EQ(loader.status(),
-              QStringLiteral("Cannot write the download files in ") + QDir::toNativeSeparators(QDir::currentPath()));
+              u"Cannot write the download files in "_s + QDir::toNativeSeparators(QDir::currentPath()));
     EXPECT_EQ(loader.bus.callCount("DevDownLoad"), 0u);
     EXPECT_TRUE(loader.f().Command1->isEnabled());
 }
@@ -189,7 +188,7 @@ TEST(LoadFaults, UsbModeIsLeftOnlyWithNothingInHandAndLeavesTheModuleClosed)
         if (scanning.f().List1->count() == 2)
             scanning.f().Check3->click();
     });
-    scanning.scan(QStringLiteral("4"));
+    scanning.scan(u"4"_s);
     EXPECT_EQ(scanning.f().List1->count(), 4);
     EXPECT_TRUE(scanning.f().Check3->isChecked());
 

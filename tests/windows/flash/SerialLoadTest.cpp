@@ -46,7 +46,7 @@ struct CommPort {
         o.engineering = true;
         o.portDevice = [this](int port) {
             if (port == 2)
-                return port2.value_or(QStringLiteral("/dev/no-such-tty"));
+                return port2.value_or(u"/dev/no-such-tty"_s);
             return port1 ? *port1 : board->slaveName();
         };
         return o;
@@ -125,17 +125,16 @@ TEST(SerialLoad, PortsThatCannotBeUsedAreNamed)
     PtyBoard held;
     QSerialPort holder(held.slaveName());
     ASSERT_TRUE(holder.open(QIODevice::ReadWrite));
-    QDir().mkdir(c.loader.folder.path(QStringLiteral("dir")));
-    c.loader.folder.write(QStringLiteral("plain"), "text");
+    QDir().mkdir(c.loader.folder.path(u"dir"_s));
+    c.loader.folder.write(u"plain"_s, "text");
     const std::pair<QString, QString> cases[] = {
-        {held.slaveName(), QStringLiteral("Comm Port 1 in use!")},
-        {QStringLiteral("/dev/null"), QStringLiteral("Cannot open Comm Port 1 (/dev/null): not a serial port")},
-        {QStringLiteral("/dev/zero"), QStringLiteral("Cannot open Comm Port 1 (/dev/zero): not a serial port")},
-        {QStringLiteral("plain"), QStringLiteral("Cannot open Comm Port 1 (plain): not a serial port")},
-        {QStringLiteral("dir"), QStringLiteral("Cannot open Comm Port 1 (dir): Is a directory")},
-        {QStringLiteral("/dev/pts/99"),
-         QStringLiteral("Cannot open Comm Port 1 (/dev/pts/99): No such file or directory")},
-        {QString(), QStringLiteral("Cannot open Comm Port 1: no serial device for it")},
+        {held.slaveName(), u"Comm Port 1 in use!"_s},
+        {u"/dev/null"_s, u"Cannot open Comm Port 1 (/dev/null): not a serial port"_s},
+        {u"/dev/zero"_s, u"Cannot open Comm Port 1 (/dev/zero): not a serial port"_s},
+        {u"plain"_s, u"Cannot open Comm Port 1 (plain): not a serial port"_s},
+        {u"dir"_s, u"Cannot open Comm Port 1 (dir): Is a directory"_s},
+        {u"/dev/pts/99"_s, u"Cannot open Comm Port 1 (/dev/pts/99): No such file or directory"_s},
+        {QString(), u"Cannot open Comm Port 1: no serial device for it"_s},
     };
     for (const auto &[port, message] : cases) {
         c.port1 = port;
@@ -168,7 +167,7 @@ TEST(SerialLoad, TheBoardBetweenRunsAndTheWayBackToUsbMode)
     ASSERT_TRUE(c.runUntil([&] { return c.statusIs("Flash Erase Complete"); })) << c.loader.status().toStdString();
     EXPECT_TRUE(f.File1->isEnabled());
 
-    c.port1 = QStringLiteral("/dev/no-such-tty");
+    c.port1 = u"/dev/no-such-tty"_s;
     c.port2 = c.board->slaveName();
     f.Option1->click();
     EXPECT_EQ(c.loader.statusColour(), FlashLoader::Error);
@@ -188,32 +187,9 @@ TEST(SerialLoad, TheBoardBetweenRunsAndTheWayBackToUsbMode)
                 visible << control->objectName();
         visible.sort();
         const bool empty = g.ProgressBar1->value() <= g.ProgressBar1->minimum();
-        return visible.join(' ') + QStringLiteral(" | ") + l.status() + (empty ? " | empty" : " | filled");
+        return visible.join(' ') + u" | "_s + l.status() + (empty ? " | empty" : " | filled");
     };
     EXPECT_EQ(shown(c.loader), shown(fresh));
     EXPECT_FALSE(f.Check2->isHidden() || f.Check4->isHidden() || f.Text9->isHidden());
     EXPECT_FALSE(f.Check5->geometry().intersects(f.Check4->geometry())) << "\"Upload latest Rev\" is not cut";
-}
-
-// The options show the port chosen, and none before one is; back in USB mode the first
-// option, the device load, is set whatever port was chosen or refused.
-TEST(SerialLoad, TheOptionsShowWhatIsChosen)
-{
-    CommPort c;
-    FlashUtilityForm &f = c.loader.f();
-    for (QRadioButton *refused : {static_cast<QRadioButton *>(nullptr), f.Option2, f.Option1}) {
-        f.Check3->click();
-        EXPECT_TRUE(f.Option1->isChecked());
-        EXPECT_FALSE(f.Option2->isChecked());
-        EXPECT_EQ(f.Command1->text(), "Load Qwil Device");
-        f.Check3->click();
-        EXPECT_FALSE(f.Option1->isChecked());
-        EXPECT_FALSE(f.Option2->isChecked());
-        c.click(f.Command1);
-        EXPECT_EQ(c.loader.status(), "No Comm Port Selected");
-        c.port1 = QStringLiteral("/dev/null");
-        if (refused)
-            refused->click();
-        c.port1.reset();
-    }
 }
