@@ -129,6 +129,17 @@ struct FlashLoader {
         return testing::AssertionFailure() << "the status line says " << status().toStdString();
     }
 
+    void click(QWidget *control) { QTest::mouseClick(control, Qt::LeftButton); }
+
+    // Whether the status line says text in colour.
+    testing::AssertionResult says(const char *text, const QColor &colour)
+    {
+        if (statusIs(text) && statusColour() == colour)
+            return testing::AssertionSuccess();
+        return testing::AssertionFailure()
+               << "the status line says " << status().toStdString() << " in " << statusColour().name().toStdString();
+    }
+
     // Whether each control is as states says: "Command1 enabled, File1 hidden, Check2 ticked"
     // and the like, controls by their object names ("Command15_0" for an array's first).
     testing::AssertionResult controls(const char *states)

@@ -25,27 +25,19 @@
 #include <QTest>
 
 #include <functional>
-#include <map>
 #include <optional>
 #include <vector>
 
 TEST(FlashUtility, OpensInUsbModeWithEveryNamedControl)
 {
     FlashLoader loader;
-    FlashUtilityWindow &w = *loader.window;
-    EXPECT_EQ(w.objectName(), "FlashUtility");
-    EXPECT_EQ(w.windowTitle(), "Flash Loader - Rev 2.01");
-
     FlashUtilityForm &f = loader.f();
-    EXPECT_TRUE(f.Check3->isChecked());
-    EXPECT_TRUE(f.Check3->isHidden());
-    EXPECT_EQ(f.Command1->text(), "Load Qwil Device");
-    EXPECT_EQ(f.Option1->text(), "Qwil");
-    EXPECT_EQ(f.Option2->text(), "Module");
-    EXPECT_EQ(f.Frame1->title(), "Upload");
+    EXPECT_EQ(loader.window->windowTitle(), "Flash Loader - Rev 2.01");
+    EXPECT_TRUE(loader.controls("Check3 ticked, Check3 hidden"));
+    EXPECT_EQ(f.Command1->text() + f.Option1->text() + f.Option2->text() + f.Frame1->title(),
+              "Load Qwil DeviceQwilModuleUpload");
     EXPECT_EQ(f.Text10->text(), "16");
-    EXPECT_EQ(loader.status(), "Select Load File");
-    EXPECT_EQ(loader.statusColour(), FlashLoader::Information);
+    EXPECT_TRUE(loader.says("Select Load File", FlashLoader::Information));
     EXPECT_EQ(f.MSComm1->baudRate(), 9600);
     EXPECT_EQ(f.MSComm1->stopBits(), QSerialPort::TwoStop);
     EXPECT_TRUE(QFile::exists(loader.folder.path(u"Debuginfo.txt"_s)));
@@ -61,87 +53,73 @@ TEST(FlashUtility, StartUpReconnectsTheModuleAndPrompts)
     EXPECT_FALSE(loader.window->moduleConnected());
     loader.bus.advance(1000);
     EXPECT_TRUE(loader.window->moduleConnected());
-    EXPECT_EQ(loader.status(), "Orvo USB Module Rev 1.02- Online(App)");
-    EXPECT_EQ(loader.statusColour(), FlashLoader::Information);
+    EXPECT_TRUE(loader.says("Orvo USB Module Rev 1.02- Online(App)", FlashLoader::Information));
     EXPECT_TRUE(loader.f().Text8->toPlainText().contains(u"Enumeration status = 80"_s));
-    EXPECT_FALSE(loader.f().Command10->isEnabled());
+    EXPECT_TRUE(loader.controls("Command10 disabled"));
     loader.bus.advance(3000);
     EXPECT_EQ(loader.status(), "Enter max Qwil address and press scan");
 }
 
+// Typed in the box or on the keypad.
 TEST(FlashUtility, MaximumAddressIsCheckedWhileTypingAndAgainAtTheClick)
 {
     FlashLoader loader;
     loader.startUp();
     loader.scan(u"3"_s);
-    ASSERT_EQ(loader.rows().size(), 3);
-
     int beeps = Beep::count();
     loader.f().Text10->setText(u"97"_s);
     EXPECT_EQ(loader.status(), "Click Scan Network");
     EXPECT_EQ(Beep::count(), beeps);
-    QTest::mouseClick(loader.f().Command9, Qt::LeftButton);
-    EXPECT_EQ(loader.status(), "Error - Maximum Scan Address is 96");
-    EXPECT_EQ(loader.statusColour(), FlashLoader::Error);
+    loader.click(loader.f().Command9);
+    EXPECT_TRUE(loader.says("Error - Maximum Scan Address is 96", FlashLoader::Error));
     EXPECT_EQ(loader.rows().size(), 3);
     EXPECT_EQ(loader.f().Command9->text(), "Scan Network");
-    EXPECT_TRUE(loader.f().Command1->isEnabled());
-
+    EXPECT_TRUE(loader.controls("Command1 enabled"));
     beeps = Beep::count();
     loader.f().Text10->setText(u"256"_s);
     EXPECT_EQ(loader.status(), "Max Address = 1-255");
     EXPECT_EQ(Beep::count(), beeps + 1);
-}
 
-TEST(FlashUtility, KeypadEntersTheMaximumAddress)
-{
-    FlashLoader loader(emu::Scenario::defaultBus(), engineering());
-    auto press = [&](std::initializer_list<int> keys) {
+    FlashLoader keyed(emu::Scenario::defaultBus(), engineering());
+    const auto press = [&](std::initializer_list<int> keys) {
         for (const int key : keys)
-            QTest::mouseClick(loader.f().Command15[key], Qt::LeftButton);
+            keyed.click(keyed.f().Command15[key]);
     };
     press({1, 4, 5}); // 2, 5, 6
-    EXPECT_EQ(loader.f().Text9->text(), "256");
+    EXPECT_EQ(keyed.f().Text9->text(), "256");
     press({9});
-    EXPECT_EQ(loader.status(), "Invalid Quillbus Address");
-    EXPECT_EQ(loader.statusColour(), FlashLoader::Error);
-    EXPECT_EQ(loader.f().Text10->text(), "16");
-    EXPECT_EQ(loader.f().Text9->text(), "");
+    EXPECT_TRUE(keyed.says("Invalid Quillbus Address", FlashLoader::Error));
+    EXPECT_EQ(keyed.f().Text10->text() + keyed.f().Text9->text(), "16");
     press({1, 4, 4, 9}); // 2, 5, 5, Enter
-    EXPECT_EQ(loader.f().Text10->text(), "255");
-    EXPECT_EQ(loader.status(), "Click Load Qwil Device to Start");
+    EXPECT_EQ(keyed.f().Text10->text(), "255");
+    EXPECT_EQ(keyed.status(), "Click Load Qwil Device to Start");
 }
 
-TEST(FlashUtility, UnpluggedModuleAtTheScanOffersConnectUsb)
+// Unplugged, or answering in error, the module is asked for again.
+TEST(FlashUtility, ScanWithoutAConnectedModuleOffersConnectUsb)
 {
     FlashLoader loader;
     loader.startUp();
     loader.bus.emulator.unplug();
-    QTest::mouseClick(loader.f().Command9, Qt::LeftButton);
-    EXPECT_EQ(loader.status(), "USB Error - Reconnect USB Module and Click Connect USB");
-    EXPECT_EQ(loader.statusColour(), FlashLoader::Error);
-    EXPECT_TRUE(loader.f().Command10->isVisible());
-    EXPECT_TRUE(loader.f().Command10->isEnabled());
+    loader.click(loader.f().Command9);
+    const char *reconnect = "USB Error - Reconnect USB Module and Click Connect USB";
+    EXPECT_TRUE(loader.says(reconnect, FlashLoader::Error));
+    EXPECT_TRUE(loader.controls("Command10 shown, Command10 enabled"));
     EXPECT_FALSE(loader.window->moduleConnected());
-
-    QTest::mouseClick(loader.f().Command10, Qt::LeftButton);
-    EXPECT_EQ(loader.status(), "USB Error - Reconnect USB Module and Click Connect USB");
+    loader.click(loader.f().Command10);
+    EXPECT_EQ(loader.status(), reconnect);
     loader.bus.emulator.plug();
-    QTest::mouseClick(loader.f().Command10, Qt::LeftButton);
+    loader.click(loader.f().Command10);
     EXPECT_EQ(loader.status(), "Orvo USB Module Rev 1.02- Online(App)");
     EXPECT_TRUE(loader.window->moduleConnected());
-}
 
-TEST(FlashUtility, ScanWithoutAConnectedModuleAsksForOne)
-{
-    FlashLoader loader(scenarioFrom("module mode error 13\ndevice 1 type 2315\n"));
-    loader.startUp();
-    EXPECT_EQ(loader.status(), "USB Error - Reconnect USB Module and Click Connect USB");
-    QTest::mouseClick(loader.f().Command9, Qt::LeftButton);
-    EXPECT_EQ(loader.status(), "No USB Module - Connect Module and Click Connect ");
-    EXPECT_EQ(loader.statusColour(), FlashLoader::Error);
-    EXPECT_TRUE(loader.f().Command10->isVisible());
-    EXPECT_EQ(loader.rows().size(), 0);
+    FlashLoader erring(scenarioFrom("module mode error 13\ndevice 1 type 2315\n"));
+    erring.startUp();
+    EXPECT_EQ(erring.status(), reconnect);
+    erring.click(erring.f().Command9);
+    EXPECT_TRUE(erring.says("No USB Module - Connect Module and Click Connect ", FlashLoader::Error));
+    EXPECT_TRUE(erring.controls("Command10 shown"));
+    EXPECT_EQ(erring.rows().size(), 0);
 }
 
 TEST(FlashUtility, DebugDumpsEveryMessageToTheLogAndTheDebugBox)
@@ -170,58 +148,47 @@ TEST(FlashUtility, DebugDumpsEveryMessageToTheLogAndTheDebugBox)
 TEST(FlashUtility, LoadButtonRefusesUntilThereIsSomethingToLoad)
 {
     FlashLoader loader;
+    FlashUtilityForm &f = loader.f();
     loader.bus.advance(100); // device mode entered, not yet reconnected
-    QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
-    EXPECT_EQ(loader.status(), "Click Connect USB and Scan Before Starting Load");
-    EXPECT_EQ(loader.statusColour(), FlashLoader::Error);
-    EXPECT_TRUE(loader.f().Command10->isVisible());
-
+    loader.click(f.Command1);
+    EXPECT_TRUE(loader.says("Click Connect USB and Scan Before Starting Load", FlashLoader::Error));
+    EXPECT_TRUE(loader.controls("Command10 shown"));
     loader.bus.advance(1000);
     loader.scan(u"6"_s);
-    QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+    loader.click(f.Command1);
     EXPECT_EQ(loader.status(), "No Devices Selected");
-
-    loader.f().List1->item(4)->setSelected(true); // 0147 revision 0101
+    loader.select({5}); // 0147 revision 0101
     const int beeps = Beep::count();
-    QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
-    EXPECT_EQ(loader.status(), "This dome rev does not support download, change chip!");
-    EXPECT_EQ(loader.statusColour(), FlashLoader::Information) << "as the load button set it";
+    loader.click(f.Command1);
+    EXPECT_TRUE(loader.says("This dome rev does not support download, change chip!", FlashLoader::Information));
     EXPECT_EQ(Beep::count(), beeps + 2) << "the refusal's beep and the load button's";
-    EXPECT_TRUE(loader.f().Command1->isEnabled());
-
-    loader.f().List1->item(4)->setSelected(false);
-    loader.f().List1->item(2)->setSelected(true); // type 4008, but no firmware file here
-    QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+    EXPECT_TRUE(loader.controls("Command1 enabled"));
+    f.List1->item(4)->setSelected(false);
+    loader.select({3}); // type 4008, but no firmware file here
+    loader.click(f.Command1);
     EXPECT_EQ(loader.status(), "Select load file from list");
 }
 
 TEST(FlashUtility, ModuleModeAsksForAFileFirst)
 {
     FlashLoader loader;
+    FlashUtilityForm &f = loader.f();
     loader.folder.write(u"FMOD-0102.hex"_s, "S00600004844521B\r\nS1131000000102030405060708090A0B0C0D0E0F64\r\n");
     loader.startUp();
-    QTest::mouseClick(loader.f().Option2, Qt::LeftButton);
-    EXPECT_EQ(loader.f().Command1->text(), "Load USB Module");
-    EXPECT_TRUE(loader.f().Check2->isHidden());
-    EXPECT_TRUE(loader.f().Command9->isHidden());
-    EXPECT_FALSE(loader.f().File1->isHidden());
-    QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
+    loader.click(f.Option2);
+    EXPECT_EQ(f.Command1->text(), "Load USB Module");
+    EXPECT_TRUE(loader.controls("Check2 hidden, Command9 hidden, File1 shown"));
+    loader.click(f.Command1);
     EXPECT_EQ(loader.status(), " Select File to Load!");
-
-    loader.f().File1->refresh();
-    ASSERT_EQ(loader.f().File1->count(), 1);
-    loader.f().File1->item(0)->setSelected(true);
-    emit loader.f().File1->itemClicked(loader.f().File1->item(0));
+    ASSERT_TRUE(loader.clickFile(u"FMOD-0102.hex"_s));
     EXPECT_EQ(loader.status(), "Click Load USB Module to Start");
-    emit loader.f().File1->itemDoubleClicked(loader.f().File1->item(0)); // as the load button does
+    emit f.File1->itemDoubleClicked(f.File1->item(0)); // as the load button does
     EXPECT_EQ(loader.status(), "FMOD-0102.hex Loading ");
-    EXPECT_FALSE(loader.f().Command9->isEnabled());
+    EXPECT_TRUE(loader.controls("Command9 disabled"));
     EXPECT_TRUE(loader.window->findChild<FormTimer *>(u"startStep"_s)->isEnabled());
-
-    // While the load runs the mode stays as it is.
-    QTest::mouseClick(loader.f().Option1, Qt::LeftButton);
-    EXPECT_EQ(loader.f().Command1->text(), "Load USB Module");
-    EXPECT_TRUE(loader.f().Option2->isChecked());
+    loader.click(f.Option1); // while the load runs the mode stays as it is
+    EXPECT_EQ(f.Command1->text(), "Load USB Module");
+    EXPECT_TRUE(loader.controls("Option2 ticked"));
 }
 
 // Closing sets the bus back and releases the module it holds, and nothing when it holds
