@@ -87,26 +87,6 @@ TEST(Emulator, AForcedResultIsAnsweredByEveryOperation)
     EXPECT_EQ(Module("fault result OpenUSBDriver 8\n").opened, 8);
 }
 
-// Over every whole second of capture exactly the rate's number of messages cross the bus,
-// however time is taken in between; the rates that do not divide 1000 too.
-TEST(Emulator, TrafficKeepsItsRateExactlyOverWholeSeconds)
-{
-    struct Case {
-        int rate;
-        int seconds;
-    };
-    for (const Case c : {Case{1, 3}, Case{25, 2}, Case{300, 1}, Case{400, 3}, Case{1000, 2}}) {
-        Module m("traffic " + std::to_string(c.rate) + "\n");
-        m.capture(true);
-        for (std::int64_t left = c.seconds * 1000; left > 0; left -= 7) {
-            m.bus.advance(std::min<std::int64_t>(left, 7));
-            m.getData(0);
-        }
-        EXPECT_EQ(m.bus.emulator.trace().busMessages().size(), static_cast<std::size_t>(c.rate * c.seconds))
-            << c.rate << " a second";
-    }
-}
-
 // The module takes an image as its firmware only when the PC, letting the loader go, says
 // the checksums matched; told they did not, it keeps the firmware it had.
 TEST(ModuleLoader, AnImageTheChecksumsRefusedIsNotTakenAsTheFirmware)

@@ -50,3 +50,9 @@ inline std::size_t flashDifferences(const emu::FlashMemory &flash, const std::ma
         differences += !image.count(address) && value != 0 ? 1 : 0;
     return differences;
 }
+
+// Whether the flash holds exactly the images of the firmware file, as expectedImages reads them.
+inline bool holdsFirmware(const emu::FlashMemory &flash, const QString &firmware, long offset, bool wholeFile = false)
+{
+    return flashDifferences(flash, expectedImages(firmware, offset, wholeFile)) == 0;
+}

@@ -47,15 +47,9 @@ TEST(FirmwareLoad, ThreeDevicesGetEveryFileAndEndWithUploadComplete)
     EXPECT_FALSE(loader.window->loadBusy());
 
     // Listed types load 40000h up; the 0147 dome is not a listed type.
-    EXPECT_EQ(flashDifferences(loader.bus.emulator.device(3)->loader().flash(),
-                               expectedImages(loader.folder.path(u"F4008-0111.hex"_s), 0x40000)),
-              0u);
-    EXPECT_EQ(flashDifferences(loader.bus.emulator.device(6)->loader().flash(),
-                               expectedImages(loader.folder.path(u"F0147-0104.hex"_s), 0)),
-              0u);
-    EXPECT_EQ(flashDifferences(loader.bus.emulator.device(9)->loader().flash(),
-                               expectedImages(loader.folder.path(u"F2507-0102.hex"_s), 0x40000)),
-              0u);
+    EXPECT_TRUE(deviceHolds(loader.bus.emulator, loader.folder, 3, "F4008-0111.hex"));
+    EXPECT_TRUE(deviceHolds(loader.bus.emulator, loader.folder, 6, "F0147-0104.hex", 0));
+    EXPECT_TRUE(deviceHolds(loader.bus.emulator, loader.folder, 9, "F2507-0102.hex"));
     EXPECT_EQ(loader.bus.emulator.device(3)->loader().filesAccepted(), 3);
     EXPECT_EQ(loader.bus.emulator.device(9)->loader().filesAccepted(), 2);
     EXPECT_FALSE(loader.bus.emulator.device(3)->loader().inLoader());
@@ -86,9 +80,8 @@ TEST(FirmwareLoad, ModuleLoadEndsWithRecyclePowerAndTheModuleHoldsTheFile)
         EXPECT_FALSE(loader.window->moduleConnected());
         EXPECT_FALSE(loader.bus.emulator.isOpen()) << "the module restarted";
         EXPECT_EQ(loader.f().ProgressBar1->value(), loader.f().ProgressBar1->maximum());
-        EXPECT_EQ(flashDifferences(loader.bus.emulator.moduleLoader().flash(),
-                                   expectedImages(loader.folder.path(QString::fromLatin1(file)), 0, true)),
-                  0u);
+        EXPECT_TRUE(holdsFirmware(loader.bus.emulator.moduleLoader().flash(),
+                                  loader.folder.path(QString::fromLatin1(file)), 0, true));
         if (std::string_view(file) != "UsbModule-0103.hex")
             continue;
         loader.f().Option1->click(); // back to the devices: the window connects again
@@ -207,9 +200,7 @@ TEST(FirmwareLoad, DirectFileModeSendsTheChosenFileToTheTypedAddress)
     EXPECT_EQ(loader.status(), "F4008-0111.hex Loading ");
     ASSERT_TRUE(loader.reaches("Upload Complete"));
     // The whole file went as one download file, every image at its own address.
-    EXPECT_EQ(flashDifferences(loader.bus.emulator.device(3)->loader().flash(),
-                               expectedImages(loader.folder.path(u"F4008-0111.hex"_s), 0x40000, true)),
-              0u);
+    EXPECT_TRUE(deviceHolds(loader.bus.emulator, loader.folder, 3, "F4008-0111.hex", 0x40000, true));
     EXPECT_EQ(loader.bus.emulator.device(3)->loader().filesAccepted(), 1);
 
     QTest::mouseDClick(loader.f().Text1, Qt::LeftButton);
@@ -242,10 +233,7 @@ TEST(FirmwareLoad, ADeviceWithTwoFilesWaitsForTheChoiceUnlessTheLatestIsTaken)
     ASSERT_TRUE(loader.reaches("Upload Complete"));
     const std::pair<int, const char *> loaded[] = {{12, "F2315-0201.hex"}, {1, "F2315-0202.hex"}};
     for (const auto &[address, file] : loaded) {
-        EXPECT_EQ(flashDifferences(loader.bus.emulator.device(static_cast<std::uint8_t>(address))->loader().flash(),
-                                   expectedImages(loader.folder.path(QString::fromLatin1(file)), 0x40000)),
-                  0u)
-            << file;
+        EXPECT_TRUE(deviceHolds(loader.bus.emulator, loader.folder, address, file)) << file;
     }
 }
 
@@ -324,9 +312,7 @@ TEST(FirmwareLoadOnTheDriverThread, ALoadClickedAsTheScanEndsCompletesAndAClosed
     ASSERT_TRUE(loader.statusBecomes("Upload Complete", 30000));
     EXPECT_TRUE(usableWhenSaid);
     loader.bus.calls(); // the driver thread is idle
-    EXPECT_EQ(flashDifferences(loader.bus.emulator.device(3)->loader().flash(),
-                               expectedImages(loader.folder.path(u"F4008-0111.hex"_s), 0x40000)),
-              0u);
+    EXPECT_TRUE(deviceHolds(loader.bus.emulator, loader.folder, 3, "F4008-0111.hex"));
 
     loader.loadDevice3();
     ASSERT_TRUE(loader.statusBecomes("Loading Application File - Device Adr 3", 10000));
@@ -412,9 +398,7 @@ TEST(FirmwareLoadOnTheDriverThread, ClicksDuringABatchChangeNothingOfIt)
         calls = loadCalls(loader.bus);
         for (const std::uint8_t address : {std::uint8_t{3}, std::uint8_t{10}}) {
             EXPECT_FALSE(loader.bus.emulator.device(address)->loader().inLoader());
-            EXPECT_EQ(flashDifferences(loader.bus.emulator.device(address)->loader().flash(),
-                                       expectedImages(loader.folder.path(u"F4008-0111.hex"_s), 0x40000)),
-                      0u)
+            EXPECT_TRUE(deviceHolds(loader.bus.emulator, loader.folder, address, "F4008-0111.hex"))
                 << "device " << int(address);
         }
     };

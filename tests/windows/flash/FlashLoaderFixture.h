@@ -31,6 +31,15 @@ inline FlashLoaderOptions engineering()
     return options;
 }
 
+// Whether the device at address of the emulated bus holds the images of the firmware file
+// in folder, as the device loader places them.
+inline bool deviceHolds(emu::Emulator &emulator, const WorkingFolder &folder, int address, const char *file,
+                        long offset = 0x40000, bool wholeFile = false)
+{
+    const emu::BusDevice *device = emulator.device(static_cast<std::uint8_t>(address));
+    return device && holdsFirmware(device->loader().flash(), folder.path(QString::fromLatin1(file)), offset, wholeFile);
+}
+
 // A flash loader on an emulated bus, in its own working folder.
 struct FlashLoader {
     inline static const QColor Information{0xC0, 0xFF, 0xFF};
