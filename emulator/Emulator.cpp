@@ -301,8 +301,11 @@ Bytes Emulator::trafficMessage()
         return control(pick(2) ? 0x83 : 0x86, {});
     if (kind < 60)
         return control(static_cast<std::uint8_t>(0x8A + pick(3)), {});
-    if (kind < 70)
-        return control(pick(2) ? 0xA9 : 0xA8, {static_cast<std::uint8_t>(pick(32))});
+    if (kind < 70) {
+        // One pick a statement: the order of a call's arguments is the compiler's to choose.
+        const auto target = static_cast<std::uint8_t>(pick(32));
+        return control(pick(2) ? 0xA9 : 0xA8, {target});
+    }
     if (kind < 78)
         return control(0xA3, {static_cast<std::uint8_t>(pick(2)), static_cast<std::uint8_t>(pick(4))});
     if (kind < 84)

@@ -61,7 +61,8 @@ void TraceGolden::settle(const emu::Trace &trace)
     const QString print = QString::fromStdString(fingerprint(trace));
     const QByteArray textFolder = qgetenv("QUILL_TRACE_TEXT");
     if (!textFolder.isEmpty()) {
-        QFile file(QDir(QString::fromLocal8Bit(textFolder)).filePath(name + u".txt"_s));
+        QFile file(QDir(QString::fromLocal8Bit(textFolder))
+                       .filePath(QString(name).replace(QLatin1Char('/'), QLatin1Char('_')) + u".txt"_s));
         if (file.open(QIODevice::WriteOnly | QIODevice::Text)) {
             for (const emu::TraceEntry &entry : trace.entries())
                 file.write(QByteArray::fromStdString(entry.text() + "\n"));
@@ -69,14 +70,17 @@ void TraceGolden::settle(const emu::Trace &trace)
     }
     const QByteArray folder = qgetenv("QUILL_TRACE_RECORD");
     if (!folder.isEmpty()) {
-        QFile file(QDir(QString::fromLocal8Bit(folder)).filePath(name));
+        QFile file(
+            QDir(QString::fromLocal8Bit(folder)).filePath(QString(name).replace(QLatin1Char('/'), QLatin1Char('_'))));
         if (file.open(QIODevice::WriteOnly | QIODevice::Text))
             file.write((name + QLatin1Char(' ') + print + QLatin1Char('\n')).toUtf8());
         return;
     }
     const auto recorded = goldenRecord().constFind(name);
-    if (recorded != goldenRecord().constEnd()) {
-        EXPECT_EQ(print.toStdString(), recorded->toStdString())
-            << "the driver calls and bus messages of " << name.toStdString() << " differ from the recorded ones";
+    if (recorded == goldenRecord().constEnd()) {
+        ADD_FAILURE() << name.toStdString() << " has no recorded fingerprint: record it with QUILL_TRACE_RECORD";
+        return;
     }
+    EXPECT_EQ(print.toStdString(), recorded->toStdString())
+        << "the driver calls and bus messages of " << name.toStdString() << " differ from the recorded ones";
 }
