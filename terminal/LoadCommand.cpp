@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <map>
 #include <optional>
 
@@ -29,23 +30,17 @@ std::optional<int> revisionValue(const QString &digits)
     return read && digits.size() == 4 ? std::optional<int>(value) : std::nullopt;
 }
 
-// The revision a firmware file's name carries, compared as the device's is.
-std::optional<int> fileRevision(const QString &file)
-{
-    return revisionValue(FirmwareChoice::revisionDigits(QFileInfo(file).fileName()));
-}
-
 // Holding the file's revision or a later one, the device (or module) is current: the text
 // says which revision it holds and which the file has. Nothing when it is behind, or when
 // either revision cannot be read (then it is loaded).
 std::optional<QString> currentText(const QString &holds, const QString &file)
 {
+    const QString offers = FirmwareChoice::revisionDigits(QFileInfo(file).fileName());
     const std::optional<int> held = revisionValue(holds);
-    const std::optional<int> offered = fileRevision(file);
+    const std::optional<int> offered = revisionValue(offers);
     if (!held || !offered || *held < *offered)
         return std::nullopt;
-    return QStringLiteral("Current: holds %1, the file has %2")
-        .arg(holds, FirmwareChoice::revisionDigits(QFileInfo(file).fileName()));
+    return QStringLiteral("Current: holds %1, the file has %2").arg(holds, offers);
 }
 
 QString wordOf(const DeviceResult &d, bool dryRun)
@@ -206,25 +201,24 @@ bool allLoaded(const std::vector<DeviceResult> &devices, bool dryRun)
     });
 }
 
-// With --only-older: the planned devices that hold their file's revision or a later one,
-// taken out of the selection and listed as current.
-std::vector<DeviceResult> takeCurrent(const std::vector<DeviceResult> &plan,
-                                      const std::vector<ScanRules::ScannedDevice> &devices, std::vector<bool> &selected)
+// With --only-older: the planned devices that hold their file's revision or a later one
+// are current, marked so in the plan and taken out of the selection.
+void markCurrent(std::vector<DeviceResult> &plan, const std::vector<ScanRules::ScannedDevice> &devices,
+                 std::vector<bool> &selected)
 {
-    std::vector<DeviceResult> current;
-    for (const DeviceResult &d : plan) {
+    for (DeviceResult &d : plan) {
         if (d.passedOver || d.file.isEmpty() || d.outcome.kind != LoadOutcome::Kind::NotAttempted)
             continue;
         const std::optional<QString> text = currentText(d.device.revision.trimmed(), d.file);
         if (!text)
             continue;
+        d.current = true;
+        d.outcome.text = *text;
         for (std::size_t i = 0; i < devices.size(); ++i) {
             if (devices[i].address == d.device.address)
                 selected[i] = false;
         }
-        current.push_back({d.device, d.file, {LoadOutcome::Kind::NotAttempted, *text}, false, true});
     }
-    return current;
 }
 
 std::vector<DeviceResult> withCurrent(std::vector<DeviceResult> devices, const std::vector<DeviceResult> &current)
@@ -260,15 +254,20 @@ int loadDevices(ModuleDriver &driver, const LoadOptions &options)
         TerminalOutput::write(listed({}, {}, options, options.dryRun));
         return ExitStatus::Failed;
     }
-    const std::vector<DeviceResult> current =
-        options.onlyOlder ? takeCurrent(sequence.plan(scan.devices, selected), scan.devices, selected)
-                          : std::vector<DeviceResult>{};
+    // The files are checked once for a plan: a dry run lists it, --only-older reads it.
+    std::vector<DeviceResult> plan;
+    if (options.dryRun || options.onlyOlder)
+        plan = sequence.plan(scan.devices, selected);
+    if (options.onlyOlder)
+        markCurrent(plan, scan.devices, selected);
     if (options.dryRun) {
-        const std::vector<DeviceResult> devices = withCurrent(sequence.plan(scan.devices, selected), current);
-        if (!TerminalOutput::write(listed(devices, {}, options, true)))
+        if (!TerminalOutput::write(listed(plan, {}, options, true)))
             return ExitStatus::Failed;
-        return allLoaded(devices, true) ? ExitStatus::Completed : ExitStatus::Failed;
+        return allLoaded(plan, true) ? ExitStatus::Completed : ExitStatus::Failed;
     }
+    std::vector<DeviceResult> current;
+    std::copy_if(plan.begin(), plan.end(), std::back_inserter(current),
+                 [](const DeviceResult &d) { return d.current; });
 
     // Nothing behind: no load starts.
     const bool anyToLoad = std::any_of(selected.begin(), selected.end(), [](bool s) { return s; });
