@@ -77,10 +77,16 @@ std::string numberText(int value)
     return ' ' + std::to_string(value);
 }
 
+// A speed move that lacks its direction or its speed is the monitor's invalid command.
+bool unreadableMove(std::uint8_t direction, std::uint8_t speed)
+{
+    return direction == Unreadable || speed == Unreadable;
+}
+
 Reading variableSpeedMove(std::uint8_t direction, std::uint8_t speed)
 {
-    if (direction == Unreadable || speed == Unreadable)
-        return {InvalidCommand, true}; // as invalid() finds it
+    if (unreadableMove(direction, speed))
+        return {InvalidCommand, true};
     for (const Entry &entry : Directions) {
         if (entry.code == direction)
             return {entry.text + numberText(speed) + SpeedUnit};
@@ -132,7 +138,7 @@ std::string commandName(int code)
 bool invalid(Bytes message)
 {
     return byteAt(message, CommandAt) == VariableSpeedMove &&
-           (byteAt(message, CommandAt + 1) == Unreadable || byteAt(message, CommandAt + 2) == Unreadable);
+           unreadableMove(byteAt(message, CommandAt + 1), byteAt(message, CommandAt + 2));
 }
 
 Reading read(Bytes message)
