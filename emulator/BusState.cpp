@@ -105,12 +105,6 @@ private:
     int m_fd;
 };
 
-void lay(Remembered &onto, const Remembered &changed)
-{
-    // A load replaces the firmware: what the file held before for it goes.
-    onto = changed;
-}
-
 } // namespace
 
 std::string formatBusState(const BusState &state)
@@ -176,13 +170,11 @@ bool saveBusState(const std::string &path, const BusState &changes, std::string 
         why = "not a bus state (" + why + "); left as it is";
         return false;
     }
-    if (changes.module) {
-        if (!state->module)
-            state->module.emplace();
-        lay(*state->module, *changes.module);
-    }
+    // A load replaces the firmware: what the file held before for it goes.
+    if (changes.module)
+        state->module = changes.module;
     for (const auto &[address, changed] : changes.devices)
-        lay(state->devices[address], changed);
+        state->devices[address] = changed;
     const std::string aside = path + ".new";
     {
         std::ofstream out(aside, std::ios::binary | std::ios::trunc);

@@ -79,7 +79,8 @@ void Emulator::recallBusState()
     }
 }
 
-// What the loads of this command left is written to the state file once, when there is one.
+// What the loads of this command left is put into the state file, when there is one, each
+// time the command has loaded something the file does not hold yet.
 void Emulator::rememberLoads()
 {
     if (m_scenario.stateFile.empty())
