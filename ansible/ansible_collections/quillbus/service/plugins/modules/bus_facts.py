@@ -48,7 +48,8 @@ ansible_facts:
 """
 
 from ansible.module_utils.basic import AnsibleModule
-from ansible_collections.quillbus.service.plugins.module_utils.program import BUS_OPTIONS, json_records, program_path
+from ansible_collections.quillbus.service.plugins.module_utils.program import (
+    BUS_OPTIONS, json_records, last_words, program_path)
 
 
 def main():
@@ -61,7 +62,7 @@ def main():
     cmd = [program, "scan", "--format", "json", "--to", str(p["to"])]
     rc, out, err = module.run_command(cmd)
     if rc != 0:
-        module.fail_json(msg="quillbus-service scan ended with status %d: %s" % (rc, "; ".join(err.strip().splitlines()[-1:])),
+        module.fail_json(msg="quillbus-service scan ended with status %d: %s" % (rc, last_words(err)),
                          cmd=cmd, rc=rc, stderr=err)
     devices = json_records(module, out, dict(cmd=cmd, rc=rc, stderr=err))
     facts = [dict(address=d.get("address"), name=d.get("name"), type=d.get("type"), revision=d.get("revision"))

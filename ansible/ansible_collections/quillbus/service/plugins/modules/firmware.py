@@ -111,7 +111,8 @@ stderr:
 """
 
 from ansible.module_utils.basic import AnsibleModule
-from ansible_collections.quillbus.service.plugins.module_utils.program import BUS_OPTIONS, json_records, program_path
+from ansible_collections.quillbus.service.plugins.module_utils.program import (
+    BUS_OPTIONS, json_records, last_words, program_path)
 
 
 def device_arguments(module):
@@ -142,8 +143,8 @@ def failure_reasons(result, err):
     if not reasons and "module" in result:
         reasons = [result["module"]["status"]]
     if not reasons:
-        reasons = [line for line in err.splitlines() if line][-1:]
-    return "; ".join(reasons) or "no reason given"
+        reasons = [last_words(err)]
+    return "; ".join(reason for reason in reasons if reason) or "no reason given"
 
 
 def module_outcome(line, rc, check_mode):
