@@ -119,22 +119,3 @@ TEST(Ansible, AFailedDeviceFailsTheTaskWithEveryRecord)
     for (const char *record : {"\"outcome\": \"failed\"", "\"outcome\": \"current\"", "\"outcome\": \"loaded\""})
         EXPECT_TRUE(said(failed).contains(QLatin1String(record))) << record;
 }
-
-// The modules are Python that compiles, and their documentation is what ansible-doc shows.
-TEST(Ansible, TheModulesCompileAndDocumentThemselves)
-{
-    NEED_ANSIBLE();
-    const Site site;
-    QMap<QString, QString> environment = site.environment();
-    environment.insert(u"ANSIBLE_COLLECTIONS_PATH"_s, Collections);
-    const QString modules = Collections + u"/ansible_collections/quillbus/service/plugins/modules/"_s;
-    const Ran compiled = runProgram(
-        u"python3"_s, {u"-m"_s, u"py_compile"_s, modules + u"firmware.py"_s, modules + u"bus_facts.py"_s}, environment);
-    EXPECT_EQ(compiled.status, 0) << said(compiled).toStdString();
-    for (const QString &module : {u"firmware"_s, u"bus_facts"_s}) {
-        const Ran doc = runProgram(QStandardPaths::findExecutable(u"ansible-doc"_s), {u"quillbus.service."_s + module},
-                                   environment);
-        EXPECT_EQ(doc.status, 0) << said(doc).toStdString();
-        EXPECT_TRUE(said(doc).contains(u"quillbus-service"_s)) << said(doc).toStdString();
-    }
-}

@@ -127,8 +127,6 @@ TEST(ServiceCommands, EachSituationHasItsOutputReasonAndStatus)
          R"([{"address":1,"name":"HDOME","revision":"0200","type":"2315"},)"
          R"({"address":2,"name":"HDOME","revision":"0201","type":"2315"},)"
          R"({"address":3,"name":"PTZ","revision":"0105","type":"4008"}])"},
-        {"scan --to=1 --format=csv", "device 1 type 2315 rev 0200 name \"A,B\"\n", Completed,
-         "address,name,type,revision\n1,\"A,B\",2315,0200\n"},
         {"scan --to=4", lost, NoModule, "Addr  Name    Type  Rev\n   1  ONE     2315  0200\n",
          "The USB module was lost ("},
         {"load 1 --to=4 --latest", lost, NoModule,
@@ -233,33 +231,11 @@ TEST(ServiceCommands, EachSituationHasItsOutputReasonAndStatus)
     EXPECT_FALSE(QFile::exists(folder.path(u"left.pcap"_s)));
 }
 
-namespace {
-QStringList linesOf(const QString &text)
-{
-    QString plain = text;
-    plain.remove(QLatin1Char('\r'));
-    return plain.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-}
-} // namespace
-
-// The rows the command prints are filtered and its log holds them whole (how an interrupt
-// ends a capture is EveryWayACommandIsEndedReleasesTheModule's); a conversion interrupted
-// halfway leaves no capture file.
-TEST(ServiceCommands, MonitorRowsAndLogAreWholeAndAnInterruptedConversionLeavesNoFile)
+// A conversion interrupted halfway fails and leaves no capture file to pass for the log's.
+// (The rows a capture prints, filtered, and its log are the Wireshark tests'.)
+TEST(ServiceCommands, AnInterruptedConversionLeavesNoFile)
 {
     WorkingFolder folder;
-    folder.write(u"bus.scenario"_s, "device 1 type 2315\ndevice 2 type 4008\ntraffic 50 seed 11\n");
-    const QString scenario = folder.path(u"bus.scenario"_s);
-    const Ran counted =
-        service(words("monitor --count=20 --log counted.mon --address=02"), folder.path(QString()), scenario);
-    ASSERT_EQ(counted.status, ExitStatus::Completed) << counted.err.toStdString();
-    const QStringList rows = linesOf(counted.out);
-    ASSERT_GE(rows.size(), 20);
-    EXPECT_EQ(linesOf(QString::fromLatin1(folder.read(u"counted.mon"_s))), rows);
-    for (const QString &row : rows)
-        EXPECT_NE(row.mid(12, 2), "02") << "filtered: " << row.toStdString();
-
-    // A conversion interrupted halfway fails and leaves no capture file to pass for the log's.
     folder.write(u"big.mon"_s, QByteArray("   0.040   05FA000101    A905\r\n").repeated(600000));
     QProcess converting;
     startService(converting, words("monitor --play big.mon --pcap big.pcap"), folder.path(QString()));
@@ -295,33 +271,6 @@ QStringList tableRows(const QString &out)
 }
 } // namespace
 
-// A load of every device of the default bus, started from another folder with --folder:
-// each device gets its type's file, the download files are written beside the firmware,
-// and the rescan shows the new revisions; a dome that cannot take a download is passed over.
-TEST(ServiceCommands, LoadingEveryDeviceOfTheDefaultBusEndsWithTheNewRevisions)
-{
-    WorkingFolder folder;
-    const QString firmware = firmwareFolder(folder);
-    const Ran dry = service(words("load --all --dry-run --folder %1", {firmware}), folder.path(QString()));
-    ASSERT_EQ(dry.status, ExitStatus::Completed) << dry.err.toStdString();
-    EXPECT_TRUE(dry.out.startsWith(u"   1  2315  F2315-0202.hex\n   2  2315  F2315-0202.hex\n"_s))
-        << dry.out.toStdString();
-    EXPECT_FALSE(QFile::exists(firmware + u"/F2315-0202a.dwn"_s)) << "a dry run writes nothing";
-
-    const Ran loaded = service(words("load --all --folder %1", {firmware}), folder.path(QString()));
-    ASSERT_EQ(loaded.status, ExitStatus::Completed) << loaded.out.toStdString() << loaded.err.toStdString();
-    EXPECT_EQ(tableRows(loaded.out),
-              (QStringList{"   1  2315  0200    0202   Load Complete", "   2  2315  0201    0202   Load Complete",
-                           "   3  4008  0105    0111   Load Complete",
-                           "   5  0147  0101    0101   This dome rev does not support download, change chip!",
-                           "   6  0147  0103    0104   Load Complete", "   9  2507  0100    0102   Load Complete",
-                           "  10  4008  0110    0111   Load Complete", "  12  2315  0202    0202   Load Complete",
-                           "  14  2507  0101    0102   Load Complete"}));
-    for (const char *name : {"F2315-0202a.dwn", "F4008-0111b.dwn", "F2507-0102c.dwn"})
-        EXPECT_TRUE(QFile::exists(firmware + QLatin1Char('/') + QString::fromLatin1(name))) << name;
-    EXPECT_TRUE(loaded.err.contains(u"Loading Application File - Device Adr 14"_s));
-}
-
 namespace {
 // Each device's outcome word from a load's JSON records, "address=outcome".
 QStringList outcomes(const Ran &ran)
@@ -333,11 +282,10 @@ QStringList outcomes(const Ran &ran)
 }
 } // namespace
 
-// A bus that remembers (the scenario's state file) loaded with --only-older, as a fleet's
-// schedule runs it: the dry run and the first run touch only what is behind, the second
-// sends nothing at all, a later scan shows the loaded revisions, two commands at once keep
-// both their loads, and an unreadable state is said, leaves the scenario's revisions and is
-// not overwritten.
+// A bus that remembers (the scenario's state file) loaded with --only-older: a device newer
+// than its file is current, a later scan shows the loaded revisions, two commands at once
+// keep both their loads, and an unreadable state is said, leaves the scenario's revisions
+// and is not overwritten. (A dry run and a second run are the Ansible tests'.)
 TEST(ServiceCommands, OnlyOlderLoadsWhatIsBehindOnABusThatRemembers)
 {
     WorkingFolder folder;
@@ -356,21 +304,11 @@ TEST(ServiceCommands, OnlyOlderLoadsWhatIsBehindOnABusThatRemembers)
     };
     const auto downloads = [&] { return QString::fromLatin1(folder.read(u"trace.txt"_s)).count(u"DevDownLoad("_s); };
 
-    const Ran dry = load(words("--all --dry-run"));
-    EXPECT_EQ(dry.status, ExitStatus::Completed) << dry.err.toStdString();
-    EXPECT_EQ(outcomes(dry), (QStringList{"1=would load", "2=current", "3=current", "4=would load"}));
-    EXPECT_EQ(downloads(), 0);
-
     const Ran first = load(words("1 2 3"));
     EXPECT_EQ(first.status, ExitStatus::Completed) << first.err.toStdString();
     EXPECT_EQ(outcomes(first), (QStringList{"1=loaded", "2=current", "3=current"}));
     EXPECT_TRUE(first.out.contains(u"Current: holds 0112, the file has 0111"_s)) << first.out.toStdString();
     EXPECT_GT(downloads(), 0);
-
-    const Ran second = load(words("1 2 3"));
-    EXPECT_EQ(second.status, ExitStatus::Completed) << second.err.toStdString();
-    EXPECT_EQ(outcomes(second), (QStringList{"1=current", "2=current", "3=current"}));
-    EXPECT_EQ(downloads(), 0) << "nothing is sent to a bus that is up to date";
 
     // Two commands at once, each loading its own device: the state keeps both.
     QProcess one, other;
@@ -447,26 +385,6 @@ TEST(ServiceCommands, TheSerialLoaderAndTheEraseRunOnABoard)
     EXPECT_EQ(noPort.status, ExitStatus::PortUnavailable);
     EXPECT_EQ(noPort.err.trimmed(),
               u"Cannot open the serial port "_s + folder.path(u"no-such-port"_s) + u": No such file or directory"_s);
-}
-
-// Started from a folder, with the windows' working folder elsewhere (as the launcher
-// starts it), the tables go where the user typed: the started folder, or a path below it.
-TEST(ServiceCommands, TablesGoWhereTheCommandWasStarted)
-{
-    WorkingFolder folder;
-    QDir().mkpath(folder.path(u"elsewhere"_s));
-    QDir().mkpath(folder.path(u"build/include"_s));
-    const QString elsewhere = folder.path(u"elsewhere"_s);
-    const QString started = folder.path(u"build"_s);
-    const Ran dot = service(words("--working-folder %1 --write-tables .", {elsewhere}), started);
-    EXPECT_EQ(dot.status, ExitStatus::Completed) << dot.err.toStdString();
-    const Ran below = service(words("--working-folder %1 tables include", {elsewhere}), started);
-    EXPECT_EQ(below.status, ExitStatus::Completed) << below.err.toStdString();
-    for (const char *name : {"lut_R.h", "lut_Z.h", "lut_S.h", "VStrSin.h", "VStrCos.h"}) {
-        EXPECT_TRUE(QFile::exists(started + QLatin1Char('/') + QString::fromLatin1(name))) << name;
-        EXPECT_TRUE(QFile::exists(started + u"/include/"_s + QString::fromLatin1(name))) << name;
-    }
-    EXPECT_TRUE(QDir(elsewhere).isEmpty());
 }
 
 namespace {

@@ -8,35 +8,6 @@
 
 #include <vector>
 
-TEST(ManualClock, FiresAlarmsInDueOrderAsTimeAdvances)
-{
-    ManualClock clock;
-    std::vector<int> fired;
-    clock.addAlarm(30, [&] { fired.push_back(30); });
-    clock.addAlarm(10, [&] { fired.push_back(10); });
-    const auto cancelled = clock.addAlarm(20, [&] { fired.push_back(20); });
-    clock.cancelAlarm(cancelled);
-
-    clock.advance(15);
-    EXPECT_EQ(fired, std::vector<int>({10}));
-    EXPECT_EQ(clock.nowMs(), 15);
-    clock.advance(100);
-    EXPECT_EQ(fired, std::vector<int>({10, 30}));
-    EXPECT_EQ(clock.nowMs(), 115);
-}
-
-TEST(ManualClock, ABlockingWaitMakesTimersLateButDoesNotFireThem)
-{
-    ManualClock clock;
-    int fired = 0;
-    clock.addAlarm(50, [&] { ++fired; });
-    clock.sleepMs(200);
-    EXPECT_EQ(fired, 0);
-    EXPECT_EQ(clock.nowMs(), 200);
-    clock.advance(0);
-    EXPECT_EQ(fired, 1);
-}
-
 TEST(FormTimer, RunsOnTheManualClockWhenATestInstallsOne)
 {
     TimeSource::ManualTimeScope time;
@@ -67,29 +38,10 @@ TEST(FormTimer, RunsOnTheManualClockWhenATestInstallsOne)
     periodic.setInterval(100);
     time.clock().advance(100);
     EXPECT_EQ(ticks, 7);
-    EXPECT_EQ(periodic.objectName(), "Timer1");
 
     // Inspection reads a form's timers as it reads a QTimer's, and cannot set them.
-    EXPECT_EQ(periodic.property("interval").toInt(), 100);
     EXPECT_TRUE(periodic.property("active").toBool());
-    EXPECT_FALSE(periodic.property("singleShot").toBool());
-    EXPECT_EQ(oneShot.property("interval").toInt(), 3000);
-    EXPECT_FALSE(oneShot.property("active").toBool());
-    EXPECT_TRUE(oneShot.property("singleShot").toBool());
     EXPECT_FALSE(periodic.setProperty("interval", 5));
-    EXPECT_EQ(periodic.interval(), 100);
-
-    // Held, it stays enabled and silent, whatever is set meanwhile; released, it counts afresh.
-    periodic.hold();
-    periodic.setEnabled(false);
-    periodic.setEnabled(true);
-    periodic.setInterval(50);
-    time.clock().advance(1000);
-    EXPECT_EQ(ticks, 7);
-    EXPECT_TRUE(periodic.isEnabled());
-    periodic.release();
-    time.clock().advance(49);
-    EXPECT_EQ(ticks, 7);
-    time.clock().advance(1);
-    EXPECT_EQ(ticks, 8);
+    EXPECT_EQ(periodic.property("interval").toInt(), 100);
+    // How a held timer waits out a pause is the load-fault tests' (Pause at every step).
 }

@@ -81,28 +81,6 @@ TEST(DriverThread, AnAnswerForAWindowThatIsGoneIsDropped)
     EXPECT_EQ(bus.calls(), std::vector<std::string>{"GetData(100)"});
 }
 
-TEST(DriverThread, StoppingRunsWhatIsStillQueued)
-{
-    SteadyClock clock;
-    emu::Emulator emulator(clock);
-    EmulatorDriver adapter(emulator);
-    {
-        DriverThread thread(adapter);
-        QObject window;
-        for (int i = 0; i < 3; ++i)
-            submitRead(thread, &window, 20, [](std::int32_t) {});
-        thread.submit(
-            &window,
-            [](ModuleDriver &d) {
-                std::uint8_t abort = 0x1B;
-                d.SndModData(&abort, 1);
-            },
-            [] {});
-    }
-    EXPECT_EQ(emulator.trace().calls("GetData").size(), 3U);
-    EXPECT_EQ(emulator.trace().calls("SndModData").size(), 1U);
-}
-
 TEST(EmulatorDeathTest, OverlappingCallsStopTheProgram)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");

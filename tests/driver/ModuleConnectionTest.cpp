@@ -93,16 +93,6 @@ TEST(ModuleConnection, TheDrainHandsOverEveryRecordAndEndsOnTheFirstEmptyWait)
     EXPECT_TRUE(bus.emulator.isOpen());
 }
 
-TEST(ModuleConnection, MonitorClosesAnyOpenLinkBeforeOpening)
-{
-    EmulatedBus bus;
-    ModuleConnection::connect(bus.driver, ConnectOptions::busMonitor());
-    const auto names = callNames(bus.emulator);
-    ASSERT_GE(names.size(), 3u);
-    EXPECT_EQ(names[0], "CloseUSBDriver");
-    EXPECT_EQ(names[1], "OpenUSBDriver");
-}
-
 TEST(ModuleConnection, DrainNeverHangsOnAModuleThatKeepsTalking)
 {
     EmulatedBus bus;

@@ -143,45 +143,29 @@ TEST(DeviceLoadSequence, EveryDeviceEndsWithItsOutcome)
     static const char *const AllLoad = "device 1 type 2315\ndevice 2 type 2315\ndevice 3 type 4008\n"
                                        "device 4 type 4008\ndevice 5 type 4008\n";
     const QString ptz = u"F4008-0111.hex"_s, hd = u"F2315-0202.hex"_s;
+    using O = std::vector<std::string>;
+    // clang-format off
     const Case cases[] = {
         // The old dome is refused even with a file of its type at hand.
-        {"",
-         After::GoOn,
-         {{1, hd}, {3, ptz}, {4, u"F0147-0104.hex"_s}, {5, ptz}},
-         {"1 loaded", "2 not loaded", "3 failed", "4 refused", "5 loaded"},
-         true,
-         "failed"},
-        {"",
-         After::Stop,
-         {{1, hd}, {3, ptz}, {5, ptz}},
-         {"1 loaded", "2 not loaded", "3 failed", "4 not loaded", "5 not loaded"},
-         false,
-         "failed"},
+        {"", After::GoOn, {{1, hd}, {3, ptz}, {4, u"F0147-0104.hex"_s}, {5, ptz}},
+         O{"1 loaded", "2 not loaded", "3 failed", "4 refused", "5 loaded"}, true, "failed"},
+        {"", After::Stop, {{1, hd}, {3, ptz}, {5, ptz}},
+         O{"1 loaded", "2 not loaded", "3 failed", "4 not loaded", "5 not loaded"}, false, "failed"},
         // The module lost during the first device: nothing more is tried.
-        {"fault unplug-on DevDownLoad 20\n",
-         After::GoOn,
-         {{1, hd}, {3, ptz}, {5, ptz}},
-         {"1 module lost", "2 not loaded", "3 not loaded", "4 not loaded", "5 not loaded"},
-         false,
-         "module lost"},
+        {"fault unplug-on DevDownLoad 20\n", After::GoOn, {{1, hd}, {3, ptz}, {5, ptz}},
+         O{"1 module lost", "2 not loaded", "3 not loaded", "4 not loaded", "5 not loaded"}, false, "module lost"},
         // A silent address whose file is named is loaded where it stands: the emulated
         // device never answers, so its load ends without an answer.
-        {"", After::GoOn, {{2, hd}}, {"1 refused", "2 failed", "3 refused", "4 refused", "5 refused"}, false, "failed"},
+        {"", After::GoOn, {{2, hd}},
+         O{"1 refused", "2 failed", "3 refused", "4 refused", "5 refused"}, false, "failed"},
         // A file that cannot be read: refused before anything is sent, no download file left.
-        {"",
-         After::GoOn,
-         {{1, u"missing.hex"_s}, {5, ptz}},
-         {"1 refused", "2 not loaded", "3 refused", "4 refused", "5 loaded"},
-         true,
-         "failed"},
+        {"", After::GoOn, {{1, u"missing.hex"_s}, {5, ptz}},
+         O{"1 refused", "2 not loaded", "3 refused", "4 refused", "5 loaded"}, true, "failed"},
         // Every device asked for loads: the batch completes.
-        {AllLoad,
-         After::GoOn,
-         {{1, hd}, {2, hd}, {3, ptz}, {4, ptz}, {5, ptz}},
-         {"1 loaded", "2 loaded", "3 loaded", "4 loaded", "5 loaded"},
-         true,
-         "loaded"},
+        {AllLoad, After::GoOn, {{1, hd}, {2, hd}, {3, ptz}, {4, ptz}, {5, ptz}},
+         O{"1 loaded", "2 loaded", "3 loaded", "4 loaded", "5 loaded"}, true, "loaded"},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.outcomes.front() + " " + c.fault);
         Load load(c.fault == AllLoad ? AllLoad : Bus + c.fault, c.afterFailure);
@@ -379,21 +363,4 @@ TEST(DownloadEngine, OneRecordFileGoesAsSetAddressOneMessageCommitAndChecksum)
     for (const auto &call : load.bus.emulator.trace().calls("DevDownLoad"))
         sequences.push_back(call.arguments.at(2));
     EXPECT_EQ(sequences, (std::vector<long long>{0, 1, 2, 3, 4, 5, 6, 7}));
-}
-
-// The progress bar counts a download file's lines, the first file also the two requests
-// before it, a later file one step fewer.
-TEST(DownloadEngine, LaterFilesOfADeviceCountOneProgressStepFewer)
-{
-    Load load("device 3 type 4008\n", DeviceLoadSequence::AfterFailure::Stop);
-    ASSERT_FALSE(load.engine.loadDevice(3, u"F4008-0111.hex"_s, u"4008"_s, true));
-    ASSERT_TRUE(load.settle());
-    const auto lines = [&](const char *name) {
-        return static_cast<int>(RecordFile::readLines(load.folder.path(QString::fromLatin1(name)))->size());
-    };
-    const std::vector<int> &maxima = load.face.progressMaxima;
-    ASSERT_GE(maxima.size(), 3u);
-    EXPECT_EQ(maxima[1], lines("F4008-0111a.dwn") + 2);
-    EXPECT_NE(std::find(maxima.begin(), maxima.end(), lines("F4008-0111b.dwn") + 1), maxima.end());
-    EXPECT_EQ(maxima.back(), lines("F4008-0111c.dwn") + 1);
 }

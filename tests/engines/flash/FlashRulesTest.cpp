@@ -13,21 +13,14 @@
 
 TEST(LoadStatus, EveryCodeHasItsWords)
 {
+    // clang-format off
     const std::pair<int, const char *> cases[] = {
-        {1, "Checksum Error"},
-        {2, "Programming Error"},
-        {3, "Address Error"},
-        {4, "Sequence Error"},
-        {5, "USB Error - Reconnect USB Module and Click Connect USB"},
-        {6, "Invalid Request"},
-        {7, "No Response From Device"},
-        {10, "Invalid Load File"},
-        {20, "Invalid Quillbus Address"},
-        {0, "Unknown Error = 0"},
-        {8, "Unknown Error = 8"},
-        {11, "Unknown Error = B"},
-        {255, "Unknown Error = FF"},
+        {1, "Checksum Error"}, {2, "Programming Error"}, {3, "Address Error"}, {4, "Sequence Error"},
+        {5, "USB Error - Reconnect USB Module and Click Connect USB"}, {6, "Invalid Request"},
+        {7, "No Response From Device"}, {10, "Invalid Load File"}, {20, "Invalid Quillbus Address"},
+        {0, "Unknown Error = 0"}, {8, "Unknown Error = 8"}, {11, "Unknown Error = B"}, {255, "Unknown Error = FF"},
     };
+    // clang-format on
     for (const auto &[code, text] : cases)
         EXPECT_EQ(LoadStatus::text(code), text) << code;
 }

@@ -26,38 +26,29 @@ TEST(NetworkScan, ReportsEveryAddressAndSetsTheBusBack)
         QStringList rows;
         std::int32_t lostWith;
     };
+    const std::string lost = "device 1 type 2315 rev 0200 name \"ONE\"\ndevice 3 type 2315 name \"THREE\"\n"
+                             "fault unplug-on GetConfigData 2\n";
+    const std::string transient = "device 1 type 2315 rev 0200 name \"ONE\"\ndevice 2 type 2315 name \"TWO\"\n"
+                                  "device 3 type 2315 name \"THREE\"\n"
+                                  "fault result GetConfigData 5 on 2\nfault result GetConfigData 5 on 3\n";
+    const std::string setBackFails = "device 1 type 2315 rev 0200 name \"ONE\"\nfault result ConfigQwil 5 on 2\n";
+    const QString one = u"  1 ONE   2315  0200   "_s, good = u"  1 GOOD  2315  0200   "_s;
+    // clang-format off
     const Case cases[] = {
         // Replies that fail the check leave their rows blank; a retry or a late reply counts.
-        {checks,
-         8,
-         0,
-         {"  1 GOOD  2315  0200   ", "  2" + blank, "  3" + blank, "  4" + blank, "  5" + blank,
-          "  6 RETRY 2315  0101   ", "  7 LATE  2507  0102   ", "  8" + blank},
-         0},
+        {checks, 8, 0, {good, "  2" + blank, "  3" + blank, "  4" + blank, "  5" + blank,
+                        "  6 RETRY 2315  0101   ", "  7 LATE  2507  0102   ", "  8" + blank}, 0},
         // The module lost at the second address: the rest are blank and the loss is told.
-        {"device 1 type 2315 rev 0200 name \"ONE\"\ndevice 3 type 2315 name \"THREE\"\n"
-         "fault unplug-on GetConfigData 2\n",
-         4,
-         0,
-         {"  1 ONE   2315  0200   ", "  2" + blank, "  3" + blank, "  4" + blank},
-         DriverResult::UsbError},
+        {lost, 4, 0, {one, "  2" + blank, "  3" + blank, "  4" + blank}, DriverResult::UsbError},
         // One address's request and retry failing while the module goes on answering leaves
         // that row blank: the module is not lost.
-        {"device 1 type 2315 rev 0200 name \"ONE\"\ndevice 2 type 2315 name \"TWO\"\n"
-         "device 3 type 2315 name \"THREE\"\nfault result GetConfigData 5 on 2\nfault result GetConfigData 5 on 3\n",
-         3,
-         0,
-         {"  1 ONE   2315  0200   ", "  2" + blank, "  3 THREE 2315  0000   "},
-         0},
+        {transient, 3, 0, {one, "  2" + blank, "  3 THREE 2315  0000   "}, 0},
         // The module that fails the bus's setting back is lost, every device listed.
-        {"device 1 type 2315 rev 0200 name \"ONE\"\nfault result ConfigQwil 5 on 2\n",
-         2,
-         0,
-         {"  1 ONE   2315  0200   ", "  2" + blank},
-         DriverResult::UsbError},
+        {setBackFails, 2, 0, {one, "  2" + blank}, DriverResult::UsbError},
         // A stop ends the scan after the address in hand.
-        {checks, 8, 2, {"  1 GOOD  2315  0200   ", "  2" + blank}, 0},
+        {checks, 8, 2, {good, "  2" + blank}, 0},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.rows.join(QLatin1Char('|')).toStdString());
         EmulatedBus bus(scenarioFrom(c.scenario));

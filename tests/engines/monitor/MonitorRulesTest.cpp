@@ -137,6 +137,15 @@ TEST(MonitorLog, PlaybackReadsEveryKindOfLineEnd)
 {
     WorkingFolder folder;
     const QByteArray longLine(LogReader::MaxLineLength + 70000, 'x');
+    // A CR LF split between two pieces of the file (64 KiB each) is one line end.
+    QByteArray split;
+    QStringList splitLines;
+    while (split.size() + 4096 < 65536) {
+        split += "1.000 " + QByteArray(4089, 'a') + "\n";
+        splitLines << "1.000 " + QString(4089, u'a');
+    }
+    splitLines << "1.000 " + QString(65535 - split.size() - 6, u'b') << "2.000 B";
+    split += "1.000 " + QByteArray(65535 - split.size() - 6, 'b') + "\r\n2.000 B";
     struct Case {
         QByteArray text;
         QStringList lines;
@@ -149,6 +158,7 @@ TEST(MonitorLog, PlaybackReadsEveryKindOfLineEnd)
         {"1.000 \x1B[2J\x7F\xE9\n2.000 " + longLine + "\n3.000 C",
          {"1.000 \\x1B[2J\\x7F\u00e9", "2.000 " + QString(LogReader::MaxLineLength - 6, u'x'), "3.000 C"}},
         {"", {}},
+        {split, splitLines},
     };
     for (const Case &c : cases) {
         folder.write(u"DL1.mon"_s, c.text);
@@ -157,25 +167,8 @@ TEST(MonitorLog, PlaybackReadsEveryKindOfLineEnd)
         QStringList lines;
         while (!reader.atEnd())
             lines << reader.next();
-        EXPECT_EQ(lines, c.lines) << c.text.left(40).toStdString();
+        EXPECT_TRUE(lines == c.lines) << c.text.left(40).toStdString() << ": " << lines.size() << " lines";
     }
-
-    // A CR LF split between two pieces of the file (64 KiB each) is one line end.
-    QByteArray split;
-    QStringList expected;
-    while (split.size() + 4096 < 65536) {
-        split += "1.000 " + QByteArray(4089, 'a') + "\n";
-        expected << "1.000 " + QString(4089, u'a');
-    }
-    expected << "1.000 " + QString(65535 - split.size() - 6, u'b') << "2.000 B";
-    split += "1.000 " + QByteArray(65535 - split.size() - 6, 'b') + "\r\n2.000 B";
-    folder.write(u"DL1.mon"_s, split);
-    LogReader reader;
-    ASSERT_TRUE(reader.open(u"DL1.mon"_s));
-    QStringList lines;
-    while (!reader.atEnd())
-        lines << reader.next();
-    EXPECT_TRUE(lines == expected) << lines.size() << " lines, " << expected.size() << " expected";
 }
 
 // What is not a monitor log is refused at the open, by the rule it breaks.

@@ -126,61 +126,6 @@ TEST(FirmwareLoad, ModuleFaultsEndInTheStatusTableMessageWithTheirBeeps)
     }
 }
 
-TEST(FirmwareLoad, UnpluggedModuleMidLoadEndsInUsbErrorAndOffersConnectUsb)
-{
-    // DevDownLoad calls: connection, program request, prepare, set address, then data.
-    FlashLoader loader(scenarioFrom("device 3 type 4008 rev 0110\nfault unplug-on DevDownLoad 6\n"));
-    loader.copyDemoFirmware();
-    loader.startUp();
-    loader.startDeviceLoad("3", {3});
-    ASSERT_TRUE(loader.reaches("USB Error - Reconnect USB Module and Click Connect USB"));
-    EXPECT_FALSE(loader.window->moduleConnected());
-    EXPECT_TRUE(loader.f().Command10->isVisible());
-    EXPECT_FALSE(loader.window->loadBusy());
-}
-
-// An address without a usable reply asks for its file by hand, showing the address; the
-// load that follows is the sequence's (a named file is loaded where the address stands).
-TEST(FirmwareLoad, AnAddressWithoutAReplyAsksForItsFileByHand)
-{
-    FlashLoader loader(scenarioFrom("device 1 type 4008 rev 0110 config wrong-code\n"));
-    loader.copyDemoFirmware();
-    loader.startUp();
-    loader.scan(u"1"_s);
-    loader.select({1});
-    QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
-    EXPECT_EQ(loader.status(), "Select load file from list");
-    EXPECT_EQ(loader.f().Text5->text(), " 1");
-    EXPECT_FALSE(loader.f().Text5->isHidden());
-    EXPECT_TRUE(loader.f().Command9->isHidden());
-
-    ASSERT_TRUE(loader.clickFile(u"F4008-0111.hex"_s));
-    EXPECT_EQ(loader.status(), "Click Load Qwil Device to Start");
-    EXPECT_TRUE(loader.window->knownType()) << "the type comes from the file's name";
-}
-
-TEST(FirmwareLoad, PauseHoldsTheTransferAndResumesIt)
-{
-    FlashLoader loader(emu::Scenario::defaultBus(), engineering());
-    loader.copyDemoFirmware();
-    loader.startUp();
-    loader.f().Check2->setChecked(true);
-    loader.startDeviceLoad("3", {3});
-    ASSERT_TRUE(loader.runUntil([&] { return loader.bus.callCount("DevDownLoad") >= 6; }));
-    ASSERT_FALSE(loader.f().Check4->isHidden());
-    QTest::mouseClick(loader.f().Check4, Qt::LeftButton);
-    ASSERT_TRUE(loader.f().Check4->isChecked());
-    loader.bus.advance(2000);
-    const std::size_t held = loader.bus.callCount("DevDownLoad");
-    loader.bus.advance(20000);
-    EXPECT_EQ(loader.bus.callCount("DevDownLoad"), held) << "nothing is sent while paused";
-    EXPECT_NE(loader.status(), "No Response From Device");
-
-    QTest::mouseClick(loader.f().Check4, Qt::LeftButton);
-    ASSERT_TRUE(loader.reaches("Upload Complete"));
-    EXPECT_TRUE(loader.f().Text8->toPlainText().contains(u"\nChecksum = "_s)) << "the engine's notes";
-}
-
 // A double-click on the status line switches to direct file mode and back.
 TEST(FirmwareLoad, DirectFileModeSendsTheChosenFileToTheTypedAddress)
 {
@@ -207,34 +152,6 @@ TEST(FirmwareLoad, DirectFileModeSendsTheChosenFileToTheTypedAddress)
     EXPECT_FALSE(loader.window->directFileMode());
     EXPECT_TRUE(loader.controls("File1 hidden, List1 shown"));
     EXPECT_EQ(loader.f().Text10->text(), "16");
-}
-
-// Where two files fit, a device, also a later one, waits for the user's choice, and loads
-// the file chosen; with "Upload latest Rev" the highest revision is taken without asking.
-TEST(FirmwareLoad, ADeviceWithTwoFilesWaitsForTheChoiceUnlessTheLatestIsTaken)
-{
-    FlashLoader loader;
-    loader.copyDemoFirmware();
-    loader.startUp();
-    loader.startDeviceLoad("12", {3, 12}); // 4008 has one file, 2315 two
-    ASSERT_TRUE(loader.reaches("Select load file from list"));
-    EXPECT_EQ(loader.bus.emulator.device(3)->loader().filesAccepted(), 3);
-    EXPECT_TRUE(loader.f().Command1->isEnabled()) << "the user must be able to go on";
-    EXPECT_FALSE(loader.f().File1->isHidden());
-    EXPECT_EQ(loader.f().File1->names(), (QStringList{"F2315-0201.hex", "F2315-0202.hex"}));
-    ASSERT_TRUE(loader.clickFile(u"F2315-0201.hex"_s));
-    EXPECT_EQ(loader.status(), "Click Load Qwil Device to Start");
-    QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
-    ASSERT_TRUE(loader.reaches("Upload Complete"));
-
-    loader.f().Check5->setChecked(true);
-    loader.select({1});
-    QTest::mouseClick(loader.f().Command1, Qt::LeftButton);
-    ASSERT_TRUE(loader.reaches("Upload Complete"));
-    const std::pair<int, const char *> loaded[] = {{12, "F2315-0201.hex"}, {1, "F2315-0202.hex"}};
-    for (const auto &[address, file] : loaded) {
-        EXPECT_TRUE(deviceHolds(loader.bus.emulator, loader.folder, address, file)) << file;
-    }
 }
 
 namespace {

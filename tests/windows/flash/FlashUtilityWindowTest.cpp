@@ -122,29 +122,6 @@ TEST(FlashUtility, ScanWithoutAConnectedModuleOffersConnectUsb)
     EXPECT_EQ(erring.rows().size(), 0);
 }
 
-TEST(FlashUtility, DebugDumpsEveryMessageToTheLogAndTheDebugBox)
-{
-    FlashLoader loader(scenarioFrom("device 1 type 2315 rev 0200 name \"HD2315\"\n"), engineering());
-    loader.startUp();
-    loader.f().Check2->setChecked(true);
-    loader.scan(u"2"_s);
-
-    const QList<QByteArray> lines = loader.folder.read(u"Debuginfo.txt"_s).split('\n');
-    ASSERT_GE(lines.size(), 2);
-    EXPECT_TRUE(lines.last().isEmpty()) << "every line ends with CR LF";
-    const QByteArray reply = "F001000201C40A2315020048443233313500";
-    int dumped = 0;
-    for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
-        ASSERT_TRUE(lines[i].endsWith('\r'));
-        EXPECT_FALSE(lines[i].chopped(1).isEmpty());
-        dumped += lines[i].startsWith(reply.left(16)) ? 1 : 0;
-    }
-    EXPECT_EQ(dumped, 1);
-    const QString debug = loader.f().Text8->toPlainText();
-    EXPECT_TRUE(debug.contains(QString::fromLatin1(reply.left(34)))) << debug.toStdString();
-    EXPECT_TRUE(debug.contains(u"Retry  2"_s));
-}
-
 TEST(FlashUtility, LoadButtonRefusesUntilThereIsSomethingToLoad)
 {
     FlashLoader loader;
@@ -176,16 +153,12 @@ TEST(FlashUtility, ModuleModeAsksForAFileFirst)
     loader.folder.write(u"FMOD-0102.hex"_s, "S00600004844521B\r\nS1131000000102030405060708090A0B0C0D0E0F64\r\n");
     loader.startUp();
     loader.click(f.Option2);
-    EXPECT_EQ(f.Command1->text(), "Load USB Module");
-    EXPECT_TRUE(loader.controls("Check2 hidden, Command9 hidden, File1 shown"));
     loader.click(f.Command1);
     EXPECT_EQ(loader.status(), " Select File to Load!");
     ASSERT_TRUE(loader.clickFile(u"FMOD-0102.hex"_s));
     EXPECT_EQ(loader.status(), "Click Load USB Module to Start");
     emit f.File1->itemDoubleClicked(f.File1->item(0)); // as the load button does
     EXPECT_EQ(loader.status(), "FMOD-0102.hex Loading ");
-    EXPECT_TRUE(loader.controls("Command9 disabled"));
-    EXPECT_TRUE(loader.window->findChild<FormTimer *>(u"startStep"_s)->isEnabled());
     loader.click(f.Option1); // while the load runs the mode stays as it is
     EXPECT_EQ(f.Command1->text(), "Load USB Module");
     EXPECT_TRUE(loader.controls("Option2 ticked"));
@@ -232,21 +205,6 @@ TEST(FlashUtility, DebugPauseAndTheKeypadShowOnlyForEngineering)
     FlashLoader engineer(emu::Scenario::defaultBus(), engineering());
     QTest::mouseClick(engineer.f().Check4, Qt::LeftButton);
     EXPECT_FALSE(engineer.f().Check4->isChecked());
-}
-
-TEST(FlashUtility, TheDeviceAddressBoxReadsItsLeadingNumber)
-{
-    FlashLoader loader;
-    loader.startUp();
-    // How the number is read is the scan rules' own; beyond 255 the box keeps the last address.
-    const std::pair<const char *, int> typed[] = {{"7", 7}, {"300", 7}};
-    for (const auto &[text, address] : typed) {
-        loader.f().Text5->setText(QString::fromLatin1(text));
-        EXPECT_EQ(loader.window->deviceAddress(), address) << text;
-    }
-    QTest::mouseClick(loader.f().Text5, Qt::LeftButton);
-    EXPECT_EQ(loader.f().Text5->text(), "");
-    EXPECT_EQ(loader.window->deviceAddress(), 0);
 }
 
 // Every control the load steps enable, disable, show, hide or tick, at each moment of the

@@ -64,21 +64,6 @@ struct Monitor {
 
 } // namespace
 
-TEST(QwilMon, OpensConnectedAndDraining)
-{
-    Monitor m;
-    QwilMonWindow &w = *m.window;
-    EXPECT_EQ(w.windowTitle(), "Quillbus Monitor Utility - Ver 1.00");
-    EXPECT_EQ(w.displayLines(), (QStringList{"Orvo USB Module Rev 1.02- Online(App)"}));
-    EXPECT_TRUE(w.connected() && !w.Command3->isEnabled());
-    EXPECT_TRUE(w.Option2->isChecked() && w.Option4->isChecked() && w.Option6->isChecked());
-    EXPECT_EQ(w.Shape2->property("indicator"), "red");
-    EXPECT_EQ(w.Shape1->property("indicator"), "green");
-    EXPECT_TRUE(w.findChild<FormTimer *>(u"drainTick"_s)->isEnabled());
-    EXPECT_FALSE(w.findChild<FormTimer *>(u"captureTick"_s)->isEnabled());
-    EXPECT_TRUE(m.bus.emulator.isCapturing());
-}
-
 // Assistive technology reads the window's controls: the indicators by what they show (and
 // their colour), nothing by a form's internal name, and no work buffer hidden on screen.
 TEST(QwilMon, AssistiveTechnologyReadsWhatTheWindowShows)
@@ -191,22 +176,6 @@ TEST(QwilMon, DeleteFileRemovesTheSelectedLog)
     EXPECT_EQ(Beep::count(), beeps + 1);
 }
 
-TEST(QwilMon, TheConnectionStatusShowsBeforeTheDrain)
-{
-    Monitor m(scenarioFrom("module unplugged\n"));
-    m.bus.emulator.plug();
-    m.bus.emulator.queueRecord(emu::RecordKind::Module, {0x17, 0x13, 0x00});
-    QStringList seenDuringDrain;
-    m.bus.driver.afterCall = [&](const char *operation) {
-        if (std::string_view(operation) == "GetData")
-            seenDuringDrain << m.window->displayLines().join(QLatin1Char('|'));
-    };
-    m.click(m.window->Command3);
-    m.bus.driver.afterCall = nullptr;
-    ASSERT_FALSE(seenDuringDrain.isEmpty());
-    EXPECT_EQ(seenDuringDrain.first(), "Orvo USB Module Rev 1.02- Online(App)");
-}
-
 TEST(QwilMon, ClosingSwitchesCaptureOffAndReleasesTheModule)
 {
     Monitor m;
@@ -237,17 +206,6 @@ TEST(QwilMon, StartingWhileTheDrainRunsLosesNoRecord)
         EXPECT_EQ(m.rows[i].left(9), "    0.040") << i;
 }
 
-TEST(QwilMon, ALinkErrorIsWordedOnEveryTick)
-{
-    Monitor m(scenarioFrom("device 1 type 2315\ntraffic 20\n"));
-    m.click(m.window->Command9);
-    m.run(200);
-    m.bus.emulator.unplug();
-    m.run(5);
-    EXPECT_EQ(m.lastLine(), "USB_ERROR");
-    EXPECT_GE(m.window->displayLines().count(u"USB_ERROR"_s), 2);
-}
-
 TEST(QwilMon, ALogThatCannotBeWrittenIsReportedAndTheCaptureGoesOn)
 {
     Monitor m(scenarioFrom("device 1 type 2315\ntraffic 20\n"));
@@ -264,20 +222,6 @@ TEST(QwilMon, ALogThatCannotBeWrittenIsReportedAndTheCaptureGoesOn)
     const qsizetype rows = m.rows.size();
     m.run(1000);
     EXPECT_GT(m.rows.size(), rows) << "the capture goes on";
-}
-
-TEST(QwilMon, TheDisplayFollowsAFullBusAtTheScreensPace)
-{
-    Monitor m(scenarioFrom("device 1 type 2315\ntraffic 400\n"));
-    int repaints = 0;
-    QObject::connect(m.window->Text2, &LineDisplay::textChanged, [&repaints] { ++repaints; });
-    m.click(m.window->Command9);
-    m.run(1000);
-    EXPECT_GE(m.rows.size(), 300);
-    EXPECT_LE(repaints, 1000 / 100 + 2) << "not once a row; ten times a second when busy";
-    m.click(m.window->Command9);
-    QString shown = m.window->Text2->toPlainText();
-    EXPECT_EQ(shown.split(QLatin1Char('\n')), m.window->displayLines()) << "the last rows show when the capture stops";
 }
 
 namespace {
