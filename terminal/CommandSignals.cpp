@@ -51,10 +51,13 @@ InterruptCatcher::InterruptCatcher()
         std::signal(signal, interrupt);
 }
 
+// The command has ended and said what it did: an interrupt that comes as the process
+// exits (a second Ctrl-C) has nothing left to stop, and must not turn the status the
+// command chose into death by a signal.
 InterruptCatcher::~InterruptCatcher()
 {
     for (const int signal : Caught)
-        std::signal(signal, SIG_DFL);
+        std::signal(signal, SIG_IGN);
     std::signal(SIGPIPE, SIG_DFL);
     s_current = nullptr;
 }

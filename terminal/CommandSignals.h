@@ -9,7 +9,8 @@ class QSocketNotifier;
 // cancel the job in hand, which then ends as it ends on a failure (the abort byte to the
 // device in hand, the module released) and says what was done. SIGPIPE is ignored while
 // one lives, so a closed pipe is told by the write that fails. A signal reaches the event
-// loop as interruptedNow().
+// loop as interruptedNow(). Once it is gone, the process is exiting: those signals are
+// ignored from then on.
 class InterruptCatcher final : public QObject {
     Q_OBJECT
 public:

@@ -445,10 +445,8 @@ TEST(ServiceCommands, EveryWayACommandIsEndedReleasesTheModule)
             QDir(firmware).mkdir(name);
             const QString here = firmware + QLatin1Char('/') + name;
             QFile::remove(here + u"/driver.trace"_s);
-            for (const char *file : {"F4008-0111.hex", "UsbModule-0103.hex", "Board-0100.hex"})
-                QFile::copy(firmware + QLatin1Char('/') + QString::fromLatin1(file),
-                            here + QLatin1Char('/') + QString::fromLatin1(file));
-            for (const char *file : {"BootLdr.dwn", "FlshLdr.dwn"})
+            for (const char *file :
+                 {"F4008-0111.hex", "UsbModule-0103.hex", "Board-0100.hex", "BootLdr.dwn", "FlshLdr.dwn"})
                 QFile::copy(QStringLiteral(QUILL_SOURCE_DIR "/demo/") + QString::fromLatin1(file),
                             here + QLatin1Char('/') + QString::fromLatin1(file));
             QString line = QString::fromLatin1(c.line);

@@ -1,11 +1,12 @@
 #include "terminal/CommandLine.h"
-#include "EmulatedBus.h"
 #include "QtPrinters.h"
 #include "WorkingFolder.h"
 #include "engines/flash/LookupTables.h"
+#include "terminal/CommandSignals.h"
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <vector>
 
 #include <QDir>
@@ -39,10 +40,6 @@ TEST(CommandLine, OptionsAndRefusals)
     EXPECT_EQ(tables.action, CommandLine::Action::WriteTables);
     EXPECT_EQ(tables.tablesDirectory, "/tmp/t");
 
-    const CommandLine help = parse({"--help"});
-    EXPECT_EQ(help.action, CommandLine::Action::ShowText);
-    EXPECT_TRUE(help.text.contains(u"Usage: quillbus-service"_s));
-    EXPECT_TRUE(help.text.contains(u"--write-tables <dir>"_s));
     EXPECT_EQ(parse({"--version"}).text, "quillbus-service 2.01\n");
 
     // Whatever the command line gets wrong is refused before the driver is asked anything,
@@ -165,4 +162,15 @@ TEST(CommandLine, PathsMeanWhereTheProgramWasStartedAndComPortsNeedEngineering)
     EXPECT_TRUE(parse({"--help"}).text.simplified().contains(u"(Comm Port mode: needs --engineering)"_s));
     EXPECT_EQ(parse({"--working-folder", "missing"}).enterWorkingFolder().why(),
               "quillbus-service: cannot work in missing: no such folder\n");
+}
+
+// An interrupt that comes once the command has ended (a second Ctrl-C as it exits) leaves
+// the status the command chose: it does not end the process by a signal.
+TEST(InterruptCatcher, AnInterruptAfterTheCommandHasEndedIsIgnored)
+{
+    {
+        const InterruptCatcher whileTheCommandRuns;
+    }
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        std::raise(signal);
 }
