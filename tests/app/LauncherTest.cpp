@@ -25,7 +25,6 @@ TEST(Launcher, OnlyTheWindowsMakeTheWorkingFolder)
     const QString folder = u"--working-folder"_s;
     const Case cases[] = {
         {{}, "home", true, nullptr},
-        {{u"--engineering"_s}, "home", true, nullptr},
         {{u"--engineering"_s, u"-h"_s}, "home", false, nullptr},
         {{u"--write-tables"_s, u"."_s}, "home", false, nullptr},
         {{u"scan"_s, u"--to=3"_s}, "home", false, nullptr},

@@ -10,33 +10,12 @@
 
 namespace {
 
-std::vector<std::string> callNames(const emu::Emulator &emulator)
-{
-    std::vector<std::string> names;
-    for (const emu::TraceEntry &e : emulator.trace().entries()) {
-        if (e.kind == emu::TraceEntry::Kind::Call)
-            names.push_back(e.name);
-    }
-    return names;
-}
-
 emu::Scenario withMode(const std::string &line)
 {
     return scenarioFrom("module revision 1.02\n" + line + "\n");
 }
 
 } // namespace
-
-TEST(ModuleConnection, PanelReportsTheRevisionAndClosesAgain)
-{
-    EmulatedBus bus;
-    const ConnectOutcome outcome = ModuleConnection::connect(bus.driver, ConnectOptions::controlPanel());
-    EXPECT_TRUE(outcome.connected);
-    EXPECT_EQ(outcome.word, 0x0080);
-    EXPECT_EQ(outcome.status, "1.02 APP");
-    EXPECT_EQ(callNames(bus.emulator), (std::vector<std::string>{"OpenUSBDriver", "GetDevDescr", "CloseUSBDriver"}));
-    EXPECT_FALSE(bus.emulator.isOpen());
-}
 
 TEST(ModuleConnection, AFailedConnectionReadsNoDescriptor)
 {

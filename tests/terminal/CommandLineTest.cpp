@@ -1,7 +1,6 @@
 #include "terminal/CommandLine.h"
 #include "QtPrinters.h"
 #include "WorkingFolder.h"
-#include "engines/flash/LookupTables.h"
 #include "terminal/CommandSignals.h"
 
 #include <gtest/gtest.h>
@@ -12,8 +11,6 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
-
-#include <unistd.h>
 
 namespace {
 CommandLine parse(const std::vector<const char *> &words)
@@ -96,18 +93,6 @@ TEST(CommandLine, FoldersThatCannotTakeTheTablesAreNamedOnce)
     const QString file = folder.path(u"lut_R.h"_s);
     folder.write(u"lut_R.h"_s, "old");
     EXPECT_EQ(writeAllTables(file).why(), u"Cannot write the tables in "_s + file + u": not a folder\n"_s);
-
-    // An existing, writable file in a folder that takes no new file is written in place.
-    if (geteuid() == 0)
-        GTEST_SKIP() << "every folder takes new files for the superuser";
-    const QString locked = folder.path(u"locked"_s);
-    ASSERT_TRUE(QDir().mkpath(locked));
-    folder.write(u"locked/lut_Z.h"_s, "old");
-    ASSERT_TRUE(QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
-    EXPECT_FALSE(LookupTables::write(LookupTables::Table::Z, locked));
-    EXPECT_TRUE(LookupTables::write(LookupTables::Table::Radius, locked).why().startsWith(u"Cannot write lut_R.h: "_s));
-    QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    EXPECT_TRUE(folder.read(u"locked/lut_Z.h"_s).startsWith("#pragma region(\"const = ZTBL\")"));
 }
 
 // Every command and option the program's help names is in the manual page and the README,
