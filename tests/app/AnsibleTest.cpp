@@ -29,9 +29,7 @@ class Site {
 public:
     explicit Site(const QByteArray &extraDevice = {})
     {
-        const QDir demo(QStringLiteral(QUILL_SOURCE_DIR "/demo"));
-        for (const QString &name : demo.entryList({u"*.hex"_s}, QDir::Files))
-            QFile::copy(demo.filePath(name), m_folder.path(name));
+        m_folder.copyDemo({u"*.hex"_s});
         m_folder.write(u"bus.scenario"_s,
                        "device 1 type 2315 rev 0201\ndevice 2 type 2315 rev 0202\ndevice 3 type 4008 rev 0105\n" +
                            extraDevice + "state \"" + QFile::encodeName(m_folder.path(u"bus.state"_s)) +

@@ -94,9 +94,7 @@ TEST(ServiceCommands, EachSituationHasItsOutputReasonAndStatus)
 {
     WorkingFolder folder;
     const QString here = folder.path(QString());
-    for (const char *name : {"F4008-0111.hex", "UsbModule-0103.hex"})
-        QFile::copy(QStringLiteral(QUILL_SOURCE_DIR "/demo/") + QString::fromLatin1(name),
-                    folder.path(QString::fromLatin1(name)));
+    folder.copyDemo({u"F4008-0111.hex"_s, u"UsbModule-0103.hex"_s});
     folder.write(u"empty.hex"_s, "S0030000FC\r\n");
     QByteArray noise(4096, '\0');
     for (int i = 0; i < noise.size(); ++i)
@@ -249,19 +247,6 @@ TEST(ServiceCommands, AnInterruptedConversionLeavesNoFile)
 }
 
 namespace {
-// The demo firmware with one file per device type, in a folder of its own.
-QString firmwareFolder(WorkingFolder &folder)
-{
-    const QString firmware = folder.path(u"firmware"_s);
-    QDir().mkpath(firmware);
-    const QDir demo(QStringLiteral(QUILL_SOURCE_DIR "/demo"));
-    for (const QString &name : demo.entryList({u"*.hex"_s}, QDir::Files)) {
-        if (name != QLatin1String("F2315-0201.hex"))
-            QFile::copy(demo.filePath(name), firmware + QLatin1Char('/') + name);
-    }
-    return firmware;
-}
-
 QStringList tableRows(const QString &out)
 {
     QStringList rows = out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -289,7 +274,10 @@ QStringList outcomes(const Ran &ran)
 TEST(ServiceCommands, OnlyOlderLoadsWhatIsBehindOnABusThatRemembers)
 {
     WorkingFolder folder;
-    const QString firmware = firmwareFolder(folder);
+    // The demo firmware with one file per device type, in a folder of its own.
+    folder.copyDemo({u"*.hex"_s}, u"firmware"_s);
+    QFile::remove(folder.path(u"firmware/F2315-0201.hex"_s));
+    const QString firmware = folder.path(u"firmware"_s);
     const QString trace = folder.path(u"trace.txt"_s);
     folder.write(u"bus.scenario"_s,
                  "device 1 type 2315 rev 0201\ndevice 2 type 2315 rev 0202\ndevice 3 type 4008 rev 0112\n"
@@ -346,9 +334,7 @@ TEST(ServiceCommands, TheSerialLoaderAndTheEraseRunOnABoard)
     if (!board.isOpen())
         GTEST_SKIP() << "no pseudo-terminal on this machine";
     WorkingFolder folder;
-    const QDir demo(QStringLiteral(QUILL_SOURCE_DIR "/demo"));
-    for (const char *name : {"Board-0100.hex", "BootLdr.dwn", "FlshLdr.dwn"})
-        QFile::copy(demo.filePath(QString::fromLatin1(name)), folder.path(QString::fromLatin1(name)));
+    folder.copyDemo({u"Board-0100.hex"_s, u"BootLdr.dwn"_s, u"FlshLdr.dwn"_s});
     const QString here = folder.path(QString());
 
     const QStringList port{board.slaveName()};
@@ -372,9 +358,7 @@ TEST(ServiceCommands, TheSerialLoaderAndTheEraseRunOnABoard)
 
     board.model().powerCycle();
     // --folder is where the loader files are, not where the file named is looked up.
-    QDir(here).mkdir(u"f5"_s);
-    for (const char *name : {"BootLdr.dwn", "FlshLdr.dwn"})
-        QFile::copy(demo.filePath(QString::fromLatin1(name)), folder.path(u"f5/"_s + QString::fromLatin1(name)));
+    folder.copyDemo({u"BootLdr.dwn"_s, u"FlshLdr.dwn"_s}, u"f5"_s);
     folder.write(u"f5/Board-0100.hex"_s, "S0030000FC\r\nnot a record\r\n");
     const Ran inFolder = service(words("load --port %1 --folder f5 Board-0100.hex --dry-run", port), here);
     EXPECT_EQ(inFolder.status, ExitStatus::Completed) << inFolder.err.toStdString();
@@ -409,7 +393,6 @@ QStringList tracedCalls(const QByteArray &trace)
 TEST(ServiceCommands, EveryWayACommandIsEndedReleasesTheModule)
 {
     WorkingFolder folder;
-    const QString firmware = firmwareFolder(folder);
     const QStringList loaderReleased{u"ConfigQwil(1000, 1, 16)"_s, u"CloseUSBDriver()"_s};
     const QStringList monitorReleased{u"QwilAnalyzer(0, 5)"_s, u"CloseUSBDriver()"_s};
     const QStringList moduleReleased{u"CloseUSBDriver()"_s}, boardReleased{};
@@ -442,13 +425,11 @@ TEST(ServiceCommands, EveryWayACommandIsEndedReleasesTheModule)
         std::vector<std::unique_ptr<PtyBoard>> boards;
         for (const int ending : endings) {
             const QString name = QString::number(ending);
-            QDir(firmware).mkdir(name);
-            const QString here = firmware + QLatin1Char('/') + name;
+            const QString here = folder.path(u"firmware/"_s + name);
             QFile::remove(here + u"/driver.trace"_s);
-            for (const char *file :
-                 {"F4008-0111.hex", "UsbModule-0103.hex", "Board-0100.hex", "BootLdr.dwn", "FlshLdr.dwn"})
-                QFile::copy(QStringLiteral(QUILL_SOURCE_DIR "/demo/") + QString::fromLatin1(file),
-                            here + QLatin1Char('/') + QString::fromLatin1(file));
+            folder.copyDemo(
+                {u"F4008-0111.hex"_s, u"UsbModule-0103.hex"_s, u"Board-0100.hex"_s, u"BootLdr.dwn"_s, u"FlshLdr.dwn"_s},
+                u"firmware/"_s + name);
             QString line = QString::fromLatin1(c.line);
             if (line.contains(u"PORT"_s)) {
                 boards.push_back(std::make_unique<PtyBoard>());

@@ -3,12 +3,14 @@
 #include "core/TimeSource.h"
 
 #include <QCoreApplication>
+#include <QStringList>
 
 #include <functional>
 
 // The files a serial run reads from the demo folder: the boot image, the flash loader and
 // the board's application.
-inline const char *const LoaderFiles[] = {"BootLdr.dwn", "FlshLdr.dwn", "Board-0100.hex"};
+inline const QStringList LoaderFiles{QStringLiteral("BootLdr.dwn"), QStringLiteral("FlshLdr.dwn"),
+                                     QStringLiteral("Board-0100.hex")};
 
 // Moves the manual clock on a millisecond at a time while the terminal's bytes flow,
 // until done() holds.

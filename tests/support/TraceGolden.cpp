@@ -42,6 +42,12 @@ QString busName()
     return QString::fromStdString(name) + QLatin1Char('#') + QString::number(++busesPerTest[name]);
 }
 
+// A bus's name as a file's: a parameterised test's name holds '/'.
+QString fileName(QString name)
+{
+    return name.replace(QLatin1Char('/'), QLatin1Char('_'));
+}
+
 // How many entries, and a digest of their texts in order.
 std::string fingerprint(const emu::Trace &trace)
 {
@@ -61,8 +67,7 @@ void TraceGolden::settle(const emu::Trace &trace)
     const QString print = QString::fromStdString(fingerprint(trace));
     const QByteArray textFolder = qgetenv("QUILL_TRACE_TEXT");
     if (!textFolder.isEmpty()) {
-        QFile file(QDir(QString::fromLocal8Bit(textFolder))
-                       .filePath(QString(name).replace(QLatin1Char('/'), QLatin1Char('_')) + u".txt"_s));
+        QFile file(QDir(QString::fromLocal8Bit(textFolder)).filePath(fileName(name) + u".txt"_s));
         if (file.open(QIODevice::WriteOnly | QIODevice::Text)) {
             for (const emu::TraceEntry &entry : trace.entries())
                 file.write(QByteArray::fromStdString(entry.text() + "\n"));
@@ -70,8 +75,7 @@ void TraceGolden::settle(const emu::Trace &trace)
     }
     const QByteArray folder = qgetenv("QUILL_TRACE_RECORD");
     if (!folder.isEmpty()) {
-        QFile file(
-            QDir(QString::fromLocal8Bit(folder)).filePath(QString(name).replace(QLatin1Char('/'), QLatin1Char('_'))));
+        QFile file(QDir(QString::fromLocal8Bit(folder)).filePath(fileName(name)));
         if (file.open(QIODevice::WriteOnly | QIODevice::Text))
             file.write((name + QLatin1Char(' ') + print + QLatin1Char('\n')).toUtf8());
         return;

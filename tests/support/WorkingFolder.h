@@ -20,6 +20,17 @@ public:
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
+    // Copies the files of the demo folder that the patterns (names or wildcards) match into
+    // the folder named below, made when missing, or here.
+    void copyDemo(const QStringList &patterns, const QString &below = {}) const
+    {
+        const QDir demo(QStringLiteral(QUILL_DEMO_DIR));
+        const QDir into(path(below));
+        QDir().mkpath(into.path());
+        for (const QString &name : demo.entryList(patterns, QDir::Files))
+            QFile::copy(demo.filePath(name), into.filePath(name));
+    }
+
     void write(const QString &name, const QByteArray &content) const
     {
         QFile file(path(name));

@@ -53,9 +53,7 @@ struct Load {
           sequence(engine, face, afterFailure, DeviceLoadSequence::RefusedDomes::NotLoaded, nullptr)
     {
         engine.settings().debug = true;
-        const QDir demo(QStringLiteral(QUILL_DEMO_DIR));
-        for (const QString &name : demo.entryList({u"*.hex"_s}, QDir::Files))
-            QFile::copy(demo.filePath(name), folder.path(name));
+        folder.copyDemo({u"*.hex"_s});
         EXPECT_TRUE(ModuleConnection::connect(bus.driver, ConnectOptions::flashLoader()).connected);
         QObject::connect(&engine, &DownloadEngine::ended, [this](const LoadOutcome &outcome) {
             ended.push_back(outcome.word().toStdString() + ": " + outcome.text.toStdString());

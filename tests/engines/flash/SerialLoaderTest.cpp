@@ -39,9 +39,7 @@ struct SerialRun final : LoadEvents {
     explicit SerialRun(const emu::BoardModel::Faults &faults = {})
     {
         board->model().setFaults(faults);
-        for (const char *file : LoaderFiles)
-            QFile::copy(QStringLiteral(QUILL_DEMO_DIR "/") + QString::fromLatin1(file),
-                        folder.path(QString::fromLatin1(file)));
+        folder.copyDemo(LoaderFiles);
         QObject::connect(&loader, &SerialLoader::ended, [this](const LoadOutcome &o) { outcome = o; });
         loader.choosePort(1);
     }

@@ -167,9 +167,7 @@ struct ThreadedLoader {
     explicit ThreadedLoader(const emu::Scenario &s = emu::Scenario::defaultBus())
         : bus(s), window(new FlashUtilityWindow(bus.thread))
     {
-        const QDir demo(QStringLiteral(QUILL_DEMO_DIR));
-        for (const QString &name : demo.entryList({u"F4008*.hex"_s}))
-            QFile::copy(demo.filePath(name), folder.path(name));
+        folder.copyDemo({u"F4008*.hex"_s});
         window->show();
     }
     ~ThreadedLoader() { delete window; }

@@ -83,12 +83,7 @@ struct FlashLoader {
         QTest::mouseClick(f().Command1, Qt::LeftButton);
     }
 
-    void copyDemoFirmware()
-    {
-        const QDir demo(QStringLiteral(QUILL_DEMO_DIR));
-        for (const QString &name : demo.entryList({u"*.hex"_s}, QDir::Files))
-            QFile::copy(demo.filePath(name), folder.path(name));
-    }
+    void copyDemoFirmware() { folder.copyDemo({u"*.hex"_s}); }
 
     void select(std::initializer_list<int> addresses)
     {

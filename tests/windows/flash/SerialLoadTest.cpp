@@ -33,9 +33,7 @@ namespace {
 struct CommPort {
     CommPort() : board(std::make_unique<PtyBoard>()), loader(emu::Scenario::defaultBus(), options())
     {
-        for (const char *file : LoaderFiles)
-            QFile::copy(QStringLiteral(QUILL_DEMO_DIR "/") + QString::fromLatin1(file),
-                        loader.folder.path(QString::fromLatin1(file)));
+        loader.folder.copyDemo(LoaderFiles);
         loader.startUp();
         loader.f().Check3->click();
         loader.f().Option1->click();

@@ -28,7 +28,6 @@ def json_records(module, out, result):
         module.fail_json(msg="quillbus-service did not answer with JSON records", stdout=out, **result)
 
 
-
 def last_words(err):
     """The program's reason: the last line it said on standard error ("" when it said none)."""
     lines = [line for line in err.splitlines() if line.strip()]
